@@ -1,0 +1,36 @@
+# The two set-up commands: `make run` and `make test`. Both install what is missing first.
+BUILD_TYPE ?= RelWithDebInfo
+JOBS ?= $(shell nproc)
+RUN_DIR := build/release
+TEST_DIR := build/asan
+
+.PHONY: run test build deps test-deps bench clean
+
+deps:
+	@scripts/install-deps.sh build
+
+test-deps:
+	@scripts/install-deps.sh test
+
+$(RUN_DIR)/build.ninja:
+	cmake -S . -B $(RUN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DCORKBOARD_TESTS=OFF
+
+build: deps $(RUN_DIR)/build.ninja
+	cmake --build $(RUN_DIR) -j $(JOBS) --target corkboard
+
+run: build
+	@mkdir -p data
+	$(RUN_DIR)/corkboard serve --listen 127.0.0.1:8080 --data data --site site --config config/corkboard.conf
+
+$(TEST_DIR)/build.ninja:
+	cmake -S . -B $(TEST_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORKBOARD_SANITIZE=ON
+
+test: test-deps $(TEST_DIR)/build.ninja
+	cmake --build $(TEST_DIR) -j $(JOBS)
+	cd $(TEST_DIR) && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS) --timeout 300
+
+bench: build
+	bench/run.sh
+
+clean:
+	rm -rf build

@@ -1,0 +1,95 @@
+// The Corkboard class: every page members and visitors see. One method per page or action; the
+// definitions live in the folder of their subsystem (browse/, posting/, members/, archives/).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "frame/page_base.h"
+
+namespace cb {
+
+class Connection;
+
+class Corkboard : public PageBase {
+ public:
+  // Subscriptions and options
+  Variant GetSubscibeList(const Variant& UserName);
+  void CorkboardOption();
+  // Archives
+  void ArchiveContent();
+  void ArchiveList();
+  void DeleteArchive();
+  void Pack();
+  void TransferArchive();
+  void ArchiveEditPost();
+  void ArchiveSubmitEdit();
+  // Moderation
+  void CloseThread();
+  void CopyPost();
+  void DeletePost();
+  void Transfer();
+  // Members
+  void Favor();
+  void Showfavor();
+  void subscibe();
+  void Login();
+  void IDCheck();
+  void lostpw();
+  void SendThread();
+  void Profile();
+  void ViewUser();
+  void Signup();
+  void Agree();
+  void RegSubmit();
+  // Browsing
+  void Home();
+  void list();
+  void Detail();
+  void HotTopic();
+  void MoreReply();
+  void NewlyTopic();
+  void Top();
+  void Getannounce();
+  void Online();
+  void GetIP();
+  Variant GetSessionLoginDT();
+  void MemberList();
+  void Search();
+  // Posting
+  void NewTopic();
+  void posttopic();
+  bool PostSubmitCheck();
+  void reply();
+  void replywquote();
+  void PostReply();
+  void EditPost();
+  void SubmitEdit();
+  // Small pages of this board
+  void IcqMessage();
+
+  // Fragments
+  std::string JumpTo(Connection& con, const Variant& Forum, bool isArchive = false);
+  void ErrorForm(const Variant& errormessage) override;
+  void MessageWithJumpTo(Connection& con, const std::string& forumname, const std::string& Message,
+                         bool isArchive = false);
+  void PageStyle(int32_t intRecordCount, int16_t intPage, int16_t intPageCount,
+                 int16_t intPageSize, const std::string& Addon = "");
+  void PrivateForum(const std::string& forumname);
+  bool CheckForum(Connection& con, const std::string& forumname);
+  void Wait(const std::string& tip, const std::string& url, const std::string& target,
+            uint8_t waittime = 2);
+
+ protected:
+  // Presence: records the visitor and returns the name under which it is listed.
+  void UpdateOnline(const std::string& address, const std::string& location, std::string& name);
+  std::string ArchiveJumpMenu(Connection& con);
+  // A page of this board that a later release fills in.
+  void NotAvailableYet(const char* page_name);
+
+  // Filled by CheckForum.
+  std::string forum_restrict_;
+  std::string forum_master_;
+};
+
+}  // namespace cb

@@ -1,0 +1,80 @@
+// The board settings every page reads: filled from application variables (with a default for
+// each missing one) by LoadSettings and LoadStyle at the start of every page.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace cb {
+
+class Application;
+
+struct Settings {
+  // LoadSettings, in reading order.
+  bool MailOnReply = true;
+  bool EMailRegister = true;
+  std::string DSN = "Corkboard";
+  std::string UserID = "sa";
+  std::string Password;
+  std::string ConnectionString;  // derived
+  std::string UploadBaseDir;
+  bool DisplayPostCount = false;
+  std::string RejectiveIP;
+  bool EMailCheck = true;
+  int16_t SubmitInterval = 20;
+  int16_t OnlineTime = 5;
+  int16_t maxUser = 20;
+  std::string SmtpServer;
+  std::string BBURL;
+  std::string BBEMail;
+  std::string BBName = "Corkboard";
+  int16_t DaysPruneDefault = 5;
+  std::string Copyright;
+  int16_t HotCount = 10;
+  std::string NavBar;
+  bool DisplayMemberTotal = true;
+  int16_t PageSize = 20;
+  bool DisplayRegistration = true;
+  bool DisplayTopicSize = true;
+  std::string GuestTitle;
+  std::string BBSTYLE = "CBK";
+  uint8_t PageStyle = 0;
+  int16_t MemberMinimum = 30;
+
+  // LoadStyle (attribute texts after LoadStyle where noted).
+  std::string BBTitle;
+  std::string BBTopic;
+  std::string BBReply;
+  std::string Logo;
+  std::string BGColor;            // attribute text
+  std::string TableBorderColor;
+  std::string TableColorStrip;    // attribute text
+  std::string TableStripTextColor;
+  std::string TimeColor;
+  std::string AltColumnColor1;    // attribute text
+  std::string AltColumnColor2;    // attribute text
+  std::string CategoryStripColor; // attribute text
+  std::string CategoryStripTextColor;
+  std::string BBTitleFontColor;
+  std::string TableWidth;
+  std::string PageBackGround;     // attribute text
+  std::string InnerTableWidth;    // derived
+  std::string TableBorderStart;   // derived
+  std::string TableBorderEnd;     // derived
+};
+
+// Raise ScriptError on a value that cannot be converted, before any page output.
+void LoadSettings(const Application& app, Settings& s);
+void LoadStyle(const Application& app, Settings& s);
+
+// Built-in defaults of the keys whose default is this board's choice.
+namespace defaults {
+extern const char* const kSmtpServer;
+extern const char* const kBBURL;
+extern const char* const kBBEMail;
+extern const char* const kCopyright;
+extern const char* const kNavBar;
+extern const char* const kUploadBaseDir;
+}  // namespace defaults
+
+}  // namespace cb

@@ -1,0 +1,197 @@
+// The host objects a page works through: Request, Response, Server, Session, Application and the
+// ScriptingContext that hands them over. Plain data, no sockets: the HTTP server and the test host
+// fill and read the same objects.
+#pragma once
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "runtime/datetime.h"
+#include "runtime/variant.h"
+
+namespace cb {
+
+// Case-insensitive (ASCII) ordering for request, session and application keys.
+struct NoCaseLess {
+  using is_transparent = void;
+  bool operator()(std::string_view a, std::string_view b) const;
+};
+
+// A collection of named values where one name may carry several values, in arrival order.
+class ValueCollection {
+ public:
+  void Add(std::string name, std::string value);
+  void Set(std::string name, std::string value);  // replaces all values of name
+  bool Has(std::string_view name) const;
+  // The first value, or empty when the name is absent.
+  Variant Get(std::string_view name) const;
+  int Count(std::string_view name) const;
+  // The index-th value (1-based) as the legacy collection numbers them; empty when out of range.
+  Variant Item(std::string_view name, int index) const;
+  const std::vector<std::pair<std::string, std::string>>& all() const { return items_; }
+
+ private:
+  std::vector<std::pair<std::string, std::string>> items_;
+};
+
+class Request {
+ public:
+  // Request(name): query string, then form, then cookies, then server variables.
+  Variant operator()(std::string_view name) const;
+  Variant Item(std::string_view name) const { return (*this)(name); }
+  Variant QueryString(std::string_view name) const { return query_.Get(name); }
+  Variant Form(std::string_view name) const { return form_.Get(name); }
+  Variant Cookies(std::string_view name) const { return cookies_.Get(name); }
+  Variant ServerVariables(std::string_view name) const;
+  // The whole query string as it arrived (still URL-encoded), as pages copy it into links.
+  const std::string& RawQueryString() const { return raw_query_; }
+  // The request body as bytes (uploads) and its size.
+  const std::string& Body() const { return body_; }
+  size_t TotalBytes() const { return body_.size(); }
+
+  ValueCollection& query() { return query_; }
+  ValueCollection& form() { return form_; }
+  ValueCollection& cookies() { return cookies_; }
+  const ValueCollection& query() const { return query_; }
+  const ValueCollection& form() const { return form_; }
+  const ValueCollection& cookies() const { return cookies_; }
+  void SetServerVariable(std::string name, std::string value);
+  void SetRawQueryString(std::string q) { raw_query_ = std::move(q); }
+  void SetBody(std::string b) { body_ = std::move(b); }
+
+ private:
+  ValueCollection query_, form_, cookies_;
+  std::map<std::string, std::string, NoCaseLess> server_vars_;
+  std::string raw_query_;
+  std::string body_;
+};
+
+struct ResponseCookie {
+  std::string value;
+  std::optional<DateTime> expires;  // local date; none = session cookie
+};
+
+class Response {
+ public:
+  void Write(std::string_view text) { body_.append(text); }
+  Response& operator<<(std::string_view text) {
+    body_.append(text);
+    return *this;
+  }
+  void Clear() { body_.clear(); }
+  void Redirect(std::string url);
+  void SetCookie(const std::string& name, std::string value);
+  void SetCookieExpires(const std::string& name, DateTime expires);
+
+  const std::string& body() const { return body_; }
+  std::string& mutable_body() { return body_; }
+  const std::optional<std::string>& redirect() const { return redirect_; }
+  const std::map<std::string, ResponseCookie, NoCaseLess>& cookies() const { return cookies_; }
+  // Raw content for non-HTML answers (a generated file); empty content type means an HTML page.
+  void SetContentType(std::string type) { content_type_ = std::move(type); }
+  const std::string& content_type() const { return content_type_; }
+  void SetStatus(int status) { status_ = status; }
+  int status() const { return status_; }
+
+ private:
+  std::string body_;
+  std::optional<std::string> redirect_;
+  std::map<std::string, ResponseCookie, NoCaseLess> cookies_;
+  std::string content_type_;
+  int status_ = 200;
+};
+
+class Server {
+ public:
+  std::string HTMLEncode(std::string_view s) const;
+  std::string URLEncode(std::string_view s) const;
+};
+
+// One visitor's values; keys without regard to case. Thread-safe: two requests of one visitor may
+// run at once.
+class Session {
+ public:
+  explicit Session(std::string id = {}) : id_(std::move(id)) {}
+  Variant Get(std::string_view key) const;
+  void Set(std::string_view key, Variant value);
+  const std::string& id() const { return id_; }
+  bool empty() const;
+
+ private:
+  std::string id_;
+  mutable std::mutex mu_;
+  std::map<std::string, Variant, NoCaseLess> values_;
+};
+
+// Board-wide values shared by every page, and the application lock (Lock/Unlock) that pages take
+// around read-modify-write sequences. Single reads and writes are atomic on their own.
+class Application {
+ public:
+  Variant Get(std::string_view key) const;
+  void Set(std::string_view key, Variant value);
+  void Lock() { lock_.lock(); }
+  void Unlock() { lock_.unlock(); }
+  // Bounded wait for the lock, so that a page never hangs on a stuck holder.
+  bool TryLockFor(std::chrono::milliseconds d) { return lock_.try_lock_for(d); }
+
+ private:
+  mutable std::mutex mu_;
+  std::map<std::string, Variant, NoCaseLess> values_;
+  std::timed_mutex lock_;
+};
+
+// Holds the application lock for a scope.
+class ApplicationLock {
+ public:
+  explicit ApplicationLock(Application& app) : app_(app) { app_.Lock(); }
+  ~ApplicationLock() { app_.Unlock(); }
+  ApplicationLock(const ApplicationLock&) = delete;
+  ApplicationLock& operator=(const ApplicationLock&) = delete;
+
+ private:
+  Application& app_;
+};
+
+// Host-side services the pages reach through the context besides the five legacy objects.
+struct HostServices {
+  const Clock* clock = nullptr;     // "now" for pages; never null in a running page
+  std::string data_dir = "data";    // the board's data folder (database, generated files)
+  std::string site_dir = "site";    // the static site folder
+};
+
+class ScriptingContext {
+ public:
+  ScriptingContext(Request& req, Response& resp, Server& server, Session& session,
+                   Application& app, const HostServices& services)
+      : request_(req),
+        response_(resp),
+        server_(server),
+        session_(session),
+        application_(app),
+        services_(services) {}
+  Request& request() const { return request_; }
+  Response& response() const { return response_; }
+  Server& server() const { return server_; }
+  Session& session() const { return session_; }
+  Application& application() const { return application_; }
+  const HostServices& services() const { return services_; }
+  DateTime Now() const { return services_.clock->Now(); }
+
+ private:
+  Request& request_;
+  Response& response_;
+  Server& server_;
+  Session& session_;
+  Application& application_;
+  const HostServices& services_;
+};
+
+}  // namespace cb

@@ -1,0 +1,39 @@
+// Legacy conversions on text and numbers that pages use directly: IsNumeric, leading-number
+// parsing, rounding half to even, case-insensitive find and replace, number formats.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace cb {
+
+class Variant;
+
+// IsNumeric: digits with optional sign, decimal point, exponent and surrounding spaces.
+bool IsNumeric(const Variant& v);
+bool IsNumericText(std::string_view s);
+std::optional<double> ParseNumber(std::string_view s);  // the IsNumeric grammar
+
+// Val-like reading of the leading number of a text ("3abc" -> 3, "abc" -> 0).
+double LeadingNumber(std::string_view s);
+
+double RoundHalfEven(double d);
+
+// Case-insensitive (ASCII letters) search and replacement; other bytes compare exactly.
+size_t FindNoCase(std::string_view hay, std::string_view needle, size_t from = 0);
+std::string ReplaceNoCase(std::string_view text, std::string_view find, std::string_view repl);
+bool EqualsNoCase(std::string_view a, std::string_view b);
+std::string ToLower(std::string_view s);  // ASCII letters only
+std::string ToUpper(std::string_view s);
+std::string Trim(std::string_view s);     // spaces only, as the legacy Trim
+
+// Length and prefix in characters (UTF-8 code points), as Len/Left count them.
+size_t CharLength(std::string_view s);
+std::string LeftChars(std::string_view s, size_t n);
+
+// Format(n, "###,###,###,###,###"): thousands separators, 0 gives "".
+std::string FormatThousands(int64_t n);
+
+}  // namespace cb

@@ -1,0 +1,78 @@
+// Local date-time values as the board uses them (whole seconds, no time zone), their texts
+// ("yyyy-mm-dd", "Hh:Nn:Ss", the general date text), parsing and differences; and the clock.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace cb {
+
+class DateTime {
+ public:
+  DateTime() = default;  // 1899-12-30 00:00:00, the legacy zero date
+  static DateTime FromParts(int year, int month, int day, int hour = 0, int minute = 0,
+                            int second = 0);
+  // Seconds since 1970-01-01 00:00:00 in local wall-clock terms.
+  static DateTime FromSeconds(int64_t s) {
+    DateTime d;
+    d.secs_ = s;
+    return d;
+  }
+  int64_t seconds() const { return secs_; }
+
+  int year() const;
+  int month() const;
+  int day() const;
+  int hour() const;
+  int minute() const;
+  int second() const;
+
+  DateTime DateOnly() const;            // midnight of the same day
+  DateTime AddDays(int64_t days) const;
+  DateTime AddSeconds(int64_t s) const { return FromSeconds(secs_ + s); }
+
+  std::string Ymd() const;          // "2001-05-09"
+  std::string Hms() const;          // "08:03:07"
+  std::string YmdHms() const;       // "2001-05-09 08:03:07", the stored and compared form
+  std::string GeneralText() const;  // the host's general date text; converts back exactly
+
+  // IsDate/CDate: the texts the board writes and the usual variants (yyyy-m-d, yyyy/m/d,
+  // with or without a time h:m[:s], optional AM/PM). Empty when the text is not a date.
+  static std::optional<DateTime> Parse(std::string_view text);
+
+  auto operator<=>(const DateTime&) const = default;
+
+ private:
+  int64_t secs_ = -2209161600;  // 1899-12-30
+};
+
+// Whole units crossed from a to b, as the legacy DateDiff counts them (b - a).
+int64_t DiffSeconds(const DateTime& a, const DateTime& b);
+int64_t DiffMinutes(const DateTime& a, const DateTime& b);  // minute boundaries crossed
+
+// The source of "now": the real local clock in the server, a fixed one in tests.
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual DateTime Now() const = 0;
+};
+
+class SystemClock : public Clock {
+ public:
+  DateTime Now() const override;
+};
+
+class FixedClock : public Clock {
+ public:
+  explicit FixedClock(DateTime now) : now_(now) {}
+  DateTime Now() const override { return now_; }
+  void Set(DateTime now) { now_ = now; }
+  void Advance(int64_t seconds) { now_ = now_.AddSeconds(seconds); }
+
+ private:
+  DateTime now_;
+};
+
+}  // namespace cb
