@@ -1,0 +1,60 @@
+// The host's configuration: a UTF-8 file of "Key = Value" lines that become application values,
+// the host options read from the same keys, and command-line flags that override them.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "host/context.h"
+
+namespace cb {
+
+class ConfigError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct HostConfig {
+  std::string listen_host = "127.0.0.1";
+  uint16_t listen_port = 8080;
+  std::string data_dir = "data";
+  std::string site_dir = "site";
+  int threads = 8;  // pages run synchronously on these, so a slow page only holds its own thread
+  std::chrono::minutes session_timeout{20};
+  std::chrono::milliseconds request_timeout{30000};  // a request must arrive within this
+  size_t max_header_bytes = 16 * 1024;
+  size_t max_body_bytes = 3 * 1024 * 1024;  // a 2 MiB upload with its form fits
+  bool access_log = true;                   // one line per request on stderr
+
+  // DataSource.<Name> = sqlite:<path>, as written; see ResolvedDataSources.
+  std::map<std::string, std::string, NoCaseLess> data_sources;
+  // Every line of the file, in order: each becomes an application value.
+  std::vector<std::pair<std::string, std::string>> app_values;
+};
+
+// Reads the lines of a configuration text into cfg. Raises ConfigError naming the line.
+void ParseConfigText(std::string_view text, HostConfig& cfg, std::string_view origin = "config");
+// Reads a configuration file into cfg. Raises ConfigError when it cannot be read or parsed.
+void LoadConfigFile(const std::string& path, HostConfig& cfg);
+
+// The configuration of a command line: "--config FILE" is read first, then the flags override it:
+// --listen HOST:PORT, --data DIR, --site DIR, --threads N, --session-timeout MINUTES,
+// --request-timeout SECONDS, --max-body BYTES, --set KEY=VALUE (an application value),
+// --quiet (no access log). Raises ConfigError on an unknown flag or a bad value.
+HostConfig ConfigFromArgs(const std::vector<std::string>& args);
+
+// The data sources with their paths made absolute: a relative sqlite path is taken from data_dir.
+// "Corkboard" -> "sqlite:/srv/board/data/corkboard.db".
+std::map<std::string, std::string, NoCaseLess> ResolvedDataSources(const HostConfig& cfg);
+
+// Stores every configured value as an application value (later lines win).
+void FillApplication(const HostConfig& cfg, Application& app);
+
+}  // namespace cb

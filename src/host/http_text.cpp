@@ -1,0 +1,134 @@
+// The texts of HTTP the host reads and writes without a socket.
+#include "host/http_text.h"
+
+#include <ctime>
+#include <utility>
+
+#include "runtime/convert.h"
+#include "runtime/gbk.h"
+
+namespace cb {
+
+namespace {
+
+std::string_view TrimSpaces(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  return s;
+}
+
+// Calls fn(piece) for every piece of s between separators, empty pieces skipped.
+template <class Fn>
+void ForEachPiece(std::string_view s, char sep, Fn fn) {
+  while (!s.empty()) {
+    size_t end = s.find(sep);
+    std::string_view piece = s.substr(0, end);
+    if (!piece.empty()) fn(piece);
+    if (end == std::string_view::npos) break;
+    s.remove_prefix(end + 1);
+  }
+}
+
+std::pair<std::string_view, std::string_view> SplitPair(std::string_view piece) {
+  size_t eq = piece.find('=');
+  if (eq == std::string_view::npos) return {piece, {}};
+  return {piece.substr(0, eq), piece.substr(eq + 1)};
+}
+
+constexpr char kHex[] = "0123456789ABCDEF";
+
+}  // namespace
+
+void ParseUrlEncoded(std::string_view raw, ValueCollection& out) {
+  ForEachPiece(raw, '&', [&](std::string_view piece) {
+    auto [name, value] = SplitPair(piece);
+    if (name.empty()) return;
+    out.Add(UrlDecodeGbk(name), UrlDecodeGbk(value));
+  });
+}
+
+void ParseCookieHeader(std::string_view header, ValueCollection& out) {
+  ForEachPiece(header, ';', [&](std::string_view piece) {
+    auto [name, value] = SplitPair(TrimSpaces(piece));
+    name = TrimSpaces(name);
+    if (name.empty()) return;
+    value = TrimSpaces(value);
+    // Some clients quote cookie values.
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+      value = value.substr(1, value.size() - 2);
+    }
+    out.Add(UrlDecodeGbk(name), UrlDecodeGbk(value));
+  });
+}
+
+std::string HttpDate(const DateTime& local) {
+  static constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  // The stored seconds read as UTC give the wall-clock fields; mktime places them in local time.
+  time_t wall = static_cast<time_t>(local.seconds());
+  struct tm fields {};
+  gmtime_r(&wall, &fields);
+  fields.tm_isdst = -1;
+  time_t instant = mktime(&fields);
+  struct tm gmt {};
+  gmtime_r(&instant, &gmt);
+  char buf[40];
+  snprintf(buf, sizeof buf, "%s, %02d %s %04d %02d:%02d:%02d GMT", kDays[gmt.tm_wday],
+           gmt.tm_mday, kMonths[gmt.tm_mon], gmt.tm_year + 1900, gmt.tm_hour, gmt.tm_min,
+           gmt.tm_sec);
+  return buf;
+}
+
+std::string FormatSetCookie(std::string_view name, const ResponseCookie& cookie) {
+  std::string line = UrlEncode(name) + "=" + UrlEncode(cookie.value);
+  if (cookie.expires) line += "; expires=" + HttpDate(*cookie.expires);
+  return line;
+}
+
+std::string EncodeLocation(std::string_view url) {
+  bool ascii = true;
+  for (unsigned char c : url) ascii = ascii && c < 0x80;
+  std::string bytes = ascii ? std::string(url) : Utf8ToGbk(url);
+  std::string out;
+  out.reserve(bytes.size());
+  for (unsigned char c : bytes) {
+    if (c <= 0x20 || c >= 0x7f) {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+std::string ContentTypeForFile(std::string_view file_name) {
+  static const std::pair<std::string_view, std::string_view> kTypes[] = {
+      {".htm", "text/html; charset=gb2312"},
+      {".html", "text/html; charset=gb2312"},
+      {".css", "text/css"},
+      {".js", "application/javascript"},
+      {".txt", "text/plain; charset=gb2312"},
+      {".gif", "image/gif"},
+      {".jpg", "image/jpeg"},
+      {".jpeg", "image/jpeg"},
+      {".png", "image/png"},
+      {".bmp", "image/bmp"},
+      {".ico", "image/x-icon"},
+      {".svg", "image/svg+xml"},
+      {".swf", "application/x-shockwave-flash"},
+      {".zip", "application/zip"},
+      {".xml", "text/xml"},
+  };
+  size_t dot = file_name.rfind('.');
+  if (dot == std::string_view::npos) return {};
+  std::string ext = ToLower(file_name.substr(dot));
+  for (const auto& [known, type] : kTypes) {
+    if (ext == known) return std::string(type);
+  }
+  return {};
+}
+
+}  // namespace cb

@@ -1,0 +1,37 @@
+// The texts of HTTP the host reads and writes without a socket: url-encoded fields, cookie headers,
+// Set-Cookie lines, HTTP dates, redirect locations and the content type of a file name.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "host/context.h"
+#include "runtime/datetime.h"
+
+namespace cb {
+
+// Splits "a=1&b=2" into the collection, decoding names and values as GBK ("+" is a space).
+// Lenient: a bad escape stays as written and a bad GBK byte becomes U+FFFD.
+void ParseUrlEncoded(std::string_view raw, ValueCollection& out);
+
+// Splits a Cookie header ("a=1; b=2") into the collection, values decoded as GBK like the fields.
+void ParseCookieHeader(std::string_view header, ValueCollection& out);
+
+// "Sun, 06 Nov 1994 08:49:37 GMT" for a local wall-clock date, converted with the local time zone.
+std::string HttpDate(const DateTime& local);
+
+// One Set-Cookie value for a page's cookie: name and value URL-encoded as GBK, an expiry when set,
+// no path or domain (the browser scopes the cookie to the page's folder).
+std::string FormatSetCookie(std::string_view name, const ResponseCookie& cookie);
+
+// A Location header value: non-ASCII text percent-encoded as GBK bytes, controls and spaces
+// percent-encoded, everything else (including existing escapes) kept.
+std::string EncodeLocation(std::string_view url);
+
+// Content type of a static file by its extension (case ignored); empty for an unknown extension.
+std::string ContentTypeForFile(std::string_view file_name);
+
+// The content type of the board's pages.
+inline constexpr std::string_view kPageContentType = "text/html; charset=gb2312";
+
+}  // namespace cb
