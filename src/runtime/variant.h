@@ -48,6 +48,13 @@ class Variant {
   Variant(Array2D a);  // arrays are copied on assignment, like the legacy host's
   static Variant Null();
 
+  // Copies duplicate an array value, so that a copy never shares cells with its source.
+  Variant(const Variant& other);
+  Variant& operator=(const Variant& other);
+  Variant(Variant&& other) noexcept;  // leaves the source empty
+  Variant& operator=(Variant&& other) noexcept;
+  ~Variant();
+
   VType type() const { return type_; }
   bool IsEmpty() const { return type_ == VType::kEmpty; }
   bool IsNull() const { return type_ == VType::kNull; }

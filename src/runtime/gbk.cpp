@@ -1,0 +1,197 @@
+// UTF-8 <-> GBK through glibc iconv, with one converter per thread and direction, and the URL
+// and HTML encodings of the host's server object.
+#include "runtime/gbk.h"
+
+#include <errno.h>
+#include <iconv.h>
+
+#include <stdexcept>
+
+namespace cb {
+namespace {
+
+// One iconv descriptor per thread: descriptors keep shift state and are not thread-safe.
+class Converter {
+ public:
+  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
+    if (cd_ == reinterpret_cast<iconv_t>(-1)) {
+      throw std::runtime_error(std::string("iconv_open failed: ") + from + " -> " + to);
+    }
+  }
+  ~Converter() { iconv_close(cd_); }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+
+  // Converts as much of in as it can, appending to out. Returns 0 when all of in was consumed,
+  // else the errno that stopped it (EILSEQ or EINVAL) with in advanced to the offending byte.
+  int Run(std::string_view& in, std::string& out) {
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);  // reset the state of an earlier failure
+    char buf[1024];
+    while (!in.empty()) {
+      char* src = const_cast<char*>(in.data());
+      size_t src_left = in.size();
+      char* dst = buf;
+      size_t dst_left = sizeof buf;
+      const size_t r = iconv(cd_, &src, &src_left, &dst, &dst_left);
+      const int e = errno;
+      out.append(buf, static_cast<size_t>(dst - buf));
+      in.remove_prefix(in.size() - src_left);
+      if (r != static_cast<size_t>(-1)) continue;
+      if (e == E2BIG) continue;
+      return e;
+    }
+    return 0;
+  }
+
+ private:
+  iconv_t cd_;
+};
+
+Converter& ToGbk() {
+  thread_local Converter c("GBK", "UTF-8");
+  return c;
+}
+
+Converter& FromGbk() {
+  thread_local Converter c("UTF-8", "GBK");
+  return c;
+}
+
+// Decodes the UTF-8 character at the start of s (s not empty). Returns its code point and
+// length, or -1 and length 1 when the bytes are not a well-formed character.
+std::pair<long, size_t> DecodeUtf8(std::string_view s) {
+  const auto b0 = static_cast<unsigned char>(s[0]);
+  if (b0 < 0x80) return {b0, 1};
+  size_t len;
+  long cp;
+  long min;
+  if (b0 >= 0xC2 && b0 <= 0xDF) {
+    len = 2, cp = b0 & 0x1F, min = 0x80;
+  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+    len = 3, cp = b0 & 0x0F, min = 0x800;
+  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+    len = 4, cp = b0 & 0x07, min = 0x10000;
+  } else {
+    return {-1, 1};
+  }
+  if (s.size() < len) return {-1, 1};
+  for (size_t i = 1; i < len; ++i) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    if ((b & 0xC0) != 0x80) return {-1, 1};
+    cp = (cp << 6) | (b & 0x3F);
+  }
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return {-1, 1};
+  return {cp, len};
+}
+
+constexpr char kReplacementUtf8[] = "\xEF\xBF\xBD";  // U+FFFD
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+}  // namespace
+
+std::string Utf8ToGbk(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  Converter& c = ToGbk();
+  while (c.Run(utf8, out) != 0) {
+    // A character GBK lacks, or a malformed byte, which stands for U+FFFD.
+    const auto [cp, len] = DecodeUtf8(utf8);
+    out += "&#" + std::to_string(cp < 0 ? 0xFFFD : cp) + ";";
+    utf8.remove_prefix(len);
+  }
+  return out;
+}
+
+std::string GbkToUtf8(std::string_view gbk) {
+  std::string out;
+  out.reserve(gbk.size() + gbk.size() / 2);
+  Converter& c = FromGbk();
+  while (const int e = c.Run(gbk, out)) {
+    out += kReplacementUtf8;
+    // Skip only the bad lead byte: what follows may be a valid character of its own.
+    gbk.remove_prefix(e == EINVAL ? gbk.size() : 1);
+  }
+  return out;
+}
+
+size_t GbkByteLength(std::string_view utf8) { return Utf8ToGbk(utf8).size(); }
+
+bool IsValidUtf8(std::string_view s) {
+  while (!s.empty()) {
+    const auto [cp, len] = DecodeUtf8(s);
+    if (cp < 0) return false;
+    s.remove_prefix(len);
+  }
+  return true;
+}
+
+std::string UrlEncode(std::string_view utf8) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (const char ch : Utf8ToGbk(utf8)) {
+    const auto b = static_cast<unsigned char>(ch);
+    if ((b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9')) {
+      out.push_back(ch);
+    } else if (b == ' ') {
+      out.push_back('+');
+    } else {
+      out.push_back('%');
+      out.push_back(kHex[b >> 4]);
+      out.push_back(kHex[b & 0x0F]);
+    }
+  }
+  return out;
+}
+
+std::string UrlDecodeGbk(std::string_view raw, bool* ok) {
+  if (ok) *ok = true;
+  std::string bytes;
+  bytes.reserve(raw.size());
+  for (size_t i = 0; i < raw.size(); ++i) {
+    const char ch = raw[i];
+    if (ch == '+') {
+      bytes.push_back(' ');
+    } else if (ch != '%') {
+      bytes.push_back(ch);
+    } else if (i + 2 < raw.size() && HexValue(raw[i + 1]) >= 0 && HexValue(raw[i + 2]) >= 0) {
+      bytes.push_back(static_cast<char>(HexValue(raw[i + 1]) * 16 + HexValue(raw[i + 2])));
+      i += 2;
+    } else {
+      if (ok) *ok = false;
+      bytes.push_back('%');  // kept as it stands
+    }
+  }
+  return GbkToUtf8(bytes);
+}
+
+std::string HtmlEncode(std::string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  for (const char ch : s) {
+    switch (ch) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out.push_back(ch);
+    }
+  }
+  return out;
+}
+
+}  // namespace cb
