@@ -26,7 +26,7 @@ struct HostConfig {
   uint16_t listen_port = 8080;
   std::string data_dir = "data";
   std::string site_dir = "site";
-  int threads = 8;  // pages run synchronously on these, so a slow page only holds its own thread
+  int threads = 4;  // pages run synchronously on these
   std::chrono::minutes session_timeout{20};
   std::chrono::milliseconds request_timeout{30000};  // a request must arrive within this
   size_t max_header_bytes = 16 * 1024;

@@ -1,6 +1,7 @@
 // The texts of HTTP the host reads and writes without a socket.
 #include "host/http_text.h"
 
+#include <cstdio>
 #include <ctime>
 #include <utility>
 
@@ -61,16 +62,11 @@ void ParseCookieHeader(std::string_view header, ValueCollection& out) {
   });
 }
 
-std::string HttpDate(const DateTime& local) {
+std::string HttpDateFromUnix(int64_t utc_seconds) {
   static constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
   static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                             "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  // The stored seconds read as UTC give the wall-clock fields; mktime places them in local time.
-  time_t wall = static_cast<time_t>(local.seconds());
-  struct tm fields {};
-  gmtime_r(&wall, &fields);
-  fields.tm_isdst = -1;
-  time_t instant = mktime(&fields);
+  time_t instant = static_cast<time_t>(utc_seconds);
   struct tm gmt {};
   gmtime_r(&instant, &gmt);
   char buf[40];
@@ -78,6 +74,15 @@ std::string HttpDate(const DateTime& local) {
            gmt.tm_mday, kMonths[gmt.tm_mon], gmt.tm_year + 1900, gmt.tm_hour, gmt.tm_min,
            gmt.tm_sec);
   return buf;
+}
+
+std::string HttpDate(const DateTime& local) {
+  // The stored seconds read as UTC give the wall-clock fields; mktime places them in local time.
+  time_t wall = static_cast<time_t>(local.seconds());
+  struct tm fields {};
+  gmtime_r(&wall, &fields);
+  fields.tm_isdst = -1;
+  return HttpDateFromUnix(mktime(&fields));
 }
 
 std::string FormatSetCookie(std::string_view name, const ResponseCookie& cookie) {

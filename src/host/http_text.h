@@ -2,6 +2,7 @@
 // Set-Cookie lines, HTTP dates, redirect locations and the content type of a file name.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,8 @@ void ParseCookieHeader(std::string_view header, ValueCollection& out);
 
 // "Sun, 06 Nov 1994 08:49:37 GMT" for a local wall-clock date, converted with the local time zone.
 std::string HttpDate(const DateTime& local);
+// The same text for an instant in seconds since 1970 UTC.
+std::string HttpDateFromUnix(int64_t utc_seconds);
 
 // One Set-Cookie value for a page's cookie: name and value URL-encoded as GBK, an expiry when set,
 // no path or domain (the browser scopes the cookie to the page's folder).

@@ -1,0 +1,71 @@
+// One HTTP exchange without the socket: the parsed request becomes host objects, the router's page
+// (or a static file) answers, and the response leaves as GBK bytes with its cookies. The network
+// server and the tests both drive this.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "host/config.h"
+#include "host/context.h"
+#include "host/router.h"
+#include "host/session_store.h"
+#include "host/static_files.h"
+#include "runtime/datetime.h"
+
+namespace cb {
+
+using HeaderList = std::vector<std::pair<std::string, std::string>>;
+
+struct IncomingRequest {
+  std::string method = "GET";
+  std::string target = "/";  // as received: path and query, still percent-encoded
+  HeaderList headers;
+  std::string body;
+  std::string remote_addr = "127.0.0.1";
+  std::string server_name = "localhost";
+  uint16_t server_port = 80;
+};
+
+struct OutgoingResponse {
+  int status = 200;
+  HeaderList headers;  // Content-Type, Location, Set-Cookie, ...
+  std::string body;    // the bytes on the wire
+};
+
+// The host's own error report of a page that failed outside its own handler.
+std::string ErrorReportPage(long number, std::string_view description, std::string_view source);
+
+class PageHost {
+ public:
+  // clock: "now" for the pages; must outlive the host.
+  PageHost(const HostConfig& cfg, Application& app, Router router, const Clock& clock);
+
+  // Never throws: a failing page becomes an HTTP 500 report.
+  OutgoingResponse Handle(const IncomingRequest& in);
+
+  SessionStore& sessions() { return sessions_; }
+  const HostServices& services() const { return services_; }
+
+ private:
+  OutgoingResponse HandleOrThrow(const IncomingRequest& in);
+  OutgoingResponse RunPage(const PageFn& page, Request& request, const IncomingRequest& in);
+  OutgoingResponse ServeStatic(std::string_view raw_path, const IncomingRequest& in);
+  void BuildRequest(const IncomingRequest& in, std::string_view path, std::string_view query,
+                    Request& out) const;
+
+  Application& app_;
+  Router router_;
+  HostServices services_;
+  SessionStore sessions_;
+  SiteFolder site_;
+  Server server_;
+};
+
+// Small GBK pages of the host itself (status pages, not board pages).
+OutgoingResponse StatusPage(int status, std::string_view title_utf8);
+
+}  // namespace cb

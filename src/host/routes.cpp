@@ -1,0 +1,222 @@
+// The board's address table: every page address, the method its "action" picks, and the few
+// small pages the host answers itself (jump.asp, the control panel's mass message, aliases).
+#include "frame/admin.h"
+#include "frame/corkboard.h"
+#include "frame/pm.h"
+#include "host/router.h"
+#include "host/static_files.h"
+#include "runtime/convert.h"
+
+namespace cb {
+
+namespace {
+
+bool IsPost(const Request& request) {
+  return EqualsNoCase(request.ServerVariables("REQUEST_METHOD").Str(), "POST");
+}
+
+std::string Action(const Request& request) { return ToLower(request("action").Str()); }
+
+// posting.asp, cbkmisc.asp and archive.asp with an action they do not know.
+void UnknownAction(ScriptingContext& ctx) {
+  WithPage<Corkboard>(ctx, [](Corkboard& page) { page.ErrorForm(Variant("错误的操作请求！")); });
+}
+
+// Serves a file of the site folder in place of a page address (aliases of static pages).
+bool ServeSiteFile(ScriptingContext& ctx, std::string_view file) {
+  SiteFolder site(ctx.services().site_dir);
+  StaticLookup found = site.Lookup("/" + std::string(file));
+  if (found.outcome != StaticLookup::kFound) return false;
+  std::optional<std::string> bytes = SiteFolder::ReadFile(found.path);
+  if (!bytes) return false;
+  ctx.response().SetContentType(found.content_type);
+  ctx.response().Write(*bytes);
+  return true;
+}
+
+void Jump(ScriptingContext& ctx) {
+  ctx.response().Redirect(JumpTarget(ctx.request()("jumpTo").Str()));
+}
+
+// signup.asp: the rules on a GET, then the form or the way back, then the registration.
+void SignupPage(ScriptingContext& ctx) {
+  const Request& request = ctx.request();
+  std::string action = IsPost(request) ? Action(request) : std::string();
+  WithPage<Corkboard>(ctx, [&](Corkboard& page) {
+    if (action == "regsubmit") {
+      page.RegSubmit();
+    } else if (action == "agree" && request("Submit").Str() == "同意") {
+      page.Signup();
+    } else if (action == "agree" && request("Submit").Str() == "不同意") {
+      page.Wait("您没有同意论坛的条款，不能注册", "default.asp", "论坛首页");
+    } else {
+      page.Agree();
+    }
+  });
+}
+
+// archive.asp?action=submittransfer: the live-topic form carries "Option", the archive form not.
+void SubmitTransfer(ScriptingContext& ctx) {
+  bool live = ctx.request().form().Has("Option");
+  WithPage<Corkboard>(ctx, [&](Corkboard& page) {
+    if (live) {
+      page.Transfer();
+    } else {
+      page.TransferArchive();
+    }
+  });
+}
+
+constexpr const char* kAdminPmForm =
+    "<html><head><meta http-equiv=Content-Type content=\"text/html; charset=gb2312\">"
+    "<title>群发短消息</title></head><body><h3>给所有用户或版主发送短消息</h3>"
+    "<form action=pm.asp method=post><table>"
+    "<tr><td>管理员用户名：</td><td><input type=text name=UserName size=25 maxlength=25></td></tr>"
+    "<tr><td>管理员密码：</td><td><input type=password name=Password size=13 maxlength=13></td>"
+    "</tr><tr><td>发送给：</td><td><input type=radio name=option value=allmember checked>所有用户"
+    " <input type=radio name=option value=moderater>所有版主</td></tr>"
+    "<tr><td>标题：</td><td><input type=text name=Subject size=40 maxlength=100></td></tr>"
+    "<tr><td>内容：</td><td><textarea name=message rows=8 cols=50></textarea></td></tr>"
+    "</table><input type=submit value=发送></form><p><a href=./>返回管理首页</a></p></body></html>";
+
+// admin/pm.asp: the form on a GET; on a POST, Admin.PM's answer ("" is success).
+void AdminPmPage(ScriptingContext& ctx) {
+  if (!IsPost(ctx.request())) {
+    ctx.response().Write(kAdminPmForm);
+    return;
+  }
+  WithPage<Admin>(ctx, [&](Admin& page) {
+    std::string failure = page.PM();
+    if (failure.empty()) {
+      ctx.response().Clear();
+      ctx.response().Write(
+          "<html><head><meta http-equiv=Content-Type content=\"text/html; charset=gb2312\">"
+          "<title>群发短消息</title></head><body><p>短消息已经发送。</p>"
+          "<p><a href=./>返回管理首页</a></p></body></html>");
+    } else {
+      page.ErrorForm(Variant(failure));
+    }
+  });
+}
+
+void AddCorkboardRoutes(Router& r) {
+  const std::pair<const char*, void (Corkboard::*)()> pages[] = {
+      {"default.asp", &Corkboard::Home},
+      {"list.asp", &Corkboard::list},
+      {"newsdetail.asp", &Corkboard::Detail},
+      {"hot.asp", &Corkboard::HotTopic},
+      {"morereply.asp", &Corkboard::MoreReply},
+      {"active.asp", &Corkboard::NewlyTopic},
+      {"top.asp", &Corkboard::Top},
+      {"online.asp", &Corkboard::Online},
+      {"member.asp", &Corkboard::MemberList},
+      {"search.asp", &Corkboard::Search},
+      {"profile.asp", &Corkboard::Profile},
+      {"viewuser.asp", &Corkboard::ViewUser},
+      {"option.asp", &Corkboard::CorkboardOption},
+      {"favor.asp", &Corkboard::Favor},
+      {"showfavor.asp", &Corkboard::Showfavor},
+      {"subscibe.asp", &Corkboard::subscibe},
+      {"archivelist.asp", &Corkboard::ArchiveList},
+      {"archivecontent.asp", &Corkboard::ArchiveContent},
+      {"download.asp", &Corkboard::Pack},
+  };
+  for (const auto& [path, method] : pages) r.Add(path, CallPage(method));
+
+  const std::pair<const char*, void (Corkboard::*)()> misc[] = {
+      {"idcheck", &Corkboard::IDCheck},         {"login", &Corkboard::Login},
+      {"lostpw", &Corkboard::lostpw},           {"sendthread", &Corkboard::SendThread},
+      {"getannounce", &Corkboard::Getannounce}, {"getip", &Corkboard::GetIP},
+      {"icqmessage", &Corkboard::IcqMessage},
+  };
+  r.Add("cbkmisc.asp", UnknownAction);
+  for (const auto& [action, method] : misc) r.AddAction("cbkmisc.asp", action, CallPage(method));
+
+  const std::pair<const char*, void (Corkboard::*)()> posting[] = {
+      {"newtopic", &Corkboard::NewTopic},
+      {"posttopic", &Corkboard::posttopic},
+      {"reply", &Corkboard::reply},
+      {"replywquote", &Corkboard::replywquote},
+      {"postreply", &Corkboard::PostReply},
+      {"editpost", &Corkboard::EditPost},
+      {"submitedit", &Corkboard::SubmitEdit},
+      {"deletepost", &Corkboard::DeletePost},
+      {"closethread", &Corkboard::CloseThread},
+      {"openthread", &Corkboard::CloseThread},
+      {"processclose", &Corkboard::CloseThread},
+      {"copypost", &Corkboard::CopyPost},
+      {"deletearchive", &Corkboard::DeleteArchive},
+      {"editarchive", &Corkboard::ArchiveEditPost},
+      {"archivesubmitedit", &Corkboard::ArchiveSubmitEdit},
+  };
+  r.Add("posting.asp", UnknownAction);
+  for (const auto& [action, method] : posting) r.AddAction("posting.asp", action, CallPage(method));
+
+  r.Add("archive.asp", UnknownAction);
+  r.AddAction("archive.asp", "transfer", CallPage(&Corkboard::Transfer));
+  r.AddAction("archive.asp", "transferarchive", CallPage(&Corkboard::TransferArchive));
+  r.AddAction("archive.asp", "submittransfer", SubmitTransfer);
+
+  r.Add("signup.asp", SignupPage);
+  r.Add("jump.asp", Jump);
+  r.Add("pm.asp", CallPage(&PM::Run));
+}
+
+void AddAdminRoutes(Router& r) {
+  const std::pair<const char*, void (Admin::*)()> pages[] = {
+      {"admin/forum.asp", &Admin::Forum},
+      {"admin/edit.asp", &Admin::Edit},
+      {"admin/announce.asp", &Admin::Announce},
+      {"admin/member.asp", &Admin::Permissions},
+      {"admin/archive.asp", &Admin::Archives},
+      {"admin/misc.asp", &Admin::DataMaintenance},
+      {"admin/analyzer.asp", &Admin::MonthPostAnalyzer},
+      {"admin/mail.asp", &Admin::EMail},
+      {"admin/account.asp", &Admin::ImportAccount},
+      {"admin/upload.asp", &Admin::FileUp},
+      {"admin/jscode.asp", &Admin::JsCode},
+      {"admin/", &Admin::Index},
+      {"admin/default.asp", &Admin::Index},
+      {"admin/index.asp", &Admin::Index},
+  };
+  for (const auto& [path, method] : pages) r.Add(path, CallPage(method));
+  r.Add("admin/pm.asp", AdminPmPage);
+  // Without the slash the panel's relative links would point at the site root.
+  r.Add("admin", [](ScriptingContext& ctx) { ctx.response().Redirect("admin/"); });
+}
+
+void AddAliases(Router& r) {
+  // replywquote links cbkcode.asp where every other page links cbkcode.htm.
+  r.Add("cbkcode.asp", [](ScriptingContext& ctx) {
+    if (!ServeSiteFile(ctx, "cbkcode.htm")) ctx.response().Redirect("cbkcode.htm");
+  });
+  // Login sends the browser to Default.htm: the site's own file when there is one, else the index.
+  r.Add("default.htm", [](ScriptingContext& ctx) {
+    if (!ServeSiteFile(ctx, "Default.htm")) ctx.response().Redirect("default.asp");
+  });
+}
+
+}  // namespace
+
+std::string JumpTarget(std::string_view requested) {
+  std::string target = Trim(requested);
+  std::string lower = ToLower(target);
+  for (unsigned char c : target) {
+    if (c < 0x20 || c == 0x7f) return "default.asp";
+  }
+  for (std::string_view page : {"list.asp", "archivelist.asp"}) {
+    if (lower == page) return target;
+    if (lower.size() > page.size() && lower.starts_with(page) && lower[page.size()] == '?') {
+      return target;
+    }
+  }
+  return "default.asp";
+}
+
+void AddBoardRoutes(Router& router) {
+  AddCorkboardRoutes(router);
+  AddAdminRoutes(router);
+  AddAliases(router);
+}
+
+}  // namespace cb
