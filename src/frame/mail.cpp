@@ -272,11 +272,13 @@ size_t ReadUpload(char* buf, size_t size, size_t count, void* user) {
   return n;
 }
 
-// Keeps the server's last reply line, for an error text that says what the server refused.
-int KeepLastReply(CURL*, curl_infotype type, char* data, size_t size, void* user) {
-  if (type == CURLINFO_HEADER_IN) {
-    auto* last = static_cast<std::string*>(user);
-    *last = std::string(data, size);
+// Keeps the server's first refusal (a 4xx or 5xx reply), for an error text that says what the
+// server refused; the replies after it only close the conversation.
+int KeepRefusal(CURL*, curl_infotype type, char* data, size_t size, void* user) {
+  auto* refusal = static_cast<std::string*>(user);
+  if (type == CURLINFO_HEADER_IN && refusal->empty() && size > 0 &&
+      (data[0] == '4' || data[0] == '5')) {
+    *refusal = std::string(data, size);
   }
   return 0;
 }
@@ -438,7 +440,7 @@ bool SendSmtp(const std::string& server, const std::string& from,
   const std::string url = SmtpUrl(server);
   const std::string mail_from = "<" + from + ">";
   Upload upload{message};
-  std::string last_reply;
+  std::string refusal;
   char errbuf[CURL_ERROR_SIZE] = {0};
   CURL* c = curl.get();
   curl_easy_setopt(c, CURLOPT_URL, url.c_str());
@@ -452,13 +454,11 @@ bool SendSmtp(const std::string& server, const std::string& from,
   curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(total_timeout.count()));
   curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);  // pages send from worker threads
   curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errbuf);
-  curl_easy_setopt(c, CURLOPT_VERBOSE, 1L);  // only feeds KeepLastReply; nothing is printed
-  curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, KeepLastReply);
-  curl_easy_setopt(c, CURLOPT_DEBUGDATA, &last_reply);
+  curl_easy_setopt(c, CURLOPT_VERBOSE, 1L);  // only feeds KeepRefusal; nothing is printed
+  curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, KeepRefusal);
+  curl_easy_setopt(c, CURLOPT_DEBUGDATA, &refusal);
   CURLcode rc = curl_easy_perform(c);
   if (rc == CURLE_OK) return true;
-  long code = 0;
-  curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &code);
   const std::string detail = Printable(errbuf[0] ? errbuf : curl_easy_strerror(rc));
   switch (rc) {
     case CURLE_COULDNT_RESOLVE_HOST:
@@ -469,8 +469,8 @@ bool SendSmtp(const std::string& server, const std::string& from,
       error = "邮件服务器没有及时响应（" + detail + "）";
       break;
     default:
-      error = code >= 400 ? "邮件服务器拒绝了邮件（" + Printable(last_reply) + "）"
-                          : "邮件发送失败（" + detail + "）";
+      error = !refusal.empty() ? "邮件服务器拒绝了邮件（" + Printable(refusal) + "）"
+                               : "邮件发送失败（" + detail + "）";
   }
   return false;
 }
