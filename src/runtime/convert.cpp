@@ -80,16 +80,22 @@ bool IsNumeric(const Variant& v) {
 }
 
 double LeadingNumber(std::string_view s) {
-  size_t start = 0;
-  while (start < s.size() && (s[start] == ' ' || s[start] == '\t' || s[start] == '\n' ||
-                              s[start] == '\r')) {
-    ++start;
+  // Val ignores blanks, tabs and line feeds anywhere ("1 2x" is 12) and also takes D as the
+  // exponent letter.
+  std::string packed;
+  for (const char c : s) {
+    if (c == ' ' || c == '\t' || c == '\n' || c == '\r') continue;
+    packed.push_back(c == 'd' || c == 'D' ? 'e' : c);
+    if (c != '.' && c != '+' && c != '-' && c != 'e' && c != 'E' && c != 'd' && c != 'D' &&
+        !IsDigit(c)) {
+      break;  // nothing after a character outside a number can belong to it
+    }
   }
-  const std::string_view rest = s.substr(start);
-  const size_t n = NumberPrefix(rest);
+  const size_t n = NumberPrefix(packed);
   if (n == 0) return 0;
-  const double d = ToDouble(rest.substr(0, n));
-  return std::isfinite(d) ? d : 0;
+  const double d = ToDouble(std::string_view(packed).substr(0, n));
+  if (!std::isfinite(d)) throw ScriptError(err::kOverflow, "溢出");
+  return d;
 }
 
 double RoundHalfEven(double d) {

@@ -16,7 +16,8 @@ bool IsNumeric(const Variant& v);
 bool IsNumericText(std::string_view s);
 std::optional<double> ParseNumber(std::string_view s);  // the IsNumeric grammar
 
-// Val-like reading of the leading number of a text ("3abc" -> 3, "abc" -> 0).
+// Val-like reading of the leading number of a text ("3abc" -> 3, "abc" -> 0, "1 2" -> 12);
+// raises 6 (overflow) when the number is beyond the range of a double.
 double LeadingNumber(std::string_view s);
 
 double RoundHalfEven(double d);

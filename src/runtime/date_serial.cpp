@@ -9,8 +9,8 @@ namespace cb {
 namespace {
 
 constexpr double kSecondsPerDay = 86400;
-constexpr double kFirstSerial = -657434;           // 0100-01-01
-constexpr double kEndSerial = 2958466;             // 10000-01-01
+constexpr double kFirstSerial = -657434;  // 0100-01-01
+constexpr double kEndSerial = 2958466;    // 10000-01-01
 
 }  // namespace
 

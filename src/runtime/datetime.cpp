@@ -39,8 +39,7 @@ Civil CivilFromDays(int64_t z) {
   const int64_t mp = (5 * doy + 2) / 153;
   const int64_t d = doy - (153 * mp + 2) / 5 + 1;
   const int64_t m = mp < 10 ? mp + 3 : mp - 9;
-  return {static_cast<int>(yoe + era * 400 + (m <= 2)), static_cast<int>(m),
-          static_cast<int>(d)};
+  return {static_cast<int>(yoe + era * 400 + (m <= 2)), static_cast<int>(m), static_cast<int>(d)};
 }
 
 std::string TwoDigits(int n) {
@@ -77,7 +76,9 @@ DateTime DateTime::DateOnly() const {
   return FromSeconds(FloorDiv(secs_, kSecondsPerDay) * kSecondsPerDay);
 }
 
-DateTime DateTime::AddDays(int64_t days) const { return FromSeconds(secs_ + days * kSecondsPerDay); }
+DateTime DateTime::AddDays(int64_t days) const {
+  return FromSeconds(secs_ + days * kSecondsPerDay);
+}
 
 std::string DateTime::Ymd() const {
   const Civil c = CivilFromDays(FloorDiv(secs_, kSecondsPerDay));

@@ -36,7 +36,10 @@ class DateTime {
   std::string Ymd() const;          // "2001-05-09"
   std::string Hms() const;          // "08:03:07"
   std::string YmdHms() const;       // "2001-05-09 08:03:07", the stored and compared form
-  std::string GeneralText() const;  // the host's general date text; converts back exactly
+  // The general date text, the form of dates inside text (cookies, concatenation): always
+  // "yyyy-mm-dd hh:nn:ss", even at midnight, except that a value on the zero date 1899-12-30
+  // (a time of day alone) gives "hh:nn:ss". Parse reads both back to the same value.
+  std::string GeneralText() const;
 
   // IsDate/CDate: the texts the board writes and the usual variants (yyyy-m-d, yyyy/m/d,
   // with or without a time h:m[:s], optional AM/PM). Empty when the text is not a date.

@@ -65,7 +65,7 @@ Variant::Variant(int64_t i) : type_(VType::kLong), i_(0) {
 Variant::Variant(double d) : type_(VType::kDouble), d_(d) {}
 Variant::Variant(std::string s) : type_(VType::kString), d_(0), s_(std::move(s)) {}
 Variant::Variant(std::string_view s) : type_(VType::kString), d_(0), s_(s) {}
-Variant::Variant(const char* s) : type_(VType::kString), d_(0), s_(s) {}
+Variant::Variant(const char* s) : type_(VType::kString), d_(0), s_(s ? s : "") {}
 Variant::Variant(DateTime d) : type_(VType::kDate), d_(0), date_(d) {}
 Variant::Variant(Array2D a)
     : type_(VType::kArray), d_(0), array_(std::make_shared<Array2D>(std::move(a))) {}
