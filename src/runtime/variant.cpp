@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "runtime/convert.h"
 #include "runtime/date_serial.h"
@@ -77,7 +78,8 @@ Variant Variant::Null() {
 }
 
 Variant::Variant(const Variant& other)
-    : type_(other.type_), d_(other.d_), date_(other.date_), s_(other.s_) {
+    : type_(other.type_), d_(0), date_(other.date_), s_(other.s_) {
+  CopyScalar(other);
   if (other.array_) array_ = std::make_shared<Array2D>(*other.array_);
 }
 
@@ -91,17 +93,18 @@ Variant& Variant::operator=(const Variant& other) {
 
 Variant::Variant(Variant&& other) noexcept
     : type_(other.type_),
-      d_(other.d_),
+      d_(0),
       date_(other.date_),
       s_(std::move(other.s_)),
       array_(std::move(other.array_)) {
+  CopyScalar(other);
   other.type_ = VType::kEmpty;
 }
 
 Variant& Variant::operator=(Variant&& other) noexcept {
   if (this != &other) {
     type_ = other.type_;
-    d_ = other.d_;
+    CopyScalar(other);
     date_ = other.date_;
     s_ = std::move(other.s_);
     array_ = std::move(other.array_);
@@ -111,6 +114,11 @@ Variant& Variant::operator=(Variant&& other) noexcept {
 }
 
 Variant::~Variant() = default;
+
+void Variant::CopyScalar(const Variant& other) {
+  // Byte copy of whichever of b_, i_ and d_ is active.
+  std::memcpy(static_cast<void*>(&d_), static_cast<const void*>(&other.d_), sizeof d_);
+}
 
 bool Variant::IsNumber() const {
   return type_ == VType::kBoolean || type_ == VType::kInteger || type_ == VType::kLong ||
@@ -240,7 +248,7 @@ Array2D& Variant::MutableArray() {
 }
 
 bool Variant::EqualsText(std::string_view s) const {
-  if (type_ == VType::kNull) return false;
+  if (type_ == VType::kNull || type_ == VType::kArray) return false;
   return Str() == s;
 }
 

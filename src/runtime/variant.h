@@ -78,10 +78,12 @@ class Variant {
   const Array2D& AsArray() const;          // raises 13 unless kArray
   Array2D& MutableArray();                 // raises 13 unless kArray
 
-  // Legacy "=" between a variant and text: compares the text form (null never equals).
+  // Legacy "=" between a variant and text: compares the text form (null and arrays never equal).
   bool EqualsText(std::string_view s) const;
 
  private:
+  void CopyScalar(const Variant& other);
+
   VType type_;
   union {
     bool b_;

@@ -201,7 +201,7 @@ TEST(VariantTest, EqualsTextComparesTheTextForm) {
   } cases[] = {
       {Variant::Null(), "", false}, {Variant(), "", true}, {int32_t{5}, "5", true},
       {int32_t{5}, "05", false},    {true, "True", true},  {true, "-1", false},
-      {"abc", "ABC", false},        {2.5, "2.5", true},
+      {"abc", "ABC", false},        {2.5, "2.5", true},    {Variant(Array2D(1, 1)), "", false},
   };
   for (const auto& c : cases) EXPECT_EQ(c.v.EqualsText(c.text), c.want) << c.text;
 }
