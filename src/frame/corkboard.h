@@ -81,6 +81,8 @@ class Corkboard : public PageBase {
             uint8_t waittime = 2);
 
  protected:
+  // Presence of a framed page: UpdateOnline with the visitor's address.
+  void RecordVisit(const std::string& location) override;
   // Presence: records the visitor and returns the name under which it is listed.
   void UpdateOnline(const std::string& address, const std::string& location, std::string& name);
   std::string ArchiveJumpMenu(Connection& con);

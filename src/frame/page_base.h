@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "frame/page_frame.h"
 #include "frame/settings.h"
 #include "host/context.h"
 #include "runtime/script_error.h"
@@ -52,6 +53,18 @@ class PageBase {
   void RunPage(const std::function<void()>& body, const std::function<void()>& tail);
   // The error-page text of a caught error.
   static std::string ErrorText(const ScriptError& e);
+
+  // A whole framed page inside RunPage: head, "<center>", the layout's top, content, "</center>"
+  // and the footer, with the error page placed as frame.on_error says.
+  void RunFramedPage(const FramedPage& frame, const std::function<void()>& content);
+  // Inside a RunPage body: a failed check writes the error page with message, then the page goes
+  // on with its tail. SkipToTail leaves the body without an error page (what was written stays).
+  [[noreturn]] void Refuse(const Variant& message);
+  [[noreturn]] static void SkipToTail();
+  // Records the visit in the presence table before the head of a framed page (Corkboard only).
+  virtual void RecordVisit(const std::string& location) { (void)location; }
+  // The honest page of a method that this release does not offer yet.
+  void WriteNotAvailablePage(const char* page_name);
 
   Settings settings_;
 

@@ -1,0 +1,96 @@
+// PageBase: the start and end hooks shared by the three classes, the page's own connection, and
+// RunPage, which turns any error of a page body into the error page and always runs the tail.
+#include "frame/page_base.h"
+
+#include "store/connection.h"
+#include "store/recordset.h"
+
+namespace cb {
+
+namespace {
+
+// Thrown by Refuse and SkipToTail to leave a page body for its tail. Not a std::exception, so
+// that only RunPage's own handler sees it.
+struct BodyStopped {};
+
+// The generic "unspecified error" number for a failure that carries no number of its own.
+constexpr long kUnspecifiedError = -2147467259;
+
+}  // namespace
+
+void PageBase::OnStartPage(ScriptingContext* passedScriptingContext) {
+  ctx_ = passedScriptingContext;
+  LoadSettings(ctx_->application(), settings_);
+  LoadStyle(ctx_->application(), settings_);
+}
+
+void PageBase::OnEndPage() { ctx_ = nullptr; }
+
+std::unique_ptr<Connection> PageBase::OpenConnection_() {
+  auto con = std::make_unique<Connection>();
+  con->Open(settings_.ConnectionString, "", "", -1);
+  return con;
+}
+
+std::string PageBase::ErrorText(const ScriptError& e) {
+  return "错误号：" + std::to_string(e.number()) + "<br>错误描述：" + e.description() +
+         "<br>错误来源：" + e.source();
+}
+
+void PageBase::RunPage(const std::function<void()>& body, const std::function<void()>& tail) {
+  try {
+    body();
+  } catch (const BodyStopped&) {
+    // A failed check has written its page already.
+  } catch (const ScriptError& e) {
+    ErrorForm(Variant(ErrorText(e)));
+  } catch (const std::exception& e) {
+    ErrorForm(Variant(ErrorText(ScriptError(kUnspecifiedError, e.what()))));
+  }
+  tail();
+}
+
+void PageBase::RunFramedPage(const FramedPage& frame, const std::function<void()>& content) {
+  const bool footer_in_body = frame.on_error == ErrorPage::kReplacesFooter;
+  RunPage(
+      [&] {
+        if (!frame.location.empty()) RecordVisit(frame.location);
+        Response_() << WritePageHead(S(), frame.title + " - " + S().BBName) << "<center>";
+        if (!frame.own_top) Response_() << PageTop(S(), frame.heading);
+        content();
+        Response_() << "</center>";
+        if (footer_in_body) Response_() << S().Copyright;
+      },
+      [&] {
+        if (!footer_in_body) Response_() << S().Copyright;
+        Response_() << "</body></html>";
+      });
+}
+
+void PageBase::Refuse(const Variant& message) {
+  ErrorForm(message);
+  throw BodyStopped{};
+}
+
+void PageBase::SkipToTail() { throw BodyStopped{}; }
+
+void PageBase::WriteNotAvailablePage(const char* page_name) {
+  RunFramedPage({.title = "此功能尚未开放", .heading = "此功能尚未开放"}, [&] {
+    Response_() << "<p><b>此功能尚未开放</b></p><p><font class=smallFont>("
+                << HtmlSafe(page_name) << ")</font></p><p><a href=default.asp>返回论坛首页</a></p>";
+  });
+}
+
+void CloseQuietly(Recordset* rs, Connection* con) {
+  try {
+    if (rs != nullptr && rs->State() == adStateOpen) rs->Close();
+  } catch (...) {
+    // Closing is best effort: the page has already written its answer.
+  }
+  try {
+    if (con != nullptr && con->State() == adStateOpen) con->Close();
+  } catch (...) {
+  }
+}
+
+}  // namespace cb

@@ -1,0 +1,241 @@
+// The shared procedures. They write nothing to the response; database errors pass to the caller's
+// page handler.
+#include "frame/procedures.h"
+
+#include <sys/random.h>
+
+#include <cerrno>
+#include <filesystem>
+
+#include "frame/page_frame.h"
+#include "runtime/convert.h"
+#include "runtime/script_error.h"
+#include "store/connection.h"
+#include "store/recordset.h"
+
+namespace cb {
+
+namespace {
+
+bool IsAsciiAlnum(unsigned char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// Splits at every "," and tests each item exactly (no trimming).
+bool ListHas(std::string_view list, std::string_view value) {
+  size_t start = 0;
+  while (true) {
+    size_t comma = list.find(',', start);
+    std::string_view item = list.substr(start, comma == std::string_view::npos ? comma : comma - start);
+    if (item == value) return true;
+    if (comma == std::string_view::npos) return false;
+    start = comma + 1;
+  }
+}
+
+// Null and empty times show as empty texts, as the legacy Format gives them.
+bool NoTime(const Variant& t) { return t.IsNull() || t.IsEmpty(); }
+
+// Bytes that would end an unquoted attribute value become %XX; ordinary addresses are unchanged.
+std::string UnquotedAttributeSafe(std::string_view text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : text) {
+    if (c <= ' ' || c == '"' || c == '\'' || c == '<' || c == '>' || c == '`') {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+int16_t Times16(int factor, int16_t m) {
+  int product = factor * m;
+  if (product < INT16_MIN || product > INT16_MAX) throw ScriptError(err::kOverflow, "溢出");
+  return static_cast<int16_t>(product);
+}
+
+}  // namespace
+
+bool CheckUserName(std::string& text, long limit) {
+  text = Trim(text);
+  if (text.empty()) return false;
+  if (limit != 0 && static_cast<long>(CharLength(text)) > limit) return false;
+  // Only single-byte characters are tested: a double-byte (non-ASCII) character always passes.
+  for (unsigned char c : text) {
+    if (c < 0x80 && !IsAsciiAlnum(c)) return false;
+  }
+  return true;
+}
+
+bool InList(std::string_view list, std::string_view value) {
+  return !list.empty() && ListHas(list, value);
+}
+
+bool IsAllowedIP(const Settings& s, std::string_view address) {
+  return s.RejectiveIP.empty() || !ListHas(s.RejectiveIP, address);
+}
+
+bool ToLong(const Variant& value) {
+  try {
+    return IsNumeric(value) && value.CLng() > 0;
+  } catch (const ScriptError&) {
+    return false;  // out of the 32-bit range
+  }
+}
+
+std::string SqlQuote(const Variant& value) {
+  std::string text = value.Str();
+  std::string out;
+  out.reserve(text.size() + 2);
+  for (char c : text) {
+    out += c;
+    if (c == '\'') out += '\'';
+  }
+  return out;
+}
+
+std::string FormatPostTime(const Settings& s, const Variant& time) {
+  DateTime t;
+  const bool none = NoTime(time);
+  if (!none) t = time.CDate();
+  return (none ? "" : t.Ymd()) + " <FONT COLOR=" + s.TimeColor + ">" + (none ? "" : t.Hms()) +
+         "</font>";
+}
+
+std::string FormatLastPostTime(const Settings& s, const Variant& time) {
+  DateTime t;
+  const bool none = NoTime(time);
+  if (!none) t = time.CDate();
+  return "<font class=lastlyposttime>" + (none ? "" : t.Ymd()) +
+         "</font>&nbsp;<FONT class=lastlyposttime COLOR=" + s.TimeColor + ">" +
+         (none ? "" : t.Hms()) + "</font>";
+}
+
+std::string MaskIP(std::string_view address) {
+  size_t dot = address.rfind('.');
+  if (dot == std::string_view::npos) return std::string(address);
+  return std::string(address.substr(0, dot + 1)) + "*";
+}
+
+std::string Abbreviate(std::string_view text, int16_t length) {
+  if (static_cast<long>(CharLength(text)) <= length) return std::string(text);
+  if (length < 0) throw ScriptError(err::kInvalidProcedureCall, "无效的过程调用或参数");
+  return LeftChars(text, static_cast<size_t>(length)) + "......";
+}
+
+void UserTitle(const Settings& s, const Variant& status, const Variant& post_count,
+               std::string& icons, std::string& title) {
+  const std::string role = status.IsNull() ? "" : ToLower(status.Str());
+  if (role == "administrator" || role == "moderater") {
+    title = role == "administrator" ? "管理员" : "版主";
+    icons = "<img src=icon/admin.gif vspace=5>";
+    return;
+  }
+  const int16_t m = s.MemberMinimum;
+  const int16_t three_m = Times16(3, m);  // 16-bit, as the levels have always been computed
+  const int16_t two_m = Times16(2, m);
+  // A null count compares false everywhere and gives the first level.
+  const bool known = !post_count.IsNull();
+  const double posts = known ? post_count.CDbl() : 0;
+  if (known && posts > three_m) {
+    title = "终极用户";
+    icons = "<img src=icon/user1.gif vspace=5>&nbsp;<img src=icon/user1.gif vspace=5>";
+  } else if (known && posts > two_m) {
+    title = "超级用户";
+    icons = "<img src=icon/user1.gif vspace=5>&nbsp;<img src=icon/user.gif vspace=5>";
+  } else if (known && posts > m) {
+    title = "高级用户";
+    icons = "<img src=icon/user1.gif vspace=5>";
+  } else {
+    title = "初级用户";
+    icons = "<img src=icon/user.gif vspace=5>";
+  }
+}
+
+uint32_t SecureUniform(uint32_t n) {
+  if (n < 2) return 0;
+  // Rejecting the lowest 2^32 mod n values leaves a range that n divides evenly.
+  const uint32_t threshold = static_cast<uint32_t>(-n) % n;
+  while (true) {
+    uint32_t r = 0;
+    ssize_t got = getrandom(&r, sizeof r, 0);
+    if (got != static_cast<ssize_t>(sizeof r)) {
+      if (got < 0 && errno == EINTR) continue;
+      throw ScriptError(err::kInvalidProcedureCall, "无法取得随机数");
+    }
+    if (r >= threshold) return r % n;
+  }
+}
+
+std::string RandomText(long length, const UniformChoice& choose) {
+  std::string out;
+  for (long i = 0; i < length; ++i) {
+    switch (choose(3)) {
+      case 0: out += static_cast<char>('0' + choose(10)); break;
+      case 1: out += static_cast<char>('A' + choose(26)); break;
+      default: out += static_cast<char>('a' + choose(26)); break;
+    }
+  }
+  return out;
+}
+
+std::string LibraryFolder(const std::string& data_dir, const std::string& name) {
+  std::filesystem::path folder = std::filesystem::path(data_dir) / "generated" / name;
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (ec) throw ScriptError(err::kInvalidProcedureCall, "无法创建文件夹 " + folder.string());
+  return folder.string();
+}
+
+std::string ModeratorLinks(const std::string& forum_name, Connection& con) {
+  auto rs = con.Execute(
+      "select Moderater,EMail from (Forum inner join moderated on "
+      "Forum.Forumname=moderated.forum ) inner join Register on "
+      "moderated.moderater=Register.username where Forum.ForumName='" +
+      SqlQuote(forum_name) + "'");
+  if (rs->Eof()) return "诚征版主";
+  std::string out;
+  for (; !rs->Eof(); rs->MoveNext()) {
+    if (!out.empty()) out += ", ";
+    const std::string name = HtmlSafe(rs->Fields("Moderater").Str());
+    const Variant email = rs->Fields("EMail");
+    if (email.IsNull()) {
+      out += name;
+    } else {
+      out += "<a href=mailto:" + UnquotedAttributeSafe(email.Str()) + ">" + name + "</a>";
+    }
+  }
+  return out;
+}
+
+int16_t CheckModerator(std::string& user_name, std::string& password,
+                       const std::string& forum_name, Connection& con) {
+  user_name = Trim(user_name);
+  password = Trim(password);
+  if (user_name.empty() || password.empty()) return -1;
+  auto member = con.Execute("Select Status from Register Where UserName='" + SqlQuote(user_name) +
+                            "' and Password='" + SqlQuote(password) + "'");
+  if (member->Eof()) return -1;
+  if (ToLower(member->Fields("Status").Str()) == "administrator") return 1;
+  auto moderated = con.Execute("Select moderater from moderated Where forum='" +
+                               SqlQuote(forum_name) + "' and moderater='" +
+                               SqlQuote(user_name) + "'");
+  return moderated->Eof() ? 0 : 2;
+}
+
+bool CanPost(std::string& user_name, std::string& password, Connection& con, bool& may_post) {
+  user_name = Trim(user_name);
+  password = Trim(password);
+  if (user_name.empty() || password.empty()) return false;
+  auto rs = con.Execute("Select canpost,status from Register Where UserName='" +
+                        SqlQuote(user_name) + "' and Password='" + SqlQuote(password) + "'");
+  if (rs->Eof()) return false;
+  may_post = rs->Fields("canpost").CBool();
+  return true;
+}
+
+}  // namespace cb

@@ -1,0 +1,63 @@
+// The shared text and value procedures: name checks, lists, the address block list, SQL quoting,
+// date texts, IP masking, abbreviation, member titles, random codes, the folder of generated
+// files, and the moderator and posting-right checks against the register.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "frame/settings.h"
+#include "runtime/variant.h"
+
+namespace cb {
+
+class Connection;
+
+// Trims text in place (the caller sees the trimmed value); true when it is non-empty, at most
+// limit characters (0: no limit) and only ASCII letters, digits or double-byte characters.
+bool CheckUserName(std::string& text, long limit);
+// value equals one of the ","-separated items of list, exactly.
+bool InList(std::string_view list, std::string_view value);
+// False when the RejectiveIP setting lists address exactly.
+bool IsAllowedIP(const Settings& s, std::string_view address);
+// True when value is numeric, fits a 32-bit integer after rounding and is greater than 0. Never
+// raises.
+bool ToLong(const Variant& value);
+// The value as text with every "'" doubled, for use between single quotes in SQL.
+std::string SqlQuote(const Variant& value);
+// "yyyy-mm-dd <FONT COLOR=TimeColor>Hh:Nn:Ss</font>"; a null time gives empty texts.
+std::string FormatPostTime(const Settings& s, const Variant& time);
+std::string FormatLastPostTime(const Settings& s, const Variant& time);
+// "10.1.2.3" gives "10.1.2.*".
+std::string MaskIP(std::string_view address);
+// The first length characters and "......" when text is longer.
+std::string Abbreviate(std::string_view text, int16_t length);
+// The title and icons of a member from status and post count (levels at MemberMinimum multiples).
+void UserTitle(const Settings& s, const Variant& status, const Variant& post_count,
+               std::string& icons, std::string& title);
+
+// A uniform choice in [0, n); the default draws from the operating system's secure source.
+using UniformChoice = std::function<uint32_t(uint32_t n)>;
+uint32_t SecureUniform(uint32_t n);
+// length characters: each a digit, an upper-case or a lower-case letter (kind first, equally
+// likely, then uniformly within the kind). Used for members' passwords.
+std::string RandomText(long length, const UniformChoice& choose = SecureUniform);
+
+// The folder of the board's generated files of one kind: <data folder>/generated/<name>, created
+// when missing. The server publishes it at /<name>/ (e.g. the news scripts at /js/N.js).
+std::string LibraryFolder(const std::string& data_dir, const std::string& name);
+
+// The forum's moderators as "name" or "<a href=mailto:…>name</a>", joined with ", "; "诚征版主"
+// when it has none.
+std::string ModeratorLinks(const std::string& forum_name, Connection& con);
+// -1 not a member with that password, 0 member, 1 administrator, 2 moderator of the forum. Trims
+// user_name and password in place.
+int16_t CheckModerator(std::string& user_name, std::string& password,
+                       const std::string& forum_name, Connection& con);
+// True when the member exists with that password; may_post then receives its posting right (left
+// untouched otherwise). Trims user_name and password in place.
+bool CanPost(std::string& user_name, std::string& password, Connection& con, bool& may_post);
+
+}  // namespace cb

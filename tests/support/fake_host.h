@@ -1,0 +1,83 @@
+// FakeHost: the host objects of one visitor in memory, for page tests without sockets. Build a
+// request (Get/PostForm, cookies, address), run a page method, read the body, cookies, redirect,
+// session and application. Session and application persist across requests; the clock is fixed.
+#pragma once
+
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "host/context.h"
+#include "runtime/datetime.h"
+
+namespace cb::test {
+
+using FormFields = std::vector<std::pair<std::string, std::string>>;
+
+class FakeHost {
+ public:
+  // The clock starts at 2024-05-09 10:20:30 (local time).
+  FakeHost();
+  ~FakeHost();
+  FakeHost(const FakeHost&) = delete;
+  FakeHost& operator=(const FakeHost&) = delete;
+
+  // Starts a new request. Values in url may be written plainly in UTF-8 ("?GroupName=测试") or
+  // percent-encoded (UTF-8 or GBK bytes); the raw query string is kept as a browser sends it.
+  FakeHost& Get(std::string_view url);
+  FakeHost& PostForm(std::string_view url, const FormFields& fields);
+  // Further settings of the current request.
+  FakeHost& Cookie(std::string name, std::string value);
+  FakeHost& RemoteAddr(std::string address);
+  FakeHost& ServerVariable(std::string name, std::string value);
+
+  // Runs one page of a fresh instance of Page: OnStartPage, the method, OnEndPage; returns the
+  // body. Errors that escape the page (as they would reach the host) propagate.
+  template <class Page>
+  std::string Run(void (Page::*method)()) {
+    return RunWith<Page>([method](Page& page) { (page.*method)(); });
+  }
+  // The same with any call on the page object (fragments with arguments, test subclasses).
+  template <class Page, class F>
+  std::string RunWith(F&& call) {
+    Page page;
+    page.OnStartPage(&context_);
+    call(page);
+    page.OnEndPage();
+    return response_.body();
+  }
+
+  Request& request() { return request_; }
+  Response& response() { return response_; }
+  Session& session() { return session_; }
+  Application& application() { return application_; }
+  Server& server() { return server_; }
+  FixedClock& clock() { return clock_; }
+  HostServices& services() { return services_; }
+  ScriptingContext& context() { return context_; }
+
+  const std::string& body() const { return response_.body(); }
+  // The value of a cookie the page set, or "" when it set none.
+  std::string ResponseCookie(std::string_view name) const;
+  const std::optional<std::string>& redirect() const { return response_.redirect(); }
+
+  // Sets application variables (the board's configuration) for the following pages.
+  void Configure(std::initializer_list<std::pair<std::string, std::string>> values);
+
+ private:
+  void NewRequest(std::string_view method, std::string_view url);
+
+  FixedClock clock_;
+  HostServices services_;
+  Request request_;
+  Response response_;
+  Server server_;
+  Session session_;
+  Application application_;
+  ScriptingContext context_;
+};
+
+}  // namespace cb::test

@@ -1,0 +1,93 @@
+// Golden files: read, compare with a readable first difference, rewrite on request.
+#include "support/golden.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace cb::test {
+
+namespace {
+
+std::filesystem::path GoldenPath(std::string_view name) {
+  return std::filesystem::path(CORKBOARD_SOURCE_DIR) / "tests" / "golden" /
+         (std::string(name) + ".html");
+}
+
+bool UpdateRequested() {
+  const char* v = std::getenv("UPDATE_GOLDEN");
+  return v != nullptr && std::string_view(v) == "1";
+}
+
+// Context of ~80 bytes around pos, with line breaks shown so that the two versions line up.
+std::string Around(std::string_view text, size_t pos) {
+  size_t from = pos > 40 ? pos - 40 : 0;
+  size_t to = std::min(text.size(), from + 80);
+  // Whole UTF-8 characters only, so that Chinese text prints readably.
+  while (from > 0 && (static_cast<unsigned char>(text[from]) & 0xC0) == 0x80) --from;
+  while (to < text.size() && (static_cast<unsigned char>(text[to]) & 0xC0) == 0x80) ++to;
+  std::string out(text.substr(from, to - from));
+  std::string shown;
+  for (char c : out) {
+    if (c == '\n') {
+      shown += "\\n";
+    } else if (c == '\r') {
+      shown += "\\r";
+    } else {
+      shown += c;
+    }
+  }
+  return (from > 0 ? "…" : "") + shown + (to < text.size() ? "…" : "");
+}
+
+}  // namespace
+
+std::string ReadGolden(std::string_view name) {
+  std::ifstream in(GoldenPath(name), std::ios::binary);
+  if (!in) return "";
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+::testing::AssertionResult MatchesGolden(std::string_view name, std::string_view actual) {
+  const std::filesystem::path path = GoldenPath(name);
+  if (UpdateRequested()) {
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << actual;
+    return ::testing::AssertionSuccess() << "rewrote " << path.string();
+  }
+  if (!std::filesystem::exists(path)) {
+    return ::testing::AssertionFailure()
+           << "no golden file " << path.string() << " (run with UPDATE_GOLDEN=1 to create it)";
+  }
+  std::string expected = ReadGolden(name);
+  if (!expected.empty() && expected.back() == '\n' &&
+      (actual.empty() || actual.back() != '\n')) {
+    expected.pop_back();
+  }
+  if (expected == actual) return ::testing::AssertionSuccess();
+
+  size_t pos = 0;
+  while (pos < expected.size() && pos < actual.size() && expected[pos] == actual[pos]) ++pos;
+  size_t line = 1, column = 1;
+  for (size_t i = 0; i < pos; ++i) {
+    if (expected[i] == '\n') {
+      ++line;
+      column = 1;
+    } else {
+      ++column;
+    }
+  }
+  return ::testing::AssertionFailure()
+         << "output differs from " << path.string() << " at line " << line << ", column "
+         << column << " (byte " << pos << "; expected " << expected.size() << " bytes, got "
+         << actual.size() << ")\n  expected: " << Around(expected, pos)
+         << "\n  actual:   " << Around(actual, pos)
+         << "\n  (UPDATE_GOLDEN=1 rewrites the file; review the change before committing)";
+}
+
+}  // namespace cb::test

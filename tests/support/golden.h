@@ -1,0 +1,28 @@
+// Golden-file comparison of page output: tests/golden/<page>/<case>.html holds the expected body.
+// On a difference the failure shows the first differing line and column with the text around it
+// in both versions. UPDATE_GOLDEN=1 rewrites the file with the actual output for review.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+
+namespace cb::test {
+
+// name is "<page>/<case>". A file that ends in one newline that the output lacks still matches,
+// so that golden files can be edited by hand.
+::testing::AssertionResult MatchesGolden(std::string_view name, std::string_view actual);
+
+// The golden file's text ("" when missing).
+std::string ReadGolden(std::string_view name);
+
+}  // namespace cb::test
+
+#define EXPECT_GOLDEN(name, actual) EXPECT_TRUE(::cb::test::MatchesGolden((name), (actual)))
+
+namespace cb::test {
+inline void ExpectGolden(std::string_view name, std::string_view actual) {
+  EXPECT_GOLDEN(name, actual);
+}
+}  // namespace cb::test
