@@ -369,37 +369,41 @@ std::string_view CloseHtml(Tag t, std::string_view list_type) {
 
 class Converter {
  public:
-  explicit Converter(std::string_view in) : in_(in) {}
+  explicit Converter(std::string_view in) : in_(in) { out_.reserve(in.size() + in.size() / 4); }
   std::string Run();
 
  private:
-  enum class Kind : uint8_t { kText, kBreak };
-  struct Piece {
+  // A place in the output whose text is decided later: an opening tag (its text as typed until
+  // the element closes), the line break right after a block's opening tag, the end of an item.
+  enum class Kind : uint8_t { kOpen, kBreak, kItemEnd };
+  struct Slot {
+    size_t at;  // offset in out_
     std::string_view text;
     Kind kind;
   };
-  // An element whose opening tag has been seen. Its piece shows the tag as typed until it closes.
+  // An element whose opening tag has been seen.
   struct Open {
     Tag tag;
-    size_t piece;
-    std::string_view html;        // what the piece becomes once the element closes
-    std::string_view list_type;   // [list=...]: the <ol> type; empty for <ul>
-    std::string_view arg;         // [url=...] / [email=...] as typed: the text of an empty link
-    size_t items_begin;           // [list]: its finished items in items_
+    size_t slot;
+    std::string_view html;       // what the slot becomes once the element closes
+    std::string_view list_type;  // [list=...]: the <ol> type; empty for <ul>
+    std::string_view arg;        // [url=...] / [email=...] as typed: the text of an empty link
+    size_t items_begin;          // [list]: its finished items in items_
   };
   // A finished [*] item; it becomes <li>…</li> only if its list closes.
   struct Item {
-    size_t open, close;
+    size_t open, close;  // slots
   };
 
-  void Add(std::string_view text, Kind kind = Kind::kText) { pieces_.push_back({text, kind}); }
-  void AddText(size_t begin, size_t end) {
-    if (end > begin) Add(in_.substr(begin, end - begin));
+  void Add(std::string_view text) { out_ += text; }
+  void AddText(size_t begin, size_t end) { out_.append(in_, begin, end - begin); }
+  size_t AddSlot(std::string_view text, Kind kind) {
+    slots_.push_back({out_.size(), text, kind});
+    return slots_.size() - 1;
   }
-  void AddBreak() {
-    if (pieces_.size() == drop_break_at_) return;
-    Add(kBreak, Kind::kBreak);
-  }
+  // True when nothing has been written since slot `k`.
+  bool Follows(size_t k) const { return k + 1 == slots_.size() && slots_[k].at == out_.size(); }
+  void AddBreak();
   std::string_view Keep(std::string s) { return arena_.emplace_back(std::move(s)); }
 
   size_t OnTag(const Token& t, size_t pos);  // new position, or npos when the tag stays text
@@ -413,20 +417,24 @@ class Converter {
   void Drop();
   void Finish();
   void FinishItem();
-  void RenderOpen(size_t piece, std::string_view html, Tag tag);
+  void RenderOpen(size_t slot, std::string_view html);
   void CloseBlock(std::string_view html) {
     Add(html);
-    drop_break_at_ = pieces_.size();
+    drop_break_at_ = out_.size();
+    drop_break_slots_ = slots_.size();
   }
   std::string Join() const;
 
   std::string_view in_;
-  std::vector<Piece> pieces_;
+  std::string out_;  // everything already final, with slots_ to be inserted
+  std::vector<Slot> slots_;
   std::vector<Open> stack_;
   std::array<uint32_t, kTagCount> open_count_{};
   std::vector<Item> items_;
-  std::deque<std::string> arena_;  // generated HTML holding member values; pieces point into it
-  size_t drop_break_at_ = npos;    // index of the piece a line break may not take
+  std::deque<std::string> arena_;  // generated HTML holding member values; slots point into it
+  // A break written exactly here (nothing since a block closed) is dropped.
+  size_t drop_break_at_ = npos;
+  size_t drop_break_slots_ = 0;
   CloseFinder code_end_{"[/code]"}, url_end_{"[/url]"}, email_end_{"[/email]"},
       img_end_{"[/img]"};
 };
@@ -477,6 +485,20 @@ std::string Converter::Run() {
   return Join();
 }
 
+void Converter::AddBreak() {
+  if (out_.size() == drop_break_at_ && slots_.size() == drop_break_slots_) {
+    drop_break_at_ = npos;
+    return;
+  }
+  // Right after the opening tag of a block: dropped if the block renders.
+  if (!slots_.empty() && slots_.back().kind == Kind::kOpen && Follows(slots_.size() - 1) &&
+      !stack_.empty() && stack_.back().slot == slots_.size() - 1 && IsBlock(stack_.back().tag)) {
+    AddSlot(kBreak, Kind::kBreak);
+    return;
+  }
+  Add(kBreak);
+}
+
 size_t Converter::OnTag(const Token& t, size_t pos) {
   if (t.closing) return OnClose(t.tag) ? t.end : npos;
   if (t.tag == kCode) return OnCode(t);
@@ -520,10 +542,13 @@ size_t Converter::OnInlineLink(const Token& t) {
                                                      : AttributeUrl(content, t.tag == kUrl);
   if (!value) return npos;
   if (t.tag == kImage) {
-    Add(Keep("<img src=\"" + *value + "\" border=\"0\" alt=\"\">"));
+    Add("<img src=\"");
+    Add(*value);
+    Add("\" border=\"0\" alt=\"\">");
   } else {
-    std::string_view target = t.tag == kUrl ? "\" target=\"_blank\">" : "\">";
-    Add(Keep("<a href=\"" + *value + std::string(target)));
+    Add("<a href=\"");
+    Add(*value);
+    Add(t.tag == kUrl ? "\" target=\"_blank\">" : "\">");
     Add(TrimBlanks(content));  // passed the checks above: no raw markup characters
     Add("</a>");
   }
@@ -578,9 +603,9 @@ bool Converter::OnOpen(const Token& t, size_t pos) {
 
 void Converter::Push(const Token& t, size_t pos, std::string_view html,
                      std::string_view list_type) {
-  stack_.push_back({t.tag, pieces_.size(), html, list_type, t.arg, items_.size()});
+  size_t slot = AddSlot(in_.substr(pos, t.end - pos), Kind::kOpen);
+  stack_.push_back({t.tag, slot, html, list_type, t.arg, items_.size()});
   ++open_count_[t.tag];
-  Add(in_.substr(pos, t.end - pos));
 }
 
 // [*] ends the list's current item, if any, and starts the next.
@@ -618,15 +643,16 @@ void Converter::Drop() {
 void Converter::FinishItem() {
   const Open& o = stack_.back();
   --open_count_[kItem];
-  items_.push_back({o.piece, pieces_.size()});
-  Add("");  // becomes "</li>" with its list
+  items_.push_back({o.slot, AddSlot({}, Kind::kItemEnd)});  // becomes "</li>" with its list
   stack_.pop_back();
 }
 
-void Converter::RenderOpen(size_t piece, std::string_view html, Tag tag) {
-  pieces_[piece].text = html;
-  if (IsBlock(tag) && piece + 1 < pieces_.size() && pieces_[piece + 1].kind == Kind::kBreak) {
-    pieces_[piece + 1].text = {};
+void Converter::RenderOpen(size_t slot, std::string_view html) {
+  slots_[slot].text = html;
+  // A break right after a block's opening tag got a slot of its own (see AddBreak).
+  if (slot + 1 < slots_.size() && slots_[slot + 1].kind == Kind::kBreak &&
+      slots_[slot + 1].at == slots_[slot].at) {
+    slots_[slot + 1].text = {};
   }
 }
 
@@ -634,13 +660,13 @@ void Converter::Finish() {
   Open o = stack_.back();
   stack_.pop_back();
   --open_count_[o.tag];
-  bool empty_link = (o.tag == kUrl || o.tag == kEmail) && o.piece + 1 == pieces_.size();
-  RenderOpen(o.piece, o.html, o.tag);
+  bool empty_link = (o.tag == kUrl || o.tag == kEmail) && Follows(o.slot);
+  RenderOpen(o.slot, o.html);
   if (empty_link) Add(TrimBlanks(o.arg));  // [url=…][/url] shows the address
   if (o.tag == kList) {
     for (size_t k = o.items_begin; k < items_.size(); ++k) {
-      RenderOpen(items_[k].open, "<li>", kItem);
-      pieces_[items_[k].close].text = "</li>";
+      RenderOpen(items_[k].open, "<li>");
+      slots_[items_[k].close].text = "</li>";
     }
     items_.resize(o.items_begin);
   }
@@ -653,12 +679,19 @@ void Converter::Finish() {
 }
 
 std::string Converter::Join() const {
-  size_t total = 0;
-  for (const Piece& p : pieces_) total += p.text.size();
-  std::string out;
-  out.reserve(total);
-  for (const Piece& p : pieces_) out += p.text;
-  return out;
+  if (slots_.empty()) return out_;
+  size_t total = out_.size();
+  for (const Slot& s : slots_) total += s.text.size();
+  std::string joined;
+  joined.reserve(total);
+  size_t at = 0;
+  for (const Slot& s : slots_) {
+    joined.append(out_, at, s.at - at);
+    joined += s.text;
+    at = s.at;
+  }
+  joined.append(out_, at);
+  return joined;
 }
 
 // ---------------------------------------------------------------------------------------------
