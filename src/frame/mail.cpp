@@ -68,8 +68,9 @@ bool IsAscii(std::string_view s) {
 
 // local@domain in printable ASCII, without the characters that would end or split an address.
 bool ValidAddress(std::string_view a) {
-  size_t at = a.rfind('@');
-  if (at == std::string_view::npos || at == 0 || at + 1 == a.size() || a.size() > 254) {
+  size_t at = a.find('@');
+  if (at == std::string_view::npos || at == 0 || at + 1 == a.size() || a.size() > 254 ||
+      a.find('@', at + 1) != std::string_view::npos) {
     return false;
   }
   return std::all_of(a.begin(), a.end(), [](char c) {
@@ -190,13 +191,17 @@ std::string EncodedWords(std::string_view utf8, bool utf8_mail) {
   return out;
 }
 
+// Short ASCII text goes as it is; anything else as encoded-words, which also keep a long text
+// on lines a mail server accepts.
+bool Plain(std::string_view text) { return IsAscii(text) && text.size() <= 76; }
+
 std::string HeaderText(std::string_view utf8, bool utf8_mail) {
-  return IsAscii(utf8) ? std::string(utf8) : EncodedWords(utf8, utf8_mail);
+  return Plain(utf8) ? std::string(utf8) : EncodedWords(utf8, utf8_mail);
 }
 
 std::string Mailbox(const std::string& name, const std::string& address, bool utf8_mail) {
   if (name.empty()) return address;
-  if (!IsAscii(name)) return EncodedWords(name, utf8_mail) + " <" + address + ">";
+  if (!Plain(name)) return EncodedWords(name, utf8_mail) + " <" + address + ">";
   std::string quoted = "\"";
   for (char c : name) {
     if (c == '"' || c == '\\') quoted += '\\';
@@ -485,6 +490,9 @@ bool MailComponent::Send() {
     if (HasControl(server) || server.find(' ') != std::string::npos) {
       return Fail("邮件服务器设置无效");
     }
+    // Addresses split from a list ("a@x.cn, b@y.cn") keep their blanks; they are no part of it.
+    from_address_ = TrimBlanks(from_address_);
+    for (Recipient& r : recipients_) r.address = TrimBlanks(r.address);
     std::string message;
     if (!Compose(message)) return false;
     std::vector<std::string> addresses;

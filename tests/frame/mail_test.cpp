@@ -301,6 +301,7 @@ TEST_F(MailTest, HeaderAndBodyTextsDecodeToTheOriginal) {
       {"華夏論壇", "gbk", "gbk"},  // only GBK has these
       {"笑脸😀", "utf-8", "gbk"},   // outside GBK: a reference in the HTML body
       {long_subject, "gb2312", "gb2312"},
+      {std::string(120, 'x'), "gb2312", "gb2312"},  // too long for one header line as it is
   };
   std::string long_raw;
   for (const Case& c : cases) {
@@ -319,6 +320,7 @@ TEST_F(MailTest, HeaderAndBodyTextsDecodeToTheOriginal) {
     EXPECT_EQ(got[0].f.at("to_name"), c.text);
     EXPECT_EQ(got[0].f.at("charset"), c.body_charset);
     EXPECT_EQ(got[0].f.at("body_hex"), Hex(Utf8ToGbk(c.text)));
+    EXPECT_EQ(got[0].f.at("words_whole"), "yes");
     if (!c.header_label.empty()) {
       EXPECT_NE(got[0].raw.find("Subject: =?" + c.header_label + "?B?"), std::string::npos);
     }
@@ -338,7 +340,10 @@ TEST_F(MailTest, HeaderAndBodyTextsDecodeToTheOriginal) {
 TEST_F(MailTest, SeveralRecipientsShareOneMessageWithoutSeeingEachOther) {
   MailComponent m = Board(sink_->server());
   const std::vector<std::string> to = {"a@one.example", "b@two.example", "c@three.example"};
-  for (const std::string& a : to) m.AddRecipient("Corkboard注册用户", a);
+  // As a page splits a typed list at commas, blanks and all.
+  for (const char* a : {"a@one.example", " b@two.example", "c@three.example "}) {
+    m.AddRecipient("Corkboard注册用户", a);
+  }
   m.Subject("通知");
   m.Body("<html><body>大家好</body></html>");
   ASSERT_TRUE(m.Send()) << m.ErrorText();
@@ -418,6 +423,7 @@ TEST_F(MailTest, LineBreaksAndBadAddressesAreRefusedBeforeSending) {
       with("to address >", [](Case& c) { c.to_address = "t@x.test>\r\nRCPT TO:<e@a.test"; }),
       with("to address space", [](Case& c) { c.to_address = "t x@x.test"; }),
       with("to address no @", [](Case& c) { c.to_address = "nobody"; }),
+      with("to address two @", [](Case& c) { c.to_address = "a@b@c.test"; }),
       with("empty from address", [](Case& c) { c.from_address = ""; }),
   };
   for (const Case& c : cases) {

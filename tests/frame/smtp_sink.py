@@ -10,10 +10,12 @@ A description is one "key=value" line per field (UTF-8; backslash and newline es
 by Python's own mail parser so that the tests do not check the component against itself.
 """
 import asyncio
+import base64
 import email
 import email.header
 import email.utils
 import os
+import re
 import sys
 
 REFUSED_DOMAIN = "@refused.example"
@@ -23,6 +25,20 @@ def decode(value):
     if value is None:
         return ""
     return str(email.header.make_header(email.header.decode_header(value)))
+
+
+ENCODED_WORD = re.compile(rb"=\?([^?]+)\?[Bb]\?([A-Za-z0-9+/=]*)\?=")
+
+
+def words_whole(raw):
+    """Whether every encoded-word holds whole characters, as each must decode on its own."""
+    head = raw.split(b"\r\n\r\n", 1)[0]
+    try:
+        for charset, data in ENCODED_WORD.findall(head):
+            base64.b64decode(data).decode(charset.decode("ascii"))
+    except (UnicodeDecodeError, LookupError, ValueError):
+        return "no"
+    return "yes"
 
 
 def describe(raw, mail_from=None, rcpt_tos=()):
@@ -47,6 +63,7 @@ def describe(raw, mail_from=None, rcpt_tos=()):
     fields.append(("charset", msg.get_content_charset() or ""))
     fields.append(("transfer_encoding", msg.get("content-transfer-encoding", "")))
     fields.append(("body_hex", msg.get_payload(decode=True).hex()))
+    fields.append(("words_whole", words_whole(raw)))
     lines = []
     for k, v in fields:
         v = v.replace("\\", "\\\\").replace("\n", "\\n").replace("\r", "\\r")
