@@ -81,8 +81,7 @@ bool ValidAddress(std::string_view a) {
 
 // ---- Encodings ----
 
-constexpr char kBase64Digits[] =
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr char kBase64Digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 std::string Base64(std::string_view in) {
   std::string out;
@@ -232,9 +231,9 @@ CivilTime Civil(const DateTime& t) {
   sys_days day = floor<days>(s);
   year_month_day ymd{day};
   hh_mm_ss hms{s - day};
-  return {static_cast<int>(ymd.year()), static_cast<unsigned>(ymd.month()),
-          static_cast<unsigned>(ymd.day()), weekday{day}.c_encoding(),
-          static_cast<int>(hms.hours().count()), static_cast<int>(hms.minutes().count()),
+  return {static_cast<int>(ymd.year()),           static_cast<unsigned>(ymd.month()),
+          static_cast<unsigned>(ymd.day()),       weekday{day}.c_encoding(),
+          static_cast<int>(hms.hours().count()),  static_cast<int>(hms.minutes().count()),
           static_cast<int>(hms.seconds().count())};
 }
 
@@ -245,9 +244,9 @@ std::string DateHeader(const DateTime& now) {
   CivilTime c = Civil(now);
   long off = UtcOffsetSeconds(now.seconds()) / 60;
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%s, %02u %s %04d %02d:%02d:%02d %c%02ld%02ld",
-                kDays[c.weekday], c.day, kMonths[c.month - 1], c.year, c.hour, c.minute,
-                c.second, off < 0 ? '-' : '+', std::labs(off) / 60, std::labs(off) % 60);
+  std::snprintf(buf, sizeof buf, "%s, %02u %s %04d %02d:%02d:%02d %c%02ld%02ld", kDays[c.weekday],
+                c.day, kMonths[c.month - 1], c.year, c.hour, c.minute, c.second,
+                off < 0 ? '-' : '+', std::labs(off) / 60, std::labs(off) % 60);
   return buf;
 }
 
@@ -363,12 +362,11 @@ bool MailComponent::Compose(std::string& message) {
                              ? Mailbox(recipients_[0].name, recipients_[0].address, utf8_mail)
                              : "undisclosed-recipients:;";
   message = "Date: " + DateHeader(now) + "\r\n" +
-            "From: " + Mailbox(from_name_, from_address_, utf8_mail) + "\r\n" +
-            "To: " + to + "\r\n" + "Subject: " + HeaderText(subject_, utf8_mail) + "\r\n" +
-            "Message-ID: <" + Hex(random_()) + "." + std::to_string(now.seconds()) + "@" +
-            domain + ">\r\n" + "MIME-Version: 1.0\r\n" + "Content-Type: " + type +
-            "; charset=" + body_label + "\r\n" + "Content-Transfer-Encoding: base64\r\n" +
-            "\r\n" + Base64Lines(body_bytes);
+            "From: " + Mailbox(from_name_, from_address_, utf8_mail) + "\r\n" + "To: " + to +
+            "\r\n" + "Subject: " + HeaderText(subject_, utf8_mail) + "\r\n" + "Message-ID: <" +
+            Hex(random_()) + "." + std::to_string(now.seconds()) + "@" + domain + ">\r\n" +
+            "MIME-Version: 1.0\r\n" + "Content-Type: " + type + "; charset=" + body_label + "\r\n" +
+            "Content-Transfer-Encoding: base64\r\n" + "\r\n" + Base64Lines(body_bytes);
   return true;
 }
 
@@ -529,7 +527,10 @@ bool SendMail(const Settings& s, const Clock& clock, const std::string& fromname
     mail.ContentType("text/html");
     mail.Charset("gb2312");
     mail.Subject(subject);
-    mail.Body("<html>" "<body>" + body + "</body></html>");
+    mail.Body(
+        "<html>"
+        "<body>" +
+        body + "</body></html>");
     if (mail.Send()) return true;
     errortext = mail.ErrorText();
   } catch (const std::exception& e) {

@@ -257,8 +257,8 @@ TEST_F(MailTest, SendMailDeliversGbkHtmlWithCompleteHeaders) {
     s.SmtpServer = server;
     std::string error = "untouched";
     const std::string body = "用户名：张三<br>口令：Ab3xYz";
-    ASSERT_TRUE(SendMail(s, clock_, "论坛管家", "board@corkboard.test", "张三",
-                         "zhang@example.com", "您的用户名和口令", body, error));
+    ASSERT_TRUE(SendMail(s, clock_, "论坛管家", "board@corkboard.test", "张三", "zhang@example.com",
+                         "您的用户名和口令", body, error));
     EXPECT_EQ(error, "untouched");
     auto got = TakeReceived();
     ASSERT_EQ(got.size(), 1u);
@@ -371,8 +371,8 @@ TEST_F(MailTest, RefusedRecipientFailsAndNothingIsDelivered) {
   Settings s;
   s.SmtpServer = sink_->server();
   std::string error;
-  EXPECT_FALSE(SendMail(s, clock_, "n", "board@corkboard.test", "x", "x@refused.example", "s",
-                        "b", error));
+  EXPECT_FALSE(
+      SendMail(s, clock_, "n", "board@corkboard.test", "x", "x@refused.example", "s", "b", error));
   EXPECT_FALSE(error.empty());
   EXPECT_TRUE(TakeReceived().empty());
 }
@@ -434,8 +434,8 @@ TEST_F(MailTest, LineBreaksAndBadAddressesAreRefusedBeforeSending) {
       if (through_sendmail) {
         Settings s;
         s.SmtpServer = sink_->server();
-        sent = SendMail(s, clock_, c.from_name, c.from_address, c.to_name, c.to_address,
-                        c.subject, "body", error);
+        sent = SendMail(s, clock_, c.from_name, c.from_address, c.to_name, c.to_address, c.subject,
+                        "body", error);
       } else {
         MailComponent m = Board(sink_->server());
         m.FromName(c.from_name);
@@ -498,8 +498,8 @@ TEST_F(MailTest, ClockAndRandomSourceMakeDateAndMessageId) {
   ASSERT_TRUE(m.Send()) << m.ErrorText();
   auto mails = ReadOutbox(root);
   ASSERT_EQ(mails.size(), 1u);
-  const std::string id = "Message-ID: <0000000000001234." +
-                         std::to_string(clock_.Now().seconds()) + "@corkboard.test>\r\n";
+  const std::string id = "Message-ID: <0000000000001234." + std::to_string(clock_.Now().seconds()) +
+                         "@corkboard.test>\r\n";
   EXPECT_NE(mails[0].raw.find(id), std::string::npos) << mails[0].raw;
   EXPECT_NE(mails[0].raw.find("Date: Wed, 09 May 2001 08:03:07 "), std::string::npos);
   fs::remove_all(root);
@@ -514,8 +514,8 @@ TEST_F(MailTest, MissingServerOrUnwritableOutboxFails) {
     Settings s;
     s.SmtpServer = server;
     std::string error;
-    EXPECT_FALSE(SendMail(s, clock_, "n", "board@corkboard.test", "t", "t@example.com", "s", "b",
-                          error));
+    EXPECT_FALSE(
+        SendMail(s, clock_, "n", "board@corkboard.test", "t", "t@example.com", "s", "b", error));
     EXPECT_FALSE(error.empty());
   }
   fs::remove_all(root);
