@@ -513,11 +513,15 @@ size_t Converter::OnCode(const Token& t) {
   size_t close = code_end_.Find(in_, t.end);
   if (close == npos) return npos;
   Add(kCodeOpen);
+  // The line breaks right after [code] and right before [/code] only set the block apart.
   size_t i = t.end;
   if (i < close && in_[i] == '\r') ++i;
   if (i < close && in_[i] == '\n') ++i;
+  size_t end = close;
+  if (end > i && in_[end - 1] == '\n') --end;
+  if (end > i && in_[end - 1] == '\r') --end;
   size_t run = i;
-  for (; i < close; ++i) {
+  for (; i < end; ++i) {
     char c = in_[i];
     if (c != '\r' && c != '<' && c != '>' && c != '"') continue;
     AddText(run, i);
@@ -526,7 +530,7 @@ size_t Converter::OnCode(const Token& t) {
     if (c == '"') Add("&quot;");
     run = i + 1;  // a CR is dropped: <pre> keeps the LF
   }
-  AddText(run, close);
+  AddText(run, end);
   CloseBlock(kCodeClose);
   return close + code_end_.size();
 }
