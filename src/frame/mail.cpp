@@ -447,6 +447,7 @@ bool SendSmtp(const std::string& server, const std::string& from,
   char errbuf[CURL_ERROR_SIZE] = {0};
   CURL* c = curl.get();
   curl_easy_setopt(c, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "smtp,smtps");
   curl_easy_setopt(c, CURLOPT_MAIL_FROM, mail_from.c_str());
   curl_easy_setopt(c, CURLOPT_MAIL_RCPT, rcpt.get());
   curl_easy_setopt(c, CURLOPT_UPLOAD, 1L);
