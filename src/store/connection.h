@@ -13,6 +13,8 @@ namespace cb {
 class Recordset;
 class BackendConnection;
 class PooledHandle;
+class DatabaseError;
+struct Translation;
 
 // Cursor and lock types as pages pass them.
 enum CursorType { adOpenUnspecified = -1, adOpenForwardOnly = 0, adOpenKeyset = 1,
@@ -53,9 +55,21 @@ class Connection {
   void RecordError(ConnectionError e);
   void ClearErrors() { errors_.clear(); }
 
+  // For Recordset: the pooled handle (raises when closed); a token that expires when the
+  // connection closes; the identity "select @@identity" answers (set by every insert).
+  PooledHandle& handle();
+  std::weak_ptr<void> liveness() const { return live_; }
+  void SetIdentity(Variant v) { identity_ = std::move(v); }
+  // Records a database error in Errors() and raises it again.
+  [[noreturn]] void Fail(const DatabaseError& e);
+
  private:
+  std::unique_ptr<Recordset> RunWrite(const Translation& tr);
+
   std::unique_ptr<PooledHandle> handle_;
   std::vector<ConnectionError> errors_;
+  std::shared_ptr<void> live_;
+  Variant identity_;
 };
 
 }  // namespace cb

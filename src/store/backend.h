@@ -1,0 +1,73 @@
+// The backend seam: a database connection that prepares and runs translated statements, with
+// its dialect and schema. One implementation per folder (store/sqlite/, later store/postgres/).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "runtime/datetime.h"
+#include "store/dialect.h"
+#include "store/sql_value.h"
+
+namespace cb {
+
+// A prepared statement. Reset before every run by the connection that hands it out; a row read
+// with Step stays readable until the next Step or Reset.
+class BackendStatement {
+ public:
+  virtual ~BackendStatement() = default;
+  virtual int ColumnCount() const = 0;
+  virtual std::string ColumnName(int i) const = 0;
+  virtual ColumnKind KindOf(int i) const = 0;
+  virtual void Bind(int index, const SqlValue& v) = 0;  // index from 1
+  virtual bool Step() = 0;                              // true when a row is ready
+  virtual SqlValue Column(int i) const = 0;
+  virtual void Reset() = 0;
+};
+
+class BackendConnection {
+ public:
+  virtual ~BackendConnection() = default;
+  virtual const Dialect& dialect() const = 0;
+  // A statement prepared from translated text, from this connection's cache when it was
+  // prepared before; reset, with no bindings. Raises DatabaseError (with `original` as the
+  // statement) when the backend refuses it.
+  virtual std::shared_ptr<BackendStatement> Prepare(const std::string& sql,
+                                                    const std::string& original) = 0;
+  virtual int64_t Changes() const = 0;  // rows changed by the last statement
+  virtual int64_t LastInsertId() const = 0;
+  // BEGIN that takes the write lock at once, so a transaction never fails half-way on a busy
+  // database; Commit and Rollback end it.
+  virtual void Begin() = 0;
+  virtual void Commit() = 0;
+  virtual void Rollback() = 0;
+  virtual bool InTransaction() const = 0;
+  // Runs schema statements (no results, no parameters).
+  virtual void ExecScript(const std::string& sql) = 0;
+  // Changes when another connection has committed since this one last asked.
+  virtual uint64_t DataVersion() = 0;
+};
+
+// A migration brings the schema from version - 1 to version.
+struct Migration {
+  int version;
+  std::vector<std::string> statements;
+};
+
+// Opens connections of one kind of database.
+class Backend {
+ public:
+  virtual ~Backend() = default;
+  // location: the backend's address of the database (a file path, a URI); clock: the source of
+  // the current time for column defaults (nullptr: the system clock).
+  virtual std::unique_ptr<BackendConnection> Open(const std::string& location,
+                                                  const Clock* clock) = 0;
+  virtual const std::vector<Migration>& Migrations() const = 0;
+};
+
+// The backend registered under this name ("sqlite"), or nullptr.
+Backend* FindBackend(const std::string& name);
+
+}  // namespace cb

@@ -1,0 +1,231 @@
+// The data-source registry and its connection pools.
+#include "store/data_sources.h"
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <unordered_map>
+#include <vector>
+
+#include "runtime/convert.h"
+#include "store/schema_migrate.h"
+#include "store/store_error.h"
+
+namespace cb {
+
+namespace {
+constexpr size_t kMaxIdle = 16;
+constexpr size_t kCountGeneration = 512;
+}  // namespace
+
+struct PooledHandle::Source {
+  std::string name;
+  DataSourceSpec spec;
+  Backend* backend = nullptr;
+
+  std::mutex mu;
+  bool schema_ready = false;
+  bool retired = false;  // replaced or unregistered: returned connections are closed
+  std::vector<std::unique_ptr<BackendConnection>> idle;
+  std::unique_ptr<BackendConnection> keeper;
+
+  std::atomic<uint64_t> generation{1};
+  std::mutex count_mu;
+  std::unordered_map<std::string, std::pair<uint64_t, int64_t>> counts, old_counts;
+};
+
+namespace {
+
+struct Registry {
+  std::mutex mu;
+  std::map<std::string, std::shared_ptr<PooledHandle::Source>> sources;  // lower-cased names
+};
+
+Registry& TheRegistry() {
+  static Registry r;
+  return r;
+}
+
+std::shared_ptr<PooledHandle::Source> Lookup(const std::string& name) {
+  Registry& r = TheRegistry();
+  std::lock_guard<std::mutex> lock(r.mu);
+  auto it = r.sources.find(ToLower(name));
+  return it == r.sources.end() ? nullptr : it->second;
+}
+
+std::unique_ptr<BackendConnection> OpenRaw(PooledHandle::Source& s) {
+  return s.backend->Open(s.spec.location, s.spec.clock.get());
+}
+
+void Retire(const std::shared_ptr<PooledHandle::Source>& s) {
+  if (!s) return;
+  std::lock_guard<std::mutex> lock(s->mu);
+  s->retired = true;
+  s->idle.clear();
+  s->keeper.reset();
+}
+
+}  // namespace
+
+void RegisterDataSource(const std::string& name, DataSourceSpec spec) {
+  auto source = std::make_shared<PooledHandle::Source>();
+  source->name = name;
+  source->backend = FindBackend(spec.backend);
+  if (!source->backend) {
+    throw ScriptError(err::kDatabaseOpen, "Unknown database backend: " + spec.backend,
+                      kStoreSource);
+  }
+  source->spec = std::move(spec);
+  if (source->spec.keep_open) source->keeper = OpenRaw(*source);
+  std::shared_ptr<PooledHandle::Source> old;
+  {
+    Registry& r = TheRegistry();
+    std::lock_guard<std::mutex> lock(r.mu);
+    auto& slot = r.sources[ToLower(name)];
+    old = std::move(slot);
+    slot = std::move(source);
+  }
+  Retire(old);
+}
+
+void UnregisterDataSource(const std::string& name) {
+  std::shared_ptr<PooledHandle::Source> old;
+  {
+    Registry& r = TheRegistry();
+    std::lock_guard<std::mutex> lock(r.mu);
+    auto it = r.sources.find(ToLower(name));
+    if (it == r.sources.end()) return;
+    old = std::move(it->second);
+    r.sources.erase(it);
+  }
+  Retire(old);
+}
+
+bool IsDataSourceRegistered(const std::string& name) { return Lookup(name) != nullptr; }
+
+DataSourceSpec ParseDataSourceSpec(const std::string& text) {
+  size_t colon = text.find(':');
+  std::string backend = colon == std::string::npos ? "" : ToLower(text.substr(0, colon));
+  if (backend != "sqlite") {
+    throw ScriptError(err::kDatabaseOpen, "Unknown database backend in \"" + text + "\"",
+                      kStoreSource);
+  }
+  DataSourceSpec spec;
+  spec.backend = backend;
+  spec.location = text.substr(colon + 1);
+  return spec;
+}
+
+std::string DataSourceNameOf(const std::string& connection_string) {
+  size_t start = 0;
+  while (start <= connection_string.size()) {
+    size_t end = connection_string.find(';', start);
+    if (end == std::string::npos) end = connection_string.size();
+    std::string_view part(connection_string.data() + start, end - start);
+    size_t eq = part.find('=');
+    if (eq != std::string_view::npos) {
+      std::string key = ToUpper(Trim(part.substr(0, eq)));
+      if (key == "DATA SOURCE" || key == "DSN") return Trim(part.substr(eq + 1));
+    }
+    start = end + 1;
+  }
+  return "";
+}
+
+PooledHandle::PooledHandle(std::shared_ptr<Source> source, std::unique_ptr<BackendConnection> con)
+    : source_(std::move(source)), con_(std::move(con)) {}
+
+PooledHandle::~PooledHandle() {
+  if (!con_) return;
+  try {
+    if (con_->InTransaction()) {
+      con_->Rollback();
+      NoteWrite();
+    }
+  } catch (...) {
+    return;  // a connection that cannot roll back is not reused
+  }
+  std::lock_guard<std::mutex> lock(source_->mu);
+  if (!source_->retired && source_->idle.size() < kMaxIdle) {
+    source_->idle.push_back(std::move(con_));
+  }
+}
+
+uint64_t PooledHandle::WriteGeneration() {
+  // Another connection (or process) committed since this one last looked: counts are stale.
+  uint64_t v = con_->DataVersion();
+  if (v != seen_version_) {
+    seen_version_ = v;
+    NoteWrite();
+  }
+  return source_->generation.load();
+}
+
+void PooledHandle::NoteWrite() { source_->generation.fetch_add(1); }
+
+bool PooledHandle::CachedCount(const std::string& key, int64_t* count) {
+  uint64_t gen = WriteGeneration();
+  std::lock_guard<std::mutex> lock(source_->count_mu);
+  for (auto* map : {&source_->counts, &source_->old_counts}) {
+    auto it = map->find(key);
+    if (it != map->end() && it->second.first == gen) {
+      *count = it->second.second;
+      return true;
+    }
+  }
+  return false;
+}
+
+void PooledHandle::RememberCount(const std::string& key, uint64_t generation, int64_t count) {
+  std::lock_guard<std::mutex> lock(source_->count_mu);
+  if (source_->counts.size() >= kCountGeneration) {
+    source_->old_counts = std::move(source_->counts);
+    source_->counts.clear();
+  }
+  source_->counts[key] = {generation, count};
+}
+
+std::unique_ptr<PooledHandle> AcquireConnection(const std::string& connection_string) {
+  std::string name = DataSourceNameOf(connection_string);
+  std::shared_ptr<PooledHandle::Source> source = Lookup(name);
+  if (!source) {
+    throw ScriptError(err::kDatabaseOpen,
+                      "[Corkboard.Store] 未发现数据源名称并且未指定默认驱动程序 (data source \"" +
+                          name + "\" not found)",
+                      kStoreSource);
+  }
+  std::unique_ptr<BackendConnection> con;
+  {
+    std::lock_guard<std::mutex> lock(source->mu);
+    if (!source->idle.empty()) {
+      con = std::move(source->idle.back());
+      source->idle.pop_back();
+    }
+  }
+  if (!con) con = OpenRaw(*source);
+  {
+    std::lock_guard<std::mutex> lock(source->mu);
+    if (!source->schema_ready) {
+      EnsureSchema(*con, source->backend->Migrations());
+      source->schema_ready = true;
+    }
+  }
+  return std::make_unique<PooledHandle>(std::move(source), std::move(con));
+}
+
+std::string RegisterMemoryDataSource(std::shared_ptr<const Clock> clock) {
+  static std::atomic<int> next{0};
+  std::string name = "cbmem" + std::to_string(next.fetch_add(1));
+  DataSourceSpec spec;
+  spec.backend = "sqlite";
+  // The memdb VFS lets several connections share one database with ordinary locking.
+  spec.location = "file:/" + name + "?vfs=memdb";
+  spec.clock = std::move(clock);
+  spec.keep_open = true;
+  RegisterDataSource(name, std::move(spec));
+  std::string cs = "Provider=MSDASQL.1;USER ID=sa;PASSWORD=;DATA SOURCE=" + name;
+  AcquireConnection(cs);  // creates the schema
+  return cs;
+}
+
+}  // namespace cb

@@ -1,0 +1,70 @@
+// Data sources: the process-wide map from a data-source name (any letter case) to a backend and a
+// location, with a pool of open connections per source. Connection::Open takes its handle here.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "runtime/datetime.h"
+#include "store/backend.h"
+
+namespace cb {
+
+struct DataSourceSpec {
+  std::string backend = "sqlite";
+  std::string location;  // SQLite: a file path or a "file:" URI
+  // The clock of column defaults ("now"); null: the system clock.
+  std::shared_ptr<const Clock> clock;
+  // Keep one connection open while registered (an in-memory database lives as long as one is).
+  bool keep_open = false;
+};
+
+// Registers (or replaces) a data source. Connections already handed out keep working; idle
+// ones of a replaced source are closed.
+void RegisterDataSource(const std::string& name, DataSourceSpec spec);
+void UnregisterDataSource(const std::string& name);
+bool IsDataSourceRegistered(const std::string& name);
+
+// "sqlite:/srv/board/data/corkboard.db", the form of the host's configuration. Raises
+// ScriptError for another backend.
+DataSourceSpec ParseDataSourceSpec(const std::string& text);
+
+// The value of "DATA SOURCE=" (or "DSN=") of a connection string; empty when absent.
+std::string DataSourceNameOf(const std::string& connection_string);
+
+// A connection of a pool, returned to it (after rolling back an open transaction) on
+// destruction.
+class PooledHandle {
+ public:
+  struct Source;
+  PooledHandle(std::shared_ptr<Source> source, std::unique_ptr<BackendConnection> con);
+  ~PooledHandle();
+  PooledHandle(const PooledHandle&) = delete;
+  PooledHandle& operator=(const PooledHandle&) = delete;
+
+  BackendConnection& backend() { return *con_; }
+  // Counts written rows of this source: a count remembered at one write generation holds
+  // until the next write.
+  uint64_t WriteGeneration();
+  void NoteWrite();
+  // A remembered row count of a statement, valid at the current generation.
+  bool CachedCount(const std::string& key, int64_t* count);
+  void RememberCount(const std::string& key, uint64_t generation, int64_t count);
+
+ private:
+  std::shared_ptr<Source> source_;
+  std::unique_ptr<BackendConnection> con_;
+  uint64_t seen_version_ = 0;
+};
+
+// A pooled connection of the data source the connection string names; the schema is created or
+// migrated on the first connection of a source. Raises ScriptError (err::kDatabaseOpen) when
+// the name is not registered or the database cannot be opened.
+std::unique_ptr<PooledHandle> AcquireConnection(const std::string& connection_string);
+
+// For tests and tools: a fresh in-memory SQLite board registered under a new name, with the
+// schema created. Returns the connection string that opens it.
+std::string RegisterMemoryDataSource(std::shared_ptr<const Clock> clock = nullptr);
+
+}  // namespace cb

@@ -1,0 +1,449 @@
+// The translator: token rewrites for the SQL Server constructs the pages use, literal lifting,
+// date padding, TOP, and the shape analysis record sets need.
+#include "store/sql_translate.h"
+
+#include <charconv>
+#include <mutex>
+#include <set>
+#include <unordered_map>
+
+#include "runtime/convert.h"
+#include "runtime/datetime.h"
+#include "store/schema.h"
+#include "store/sql_tokens.h"
+#include "store/store_error.h"
+
+namespace cb {
+
+namespace {
+
+// SQL Server functions with a faithful translation (the dialect names them).
+// (avg is left out: SQL Server averages whole numbers into a whole number.)
+const std::set<std::string> kFunctions = {"isnull", "year",  "month", "day",   "datalength",
+                                          "ascii",  "lower", "upper", "ltrim", "rtrim",
+                                          "count",  "sum",   "min",   "max",   "abs",
+                                          "coalesce", "nullif"};
+const std::set<std::string> kAggregates = {"count", "sum", "min", "max", "avg"};
+
+// Words that may stand before "(" without being a function call.
+const std::set<std::string> kWordsBeforeParen = {
+    "select", "from",  "where", "and",   "or",    "not",   "in",    "exists", "values",
+    "on",     "join",  "as",    "union", "all",   "distinct", "then", "else",  "when",
+    "case",   "by",    "having", "is",   "like",  "between", "set", "into",  "any",
+    "some",   "inner", "outer", "left",  "right", "cross", "full",  "except", "intersect",
+    "escape", "end"};
+
+// Words that end a FROM clause's table reference (so they are not an alias).
+const std::set<std::string> kClauseWords = {"where", "order", "group", "having", "inner", "left",
+                                            "right", "full",  "cross", "join",   "union", "on",
+                                            "outer", "except", "intersect"};
+
+bool IsComparison(const SqlToken& t) {
+  static const std::set<std::string> ops = {"=", "<>", "!=", "<", ">", "<=", ">=", "!<", "!>"};
+  return t.kind == TokKind::kOp && ops.count(t.text) > 0;
+}
+
+bool InSet(const std::set<std::string>& s, const SqlToken& t) {
+  return t.kind == TokKind::kWord && s.count(ToLower(t.value)) > 0;
+}
+
+class Translator {
+ public:
+  Translator(std::string_view sql, const Dialect& dialect)
+      : sql_(sql), d_(dialect), t_(TokenizeSql(sql)) {}
+
+  Translation Run() {
+    Translation tr;
+    tr.original = sql_;
+    while (!t_.empty() && t_.back().IsOp(";")) t_.pop_back();
+    if (t_.empty()) Unsupported("an empty statement");
+    for (const SqlToken& t : t_) {
+      if (t.IsOp(";")) Unsupported("several statements in one");
+    }
+    Prepare();
+    tr.kind = Kind();
+    if (tr.kind == StatementKind::kNoOp || tr.kind == StatementKind::kIdentity) return tr;
+    for (size_t i = 0; i < t_.size(); ++i) RewriteToken(i);
+    NormalizeDates();
+    if (tr.kind == StatementKind::kInsert) AnalyzeInsert(tr);
+    ApplyTops(tr);
+    if (tr.kind == StatementKind::kSelect) AnalyzeSingleTable(tr);
+    Emit(tr);
+    return tr;
+  }
+
+ private:
+  [[noreturn]] void Unsupported(const std::string& what) const {
+    throw UnsupportedSql(what, std::string(sql_));
+  }
+
+  const SqlToken* At(size_t i) const { return i < t_.size() ? &t_[i] : nullptr; }
+  bool WordAt(size_t i, std::string_view w) const { return At(i) && At(i)->IsWord(w); }
+  bool OpAt(size_t i, std::string_view op) const { return At(i) && At(i)->IsOp(op); }
+
+  void Prepare() {
+    size_t n = t_.size();
+    depth_.assign(n, 0);
+    out_.resize(n);
+    after_.assign(n, "");
+    no_lift_.assign(n, false);
+    int depth = 0;
+    for (size_t i = 0; i < n; ++i) {
+      if (t_[i].IsOp(")")) --depth;
+      if (depth < 0) Unsupported("unbalanced parentheses");
+      depth_[i] = depth;
+      if (t_[i].IsOp("(")) ++depth;
+      out_[i] = t_[i].text;
+    }
+    if (depth != 0) Unsupported("unbalanced parentheses");
+    MarkOrderRegions();
+  }
+
+  StatementKind Kind() const {
+    size_t i = 0;
+    while (OpAt(i, "(")) ++i;
+    const SqlToken* first = At(i);
+    if (!first || first->kind != TokKind::kWord) Unsupported("a statement that is not a word");
+    if (first->IsWord("select")) {
+      const SqlToken* v = At(1);
+      bool alone = t_.size() == 2 || (t_.size() == 4 && WordAt(2, "as") && At(3)->IsName());
+      if (v && v->kind == TokKind::kVariable && v->value == "@@identity" && alone) {
+        return StatementKind::kIdentity;
+      }
+      return StatementKind::kSelect;
+    }
+    if (first->IsWord("insert")) return StatementKind::kInsert;
+    if (first->IsWord("update")) return StatementKind::kUpdate;
+    if (first->IsWord("delete")) return StatementKind::kDelete;
+    if (first->IsWord("set")) {
+      if (t_.size() == 3 && WordAt(1, "dateformat") && WordAt(2, "ymd")) {
+        return StatementKind::kNoOp;
+      }
+      Unsupported("SET other than \"set dateformat ymd\"");
+    }
+    Unsupported("statement " + first->text);
+  }
+
+  // ORDER BY and GROUP BY keep their literals in place (a number there names a column).
+  void MarkOrderRegions() {
+    for (size_t i = 0; i + 1 < t_.size(); ++i) {
+      if (!(t_[i].IsWord("order") || t_[i].IsWord("group")) || !t_[i + 1].IsWord("by")) continue;
+      for (size_t j = i; j < t_.size(); ++j) {
+        if (depth_[j] < depth_[i]) break;
+        if (j > i + 1 && depth_[j] == depth_[i] &&
+            (t_[j].IsWord("union") || t_[j].IsWord("having") || t_[j].IsWord("except") ||
+             t_[j].IsWord("intersect") || t_[j].IsWord("order"))) {
+          break;
+        }
+        no_lift_[j] = true;
+      }
+    }
+  }
+
+  void RewriteToken(size_t i) {
+    const SqlToken& t = t_[i];
+    switch (t.kind) {
+      case TokKind::kVariable:
+        Unsupported("variable " + t.text);
+      case TokKind::kQuotedName:
+        out_[i] = d_.QuoteName(t.value);
+        return;
+      case TokKind::kOp:
+        if (t.IsOp("+")) CheckPlus(i);
+        return;
+      case TokKind::kWord:
+        if (i == 0 && t.IsWord("delete") && At(1) && !WordAt(1, "from")) out_[0] += " from";
+        if (i == 0 && t.IsWord("insert") && At(1) && !WordAt(1, "into")) out_[0] += " into";
+        if (OpAt(i + 1, "(")) RewriteCall(i);
+        return;
+      default:
+        return;
+    }
+  }
+
+  void RewriteCall(size_t i) {
+    std::string name = ToLower(t_[i].value);
+    if (kWordsBeforeParen.count(name)) return;
+    // The target table of an insert: "insert into post (...)".
+    if (i > 0 && (t_[i - 1].IsWord("into") || (i == 1 && t_[0].IsWord("insert")))) return;
+    if (name == "datepart") return RewriteDatepart(i);
+    if (!kFunctions.count(name)) Unsupported("function " + t_[i].text + "()");
+    std::string target = d_.Function(name);
+    if (target.empty()) Unsupported("function " + t_[i].text + "() on " + std::string(d_.name()));
+    out_[i] = target;
+  }
+
+  // datepart(yy|mm|dd, x) -> year(x) / month(x) / day(x)
+  void RewriteDatepart(size_t i) {
+    const SqlToken* part = At(i + 2);
+    if (!part || part->kind != TokKind::kWord || !OpAt(i + 3, ",")) {
+      Unsupported("datepart() without a date part name");
+    }
+    std::string p = ToLower(part->value);
+    std::string fn;
+    if (p == "yy" || p == "yyyy" || p == "year") fn = "year";
+    if (p == "mm" || p == "m" || p == "month") fn = "month";
+    if (p == "dd" || p == "d" || p == "day") fn = "day";
+    if (fn.empty()) Unsupported("datepart(" + part->text + ", ...)");
+    out_[i] = d_.Function(fn);
+    out_[i + 2] = "";
+    out_[i + 3] = "";
+  }
+
+  // "+" joins strings in SQL Server but adds numbers elsewhere: refuse it next to text.
+  void CheckPlus(size_t i) const {
+    auto texty = [&](size_t k) {
+      const SqlToken* t = At(k);
+      if (!t) return false;
+      if (t->kind == TokKind::kString) return true;
+      return t->IsName() && ColumnNameKind(t->value) == ColumnKind::kText;
+    };
+    if ((i > 0 && texty(i - 1)) || texty(i + 1)) Unsupported("+ on text (string concatenation)");
+  }
+
+  bool IsDateName(size_t k) const {
+    const SqlToken* t = At(k);
+    if (!t || !t->IsName()) return false;
+    if (OpAt(k + 1, ".")) return IsDateName(k + 2);  // qualifier: post.posttime
+    return IsDateColumnName(t->value);
+  }
+
+  // Date texts next to a date column are padded so that text comparison orders them as dates.
+  void NormalizeDates() {
+    for (size_t i = 0; i < t_.size(); ++i) {
+      if (t_[i].kind != TokKind::kString) continue;
+      bool date = false;
+      if (i >= 2 && IsComparison(t_[i - 1]) && IsDateName(i - 2)) date = true;
+      if (At(i + 1) && IsComparison(t_[i + 1]) && IsDateName(i + 2)) date = true;
+      if (i >= 2 && t_[i - 1].IsWord("between") && IsDateName(i - 2)) date = true;
+      if (i >= 4 && t_[i - 1].IsWord("and") && t_[i - 3].IsWord("between") && IsDateName(i - 4)) {
+        date = true;
+      }
+      if (date) PadDate(i);
+    }
+  }
+
+  void PadDate(size_t i) {
+    SqlToken& t = t_[i];
+    if (t.value.empty()) {  // SQL Server reads '' as its zero date
+      t.value = "1900-01-01 00:00:00";
+    } else if (std::optional<DateTime> d = DateTime::Parse(t.value)) {
+      t.value = d->YmdHms();
+    } else {
+      throw DatabaseError(store_err::kTypeConversion,
+                          "Conversion failed when converting date and/or time from character "
+                          "string: '" + t.value + "'",
+                          std::string(sql_), 0, "22007");
+    }
+    std::string quoted = "'";
+    for (char c : t.value) quoted += c == '\'' ? std::string("''") : std::string(1, c);
+    out_[i] = quoted + "'";
+  }
+
+  void AnalyzeInsert(Translation& tr) {
+    size_t k = WordAt(1, "into") ? 2 : 1;
+    if (!At(k) || !At(k)->IsName()) return;
+    tr.insert_table = ToLower(At(k)->value);
+    if (!OpAt(k + 1, "(")) return;
+    std::vector<std::string> columns;
+    size_t j = k + 2;
+    for (; j < t_.size() && !t_[j].IsOp(")"); ++j) {
+      if (t_[j].IsName()) columns.push_back(t_[j].value);
+    }
+    if (!WordAt(j + 1, "values") || !OpAt(j + 2, "(")) return;
+    size_t col = 0;
+    int value_depth = depth_[j + 2] + 1;
+    size_t start = j + 3;
+    for (size_t m = start; m < t_.size() && depth_[m] >= value_depth; ++m) {
+      bool ends = depth_[m] == value_depth && t_[m].IsOp(",");
+      bool last = m + 1 >= t_.size() || depth_[m + 1] < value_depth;
+      if (!ends && !last) continue;
+      size_t end = ends ? m : m + 1;
+      if (end == start + 1 && t_[start].kind == TokKind::kString && col < columns.size() &&
+          IsDateColumnName(columns[col])) {
+        PadDate(start);
+      }
+      ++col;
+      start = m + 1;
+    }
+  }
+
+  // TOP n becomes a row limit at the end of its select; a top-level one is kept apart.
+  void ApplyTops(Translation& tr) {
+    bool first_select = true;
+    for (size_t i = 0; i < t_.size(); ++i) {
+      if (!t_[i].IsWord("select")) continue;
+      bool statement_select = first_select && tr.kind == StatementKind::kSelect;
+      first_select = false;
+      size_t j = i + 1;
+      if (WordAt(j, "distinct") || WordAt(j, "all")) ++j;
+      if (!WordAt(j, "top")) continue;
+      const SqlToken* n = At(j + 1);
+      if (!n || n->kind != TokKind::kNumber || n->text.find_first_not_of("0123456789") !=
+                                                    std::string::npos) {
+        Unsupported("TOP without a whole number");
+      }
+      if (WordAt(j + 2, "percent")) Unsupported("TOP n PERCENT");
+      if (WordAt(j + 2, "with")) Unsupported("TOP n WITH TIES");
+      out_[j] = out_[j + 1] = "";
+      no_lift_[j + 1] = true;
+      size_t end = ScopeEnd(i);
+      if (statement_select && depth_[i] == 0) {
+        int64_t v = 0;
+        std::from_chars(n->text.data(), n->text.data() + n->text.size(), v);
+        tr.top = v;
+      } else {
+        after_[end] += d_.Limit(n->text);
+      }
+    }
+  }
+
+  // Last token of the select starting at i; a compound select with TOP is refused.
+  size_t ScopeEnd(size_t i) const {
+    size_t end = i;
+    for (size_t j = i + 1; j < t_.size() && depth_[j] >= depth_[i]; ++j) {
+      if (depth_[j] == depth_[i] &&
+          (t_[j].IsWord("union") || t_[j].IsWord("except") || t_[j].IsWord("intersect"))) {
+        Unsupported("TOP in a UNION");
+      }
+      end = j;
+    }
+    return end;
+  }
+
+  void AnalyzeSingleTable(Translation& tr) {
+    size_t from = 0;
+    for (size_t i = 0; i < t_.size(); ++i) {
+      if (depth_[i] != 0) continue;
+      const SqlToken& t = t_[i];
+      if (t.IsWord("union") || t.IsWord("except") || t.IsWord("intersect")) return;
+      if (!from && t.IsWord("from")) from = i;
+      if (from && i > from && (t.IsOp(",") || t.IsWord("join") || t.IsWord("group"))) return;
+      if (!from && (t.IsWord("distinct") || (InSet(kAggregates, t) && OpAt(i + 1, "(")))) return;
+    }
+    if (!from || !At(from + 1) || !At(from + 1)->IsName()) return;
+    size_t k = from + 1;
+    if (OpAt(k + 1, ".") && At(k + 2) && At(k + 2)->IsName()) k += 2;  // dbo.post
+    const SqlToken& name = t_[k];
+    const TableDef* table = FindTable(name.value);
+    if (!table) return;
+    std::string ref = out_[k];
+    ++k;
+    if (WordAt(k, "as")) ++k;
+    if (At(k) && At(k)->IsName() && !InSet(kClauseWords, *At(k))) ref = out_[k++];
+    if (At(k) && !WordAt(k, "where") && !WordAt(k, "order")) return;
+    tr.table = table->name;
+    tr.table_ref = ref;
+    from_token_ = from;
+  }
+
+  void Emit(Translation& tr) {
+    std::string body;
+    int index = 0;
+    for (size_t i = 0; i < t_.size(); ++i) {
+      if (i == from_token_) tr.from = body.size();
+      if (depth_[i] == 0 && t_[i].IsWord("order") && WordAt(i + 1, "by")) tr.order_by = body.size();
+      if (!out_[i].empty()) {
+        if (t_[i].space_before && !body.empty()) body += ' ';
+        const SqlToken& t = t_[i];
+        bool literal = t.kind == TokKind::kString || t.kind == TokKind::kNumber;
+        if (literal && !no_lift_[i]) {
+          tr.params.push_back(LiteralValue(t));
+          body += d_.Parameter(++index);
+        } else {
+          body += out_[i];
+        }
+      }
+      body += after_[i];
+    }
+    if (from_token_ == 0) tr.table.clear();
+    tr.body = body;
+    tr.sql = tr.top ? body + d_.Limit(std::to_string(*tr.top)) : body;
+  }
+
+  static SqlValue LiteralValue(const SqlToken& t) {
+    if (t.kind == TokKind::kString) return t.value;
+    const std::string& s = t.text;
+    if (s.find_first_not_of("0123456789") == std::string::npos) {
+      int64_t v = 0;
+      auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+      if (ec == std::errc() && p == s.data() + s.size()) return v;
+    }
+    return std::stod(s);
+  }
+
+  std::string_view sql_;
+  const Dialect& d_;
+  std::vector<SqlToken> t_;
+  std::vector<int> depth_;
+  std::vector<std::string> out_;    // the text each token becomes ("" drops it)
+  std::vector<std::string> after_;  // text added after a token
+  std::vector<bool> no_lift_;       // literals that stay in the text
+  size_t from_token_ = 0;           // top-level FROM of a single-table select
+};
+
+}  // namespace
+
+std::string Translation::BodyWithLocator(const Dialect& d) const {
+  if (table.empty() || from == std::string::npos) return body;
+  return body.substr(0, from) + ", " + d.LocatorColumn(table_ref) + " AS cb_locator" +
+         body.substr(from);
+}
+
+std::string Translation::CountSql() const {
+  std::string inner = order_by == std::string::npos ? body : body.substr(0, order_by);
+  return "SELECT count(*) FROM (" + inner + ") AS cb_rows";
+}
+
+Translation TranslateSql(std::string_view sql, const Dialect& dialect) {
+  return Translator(sql, dialect).Run();
+}
+
+namespace {
+
+// Two generations: a full current map becomes the previous one, so hot statements survive.
+class TranslationCache {
+ public:
+  std::shared_ptr<const Translation> Get(const std::string& key) {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (auto it = current_.find(key); it != current_.end()) return it->second;
+    if (auto it = previous_.find(key); it != previous_.end()) {
+      auto value = it->second;
+      PutLocked(key, value);
+      return value;
+    }
+    return nullptr;
+  }
+  void Put(const std::string& key, std::shared_ptr<const Translation> value) {
+    std::lock_guard<std::mutex> lock(mu_);
+    PutLocked(key, std::move(value));
+  }
+
+ private:
+  void PutLocked(const std::string& key, std::shared_ptr<const Translation> value) {
+    if (current_.size() >= kGeneration) {
+      previous_ = std::move(current_);
+      current_.clear();
+    }
+    current_[key] = std::move(value);
+  }
+
+  static constexpr size_t kGeneration = 4096;
+  std::mutex mu_;
+  std::unordered_map<std::string, std::shared_ptr<const Translation>> current_, previous_;
+};
+
+}  // namespace
+
+std::shared_ptr<const Translation> TranslateCached(const std::string& sql, const Dialect& dialect) {
+  static TranslationCache cache;
+  std::string key(dialect.name());
+  key += '\x1f';
+  key += sql;
+  if (auto hit = cache.Get(key)) return hit;
+  auto fresh = std::make_shared<const Translation>(TranslateSql(sql, dialect));
+  cache.Put(key, fresh);
+  return fresh;
+}
+
+}  // namespace cb

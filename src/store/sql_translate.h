@@ -1,0 +1,62 @@
+// Translation of the pages' SQL Server statements for one backend's dialect. The literals of a
+// statement are lifted into parameters (so one prepared statement serves every value) and are
+// otherwise never rewritten, except date texts compared with or stored into date columns,
+// which are zero-padded. Constructs without a faithful translation raise an error naming them.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/dialect.h"
+#include "store/sql_value.h"
+
+namespace cb {
+
+enum class StatementKind {
+  kSelect,
+  kInsert,
+  kUpdate,
+  kDelete,
+  kNoOp,      // "set dateformat ymd": dates are always read year first
+  kIdentity,  // "select @@identity": answered by the connection
+};
+
+struct Translation {
+  StatementKind kind = StatementKind::kSelect;
+  std::string original;  // as the page sent it
+  std::string sql;       // the whole translated statement
+  std::vector<SqlValue> params;
+
+  // Selects: the statement without the row limit of a top-level TOP, which is kept apart so
+  // that a window or a count can be taken of it.
+  std::string body;
+  std::optional<int64_t> top;
+  size_t order_by = std::string::npos;  // in body: start of the top-level ORDER BY
+
+  // A select from one table without joins, grouping or DISTINCT (record sets can add, change and
+  // delete its rows): the table's lower-cased name, how the statement refers to it, and where
+  // in body the top-level FROM starts.
+  std::string table;
+  std::string table_ref;
+  size_t from = std::string::npos;
+
+  std::string insert_table;  // inserts: the lower-cased target table
+
+  bool IsRead() const { return kind == StatementKind::kSelect; }
+  // body with a row locator column before FROM (for single-table selects).
+  std::string BodyWithLocator(const Dialect& d) const;
+  // "select count(*)" of body without its ORDER BY.
+  std::string CountSql() const;
+};
+
+// Translates one statement (uncached). Raises DatabaseError.
+Translation TranslateSql(std::string_view sql, const Dialect& dialect);
+
+// The cached translation of a statement for a dialect; thread-safe.
+std::shared_ptr<const Translation> TranslateCached(const std::string& sql, const Dialect& dialect);
+
+}  // namespace cb

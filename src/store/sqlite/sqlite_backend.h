@@ -1,0 +1,45 @@
+// The SQLite backend: connections in WAL mode with a busy timeout, statements cached per
+// connection, the SQL Server functions the pages use, and the board's schema as SQLite DDL.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "store/backend.h"
+
+namespace cb {
+
+class SqliteDialect : public Dialect {
+ public:
+  std::string_view name() const override { return "sqlite"; }
+  std::string Function(std::string_view sqlserver_name) const override;
+  std::string LocatorColumn(std::string_view table_ref) const override {
+    return std::string(table_ref) + ".rowid";
+  }
+  std::string LocatorCondition(int param_index) const override {
+    return "rowid = " + Parameter(param_index);
+  }
+};
+
+class SqliteBackend : public Backend {
+ public:
+  std::unique_ptr<BackendConnection> Open(const std::string& location,
+                                          const Clock* clock) override;
+  const std::vector<Migration>& Migrations() const override;
+};
+
+// Registers datalength, ascii, year, month, day, cb_now and a LIKE with SQL Server's rules
+// ([...] classes, letters matched without case) on a connection.
+void RegisterSqliteFunctions(sqlite3* db, const Clock* clock);
+
+// The SQL Server LIKE: % and _, [abc], [a-z] and [^...] classes, an optional escape character;
+// ASCII letters match without regard to case. Both texts are UTF-8.
+bool SqlServerLike(std::string_view pattern, std::string_view text, char32_t escape = 0);
+
+// The board's schema for SQLite, one statement per entry.
+std::vector<std::string> SqliteSchemaStatements();
+
+}  // namespace cb
