@@ -1,0 +1,251 @@
+// The online table: listing, take-over, address change, expiry, a full table, a contended lock,
+// the visit-time cookie, and the "谁在线" page that shows the table.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <string>
+#include <thread>
+
+#include "frame/corkboard.h"
+#include "support/fake_host.h"
+
+namespace cb {
+namespace {
+
+using test::FakeHost;
+
+struct PresenceProbe : Corkboard {
+  using Corkboard::UpdateOnline;
+};
+
+struct Visit {
+  std::string address;
+  std::string cookie_name;   // cookie "UserName"
+  std::string session_name;  // session "UserName" (a signed-in session)
+};
+
+// Records one page of a visitor and returns the name it is listed under.
+std::string Record(FakeHost& host, const Visit& v, const std::string& location = "首页") {
+  host.Get("/default.asp").RemoteAddr(v.address);
+  if (!v.cookie_name.empty()) host.Cookie("UserName", v.cookie_name);
+  host.session().Set("UserName", Variant(v.session_name));
+  std::string listed;
+  host.RunWith<PresenceProbe>(
+      [&](PresenceProbe& page) { page.UpdateOnline(v.address, location, listed); });
+  return listed;
+}
+
+const Array2D& Table(FakeHost& host) {
+  static Variant keep;
+  keep = host.application().Get("Online");
+  return keep.AsArray();
+}
+
+int UsedRows(FakeHost& host) {
+  const Array2D& t = Table(host);
+  int n = 0;
+  for (int r = 0; r < t.rows(); ++r) n += t.at(r, 1).Str().empty() ? 0 : 1;
+  return n;
+}
+
+int Count(FakeHost& host, const char* key) { return host.application().Get(key).CInt(); }
+
+TEST(UpdateOnline, ListsVisitorsAndCountsGuests) {
+  struct Case {
+    const char* what;
+    std::vector<Visit> visits;
+    std::vector<std::string> listed;  // the name of each visit
+    int online;
+    int guests;
+  };
+  const Case cases[] = {
+      {"two guests behind one address share a row",
+       {{"10.0.0.1", "", ""}, {"10.0.0.1", "", ""}},
+       {"GUEST ", "GUEST "},
+       1,
+       1},
+      {"a guest who signs in keeps the row under the member's name",
+       {{"10.0.0.1", "", ""}, {"10.0.0.1", "alice", ""}},
+       {"GUEST ", "alice"},
+       1,
+       0},
+      {"a member who changes address keeps one row",
+       {{"10.0.0.1", "alice", ""}, {"10.0.0.9", "alice", ""}},
+       {"alice", "alice"},
+       1,
+       0},
+      {"a session without the name cookie is a guest until the next page",
+       {{"10.0.0.1", "", "bob"}, {"10.0.0.1", "", "bob"}},
+       {"GUEST ", "bob"},
+       1,
+       0},
+      {"different addresses get rows of their own",
+       {{"10.0.0.1", "", ""}, {"10.0.0.2", "carol", ""}, {"10.0.0.3", "", ""}},
+       {"GUEST ", "carol", "GUEST "},
+       3,
+       2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakeHost host;
+    for (size_t i = 0; i < c.visits.size(); ++i) {
+      EXPECT_EQ(Record(host, c.visits[i]), c.listed[i]) << "visit " << i;
+    }
+    EXPECT_EQ(Count(host, "OnlineCount"), c.online);
+    EXPECT_EQ(Count(host, "GuestCount"), c.guests);
+    EXPECT_EQ(UsedRows(host), c.online);
+  }
+}
+
+TEST(UpdateOnline, RowKeepsAddressAndTimesAfterAddressChange) {
+  FakeHost host;
+  host.clock().Set(DateTime::FromParts(2024, 5, 9, 10, 0, 0));
+  Record(host, {"10.0.0.1", "alice", ""}, "首页");
+  host.clock().Set(DateTime::FromParts(2024, 5, 9, 10, 2, 0));
+  Record(host, {"10.0.0.9", "alice", ""}, "谁在线");
+  const Array2D& t = Table(host);
+  EXPECT_EQ(t.at(0, 0).Str(), "alice");
+  EXPECT_EQ(t.at(0, 1).Str(), "10.0.0.9");
+  EXPECT_EQ(t.at(0, 2).CDate(), DateTime::FromParts(2024, 5, 9, 10, 0, 0));
+  EXPECT_EQ(t.at(0, 3).CDate(), DateTime::FromParts(2024, 5, 9, 10, 2, 0));
+  EXPECT_EQ(t.at(0, 5).Str(), "谁在线");
+}
+
+TEST(UpdateOnline, ExpiresRowsIdleForOnlineTimeMinutes) {
+  struct Case {
+    int seconds_later;  // when the second visitor comes
+    bool first_stays;
+  };
+  // OnlineTime 5: the first visitor came at 10:00:00.
+  const Case cases[] = {{4 * 60 + 59, true}, {5 * 60, false}, {-60, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.seconds_later);
+    FakeHost host;
+    host.clock().Set(DateTime::FromParts(2024, 5, 9, 10, 0, 0));
+    Record(host, {"10.0.0.1", "", ""});
+    host.clock().Advance(c.seconds_later);
+    Record(host, {"10.0.0.2", "", ""});
+    EXPECT_EQ(UsedRows(host), c.first_stays ? 2 : 1);
+    EXPECT_EQ(Count(host, "OnlineCount"), c.first_stays ? 2 : 1);
+  }
+}
+
+TEST(UpdateOnline, FullTableLeavesNewVisitorUnlisted) {
+  FakeHost host;
+  host.Configure({{"maxUser", "2"}});
+  for (int i = 1; i <= 3; ++i) Record(host, {"10.0.0." + std::to_string(i), "", ""});
+  EXPECT_EQ(Record(host, {"10.0.0.4", "", ""}), "");
+  EXPECT_EQ(Count(host, "OnlineCount"), 3);
+  // The unlisted visitor's pages still work and show the table.
+  host.Get("/online.asp").RemoteAddr("10.0.0.4");
+  const std::string page = host.Run(&Corkboard::Online);
+  EXPECT_NE(page.find("10.0.0.*"), std::string::npos);
+  EXPECT_NE(page.find("</body></html>"), std::string::npos);
+  // Once the rows expire the visitor gets one.
+  host.clock().Advance(6 * 60);
+  EXPECT_EQ(Record(host, {"10.0.0.4", "", ""}), "GUEST ");
+  EXPECT_EQ(Count(host, "OnlineCount"), 1);
+}
+
+TEST(UpdateOnline, ThousandsOfAddressesKeepTheTableAtMaxUserPlusOne) {
+  FakeHost host;
+  for (int i = 0; i < 3000; ++i) {
+    Record(host, {"10." + std::to_string(i / 250) + ".0." + std::to_string(i % 250), "", ""});
+  }
+  EXPECT_EQ(Table(host).rows(), 21);
+  EXPECT_EQ(Count(host, "OnlineCount"), 21);
+  EXPECT_EQ(Count(host, "GuestCount"), 21);
+}
+
+TEST(UpdateOnline, TableKeepsItsSizeWhenMaxUserChanges) {
+  FakeHost host;
+  host.Configure({{"maxUser", "1"}});
+  Record(host, {"10.0.0.1", "", ""});
+  host.Configure({{"maxUser", "50"}});
+  Record(host, {"10.0.0.2", "", ""});
+  EXPECT_EQ(Record(host, {"10.0.0.3", "", ""}), "");
+  EXPECT_EQ(Table(host).rows(), 2);
+  host.Get("/online.asp");
+  EXPECT_NE(host.Run(&Corkboard::Online).find("</body></html>"), std::string::npos);
+}
+
+TEST(UpdateOnline, ReplacesAStoredValueThatIsNotATable) {
+  FakeHost host;
+  host.application().Set("Online", Variant("garbage"));
+  EXPECT_EQ(Record(host, {"10.0.0.1", "", ""}), "GUEST ");
+  EXPECT_EQ(Table(host).rows(), 21);
+}
+
+TEST(UpdateOnline, ContendedLockDoesNotHoldThePage) {
+  FakeHost host;
+  std::promise<void> locked, release;
+  std::thread holder([&] {
+    host.application().Lock();
+    locked.set_value();
+    release.get_future().wait();
+    host.application().Unlock();
+  });
+  locked.get_future().wait();
+  const auto start = std::chrono::steady_clock::now();
+  host.Get("/online.asp");
+  const std::string page = host.Run(&Corkboard::Online);
+  const auto waited = std::chrono::steady_clock::now() - start;
+  release.set_value();
+  holder.join();
+  EXPECT_LT(waited, std::chrono::seconds(3));
+  EXPECT_NE(page.find("</body></html>"), std::string::npos);
+  // The visit went unrecorded; the next page records it.
+  EXPECT_TRUE(host.application().Get("Online").IsEmpty());
+  EXPECT_EQ(Record(host, {"127.0.0.1", "", ""}), "GUEST ");
+}
+
+TEST(GetSessionLoginDT, KeepsADateAndReplacesAnythingElse) {
+  struct Case {
+    const char* cookie;
+    const char* returned;  // general date text of the result
+    bool rewritten;
+  };
+  const Case cases[] = {
+      {"2024-01-02 03:04:05", "2024-01-02 03:04:05", false},
+      {"not a date", "2024-05-09 10:20:30", true},
+      {"", "2024-05-09 10:20:30", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.cookie);
+    FakeHost host;
+    host.Get("/announce.asp");
+    if (*c.cookie) host.Cookie("sessionLoginDT", c.cookie);
+    Variant result;
+    host.RunWith<Corkboard>([&](Corkboard& page) { result = page.GetSessionLoginDT(); });
+    EXPECT_EQ(result.CDate().GeneralText(), c.returned);
+    EXPECT_EQ(host.response().cookies().count("sessionLoginDT"), c.rewritten ? 1u : 0u);
+    if (c.rewritten) {
+      const auto& cookie = host.response().cookies().at("sessionLoginDT");
+      EXPECT_EQ(cookie.value, c.returned);
+      EXPECT_EQ(cookie.expires, DateTime::FromParts(2025, 5, 9));
+    }
+  }
+}
+
+TEST(OnlinePage, ShowsAddressesAndTimesOnlyInDebugMode) {
+  FakeHost host;
+  Record(host, {"10.1.2.3", "", ""});
+  Record(host, {"10.9.9.9", "<b>x</b>", ""}, "回复：<i>话题</i>");
+  for (const bool debug : {false, true}) {
+    SCOPED_TRACE(debug);
+    host.Get(debug ? "/online.asp?action=debug" : "/online.asp").RemoteAddr("10.1.2.3");
+    const std::string page = host.Run(&Corkboard::Online);
+    EXPECT_NE(page.find("<title>谁在线 - Corkboard</title>"), std::string::npos);
+    EXPECT_NE(page.find("游客 (10.1.2.*)"), std::string::npos);
+    EXPECT_EQ(page.find("10.1.2.3") != std::string::npos, debug);
+    EXPECT_EQ(page.find("<b>最近活动时间</b>") != std::string::npos, debug);
+    // A cookie name and a location are text, never markup.
+    EXPECT_NE(page.find("&lt;b&gt;x&lt;/b&gt;</a>"), std::string::npos);
+    EXPECT_NE(page.find("回复：&lt;i&gt;话题&lt;/i&gt;"), std::string::npos);
+    EXPECT_EQ(page.find("<b>x</b>"), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace cb
