@@ -219,15 +219,20 @@ class LoopbackPort {
 
 class MailTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { sink_ = new SmtpSink(); }
+  // One sink for all tests of a run, started by the first test that needs it (ctest runs each
+  // test in its own process, and the outbox tests need none).
+  static SmtpSink& Sink() {
+    if (!sink_) sink_ = new SmtpSink();
+    return *sink_;
+  }
   static void TearDownTestSuite() {
     delete sink_;
     sink_ = nullptr;
   }
-  // The sink lives for the whole suite: a test sees only what arrived since its last look.
-  void SetUp() override { seen_ = sink_->Received().size(); }
+  // A test sees only what arrived since its start or its last look.
+  void SetUp() override { seen_ = sink_ ? sink_->Received().size() : 0; }
   std::vector<Described> TakeReceived() {
-    auto all = sink_->Received();
+    auto all = Sink().Received();
     std::vector<Described> fresh(all.begin() + static_cast<long>(seen_), all.end());
     seen_ = all.size();
     return fresh;
@@ -251,7 +256,7 @@ class MailTest : public ::testing::Test {
 SmtpSink* MailTest::sink_ = nullptr;
 
 TEST_F(MailTest, SendMailDeliversGbkHtmlWithCompleteHeaders) {
-  for (std::string server : {sink_->server(), "smtp://" + sink_->server()}) {
+  for (std::string server : {Sink().server(), "smtp://" + Sink().server()}) {
     SCOPED_TRACE(server);
     Settings s;
     s.SmtpServer = server;
@@ -306,7 +311,7 @@ TEST_F(MailTest, HeaderAndBodyTextsDecodeToTheOriginal) {
   std::string long_raw;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    MailComponent m = Board(sink_->server());
+    MailComponent m = Board(Sink().server());
     m.FromName(c.text);
     m.AddRecipient(c.text, "reader@example.com");
     m.Subject(c.text);
@@ -338,7 +343,7 @@ TEST_F(MailTest, HeaderAndBodyTextsDecodeToTheOriginal) {
 }
 
 TEST_F(MailTest, SeveralRecipientsShareOneMessageWithoutSeeingEachOther) {
-  MailComponent m = Board(sink_->server());
+  MailComponent m = Board(Sink().server());
   const std::vector<std::string> to = {"a@one.example", "b@two.example", "c@three.example"};
   // As a page splits a typed list at commas, blanks and all.
   for (const char* a : {"a@one.example", " b@two.example", "c@three.example "}) {
@@ -360,7 +365,7 @@ TEST_F(MailTest, RefusedRecipientFailsAndNothingIsDelivered) {
   };
   for (const auto& recipients : cases) {
     SCOPED_TRACE(recipients.back() + " among " + std::to_string(recipients.size()));
-    MailComponent m = Board(sink_->server());
+    MailComponent m = Board(Sink().server());
     for (const std::string& a : recipients) m.AddRecipient("", a);
     m.Subject("s");
     m.Body("b");
@@ -369,7 +374,7 @@ TEST_F(MailTest, RefusedRecipientFailsAndNothingIsDelivered) {
     EXPECT_EQ(m.ErrorText().find('<'), std::string::npos) << "markup in " << m.ErrorText();
   }
   Settings s;
-  s.SmtpServer = sink_->server();
+  s.SmtpServer = Sink().server();
   std::string error;
   EXPECT_FALSE(
       SendMail(s, clock_, "n", "board@corkboard.test", "x", "x@refused.example", "s", "b", error));
@@ -433,11 +438,11 @@ TEST_F(MailTest, LineBreaksAndBadAddressesAreRefusedBeforeSending) {
       bool sent;
       if (through_sendmail) {
         Settings s;
-        s.SmtpServer = sink_->server();
+        s.SmtpServer = Sink().server();
         sent = SendMail(s, clock_, c.from_name, c.from_address, c.to_name, c.to_address, c.subject,
                         "body", error);
       } else {
-        MailComponent m = Board(sink_->server());
+        MailComponent m = Board(Sink().server());
         m.FromName(c.from_name);
         m.FromAddress(c.from_address);
         m.AddRecipient(c.to_name, c.to_address);
