@@ -45,8 +45,8 @@ void Corkboard::PrivateForum(const std::string& forumname) {
       << "><TD>本论坛密码：</td><td><INPUT TYPE=PASSWORD NAME=ForumPassword  SIZE=12 "
          "MAXLENGTH=12></td></tr></table>";
   // The address the visitor came with goes back into a form field: kept inside its attribute.
-  const std::string url = Request_().ServerVariables("script_name").Str() + "?" +
-                          Request_().RawQueryString();
+  const std::string url =
+      Request_().ServerVariables("script_name").Str() + "?" + Request_().RawQueryString();
   out << "<P><INPUT TYPE=HIDDEN NAME=action VALUE=idcheck><input type=hidden name=url value=\""
       << HtmlSafe(url) << "\"><INPUT TYPE=HIDDEN NAME=forum value=\"" << HtmlSafe(forumname)
       << "\"><INPUT TYPE=SUBMIT NAME=Submit VALUE=这就确认身份 class=buttonface><INPUT TYPE=RESET "

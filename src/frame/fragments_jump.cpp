@@ -12,8 +12,7 @@ namespace cb {
 namespace {
 
 constexpr const char* kMenuCacheKey = "ForumAndArchiveList";
-constexpr const char* kSelectOpen =
-    "<p><b>跳转到: </b><select name=jumpTo size=1 class=smallSel>";
+constexpr const char* kSelectOpen = "<p><b>跳转到: </b><select name=jumpTo size=1 class=smallSel>";
 constexpr const char* kIndent = "\">&nbsp;&nbsp;&nbsp;&nbsp;";
 
 // What a menu marks as selected while it is built: nothing (the cached menu), a forum by name,

@@ -46,8 +46,8 @@ std::string PrevNextSelect(const Pager& p, int page, int count) {
   const std::string prev_link = "<a href=" + p.Link("?Page=", page - 1) + "><b>Prev</b></a>";
   std::string out = "<tr><td align=right>";
   if (page == 1) {
-    out += "<b>Prev</b>&nbsp;" + kFirstSelect + "<option value=" + p.Link("?Page=", 1) +
-           " selected>1";
+    out +=
+        "<b>Prev</b>&nbsp;" + kFirstSelect + "<option value=" + p.Link("?Page=", 1) + " selected>1";
     for (int n = 2; n <= count; ++n) {
       out += "<option value=" + p.Link("?Page=", n) + ">" + std::to_string(n);
     }
@@ -77,19 +77,21 @@ std::string ChineseWithSummary(const Pager& p, int32_t records, int page, int co
   const std::string first_prev = "<a href=" + p.Link("?page=", 1) + ">&nbsp;首页 </a><a href=" +
                                  p.Link("?action=GotoPage&page=", page - 1) + ">前页</a>";
   if (page == 1) {
-    out += "<font color=darkgray>&nbsp;首页 前页</font>&nbsp;<a href=" +
-           p.Link("?Page=", page + 1) + ">后页 </a><a href=" +
-           p.Link("?action=GotoPage&page=", count) + ">尾页</a>&nbsp;";
+    out +=
+        "<font color=darkgray>&nbsp;首页 前页</font>&nbsp;<a href=" + p.Link("?Page=", page + 1) +
+        ">后页 </a><a href=" + p.Link("?action=GotoPage&page=", count) + ">尾页</a>&nbsp;";
   } else if (page == count) {
     out += first_prev + "<font color=darkgray>&nbsp;后页 尾页</font>&nbsp;";
   } else {
-    out += first_prev + "<a href=" + p.Link("?page=", page + 1) + ">&nbsp;后页 </a><a  href=" +
-           p.Link("?action=GotoPage&page=", count) + ">尾页</a>&nbsp;";
+    out += first_prev + "<a href=" + p.Link("?page=", page + 1) +
+           ">&nbsp;后页 </a><a  href=" + p.Link("?action=GotoPage&page=", count) +
+           ">尾页</a>&nbsp;";
   }
   out += "页次：<b>" + std::to_string(page) + "</b>/<b>" + std::to_string(count) + "</b>页 <b>" +
          std::to_string(size) + "</b>个记录/页 ";
-  out += " 转到 <select name=page "
-         "onChange=\"javascript:location.href=this.options[selectedIndex].value\">";
+  out +=
+      " 转到 <select name=page "
+      "onChange=\"javascript:location.href=this.options[selectedIndex].value\">";
   for (int n = 1; n <= count; ++n) {
     out += "<option value=" + p.Link("?page=", n) + (n == page ? " selected>" : ">") +
            std::to_string(n);
@@ -101,16 +103,22 @@ std::string ChineseWithSummary(const Pager& p, int32_t records, int page, int co
 }  // namespace
 
 std::string PagerText(const Settings& s, std::string_view script, int32_t record_count,
-                      int16_t page, int16_t page_count, int16_t page_size,
-                      std::string_view addon) {
+                      int16_t page, int16_t page_count, int16_t page_size, std::string_view addon) {
   if (page_count < 2) return "";
   const Pager p(script, addon);
   std::string rows;
   switch (s.PageStyle) {
-    case 0: rows = NumberedLinks(p, page, page_count); break;
-    case 1: rows = PrevNextSelect(p, page, page_count); break;
-    case 2: rows = ChineseWithSummary(p, record_count, page, page_count, page_size); break;
-    default: return "";
+    case 0:
+      rows = NumberedLinks(p, page, page_count);
+      break;
+    case 1:
+      rows = PrevNextSelect(p, page, page_count);
+      break;
+    case 2:
+      rows = ChineseWithSummary(p, record_count, page, page_count, page_size);
+      break;
+    default:
+      return "";
   }
   return "<table border=0 width=" + s.TableWidth + ">" + rows + "</table>";
 }

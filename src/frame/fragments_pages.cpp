@@ -20,22 +20,21 @@ std::string WaitText(std::string_view tip, std::string_view url, std::string_vie
 }
 
 std::string CorkboardErrorText(const Settings& s, std::string_view message) {
-  std::string out = "<table border=0 width=" + s.TableWidth + " align=center><tr><td><p>" +
-                    s.Logo + "</p></td></tr><tr " + s.AltColumnColor1 + "><td><p><b>";
+  std::string out = "<table border=0 width=" + s.TableWidth + " align=center><tr><td><p>" + s.Logo +
+                    "</p></td></tr><tr " + s.AltColumnColor1 + "><td><p><b>";
   out.append(message).append("</b></td></tr></table>");
   return out;
 }
 
 std::string PmErrorText(const Settings& s, std::string_view message) {
-  std::string out = "<table border=0 width=" + s.TableWidth + " align=center><tr><td><p>" +
-                    s.Logo + "</p></td></tr><tr><td><p><blockquote><b>";
+  std::string out = "<table border=0 width=" + s.TableWidth + " align=center><tr><td><p>" + s.Logo +
+                    "</p></td></tr><tr><td><p><blockquote><b>";
   out.append(message).append("</b></blockquote></td></tr></table>");
   return out;
 }
 
 std::string AdminErrorText(const Settings& s, std::string_view message) {
-  std::string out =
-      "<table border=0 width=" + s.TableWidth + " ><tr ><td><br><br><center><p><h3>";
+  std::string out = "<table border=0 width=" + s.TableWidth + " ><tr ><td><br><br><center><p><h3>";
   out.append(message).append("</h3></h3></td></tr></table>");
   return out;
 }

@@ -33,8 +33,9 @@ std::unique_ptr<Connection> PageBase::OpenConnection_() {
 }
 
 std::string PageBase::ErrorText(const ScriptError& e) {
-  return "错误号：" + std::to_string(e.number()) + "<br>错误描述：" + e.description() +
-         "<br>错误来源：" + e.source();
+  // A database error's text may quote the statement and with it a visitor's input: kept as text.
+  return "错误号：" + std::to_string(e.number()) + "<br>错误描述：" + HtmlSafe(e.description()) +
+         "<br>错误来源：" + HtmlSafe(e.source());
 }
 
 void PageBase::RunPage(const std::function<void()>& body, const std::function<void()>& tail) {
@@ -76,8 +77,8 @@ void PageBase::SkipToTail() { throw BodyStopped{}; }
 
 void PageBase::WriteNotAvailablePage(const char* page_name) {
   RunFramedPage({.title = "此功能尚未开放", .heading = "此功能尚未开放"}, [&] {
-    Response_() << "<p><b>此功能尚未开放</b></p><p><font class=smallFont>("
-                << HtmlSafe(page_name) << ")</font></p><p><a href=default.asp>返回论坛首页</a></p>";
+    Response_() << "<p><b>此功能尚未开放</b></p><p><font class=smallFont>(" << HtmlSafe(page_name)
+                << ")</font></p><p><a href=default.asp>返回论坛首页</a></p>";
   });
 }
 

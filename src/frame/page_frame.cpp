@@ -21,8 +21,8 @@ std::string ClubPageTop(const Settings& s) {
 }
 
 std::string CbkPageTop(const Settings& s, std::string_view heading) {
-  std::string out = "<table border=0 width=" + s.TableWidth + "><tr><td>" + s.Logo +
-                    "</td><td align=center><b>";
+  std::string out =
+      "<table border=0 width=" + s.TableWidth + "><tr><td>" + s.Logo + "</td><td align=center><b>";
   out += heading;
   out += "</b><br><p align=right>" + NavBarLinks(s) + "</p></td></tr></table>";
   return out;
@@ -49,10 +49,17 @@ std::string HtmlSafe(std::string_view text) {
   out.reserve(text.size());
   for (char c : text) {
     switch (c) {
-      case '"': out += "&quot;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      default: out += c;
+      case '"':
+        out += "&quot;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;

@@ -9,8 +9,8 @@
 
 namespace cb {
 
-// "<html><head>…<title>" + title + "</title></head><body " + PageBackGround + " " + BGColor + " > ".
-// The title is written as given (callers pass their own fixed texts).
+// "<html><head>…<title>" + title + "</title></head><body " + PageBackGround + " " + BGColor + " >
+// ". The title is written as given (callers pass their own fixed texts).
 std::string WritePageHead(const Settings& s, std::string_view title);
 // The NavBar setting, unchanged.
 std::string NavBarLinks(const Settings& s);
@@ -28,7 +28,8 @@ std::string StripRowStart(const Settings& s);
 std::string StripFontStart(const Settings& s);
 
 // Text from members or visitors written into markup: '"', '<' and '>' become entities so that the
-// text cannot end its attribute or open a tag. '&' is kept, so ordinary text and URLs are unchanged.
+// text cannot end its attribute or open a tag. '&' is kept, so ordinary text and URLs are
+// unchanged.
 std::string HtmlSafe(std::string_view text);
 
 // Where a page's error handler sits relative to its footer.
@@ -43,7 +44,7 @@ struct FramedPage {
   std::string location{};  // presence text recorded before the head (Corkboard); empty: none
   std::string title{};     // the page's name in the title
   std::string heading{};   // heading of the standard "CBK" top
-  bool own_top = false;  // the page writes its own (richer) top at the start of its content
+  bool own_top = false;    // the page writes its own (richer) top at the start of its content
   ErrorPage on_error = ErrorPage::kFooterFollows;
 };
 

@@ -26,7 +26,8 @@ bool ListHas(std::string_view list, std::string_view value) {
   size_t start = 0;
   while (true) {
     size_t comma = list.find(',', start);
-    std::string_view item = list.substr(start, comma == std::string_view::npos ? comma : comma - start);
+    std::string_view item =
+        list.substr(start, comma == std::string_view::npos ? comma : comma - start);
     if (item == value) return true;
     if (comma == std::string_view::npos) return false;
     start = comma + 1;
@@ -175,9 +176,15 @@ std::string RandomText(long length, const UniformChoice& choose) {
   std::string out;
   for (long i = 0; i < length; ++i) {
     switch (choose(3)) {
-      case 0: out += static_cast<char>('0' + choose(10)); break;
-      case 1: out += static_cast<char>('A' + choose(26)); break;
-      default: out += static_cast<char>('a' + choose(26)); break;
+      case 0:
+        out += static_cast<char>('0' + choose(10));
+        break;
+      case 1:
+        out += static_cast<char>('A' + choose(26));
+        break;
+      default:
+        out += static_cast<char>('a' + choose(26));
+        break;
     }
   }
   return out;
@@ -212,8 +219,8 @@ std::string ModeratorLinks(const std::string& forum_name, Connection& con) {
   return out;
 }
 
-int16_t CheckModerator(std::string& user_name, std::string& password,
-                       const std::string& forum_name, Connection& con) {
+int16_t CheckModerator(std::string& user_name, std::string& password, const std::string& forum_name,
+                       Connection& con) {
   user_name = Trim(user_name);
   password = Trim(password);
   if (user_name.empty() || password.empty()) return -1;
@@ -221,9 +228,9 @@ int16_t CheckModerator(std::string& user_name, std::string& password,
                             "' and Password='" + SqlQuote(password) + "'");
   if (member->Eof()) return -1;
   if (ToLower(member->Fields("Status").Str()) == "administrator") return 1;
-  auto moderated = con.Execute("Select moderater from moderated Where forum='" +
-                               SqlQuote(forum_name) + "' and moderater='" +
-                               SqlQuote(user_name) + "'");
+  auto moderated =
+      con.Execute("Select moderater from moderated Where forum='" + SqlQuote(forum_name) +
+                  "' and moderater='" + SqlQuote(user_name) + "'");
   return moderated->Eof() ? 0 : 2;
 }
 

@@ -20,9 +20,10 @@ const char* const kCopyright =
     "board@localhost</a>&nbsp;|&nbsp;<a href=default.asp>论坛首页</a>&nbsp;|&nbsp;"
     "本论坛由 Corkboard 驱动</font></p>";
 const char* const kNavBar =
-    "<a href=profile.asp>个人信息</a> | <a href=signup.asp>注册</a> | <a href=option.asp>设置</a> | "
-    "<a href=search.asp>搜索</a> | <a href=showFavor.asp>查看收藏</a> | <a href=FAQ.html "
-    "target=_blank>帮助</a> | <a href=top.asp>排行榜</a>";
+    "<a href=profile.asp>个人信息</a> | <a href=signup.asp>注册</a> | "
+    "<a href=option.asp>设置</a> | <a href=search.asp>搜索</a> | "
+    "<a href=showFavor.asp>查看收藏</a> | <a href=FAQ.html target=_blank>帮助</a> | "
+    "<a href=top.asp>排行榜</a>";
 const char* const kUploadBaseDir = "data/upload";
 }  // namespace defaults
 
@@ -60,15 +61,13 @@ class Reader {
 
 // The leading number of a text, stored in a byte: "3abc" gives 3, "abc" gives 0; out of 0..255
 // (after rounding) is an overflow, as for any setting that does not fit.
-uint8_t LeadingByte(const Variant& v) {
-  return Variant(LeadingNumber(v.Str())).CByte();
-}
+uint8_t LeadingByte(const Variant& v) { return Variant(LeadingNumber(v.Str())).CByte(); }
 
-// MemberMinimum is tested against the number 0, not the empty text: empty and 0 give the
-// default; a text that is not a number cannot be compared with 0 and is a type mismatch.
+// MemberMinimum is tested against the number 0, not the empty text: missing, empty and 0 give
+// the default; another text that is not a number cannot be compared with 0: a type mismatch.
 int16_t ReadMemberMinimum(const Application& app) {
   Variant v = app.Get("MemberMinimum");
-  if (v.IsEmpty() || v.IsNull()) return 30;
+  if (v.IsEmpty() || v.IsNull() || v.Str().empty()) return 30;
   if (!IsNumeric(v)) {
     throw ScriptError(err::kTypeMismatch, "类型不匹配");
   }
@@ -122,8 +121,10 @@ void LoadStyle(const Application& app, Settings& s) {
   s.BBTitle = r.Text("BBTitle", "title.gif");
   s.BBTopic = r.Text("BBTopic", "postnew.jpg");
   s.BBReply = r.Text("BBReply", "reply5.jpg");
-  s.Logo = r.Text("Logo", "<a href=default.asp><img style=border-color:#000000 border=1 "
-                          "src=\"images/" + s.BBTitle + "\" WIDTH=276 HEIGHT=75></a>");
+  s.Logo = r.Text("Logo",
+                  "<a href=default.asp><img style=border-color:#000000 border=1 "
+                  "src=\"images/" +
+                      s.BBTitle + "\" WIDTH=276 HEIGHT=75></a>");
   s.BGColor = r.Text("BGColor", "#FFFFFF");
   s.TableBorderColor = r.Text("TableBorderColor", "");
   s.TableColorStrip = r.Text("TableColorStrip", "#000000");
@@ -142,7 +143,8 @@ void LoadStyle(const Application& app, Settings& s) {
                               &s.CategoryStripColor, &s.TableColorStrip}) {
     *colour = Attribute("bgcolor", *colour);
   }
-  if (!s.PageBackGround.empty()) s.PageBackGround = "background=\"images/" + s.PageBackGround + "\"";
+  if (!s.PageBackGround.empty())
+    s.PageBackGround = "background=\"images/" + s.PageBackGround + "\"";
 
   // A border colour frames each block of content tables with a one-colour cell.
   if (!s.TableBorderColor.empty()) {

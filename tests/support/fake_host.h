@@ -40,9 +40,11 @@ class FakeHost {
   std::string Run(void (Page::*method)()) {
     return RunWith<Page>([method](Page& page) { (page.*method)(); });
   }
-  // The same with any call on the page object (fragments with arguments, test subclasses).
+  // The same with any call on the page object (fragments with arguments, test subclasses). Each
+  // run answers the current request with a fresh response.
   template <class Page, class F>
   std::string RunWith(F&& call) {
+    response_ = Response();
     Page page;
     page.OnStartPage(&context_);
     call(page);

@@ -65,8 +65,7 @@ std::string ReadGolden(std::string_view name) {
            << "no golden file " << path.string() << " (run with UPDATE_GOLDEN=1 to create it)";
   }
   std::string expected = ReadGolden(name);
-  if (!expected.empty() && expected.back() == '\n' &&
-      (actual.empty() || actual.back() != '\n')) {
+  if (!expected.empty() && expected.back() == '\n' && (actual.empty() || actual.back() != '\n')) {
     expected.pop_back();
   }
   if (expected == actual) return ::testing::AssertionSuccess();
@@ -83,10 +82,9 @@ std::string ReadGolden(std::string_view name) {
     }
   }
   return ::testing::AssertionFailure()
-         << "output differs from " << path.string() << " at line " << line << ", column "
-         << column << " (byte " << pos << "; expected " << expected.size() << " bytes, got "
-         << actual.size() << ")\n  expected: " << Around(expected, pos)
-         << "\n  actual:   " << Around(actual, pos)
+         << "output differs from " << path.string() << " at line " << line << ", column " << column
+         << " (byte " << pos << "; expected " << expected.size() << " bytes, got " << actual.size()
+         << ")\n  expected: " << Around(expected, pos) << "\n  actual:   " << Around(actual, pos)
          << "\n  (UPDATE_GOLDEN=1 rewrites the file; review the change before committing)";
 }
 

@@ -1,0 +1,193 @@
+// The page frame: head, tops, framed pages in both layouts, and where the error page lands.
+#include "frame/page_frame.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "frame/corkboard.h"
+#include "support/fake_host.h"
+#include "support/golden.h"
+
+namespace cb {
+namespace {
+
+Settings LoadedSettings(const std::vector<std::pair<std::string, std::string>>& values = {}) {
+  Application app;
+  for (const auto& [k, v] : values) app.Set(k, Variant(v));
+  Settings s;
+  LoadSettings(app, s);
+  LoadStyle(app, s);
+  return s;
+}
+
+// A page that exposes the frame helpers and records presence calls instead of running them.
+class FramePage : public Corkboard {
+ public:
+  using PageBase::Refuse;
+  using PageBase::RunFramedPage;
+  using PageBase::SkipToTail;
+  using PageBase::WriteNotAvailablePage;
+  void RecordVisit(const std::string& location) override { visits.push_back(location); }
+  Response& Out() { return Response_(); }
+  std::vector<std::string> visits;
+};
+
+constexpr const char* kFooter = "<p align=center>footer</p>";
+
+TEST(PageFrameTest, HeadAndTopsMatchTheirGoldenText) {
+  const Settings s = LoadedSettings();
+  EXPECT_GOLDEN("frame/head_default", WritePageHead(s, "贴子列表 - Corkboard"));
+  // A title is written as given, special characters included.
+  const Settings bg = LoadedSettings({{"PageBackGround", "paper.gif"}, {"BGColor", "#eeeeee"}});
+  EXPECT_GOLDEN("frame/head_background", WritePageHead(bg, "a<b>&\"c"));
+  EXPECT_GOLDEN("frame/top_cbk", CbkPageTop(s, "成员列表"));
+  EXPECT_GOLDEN("frame/top_club", ClubPageTop(s));
+}
+
+TEST(PageFrameTest, PageTopFollowsTheLayout) {
+  const struct {
+    const char* style;
+    std::string expected;
+  } cases[] = {
+      {"CBK", test::ReadGolden("frame/top_cbk")},
+      {"cbk", test::ReadGolden("frame/top_cbk")},
+      {"club", test::ReadGolden("frame/top_club")},
+      {"classic", ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(PageTop(LoadedSettings({{"BBSTYLE", c.style}}), "成员列表"), c.expected) << c.style;
+  }
+}
+
+TEST(PageFrameTest, NavBarLinksIsTheSetting) {
+  EXPECT_EQ(NavBarLinks(LoadedSettings({{"NavBar", "<a href=x>x</a>"}})), "<a href=x>x</a>");
+}
+
+TEST(PageFrameTest, HtmlSafeKeepsOrdinaryTextAndClosesBreakouts) {
+  EXPECT_EQ(HtmlSafe("电脑 & 网络?a=1&b=2"), "电脑 & 网络?a=1&b=2");
+  EXPECT_EQ(HtmlSafe("x\"><script>"), "x&quot;&gt;&lt;script&gt;");
+}
+
+class FramedPageTest : public ::testing::Test {
+ protected:
+  void SetUp() override { host_.Configure({{"Copyright", kFooter}}); }
+
+  std::string Show(const FramedPage& frame, const std::function<void(FramePage&)>& content) {
+    return host_.RunWith<FramePage>([&](FramePage& page) {
+      page.RunFramedPage(frame, [&] { content(page); });
+      visits_ = page.visits;
+    });
+  }
+
+  test::FakeHost host_;
+  std::vector<std::string> visits_;
+};
+
+TEST_F(FramedPageTest, WritesHeadTopContentAndFooterInBothLayouts) {
+  const std::string head = test::ReadGolden("frame/head_default");
+  const struct {
+    const char* style;
+    std::string top;
+  } layouts[] = {
+      {"CBK", test::ReadGolden("frame/top_cbk")},
+      {"CLUB", test::ReadGolden("frame/top_club")},
+      {"NONE", ""},
+  };
+  for (const auto& layout : layouts) {
+    host_.Configure({{"BBSTYLE", layout.style}});
+    const std::string body =
+        Show({.location = "贴子列表", .title = "贴子列表", .heading = "成员列表"},
+             [](FramePage& p) { p.Out() << "<p>content</p>"; });
+    EXPECT_EQ(body, head + "<center>" + layout.top + "<p>content</p></center>" + kFooter +
+                        "</body></html>")
+        << layout.style;
+    EXPECT_EQ(visits_, std::vector<std::string>{"贴子列表"});
+  }
+}
+
+TEST_F(FramedPageTest, AnOwnTopLeavesTheTopToTheContent) {
+  const std::string body = Show({.title = "贴子列表", .own_top = true},
+                                [](FramePage& p) { p.Out() << "<table>own</table>"; });
+  EXPECT_EQ(body, test::ReadGolden("frame/head_default") + "<center><table>own</table></center>" +
+                      kFooter + "</body></html>");
+  EXPECT_TRUE(visits_.empty());
+}
+
+TEST_F(FramedPageTest, ErrorPageReplacesTheBodyAndTheTailFollows) {
+  const std::string error_page = test::ReadGolden("frame/error_corkboard");
+  const std::string refused_page = [&] {
+    std::string page = error_page;
+    const std::string from = "错误号：13<br>错误描述：类型不匹配<br>错误来源：Corkboard";
+    return page.replace(page.find(from), from.size(), "对不起，该论坛不存在！");
+  }();
+  const std::function<void(FramePage&)> type_mismatch = [](FramePage& p) {
+    p.Out() << "<p>half a page";
+    throw ScriptError(err::kTypeMismatch, "类型不匹配", "Corkboard");
+  };
+  const std::function<void(FramePage&)> refusal = [](FramePage& p) {
+    p.Out() << "<p>half a page";
+    p.Refuse("对不起，该论坛不存在！");
+  };
+  const struct {
+    const char* what;
+    ErrorPage on_error;
+    std::function<void(FramePage&)> content;
+    std::string expected;
+  } cases[] = {
+      {"error before the footer", ErrorPage::kFooterFollows, type_mismatch,
+       error_page + kFooter + "</body></html>"},
+      {"error after the footer", ErrorPage::kReplacesFooter, type_mismatch,
+       error_page + "</body></html>"},
+      {"refused, footer follows", ErrorPage::kFooterFollows, refusal,
+       refused_page + kFooter + "</body></html>"},
+      {"refused, footer replaced", ErrorPage::kReplacesFooter, refusal,
+       refused_page + "</body></html>"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Show({.title = "贴子列表", .heading = "h", .on_error = c.on_error}, c.content),
+              c.expected)
+        << c.what;
+  }
+}
+
+TEST_F(FramedPageTest, ErrorWithoutANumberGetsTheGenericOne) {
+  const std::string body =
+      Show({.title = "t"}, [](FramePage&) { throw std::runtime_error("disk <full>"); });
+  EXPECT_NE(body.find("<p><b>错误号：-2147467259<br>错误描述：disk &lt;full&gt;<br>错误来源："),
+            std::string::npos)
+      << body;
+}
+
+TEST_F(FramedPageTest, ErrorTextCannotCarryMarkup) {
+  const std::string body = Show({.title = "t"}, [](FramePage&) {
+    throw ScriptError(err::kDatabase, "near \"<script>alert(1)</script>\"", "Corkboard");
+  });
+  EXPECT_EQ(body.find("<script>"), std::string::npos) << body;
+  EXPECT_NE(body.find("near &quot;&lt;script&gt;alert(1)&lt;/script&gt;&quot;"), std::string::npos);
+}
+
+TEST_F(FramedPageTest, SkipToTailKeepsWhatWasWritten) {
+  host_.Configure({{"BBSTYLE", "none"}});
+  const std::string body =
+      Show({.title = "t", .on_error = ErrorPage::kReplacesFooter}, [](FramePage& p) {
+        p.Out() << "<form>private</form>";
+        p.SkipToTail();
+      });
+  EXPECT_TRUE(body.ends_with("<center><form>private</form></body></html>")) << body;
+}
+
+TEST_F(FramedPageTest, NotAvailablePageIsAWholePage) {
+  const std::string body =
+      host_.RunWith<FramePage>([](FramePage& p) { p.WriteNotAvailablePage("Admin.JsCode"); });
+  EXPECT_TRUE(body.starts_with("<html><head>")) << body;
+  EXPECT_NE(body.find("此功能尚未开放"), std::string::npos);
+  EXPECT_NE(body.find("Admin.JsCode"), std::string::npos);
+  EXPECT_TRUE(body.ends_with(std::string(kFooter) + "</body></html>"));
+}
+
+}  // namespace
+}  // namespace cb

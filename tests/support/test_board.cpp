@@ -1,0 +1,108 @@
+// TestBoard: registration of the in-memory board and the seed statements.
+#include "support/test_board.h"
+
+#include "frame/procedures.h"
+#include "store/connection.h"
+#include "store/data_sources.h"
+#include "store/recordset.h"
+
+namespace cb::test {
+
+std::string SqlTextOrNull(const std::string& text) {
+  return text.empty() ? "NULL" : "'" + SqlQuote(text) + "'";
+}
+
+namespace {
+
+std::string Quoted(const std::string& text) { return "'" + SqlQuote(text) + "'"; }
+
+}  // namespace
+
+TestBoard::TestBoard(FakeHost& host) : host_(host) {
+  // The host's clock outlives the board: the data source holds it without owning it.
+  std::shared_ptr<const Clock> clock(&host.clock(), [](const Clock*) {});
+  connection_string_ = RegisterMemoryDataSource(clock);
+  dsn_ = DataSourceNameOf(connection_string_);
+  host.Configure({{"DSN", dsn_}});
+  con_ = std::make_unique<Connection>();
+  con_->Open(connection_string_);
+}
+
+TestBoard::~TestBoard() {
+  con_.reset();
+  UnregisterDataSource(dsn_);
+}
+
+Connection& TestBoard::con() { return *con_; }
+
+std::string TestBoard::Now() const { return host_.clock().Now().YmdHms(); }
+
+void TestBoard::Exec(const std::string& sql) { con_->Execute(sql); }
+
+void TestBoard::ExecRaw(const std::string& sql) { con_->backend().ExecScript(sql); }
+
+Variant TestBoard::Scalar(const std::string& sql) {
+  auto rs = con_->Execute(sql);
+  return rs->Eof() ? Variant() : rs->Fields(0);
+}
+
+int64_t TestBoard::LastIdentity() {
+  auto rs = con_->Execute("select @@identity");
+  return static_cast<int64_t>(rs->Fields(0).CDbl());
+}
+
+void TestBoard::AddCatalogForum(const std::string& catalog, const std::string& forum,
+                                const ForumOptions& o) {
+  Exec(
+      "insert into forum (forumname,descript,catalog,sequence,forummaster,[restrict],"
+      "forumpassword) values (" +
+      Quoted(forum) + "," + Quoted(o.descript) + "," + Quoted(catalog) + "," +
+      std::to_string(o.sequence) + "," + SqlTextOrNull(o.forummaster) + "," +
+      SqlTextOrNull(o.restrict) + "," + SqlTextOrNull(o.forumpassword) + ")");
+}
+
+void TestBoard::AddMember(const std::string& name, const std::string& password,
+                          const MemberOptions& o) {
+  Exec(
+      "insert into register (username,password,email,status,canpost,postcount,signdate) "
+      "values (" +
+      Quoted(name) + "," + Quoted(password) + "," + SqlTextOrNull(o.email) + "," +
+      SqlTextOrNull(o.status) + "," + (o.canpost ? "1" : "0") + "," + std::to_string(o.postcount) +
+      ",'" + Now() + "')");
+}
+
+void TestBoard::AddModerator(const std::string& forum, const std::string& member) {
+  Exec("insert into moderated (forum,moderater) values (" + Quoted(forum) + "," + Quoted(member) +
+       ")");
+}
+
+int64_t TestBoard::AddTopic(const std::string& forum, const std::string& author,
+                            const std::string& subject, const std::string& message,
+                            std::optional<DateTime> posttime) {
+  const std::string when = posttime ? posttime->YmdHms() : Now();
+  Exec(
+      "insert into post (forumname,username,subject,message,posttime,lastreplyposttime,"
+      "lastreplyusername,ip) values (" +
+      Quoted(forum) + "," + Quoted(author) + "," + Quoted(subject) + "," + Quoted(message) + ",'" +
+      when + "','" + when + "'," + Quoted(author) + ",'127.0.0.1')");
+  return LastIdentity();
+}
+
+int64_t TestBoard::AddReply(int64_t topic, const std::string& author, const std::string& subject,
+                            const std::string& message, std::optional<DateTime> posttime) {
+  const std::string when = posttime ? posttime->YmdHms() : Now();
+  const std::string forum =
+      Scalar("select forumname from post where postid=" + std::to_string(topic)).Str();
+  Exec("insert into post (parentid,forumname,username,subject,message,posttime,ip) values (" +
+       std::to_string(topic) + "," + Quoted(forum) + "," + Quoted(author) + "," + Quoted(subject) +
+       "," + Quoted(message) + ",'" + when + "','127.0.0.1')");
+  return LastIdentity();
+}
+
+int64_t TestBoard::AddArchive(const std::string& name, const std::string& descript) {
+  Exec("insert into archive (archivename,descript) values (" + Quoted(name) + "," +
+       Quoted(descript) + ")");
+  return LastIdentity();
+}
+
+}  // namespace cb::test

@@ -1,0 +1,82 @@
+// TestBoard: a fresh in-memory SQLite board for one test, with the schema, seed helpers that
+// return the new rows' ids, and the host's DSN pointed at it so that pages open it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "runtime/variant.h"
+#include "support/fake_host.h"
+
+namespace cb {
+class Connection;
+}
+
+namespace cb::test {
+
+struct ForumOptions {
+  std::string descript = "";
+  std::string restrict = "";       // "" leaves the column NULL
+  std::string forumpassword = "";  // "" leaves the column NULL
+  std::string forummaster = "";    // "" leaves the column NULL
+  int sequence = 0;
+};
+
+struct MemberOptions {
+  std::string status = "";  // "" leaves the column NULL; "Moderater", "administrator"
+  bool canpost = true;
+  std::string email = "";  // "" leaves the column NULL
+  int postcount = 0;
+};
+
+class TestBoard {
+ public:
+  // The board's "now" is the host's fixed clock; the host's application gets the board's DSN.
+  explicit TestBoard(FakeHost& host);
+  ~TestBoard();
+  TestBoard(const TestBoard&) = delete;
+  TestBoard& operator=(const TestBoard&) = delete;
+
+  // An open connection for seeding and for checking what pages wrote.
+  Connection& con();
+  const std::string& connection_string() const { return connection_string_; }
+  const std::string& dsn() const { return dsn_; }
+
+  void AddCatalogForum(const std::string& catalog, const std::string& forum,
+                       const ForumOptions& options = {});
+  void AddMember(const std::string& name, const std::string& password,
+                 const MemberOptions& options = {});
+  void AddModerator(const std::string& forum, const std::string& member);
+  // A topic; posttime defaults to the host's clock. Returns its postid.
+  int64_t AddTopic(const std::string& forum, const std::string& author, const std::string& subject,
+                   const std::string& message = "",
+                   std::optional<DateTime> posttime = std::nullopt);
+  int64_t AddReply(int64_t topic, const std::string& author, const std::string& subject,
+                   const std::string& message = "",
+                   std::optional<DateTime> posttime = std::nullopt);
+  int64_t AddArchive(const std::string& name, const std::string& descript = "");
+
+  // Runs a statement on the board (SQL Server dialect, as pages write it).
+  void Exec(const std::string& sql);
+  // Runs schema statements directly on the backend, past the translator (e.g. DROP TABLE to prove
+  // that a procedure does not touch a table).
+  void ExecRaw(const std::string& sql);
+  // The first column of the first row of a query.
+  Variant Scalar(const std::string& sql);
+
+ private:
+  int64_t LastIdentity();
+  std::string Now() const;
+
+  FakeHost& host_;
+  std::string connection_string_;
+  std::string dsn_;
+  std::unique_ptr<Connection> con_;
+};
+
+// A text as a quoted SQL literal, or NULL when empty.
+std::string SqlTextOrNull(const std::string& text);
+
+}  // namespace cb::test
