@@ -55,7 +55,12 @@ class PageBase {
   static std::string ErrorText(const ScriptError& e);
 
   // A whole framed page inside RunPage: head, "<center>", the layout's top, content, "</center>"
-  // and the footer, with the error page placed as frame.on_error says.
+  // and the footer, with the error page placed as frame.on_error says. For example:
+  //   RunFramedPage({.location = "最热门话题", .title = "最热门25条贴子",
+  //                  .heading = "最热门25条贴子"},
+  //                 [&] { auto con = OpenConnection_(); ... Response_() << rows; });
+  // Pages whose head or top differ in more than the heading write them with page_frame.h's
+  // pieces inside RunPage instead.
   void RunFramedPage(const FramedPage& frame, const std::function<void()>& content);
   // Inside a RunPage body: a failed check writes the error page with message, then the page goes
   // on with its tail. SkipToTail leaves the body without an error page (what was written stays).

@@ -63,10 +63,6 @@ TEST(PageFrameTest, PageTopFollowsTheLayout) {
   }
 }
 
-TEST(PageFrameTest, NavBarLinksIsTheSetting) {
-  EXPECT_EQ(NavBarLinks(LoadedSettings({{"NavBar", "<a href=x>x</a>"}})), "<a href=x>x</a>");
-}
-
 TEST(PageFrameTest, HtmlSafeKeepsOrdinaryTextAndClosesBreakouts) {
   EXPECT_EQ(HtmlSafe("电脑 & 网络?a=1&b=2"), "电脑 & 网络?a=1&b=2");
   EXPECT_EQ(HtmlSafe("x\"><script>"), "x&quot;&gt;&lt;script&gt;");

@@ -261,12 +261,6 @@ TEST(ProceduresTest, RandomTextFromTheSecureSourceIsSpreadOverTheKinds) {
   EXPECT_NE(RandomText(16), RandomText(16));
 }
 
-TEST(ProceduresTest, SecureUniformStaysInRange) {
-  for (uint32_t n : {1u, 2u, 3u, 10u, 26u, 1000u}) {
-    for (int i = 0; i < 200; ++i) EXPECT_LT(SecureUniform(n), n);
-  }
-}
-
 TEST(ProceduresTest, LibraryFolderIsCreatedUnderTheDataFolder) {
   const std::filesystem::path data =
       std::filesystem::temp_directory_path() / ("cb-libfolder-" + std::to_string(::getpid()));

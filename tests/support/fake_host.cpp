@@ -104,6 +104,23 @@ void FakeHost::NewRequest(std::string_view method, std::string_view url) {
   request_.SetServerVariable("script_name", std::string(path));
   request_.SetServerVariable("Remote_addr", "127.0.0.1");
   request_.SetServerVariable("query_string", request_.RawQueryString());
+  for (const auto& [name, value] : cookie_jar_) request_.cookies().Set(name, value);
+}
+
+FakeHost& FakeHost::KeepCookies() {
+  keep_cookies_ = true;
+  return *this;
+}
+
+void FakeHost::StoreCookies() {
+  if (!keep_cookies_) return;
+  for (const auto& [name, cookie] : response_.cookies()) {
+    if (cookie.expires && *cookie.expires < clock_.Now()) {
+      cookie_jar_.erase(name);
+    } else {
+      cookie_jar_[name] = cookie.value;
+    }
+  }
 }
 
 FakeHost& FakeHost::Get(std::string_view url) {

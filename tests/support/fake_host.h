@@ -4,6 +4,7 @@
 #pragma once
 
 #include <initializer_list>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,6 +34,9 @@ class FakeHost {
   FakeHost& Cookie(std::string name, std::string value);
   FakeHost& RemoteAddr(std::string address);
   FakeHost& ServerVariable(std::string name, std::string value);
+  // From now on behave like a browser: cookies that pages set are sent with the following
+  // requests; one set to expire before the clock's now is dropped.
+  FakeHost& KeepCookies();
 
   // Runs one page of a fresh instance of Page: OnStartPage, the method, OnEndPage; returns the
   // body. Errors that escape the page (as they would reach the host) propagate.
@@ -49,6 +53,7 @@ class FakeHost {
     page.OnStartPage(&context_);
     call(page);
     page.OnEndPage();
+    StoreCookies();
     return response_.body();
   }
 
@@ -71,6 +76,10 @@ class FakeHost {
 
  private:
   void NewRequest(std::string_view method, std::string_view url);
+  void StoreCookies();
+
+  bool keep_cookies_ = false;
+  std::map<std::string, std::string, NoCaseLess> cookie_jar_;
 
   FixedClock clock_;
   HostServices services_;

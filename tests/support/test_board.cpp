@@ -105,4 +105,37 @@ int64_t TestBoard::AddArchive(const std::string& name, const std::string& descri
   return LastIdentity();
 }
 
+void TestBoard::AddArchivedPost(int64_t archive, int64_t postid, int64_t parent,
+                                const std::string& forum, const std::string& author,
+                                const std::string& subject, const std::string& message,
+                                std::optional<DateTime> posttime) {
+  const std::string when = posttime ? posttime->YmdHms() : Now();
+  Exec(
+      "insert into archivelist (archiveid,postid,parentid,forumname,username,posttime,message,"
+      "subject,status,hits,icon,ip) values (" +
+      std::to_string(archive) + "," + std::to_string(postid) + "," +
+      (parent == 0 ? std::string("NULL") : std::to_string(parent)) + "," + Quoted(forum) + "," +
+      Quoted(author) + ",'" + when + "'," + Quoted(message) + "," + Quoted(subject) +
+      ",'open',0,1,'127.0.0.1')");
+}
+
+int64_t TestBoard::AddAnnouncement(const std::string& forum, const std::string& author,
+                                   const std::string& subject, const std::string& content,
+                                   const DateTime& start, const DateTime& end) {
+  Exec("insert into announce (username,subject,content,startdate,enddate,posttime) values (" +
+       Quoted(author) + "," + Quoted(subject) + "," + Quoted(content) + ",'" + start.YmdHms() +
+       "','" + end.YmdHms() + "','" + Now() + "')");
+  const int64_t id = LastIdentity();
+  Exec("insert into announceto (id,forumname) values (" + std::to_string(id) + "," + Quoted(forum) +
+       ")");
+  return id;
+}
+
+int64_t TestBoard::AddPrivateMessage(const std::string& recipient, const std::string& sender,
+                                     const std::string& subject, const std::string& message) {
+  Exec("insert into pm (recipient,sender,subject,message,posttime) values (" + Quoted(recipient) +
+       "," + Quoted(sender) + "," + Quoted(subject) + "," + Quoted(message) + ",'" + Now() + "')");
+  return LastIdentity();
+}
+
 }  // namespace cb::test

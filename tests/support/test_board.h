@@ -57,6 +57,19 @@ class TestBoard {
                    const std::string& message = "",
                    std::optional<DateTime> posttime = std::nullopt);
   int64_t AddArchive(const std::string& name, const std::string& descript = "");
+  // A post copied into an archive: a topic when parent is 0, else a reply to that post number.
+  void AddArchivedPost(int64_t archive, int64_t postid, int64_t parent, const std::string& forum,
+                       const std::string& author, const std::string& subject,
+                       const std::string& message = "",
+                       std::optional<DateTime> posttime = std::nullopt);
+  // An announcement shown in one forum from start to end. Returns its id.
+  int64_t AddAnnouncement(const std::string& forum, const std::string& author,
+                          const std::string& subject, const std::string& content,
+                          const DateTime& start, const DateTime& end);
+  // A private message in the recipient's inbox (stored as given; the message form lower-cases
+  // recipients). Returns its postid.
+  int64_t AddPrivateMessage(const std::string& recipient, const std::string& sender,
+                            const std::string& subject, const std::string& message = "");
 
   // Runs a statement on the board (SQL Server dialect, as pages write it).
   void Exec(const std::string& sql);
