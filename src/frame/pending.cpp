@@ -37,7 +37,6 @@ void Corkboard::lostpw() { NotAvailableYet("Corkboard.lostpw"); }
 void Corkboard::SendThread() { NotAvailableYet("Corkboard.SendThread"); }
 void Corkboard::Profile() { NotAvailableYet("Corkboard.Profile"); }
 void Corkboard::ViewUser() { NotAvailableYet("Corkboard.ViewUser"); }
-void Corkboard::list() { NotAvailableYet("Corkboard.list"); }
 void Corkboard::Detail() { NotAvailableYet("Corkboard.Detail"); }
 void Corkboard::HotTopic() { NotAvailableYet("Corkboard.HotTopic"); }
 void Corkboard::MoreReply() { NotAvailableYet("Corkboard.MoreReply"); }
