@@ -31,7 +31,7 @@ const std::set<std::string> kWordsBeforeParen = {
     "on",     "join",  "as",    "union", "all",   "distinct", "then", "else",  "when",
     "case",   "by",    "having", "is",   "like",  "between", "set", "into",  "any",
     "some",   "inner", "outer", "left",  "right", "cross", "full",  "except", "intersect",
-    "escape", "end"};
+    "escape", "end",   "top"};
 
 // Words that end a FROM clause's table reference (so they are not an alias).
 const std::set<std::string> kClauseWords = {"where", "order", "group", "having", "inner", "left",

@@ -1,0 +1,244 @@
+// The translator on its own: every SQL Server construct the pages use, literals left alone,
+// and constructs without a faithful translation refused by name.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "store/sqlite/sqlite_backend.h"
+#include "store/sql_translate.h"
+#include "store/store_error.h"
+
+namespace cb {
+namespace {
+
+const SqliteDialect kSqlite;
+
+std::string Show(const SqlValue& v) {
+  if (const int64_t* i = std::get_if<int64_t>(&v)) return std::to_string(*i);
+  if (const double* d = std::get_if<double>(&v)) return "d" + std::to_string(*d);
+  if (const std::string* s = std::get_if<std::string>(&v)) return "'" + *s + "'";
+  return "NULL";
+}
+
+std::string Params(const Translation& t) {
+  std::string out;
+  for (const SqlValue& v : t.params) out += (out.empty() ? "" : " ") + Show(v);
+  return out;
+}
+
+struct Case {
+  const char* in;
+  const char* sql;     // translated text
+  const char* params;  // lifted literals, in order
+};
+
+TEST(SqlTranslate, RewritesTheConstructsThePagesUse) {
+  const std::vector<Case> cases = {
+      // TOP n becomes a row limit at the end of its select.
+      {"select top 1 username from Register order by signdate desc",
+       "select username from Register order by signdate desc LIMIT 1", ""},
+      {"SELECT top 10 username, postcount FROM register order by postcount desc",
+       "SELECT username, postcount FROM register order by postcount desc LIMIT 10", ""},
+      {"select distinct top 3 catalog from forum", "select distinct catalog from forum LIMIT 3",
+       ""},
+      {"select * from post where postid in (select top 1 postid from post order by posttime "
+       "desc)",
+       "select * from post where postid in (select postid from post order by posttime desc "
+       "LIMIT 1)",
+       ""},
+      // isnull() is ifnull(); "is null" is left alone.
+      {"select * from post where isnull(parentid,0)=0 and parentid is null",
+       "select * from post where ifnull(parentid,?)=? and parentid is null", "0 0"},
+      {"select email from register where allowmassmail=1 and isnull(email,'')<>''",
+       "select email from register where allowmassmail=? and ifnull(email,?)<>?", "1 '' ''"},
+      // datepart(yy|mm|dd, x) are year(x), month(x), day(x); GROUP BY keeps its text.
+      {"select count(*) from post where datepart(yy,posttime)=2001 and datepart(mm,posttime)=5",
+       "select count(*) from post where year(posttime)=? and month(posttime)=?", "2001 5"},
+      {"select DATEPART(yy, posttime),count(*) from post GROUP BY DATEPART(dd, posttime)",
+       "select year( posttime),count(*) from post GROUP BY day( posttime)", ""},
+      {"select * from post where year(lastreplyposttime)=2001 and day(lastreplyposttime)=9",
+       "select * from post where year(lastreplyposttime)=? and day(lastreplyposttime)=?",
+       "2001 9"},
+      {"select  datalength(message) as msglen from post",
+       "select datalength(message) as msglen from post", ""},
+      {"select * from register   where ascii(username)>122 order by username asc",
+       "select * from register where ascii(username)>? order by username asc", "122"},
+      // Square-bracket names are quoted names.
+      {"Select * from Forum where [restrict]<>'private'",
+       "Select * from Forum where \"restrict\"<>?", "'private'"},
+      {"Select Catalog,ForumName from [Forum] order by Catalog",
+       "Select Catalog,ForumName from \"Forum\" order by Catalog", ""},
+      // DELETE without FROM.
+      {"delete post where forumname='a'", "delete from post where forumname=?", "'a'"},
+      {"delete from post where postid=3", "delete from post where postid=?", "3"},
+      // Date texts next to date columns are zero-padded; other texts are not.
+      {"select * from announce where startdate<='2001-5-9' and EndDate>='2001-5-9 8:3:7'",
+       "select * from announce where startdate<=? and EndDate>=?",
+       "'2001-05-09 00:00:00' '2001-05-09 08:03:07'"},
+      {"select * from post where '2001/5/9' < post.posttime and subject='2001-5-9'",
+       "select * from post where ? < post.posttime and subject=?",
+       "'2001-05-09 00:00:00' '2001-5-9'"},
+      {"select * from post where posttime between '2001-5-1' and '2001-5-31'",
+       "select * from post where posttime between ? and ?",
+       "'2001-05-01 00:00:00' '2001-05-31 00:00:00'"},
+      {"update announce set startdate='2001-5-9', subject='2001-5-9' where id=1",
+       "update announce set startdate=?, subject=? where id=?",
+       "'2001-05-09 00:00:00' '2001-5-9' 1"},
+      {"insert into announce (subject,startdate) values ('2001-5-9','2001-5-9')",
+       "insert into announce (subject,startdate) values (?,?)",
+       "'2001-5-9' '2001-05-09 00:00:00'"},
+      // Literals are lifted unchanged: quotes, brackets, keywords and Chinese inside them.
+      {"select * from post where subject='it''s [top] select isnull(x) from'",
+       "select * from post where subject=?", "'it's [top] select isnull(x) from'"},
+      {"select * from register where username like '%张三%' order by username",
+       "select * from register where username like ? order by username", "'%张三%'"},
+      {"insert into favor (username,postid) values (N'李四',12)",
+       "insert into favor (username,postid) values (?,?)", "'李四' 12"},
+      // ORDER BY keeps its numbers (a number there names a column).
+      {"select username, postcount from register order by 2 desc",
+       "select username, postcount from register order by 2 desc", ""},
+      {"update register set canpost=-1 where username='a'",
+       "update register set canpost=-? where username=?", "1 'a'"},
+      {"Insert into PM (recipient,sender,subject,message) select distinct moderater,'a','b','c' "
+       "from moderated",
+       "Insert into PM (recipient,sender,subject,message) select distinct moderater,?,?,? from "
+       "moderated",
+       "'a' 'b' 'c'"},
+      // Comments go, a trailing semicolon goes.
+      {"select postid -- the id\nfrom post /* all */;", "select postid from post", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.in);
+    Translation t = TranslateSql(c.in, kSqlite);
+    EXPECT_EQ(t.sql, c.sql);
+    EXPECT_EQ(Params(t), c.params);
+  }
+}
+
+TEST(SqlTranslate, RecognisesStatementKinds) {
+  struct KindCase {
+    const char* in;
+    StatementKind kind;
+  };
+  const std::vector<KindCase> cases = {
+      {"select @@identity", StatementKind::kIdentity},
+      {"SELECT @@IDENTITY", StatementKind::kIdentity},
+      {"set dateformat ymd", StatementKind::kNoOp},
+      {"Update Post set hits=isnull(hits,0)+1 where postid=1", StatementKind::kUpdate},
+      {"insert into subscibe (username,forumname) values ('a','b')", StatementKind::kInsert},
+      {"delete post where forumname='x'", StatementKind::kDelete},
+      {"select 1", StatementKind::kSelect},
+  };
+  for (const KindCase& c : cases) {
+    SCOPED_TRACE(c.in);
+    EXPECT_EQ(TranslateSql(c.in, kSqlite).kind, c.kind);
+  }
+}
+
+TEST(SqlTranslate, KeepsTopAndOrderApartForPaging) {
+  Translation t = TranslateSql(
+      "select top 25 post.* from post inner join forum on post.forumname=forum.forumname where "
+      "isnull([restrict],'')<>'private' and parentid is null order by hits desc",
+      kSqlite);
+  ASSERT_TRUE(t.top.has_value());
+  EXPECT_EQ(*t.top, 25);
+  EXPECT_EQ(t.body.find("LIMIT"), std::string::npos);
+  EXPECT_EQ(t.body.substr(t.order_by), " order by hits desc");
+  EXPECT_EQ(t.CountSql().find("order by"), std::string::npos);
+  EXPECT_TRUE(t.table.empty());  // a join: rows cannot be changed through it
+}
+
+TEST(SqlTranslate, FindsTheTableOfSingleTableSelects) {
+  struct TableCase {
+    const char* in;
+    const char* table;
+    const char* ref;
+  };
+  const std::vector<TableCase> cases = {
+      {"Select * from post where 1<>0", "post", "post"},
+      {"select * from PM where 1=0", "pm", "PM"},
+      {"Select post.* from post  where postid=3", "post", "post"},
+      {"select * from register p where p.username='a'", "register", "p"},
+      {"select * from [Forum] order by sequence", "forum", "\"Forum\""},
+      {"select count(*) from post", "", ""},
+      {"select distinct catalog from forum", "", ""},
+      {"select * from post, forum", "", ""},
+      {"select * from post inner join forum on 1=1", "", ""},
+      {"select * from post where 1=0 union select * from post", "", ""},
+  };
+  for (const TableCase& c : cases) {
+    SCOPED_TRACE(c.in);
+    Translation t = TranslateSql(c.in, kSqlite);
+    EXPECT_EQ(t.table, c.table);
+    if (*c.table) {
+      EXPECT_EQ(t.table_ref, c.ref);
+    }
+  }
+  Translation t = TranslateSql("select * from post where postid=1", kSqlite);
+  EXPECT_EQ(t.BodyWithLocator(kSqlite),
+            "select *, post.rowid AS cb_locator from post where postid=?");
+}
+
+TEST(SqlTranslate, RefusesWhatItCannotTranslateFaithfully) {
+  struct Refusal {
+    const char* in;
+    const char* construct;  // the error names it
+  };
+  const std::vector<Refusal> cases = {
+      {"select top 10 percent * from post", "PERCENT"},
+      {"select top (5) * from post", "TOP"},
+      {"select top 5 with ties * from post order by hits", "WITH TIES"},
+      {"select top 1 a from post union select b from forum", "UNION"},
+      {"select len(subject) from post", "len"},
+      {"select convert(datetime, posttime) from post", "convert"},
+      {"select cast(posttime as datetime) from post", "cast"},
+      {"select getdate()", "getdate"},
+      {"select avg(hits) from post", "avg"},
+      {"select datepart(hh, posttime) from post", "datepart(hh"},
+      {"select subject + 'x' from post", "+ on text"},
+      {"select 'a' + username from register", "+ on text"},
+      {"select @@rowcount", "@@rowcount"},
+      {"set nocount on", "SET"},
+      {"delete from post; drop table post", "several statements"},
+      {"select * from post where subject='open", "Unterminated string"},
+      {"select * from [post", "Unterminated quoted name"},
+      {"select (1", "parentheses"},
+      {"exec sp_who", "exec"},
+      {"select * from post where posttime > 'yesterday'", "Conversion failed"},
+  };
+  for (const Refusal& c : cases) {
+    SCOPED_TRACE(c.in);
+    try {
+      TranslateSql(c.in, kSqlite);
+      ADD_FAILURE() << "translated";
+    } catch (const DatabaseError& e) {
+      EXPECT_NE(e.description().find(c.construct), std::string::npos) << e.description();
+      EXPECT_EQ(e.statement(), c.in);
+      EXPECT_EQ(e.source(), "Corkboard.Store");
+    }
+  }
+}
+
+TEST(SqlTranslate, AllowsPlusOnNumbers) {
+  Translation t = TranslateSql(
+      "select isnull(topiccount,0)+isnull(replycount,0) as postcount from Forum order by "
+      "topiccount+replycount desc",
+      kSqlite);
+  EXPECT_EQ(t.sql,
+            "select ifnull(topiccount,?)+ifnull(replycount,?) as postcount from Forum order by "
+            "topiccount+replycount desc");
+}
+
+TEST(SqlTranslate, CachesByStatementText) {
+  auto a = TranslateCached("select * from post where postid=7", kSqlite);
+  auto b = TranslateCached("select * from post where postid=7", kSqlite);
+  auto c = TranslateCached("select * from post where postid=8", kSqlite);
+  EXPECT_EQ(a.get(), b.get());
+  EXPECT_NE(a.get(), c.get());
+  EXPECT_EQ(a->sql, c->sql);  // one prepared statement serves both
+}
+
+}  // namespace
+}  // namespace cb
