@@ -10,6 +10,7 @@ namespace cb {
 
 namespace {
 constexpr long kObjectOpen = 3705;
+constexpr const char* kOutOfRange = "参数类型不正确，或不在可以接受的范围之内，或与其他参数冲突。";
 }  // namespace
 
 Recordset::Recordset() = default;
@@ -44,6 +45,7 @@ void Recordset::Open(const std::string& sql, Connection& con, int cursor_type, i
   bool eager = cursor_type == adOpenForwardOnly && lock_type != adLockOptimistic &&
                lock_type != adLockPessimistic && lock_type != adLockBatchOptimistic;
   impl_ = std::make_unique<RecordsetImpl>(con, tr, cursor_type, lock_type, eager);
+  ApplySizes();
   con.ClearErrors();
 }
 
@@ -52,6 +54,7 @@ int Recordset::State() const { return impl_ ? adStateOpen : adStateClosed; }
 void Recordset::Close() {
   Live(impl_);
   impl_.reset();  // a change not yet updated is dropped: nothing half-written
+  page_size_ = cache_size_ = 0;
 }
 
 bool Recordset::Eof() const { return Live(impl_).Eof(); }
@@ -66,10 +69,36 @@ void Recordset::Set(std::string_view name, Variant value) {
   Live(impl_).Set(name, std::move(value));
 }
 long Recordset::RecordCount() const { return Live(impl_).RecordCount(); }
-int Recordset::PageSize() const { return Live(impl_).PageSize(); }
-void Recordset::SetPageSize(int n) { Live(impl_).SetPageSize(n); }
-int Recordset::CacheSize() const { return Live(impl_).CacheSize(); }
-void Recordset::SetCacheSize(int n) { Live(impl_).SetCacheSize(n); }
+int Recordset::PageSize() const {
+  if (!impl_) return page_size_ ? page_size_ : 10;
+  return impl_->PageSize();
+}
+void Recordset::SetPageSize(int n) {
+  if (!impl_) {
+    if (n < 1) throw ScriptError(store_err::kArgumentRange, kOutOfRange, kStoreSource);
+    page_size_ = n;
+    return;
+  }
+  impl_->SetPageSize(n);
+}
+int Recordset::CacheSize() const {
+  if (!impl_) return cache_size_ ? cache_size_ : 1;
+  return impl_->CacheSize();
+}
+void Recordset::SetCacheSize(int n) {
+  if (!impl_) {
+    if (n < 1) throw ScriptError(store_err::kArgumentRange, kOutOfRange, kStoreSource);
+    cache_size_ = n;
+    return;
+  }
+  impl_->SetCacheSize(n);
+}
+
+void Recordset::ApplySizes() {
+  if (!impl_) return;
+  if (page_size_) impl_->SetPageSize(page_size_);
+  if (cache_size_) impl_->SetCacheSize(cache_size_);
+}
 int Recordset::PageCount() const { return Live(impl_).PageCount(); }
 int Recordset::AbsolutePage() const { return Live(impl_).AbsolutePage(); }
 void Recordset::SetAbsolutePage(int page) { Live(impl_).SetAbsolutePage(page); }

@@ -46,6 +46,7 @@ class Recordset {
   void Set(std::string_view name, Variant value);
 
   long RecordCount() const;  // -1 for a forward-only cursor, as the legacy layer reports
+  // PageSize and CacheSize may be set before Open, as pages do; they apply when it opens.
   int PageSize() const;
   void SetPageSize(int n);
   int CacheSize() const;
@@ -68,7 +69,11 @@ class Recordset {
   void AttachImpl(std::unique_ptr<RecordsetImpl> impl);
 
  private:
+  void ApplySizes();
+
   std::unique_ptr<RecordsetImpl> impl_;
+  int page_size_ = 0;   // set while closed; 0: not set
+  int cache_size_ = 0;
 };
 
 }  // namespace cb
