@@ -86,6 +86,8 @@ class Corkboard : public PageBase {
   // Presence: records the visitor and returns the name under which it is listed.
   void UpdateOnline(const std::string& address, const std::string& location, std::string& name);
   std::string ArchiveJumpMenu(Connection& con);
+  // The reply form of reply and replywquote (with_quote: the quoting variant).
+  void WriteReplyForm(bool with_quote);
   // A page of this board that a later release fills in.
   void NotAvailableYet(const char* page_name);
 

@@ -37,7 +37,6 @@ void Corkboard::lostpw() { NotAvailableYet("Corkboard.lostpw"); }
 void Corkboard::SendThread() { NotAvailableYet("Corkboard.SendThread"); }
 void Corkboard::Profile() { NotAvailableYet("Corkboard.Profile"); }
 void Corkboard::ViewUser() { NotAvailableYet("Corkboard.ViewUser"); }
-void Corkboard::Detail() { NotAvailableYet("Corkboard.Detail"); }
 void Corkboard::HotTopic() { NotAvailableYet("Corkboard.HotTopic"); }
 void Corkboard::MoreReply() { NotAvailableYet("Corkboard.MoreReply"); }
 void Corkboard::NewlyTopic() { NotAvailableYet("Corkboard.NewlyTopic"); }
@@ -45,11 +44,6 @@ void Corkboard::Top() { NotAvailableYet("Corkboard.Top"); }
 void Corkboard::Getannounce() { NotAvailableYet("Corkboard.Getannounce"); }
 void Corkboard::MemberList() { NotAvailableYet("Corkboard.MemberList"); }
 void Corkboard::Search() { NotAvailableYet("Corkboard.Search"); }
-void Corkboard::NewTopic() { NotAvailableYet("Corkboard.NewTopic"); }
-void Corkboard::posttopic() { NotAvailableYet("Corkboard.posttopic"); }
-void Corkboard::reply() { NotAvailableYet("Corkboard.reply"); }
-void Corkboard::replywquote() { NotAvailableYet("Corkboard.replywquote"); }
-void Corkboard::PostReply() { NotAvailableYet("Corkboard.PostReply"); }
 void Corkboard::EditPost() { NotAvailableYet("Corkboard.EditPost"); }
 void Corkboard::SubmitEdit() { NotAvailableYet("Corkboard.SubmitEdit"); }
 void Corkboard::IcqMessage() { NotAvailableYet("Corkboard.IcqMessage"); }
