@@ -8,8 +8,8 @@
 namespace cb {
 namespace {
 
-// The page loads the client functions the buttons and lists call.
-constexpr const char* kEditorScript = "<script src=editor.js></script>";
+// The page loads the client functions the buttons and lists call (a UTF-8 file on GBK pages).
+constexpr const char* kEditorScript = "<script src=editor.js charset=utf-8></script>";
 
 constexpr std::array<const char*, 16> kFonts = {
     "Andale Mono",   "Arial",           "Arial Black",  "Book Antiqua",
