@@ -1,0 +1,235 @@
+// The topic list: golden pages (empty forum, hot, closed and multi-page topics, both layouts, the
+// topic size on and off), the day range and its cookie, paging, and the refusals.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "frame/corkboard.h"
+#include "support/fake_host.h"
+#include "support/golden.h"
+#include "support/test_board.h"
+
+namespace cb {
+namespace {
+
+using test::FakeHost;
+using test::TestBoard;
+
+constexpr const char* kForum = "灌水乐园";
+
+DateTime At(int day, int hour) { return DateTime::FromParts(2024, 5, day, hour, 0, 0); }
+
+void AddReplies(TestBoard& board, int64_t topic, int count, DateTime first) {
+  for (int i = 0; i < count; ++i) {
+    board.AddReply(topic, i % 2 ? "alice" : "bob", "Re", "reply", first.AddSeconds(60 * i));
+  }
+}
+
+// A forum with a hot topic (11 replies), one at the hot limit (10 replies, two pages of the
+// thread), a closed one, an old quiet one and a very old one outside the default day range.
+void SeedTopics(TestBoard& board) {
+  board.AddCatalogForum("休闲", kForum, {.forummaster = "<a href=mailto:a@b.c>alice</a>"});
+  board.AddMember("alice", "pw", {.status = "administrator"});
+  board.AddMember("bob", "pw");
+  const int64_t hot = board.AddTopic(kForum, "bob", "热门 <b>话题</b> & 更多", "abcdefghij",
+                                     At(8, 9));
+  AddReplies(board, hot, 11, At(9, 8));
+  const int64_t limit = board.AddTopic(kForum, "alice", "十个回复", "x", At(7, 9));
+  AddReplies(board, limit, 10, At(7, 10));
+  const int64_t closed = board.AddTopic(kForum, "bob", "已关闭", std::string(1234, 'x'), At(6, 9));
+  board.Exec("update post set status='close' where postid=" + std::to_string(closed));
+  board.AddTopic(kForum, "alice", "安静的话题", "", At(5, 9));
+  board.AddTopic(kForum, "alice", "很久以前", "old", DateTime::FromParts(2024, 3, 1, 9));
+  board.Exec("update post set hits=7,icon=3 where parentid is null");
+}
+
+TEST(TopicList, GoldenPages) {
+  struct Case {
+    const char* golden;
+    const char* style;
+    bool topics;
+    const char* topic_size;
+  };
+  const Case cases[] = {
+      {"list/empty_forum", "CBK", false, "true"},
+      {"list/topics_cbk", "CBK", true, "true"},
+      {"list/topics_club", "CLUB", true, "true"},
+      {"list/topics_without_size", "CBK", true, "false"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.golden);
+    FakeHost host;
+    TestBoard board(host);
+    if (c.topics) {
+      SeedTopics(board);
+    } else {
+      board.AddCatalogForum("休闲", kForum);
+    }
+    board.AddAnnouncement(kForum, "alice", "本周 <i>公告</i>", "内容", At(1, 0), At(9, 0));
+    host.Configure({{"BBSTYLE", c.style}, {"DisplayTopicSize", c.topic_size}});
+    host.Get(std::string("/list.asp?GroupName=") + kForum)
+        .Cookie("sessionLoginDT", "2024-05-08 12:00:00");
+    EXPECT_GOLDEN(c.golden, host.Run(&Corkboard::list));
+  }
+}
+
+// The status icon of each topic: closed beats news, news is later than the last visit, and a
+// topic is hot only with more replies than HotCount.
+TEST(TopicList, StatusIcons) {
+  FakeHost host;
+  TestBoard board(host);
+  SeedTopics(board);
+  host.Get(std::string("/list.asp?GroupName=") + kForum)
+      .Cookie("sessionLoginDT", "2024-05-08 12:00:00");
+  const std::string page = host.Run(&Corkboard::list);
+  struct Expect {
+    const char* subject;
+    const char* icon;
+  };
+  const Expect expected[] = {
+      {"热门 &lt;b&gt;话题&lt;/b&gt; &amp; 更多", "hotclosedb.gif"},
+      {"十个回复", "closed.gif"},
+      {"已关闭", "lock.gif"},
+      {"安静的话题", "closed.gif"},
+  };
+  for (const Expect& e : expected) {
+    SCOPED_TRACE(e.subject);
+    const size_t at = page.find(std::string(">") + e.subject + "</a>");
+    ASSERT_NE(at, std::string::npos);
+    const size_t row = page.rfind("<tr>", at);
+    const std::string icon = "images/" + std::string(e.icon) + ">";
+    EXPECT_EQ(page.find(icon, row), page.find("images/", row)) << page.substr(row, at - row);
+  }
+  EXPECT_EQ(page.find("很久以前"), std::string::npos);
+}
+
+TEST(TopicList, DayRange) {
+  struct Case {
+    const char* query;   // DaysPrune in the address, nullptr for none
+    const char* cookie;  // DaysPrune cookie, nullptr for none
+    const char* selected;
+    bool lists_old;        // the topic of 2024-03-01
+    const char* set_cookie;  // DaysPrune cookie the page writes ("" none)
+  };
+  const Case cases[] = {
+      {nullptr, nullptr, "<option value=5 selected>", false, ""},
+      {"0", nullptr, "<option value=0 selected>", true, ""},
+      {"-75", "2", "<option value=75 selected>", true, ""},
+      {"abc", nullptr, "<option value=5 selected>", false, ""},
+      {nullptr, "365", "<option value=365 selected>", true, ""},
+      {nullptr, "many", "<option value=5 selected>", false, "5"},
+      {"", "1", "<option value=1 selected>", false, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.query ? c.query : "-") + "/" + (c.cookie ? c.cookie : "-"));
+    FakeHost host;
+    TestBoard board(host);
+    SeedTopics(board);
+    std::string url = std::string("/list.asp?GroupName=") + kForum;
+    if (c.query) url += std::string("&DaysPrune=") + c.query;
+    host.Get(url);
+    if (c.cookie) host.Cookie("DaysPrune", c.cookie);
+    const std::string page = host.Run(&Corkboard::list);
+    EXPECT_NE(page.find(c.selected), std::string::npos);
+    EXPECT_EQ(page.find("很久以前") != std::string::npos, c.lists_old);
+    EXPECT_EQ(host.ResponseCookie("DaysPrune"), c.set_cookie);
+  }
+}
+
+TEST(TopicList, PagesAndPager) {
+  struct Case {
+    const char* page;
+    const char* first_shown;  // subject of the first topic on the page
+    const char* current;      // the pager's grey page number
+  };
+  const Case cases[] = {
+      {"1", "话题 25", "<font color=darkgray>1</font>"},
+      {"2", "话题 5", "<font color=darkgray>2</font>"},
+      {"99", "话题 5", "<font color=darkgray>2</font>"},
+      {"0", "话题 25", "<font color=darkgray>1</font>"},
+      {"-3", "话题 25", "<font color=darkgray>1</font>"},
+      {"x", "话题 25", "<font color=darkgray>1</font>"},
+  };
+  FakeHost host;
+  TestBoard board(host);
+  board.AddCatalogForum("休闲", kForum);
+  for (int i = 1; i <= 25; ++i) {
+    board.AddTopic(kForum, "bob", "话题 " + std::to_string(i), "m",
+                   At(9, 0).AddSeconds(60 * i));
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.page);
+    host.Get(std::string("/list.asp?GroupName=") + kForum + "&DaysPrune=0&Page=" + c.page);
+    const std::string page = host.Run(&Corkboard::list);
+    const size_t first = page.find("title=\"话题 ");
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_EQ(page.substr(first + 7, std::string(c.first_shown).size()), c.first_shown);
+    EXPECT_NE(page.find(c.current), std::string::npos);
+    EXPECT_NE(page.find("&GroupName=%B9%E0%CB%AE%C0%D6%D4%B0&DaysPrune=0>"),
+              std::string::npos);
+  }
+}
+
+TEST(TopicList, Refusals) {
+  struct Case {
+    const char* url;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"/list.asp?GroupName=没有这个论坛", "对不起，该论坛不存在"},
+      {"/list.asp", "对不起，该论坛不存在"},
+      {"/list.asp?GroupName=密室", "加　密　论　坛"},
+      {"/list.asp?GroupName=灌水乐园&Page=40000", "错误号：6"},
+      {"/list.asp?GroupName=灌水乐园&DaysPrune=99999", "错误号：6"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.url);
+    FakeHost host;
+    TestBoard board(host);
+    board.AddCatalogForum("休闲", kForum);
+    board.AddCatalogForum("休闲", "密室", {.restrict = "Private"});
+    host.Get(c.url);
+    const std::string page = host.Run(&Corkboard::list);
+    EXPECT_NE(page.find(c.expected), std::string::npos) << page;
+    EXPECT_EQ(page.find("点击"), std::string::npos);
+    EXPECT_EQ(page.substr(page.size() - 14), "</body></html>");
+  }
+}
+
+TEST(TopicList, AdmittedToPrivateForum) {
+  FakeHost host;
+  TestBoard board(host);
+  board.AddCatalogForum("休闲", "密室", {.restrict = "private"});
+  board.AddTopic("密室", "bob", "秘密", "m");
+  host.session().Set("密室", Variant(true));
+  host.Get("/list.asp?GroupName=密室");
+  EXPECT_NE(host.Run(&Corkboard::list).find("秘密"), std::string::npos);
+}
+
+TEST(TopicList, VisitCookie) {
+  struct Case {
+    const char* cookie;  // nullptr: none
+    const char* written;
+    bool news;  // the topic of 2024-05-09 09:00 counts as new
+  };
+  const Case cases[] = {
+      {nullptr, "2024-05-09 10:20:30", false},
+      {"not a date", "", false},
+      {"2024-05-01 00:00:00", "", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.cookie ? c.cookie : "none");
+    FakeHost host;
+    TestBoard board(host);
+    board.AddCatalogForum("休闲", kForum);
+    board.AddTopic(kForum, "bob", "今天", "m", At(9, 9));
+    host.Get(std::string("/list.asp?GroupName=") + kForum);
+    if (c.cookie) host.Cookie("sessionLoginDT", c.cookie);
+    const std::string page = host.Run(&Corkboard::list);
+    EXPECT_EQ(host.ResponseCookie("sessionLoginDT"), c.written);
+    EXPECT_EQ(page.find("images/closedb.gif>") != std::string::npos, c.news);
+  }
+}
+
+}  // namespace
+}  // namespace cb
