@@ -1,0 +1,240 @@
+// The thread view: golden pages (paging, avatar versus rank images, the member's links, a closed
+// topic, both layouts), the home-page link rules, the walk to neighbouring topics, the view
+// count, the refusals, and hostile member text.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "browse/post_renderer.h"
+#include "frame/corkboard.h"
+#include "support/fake_host.h"
+#include "support/golden.h"
+#include "support/test_board.h"
+
+namespace cb {
+namespace {
+
+using test::FakeHost;
+using test::TestBoard;
+
+constexpr const char* kForum = "灌水乐园";
+
+DateTime At(int day, int hour, int minute = 0) {
+  return DateTime::FromParts(2024, 5, day, hour, minute, 0);
+}
+
+// alice: administrator with an avatar, a nickname, a home page with "http://" in capitals, an
+// e-mail she shows, both messenger numbers and a signature. bob: ordinary member of 45 posts
+// without avatar or nickname, a hidden e-mail and a home page without "http://".
+void SeedMembers(TestBoard& board) {
+  board.AddMember("alice", "pw", {.status = "administrator", .email = "alice@example.com"});
+  board.AddMember("bob", "pw", {.email = "bob@example.com", .postcount = 45});
+  board.Exec(
+      "update register set icon='images/avatars/1.gif',nickname='爱丽丝',location='北京',"
+      "url='HTTP://alice.example.com',emailview=1,icq='12345',oicq='67890',"
+      "signature='[b]签名[/b] :)',signdate='2023-02-03 04:05:06' where username='alice'");
+  board.Exec(
+      "update register set url='bob.example.com',emailview=0,signdate=NULL where "
+      "username='bob'");
+}
+
+int64_t SeedThread(TestBoard& board, int replies) {
+  board.AddCatalogForum("休闲", kForum);
+  SeedMembers(board);
+  const int64_t topic =
+      board.AddTopic(kForum, "alice", "欢迎 <光临>", "第一帖 [b]粗体[/b] :)", At(1, 9));
+  board.Exec("update post set icon=2,usesign=1,smiles=1 where postid=" + std::to_string(topic));
+  for (int i = 1; i <= replies; ++i) {
+    board.AddReply(topic, i % 2 ? "bob" : "alice", "Re", "回复 " + std::to_string(i) + " :)",
+                   At(2, 9, i));
+  }
+  return topic;
+}
+
+TEST(ThreadView, GoldenPages) {
+  struct Case {
+    const char* golden;
+    const char* style;
+    int replies;
+    const char* page;
+    bool closed;
+  };
+  const Case cases[] = {
+      {"detail/first_page_cbk", "CBK", 3, "1", false},
+      {"detail/first_page_club", "CLUB", 3, "1", false},
+      {"detail/third_page_of_25", "CBK", 24, "3", false},
+      {"detail/closed_topic", "CBK", 1, "", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.golden);
+    FakeHost host;
+    TestBoard board(host);
+    const int64_t topic = SeedThread(board, c.replies);
+    // The first reply was edited, shows no smileys and asks for alice's signature it lacks.
+    board.Exec(
+        "update post set smiles=0,edithistory='[这消息被bob编辑过(编辑时间2024-05-03)]<br>' "
+        "where parentid=" +
+        std::to_string(topic) + " and username='bob'");
+    if (c.closed) {
+      board.Exec("update post set status='close' where postid=" + std::to_string(topic));
+    }
+    host.Configure({{"BBSTYLE", c.style}});
+    host.Get("/newsdetail.asp?id=" + std::to_string(topic) + "&page=" + c.page);
+    EXPECT_GOLDEN(c.golden, host.Run(&Corkboard::Detail));
+  }
+}
+
+TEST(ThreadView, PagingShowsTheRightPosts) {
+  struct Case {
+    const char* page;
+    const char* first;  // first post body shown
+    const char* last;   // last post body shown
+    const char* grey;   // current page in the thread bar
+  };
+  const Case cases[] = {
+      {"1", "第一帖", "回复 9 ", "<font color=darkgray>1</font>"},
+      {"3", "回复 20 ", "回复 24 ", "<font color=darkgray>3</font>"},
+      {"7", "回复 20 ", "回复 24 ", "<font color=darkgray>3</font>"},
+      {"abc", "第一帖", "回复 9 ", "<font color=darkgray>1</font>"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.page);
+    FakeHost host;
+    TestBoard board(host);
+    const int64_t topic = SeedThread(board, 24);
+    host.Get("/newsdetail.asp?id=" + std::to_string(topic) + "&page=" + c.page);
+    const std::string page = host.Run(&Corkboard::Detail);
+    const size_t first = page.find("<hr>", page.find("发表于"));
+    EXPECT_EQ(page.find(c.first, first), first + 4);
+    EXPECT_NE(page.find(c.last), std::string::npos);
+    EXPECT_EQ(page.find(c.last) , page.rfind(c.last));
+    EXPECT_NE(page.find(c.grey), std::string::npos);
+    EXPECT_NE(page.find("这个话题共有3页："), std::string::npos);
+  }
+}
+
+TEST(ThreadView, HomePageAddress) {
+  struct Case {
+    const char* stored;
+    const char* linked;
+  };
+  const Case cases[] = {
+      {"", ""},
+      {"http://", ""},
+      {"HTTP:///", ""},
+      {"example.com", "http://example.com"},
+      {"HTTP://Example.com", "HTTP://Example.com"},
+      {"https://example.com", "http://https://example.com"},
+      {"javascript:alert(1)//http://x", "http://javascript:alert(1)//http://x"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(HomePageAddress(c.stored), c.linked) << c.stored;
+  }
+}
+
+TEST(ThreadView, Refusals) {
+  struct Case {
+    std::string query;
+    const char* expected;
+  };
+  FakeHost host;
+  TestBoard board(host);
+  const int64_t topic = SeedThread(board, 2);
+  const std::string reply = std::to_string(topic + 1);
+  board.AddCatalogForum("休闲", "密室", {.restrict = "private"});
+  const int64_t secret = board.AddTopic("密室", "bob", "秘密", "m");
+  const int64_t orphan = board.AddTopic("已删除的论坛", "bob", "孤儿", "m");
+  const Case cases[] = {
+      {"", "调用参数错误，请检查！"},
+      {"id=abc", "调用参数错误，请检查！"},
+      {"id=0", "调用参数错误，请检查！"},
+      {"id=-4", "调用参数错误，请检查！"},
+      {"id=99999999999", "调用参数错误，请检查！"},
+      {"id=1%20or%201=1", "调用参数错误，请检查！"},
+      {"action=other&id=x", "调用参数错误，请检查！"},
+      {"id=4000", "没有该主题！"},
+      {"id=" + reply, "调用错误!"},
+      {"id=" + std::to_string(orphan), "对不起，该论坛不存在"},
+      {"id=" + std::to_string(secret), "加　密　论　坛"},
+      {"id=1&page=70000", "错误号：6"},
+      {"action=findthread&id=1&go=newer", "调用参数错误！请联系系统管理员!"},
+      {"action=findthread&id=1&forum=x&go=up", "调用参数错误！请联系系统管理员!"},
+      {"action=findthread&id=" + std::to_string(secret) + "&forum=灌水乐园&go=NEWER",
+       "对不起，没有比该主题更新的贴子了"},
+      {"action=findthread&id=1&forum=灌水乐园&go=older", "对不起，没有比该主题更旧的贴子了"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.query);
+    host.Get("/newsdetail.asp?" + c.query);
+    const std::string page = host.Run(&Corkboard::Detail);
+    EXPECT_NE(page.find(c.expected), std::string::npos) << page;
+    EXPECT_EQ(page.find("发表人"), std::string::npos);
+    EXPECT_EQ(page.substr(page.size() - 14), "</body></html>");
+  }
+  // No refused page counted a view.
+  EXPECT_EQ(board.Scalar("select count(*) from post where hits is not null").CLng(), 0);
+}
+
+TEST(ThreadView, FindThreadWalksToTheNeighbour) {
+  FakeHost host;
+  TestBoard board(host);
+  board.AddCatalogForum("休闲", kForum);
+  board.AddCatalogForum("休闲", "别处");
+  const int64_t first = board.AddTopic(kForum, "bob", "第一", "m");
+  board.AddTopic("别处", "bob", "别的论坛", "m");
+  board.AddReply(first, "bob", "Re", "reply");
+  const int64_t third = board.AddTopic(kForum, "bob", "第三", "m");
+  struct Case {
+    int64_t from;
+    const char* go;
+    const char* shown;
+  };
+  const Case cases[] = {{first, "newer", "第三"}, {third, "older", "第一"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.go);
+    host.Get("/newsdetail.asp?action=findthread&forum=" + std::string(kForum) + "&go=" + c.go +
+             "&id=" + std::to_string(c.from));
+    const std::string page = host.Run(&Corkboard::Detail);
+    EXPECT_NE(page.find(std::string("<title>") + c.shown + " - "), std::string::npos);
+  }
+}
+
+TEST(ThreadView, EveryViewCountsOnceForEveryPost) {
+  FakeHost host;
+  TestBoard board(host);
+  const int64_t topic = SeedThread(board, 12);
+  for (const char* page : {"1", "2"}) {
+    host.Get("/newsdetail.asp?id=" + std::to_string(topic) + "&page=" + page);
+    host.Run(&Corkboard::Detail);
+  }
+  EXPECT_EQ(board.Scalar("select count(*) from post where hits=2").CLng(), 13);
+}
+
+TEST(ThreadView, MemberTextStaysText) {
+  FakeHost host;
+  TestBoard board(host);
+  board.AddCatalogForum("休闲", kForum);
+  board.AddMember("eve", "pw", {.email = "x\"><script>alert(1)</script>"});
+  board.Exec(
+      "update register set emailview=1,icon='x onerror=alert(2)',nickname='<script>alert(3)"
+      "</script>',location='<img src=x onerror=alert(4)>',url='\" onmouseover=\"alert(5)',"
+      "icq=''');alert(6);//',oicq='\"><script>alert(7)</script>',"
+      "signature='<script>alert(8)</script>' where username='eve'");
+  const int64_t topic = board.AddTopic(kForum, "eve", "<script>alert(9)</script>",
+                                       "<script>alert(10)</script>[url=javascript:alert(11)]x[/url]");
+  board.Exec("update post set usesign=1 where postid=" + std::to_string(topic));
+  host.Get("/newsdetail.asp?id=" + std::to_string(topic));
+  const std::string page = host.Run(&Corkboard::Detail);
+  EXPECT_EQ(page.find("<script>alert"), std::string::npos);
+  EXPECT_EQ(page.find("<img src=x"), std::string::npos);
+  EXPECT_NE(page.find("&lt;img src=x onerror=alert(4)&gt;"), std::string::npos);
+  EXPECT_EQ(page.find("\" onmouseover"), std::string::npos);
+  EXPECT_EQ(page.find("UIN=');alert(6)"), std::string::npos);
+  EXPECT_NE(page.find("UIN=%27%29%3Balert%286%29"), std::string::npos);
+  EXPECT_EQ(page.find("href=\"javascript:alert(11)"), std::string::npos);
+  EXPECT_EQ(page.find("href=javascript:alert(11)"), std::string::npos);
+  EXPECT_NE(page.find("<img src=\"x onerror=alert(2)\" vspace=5>"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace cb
