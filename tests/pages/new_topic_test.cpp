@@ -1,0 +1,253 @@
+// New topics: the form in both layouts, each refusal of the submission in its order, the flood
+// guard on the injected clock, the stored row and the counters the store keeps, and a failing
+// insert that must leave nothing behind.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "frame/corkboard.h"
+#include "support/fake_host.h"
+#include "support/golden.h"
+#include "support/test_board.h"
+
+namespace cb {
+namespace {
+
+using test::FakeHost;
+using test::FormFields;
+using test::TestBoard;
+
+constexpr const char* kForum = "灌水乐园";
+
+bool Has(const std::string& page, const std::string& text) {
+  return page.find(text) != std::string::npos;
+}
+
+FormFields TopicForm(FormFields changes = {}) {
+  FormFields f = {{"action", "posttopic"}, {"forum", kForum},      {"UserName", "bob"},
+                  {"Password", "pw"},      {"TopicSubject", "标题"}, {"MsgIcon", "3"},
+                  {"Message", "正文"},     {"Signature", "on"}};
+  for (auto& [name, value] : changes) {
+    bool replaced = false;
+    for (auto& field : f) {
+      if (field.first == name) {
+        field.second = value;
+        replaced = true;
+      }
+    }
+    if (!replaced) f.emplace_back(name, value);
+  }
+  return f;
+}
+
+struct NewTopicTest : ::testing::Test {
+  FakeHost host;
+  TestBoard board{host};
+
+  void SetUp() override {
+    board.AddCatalogForum("休闲", kForum);
+    board.AddCatalogForum("休闲", "密室", {.restrict = "private"});
+    board.AddMember("bob", "pw", {.email = "bob@example.com"});
+    board.AddMember("barred", "pw", {.canpost = false});
+  }
+  std::string Post(const FormFields& form) {
+    host.PostForm("/posting.asp", form);
+    return host.Run(&Corkboard::posttopic);
+  }
+  int64_t Posts() { return board.Scalar("select count(*) from post").CLng(); }
+};
+
+TEST_F(NewTopicTest, FormGoldenPages) {
+  struct Case {
+    const char* golden;
+    const char* style;
+    bool signed_in;
+  };
+  const Case cases[] = {
+      {"posting/new_topic_guest_cbk", "CBK", false},
+      {"posting/new_topic_member_club", "CLUB", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.golden);
+    host.Configure({{"BBSTYLE", c.style}});
+    if (c.signed_in) host.session().Set("Login", Variant(int16_t{1}));
+    host.Get(std::string("/posting.asp?action=newtopic&forum=") + kForum)
+        .Cookie("UserName", "bob")
+        .Cookie("Password", "p\"w");
+    EXPECT_GOLDEN(c.golden, host.Run(&Corkboard::NewTopic));
+  }
+}
+
+TEST_F(NewTopicTest, FormRefusals) {
+  struct Case {
+    const char* forum;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"没有", "对不起，该论坛不存在"},
+      {"", "对不起，该论坛不存在"},
+      {"密室", "加　密　论　坛"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.forum);
+    host.Get(std::string("/posting.asp?action=newtopic&forum=") + c.forum);
+    const std::string page = host.Run(&Corkboard::NewTopic);
+    EXPECT_TRUE(Has(page, c.expected));
+    EXPECT_FALSE(Has(page, "NAME=PostTopic"));
+    EXPECT_EQ(page.substr(page.size() - 14), "</body></html>");
+  }
+}
+
+// Each case breaks its own rule and every later one, so only the order picks the message.
+TEST_F(NewTopicTest, RefusalsInOrder) {
+  struct Case {
+    const char* name;
+    FormFields changes;
+    const char* address;
+    bool flood;  // a post of this session 5 seconds ago
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"refused address", {{"UserName", ""}, {"Message", ""}}, "10.0.0.9", true,
+       "对不起，你的 ip 地址 10.0.0.9 已经被列入 IP 拒绝列表！"},
+      {"no name", {{"UserName", "  "}, {"Message", ""}}, "10.0.0.1", true,
+       "请同时输入用户名，口令！"},
+      {"no password", {{"Password", ""}, {"TopicSubject", ""}}, "10.0.0.1", true,
+       "请同时输入用户名，口令！"},
+      {"blank subject", {{"TopicSubject", "   "}}, "10.0.0.1", true, "请同时输入主题和内容！"},
+      {"blank body", {{"Message", " "}, {"UserName", "nobody"}}, "10.0.0.1", true,
+       "请同时输入主题和内容！"},
+      {"flood", {{"UserName", "nobody"}}, "10.0.0.1", true,
+       "论坛开启了重复递交检查功能，如果你在 20 秒内递交第二个贴子"},
+      {"unknown member", {{"UserName", "nobody"}}, "10.0.0.1", false,
+       "对不起，您不是本论坛的注册用户"},
+      {"wrong password", {{"Password", "bad"}}, "10.0.0.1", false,
+       "对不起，您不是本论坛的注册用户"},
+      {"barred", {{"UserName", "barred"}}, "10.0.0.1", false,
+       "对不起，您已经被禁止在本论坛发表话题"},
+      {"no icon", {{"MsgIcon", ""}, {"UserName", ""}}, "10.0.0.9", false, "错误号：13"},
+      {"icon out of range", {{"MsgIcon", "40000"}}, "10.0.0.1", false, "错误号：6"},
+  };
+  host.Configure({{"RejectiveIP", "10.0.0.8,10.0.0.9"}});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    host.session().Set("SubmitTime",
+                       c.flood ? Variant(host.clock().Now().AddSeconds(-5)) : Variant());
+    host.PostForm("/posting.asp", TopicForm(c.changes)).RemoteAddr(c.address);
+    const std::string page = host.Run(&Corkboard::posttopic);
+    EXPECT_TRUE(Has(page, c.expected)) << page;
+    EXPECT_EQ(page.substr(page.size() - 14), "</body></html>");
+    EXPECT_EQ(Posts(), 0);
+  }
+}
+
+// A submission that passes the guard and is then refused still restarts the interval.
+TEST_F(NewTopicTest, RefusedMemberRestartsTheInterval) {
+  Post(TopicForm({{"UserName", "nobody"}}));
+  host.clock().Advance(10);
+  EXPECT_TRUE(Has(Post(TopicForm()), "论坛开启了重复递交检查功能"));
+}
+
+TEST_F(NewTopicTest, StoredRow) {
+  struct Case {
+    FormFields changes;
+    int smiles, usesign, notify;
+  };
+  const Case cases[] = {
+      {{}, 1, 1, 0},
+      {{{"DisableSmilies", "on"}, {"EMailNotification", "on"}, {"Signature", ""}}, 0, 0, 1},
+      {{{"DisableSmilies", "yes"}, {"Signature", "ON"}}, 1, 0, 0},
+  };
+  int64_t expected_rows = 0;
+  for (const Case& c : cases) {
+    host.clock().Advance(60);
+    const std::string page = Post(TopicForm(c.changes));
+    ASSERT_TRUE(Has(page, "bob,谢谢您发表新主题")) << page;
+    EXPECT_TRUE(Has(page, "URL='list.asp?groupname=%B9%E0%CB%AE%C0%D6%D4%B0'"));
+    ASSERT_EQ(Posts(), ++expected_rows);
+    auto column = [&](const char* name) {
+      return board.Scalar("select " + std::string(name) + " from post where postid=" +
+                          std::to_string(expected_rows));
+    };
+    EXPECT_EQ(column("smiles").CBool(), c.smiles == 1);
+    EXPECT_EQ(column("usesign").CBool(), c.usesign == 1);
+    EXPECT_EQ(column("emailnotification").CBool(), c.notify == 1);
+    EXPECT_EQ(column("icon").CLng(), 3);
+    EXPECT_EQ(column("ip").Str(), "127.0.0.1");
+    EXPECT_EQ(column("subject").Str(), "标题");
+    EXPECT_TRUE(column("parentid").IsNull());
+  }
+}
+
+TEST_F(NewTopicTest, TrimsAndKeepsMarkupAsTyped) {
+  Post(TopicForm({{"UserName", "  bob "}, {"TopicSubject", "  <b>粗</b>  "},
+                  {"Message", " [b]x[/b]<script> "}}));
+  EXPECT_EQ(board.Scalar("select username from post").Str(), "bob");
+  EXPECT_EQ(board.Scalar("select subject from post").Str(), "<b>粗</b>");
+  EXPECT_EQ(board.Scalar("select message from post").Str(), "[b]x[/b]<script>");
+}
+
+TEST_F(NewTopicTest, SignedInSessionWinsOverTheForm) {
+  host.session().Set("Login", Variant(int16_t{1}));
+  host.session().Set("UserName", Variant("bob"));
+  host.session().Set("Password", Variant("pw"));
+  const std::string page = Post(TopicForm({{"UserName", "barred"}, {"Password", "x"}}));
+  EXPECT_TRUE(Has(page, "bob,谢谢您发表新主题"));
+  EXPECT_EQ(board.Scalar("select username from post").Str(), "bob");
+}
+
+TEST_F(NewTopicTest, FloodGuardCountsFromTheLastAcceptedPost) {
+  struct Step {
+    int advance;  // seconds since the previous step
+    bool accepted;
+  };
+  // Refused at 20 s; the refusal does not move the reference, so 21 s after the first succeeds.
+  const Step steps[] = {{0, true}, {20, false}, {1, true}, {5, false}, {16, true}};
+  int64_t rows = 0;
+  for (const Step& s : steps) {
+    host.clock().Advance(s.advance);
+    const std::string page = Post(TopicForm());
+    EXPECT_EQ(Has(page, "论坛开启了重复递交检查功能"), !s.accepted) << s.advance;
+    if (s.accepted) ++rows;
+    EXPECT_EQ(Posts(), rows);
+  }
+}
+
+TEST_F(NewTopicTest, SubmitTimeThatIsNotADateLetsThePostThrough) {
+  host.session().Set("SubmitTime", Variant("soon"));
+  EXPECT_TRUE(Has(Post(TopicForm()), "谢谢您发表新主题"));
+  EXPECT_EQ(host.session().Get("SubmitTime").CDate(), host.clock().Now());
+}
+
+TEST_F(NewTopicTest, CountersFollowTheNewTopic) {
+  Post(TopicForm());
+  EXPECT_EQ(board.Scalar("select topiccount from forum where forumname='灌水乐园'").CLng(), 1);
+  EXPECT_EQ(board.Scalar("select lastpostusername from forum where forumname='灌水乐园'").Str(),
+            "bob");
+  EXPECT_EQ(board.Scalar("select postcount from register where username='bob'").CLng(), 1);
+  EXPECT_EQ(board.Scalar("select lastreplyposttime from post").CDate(), host.clock().Now());
+  EXPECT_EQ(board.Scalar("select lastreplyusername from post").Str(), "bob");
+}
+
+TEST_F(NewTopicTest, FailingInsertLeavesNoRowAndNoCounter) {
+  board.ExecRaw(
+      "CREATE TRIGGER refuse_boom AFTER INSERT ON post WHEN new.subject = 'boom' "
+      "BEGIN SELECT RAISE(ABORT, 'refused by test'); END;");
+  const std::string page = Post(TopicForm({{"TopicSubject", "boom"}}));
+  EXPECT_TRUE(Has(page, "错误号：")) << page;
+  EXPECT_TRUE(Has(page, "refused by test"));
+  EXPECT_EQ(Posts(), 0);
+  EXPECT_EQ(board.Scalar("select topiccount from forum where forumname='灌水乐园'").CLng(), 0);
+  EXPECT_TRUE(board.Scalar("select lastpostusername from forum where forumname='灌水乐园'")
+                  .IsNull());
+  EXPECT_EQ(board.Scalar("select postcount from register where username='bob'").CLng(), 0);
+}
+
+TEST_F(NewTopicTest, ForumFromTheFormIsShownAsText) {
+  const std::string page = Post(TopicForm({{"forum", "<script>alert(1)</script>"}}));
+  EXPECT_FALSE(Has(page, "<script>alert"));
+  EXPECT_TRUE(Has(page, "&lt;script&gt;alert(1)&lt;/script&gt;贴子列表"));
+}
+
+}  // namespace
+}  // namespace cb
