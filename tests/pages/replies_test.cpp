@@ -1,0 +1,292 @@
+// Replies: the reply and quoting forms with the thread review, their refusals, PostReply's
+// refusals in order, the stored reply and counters, and the reply notice mail.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "frame/corkboard.h"
+#include "frame/mail.h"
+#include "support/fake_host.h"
+#include "support/golden.h"
+#include "support/test_board.h"
+
+namespace cb {
+namespace {
+
+using test::FakeHost;
+using test::FormFields;
+using test::TestBoard;
+
+constexpr const char* kForum = "灌水乐园";
+
+bool Has(const std::string& page, const std::string& text) {
+  return page.find(text) != std::string::npos;
+}
+
+struct RepliesTest : ::testing::Test {
+  FakeHost host;
+  TestBoard board{host};
+  std::string outbox = host.services().data_dir + "/reply-outbox";
+  int64_t topic = 0;
+  int64_t first_reply = 0;
+  int64_t secret = 0;
+
+  void SetUp() override {
+    host.Configure({{"SmtpServer", "dir:" + outbox},
+                    {"BBName", "测试论坛"},
+                    {"BBEMail", "bb@example.com"},
+                    {"BBURL", "http://board.example/"}});
+    board.AddCatalogForum("休闲", kForum);
+    board.AddCatalogForum("休闲", "密室", {.restrict = "private"});
+    board.AddMember("alice", "pw", {.email = "alice@example.com"});
+    board.AddMember("bob", "pw", {.email = "bob@example.com"});
+    board.AddMember("carol", "pw");
+    board.AddMember("barred", "pw", {.canpost = false});
+    topic = board.AddTopic(kForum, "alice", "你好", "第一帖 <b>不是标记</b> & :)");
+    first_reply = board.AddReply(topic, "bob", "Re", "[b]回复[/b] :)");
+    board.Exec("update post set smiles=0 where postid=" + std::to_string(first_reply));
+    board.Exec("update post set emailnotification=1 where postid=" + std::to_string(topic));
+    secret = board.AddTopic("密室", "carol", "秘密", "不可外传");
+  }
+  std::string Form(const std::string& query, bool quote) {
+    host.Get("/posting.asp?" + query);
+    return host.Run(quote ? &Corkboard::replywquote : &Corkboard::reply);
+  }
+  FormFields ReplyForm(FormFields changes = {}) {
+    FormFields f = {{"action", "postreply"}, {"forum", kForum},   {"Topic", std::to_string(topic)},
+                    {"TopicSubject", "你好"}, {"UserName", "bob"}, {"Password", "pw"},
+                    {"MsgIcon", "2"},         {"Message", "同意"}, {"Signature", "on"}};
+    for (auto& [name, value] : changes) {
+      for (auto& field : f) {
+        if (field.first == name) field.second = value;
+      }
+    }
+    return f;
+  }
+  std::string Post(const FormFields& form) {
+    host.clock().Advance(60);
+    host.PostForm("/posting.asp", form);
+    return host.Run(&Corkboard::PostReply);
+  }
+  int64_t Posts() { return board.Scalar("select count(*) from post").CLng(); }
+};
+
+TEST_F(RepliesTest, FormGoldenPages) {
+  struct Case {
+    const char* golden;
+    bool quote;
+    std::string query;
+  };
+  const std::string t = std::to_string(topic);
+  const Case cases[] = {
+      {"posting/reply_guest", false, "action=reply&topic=-" + t + "&forum=灌水乐园&TopicSubject=你好"},
+      {"posting/quote_reply", true,
+       "action=replywquote&topic=" + t + "&quotenum=" + std::to_string(first_reply) +
+           "&forum=灌水乐园&TopicSubject=你好"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.golden);
+    EXPECT_GOLDEN(c.golden, Form(c.query, c.quote));
+  }
+}
+
+TEST_F(RepliesTest, QuotedText) {
+  struct Case {
+    std::string quotenum;
+    const char* expected;  // the text area's content
+  };
+  const Case cases[] = {
+      {std::to_string(topic),
+       "alice在上个贴子中说\r\n[quote] 第一帖 &lt;b&gt;不是标记&lt;/b&gt; &amp; :) [/quote]"},
+      {std::to_string(first_reply), "bob在上个贴子中说\r\n[quote] [b]回复[/b] :) [/quote]"},
+      {"4000", ""},
+      {std::to_string(secret), ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.quotenum);
+    const std::string page =
+        Form("topic=" + std::to_string(topic) + "&quotenum=" + c.quotenum + "&forum=灌水乐园", true);
+    EXPECT_TRUE(Has(page, std::string("class=smallarea>") + c.expected + "</textarea>")) << page;
+  }
+  // A visitor admitted to the private forum may quote from it.
+  host.session().Set("密室", Variant(true));
+  const std::string page = Form("topic=" + std::to_string(topic) + "&quotenum=" +
+                                    std::to_string(secret) + "&forum=灌水乐园",
+                                true);
+  EXPECT_TRUE(Has(page, "[quote] 不可外传 [/quote]"));
+}
+
+TEST_F(RepliesTest, FormRefusals) {
+  struct Case {
+    bool quote;
+    std::string query;
+    const char* expected;
+  };
+  const std::string t = std::to_string(topic);
+  board.Exec("update post set status='close' where postid=" + std::to_string(secret));
+  const std::string closed = std::to_string(board.AddTopic(kForum, "bob", "关了", "m"));
+  board.Exec("update post set status='close' where postid=" + closed);
+  const Case cases[] = {
+      {false, "topic=abc&forum=灌水乐园", "参数错误"},
+      {false, "forum=灌水乐园", "该主题已不存在"},  // an absent number counts as 0
+      {true, "topic=abc&quotenum=1&forum=灌水乐园", "参数错误！"},
+      {true, "topic=" + t + "&quotenum=0&forum=灌水乐园", "参数错误！"},
+      {true, "topic=-" + t + "&quotenum=1&forum=灌水乐园", "参数错误！"},
+      {false, "topic=" + t + "&forum=没有", "对不起，该论坛不存在"},
+      {false, "topic=" + t + "&forum=密室", "加　密　论　坛"},
+      {false, "topic=" + std::to_string(secret) + "&forum=灌水乐园", "加　密　论　坛"},
+      {false, "topic=70000&forum=灌水乐园", "该主题已不存在，可能已经被删除，请检查！"},
+      {true, "topic=70000&quotenum=70000&forum=灌水乐园", "该主题已不存在，可能已经被删除，请检查！"},
+      {false, "topic=" + std::to_string(first_reply) + "&forum=灌水乐园", "该主题已不存在"},
+      {false, "topic=" + closed + "&forum=灌水乐园", "该主题已被关闭，不再接受回复，请检查！"},
+      {true, "topic=" + closed + "&quotenum=" + closed + "&forum=灌水乐园", "该主题已被关闭"},
+      {false, "topic=99999999999&forum=灌水乐园", "错误号：6"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.query);
+    const std::string page = Form(c.query, c.quote);
+    EXPECT_TRUE(Has(page, c.expected)) << page;
+    if (std::string(c.expected) == "参数错误") {
+      EXPECT_FALSE(Has(page, "参数错误！"));
+    }
+    EXPECT_FALSE(Has(page, "话题回顾"));
+    EXPECT_FALSE(Has(page, "不可外传"));
+    EXPECT_EQ(page.substr(page.size() - 14), "</body></html>");
+  }
+}
+
+TEST_F(RepliesTest, AddressTextStaysText) {
+  const std::string page = Form("topic=" + std::to_string(topic) +
+                                    "&forum=灌水乐园&TopicSubject=%3Cscript%3Ex%3C/script%3E\"",
+                                false);
+  EXPECT_FALSE(Has(page, "<script>x"));
+  EXPECT_TRUE(Has(page, "<b>话题：</b>&lt;script&gt;x&lt;/script&gt;&quot;</td>"));
+  EXPECT_TRUE(Has(page, "NAME=TopicSubject VALUE=\"&lt;script&gt;x&lt;/script&gt;&quot;\">"));
+}
+
+// Each case breaks its own rule and every later one, so only the order picks the message.
+TEST_F(RepliesTest, PostReplyRefusalsInOrder) {
+  struct Case {
+    const char* name;
+    FormFields changes;
+    const char* address;
+    bool flood;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"refused address", {{"Topic", "x"}, {"UserName", ""}}, "10.0.0.9", true,
+       "对不起，你的 ip 地址 10.0.0.9 已经被列入 IP 拒绝列表！"},
+      {"topic not a number", {{"Topic", "x"}, {"UserName", ""}}, "10.0.0.1", true, "错误号：13"},
+      {"no name", {{"UserName", " "}, {"Message", ""}}, "10.0.0.1", true, "请同时输入用户名，口令！"},
+      {"blank body", {{"Message", "  "}, {"UserName", "nobody"}}, "10.0.0.1", true,
+       "请输入内容！按浏览器的后退按钮可重新输入！"},
+      {"flood", {{"UserName", "nobody"}}, "10.0.0.1", true,
+       "论坛开启了重复递交检查功能，如果你在 20 秒内递交第二个贴子"},
+      {"unknown member", {{"UserName", "nobody"}, {"Topic", "4000"}}, "10.0.0.1", false,
+       "对不起，您不是本论坛的注册用户"},
+      {"barred", {{"UserName", "barred"}, {"Topic", "4000"}}, "10.0.0.1", false,
+       "对不起，您已经被禁止在本论坛发表话题"},
+      {"no topic", {{"Topic", "4000"}, {"MsgIcon", "x"}}, "10.0.0.1", false,
+       "对不起，该主题已经不存在，可能已经被删除！"},
+      {"a reply's number", {{"Topic", std::to_string(first_reply)}}, "10.0.0.1", false,
+       "对不起，该主题已经不存在，可能已经被删除！"},
+      {"icon not a byte", {{"MsgIcon", "300"}}, "10.0.0.1", false, "错误号：6"},
+  };
+  host.Configure({{"RejectiveIP", "10.0.0.9"}});
+  const int64_t before = Posts();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    host.session().Set("SubmitTime",
+                       c.flood ? Variant(host.clock().Now().AddSeconds(-5)) : Variant());
+    host.PostForm("/posting.asp", ReplyForm(c.changes)).RemoteAddr(c.address);
+    const std::string page = host.Run(&Corkboard::PostReply);
+    EXPECT_TRUE(Has(page, c.expected)) << page;
+    EXPECT_EQ(page.substr(page.size() - 14), "</body></html>");
+    EXPECT_EQ(Posts(), before);
+  }
+  EXPECT_TRUE(ReadOutbox(outbox).empty());
+}
+
+TEST_F(RepliesTest, StoredReplyAndCounters) {
+  const std::string page = Post(ReplyForm({{"TopicSubject", ""}, {"Signature", ""}}));
+  ASSERT_TRUE(Has(page, "bob，谢谢您回复话题")) << page;
+  EXPECT_TRUE(Has(page, "URL='newsdetail.asp?id=" + std::to_string(topic) + "'"));
+  auto column = [&](const std::string& name) {
+    return board.Scalar("select " + name + " from post where postid=(select max(postid) from post)");
+  };
+  EXPECT_EQ(column("parentid").CLng(), topic);
+  EXPECT_EQ(column("subject").Str(), "");
+  EXPECT_EQ(column("icon").CLng(), 2);
+  EXPECT_FALSE(column("usesign").CBool());
+  EXPECT_TRUE(column("smiles").CBool());
+  const std::string t = std::to_string(topic);
+  EXPECT_EQ(board.Scalar("select replycount from post where postid=" + t).CLng(), 2);
+  EXPECT_EQ(board.Scalar("select lastreplyusername from post where postid=" + t).Str(), "bob");
+  EXPECT_EQ(board.Scalar("select lastreplyposttime from post where postid=" + t).CDate(),
+            host.clock().Now());
+  EXPECT_EQ(board.Scalar("select replycount from forum where forumname='灌水乐园'").CLng(), 2);
+  EXPECT_EQ(board.Scalar("select postcount from register where username='bob'").CLng(), 2);
+}
+
+TEST_F(RepliesTest, ClosedTopicStillTakesADirectSubmission) {
+  board.Exec("update post set status='close' where postid=" + std::to_string(topic));
+  EXPECT_TRUE(Has(Post(ReplyForm()), "谢谢您回复话题"));
+}
+
+TEST_F(RepliesTest, FailingInsertLeavesNoRowAndNoCounter) {
+  board.ExecRaw(
+      "CREATE TRIGGER refuse_boom AFTER INSERT ON post WHEN new.message = 'boom' "
+      "BEGIN SELECT RAISE(ABORT, 'refused by test'); END;");
+  const std::string t = std::to_string(topic);
+  const std::string page = Post(ReplyForm({{"Message", "boom"}}));
+  EXPECT_TRUE(Has(page, "refused by test")) << page;
+  EXPECT_EQ(Posts(), 3);
+  EXPECT_EQ(board.Scalar("select replycount from post where postid=" + t).CLng(), 1);
+  EXPECT_EQ(board.Scalar("select replycount from forum where forumname='灌水乐园'").CLng(), 1);
+  EXPECT_EQ(board.Scalar("select postcount from register where username='bob'").CLng(), 1);
+  EXPECT_TRUE(ReadOutbox(outbox).empty());
+}
+
+TEST_F(RepliesTest, ReplyNotice) {
+  struct Case {
+    const char* name;
+    const char* replier;
+    const char* author_email;  // nullptr: NULL
+    bool notify;
+    bool mailed;
+  };
+  const Case cases[] = {
+      {"another member", "bob", "alice@example.com", true, true},
+      {"the author", "alice", "alice@example.com", true, false},
+      {"no address", "bob", nullptr, true, false},
+      {"not asked", "bob", "alice@example.com", false, false},
+  };
+  size_t mails = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    board.Exec(std::string("update register set email=") +
+               (c.author_email ? std::string("'new-") + c.author_email + "'" : "NULL") +
+               " where username='alice'");
+    board.Exec("update post set emailnotification=" + std::string(c.notify ? "1" : "0") +
+               " where postid=" + std::to_string(topic));
+    const std::string page = Post(ReplyForm(
+        {{"UserName", c.replier}, {"TopicSubject", "<b>你好</b>"}}));
+    ASSERT_TRUE(Has(page, "谢谢您回复话题")) << page;
+    const auto outbox_mails = ReadOutbox(outbox);
+    if (c.mailed) ++mails;
+    ASSERT_EQ(outbox_mails.size(), mails);
+    if (!c.mailed) continue;
+    const OutboxMail& m = outbox_mails.back();
+    ASSERT_EQ(m.recipients.size(), 1u);
+    EXPECT_EQ(m.recipients[0], "new-alice@example.com");
+    EXPECT_EQ(m.subject, "您的贴子已经有人回复了！");
+    EXPECT_EQ(m.envelope_from, "bb@example.com");
+    EXPECT_TRUE(Has(m.body,
+                    "alice,bob回复了您在测试论坛中发表的主题:&lt;b&gt;你好&lt;/b&gt;，请到以下地址查看详细"
+                    "情况<a href=http://board.example/>测试论坛</a><br>谢谢!"))
+        << m.body;
+  }
+}
+
+}  // namespace
+}  // namespace cb
