@@ -6,4 +6,5 @@ cd "$(dirname "$0")"
 if [ ! -d node_modules/playwright-core ]; then
   npm ci --no-audit --no-fund --loglevel=error
 fi
-exec node --test --test-reporter=spec board.test.mjs
+# Every flow of this folder, one at a time: each starts its own server and browser.
+exec node --test --test-reporter=spec --test-concurrency=1 *.test.mjs
