@@ -160,9 +160,9 @@ std::string PostRenderer::MessengerIcons(const Post& p) const {
 
 std::string PostRenderer::AddressIcon(const Post& p) const {
   if (archive()) return "";
-  return IconLink("cbkmisc.asp?forum=" + server_.URLEncode(t_.forum) + "&action=getip&topic=" +
-                      p.postid,
-                  "ip.gif", "管理员查看" + p.shown_name + "的IP");
+  return IconLink(
+      "cbkmisc.asp?forum=" + server_.URLEncode(t_.forum) + "&action=getip&topic=" + p.postid,
+      "ip.gif", "管理员查看" + p.shown_name + "的IP");
 }
 
 std::string PostRenderer::ActionIcons(const Post& p) const {
@@ -188,8 +188,8 @@ std::string PostRenderer::ActionIcons(const Post& p) const {
                    "发送悄悄话给" + p.shown_name);
   html += IconLink("search.asp?action=searchuser&username=" + name, "find.gif",
                    "搜索" + p.shown_name + "的所有贴子");
-  html += IconLink("posting.asp?Forum=" + forum + "&Topic=" + p.postid + "&TopicSubject=" +
-                       subject + "&action=editpost",
+  html += IconLink("posting.asp?Forum=" + forum + "&Topic=" + p.postid +
+                       "&TopicSubject=" + subject + "&action=editpost",
                    "edit.gif", "编辑/删除贴子");
   html += IconLink("posting.asp?quotenum=" + p.postid + "&action=replywquote&forum=" + forum +
                        "&topic=" + t_.topic_id + "&TopicSubject=" + subject,

@@ -68,13 +68,12 @@ void Corkboard::Detail() {
           if (forum.empty() || (go != "older" && go != "newer")) {
             Refuse("调用参数错误！请联系系统管理员!");
           }
-          rs = go == "newer"
-                   ? con->Execute("select top 1 postid from post  where forumname='" +
-                                  SqlQuote(forum) + "' and postid>" + std::to_string(id) +
-                                  " and isnull(parentid,0)=0 order by postid")
-                   : con->Execute("select top 1 postid from post where forumname='" +
-                                  SqlQuote(forum) + "' and postid<" + std::to_string(id) +
-                                  " and isnull(parentid,0)=0 order by postid desc");
+          rs = go == "newer" ? con->Execute("select top 1 postid from post  where forumname='" +
+                                            SqlQuote(forum) + "' and postid>" + std::to_string(id) +
+                                            " and isnull(parentid,0)=0 order by postid")
+                             : con->Execute("select top 1 postid from post where forumname='" +
+                                            SqlQuote(forum) + "' and postid<" + std::to_string(id) +
+                                            " and isnull(parentid,0)=0 order by postid desc");
           if (rs->Eof()) {
             MessageWithJumpTo(
                 *con, forum,
@@ -105,8 +104,15 @@ void Corkboard::Detail() {
         if (rs->Eof()) Refuse("没有该主题！");
         if (!rs->Fields("Parentid").IsNull()) Refuse("调用错误!");
 
-        ThreadWriter w{s, Server_(), ids, rs->Fields("ForumName").Str(),
-                       rs->Fields("subject").Str(), false, false, page, 0};
+        ThreadWriter w{s,
+                       Server_(),
+                       ids,
+                       rs->Fields("ForumName").Str(),
+                       rs->Fields("subject").Str(),
+                       false,
+                       false,
+                       page,
+                       0};
         const std::string status = ToLower(rs->Fields("Status").Str());
         w.open = status == "open";
         w.closed = status == "close";
@@ -124,12 +130,13 @@ void Corkboard::Detail() {
         }
         out << kWinOpenScript << "<center>" << w.Heading() << w.ThreadBar();
 
-        out << s.TableBorderStart << "<table cellpadding=4 cellspacing=1 border=0 width="
-            << s.InnerTableWidth << ">"
-            << "<tr " << s.TableColorStrip << "><td width=18% nowrap><font color="
-            << s.TableStripTextColor << "><b>发表人</b></font></td><td><font color="
-            << s.TableStripTextColor << "><b>主题:</b> "
-            << Server_().HTMLEncode(rs->Fields("Subject").Str()) << "</font></td></tr>";
+        out << s.TableBorderStart
+            << "<table cellpadding=4 cellspacing=1 border=0 width=" << s.InnerTableWidth << ">"
+            << "<tr " << s.TableColorStrip
+            << "><td width=18% nowrap><font color=" << s.TableStripTextColor
+            << "><b>发表人</b></font></td><td><font color=" << s.TableStripTextColor
+            << "><b>主题:</b> " << Server_().HTMLEncode(rs->Fields("Subject").Str())
+            << "</font></td></tr>";
         const ThreadContext thread{ThreadContext::Kind::kLive, ids, w.forum, w.subject, ""};
         const PostRenderer renderer(s, Server_(), thread);
         for (int i = 1; i <= s.HotCount && !rs->Eof(); ++i) {
@@ -155,8 +162,8 @@ std::string ThreadWriter::Buttons() const {
   std::string html = "<a href=posting.asp?action=newtopic&forum=" + server.URLEncode(forum) +
                      "><img src=\"images/" + s.BBTopic + "\" alt=新开主题 border=0></a>";
   if (open) {
-    html += "&nbsp;<a href=posting.asp?action=reply&topic=" + id + "&forum=" +
-            server.URLEncode(forum) + "&TopicSubject=" + server.URLEncode(subject) +
+    html += "&nbsp;<a href=posting.asp?action=reply&topic=" + id +
+            "&forum=" + server.URLEncode(forum) + "&TopicSubject=" + server.URLEncode(subject) +
             "><img src=\"images/" + s.BBReply + "\" alt=回复该主题 border=0></a>";
   }
   return html;
@@ -169,14 +176,14 @@ std::string ThreadWriter::Heading() const {
       "<a href=cbkmisc.asp?action=sendthread&Subject=" +
       server.URLEncode(subject) + ">推荐本页给你的朋友！</a>";
   if (s.BBSTYLE == "CBK") {
-    std::string html = "<table border=0 width=" + s.TableWidth + "><tr><td valign=top>" + s.Logo +
-                       "<br>" + messenger + "</td><td valign=top>" +
-                       "<img src=images/open.gif>&nbsp;<a href=default.asp title=\"返回讨论区总页.\">" +
-                       s.BBName + "</a><br>" +
-                       "<img src=images/tline.gif><img src=images/open.gif>&nbsp;<a href=" +
-                       forum_link + ">" + HtmlSafe(forum) + "</a><br>" +
-                       "<img src=images/tline3.gif><img src=images/open.gif>&nbsp;" +
-                       server.HTMLEncode(subject);
+    std::string html =
+        "<table border=0 width=" + s.TableWidth + "><tr><td valign=top>" + s.Logo + "<br>" +
+        messenger + "</td><td valign=top>" +
+        "<img src=images/open.gif>&nbsp;<a href=default.asp title=\"返回讨论区总页.\">" + s.BBName +
+        "</a><br>" +
+        "<img src=images/tline.gif><img src=images/open.gif>&nbsp;<a href=" + forum_link + ">" +
+        HtmlSafe(forum) + "</a><br>" +
+        "<img src=images/tline3.gif><img src=images/open.gif>&nbsp;" + server.HTMLEncode(subject);
     if (page_count >= 2) html += " (页 " + std::to_string(page) + ")";
     return html + "<p align=center>" + Buttons() + "</p><p class=smallFont>" + NavBarLinks(s) +
            "</p></td></tr></table>";
@@ -193,16 +200,17 @@ std::string ThreadWriter::Heading() const {
 std::string ThreadWriter::ThreadBar() const {
   std::string html = "<table border=0 width=" + s.TableWidth + ">";
   if (closed) {
-    html += "<tr><td colspan=2><img src=images/lock.gif>该话题已被锁定，不再接受回复&nbsp;</td></tr>";
+    html +=
+        "<tr><td colspan=2><img src=images/lock.gif>该话题已被锁定，不再接受回复&nbsp;</td></tr>";
   }
   html += "<tr><td>";
   if (page_count > 1) {
     html += "这个话题共有" + std::to_string(page_count) + "页：";
     for (int n = 1; n <= page_count; ++n) {
       const std::string num = std::to_string(n);
-      html += n == page ? "<font color=darkgray>" + num + "</font>&nbsp;"
-                        : "<a href=newsdetail.asp?id=" + id + "&page=" + num + ">" + num +
-                              "</a>&nbsp;";
+      html += n == page
+                  ? "<font color=darkgray>" + num + "</font>&nbsp;"
+                  : "<a href=newsdetail.asp?id=" + id + "&page=" + num + ">" + num + "</a>&nbsp;";
     }
   }
   const std::string walk =
@@ -215,8 +223,8 @@ std::string ThreadWriter::ThreadBar() const {
 std::string ThreadWriter::ModeratorTools() const {
   const std::string thread_query = "&topic=" + id + "&topicsubject=" + server.URLEncode(subject) +
                                    "&Forum=" + server.URLEncode(forum);
-  std::string html = "<table border=0 width=" + s.TableWidth +
-                     "><tr><td align=right><b>管理选项：</b>";
+  std::string html =
+      "<table border=0 width=" + s.TableWidth + "><tr><td align=right><b>管理选项：</b>";
   html += closed ? "<a href=Posting.asp?action=OpenThread" + thread_query + ">开放话题</a>"
                  : "<a href=Posting.asp?action=CloseThread" + thread_query + ">关闭话题</a>";
   html += " | <a href=archive.asp?action=transfer&topic=" + id + ">移动/归档</a>";

@@ -1,5 +1,6 @@
 // The topic list (list.asp): one page of a forum's topics, newest activity first, limited to a day
-// range, with the forum's heading block, status icons, thread page links, pager, legend and jump menu.
+// range, with the forum's heading block, status icons, thread page links, pager, legend and jump
+// menu.
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -23,10 +24,10 @@ struct DayOption {
   const char* text;
 };
 constexpr DayOption kDayOptions[] = {
-    {1, "显示前一天的贴子"},     {2, "显示前两天的贴子"},     {5, "显示前五天的贴子"},
-    {10, "显示前十天的贴子"},    {20, "显示前二十天的贴子"},  {30, "显示前三十天的贴子"},
+    {1, "显示前一天的贴子"},      {2, "显示前两天的贴子"},    {5, "显示前五天的贴子"},
+    {10, "显示前十天的贴子"},     {20, "显示前二十天的贴子"}, {30, "显示前三十天的贴子"},
     {45, "显示前四十五天的贴子"}, {60, "显示前六十天的贴子"}, {75, "显示前七十五天的贴子"},
-    {365, "显示前一年的贴子"},   {0, "显示所有的贴子"}};
+    {365, "显示前一年的贴子"},    {0, "显示所有的贴子"}};
 
 // Abs of a 16-bit value, raising the overflow the legacy Abs raises for -32768.
 int16_t Abs16(int16_t v) {
@@ -62,7 +63,8 @@ void Corkboard::list() {
         UpdateOnline(Request_().ServerVariables("Remote_addr").Str(), "贴子列表", listed);
         const Settings& s = S();
         Response& out = Response_();
-        out << WritePageHead(s, "贴子列表 - " + s.BBName) << "\r\n" << "<center>";
+        out << WritePageHead(s, "贴子列表 - " + s.BBName) << "\r\n"
+            << "<center>";
 
         const std::string forum = Request_().QueryString("GroupName").Str();
         con = OpenConnection_();
@@ -107,9 +109,9 @@ void Corkboard::list() {
             "' order by posttime desc");
         if (!rs->Eof()) {
           // Announcements are members' text: shown as text.
-          announce_line = "<img src=images/announce.gif>&nbsp;<a href=cbkmisc.asp?action=getannounce&forum=" +
-                          Server_().URLEncode(forum) + ">" + HtmlSafe(rs->Fields("Subject").Str()) +
-                          "</a>";
+          announce_line =
+              "<img src=images/announce.gif>&nbsp;<a href=cbkmisc.asp?action=getannounce&forum=" +
+              Server_().URLEncode(forum) + ">" + HtmlSafe(rs->Fields("Subject").Str()) + "</a>";
         }
         rs->Close();
 
@@ -138,8 +140,9 @@ void Corkboard::list() {
         rs->Open(sql, *con, adOpenStatic, adLockReadOnly);
         const int32_t record_count = static_cast<int32_t>(rs->RecordCount());
 
-        out << s.TableBorderStart << "<table border=0 cellspacing=1 cellpadding=4 width="
-            << s.InnerTableWidth << ">" << "\r\n";
+        out << s.TableBorderStart
+            << "<table border=0 cellspacing=1 cellpadding=4 width=" << s.InnerTableWidth << ">"
+            << "\r\n";
         const std::string strip_font = "<font color=" + s.TableStripTextColor + "><b>";
         out << "<tr " << s.TableColorStrip << "><td width=20></td><td width=20></td>"
             << "<td align=center nowrap>" << strip_font << "点击</b></font></td>"
@@ -163,9 +166,9 @@ void Corkboard::list() {
         rs->Close();
         out << "</table>" << s.TableBorderEnd;
 
-        PageStyle(record_count, page, page_count, s.PageSize,
-                  "&GroupName=" + Server_().URLEncode(forum) + "&DaysPrune=" +
-                      std::to_string(days));
+        PageStyle(
+            record_count, page, page_count, s.PageSize,
+            "&GroupName=" + Server_().URLEncode(forum) + "&DaysPrune=" + std::to_string(days));
         w.Legend();
         if (s.BBSTYLE == "CBK") out << JumpTo(*con, Variant(forum), false);
         out << "</center>" << s.Copyright;
@@ -181,11 +184,11 @@ void ListWriter::Heading(const std::string& master, const std::string& announce_
   // The forum name came in the address: kept as text wherever it is written.
   const std::string shown_forum = HtmlSafe(forum);
   const std::string new_topic = "<a href=posting.asp?action=newtopic&forum=" + enc_forum +
-                                "><img src=\"images/" + s.BBTopic +
-                                "\" alt=新开主题 border=0></a>";
+                                "><img src=\"images/" + s.BBTopic + "\" alt=新开主题 border=0></a>";
   const std::string form_start =
       "<form name=frmSearch action=list.asp method=get><input type=hidden name=GroupName "
-      "value=\"" + shown_forum + "\"><input type=hidden name=Page value=\"\">";
+      "value=\"" +
+      shown_forum + "\"><input type=hidden name=Page value=\"\">";
   const std::string forum_block = "<font color=darkblue><b>" + shown_forum +
                                   "</b></font><br>版主：" + master +
                                   (announce_line.empty() ? "" : "<br>" + announce_line);
@@ -213,8 +216,8 @@ void ListWriter::Heading(const std::string& master, const std::string& announce_
 std::string ListWriter::DaySelector() const {
   std::string html = "<select name=DaysPrune class=smallsel>";
   for (const DayOption& o : kDayOptions) {
-    html += "<option value=" + std::to_string(o.days) + (o.days == days ? " selected" : "") +
-            ">" + o.text + "</option>";
+    html += "<option value=" + std::to_string(o.days) + (o.days == days ? " selected" : "") + ">" +
+            o.text + "</option>";
   }
   return html + "</select> <input type=submit name=go value=GO class=buttonface>";
 }
@@ -234,8 +237,7 @@ void ListWriter::Row(const Recordset& rs, const DateTime& last_visit) const {
   const std::string topic_link = "NewsDetail.asp?id=" + postid.Str();
 
   out << "<tr><td bgcolor=#f7f7f7 align=center><img src=images/" << status_icon << "></td>"
-      << "<td bgcolor=#dedfdf align=center><img src=icon/icon" << rs("icon").Str()
-      << ".gif></td>"
+      << "<td bgcolor=#dedfdf align=center><img src=icon/icon" << rs("icon").Str() << ".gif></td>"
       << "<td bgcolor=#FED639 align=center>" << rs("hits").Str() << "</td>"
       << "<td bgcolor=#f7f7f7><a href=" << topic_link << " title=\"" << subject << "\">" << subject
       << "</a>" << ThreadPages(postid, rs("replycount"));
@@ -261,8 +263,8 @@ std::string ThreadPagesText(const Variant& postid, int64_t posts, int16_t per_pa
   std::string html = " <img src=images/multipage.gif alt=多页>";
   for (int64_t n = 1; n <= pages; ++n) {
     const std::string num = std::to_string(n);
-    html += "<a href=newsdetail.asp?id=" + postid.Str() + "&page=" + num + ">[" + num +
-            "]</a>&nbsp;";
+    html +=
+        "<a href=newsdetail.asp?id=" + postid.Str() + "&page=" + num + ">[" + num + "]</a>&nbsp;";
   }
   return html;
 }
@@ -277,7 +279,8 @@ void ListWriter::Legend() const {
       << "<p><img alt=有新贴子 src=images/closedb.gif WIDTH=18 HEIGHT=16><span "
          "class=smallFont>&nbsp;&nbsp;自从你上次来过以后有新贴子.(&nbsp;<img "
          "src=images/hotclosedb.gif align=absmiddle WIDTH=18 HEIGHT=17>&nbsp;超过 "
-      << hot << " 个回复)</span><br>" << "\r\n"
+      << hot << " 个回复)</span><br>"
+      << "\r\n"
       << "<img alt=没新贴子 src=images/closed.gif WIDTH=18 HEIGHT=16><span "
          "class=smallFont>&nbsp;&nbsp;自从你上次来过以后没有新贴子.(&nbsp;<img "
          "src=images/hotclosed.gif align=absmiddle WIDTH=18 HEIGHT=17>&nbsp;超过 "

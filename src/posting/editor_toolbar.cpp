@@ -12,15 +12,14 @@ namespace {
 constexpr const char* kEditorScript = "<script src=editor.js charset=utf-8></script>";
 
 constexpr std::array<const char*, 16> kFonts = {
-    "Andale Mono",   "Arial",           "Arial Black",  "Book Antiqua",
-    "Century Gothic", "Comic Sans MS",  "Courier New",  "Georgia",
-    "Impact",        "Tahoma",          "Times New Roman", "Trebuchet MS",
-    "Script MT Bold", "Stencil",        "Verdana",      "Lucida Console"};
+    "Andale Mono",    "Arial",   "Arial Black", "Book Antiqua",  "Century Gothic",  "Comic Sans MS",
+    "Courier New",    "Georgia", "Impact",      "Tahoma",        "Times New Roman", "Trebuchet MS",
+    "Script MT Bold", "Stencil", "Verdana",     "Lucida Console"};
 constexpr const char* kSelectedFont = "Times New Roman";
 
-constexpr std::array<const char*, 14> kColors = {"Black", "Red",    "Yellow", "Pink",  "Green",
-                                                 "Orange", "Purple", "Blue",   "Beige", "Brown",
-                                                 "Teal",  "Navy",   "Maroon", "LimeGreen"};
+constexpr std::array<const char*, 14> kColors = {"Black",  "Red",    "Yellow", "Pink",     "Green",
+                                                 "Orange", "Purple", "Blue",   "Beige",    "Brown",
+                                                 "Teal",   "Navy",   "Maroon", "LimeGreen"};
 
 struct Button {
   const char* image;
@@ -41,8 +40,8 @@ constexpr std::array<Button, 12> kButtons = {{{"bold", "黑体", "bold()"},
                                               {"help", "CBK代码说明", "viewcbk()"}}};
 
 void Option(std::string& out, const std::string& value, bool selected) {
-  out += "<option value=\"" + value + "\"" + (selected ? " selected" : "") + ">" + value +
-         "</option>";
+  out +=
+      "<option value=\"" + value + "\"" + (selected ? " selected" : "") + ">" + value + "</option>";
 }
 
 }  // namespace
@@ -64,8 +63,9 @@ void EditorToolbar(const Settings& s, std::string& html, const std::string& init
            ".gif\" width=23 height=22 alt=\"" + b.alt + "\" border=0 onClick=\"" + b.call + "\">";
   }
   out += "<br>";
-  out += s.BBSTYLE == "CBK" ? "<TEXTAREA NAME=Message ROWS=10 COLS=95 WRAP=VIRTUAL class=smallarea>"
-                            : "<TEXTAREA NAME=Message ROWS=10 COLS=75  WRAP=VIRTUAL class=smallarea>";
+  out += s.BBSTYLE == "CBK"
+             ? "<TEXTAREA NAME=Message ROWS=10 COLS=95 WRAP=VIRTUAL class=smallarea>"
+             : "<TEXTAREA NAME=Message ROWS=10 COLS=75  WRAP=VIRTUAL class=smallarea>";
   out += initial_text;  // already encoded by the caller
   out += "</textarea>";
   out += "<br><b>选择帮助模式:</b>&nbsp;";

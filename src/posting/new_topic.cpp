@@ -56,8 +56,8 @@ void Corkboard::NewTopic() {
               << "</td><td><b>在 " << HtmlSafe(forum) << " 论坛发表新话题</b></td></tr></table>";
         }
         out << RegisterLinkTable(s) << "<FORM ACTION=posting.asp METHOD=POST NAME=PostTopic>"
-            << s.TableBorderStart << "<table cellpadding=4 cellspacing=1 border=0 width="
-            << s.InnerTableWidth << ">"
+            << s.TableBorderStart
+            << "<table cellpadding=4 cellspacing=1 border=0 width=" << s.InnerTableWidth << ">"
             << StripRow(s, "谁能发表？", "全部注册用户均能发表和回复")
             << StripRow(s, "关于注册", "为了发表新的消息，您必须先注册");
         if (!SignedIn(Session_())) out << MemberRows(s, Request_());

@@ -139,8 +139,8 @@ void Corkboard::WriteReplyForm(bool with_quote) {
           out << ClubPageTop(s);
         }
         out << RegisterLinkTable(s) << "<FORM ACTION=posting.asp METHOD=POST NAME=PostTopic>"
-            << s.TableBorderStart << "<table cellpadding=4 cellspacing=1 border=0 width="
-            << s.InnerTableWidth << ">"
+            << s.TableBorderStart
+            << "<table cellpadding=4 cellspacing=1 border=0 width=" << s.InnerTableWidth << ">"
             << StripRow(s, "谁能发表？", "全部注册用户均能发表和回复")
             << StripRow(s, "关于注册", "为了回复消息，您必须先注册");
         if (!SignedIn(Session_())) out << MemberRows(s, req);
@@ -161,8 +161,9 @@ void Corkboard::WriteReplyForm(bool with_quote) {
             << MarkupNotes(with_quote ? "cbkcode.asp" : "cbkcode.htm");
 
         out << "<table cellpadding=4 cellspacing=1 border=0 width=" << s.TableWidth
-            << " align=center><tr " << s.TableColorStrip << "><td colspan=2><font color="
-            << s.TableStripTextColor << "><b>话题回顾</b></font></td></tr>";
+            << " align=center><tr " << s.TableColorStrip
+            << "><td colspan=2><font color=" << s.TableStripTextColor
+            << "><b>话题回顾</b></font></td></tr>";
         rs = con->Execute(
             "select post.*,Register.email,Signature ,Register.nickname,Register.signdate,"
             "Register.icon from post left outer join Register on "

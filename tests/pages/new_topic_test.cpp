@@ -24,7 +24,7 @@ bool Has(const std::string& page, const std::string& text) {
 }
 
 FormFields TopicForm(FormFields changes = {}) {
-  FormFields f = {{"action", "posttopic"}, {"forum", kForum},      {"UserName", "bob"},
+  FormFields f = {{"action", "posttopic"}, {"forum", kForum},        {"UserName", "bob"},
                   {"Password", "pw"},      {"TopicSubject", "标题"}, {"MsgIcon", "3"},
                   {"Message", "正文"},     {"Signature", "on"}};
   for (auto& [name, value] : changes) {
@@ -108,22 +108,46 @@ TEST_F(NewTopicTest, RefusalsInOrder) {
     const char* expected;
   };
   const Case cases[] = {
-      {"refused address", {{"UserName", ""}, {"Message", ""}}, "10.0.0.9", true,
+      {"refused address",
+       {{"UserName", ""}, {"Message", ""}},
+       "10.0.0.9",
+       true,
        "对不起，你的 ip 地址 10.0.0.9 已经被列入 IP 拒绝列表！"},
-      {"no name", {{"UserName", "  "}, {"Message", ""}}, "10.0.0.1", true,
+      {"no name",
+       {{"UserName", "  "}, {"Message", ""}},
+       "10.0.0.1",
+       true,
        "请同时输入用户名，口令！"},
-      {"no password", {{"Password", ""}, {"TopicSubject", ""}}, "10.0.0.1", true,
+      {"no password",
+       {{"Password", ""}, {"TopicSubject", ""}},
+       "10.0.0.1",
+       true,
        "请同时输入用户名，口令！"},
       {"blank subject", {{"TopicSubject", "   "}}, "10.0.0.1", true, "请同时输入主题和内容！"},
-      {"blank body", {{"Message", " "}, {"UserName", "nobody"}}, "10.0.0.1", true,
+      {"blank body",
+       {{"Message", " "}, {"UserName", "nobody"}},
+       "10.0.0.1",
+       true,
        "请同时输入主题和内容！"},
-      {"flood", {{"UserName", "nobody"}}, "10.0.0.1", true,
+      {"flood",
+       {{"UserName", "nobody"}},
+       "10.0.0.1",
+       true,
        "论坛开启了重复递交检查功能，如果你在 20 秒内递交第二个贴子"},
-      {"unknown member", {{"UserName", "nobody"}}, "10.0.0.1", false,
+      {"unknown member",
+       {{"UserName", "nobody"}},
+       "10.0.0.1",
+       false,
        "对不起，您不是本论坛的注册用户"},
-      {"wrong password", {{"Password", "bad"}}, "10.0.0.1", false,
+      {"wrong password",
+       {{"Password", "bad"}},
+       "10.0.0.1",
+       false,
        "对不起，您不是本论坛的注册用户"},
-      {"barred", {{"UserName", "barred"}}, "10.0.0.1", false,
+      {"barred",
+       {{"UserName", "barred"}},
+       "10.0.0.1",
+       false,
        "对不起，您已经被禁止在本论坛发表话题"},
       {"no icon", {{"MsgIcon", ""}, {"UserName", ""}}, "10.0.0.9", false, "错误号：13"},
       {"icon out of range", {{"MsgIcon", "40000"}}, "10.0.0.1", false, "错误号：6"},
@@ -166,8 +190,8 @@ TEST_F(NewTopicTest, StoredRow) {
     EXPECT_TRUE(Has(page, "URL='list.asp?groupname=%B9%E0%CB%AE%C0%D6%D4%B0'"));
     ASSERT_EQ(Posts(), ++expected_rows);
     auto column = [&](const char* name) {
-      return board.Scalar("select " + std::string(name) + " from post where postid=" +
-                          std::to_string(expected_rows));
+      return board.Scalar("select " + std::string(name) +
+                          " from post where postid=" + std::to_string(expected_rows));
     };
     EXPECT_EQ(column("smiles").CBool(), c.smiles == 1);
     EXPECT_EQ(column("usesign").CBool(), c.usesign == 1);
@@ -180,7 +204,8 @@ TEST_F(NewTopicTest, StoredRow) {
 }
 
 TEST_F(NewTopicTest, TrimsAndKeepsMarkupAsTyped) {
-  Post(TopicForm({{"UserName", "  bob "}, {"TopicSubject", "  <b>粗</b>  "},
+  Post(TopicForm({{"UserName", "  bob "},
+                  {"TopicSubject", "  <b>粗</b>  "},
                   {"Message", " [b]x[/b]<script> "}}));
   EXPECT_EQ(board.Scalar("select username from post").Str(), "bob");
   EXPECT_EQ(board.Scalar("select subject from post").Str(), "<b>粗</b>");
@@ -238,8 +263,8 @@ TEST_F(NewTopicTest, FailingInsertLeavesNoRowAndNoCounter) {
   EXPECT_TRUE(Has(page, "refused by test"));
   EXPECT_EQ(Posts(), 0);
   EXPECT_EQ(board.Scalar("select topiccount from forum where forumname='灌水乐园'").CLng(), 0);
-  EXPECT_TRUE(board.Scalar("select lastpostusername from forum where forumname='灌水乐园'")
-                  .IsNull());
+  EXPECT_TRUE(
+      board.Scalar("select lastpostusername from forum where forumname='灌水乐园'").IsNull());
   EXPECT_EQ(board.Scalar("select postcount from register where username='bob'").CLng(), 0);
 }
 

@@ -53,7 +53,7 @@ struct RepliesTest : ::testing::Test {
     return host.Run(quote ? &Corkboard::replywquote : &Corkboard::reply);
   }
   FormFields ReplyForm(FormFields changes = {}) {
-    FormFields f = {{"action", "postreply"}, {"forum", kForum},   {"Topic", std::to_string(topic)},
+    FormFields f = {{"action", "postreply"},  {"forum", kForum},   {"Topic", std::to_string(topic)},
                     {"TopicSubject", "你好"}, {"UserName", "bob"}, {"Password", "pw"},
                     {"MsgIcon", "2"},         {"Message", "同意"}, {"Signature", "on"}};
     for (auto& [name, value] : changes) {
@@ -79,7 +79,8 @@ TEST_F(RepliesTest, FormGoldenPages) {
   };
   const std::string t = std::to_string(topic);
   const Case cases[] = {
-      {"posting/reply_guest", false, "action=reply&topic=-" + t + "&forum=灌水乐园&TopicSubject=你好"},
+      {"posting/reply_guest", false,
+       "action=reply&topic=-" + t + "&forum=灌水乐园&TopicSubject=你好"},
       {"posting/quote_reply", true,
        "action=replywquote&topic=" + t + "&quotenum=" + std::to_string(first_reply) +
            "&forum=灌水乐园&TopicSubject=你好"},
@@ -104,15 +105,15 @@ TEST_F(RepliesTest, QuotedText) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.quotenum);
-    const std::string page =
-        Form("topic=" + std::to_string(topic) + "&quotenum=" + c.quotenum + "&forum=灌水乐园", true);
+    const std::string page = Form(
+        "topic=" + std::to_string(topic) + "&quotenum=" + c.quotenum + "&forum=灌水乐园", true);
     EXPECT_TRUE(Has(page, std::string("class=smallarea>") + c.expected + "</textarea>")) << page;
   }
   // A visitor admitted to the private forum may quote from it.
   host.session().Set("密室", Variant(true));
-  const std::string page = Form("topic=" + std::to_string(topic) + "&quotenum=" +
-                                    std::to_string(secret) + "&forum=灌水乐园",
-                                true);
+  const std::string page = Form(
+      "topic=" + std::to_string(topic) + "&quotenum=" + std::to_string(secret) + "&forum=灌水乐园",
+      true);
   EXPECT_TRUE(Has(page, "[quote] 不可外传 [/quote]"));
 }
 
@@ -136,7 +137,8 @@ TEST_F(RepliesTest, FormRefusals) {
       {false, "topic=" + t + "&forum=密室", "加　密　论　坛"},
       {false, "topic=" + std::to_string(secret) + "&forum=灌水乐园", "加　密　论　坛"},
       {false, "topic=70000&forum=灌水乐园", "该主题已不存在，可能已经被删除，请检查！"},
-      {true, "topic=70000&quotenum=70000&forum=灌水乐园", "该主题已不存在，可能已经被删除，请检查！"},
+      {true, "topic=70000&quotenum=70000&forum=灌水乐园",
+       "该主题已不存在，可能已经被删除，请检查！"},
       {false, "topic=" + std::to_string(first_reply) + "&forum=灌水乐园", "该主题已不存在"},
       {false, "topic=" + closed + "&forum=灌水乐园", "该主题已被关闭，不再接受回复，请检查！"},
       {true, "topic=" + closed + "&quotenum=" + closed + "&forum=灌水乐园", "该主题已被关闭"},
@@ -174,21 +176,46 @@ TEST_F(RepliesTest, PostReplyRefusalsInOrder) {
     const char* expected;
   };
   const Case cases[] = {
-      {"refused address", {{"Topic", "x"}, {"UserName", ""}}, "10.0.0.9", true,
+      {"refused address",
+       {{"Topic", "x"}, {"UserName", ""}},
+       "10.0.0.9",
+       true,
        "对不起，你的 ip 地址 10.0.0.9 已经被列入 IP 拒绝列表！"},
       {"topic not a number", {{"Topic", "x"}, {"UserName", ""}}, "10.0.0.1", true, "错误号：13"},
-      {"no name", {{"UserName", " "}, {"Message", ""}}, "10.0.0.1", true, "请同时输入用户名，口令！"},
-      {"blank body", {{"Message", "  "}, {"UserName", "nobody"}}, "10.0.0.1", true,
+      {"no name",
+       {{"UserName", " "}, {"Message", ""}},
+       "10.0.0.1",
+       true,
+       "请同时输入用户名，口令！"},
+      {"blank body",
+       {{"Message", "  "}, {"UserName", "nobody"}},
+       "10.0.0.1",
+       true,
        "请输入内容！按浏览器的后退按钮可重新输入！"},
-      {"flood", {{"UserName", "nobody"}}, "10.0.0.1", true,
+      {"flood",
+       {{"UserName", "nobody"}},
+       "10.0.0.1",
+       true,
        "论坛开启了重复递交检查功能，如果你在 20 秒内递交第二个贴子"},
-      {"unknown member", {{"UserName", "nobody"}, {"Topic", "4000"}}, "10.0.0.1", false,
+      {"unknown member",
+       {{"UserName", "nobody"}, {"Topic", "4000"}},
+       "10.0.0.1",
+       false,
        "对不起，您不是本论坛的注册用户"},
-      {"barred", {{"UserName", "barred"}, {"Topic", "4000"}}, "10.0.0.1", false,
+      {"barred",
+       {{"UserName", "barred"}, {"Topic", "4000"}},
+       "10.0.0.1",
+       false,
        "对不起，您已经被禁止在本论坛发表话题"},
-      {"no topic", {{"Topic", "4000"}, {"MsgIcon", "x"}}, "10.0.0.1", false,
+      {"no topic",
+       {{"Topic", "4000"}, {"MsgIcon", "x"}},
+       "10.0.0.1",
+       false,
        "对不起，该主题已经不存在，可能已经被删除！"},
-      {"a reply's number", {{"Topic", std::to_string(first_reply)}}, "10.0.0.1", false,
+      {"a reply's number",
+       {{"Topic", std::to_string(first_reply)}},
+       "10.0.0.1",
+       false,
        "对不起，该主题已经不存在，可能已经被删除！"},
       {"icon not a byte", {{"MsgIcon", "300"}}, "10.0.0.1", false, "错误号：6"},
   };
@@ -212,7 +239,8 @@ TEST_F(RepliesTest, StoredReplyAndCounters) {
   ASSERT_TRUE(Has(page, "bob，谢谢您回复话题")) << page;
   EXPECT_TRUE(Has(page, "URL='newsdetail.asp?id=" + std::to_string(topic) + "'"));
   auto column = [&](const std::string& name) {
-    return board.Scalar("select " + name + " from post where postid=(select max(postid) from post)");
+    return board.Scalar("select " + name +
+                        " from post where postid=(select max(postid) from post)");
   };
   EXPECT_EQ(column("parentid").CLng(), topic);
   EXPECT_EQ(column("subject").Str(), "");
@@ -269,8 +297,8 @@ TEST_F(RepliesTest, ReplyNotice) {
                " where username='alice'");
     board.Exec("update post set emailnotification=" + std::string(c.notify ? "1" : "0") +
                " where postid=" + std::to_string(topic));
-    const std::string page = Post(ReplyForm(
-        {{"UserName", c.replier}, {"TopicSubject", "<b>你好</b>"}}));
+    const std::string page =
+        Post(ReplyForm({{"UserName", c.replier}, {"TopicSubject", "<b>你好</b>"}}));
     ASSERT_TRUE(Has(page, "谢谢您回复话题")) << page;
     const auto outbox_mails = ReadOutbox(outbox);
     if (c.mailed) ++mails;
@@ -281,9 +309,10 @@ TEST_F(RepliesTest, ReplyNotice) {
     EXPECT_EQ(m.recipients[0], "new-alice@example.com");
     EXPECT_EQ(m.subject, "您的贴子已经有人回复了！");
     EXPECT_EQ(m.envelope_from, "bb@example.com");
-    EXPECT_TRUE(Has(m.body,
-                    "alice,bob回复了您在测试论坛中发表的主题:&lt;b&gt;你好&lt;/b&gt;，请到以下地址查看详细"
-                    "情况<a href=http://board.example/>测试论坛</a><br>谢谢!"))
+    EXPECT_TRUE(
+        Has(m.body,
+            "alice,bob回复了您在测试论坛中发表的主题:&lt;b&gt;你好&lt;/b&gt;，请到以下地址查看详细"
+            "情况<a href=http://board.example/>测试论坛</a><br>谢谢!"))
         << m.body;
   }
 }

@@ -107,7 +107,7 @@ TEST(ThreadView, PagingShowsTheRightPosts) {
     const size_t first = page.find("<hr>", page.find("发表于"));
     EXPECT_EQ(page.find(c.first, first), first + 4);
     EXPECT_NE(page.find(c.last), std::string::npos);
-    EXPECT_EQ(page.find(c.last) , page.rfind(c.last));
+    EXPECT_EQ(page.find(c.last), page.rfind(c.last));
     EXPECT_NE(page.find(c.grey), std::string::npos);
     EXPECT_NE(page.find("这个话题共有3页："), std::string::npos);
   }
@@ -220,8 +220,9 @@ TEST(ThreadView, MemberTextStaysText) {
       "</script>',location='<img src=x onerror=alert(4)>',url='\" onmouseover=\"alert(5)',"
       "icq=''');alert(6);//',oicq='\"><script>alert(7)</script>',"
       "signature='<script>alert(8)</script>' where username='eve'");
-  const int64_t topic = board.AddTopic(kForum, "eve", "<script>alert(9)</script>",
-                                       "<script>alert(10)</script>[url=javascript:alert(11)]x[/url]");
+  const int64_t topic =
+      board.AddTopic(kForum, "eve", "<script>alert(9)</script>",
+                     "<script>alert(10)</script>[url=javascript:alert(11)]x[/url]");
   board.Exec("update post set usesign=1 where postid=" + std::to_string(topic));
   host.Get("/newsdetail.asp?id=" + std::to_string(topic));
   const std::string page = host.Run(&Corkboard::Detail);

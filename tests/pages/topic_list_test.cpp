@@ -31,8 +31,8 @@ void SeedTopics(TestBoard& board) {
   board.AddCatalogForum("休闲", kForum, {.forummaster = "<a href=mailto:a@b.c>alice</a>"});
   board.AddMember("alice", "pw", {.status = "administrator"});
   board.AddMember("bob", "pw");
-  const int64_t hot = board.AddTopic(kForum, "bob", "热门 <b>话题</b> & 更多", "abcdefghij",
-                                     At(8, 9));
+  const int64_t hot =
+      board.AddTopic(kForum, "bob", "热门 <b>话题</b> & 更多", "abcdefghij", At(8, 9));
   AddReplies(board, hot, 11, At(9, 8));
   const int64_t limit = board.AddTopic(kForum, "alice", "十个回复", "x", At(7, 9));
   AddReplies(board, limit, 10, At(7, 10));
@@ -108,7 +108,7 @@ TEST(TopicList, DayRange) {
     const char* query;   // DaysPrune in the address, nullptr for none
     const char* cookie;  // DaysPrune cookie, nullptr for none
     const char* selected;
-    bool lists_old;        // the topic of 2024-03-01
+    bool lists_old;          // the topic of 2024-03-01
     const char* set_cookie;  // DaysPrune cookie the page writes ("" none)
   };
   const Case cases[] = {
@@ -154,8 +154,7 @@ TEST(TopicList, PagesAndPager) {
   TestBoard board(host);
   board.AddCatalogForum("休闲", kForum);
   for (int i = 1; i <= 25; ++i) {
-    board.AddTopic(kForum, "bob", "话题 " + std::to_string(i), "m",
-                   At(9, 0).AddSeconds(60 * i));
+    board.AddTopic(kForum, "bob", "话题 " + std::to_string(i), "m", At(9, 0).AddSeconds(60 * i));
   }
   for (const Case& c : cases) {
     SCOPED_TRACE(c.page);
@@ -165,8 +164,7 @@ TEST(TopicList, PagesAndPager) {
     ASSERT_NE(first, std::string::npos);
     EXPECT_EQ(page.substr(first + 7, std::string(c.first_shown).size()), c.first_shown);
     EXPECT_NE(page.find(c.current), std::string::npos);
-    EXPECT_NE(page.find("&GroupName=%B9%E0%CB%AE%C0%D6%D4%B0&DaysPrune=0>"),
-              std::string::npos);
+    EXPECT_NE(page.find("&GroupName=%B9%E0%CB%AE%C0%D6%D4%B0&DaysPrune=0>"), std::string::npos);
   }
 }
 
