@@ -172,6 +172,7 @@ void PageHost::BuildRequest(const IncomingRequest& in, std::string_view path,
   if (ToLower(content_type).starts_with("application/x-www-form-urlencoded")) {
     ParseUrlEncoded(in.body, out.form());
   }
+  out.SetBody(in.body);
   for (const auto& [name, value] : in.headers) {
     if (EqualsNoCase(name, "Cookie")) ParseCookieHeader(value, out.cookies());
     out.SetServerVariable(CgiName(name), HeaderText(value));

@@ -81,7 +81,7 @@ class ServerCore {
   const HostConfig cfg_;
   std::function<void(const std::string&)> log_;
   std::atomic<bool> stopping_{false};
-  uint16_t port_ = 0;
+  std::atomic<uint16_t> port_{0};
 
  private:
   friend class Connection;

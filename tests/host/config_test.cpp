@@ -1,0 +1,102 @@
+// Configuration: the Key = Value file, host keys, data sources, flags over the file.
+#include "host/config.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace cb {
+namespace {
+
+TEST(ConfigTest, EveryLineBecomesAnApplicationValue) {
+  HostConfig cfg;
+  ParseConfigText(
+      "\xEF\xBB\xBF# board\n"
+      "BBName = 测试论坛\r\n"
+      "\n"
+      "   # indented comment\n"
+      "Copyright = <p align=center>a = b</p>\n"
+      "Password =\n"
+      "PageSize=30",
+      cfg);
+  std::vector<std::pair<std::string, std::string>> expected = {
+      {"BBName", "测试论坛"}, {"Copyright", "<p align=center>a = b</p>"}, {"Password", ""},
+      {"PageSize", "30"}};
+  EXPECT_EQ(cfg.app_values, expected);
+  Application app;
+  FillApplication(cfg, app);
+  EXPECT_EQ(app.Get("bbname").Str(), "测试论坛");
+  EXPECT_EQ(app.Get("PAGESIZE").Str(), "30");
+  EXPECT_FALSE(app.Get("Password").IsEmpty());
+}
+
+TEST(ConfigTest, HostKeysSetTheHostOptions) {
+  HostConfig cfg;
+  ParseConfigText(
+      "listen = 0.0.0.0:9090\nDataDir = /srv/board\nSiteDir = /srv/site\nThreads = 6\n"
+      "SessionTimeout = 45\nDataSource.Corkboard = sqlite:corkboard.db\n"
+      "DataSource.Other = sqlite:/abs/other.db\n",
+      cfg);
+  EXPECT_EQ(cfg.listen_host, "0.0.0.0");
+  EXPECT_EQ(cfg.listen_port, 9090);
+  EXPECT_EQ(cfg.data_dir, "/srv/board");
+  EXPECT_EQ(cfg.site_dir, "/srv/site");
+  EXPECT_EQ(cfg.threads, 6);
+  EXPECT_EQ(cfg.session_timeout, std::chrono::minutes(45));
+  auto sources = ResolvedDataSources(cfg);
+  EXPECT_EQ(sources["corkboard"], "sqlite:/srv/board/corkboard.db");
+  EXPECT_EQ(sources["Other"], "sqlite:/abs/other.db");
+}
+
+TEST(ConfigTest, BadLinesNameTheirLine) {
+  struct Case {
+    const char* text;
+    const char* line;
+  };
+  const Case cases[] = {
+      {"A = 1\nno equals sign\n", "config:2"},
+      {"= value\n", "config:1"},
+      {"# c\n\nListen = 8080\n", "config:3"},
+      {"Listen = host:99999\n", "config:1"},
+      {"Threads = many\n", "config:1"},
+      {"SessionTimeout = 0\n", "config:1"},
+      {"DataSource.X = postgres:whatever\n", "config:1"},
+  };
+  for (const Case& c : cases) {
+    HostConfig cfg;
+    try {
+      ParseConfigText(c.text, cfg);
+      ADD_FAILURE() << "accepted: " << c.text;
+    } catch (const ConfigError& e) {
+      EXPECT_NE(std::string(e.what()).find(c.line), std::string::npos) << e.what();
+    }
+  }
+}
+
+TEST(ConfigTest, FlagsOverrideTheFileWhereverItStands) {
+  auto dir = std::filesystem::temp_directory_path() / ("cbcfg" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  std::string file = (dir / "board.conf").string();
+  std::ofstream(file) << "Listen = 127.0.0.1:8080\nDataDir = from-file\nThreads = 2\n"
+                         "DataSource.Corkboard = sqlite:board.db\nBBName = 文件\n";
+  HostConfig cfg = ConfigFromArgs({"--data", dir.string(), "--listen", "[::1]:0", "--config",
+                                   file, "--set", "BBName = 命令行", "--quiet"});
+  EXPECT_EQ(cfg.listen_host, "::1");
+  EXPECT_EQ(cfg.listen_port, 0);
+  EXPECT_EQ(cfg.data_dir, dir.string());
+  EXPECT_EQ(cfg.threads, 2);
+  EXPECT_FALSE(cfg.access_log);
+  EXPECT_EQ(ResolvedDataSources(cfg)["Corkboard"], "sqlite:" + (dir / "board.db").string());
+  Application app;
+  FillApplication(cfg, app);
+  EXPECT_EQ(app.Get("BBName").Str(), "命令行");
+
+  EXPECT_THROW(ConfigFromArgs({"--bogus", "1"}), ConfigError);
+  EXPECT_THROW(ConfigFromArgs({"--threads"}), ConfigError);
+  EXPECT_THROW(ConfigFromArgs({"--config", (dir / "missing.conf").string()}), ConfigError);
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace cb

@@ -1,0 +1,315 @@
+// The real server on a free port: keep-alive, static files, refused paths, the limits (400, 413,
+// 431), slow clients, failing pages, jump.asp, HEAD, the access log and the graceful stop.
+#include "host/net/http_server.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <thread>
+
+#include "host/raw_http.h"
+#include "runtime/gbk.h"
+#include "runtime/script_error.h"
+
+namespace cb {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Fetch;
+using test::GetRequest;
+using test::RawClient;
+
+Router ServerTestRoutes() {
+  Router r;
+  AddBoardRoutes(r);  // jump.asp and the aliases; the board's own pages are not requested here
+  r.Add("hello.asp", [](ScriptingContext& ctx) { ctx.response().Write("你好"); });
+  r.Add("throw.asp", [](ScriptingContext&) -> void {
+    throw ScriptError(err::kDatabase, "no such table: post", "Corkboard.list");
+  });
+  r.Add("slow.asp", [](ScriptingContext& ctx) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    ctx.response().Write("slow done");
+  });
+  r.Add("size.asp", [](ScriptingContext& ctx) {
+    ctx.response().Write(std::to_string(ctx.request().TotalBytes()) + " " +
+                         ctx.request().Form("note").Str());
+  });
+  return r;
+}
+
+class HttpServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() / ("cbnet" + std::to_string(getpid()));
+    fs::create_directories(root_ / "site" / "images");
+    std::ofstream(root_ / "site" / "FAQ.html") << "<html>\xB0\xEF\xD6\xFA</html>";
+    std::ofstream(root_ / "site" / "DEFAULT.CSS") << "td{}";
+    std::ofstream(root_ / "site" / "images" / "new.gif") << "GIF89a";
+    std::ofstream(root_ / "secret.txt") << "SECRET";
+    cfg_.listen_host = "127.0.0.1";
+    cfg_.listen_port = 0;
+    cfg_.site_dir = (root_ / "site").string();
+    cfg_.threads = 2;
+    cfg_.request_timeout = std::chrono::milliseconds(300);
+  }
+  void TearDown() override {
+    if (server_) server_->Stop();
+    fs::remove_all(root_);
+  }
+  uint16_t StartServer() {
+    server_ = std::make_unique<HttpServer>(cfg_, app_, ServerTestRoutes(), &clock_);
+    server_->SetAccessLog([this](const std::string& line) {
+      std::lock_guard lock(log_mu_);
+      log_.push_back(line);
+    });
+    server_->Start();
+    return server_->port();
+  }
+  std::vector<std::string> LogLines() {
+    std::lock_guard lock(log_mu_);
+    return log_;
+  }
+
+  fs::path root_;
+  HostConfig cfg_;
+  Application app_;
+  FixedClock clock_{DateTime::FromSeconds(1715250030)};
+  std::unique_ptr<HttpServer> server_;
+  std::mutex log_mu_;
+  std::vector<std::string> log_;
+};
+
+TEST_F(HttpServerTest, KeepAliveServesSeveralRequestsOnOneConnection) {
+  uint16_t port = StartServer();
+  RawClient client(port);
+  ASSERT_TRUE(client.connected());
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_TRUE(client.Send(GetRequest("/Hello.asp")));
+    auto r = client.Read();
+    ASSERT_TRUE(r) << i;
+    EXPECT_EQ(r->status, 200);
+    EXPECT_EQ(r->Header("content-type"), "text/html; charset=gb2312");
+    EXPECT_EQ(GbkToUtf8(r->body), "你好");
+  }
+  ASSERT_TRUE(client.Send(GetRequest("/hello.asp", "Connection: close\r\n")));
+  ASSERT_TRUE(client.Read());
+  EXPECT_TRUE(client.ClosedWithin(2000));
+}
+
+TEST_F(HttpServerTest, StaticFilesAndRefusedPaths) {
+  uint16_t port = StartServer();
+  struct Case {
+    const char* target;
+    int status;
+    const char* type;
+  };
+  const Case cases[] = {
+      {"/FAQ.html", 200, "text/html; charset=gb2312"},
+      {"/default.css", 200, "text/css"},
+      {"/images/NEW.gif", 200, "image/gif"},
+      {"/nothing.gif", 404, nullptr},
+      {"/images/", 404, nullptr},
+      {"/../secret.txt", 400, nullptr},
+      {"/images/../../secret.txt", 400, nullptr},
+      {"/%2e%2e/secret.txt", 400, nullptr},
+      {"/images/%2E%2E%2F%2E%2E%2Fsecret.txt", 400, nullptr},
+      {"/%252e%252e/secret.txt", 400, nullptr},
+      {"/..%5Csecret.txt", 400, nullptr},
+  };
+  for (const Case& c : cases) {
+    auto r = Fetch(port, GetRequest(c.target));
+    ASSERT_TRUE(r) << c.target;
+    EXPECT_EQ(r->status, c.status) << c.target;
+    if (c.type) {
+      EXPECT_EQ(r->Header("content-type"), c.type) << c.target;
+    }
+    EXPECT_EQ(r->body.find("SECRET"), std::string::npos) << c.target;
+  }
+  auto faq = Fetch(port, GetRequest("/FAQ.html"));
+  ASSERT_TRUE(faq);
+  EXPECT_EQ(faq->body, "<html>\xB0\xEF\xD6\xFA</html>");  // stored bytes, not re-encoded
+}
+
+TEST_F(HttpServerTest, HeadGivesTheLengthWithoutTheBody) {
+  uint16_t port = StartServer();
+  RawClient client(port);
+  ASSERT_TRUE(client.Send("HEAD /DEFAULT.CSS HTTP/1.1\r\nHost: x\r\n\r\n"));
+  auto head = client.Read(/*head=*/true);
+  ASSERT_TRUE(head);
+  EXPECT_EQ(head->status, 200);
+  EXPECT_EQ(head->Header("content-length"), "4");
+  // The connection goes on right after the header: no body was sent.
+  ASSERT_TRUE(client.Send(GetRequest("/DEFAULT.CSS")));
+  auto get = client.Read();
+  ASSERT_TRUE(get);
+  EXPECT_EQ(get->body, "td{}");
+}
+
+TEST_F(HttpServerTest, BadRequestsGetTheirStatus) {
+  uint16_t port = StartServer();
+  std::string big_header = "GET /hello.asp HTTP/1.1\r\nHost: x\r\nX-Fill: " +
+                           std::string(20 * 1024, 'a') + "\r\n\r\n";
+  struct Case {
+    const char* name;
+    std::string request;
+    int status;
+  };
+  const Case cases[] = {
+      {"garbage", "THIS IS NOT HTTP\r\n\r\n", 400},
+      {"bad header line", "GET / HTTP/1.1\r\nNo colon here\r\n\r\n", 400},
+      {"bad version", "GET / HTTP/9\r\n\r\n", 400},
+      {"bad chunk", "POST /size.asp HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n",
+       400},
+      {"header too big", big_header, 431},
+      {"body too big",
+       "POST /size.asp HTTP/1.1\r\nHost: x\r\nContent-Length: 4000000\r\n\r\n", 413},
+  };
+  for (const Case& c : cases) {
+    RawClient client(port);
+    ASSERT_TRUE(client.Send(c.request)) << c.name;
+    auto r = client.Read();
+    ASSERT_TRUE(r) << c.name;
+    EXPECT_EQ(r->status, c.status) << c.name;
+    EXPECT_TRUE(client.ClosedWithin(3000)) << c.name;
+  }
+  // And the server still serves.
+  auto ok = Fetch(port, GetRequest("/hello.asp"));
+  ASSERT_TRUE(ok);
+  EXPECT_EQ(ok->status, 200);
+}
+
+TEST_F(HttpServerTest, TwoMegabyteUploadWithItsFormIsAccepted) {
+  uint16_t port = StartServer();
+  std::string body = "note=%D6%D0&file=" + std::string(2 * 1024 * 1024 + 100, 'x');
+  RawClient client(port);
+  ASSERT_TRUE(client.Send("POST /size.asp HTTP/1.1\r\nHost: x\r\nContent-Type: "
+                          "application/x-www-form-urlencoded\r\nExpect: 100-continue\r\n"
+                          "Content-Length: " +
+                          std::to_string(body.size()) + "\r\n\r\n"));
+  auto interim = client.Read();
+  ASSERT_TRUE(interim);
+  EXPECT_EQ(interim->status, 100);
+  ASSERT_TRUE(client.Send(body));
+  auto r = client.Read();
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->status, 200);
+  EXPECT_EQ(GbkToUtf8(r->body), std::to_string(body.size()) + " 中");
+}
+
+TEST_F(HttpServerTest, SlowClientIsClosedWhileOthersAreServed) {
+  uint16_t port = StartServer();
+  RawClient slow(port);
+  ASSERT_TRUE(slow.Send("GET /hello.asp HTTP/1.1\r\nHost: x\r\n"));  // never finished
+  RawClient idle(port);                                               // never says anything
+  auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < 3; ++i) {
+    auto r = Fetch(port, GetRequest("/hello.asp"));
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, 200);
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+  EXPECT_TRUE(slow.ClosedWithin(3000));
+  EXPECT_TRUE(idle.ClosedWithin(3000));
+}
+
+TEST_F(HttpServerTest, FailingPageGivesErrorPageAndTheConnectionGoesOn) {
+  uint16_t port = StartServer();
+  RawClient client(port);
+  ASSERT_TRUE(client.Send(GetRequest("/throw.asp")));
+  auto r = client.Read();
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->status, 500);
+  std::string page = GbkToUtf8(r->body);
+  EXPECT_NE(page.find("错误号：-2147217900"), std::string::npos) << page;
+  EXPECT_NE(page.find("no such table: post"), std::string::npos) << page;
+  EXPECT_NE(page.find("错误来源：Corkboard.list"), std::string::npos) << page;
+  ASSERT_TRUE(client.Send(GetRequest("/hello.asp")));
+  auto next = client.Read();
+  ASSERT_TRUE(next);
+  EXPECT_EQ(next->status, 200);
+}
+
+TEST_F(HttpServerTest, JumpStaysOnThisBoard) {
+  uint16_t port = StartServer();
+  struct Case {
+    const char* query;
+    const char* location;
+  };
+  const Case cases[] = {
+      {"jumpTo=list.asp%3FGroupName%3D%25D6%25D0", "list.asp?GroupName=%D6%D0"},
+      {"Jumpto=archivelist.asp%3Farchiveid%3D2", "archivelist.asp?archiveid=2"},
+      {"jumpTo=http%3A%2F%2Fevil.example%2F", "default.asp"},
+      {"jumpTo=%2F%2Fevil.example%2Flist.asp", "default.asp"},
+      {"jumpTo=list.asp%0D%0ASet-Cookie:%20x=1", "default.asp"},
+      {"", "default.asp"},
+  };
+  for (const Case& c : cases) {
+    auto r = Fetch(port, GetRequest(std::string("/Jump.asp?") + c.query));
+    ASSERT_TRUE(r) << c.query;
+    EXPECT_EQ(r->status, 302) << c.query;
+    EXPECT_EQ(r->Header("location"), c.location) << c.query;
+    EXPECT_EQ(r->Header("set-cookie"), "") << c.query;
+  }
+}
+
+TEST_F(HttpServerTest, AccessLogHasOneLinePerRequest) {
+  uint16_t port = StartServer();
+  ASSERT_TRUE(Fetch(port, GetRequest("/hello.asp?x=1")));
+  ASSERT_TRUE(Fetch(port, GetRequest("/missing.gif")));
+  // The line is written after the answer; give the worker a moment.
+  for (int i = 0; i < 100 && LogLines().size() < 2; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  auto lines = LogLines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].rfind("127.0.0.1 GET /hello.asp?x=1 200 4 ", 0), 0u) << lines[0];
+  EXPECT_EQ(lines[0].substr(lines[0].size() - 2), "ms");
+  EXPECT_EQ(lines[1].rfind("127.0.0.1 GET /missing.gif 404 ", 0), 0u) << lines[1];
+}
+
+TEST_F(HttpServerTest, StopFinishesRequestsInFlightAndClosesIdleOnes) {
+  uint16_t port = StartServer();
+  RawClient idle(port);
+  ASSERT_TRUE(idle.Send(GetRequest("/hello.asp")));
+  ASSERT_TRUE(idle.Read());  // now waiting on a kept-alive connection
+  RawClient busy(port);
+  ASSERT_TRUE(busy.Send(GetRequest("/slow.asp")));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  auto stopped = std::async(std::launch::async, [&] { server_->Stop(); });
+  auto r = busy.Read();
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->status, 200);
+  EXPECT_EQ(r->body, "slow done");
+  EXPECT_EQ(r->Header("connection"), "close");
+  EXPECT_TRUE(idle.ClosedWithin(2000));
+  stopped.get();
+  RawClient late(port);
+  EXPECT_FALSE(late.connected() && late.Send(GetRequest("/hello.asp")) && late.Read());
+}
+
+TEST_F(HttpServerTest, SigtermEndsRunWithZero) {
+  cfg_.threads = 1;
+  server_ = std::make_unique<HttpServer>(cfg_, app_, ServerTestRoutes(), &clock_);
+  server_->SetAccessLog([](const std::string&) {});
+  auto run = std::async(std::launch::async, [&] { return server_->Run(); });
+  for (int i = 0; i < 200 && server_->port() == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ASSERT_NE(server_->port(), 0);
+  RawClient busy(server_->port());
+  ASSERT_TRUE(busy.Send(GetRequest("/slow.asp")));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  kill(getpid(), SIGTERM);
+  auto r = busy.Read();
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->body, "slow done");
+  ASSERT_EQ(run.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+  EXPECT_EQ(run.get(), 0);
+}
+
+}  // namespace
+}  // namespace cb
