@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <optional>
 #include <vector>
@@ -423,7 +424,7 @@ class Converter {
     drop_break_at_ = out_.size();
     drop_break_slots_ = slots_.size();
   }
-  std::string Join() const;
+  std::string Join();
 
   std::string_view in_;
   std::string out_;  // everything already final, with slots_ to be inserted
@@ -682,20 +683,26 @@ void Converter::Finish() {
   }
 }
 
-std::string Converter::Join() const {
-  if (slots_.empty()) return out_;
-  size_t total = out_.size();
-  for (const Slot& s : slots_) total += s.text.size();
-  std::string joined;
-  joined.reserve(total);
-  size_t at = 0;
-  for (const Slot& s : slots_) {
-    joined.append(out_, at, s.at - at);
-    joined += s.text;
-    at = s.at;
+// Opens room for the slots' text inside out_ itself, moving text from the end backwards, so the
+// result needs no second buffer.
+std::string Converter::Join() {
+  size_t extra = 0;
+  for (const Slot& s : slots_) extra += s.text.size();
+  size_t src_end = out_.size();
+  out_.resize(src_end + extra);
+  size_t dst_end = out_.size();
+  for (size_t k = slots_.size(); k-- > 0;) {
+    const Slot& s = slots_[k];
+    size_t run = src_end - s.at;
+    std::memmove(out_.data() + dst_end - run, out_.data() + s.at, run);
+    dst_end -= run;
+    if (!s.text.empty()) {
+      std::memcpy(out_.data() + dst_end - s.text.size(), s.text.data(), s.text.size());
+      dst_end -= s.text.size();
+    }
+    src_end = s.at;
   }
-  joined.append(out_, at);
-  return joined;
+  return std::move(out_);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -740,8 +747,15 @@ size_t SkipMarkup(std::string_view s, size_t i) {
 std::string ToHtml(std::string_view encoded) { return Converter(encoded).Run(); }
 
 std::string SmiliesToHtml(std::string_view html) {
+  static const std::vector<std::string> kImages = [] {
+    std::vector<std::string> tags;
+    for (const Smiley& m : kSmilies) {
+      tags.push_back("<img src=\"images/smilies/" + std::string(m.image) +
+                     "\" border=\"0\" align=\"absmiddle\" alt=\"" + std::string(m.code) + "\">");
+    }
+    return tags;
+  }();
   std::string out;
-  out.reserve(html.size() + html.size() / 8);
   size_t run = 0;
   size_t i = 0;
   while (i < html.size()) {
@@ -755,12 +769,9 @@ std::string SmiliesToHtml(std::string_view html) {
       ++i;
       continue;
     }
+    if (out.empty()) out.reserve(html.size() + html.size() / 4);
     out.append(html, run, i - run);
-    out += "<img src=\"images/smilies/";
-    out += m->image;
-    out += "\" border=\"0\" align=\"absmiddle\" alt=\"";
-    out += m->code;
-    out += "\">";
+    out += kImages[m - kSmilies];
     i += m->code.size();
     run = i;
   }

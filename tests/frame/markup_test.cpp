@@ -101,6 +101,7 @@ TEST(ToHtml, RendersEachTag) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ToHtml(Encode(c.in)), c.out) << c.in;
+    EXPECT_EQ(markup_check::Check(c.out), "") << c.in;
   }
 }
 
