@@ -2,12 +2,16 @@
 // Reads the configuration, registers the data sources, prepares the database, then serves.
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "host/config.h"
 #include "host/net/http_server.h"
 #include "host/router.h"
+#include "runtime/script_error.h"
+#include "store/board_setup.h"
+#include "store/data_sources.h"
 
 namespace {
 
@@ -15,16 +19,76 @@ constexpr const char* kUsage =
     "usage:\n"
     "  corkboard serve [--listen HOST:PORT] [--data DIR] [--config FILE] [--site DIR] "
     "[--threads N]\n"
-    "  corkboard user add NAME PASSWORD [--role administrator|moderater] [--data DIR]\n";
+    "  corkboard user add NAME PASSWORD [--role administrator|moderater] [--data DIR] "
+    "[--config FILE]\n";
+
+constexpr const char* kDefaultDataSource = "Corkboard";
+
+// The data source the pages open: the DSN setting, "Corkboard" unless configured.
+std::string BoardDataSource(const cb::HostConfig& cfg) {
+  std::string dsn;
+  for (const auto& [key, value] : cfg.app_values) {
+    if (cb::Router::Key(key) == "dsn") dsn = value;
+  }
+  return dsn.empty() ? kDefaultDataSource : dsn;
+}
+
+// Registers every configured data source; the board's own one defaults to <data>/corkboard.db.
+std::string PrepareStore(const cb::HostConfig& cfg) {
+  std::filesystem::create_directories(cfg.data_dir);
+  const std::string dsn = BoardDataSource(cfg);
+  auto sources = cb::ResolvedDataSources(cfg);
+  if (sources.find(dsn) == sources.end()) {
+    sources[dsn] = "sqlite:" + (std::filesystem::absolute(cfg.data_dir) / "corkboard.db").string();
+  }
+  for (const auto& [name, spec] : sources) {
+    cb::RegisterDataSource(name, cb::ParseDataSourceSpec(spec));
+  }
+  return "Provider=MSDASQL.1;USER ID=;PASSWORD=;DATA SOURCE=" + dsn;
+}
 
 int Serve(const std::vector<std::string>& args) {
   cb::HostConfig cfg = cb::ConfigFromArgs(args);
+  const std::string connection = PrepareStore(cfg);
+  cb::SeedResult seed = cb::SeedNewBoard(connection);
+  if (seed.created) {
+    std::fprintf(stderr,
+                 "corkboard: new board created with the forum \"%s\" in \"%s\".\n"
+                 "corkboard: administrator \"%s\", password \"%s\" (shown only this once).\n",
+                 seed.forum.c_str(), seed.catalog.c_str(), seed.admin_name.c_str(),
+                 seed.admin_password.c_str());
+  }
   cb::Application app;
   cb::FillApplication(cfg, app);
   cb::Router router;
   cb::AddBoardRoutes(router);
   cb::HttpServer server(cfg, app, std::move(router));
+  std::fprintf(stderr, "corkboard: serving http://%s:%u/ (data in %s)\n", cfg.listen_host.c_str(),
+               static_cast<unsigned>(cfg.listen_port), cfg.data_dir.c_str());
   return server.Run();
+}
+
+// corkboard user add NAME PASSWORD [--role R] [--data DIR] [--config FILE]
+int UserAdd(const std::vector<std::string>& args) {
+  if (args.size() < 3 || args[0] != "add") {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  std::string role;
+  std::vector<std::string> host_args;
+  for (size_t i = 3; i < args.size(); ++i) {
+    if (args[i] == "--role" && i + 1 < args.size()) {
+      role = args[++i];
+    } else {
+      host_args.push_back(args[i]);
+    }
+  }
+  cb::HostConfig cfg = cb::ConfigFromArgs(host_args);
+  const std::string connection = PrepareStore(cfg);
+  cb::AddUser(connection, args[1], args[2], role);
+  std::fprintf(stderr, "corkboard: added %s%s%s\n", args[1].c_str(), role.empty() ? "" : " as ",
+               role.c_str());
+  return 0;
 }
 
 }  // namespace
@@ -32,11 +96,13 @@ int Serve(const std::vector<std::string>& args) {
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   try {
-    if (!args.empty() && args[0] == "serve") {
-      return Serve({args.begin() + 1, args.end()});
-    }
+    if (!args.empty() && args[0] == "serve") return Serve({args.begin() + 1, args.end()});
+    if (!args.empty() && args[0] == "user") return UserAdd({args.begin() + 1, args.end()});
     std::fputs(kUsage, stderr);
     return 2;
+  } catch (const cb::ScriptError& e) {
+    std::fprintf(stderr, "corkboard: %s\n", e.description().c_str());
+    return 1;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "corkboard: %s\n", e.what());
     return 1;
