@@ -5,8 +5,11 @@ set -euo pipefail
 want=(g++ cmake ninja-build ccache make pkg-config libboost-dev libsqlite3-dev libcurl4-openssl-dev
       libgtest-dev libgmock-dev)
 if [ "${1:-build}" = test ]; then
-  want+=(python3-aiosmtpd clang libclang-rt-14-dev nodejs npm chromium fonts-wqy-microhei
+  want+=(python3-aiosmtpd clang libclang-rt-14-dev chromium fonts-wqy-microhei
          postgresql libpq-dev wrk nginx)
+  # A machine may carry a Node.js build that bundles npm; Debian's npm package would conflict.
+  command -v node >/dev/null 2>&1 || want+=(nodejs)
+  command -v npm >/dev/null 2>&1 || want+=(npm)
 fi
 missing=()
 for p in "${want[@]}"; do
