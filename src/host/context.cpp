@@ -51,9 +51,8 @@ bool ValueCollection::Has(std::string_view name) const {
 Variant ValueCollection::Get(std::string_view name) const { return Item(name, 1); }
 
 int ValueCollection::Count(std::string_view name) const {
-  return static_cast<int>(std::count_if(items_.begin(), items_.end(), [&](const auto& kv) {
-    return SameNoCase(kv.first, name);
-  }));
+  return static_cast<int>(std::count_if(
+      items_.begin(), items_.end(), [&](const auto& kv) { return SameNoCase(kv.first, name); }));
 }
 
 Variant ValueCollection::Item(std::string_view name, int index) const {

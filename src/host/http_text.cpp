@@ -70,9 +70,8 @@ std::string HttpDateFromUnix(int64_t utc_seconds) {
   struct tm gmt {};
   gmtime_r(&instant, &gmt);
   char buf[40];
-  snprintf(buf, sizeof buf, "%s, %02d %s %04d %02d:%02d:%02d GMT", kDays[gmt.tm_wday],
-           gmt.tm_mday, kMonths[gmt.tm_mon], gmt.tm_year + 1900, gmt.tm_hour, gmt.tm_min,
-           gmt.tm_sec);
+  snprintf(buf, sizeof buf, "%s, %02d %s %04d %02d:%02d:%02d GMT", kDays[gmt.tm_wday], gmt.tm_mday,
+           kMonths[gmt.tm_mon], gmt.tm_year + 1900, gmt.tm_hour, gmt.tm_min, gmt.tm_sec);
   return buf;
 }
 

@@ -24,7 +24,9 @@ std::string HttpDate(const DateTime& local);
 std::string HttpDateFromUnix(int64_t utc_seconds);
 
 // One Set-Cookie value for a page's cookie: name and value URL-encoded as GBK, an expiry when set,
-// no path or domain (the browser scopes the cookie to the page's folder).
+// no path or domain, so the browser scopes the cookie to the page's folder. That is enough: every
+// page that sets a cookie lives at the site root, whose cookies reach admin/ too, and the control
+// panel sets none. (The host's own session cookie carries Path=/.)
 std::string FormatSetCookie(std::string_view name, const ResponseCookie& cookie);
 
 // A Location header value: non-ASCII text percent-encoded as GBK bytes, controls and spaces

@@ -80,8 +80,8 @@ OutgoingResponse HtmlAnswer(int status, const std::string& utf8_html) {
 OutgoingResponse ErrorAnswer(long number, std::string_view description, std::string_view source,
                              std::string_view path) {
   fprintf(stderr, "page error %s: %ld %.*s (%.*s)\n", std::string(path).c_str(), number,
-          static_cast<int>(description.size()), description.data(),
-          static_cast<int>(source.size()), source.data());
+          static_cast<int>(description.size()), description.data(), static_cast<int>(source.size()),
+          source.data());
   return HtmlAnswer(500, ErrorReportPage(number, description, source));
 }
 
@@ -90,8 +90,8 @@ OutgoingResponse ToHttp(const Response& response) {
   OutgoingResponse out;
   if (const auto& url = response.redirect()) {
     std::string location = EncodeLocation(*url);
-    out = HtmlAnswer(302, SimplePage("页面已转移", "页面已转移到<a href=\"" +
-                                                        HtmlEncode(location) + "\">这里</a>。"));
+    out = HtmlAnswer(302, SimplePage("页面已转移", "页面已转移到<a href=\"" + HtmlEncode(location) +
+                                                       "\">这里</a>。"));
     out.headers.emplace_back("Location", location);
   } else if (response.content_type().empty()) {
     out = HtmlAnswer(response.status(), response.body());
@@ -111,8 +111,8 @@ OutgoingResponse ToHttp(const Response& response) {
 
 std::string ErrorReportPage(long number, std::string_view description, std::string_view source) {
   return SimplePage("页面错误", "<h3>页面运行出错</h3><p>错误号：" + std::to_string(number) +
-                                    "<br>错误描述：" + HtmlEncode(description) +
-                                    "<br>错误来源：" + HtmlEncode(source) + "</p>");
+                                    "<br>错误描述：" + HtmlEncode(description) + "<br>错误来源：" +
+                                    HtmlEncode(source) + "</p>");
 }
 
 OutgoingResponse StatusPage(int status, std::string_view title_utf8) {
@@ -229,8 +229,7 @@ OutgoingResponse PageHost::RunPage(const PageFn& page, Request& request,
   if (fresh && !session->empty()) {
     sessions_.Keep(session);
     out.headers.emplace_back("Set-Cookie", std::string(SessionStore::kCookieName) + "=" +
-                                               session->id() +
-                                               "; Path=/; HttpOnly; SameSite=Lax");
+                                               session->id() + "; Path=/; HttpOnly; SameSite=Lax");
   }
   return out;
 }

@@ -21,7 +21,9 @@ TEST(ConfigTest, EveryLineBecomesAnApplicationValue) {
       "PageSize=30",
       cfg);
   std::vector<std::pair<std::string, std::string>> expected = {
-      {"BBName", "测试论坛"}, {"Copyright", "<p align=center>a = b</p>"}, {"Password", ""},
+      {"BBName", "测试论坛"},
+      {"Copyright", "<p align=center>a = b</p>"},
+      {"Password", ""},
       {"PageSize", "30"}};
   EXPECT_EQ(cfg.app_values, expected);
   Application app;
@@ -80,8 +82,8 @@ TEST(ConfigTest, FlagsOverrideTheFileWhereverItStands) {
   std::string file = (dir / "board.conf").string();
   std::ofstream(file) << "Listen = 127.0.0.1:8080\nDataDir = from-file\nThreads = 2\n"
                          "DataSource.Corkboard = sqlite:board.db\nBBName = 文件\n";
-  HostConfig cfg = ConfigFromArgs({"--data", dir.string(), "--listen", "[::1]:0", "--config",
-                                   file, "--set", "BBName = 命令行", "--quiet"});
+  HostConfig cfg = ConfigFromArgs({"--data", dir.string(), "--listen", "[::1]:0", "--config", file,
+                                   "--set", "BBName = 命令行", "--quiet"});
   EXPECT_EQ(cfg.listen_host, "::1");
   EXPECT_EQ(cfg.listen_port, 0);
   EXPECT_EQ(cfg.data_dir, dir.string());

@@ -1,11 +1,11 @@
 // The host objects: request lookup order and multi-valued fields, case-insensitive keys, the
 // response's redirect, and the application lock under concurrent writers.
+#include "host/context.h"
+
 #include <gtest/gtest.h>
 
 #include <thread>
 #include <vector>
-
-#include "host/context.h"
 
 namespace cb {
 namespace {
@@ -16,8 +16,8 @@ TEST(RequestTest, LookupTakesQueryThenFormThenCookiesThenServerVariables) {
     const char* expected;
   };
   const Case cases[] = {
-      {true, true, true, true, "q"},   {false, true, true, true, "f"},
-      {false, false, true, true, "c"}, {false, false, false, true, "s"},
+      {true, true, true, true, "q"},    {false, true, true, true, "f"},
+      {false, false, true, true, "c"},  {false, false, false, true, "s"},
       {false, false, false, false, ""}, {true, false, false, true, "q"},
   };
   for (const Case& c : cases) {

@@ -32,7 +32,8 @@ TEST(HttpTextTest, UrlEncodedFieldsDecodeAsGbk) {
 }
 
 TEST(HttpTextTest, CookieValuesRoundTripThroughGbkEncoding) {
-  const char* values[] = {"plain", "张三", "a b+c", "x=1&y=2; z", "100%", "", "2024-05-09 10:20:30"};
+  const char* values[] = {
+      "plain", "张三", "a b+c", "x=1&y=2; z", "100%", "", "2024-05-09 10:20:30"};
   for (const char* value : values) {
     std::string line = FormatSetCookie("UserName", ResponseCookie{value, std::nullopt});
     EXPECT_EQ(line.find_first_of(" ;,\""), std::string::npos) << line;
@@ -118,11 +119,16 @@ TEST(HttpTextTest, ContentTypesByExtension) {
     const char* type;
   };
   const Case cases[] = {
-      {"FAQ.html", "text/html; charset=gb2312"}, {"cbkcode.HTM", "text/html; charset=gb2312"},
-      {"DEFAULT.CSS", "text/css"},               {"a.gif", "image/gif"},
-      {"b.JPG", "image/jpeg"},                   {"c.png", "image/png"},
-      {"editor.js", "application/javascript"},   {"favicon.ico", "image/x-icon"},
-      {"README", ""},                            {"x.asp", ""},
+      {"FAQ.html", "text/html; charset=gb2312"},
+      {"cbkcode.HTM", "text/html; charset=gb2312"},
+      {"DEFAULT.CSS", "text/css"},
+      {"a.gif", "image/gif"},
+      {"b.JPG", "image/jpeg"},
+      {"c.png", "image/png"},
+      {"editor.js", "application/javascript"},
+      {"favicon.ico", "image/x-icon"},
+      {"README", ""},
+      {"x.asp", ""},
   };
   for (const Case& c : cases) EXPECT_EQ(ContentTypeForFile(c.name), c.type) << c.name;
 }

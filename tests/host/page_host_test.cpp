@@ -41,8 +41,8 @@ Router TestRoutes() {
   });
   r.Add("echo.asp", [](ScriptingContext& ctx) {
     const Request& q = ctx.request();
-    for (const char* name : {"name", "Remote_addr", "request_method", "script_name",
-                             "http_referer", "query_string", "SERVER_PORT", "CONTENT_LENGTH"}) {
+    for (const char* name : {"name", "Remote_addr", "request_method", "script_name", "http_referer",
+                             "query_string", "SERVER_PORT", "CONTENT_LENGTH"}) {
       ctx.response() << name << "=" << q(name).Str() << "\n";
     }
     ctx.response() << "ids=" << std::to_string(q.form().Count("id")) << "\n";
@@ -112,7 +112,8 @@ TEST_F(PageHostTest, SessionCookieOnlyOnceAPageStoresSomething) {
   EXPECT_TRUE(Headers(again, "Set-Cookie").empty());
 
   // An id the board never gave out starts a new session under a new id.
-  OutgoingResponse forged = Get("/store.asp?u=x", {{"Cookie", "CBSESSION=0123456789abcdef0123456789abcdef"}});
+  OutgoingResponse forged =
+      Get("/store.asp?u=x", {{"Cookie", "CBSESSION=0123456789abcdef0123456789abcdef"}});
   std::string fresh = Header(forged, "Set-Cookie");
   EXPECT_EQ(fresh.find("0123456789abcdef0123456789abcdef"), std::string::npos);
   EXPECT_EQ(host_->sessions().size(), 2u);

@@ -1,7 +1,5 @@
 // The HTTP server on Boost.Beast: one io_context run by a fixed pool of threads, one strand per
 // connection, pages run synchronously by the page host. The only file that includes Beast.
-#include <utility>  // must precede Asio with this compiler and Boost
-
 #include "host/net/http_server.h"
 
 #include <atomic>
@@ -16,6 +14,7 @@
 #include <optional>
 #include <thread>
 #include <unordered_map>
+#include <utility>  // must precede Asio with this compiler and Boost
 #include <vector>
 
 #include "host/http_text.h"
@@ -156,7 +155,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
     auto expect = parser_->get()[http::field::expect];
     if (beast::iequals(expect, "100-continue")) {
       auto cont = std::make_shared<http::response<http::empty_body>>(http::status::continue_,
-                                                                      parser_->get().version());
+                                                                     parser_->get().version());
       http::async_write(stream_, *cont,
                         [self = shared_from_this(), cont](beast::error_code wec, std::size_t) {
                           if (wec) return self->Close();
@@ -195,7 +194,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
       IncomingRequest in;
       in.method = Str(req.method_string());
       in.target = Str(req.target());
-      for (const auto& field : req) in.headers.emplace_back(Str(field.name_string()), Str(field.value()));
+      for (const auto& field : req)
+        in.headers.emplace_back(Str(field.name_string()), Str(field.value()));
       in.body = std::move(req.body());
       in.remote_addr = remote_addr_;
       in.server_port = local_port_;
@@ -260,9 +260,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
   void OnWrite(bool close, beast::error_code ec, std::size_t) {
     auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - started_);
-    core_.Log(remote_addr_ + " " + log_method_ + " " + log_target_ + " " +
-              std::to_string(status_) + " " + std::to_string(bytes_) + " " +
-              std::to_string(ms.count()) + "ms");
+    core_.Log(remote_addr_ + " " + log_method_ + " " + log_target_ + " " + std::to_string(status_) +
+              " " + std::to_string(bytes_) + " " + std::to_string(ms.count()) + "ms");
     res_.reset();
     busy_ = false;
     if (ec) return Close();
@@ -282,11 +281,11 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
   void Drain() {
     auto scratch = std::make_shared<std::array<char, 16384>>();
-    stream_.async_read_some(net::buffer(*scratch),
-                            [self = shared_from_this(), scratch](beast::error_code ec, std::size_t) {
-                              if (ec) return self->Close();
-                              self->Drain();
-                            });
+    stream_.async_read_some(net::buffer(*scratch), [self = shared_from_this(), scratch](
+                                                       beast::error_code ec, std::size_t) {
+      if (ec) return self->Close();
+      self->Drain();
+    });
   }
 
   void Close() {
