@@ -25,8 +25,9 @@ class Dialect {
     }
     return out + "\"";
   }
-  // Placeholder of the index-th parameter (from 1).
-  virtual std::string Parameter(int /*index*/) const { return "?"; }
+  // Placeholder of the index-th parameter (from 1). Numbered, so that a statement derived from
+  // another (a count) can leave out its first parameters.
+  virtual std::string Parameter(int index) const { return "?" + std::to_string(index); }
   // Appended to a select to keep its first n rows (TOP n).
   virtual std::string Limit(std::string_view n) const { return " LIMIT " + std::string(n); }
   // Appended to a select to read a window; its two parameters are the row count and the offset.

@@ -105,6 +105,7 @@ void Recordset::SetAbsolutePage(int page) { Live(impl_).SetAbsolutePage(page); }
 void Recordset::AddNew() { Live(impl_).AddNew(); }
 void Recordset::Update() { Live(impl_).Update(); }
 void Recordset::Delete() { Live(impl_).Delete(); }
+long Recordset::RowsRead() const { return Live(impl_).RowsRead(); }
 Array2D Recordset::GetRows() { return Live(impl_).GetRows(); }
 std::string Recordset::GetString(std::string_view col_sep, std::string_view row_sep,
                                  std::string_view null_text) {

@@ -65,6 +65,9 @@ class Recordset {
   std::string GetString(std::string_view col_sep = "\t", std::string_view row_sep = "\r",
                         std::string_view null_text = "");
 
+  // Rows read from the database so far (diagnostics: a page of a long list reads one window).
+  long RowsRead() const;
+
   // Used by Connection::Execute to hand over an already-run statement.
   void AttachImpl(std::unique_ptr<RecordsetImpl> impl);
 

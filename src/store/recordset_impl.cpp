@@ -28,11 +28,11 @@ constexpr long kDeletedRow = -2147217885;  // 0x80040E23: the row handle names a
                     kStoreSource);
 }
 
-// Binds the translation's parameters and then extra ones.
+// Binds the translation's parameters from `first` on (at their own numbers), then extra ones.
 void BindAll(BackendStatement& st, const std::vector<SqlValue>& params,
-             std::initializer_list<SqlValue> extra = {}) {
-  int i = 0;
-  for (const SqlValue& v : params) st.Bind(++i, v);
+             std::initializer_list<SqlValue> extra = {}, size_t first = 0) {
+  int i = static_cast<int>(first);
+  for (size_t k = first; k < params.size(); ++k) st.Bind(++i, params[k]);
   for (const SqlValue& v : extra) st.Bind(++i, v);
 }
 
@@ -44,7 +44,8 @@ struct ResetOnExit {
 
 std::string CountKey(const Translation& tr) {
   std::string key = tr.CountSql();
-  for (const SqlValue& v : tr.params) {
+  for (size_t k = tr.count_first_param; k < tr.params.size(); ++k) {
+    const SqlValue& v = tr.params[k];
     key += '\x1f';
     if (const int64_t* i = std::get_if<int64_t>(&v)) key += "i" + std::to_string(*i);
     if (const double* d = std::get_if<double>(&v)) key += "d" + std::to_string(*d);
@@ -160,6 +161,7 @@ void RecordsetImpl::LoadWindow(int64_t pos) {
   if (static_cast<int64_t>(rows.size()) < limit || limit == 0) {
     total_ = pos + static_cast<int64_t>(rows.size());
   }
+  rows_read_ += static_cast<long>(rows.size());
   rows_ = std::move(rows);
   locators_ = std::move(locators);
   deleted_.assign(rows_.size(), false);
@@ -249,7 +251,7 @@ long RecordsetImpl::RecordCount() {
       uint64_t generation = h.WriteGeneration();
       auto st = be.Prepare(tr_->CountSql(), tr_->original);
       ResetOnExit reset{*st};
-      BindAll(*st, tr_->params);
+      BindAll(*st, tr_->params, {}, tr_->count_first_param);
       if (st->Step()) {
         SqlValue v = st->Column(0);
         if (const int64_t* i = std::get_if<int64_t>(&v)) count = *i;

@@ -49,6 +49,7 @@ class RecordsetImpl {
   int AbsolutePage();
   void SetAbsolutePage(int page);
 
+  long RowsRead() const { return rows_read_; }
   void AddNew();
   void Update();
   void Delete();
@@ -89,6 +90,7 @@ class RecordsetImpl {
   bool fixed_ = false;  // every row is in rows_
   int64_t pos_ = 0;
   int64_t last_window_ = 0;
+  long rows_read_ = 0;
   int page_size_ = 10;
   int cache_size_ = 1;
   bool page_size_set_ = false;

@@ -32,9 +32,10 @@ std::vector<TableDef> MakeTables() {
                 Num("emailnotification", K::kFlag, "0"), Col("ip", K::kText),
                 Col("edithistory", K::kText)},
                "postid",
-               {{"post_topics_by_forum", {"forumname", "lastreplyposttime"}, false,
-                 "parentid IS NULL"},
-                {"post_topics_by_last_reply", {"lastreplyposttime"}, false, "parentid IS NULL"},
+               // Topic lists: parentid is NULL for topics, so both serve "parentid is null ...
+               // order by lastreplyposttime", and the first covers the count of a forum's list.
+               {{"post_topics_by_forum", {"forumname", "parentid", "lastreplyposttime"}},
+                {"post_topics_by_last_reply", {"parentid", "lastreplyposttime"}},
                 {"post_by_parent", {"parentid", "posttime"}},
                 {"post_by_forum_time", {"forumname", "posttime"}},
                 {"post_by_user", {"username"}}}});

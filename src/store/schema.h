@@ -24,12 +24,11 @@ struct ColumnDef {
 };
 
 struct IndexDef {
-  IndexDef(std::string n, std::vector<std::string> cols, bool u = false, std::string cond = "")
-      : name(std::move(n)), columns(std::move(cols)), unique(u), condition(std::move(cond)) {}
+  IndexDef(std::string n, std::vector<std::string> cols, bool u = false)
+      : name(std::move(n)), columns(std::move(cols)), unique(u) {}
   std::string name;
   std::vector<std::string> columns;  // a column may end in " DESC"
   bool unique = false;
-  std::string condition;  // non-empty: a partial index over the rows meeting it
 };
 
 struct TableDef {

@@ -67,7 +67,10 @@ class Translator {
     NormalizeDates();
     if (tr.kind == StatementKind::kInsert) AnalyzeInsert(tr);
     ApplyTops(tr);
-    if (tr.kind == StatementKind::kSelect) AnalyzeSingleTable(tr);
+    if (tr.kind == StatementKind::kSelect) {
+      AnalyzeSingleTable(tr);
+      AnalyzePlainSelect();
+    }
     Emit(tr);
     return tr;
   }
@@ -337,11 +340,33 @@ class Translator {
     from_token_ = from;
   }
 
+  // The top-level FROM of a select whose row count is the count of its FROM ... WHERE.
+  void AnalyzePlainSelect() {
+    size_t from = 0;
+    for (size_t i = 0; i < t_.size(); ++i) {
+      const SqlToken& t = t_[i];
+      if (depth_[i] == 0) {
+        if (t.IsWord("union") || t.IsWord("except") || t.IsWord("intersect") ||
+            t.IsWord("group") || t.IsWord("having")) {
+          return;
+        }
+        if (!from && t.IsWord("distinct")) return;
+        if (!from && t.IsWord("from")) from = i;
+      }
+      if (!from && InSet(kAggregates, t) && OpAt(i + 1, "(")) return;
+    }
+    count_from_token_ = from;
+  }
+
   void Emit(Translation& tr) {
     std::string body;
     int index = 0;
     for (size_t i = 0; i < t_.size(); ++i) {
       if (i == from_token_) tr.from = body.size();
+      if (i == count_from_token_ && i) {
+        tr.count_from = body.size();
+        tr.count_first_param = static_cast<size_t>(index);
+      }
       if (depth_[i] == 0 && t_[i].IsWord("order") && WordAt(i + 1, "by")) tr.order_by = body.size();
       if (!out_[i].empty()) {
         if (t_[i].space_before && !body.empty()) body += ' ';
@@ -380,6 +405,7 @@ class Translator {
   std::vector<std::string> after_;  // text added after a token
   std::vector<bool> no_lift_;       // literals that stay in the text
   size_t from_token_ = 0;           // top-level FROM of a single-table select
+  size_t count_from_token_ = 0;     // top-level FROM of a plain select
 };
 
 }  // namespace
@@ -392,6 +418,8 @@ std::string Translation::BodyWithLocator(const Dialect& d) const {
 
 std::string Translation::CountSql() const {
   std::string inner = order_by == std::string::npos ? body : body.substr(0, order_by);
+  // Without the select list the count reads only what the conditions need (an index).
+  if (count_from != std::string::npos) return "SELECT count(*)" + inner.substr(count_from);
   return "SELECT count(*) FROM (" + inner + ") AS cb_rows";
 }
 

@@ -36,6 +36,10 @@ struct Translation {
   std::string body;
   std::optional<int64_t> top;
   size_t order_by = std::string::npos;  // in body: start of the top-level ORDER BY
+  // A plain select (no UNION, DISTINCT, grouping or aggregate) is counted from its FROM on,
+  // without the select list: where FROM starts in body and how many parameters precede it.
+  size_t count_from = std::string::npos;
+  size_t count_first_param = 0;
 
   // A select from one table without joins, grouping or DISTINCT (record sets can add, change and
   // delete its rows): the table's lower-cased name, how the statement refers to it, and where
@@ -49,7 +53,8 @@ struct Translation {
   bool IsRead() const { return kind == StatementKind::kSelect; }
   // body with a row locator column before FROM (for single-table selects).
   std::string BodyWithLocator(const Dialect& d) const;
-  // "select count(*)" of body without its ORDER BY.
+  // "select count(*)" of body without its ORDER BY; its parameters are params from
+  // count_first_param on, at their own numbers.
   std::string CountSql() const;
 };
 

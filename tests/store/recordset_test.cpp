@@ -71,6 +71,24 @@ TEST_P(RecordsetTest, PagingAtTheEdges) {
   }
 }
 
+TEST_P(RecordsetTest, APageReadsOneWindowAndAnInsertReadsNothing) {
+  AddTopics(45);
+  Recordset rs;
+  rs.SetCacheSize(20);
+  rs.Open(kList, con_, adOpenStatic, adLockReadOnly);
+  EXPECT_EQ(rs.RecordCount(), 45);
+  rs.SetPageSize(20);
+  rs.SetAbsolutePage(2);
+  for (int i = 0; i < 20; ++i) rs.MoveNext();
+  EXPECT_EQ(rs.RowsRead(), 20);
+  Recordset add;
+  add.Open("Select * from post where 1<>0", con_, adOpenStatic, adLockOptimistic);
+  add.AddNew();
+  add.Set("forumname", "F");
+  add.Update();
+  EXPECT_EQ(add.RowsRead(), 0);
+}
+
 TEST_P(RecordsetTest, PagingAnEmptyResult) {
   AddForum("F");
   long count = -5;

@@ -57,9 +57,7 @@ std::string IndexSql(const TableDef& t, const IndexDef& ix) {
   std::string s = std::string("CREATE ") + (ix.unique ? "UNIQUE " : "") + "INDEX " + ix.name +
                   " ON " + t.name + " (";
   for (size_t i = 0; i < ix.columns.size(); ++i) s += (i ? ", " : "") + ix.columns[i];
-  s += ")";
-  if (!ix.condition.empty()) s += " WHERE " + ix.condition;
-  return s;
+  return s + ")";
 }
 
 // A flag written as anything but 0 or 1 (a host True is -1, a text 'true') becomes 0 or 1.
