@@ -12,16 +12,12 @@
 
 namespace cb {
 
-namespace {
-constexpr long kObjectOpen = 3705;  // operation not allowed when the object is open
-}  // namespace
-
 Connection::Connection() = default;
 Connection::~Connection() = default;
 
 void Connection::Open(const std::string& connection_string, const std::string& /*user*/,
                       const std::string& /*password*/, int /*options*/) {
-  if (handle_) throw ScriptError(kObjectOpen, "对象打开时，不允许操作。", kStoreSource);
+  if (handle_) RaiseOpen();
   try {
     handle_ = AcquireConnection(connection_string);
   } catch (const DatabaseError& e) {
@@ -38,13 +34,13 @@ void Connection::Open(const std::string& connection_string, const std::string& /
 int Connection::State() const { return handle_ ? adStateOpen : adStateClosed; }
 
 void Connection::Close() {
-  if (!handle_) throw ScriptError(err::kRecordsetState, "对象关闭时，不允许操作。", kStoreSource);
+  if (!handle_) RaiseClosed();
   live_.reset();
   handle_.reset();  // back to the pool, an open transaction rolled back
 }
 
 PooledHandle& Connection::handle() {
-  if (!handle_) throw ScriptError(err::kRecordsetState, "对象关闭时，不允许操作。", kStoreSource);
+  if (!handle_) RaiseClosed();
   return *handle_;
 }
 
@@ -73,8 +69,8 @@ std::unique_ptr<Recordset> Connection::Execute(const std::string& sql) {
                                                        std::vector<Variant>{identity_}));
         break;
       case StatementKind::kSelect:
-        rs->AttachImpl(std::make_unique<RecordsetImpl>(*this, tr, adOpenForwardOnly,
-                                                       adLockReadOnly, /*eager=*/true));
+        rs->AttachImpl(std::make_unique<RecordsetImpl>(*this, tr, adOpenForwardOnly, adLockReadOnly,
+                                                       /*eager=*/true));
         break;
       default:
         rs = RunWrite(*tr);

@@ -17,10 +17,20 @@ class DatabaseError;
 struct Translation;
 
 // Cursor and lock types as pages pass them.
-enum CursorType { adOpenUnspecified = -1, adOpenForwardOnly = 0, adOpenKeyset = 1,
-                  adOpenDynamic = 2, adOpenStatic = 3 };
-enum LockType { adLockUnspecified = -1, adLockReadOnly = 1, adLockPessimistic = 2,
-                adLockOptimistic = 3, adLockBatchOptimistic = 4 };
+enum CursorType {
+  adOpenUnspecified = -1,
+  adOpenForwardOnly = 0,
+  adOpenKeyset = 1,
+  adOpenDynamic = 2,
+  adOpenStatic = 3
+};
+enum LockType {
+  adLockUnspecified = -1,
+  adLockReadOnly = 1,
+  adLockPessimistic = 2,
+  adLockOptimistic = 3,
+  adLockBatchOptimistic = 4
+};
 enum ObjectState { adStateClosed = 0, adStateOpen = 1 };
 
 struct ConnectionError {

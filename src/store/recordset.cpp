@@ -8,25 +8,20 @@
 
 namespace cb {
 
-namespace {
-constexpr long kObjectOpen = 3705;
-constexpr const char* kOutOfRange = "参数类型不正确，或不在可以接受的范围之内，或与其他参数冲突。";
-}  // namespace
-
 Recordset::Recordset() = default;
 Recordset::~Recordset() = default;
 
 void Recordset::AttachImpl(std::unique_ptr<RecordsetImpl> impl) { impl_ = std::move(impl); }
 
 static RecordsetImpl& Live(const std::unique_ptr<RecordsetImpl>& impl) {
-  if (!impl) throw ScriptError(err::kRecordsetState, "对象关闭时，不允许操作。", kStoreSource);
+  if (!impl) RaiseClosed();
   return *impl;
 }
 
 void Recordset::Open(const std::string& sql, Connection& con, int cursor_type, int lock_type,
                      int /*options*/) {
-  if (impl_) throw ScriptError(kObjectOpen, "对象打开时，不允许操作。", kStoreSource);
-  if (!con.State()) throw ScriptError(err::kRecordsetState, "对象关闭时，不允许操作。", kStoreSource);
+  if (impl_) RaiseOpen();
+  if (!con.State()) RaiseClosed();
   std::shared_ptr<const Translation> tr;
   try {
     tr = TranslateCached(sql, con.backend().dialect());
@@ -75,7 +70,7 @@ int Recordset::PageSize() const {
 }
 void Recordset::SetPageSize(int n) {
   if (!impl_) {
-    if (n < 1) throw ScriptError(store_err::kArgumentRange, kOutOfRange, kStoreSource);
+    if (n < 1) RaiseOutOfRange();
     page_size_ = n;
     return;
   }
@@ -87,7 +82,7 @@ int Recordset::CacheSize() const {
 }
 void Recordset::SetCacheSize(int n) {
   if (!impl_) {
-    if (n < 1) throw ScriptError(store_err::kArgumentRange, kOutOfRange, kStoreSource);
+    if (n < 1) RaiseOutOfRange();
     cache_size_ = n;
     return;
   }

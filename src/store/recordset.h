@@ -75,7 +75,7 @@ class Recordset {
   void ApplySizes();
 
   std::unique_ptr<RecordsetImpl> impl_;
-  int page_size_ = 0;   // set while closed; 0: not set
+  int page_size_ = 0;  // set while closed; 0: not set
   int cache_size_ = 0;
 };
 

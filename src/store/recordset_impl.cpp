@@ -18,9 +18,10 @@ constexpr int64_t kMaxWindow = 4096;
 constexpr long kDeletedRow = -2147217885;  // 0x80040E23: the row handle names a deleted row
 
 [[noreturn]] void NoCurrentRow() {
-  throw ScriptError(err::kNoCurrentRecord,
-                    "BOF 或 EOF 中有一个是“真”，或者当前的记录已被删除，所需的操作要求一个当前的记录。",
-                    kStoreSource);
+  throw ScriptError(
+      err::kNoCurrentRecord,
+      "BOF 或 EOF 中有一个是“真”，或者当前的记录已被删除，所需的操作要求一个当前的记录。",
+      kStoreSource);
 }
 
 [[noreturn]] void NotWritable(const std::string& column) {
@@ -68,8 +69,8 @@ auto RecordsetImpl::Guard(F&& f) -> decltype(f()) {
 RecordsetImpl::RecordsetImpl(Connection& con, std::shared_ptr<const Translation> tr,
                              int cursor_type, int lock_type, bool eager)
     : con_(&con), live_(con.liveness()), tr_(std::move(tr)) {
-  static_ = cursor_type == adOpenStatic || cursor_type == adOpenKeyset ||
-            cursor_type == adOpenDynamic;
+  static_ =
+      cursor_type == adOpenStatic || cursor_type == adOpenKeyset || cursor_type == adOpenDynamic;
   updatable_ = lock_type == adLockOptimistic || lock_type == adLockPessimistic ||
                lock_type == adLockBatchOptimistic;
   locator_ = updatable_ && !tr_->table.empty();
@@ -103,7 +104,7 @@ RecordsetImpl::RecordsetImpl(Connection& con, std::vector<std::string> names,
 
 Connection& RecordsetImpl::Con() {
   if (live_.expired()) {
-    throw ScriptError(err::kRecordsetState, "对象关闭时，不允许操作。", kStoreSource);
+    RaiseClosed();
   }
   return *con_;
 }
@@ -213,10 +214,11 @@ Variant RecordsetImpl::Field(int index) {
 
 void RecordsetImpl::RequireUpdatable(const char* what) const {
   if (!updatable_ || tr_ == nullptr || tr_->table.empty()) {
-    throw ScriptError(store_err::kNotUpdatable,
-                      std::string("当前记录集不支持更新。这可能是提供者的限制，也可能是选定锁定类型的限制。(") +
-                          what + ")",
-                      kStoreSource);
+    throw ScriptError(
+        store_err::kNotUpdatable,
+        std::string("当前记录集不支持更新。这可能是提供者的限制，也可能是选定锁定类型的限制。(") +
+            what + ")",
+        kStoreSource);
   }
 }
 
@@ -266,13 +268,13 @@ long RecordsetImpl::RecordCount() {
 }
 
 void RecordsetImpl::SetPageSize(int n) {
-  if (n < 1) throw ScriptError(store_err::kArgumentRange, "参数类型不正确，或不在可以接受的范围之内，或与其他参数冲突。", kStoreSource);
+  if (n < 1) RaiseOutOfRange();
   page_size_ = n;
   page_size_set_ = true;
 }
 
 void RecordsetImpl::SetCacheSize(int n) {
-  if (n < 1) throw ScriptError(store_err::kArgumentRange, "参数类型不正确，或不在可以接受的范围之内，或与其他参数冲突。", kStoreSource);
+  if (n < 1) RaiseOutOfRange();
   cache_size_ = n;
 }
 
@@ -290,7 +292,7 @@ int RecordsetImpl::AbsolutePage() {
 }
 
 void RecordsetImpl::SetAbsolutePage(int page) {
-  if (page < 1) throw ScriptError(store_err::kArgumentRange, "参数类型不正确，或不在可以接受的范围之内，或与其他参数冲突。", kStoreSource);
+  if (page < 1) RaiseOutOfRange();
   if (mode_ != Mode::kNone) Update();
   added_current_ = false;
   pos_ = static_cast<int64_t>(page - 1) * page_size_;
@@ -343,9 +345,8 @@ void RecordsetImpl::Insert() {
   Con().SetIdentity(table.identity.empty() ? Variant::Null() : Variant(rowid));
   // The new row becomes current as the table now holds it (defaults and triggers applied).
   added_row_ = edit_;
-  auto read = be.Prepare("SELECT * FROM " + table.name + " WHERE " +
-                             be.dialect().LocatorCondition(1),
-                         tr_->original);
+  auto read = be.Prepare(
+      "SELECT * FROM " + table.name + " WHERE " + be.dialect().LocatorCondition(1), tr_->original);
   ResetOnExit reset_read{*read};
   read->Bind(1, rowid);
   if (read->Step()) {
@@ -405,8 +406,7 @@ void RecordsetImpl::Delete() {
   const TableDef& table = *FindTable(tr_->table);
   Guard([&] {
     BackendConnection& be = Con().backend();
-    auto st = be.Prepare("DELETE FROM " + table.name + " WHERE " +
-                             be.dialect().LocatorCondition(1),
+    auto st = be.Prepare("DELETE FROM " + table.name + " WHERE " + be.dialect().LocatorCondition(1),
                          tr_->original);
     ResetOnExit reset{*st};
     st->Bind(1, locators_[at]);

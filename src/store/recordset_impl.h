@@ -74,9 +74,9 @@ class RecordsetImpl {
   Connection* con_;
   std::weak_ptr<void> live_;
   std::shared_ptr<const Translation> tr_;
-  bool static_ = false;     // RecordCount and paging through a count
+  bool static_ = false;  // RecordCount and paging through a count
   bool updatable_ = false;
-  bool locator_ = false;    // the last column of each row locates it
+  bool locator_ = false;  // the last column of each row locates it
   std::string window_sql_;
   std::vector<std::string> names_;
   std::vector<ColumnKind> kinds_;

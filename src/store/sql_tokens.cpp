@@ -15,7 +15,9 @@ bool SqlToken::IsWord(std::string_view lower_word) const {
 namespace {
 
 bool IsWordStart(unsigned char c) { return std::isalpha(c) || c == '_' || c >= 0x80; }
-bool IsWordChar(unsigned char c) { return IsWordStart(c) || std::isdigit(c) || c == '$' || c == '#'; }
+bool IsWordChar(unsigned char c) {
+  return IsWordStart(c) || std::isdigit(c) || c == '$' || c == '#';
+}
 
 DatabaseError Unterminated(const char* what, std::string_view sql) {
   return DatabaseError(err::kDatabase, std::string("Unterminated ") + what, std::string(sql), 0,

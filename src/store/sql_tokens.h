@@ -12,8 +12,8 @@ enum class TokKind { kWord, kQuotedName, kString, kNumber, kVariable, kOp };
 
 struct SqlToken {
   TokKind kind;
-  std::string text;   // as written (a string keeps its quotes, a quoted name its brackets)
-  std::string value;  // the unescaped string, the inner name, or the word / operator itself
+  std::string text;           // as written (a string keeps its quotes, a quoted name its brackets)
+  std::string value;          // the unescaped string, the inner name, or the word / operator itself
   bool space_before = false;  // blanks or a comment separated it from the previous token
   bool national = false;      // N'...' literal
 

@@ -19,24 +19,23 @@ namespace {
 
 // SQL Server functions with a faithful translation (the dialect names them).
 // (avg is left out: SQL Server averages whole numbers into a whole number.)
-const std::set<std::string> kFunctions = {"isnull", "year",  "month", "day",   "datalength",
-                                          "ascii",  "lower", "upper", "ltrim", "rtrim",
-                                          "count",  "sum",   "min",   "max",   "abs",
-                                          "coalesce", "nullif"};
+const std::set<std::string> kFunctions = {
+    "isnull", "year",  "month", "day", "datalength", "ascii", "lower",    "upper", "ltrim",
+    "rtrim",  "count", "sum",   "min", "max",        "abs",   "coalesce", "nullif"};
 const std::set<std::string> kAggregates = {"count", "sum", "min", "max", "avg"};
 
 // Words that may stand before "(" without being a function call.
 const std::set<std::string> kWordsBeforeParen = {
-    "select", "from",  "where", "and",   "or",    "not",   "in",    "exists", "values",
-    "on",     "join",  "as",    "union", "all",   "distinct", "then", "else",  "when",
-    "case",   "by",    "having", "is",   "like",  "between", "set", "into",  "any",
-    "some",   "inner", "outer", "left",  "right", "cross", "full",  "except", "intersect",
-    "escape", "end",   "top"};
+    "select", "from", "where",  "and",       "or",     "not",   "in",       "exists",
+    "values", "on",   "join",   "as",        "union",  "all",   "distinct", "then",
+    "else",   "when", "case",   "by",        "having", "is",    "like",     "between",
+    "set",    "into", "any",    "some",      "inner",  "outer", "left",     "right",
+    "cross",  "full", "except", "intersect", "escape", "end",   "top"};
 
 // Words that end a FROM clause's table reference (so they are not an alias).
-const std::set<std::string> kClauseWords = {"where", "order", "group", "having", "inner", "left",
-                                            "right", "full",  "cross", "join",   "union", "on",
-                                            "outer", "except", "intersect"};
+const std::set<std::string> kClauseWords = {"where", "order", "group", "having", "inner",
+                                            "left",  "right", "full",  "cross",  "join",
+                                            "union", "on",    "outer", "except", "intersect"};
 
 bool IsComparison(const SqlToken& t) {
   static const std::set<std::string> ops = {"=", "<>", "!=", "<", ">", "<=", ">=", "!<", "!>"};
@@ -235,7 +234,8 @@ class Translator {
     } else {
       throw DatabaseError(store_err::kTypeConversion,
                           "Conversion failed when converting date and/or time from character "
-                          "string: '" + t.value + "'",
+                          "string: '" +
+                              t.value + "'",
                           std::string(sql_), 0, "22007");
     }
     std::string quoted = "'";
@@ -282,8 +282,8 @@ class Translator {
       if (WordAt(j, "distinct") || WordAt(j, "all")) ++j;
       if (!WordAt(j, "top")) continue;
       const SqlToken* n = At(j + 1);
-      if (!n || n->kind != TokKind::kNumber || n->text.find_first_not_of("0123456789") !=
-                                                    std::string::npos) {
+      if (!n || n->kind != TokKind::kNumber ||
+          n->text.find_first_not_of("0123456789") != std::string::npos) {
         Unsupported("TOP without a whole number");
       }
       if (WordAt(j + 2, "percent")) Unsupported("TOP n PERCENT");
@@ -346,8 +346,8 @@ class Translator {
     for (size_t i = 0; i < t_.size(); ++i) {
       const SqlToken& t = t_[i];
       if (depth_[i] == 0) {
-        if (t.IsWord("union") || t.IsWord("except") || t.IsWord("intersect") ||
-            t.IsWord("group") || t.IsWord("having")) {
+        if (t.IsWord("union") || t.IsWord("except") || t.IsWord("intersect") || t.IsWord("group") ||
+            t.IsWord("having")) {
           return;
         }
         if (!from && t.IsWord("distinct")) return;

@@ -12,16 +12,17 @@ inline constexpr const char* kStoreSource = "Corkboard.Store";
 
 // ADO numbers the store raises beyond runtime/script_error.h.
 namespace store_err {
-constexpr long kArgumentRange = 3001;        // argument out of the acceptable range
-constexpr long kNotUpdatable = 3251;         // the record set does not support the operation
-constexpr long kRowNotFound = -2147217864;   // 0x80040E38: row cannot be located for updating
+constexpr long kObjectOpen = 3705;             // operation not allowed when the object is open
+constexpr long kArgumentRange = 3001;          // argument out of the acceptable range
+constexpr long kNotUpdatable = 3251;           // the record set does not support the operation
+constexpr long kRowNotFound = -2147217864;     // 0x80040E38: row cannot be located for updating
 constexpr long kTypeConversion = -2147217913;  // 0x80040E07: conversion failed
 }  // namespace store_err
 
 class DatabaseError : public ScriptError {
  public:
-  DatabaseError(long number, std::string description, std::string statement,
-                int backend_code = 0, std::string sql_state = "")
+  DatabaseError(long number, std::string description, std::string statement, int backend_code = 0,
+                std::string sql_state = "")
       : ScriptError(number, std::move(description), kStoreSource),
         statement_(std::move(statement)),
         backend_code_(backend_code),
@@ -36,9 +37,15 @@ class DatabaseError : public ScriptError {
   std::string sql_state_;
 };
 
+// The legacy layer's errors for an object used in the wrong state or with a bad argument.
+[[noreturn]] void RaiseClosed();      // 3704: the object is closed
+[[noreturn]] void RaiseOpen();        // 3705: the object is open
+[[noreturn]] void RaiseOutOfRange();  // 3001: an argument out of range
+
 // A statement the translator refuses: names the construct, never runs.
 inline DatabaseError UnsupportedSql(const std::string& construct, const std::string& statement) {
-  return DatabaseError(err::kDatabase, "Unsupported SQL construct: " + construct, statement, 0, "42000");
+  return DatabaseError(err::kDatabase, "Unsupported SQL construct: " + construct, statement, 0,
+                       "42000");
 }
 
 }  // namespace cb

@@ -1,12 +1,11 @@
 // Several pages writing one database file at once: nothing fails, nothing is lost, the counters
 // agree with the rows. Also the first start's seeding and account creation on that file.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
 #include <thread>
-
-#include <unistd.h>
 
 #include "store/board_setup.h"
 #include "store/connection.h"
@@ -69,9 +68,10 @@ TEST_F(FileBoard, ConcurrentWritersLoseNothing) {
           con.Execute("Update Post set hits=isnull(hits,0)+1 where postid=" +
                       std::to_string(topic) + " or parentid=" + std::to_string(topic));
           Recordset list;  // a reader among the writers
-          list.Open("select postid from post where parentid is null order by lastreplyposttime "
-                    "desc",
-                    con, adOpenStatic, adLockReadOnly);
+          list.Open(
+              "select postid from post where parentid is null order by lastreplyposttime "
+              "desc",
+              con, adOpenStatic, adLockReadOnly);
           if (list.RecordCount() < 1) ++failures;
           con.Close();
         }

@@ -103,19 +103,21 @@ TEST_P(CountersTest, CopyingATopicCountsOnlyTheCopiedReplies) {
   long t = PostAt(3, "F", "ann");
   PostAt(4, "F", "ben", t);
   // The thread-moving statements: the topic with its counters, then each reply.
-  Exec("insert into post (forumname,hits,usesign,status,subject,message,posttime,icon,username,"
-       "edithistory,smiles,emailnotification,ip,lastreplyusername,lastreplyposttime,replycount) "
-       " select 'G',hits,usesign,status,subject,message,posttime,icon,username,edithistory,"
-       "smiles,emailnotification,ip,lastreplyusername,lastreplyposttime,replycount from post "
-       "where postid=" +
-       std::to_string(t));
+  Exec(
+      "insert into post (forumname,hits,usesign,status,subject,message,posttime,icon,username,"
+      "edithistory,smiles,emailnotification,ip,lastreplyusername,lastreplyposttime,replycount) "
+      " select 'G',hits,usesign,status,subject,message,posttime,icon,username,edithistory,"
+      "smiles,emailnotification,ip,lastreplyusername,lastreplyposttime,replycount from post "
+      "where postid=" +
+      std::to_string(t));
   long copy = Scalar("select @@identity").CLng();
   EXPECT_EQ(Topic(copy), "0 ann 3");
-  for (const std::string& reply : Column("select postid from post where parentid=" +
-                                         std::to_string(t))) {
-    Exec("insert into post (forumname,subject,posttime,username,parentid) select 'G',subject,"
-         "posttime,username," +
-         std::to_string(copy) + " from post where postid=" + reply);
+  for (const std::string& reply :
+       Column("select postid from post where parentid=" + std::to_string(t))) {
+    Exec(
+        "insert into post (forumname,subject,posttime,username,parentid) select 'G',subject,"
+        "posttime,username," +
+        std::to_string(copy) + " from post where postid=" + reply);
   }
   EXPECT_EQ(Topic(copy), "1 ben 4");
   EXPECT_EQ(Forum("G"), "1 1 ben 4");
@@ -131,23 +133,24 @@ TEST_P(CountersTest, ForumsMatchWithoutCase) {
 TEST_P(CountersTest, CountersAgreeWithTheMaintenanceRecount) {
   long a = PostAt(1, "F", "ann");
   long b = PostAt(2, "G", "ben");
-  for (int i = 0; i < 6; ++i) PostAt(3 + i, i % 2 ? "F" : "G", i % 3 ? "ann" : "ben", i % 2 ? a : b);
+  for (int i = 0; i < 6; ++i)
+    PostAt(3 + i, i % 2 ? "F" : "G", i % 3 ? "ann" : "ben", i % 2 ? a : b);
   Exec("delete from post where postid=" + std::to_string(a + 3));
   for (const char* f : {"F", "G"}) {
     SCOPED_TRACE(f);
     std::unique_ptr<Recordset> c = con_.Execute(
         std::string("select count(postid),count(parentid) from post where forumname='") + f + "'");
     long all = c->Fields(0).CLng(), replies = c->Fields(1).CLng();
-    std::unique_ptr<Recordset> last = con_.Execute(
-        std::string("select top 1 username,posttime from post where forumname='") + f +
-        "' order by posttime desc");
+    std::unique_ptr<Recordset> last =
+        con_.Execute(std::string("select top 1 username,posttime from post where forumname='") + f +
+                     "' order by posttime desc");
     EXPECT_EQ(Forum(f), std::to_string(all - replies) + " " + std::to_string(replies) + " " +
                             last->Fields(0).Str() + " " + Day(last->Fields(1)));
   }
   for (const char* u : {"ann", "ben"}) {
-    EXPECT_EQ(Posts(u),
-              Scalar(std::string("select count(Postid) from post where  username='") + u + "'")
-                  .CLng());
+    EXPECT_EQ(
+        Posts(u),
+        Scalar(std::string("select count(Postid) from post where  username='") + u + "'").CLng());
   }
 }
 

@@ -1,9 +1,9 @@
 // The pages' SQL Server constructs run against the backend: results as SQL Server gives them.
 #include <gtest/gtest.h>
 
-#include "store/store_error.h"
-#include "store/sqlite/sqlite_backend.h"
 #include "board_fixture.h"
+#include "store/sqlite/sqlite_backend.h"
+#include "store/store_error.h"
 
 namespace cb {
 namespace {
@@ -95,8 +95,8 @@ TEST_P(DialectTest, UnpaddedDateTextsCompareAsDates) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.today);
     std::string t = c.today;
-    EXPECT_EQ(Scalar("select count(*) from announce where startdate<='" + t +
-                     "' and EndDate>='" + t + "'")
+    EXPECT_EQ(Scalar("select count(*) from announce where startdate<='" + t + "' and EndDate>='" +
+                     t + "'")
                   .CLng(),
               c.found);
   }
@@ -127,13 +127,14 @@ TEST_P(DialectTest, FlagsHoldZeroOrOneAndReadAsBooleans) {
 TEST_P(DialectTest, DefaultsComeFromTheDataSourceClock) {
   clock_->Set(DateTime::FromParts(2002, 1, 2, 3, 4, 5));
   long id = AddPost("Public", "alice");
-  std::unique_ptr<Recordset> rs = con_.Execute("select * from post where postid=" +
-                                               std::to_string(id));
+  std::unique_ptr<Recordset> rs =
+      con_.Execute("select * from post where postid=" + std::to_string(id));
   EXPECT_EQ(rs->Fields("posttime").CDate(), DateTime::FromParts(2002, 1, 2, 3, 4, 5));
   EXPECT_EQ(rs->Fields("status").Str(), "open");
   EXPECT_EQ(rs->Fields("replycount").CLng(), 0);
-  Exec("Insert into PM (recipient,sender,subject,message) select username,'admin','s','m' from "
-       "register");
+  Exec(
+      "Insert into PM (recipient,sender,subject,message) select username,'admin','s','m' from "
+      "register");
   std::unique_ptr<Recordset> pm = con_.Execute("select * from pm");
   EXPECT_TRUE(pm->Fields("isnew").CBool());
   EXPECT_EQ(pm->Fields("icon").CLng(), 1);
@@ -177,9 +178,9 @@ TEST_P(DialectTest, FailingStatementCarriesCodeMessageAndStatement) {
 TEST_P(DialectTest, HostileTextRoundTrips) {
   std::string big(300000, 'x');
   const std::vector<std::string> texts = {
-      "it's",        "'';--",         "a\\b\\\\",     "100%_[x]",     std::string("nul\0in", 6),
-      big,           "简体中文测试",  "繁體中文華語", "𠀀𪚥 emoji 😀", "Ｆｕｌｌ　ｗｉｄｔｈ",
-      "",            " padded  ",     "\r\n\t",       "[restrict]",   "@@identity"};
+      "it's", "'';--",        "a\\b\\\\",     "100%_[x]",     std::string("nul\0in", 6),
+      big,    "简体中文测试", "繁體中文華語", "𠀀𪚥 emoji 😀", "Ｆｕｌｌ　ｗｉｄｔｈ",
+      "",     " padded  ",    "\r\n\t",       "[restrict]",   "@@identity"};
   for (const std::string& text : texts) {
     SCOPED_TRACE(text.substr(0, 40));
     // Through a record set...
@@ -187,15 +188,15 @@ TEST_P(DialectTest, HostileTextRoundTrips) {
                               {"subject", Variant(text)},
                               {"message", Variant(text)}})
                   .CLng();
-    std::unique_ptr<Recordset> rs = con_.Execute("select subject from post where postid=" +
-                                                 std::to_string(id));
+    std::unique_ptr<Recordset> rs =
+        con_.Execute("select subject from post where postid=" + std::to_string(id));
     EXPECT_EQ(rs->Fields("subject").Str(), text);
     // ... and as a literal, quotes doubled as the pages do.
     std::string quoted;
     for (char c : text) quoted += c == '\'' ? std::string("''") : std::string(1, c);
     Exec("update post set message='" + quoted + "' where postid=" + std::to_string(id));
-    EXPECT_EQ(Scalar("select count(*) from post where message='" + quoted + "' and postid=" +
-                     std::to_string(id))
+    EXPECT_EQ(Scalar("select count(*) from post where message='" + quoted +
+                     "' and postid=" + std::to_string(id))
                   .CLng(),
               1);
     EXPECT_EQ(Scalar("select message from post where postid=" + std::to_string(id)).Str(), text);
@@ -211,11 +212,11 @@ TEST(SqlServerLike, MatchesAsSqlServer) {
     bool match;
   };
   const std::vector<Case> cases = {
-      {"%", "", true},           {"abc", "ABC", true},       {"a_c", "a张c", true},
-      {"a_c", "ac", false},      {"%张%", "老张三", true},    {"[a-c]%", "Bob", true},
-      {"[^a-c]%", "bob", false}, {"[%]", "%", true},         {"[", "[", true},
-      {"%a%b", "xaxbxb", true},  {"%a%b", "xaxbxc", false},  {"100[%]", "100%", true},
-      {"_", "张", true},         {"__", "张", false},        {"%%x", "x", true},
+      {"%", "", true},           {"abc", "ABC", true},      {"a_c", "a张c", true},
+      {"a_c", "ac", false},      {"%张%", "老张三", true},  {"[a-c]%", "Bob", true},
+      {"[^a-c]%", "bob", false}, {"[%]", "%", true},        {"[", "[", true},
+      {"%a%b", "xaxbxb", true},  {"%a%b", "xaxbxc", false}, {"100[%]", "100%", true},
+      {"_", "张", true},         {"__", "张", false},       {"%%x", "x", true},
       {"a%", "b", false},        {"Ｆ%", "ｆoo", false},  // only ASCII letters fold
   };
   for (const Case& c : cases) {

@@ -2,8 +2,8 @@
 // through a record set, field lookup, GetRows and GetString.
 #include <gtest/gtest.h>
 
-#include "store/store_error.h"
 #include "board_fixture.h"
+#include "store/store_error.h"
 
 namespace cb {
 namespace {
@@ -57,9 +57,9 @@ TEST_P(RecordsetTest, PagingAtTheEdges) {
       {1, {"t45", "t44", "t43", "t42", "t41", "t40", "t39", "t38", "t37", "t36",
            "t35", "t34", "t33", "t32", "t31", "t30", "t29", "t28", "t27", "t26"}},
       {2, {"t25", "t24", "t23", "t22", "t21", "t20", "t19", "t18", "t17", "t16",
-           "t15", "t14", "t13", "t12", "t11", "t10", "t9", "t8", "t7", "t6"}},
+           "t15", "t14", "t13", "t12", "t11", "t10", "t9",  "t8",  "t7",  "t6"}},
       {3, {"t5", "t4", "t3", "t2", "t1"}},  // the short last page
-      {4, {}},                               // beyond the last page
+      {4, {}},                              // beyond the last page
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.page);

@@ -1,5 +1,7 @@
 // The translator on its own: every SQL Server construct the pages use, literals left alone,
 // and constructs without a faithful translation refused by name.
+#include "store/sql_translate.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,7 +9,6 @@
 #include <vector>
 
 #include "store/sqlite/sqlite_backend.h"
-#include "store/sql_translate.h"
 #include "store/store_error.h"
 
 namespace cb {
@@ -67,8 +68,7 @@ TEST(SqlTranslate, RewritesTheConstructsThePagesUse) {
       {"select DATEPART(yy, posttime),count(*) from post GROUP BY DATEPART(dd, posttime)",
        "select year( posttime),count(*) from post GROUP BY day( posttime)", ""},
       {"select * from post where year(lastreplyposttime)=2001 and day(lastreplyposttime)=9",
-       "select * from post where year(lastreplyposttime)=? and day(lastreplyposttime)=?",
-       "2001 9"},
+       "select * from post where year(lastreplyposttime)=? and day(lastreplyposttime)=?", "2001 9"},
       {"select  datalength(message) as msglen from post",
        "select datalength(message) as msglen from post", ""},
       {"select * from register   where ascii(username)>122 order by username asc",
@@ -95,8 +95,7 @@ TEST(SqlTranslate, RewritesTheConstructsThePagesUse) {
        "update announce set startdate=?, subject=? where id=?",
        "'2001-05-09 00:00:00' '2001-5-9' 1"},
       {"insert into announce (subject,startdate) values ('2001-5-9','2001-5-9')",
-       "insert into announce (subject,startdate) values (?,?)",
-       "'2001-5-9' '2001-05-09 00:00:00'"},
+       "insert into announce (subject,startdate) values (?,?)", "'2001-5-9' '2001-05-09 00:00:00'"},
       // Literals are lifted unchanged: quotes, brackets, keywords and Chinese inside them.
       {"select * from post where subject='it''s [top] select isnull(x) from'",
        "select * from post where subject=?", "'it's [top] select isnull(x) from'"},

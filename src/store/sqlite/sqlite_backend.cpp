@@ -32,8 +32,8 @@ std::string SqlState(int code) {
   int ext = sqlite3_extended_errcode(db);
   if (ext == 0) ext = code;
   std::string msg = sqlite3_errmsg(db);
-  throw DatabaseError(err::kDatabase, msg + " (SQLite " + std::to_string(ext) + ")", statement,
-                      ext, SqlState(ext));
+  throw DatabaseError(err::kDatabase, msg + " (SQLite " + std::to_string(ext) + ")", statement, ext,
+                      SqlState(ext));
 }
 
 ColumnKind KindOfDecl(const char* decl) {
@@ -128,16 +128,15 @@ bool OnlyBlanks(const char* tail) {
 class SqliteConnection : public BackendConnection {
  public:
   SqliteConnection(const std::string& location, const Clock* clock) {
-    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI |
-                SQLITE_OPEN_NOMUTEX;
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX;
     int rc = sqlite3_open_v2(location.c_str(), &db_, flags, nullptr);
     if (rc != SQLITE_OK) {
       std::string msg = db_ ? sqlite3_errmsg(db_) : "out of memory";
       sqlite3_close(db_);
       db_ = nullptr;
-      throw DatabaseError(err::kDatabaseOpen, msg + " (SQLite " + std::to_string(rc) + "): " +
-                                                  location,
-                          "", rc, "08001");
+      throw DatabaseError(err::kDatabaseOpen,
+                          msg + " (SQLite " + std::to_string(rc) + "): " + location, "", rc,
+                          "08001");
     }
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
     sqlite3_extended_result_codes(db_, 1);

@@ -26,8 +26,7 @@ class SqliteDialect : public Dialect {
 
 class SqliteBackend : public Backend {
  public:
-  std::unique_ptr<BackendConnection> Open(const std::string& location,
-                                          const Clock* clock) override;
+  std::unique_ptr<BackendConnection> Open(const std::string& location, const Clock* clock) override;
   const std::vector<Migration>& Migrations() const override;
 };
 

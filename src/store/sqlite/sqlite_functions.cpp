@@ -145,9 +145,7 @@ class LikeMatcher {
   }
 
  private:
-  bool IsEscape(size_t pi) const {
-    return esc_ != 0 && static_cast<unsigned char>(p_[pi]) == esc_;
-  }
+  bool IsEscape(size_t pi) const { return esc_ != 0 && static_cast<unsigned char>(p_[pi]) == esc_; }
 
   // Matches the pattern element at pi against the character at si; advances both on success.
   bool MatchOne(size_t& pi, std::string_view s, size_t& si) const {

@@ -78,8 +78,8 @@ std::string FlagTriggers(const TableDef& t) {
                               ") = 'false' THEN 0 ELSE CAST(" + f + " AS REAL) <> 0 END");
     list += (i ? ", " : "") + f;
   }
-  std::string body = " WHEN " + odd + " BEGIN UPDATE " + t.name + " SET " + set +
-                     " WHERE rowid = new.rowid; END";
+  std::string body =
+      " WHEN " + odd + " BEGIN UPDATE " + t.name + " SET " + set + " WHERE rowid = new.rowid; END";
   return "CREATE TRIGGER " + t.name + "_flags_insert AFTER INSERT ON " + t.name + body + ";\n" +
          "CREATE TRIGGER " + t.name + "_flags_update AFTER UPDATE OF " + list + " ON " + t.name +
          body;
