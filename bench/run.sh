@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# Page benchmark: the forum index, page 1 and a deep page of the large forum's topic list, page 1
+# and the last page of the 10,000-reply thread, each against nginx serving a static file of the
+# same bytes in the same run. wrk on loopback, 2 threads, 32 connections.
+# Usage: bench/run.sh [seconds per run (default 10)]
+# Env: CORKBOARD_BIN (default build/release/corkboard), BENCH_DIR (default build/bench-board).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+bin=${CORKBOARD_BIN:-$root/build/release/corkboard}
+work=${BENCH_DIR:-$root/build/bench-board}
+seconds=${1:-10}
+data=$work/data
+conf=$root/config/corkboard.conf
+
+# The board is generated once (about ten minutes) and reused.
+if [ ! -s "$work/board.txt" ]; then
+  rm -rf "$data" && mkdir -p "$data"
+  "$bin" user add benchadmin benchpw --role administrator --data "$data" --config "$conf"
+  /usr/bin/python3 "$root/bench/make_board.py" "$data/corkboard.db" > "$work/board.txt.new"
+  mv "$work/board.txt.new" "$work/board.txt"
+fi
+read -r big forum < "$work/board.txt"
+enc_forum=$(/usr/bin/python3 -c 'import sys,urllib.parse; print(urllib.parse.quote(sys.argv[1].encode("gbk")))' "$forum")
+
+free_port() { /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+port=$(free_port)
+nginx_port=$(free_port)
+static=$work/static
+rm -rf "$static" && mkdir -p "$static/logs"
+
+"$bin" serve --listen "127.0.0.1:$port" --data "$data" --site "$root/site" --config "$conf" \
+  --quiet > "$work/server.log" 2>&1 &
+board_pid=$!
+cat > "$static/nginx.conf" <<EOF
+worker_processes auto;
+pid $static/nginx.pid;
+error_log $static/logs/error.log;
+events { worker_connections 1024; }
+http {
+  access_log off;
+  sendfile on;
+  tcp_nopush on;
+  keepalive_requests 1000000;
+  client_body_temp_path $static/logs;
+  proxy_temp_path $static/logs;
+  fastcgi_temp_path $static/logs;
+  uwsgi_temp_path $static/logs;
+  scgi_temp_path $static/logs;
+  server { listen 127.0.0.1:$nginx_port; root $static; }
+}
+EOF
+nginx -c "$static/nginx.conf" -p "$static"
+cleanup() {
+  kill "$board_pid" 2>/dev/null || true
+  [ -f "$static/nginx.pid" ] && kill "$(cat "$static/nginx.pid")" 2>/dev/null || true
+}
+trap cleanup EXIT
+
+for _ in $(seq 100); do
+  curl -s -o /dev/null "http://127.0.0.1:$port/robots.txt" && break
+  sleep 0.1
+done
+
+names=(index list_page1 list_deep thread_page1 thread_last)
+paths=(
+  "default.asp"
+  "list.asp?GroupName=$enc_forum&DaysPrune=0&Page=1"
+  "list.asp?GroupName=$enc_forum&DaysPrune=0&Page=900"
+  "newsdetail.asp?id=$big&page=1"
+  "newsdetail.asp?id=$big&page=1001"
+)
+
+# One wrk run: "requests/s p50 p99" (latencies in ms).
+measure() {
+  wrk -t2 -c32 -d"${seconds}s" --latency "$1" | awk '
+    function ms(v) { if (v ~ /us$/) return v / 1000; if (v ~ /ms$/) return v + 0;
+                     if (v ~ /s$/) return v * 1000; return v }
+    /^ +50%/ { p50 = ms($2) } /^ +99%/ { p99 = ms($2) } /^Requests\/sec/ { rps = $2 }
+    END { printf "%.0f %.2f %.2f\n", rps, p50, p99 }'
+}
+
+echo "| page | bytes | req/s | p50 ms | p99 ms | nginx req/s | nginx p50 ms | nginx p99 ms | ratio |"
+echo "|---|---|---|---|---|---|---|---|---|"
+for i in "${!names[@]}"; do
+  url="http://127.0.0.1:$port/${paths[$i]}"
+  curl -s -o "$static/${names[$i]}.html" "$url"
+  bytes=$(stat -c %s "$static/${names[$i]}.html")
+  read -r rps p50 p99 <<< "$(measure "$url")"
+  read -r nrps np50 np99 <<< "$(measure "http://127.0.0.1:$nginx_port/${names[$i]}.html")"
+  ratio=$(awk -v a="$rps" -v b="$nrps" 'BEGIN { printf "%.2f", a / b }')
+  echo "| ${names[$i]} | $bytes | $rps | $p50 | $p99 | $nrps | $np50 | $np99 | $ratio |"
+done
+echo
+echo "Peak memory of the board server (VmHWM): $(awk '/VmHWM/ { printf "%.0f MB", $2 / 1024 }' /proc/$board_pid/status)"
