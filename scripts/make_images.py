@@ -698,10 +698,58 @@ def icon_pictures():
     return out
 
 
+def thread_icons():
+    """The action icons of a post's row in the thread view (16x16)."""
+    p = {}
+    favor = Canvas(16, 16)
+    star(favor, 8, 8.5, 7.5, 3.2, YELLOW)
+    p['images/favor.gif'] = favor
+    msg = Canvas(16, 16)
+    draw_envelope(msg, 0, 4, 13, 13, PALE, NAVY)
+    msg.poly([(10, 0.5), (15.5, 3.5), (10, 6.5)], RED)
+    p['images/message.gif'] = msg
+    edit = Canvas(16, 16)
+    edit.rect(1, 1, 10, 14, WHITE)
+    edit.frame(1, 1, 10, 14, DGREY)
+    for i in range(7):
+        edit.rect(7 + i // 2 * 0 + i, 13 - i, 8 + i, 14 - i, ORANGE)
+    edit.put(6, 14, DGREY)
+    p['images/edit.gif'] = edit
+    quote = Canvas(16, 16)
+    quote.rect(0, 1, 15, 14, PALE)
+    quote.frame(0, 1, 15, 14, DGREY)
+    for x in (3, 9):
+        quote.disk(x + 1.5, 6, 2, NAVY)
+        quote.line(x + 3, 6, x + 1, 11, NAVY)
+    p['images/quote.gif'] = quote
+    copy = Canvas(16, 16)
+    for off, c in ((0, LGREY), (4, WHITE)):
+        copy.rect(off, off, off + 10, off + 11, c)
+        copy.frame(off, off, off + 10, off + 11, DGREY)
+    p['images/copy.gif'] = copy
+    pack = Canvas(16, 16)
+    pack.rect(1, 4, 14, 15, CORKD)
+    pack.frame(1, 4, 14, 15, DGREY)
+    pack.poly([(1, 4), (4, 0.5), (11, 0.5), (14, 4)], ORANGE)
+    pack.line(1, 9, 14, 9, DGREY)
+    p['images/pack.gif'] = pack
+    ip = Canvas(16, 16)
+    ip.rect(0, 2, 15, 13, NAVY)
+    ip.text('IP', 3, 5, WHITE)
+    p['images/ip.gif'] = ip
+    icq = Canvas(16, 16)
+    for dx, dy in ((0, -4), (4, 0), (0, 4), (-4, 0), (3, -3), (3, 3), (-3, 3), (-3, -3)):
+        icq.disk(8 + dx, 8 + dy, 2.3, GREEN)
+    icq.disk(8, 8, 2.5, RED)
+    p['images/icq.gif'] = icq
+    return p
+
+
 def main():
     site = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), '..', 'site')
     pictures = board_pictures()
     pictures.update(icon_pictures())
+    pictures.update(thread_icons())
     for name, cv in sorted(pictures.items()):
         write(os.path.join(site, name), gif_bytes(cv))
     write(os.path.join(site, 'images', 'postnew.jpg'), jpeg_bytes(button('NEW TOPIC', BLUE, 104)))
