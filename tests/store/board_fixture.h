@@ -19,6 +19,10 @@ namespace cb {
 // The backends the behaviour tests run on.
 inline std::vector<std::string> BackendsUnderTest() { return {"sqlite"}; }
 
+inline std::string BackendName(const ::testing::TestParamInfo<std::string>& info) {
+  return info.param;
+}
+
 // A new empty board on that backend; returns its connection string.
 inline std::string FreshBoard(const std::string& backend, std::shared_ptr<const Clock> clock) {
   if (backend == "sqlite") return RegisterMemoryDataSource(std::move(clock));

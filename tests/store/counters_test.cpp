@@ -154,7 +154,8 @@ TEST_P(CountersTest, CountersAgreeWithTheMaintenanceRecount) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, CountersTest, ::testing::ValuesIn(BackendsUnderTest()));
+INSTANTIATE_TEST_SUITE_P(Backends, CountersTest, ::testing::ValuesIn(BackendsUnderTest()),
+                         BackendName);
 
 }  // namespace
 }  // namespace cb

@@ -203,7 +203,8 @@ TEST_P(DialectTest, HostileTextRoundTrips) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, DialectTest, ::testing::ValuesIn(BackendsUnderTest()));
+INSTANTIATE_TEST_SUITE_P(Backends, DialectTest, ::testing::ValuesIn(BackendsUnderTest()),
+                         BackendName);
 
 TEST(SqlServerLike, MatchesAsSqlServer) {
   struct Case {

@@ -336,7 +336,8 @@ TEST_P(RecordsetTest, CountsFollowWrites) {
   EXPECT_EQ(count(), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, RecordsetTest, ::testing::ValuesIn(BackendsUnderTest()));
+INSTANTIATE_TEST_SUITE_P(Backends, RecordsetTest, ::testing::ValuesIn(BackendsUnderTest()),
+                         BackendName);
 
 }  // namespace
 }  // namespace cb
