@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <random>
 #include <thread>
 
 #include "host/raw_http.h"
@@ -177,6 +178,30 @@ TEST_F(HttpServerTest, BadRequestsGetTheirStatus) {
     EXPECT_TRUE(client.ClosedWithin(3000)) << c.name;
   }
   // And the server still serves.
+  auto ok = Fetch(port, GetRequest("/hello.asp"));
+  ASSERT_TRUE(ok);
+  EXPECT_EQ(ok->status, 200);
+}
+
+TEST_F(HttpServerTest, MangledRequestsNeverStopTheServer) {
+  uint16_t port = StartServer();
+  const std::string valid =
+      "POST /size.asp?a=%D6%D0 HTTP/1.1\r\nHost: x\r\nCookie: CBSESSION=%zz; a=%FF\r\n"
+      "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: 9\r\n\r\nnote=%FF%";
+  std::mt19937 rng(7);
+  for (int i = 0; i < 150; ++i) {
+    std::string request = valid;
+    int edits = 1 + static_cast<int>(rng() % 4);
+    for (int e = 0; e < edits; ++e) {
+      size_t at = rng() % request.size();
+      request[at] = static_cast<char>(rng() % 256);
+    }
+    RawClient client(port);
+    client.Send(request);
+    if (auto r = client.Read(false, 1000)) {
+      EXPECT_TRUE(r->status == 200 || (r->status >= 400 && r->status < 500)) << r->status;
+    }
+  }
   auto ok = Fetch(port, GetRequest("/hello.asp"));
   ASSERT_TRUE(ok);
   EXPECT_EQ(ok->status, 200);
