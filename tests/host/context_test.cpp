@@ -110,17 +110,5 @@ TEST(ApplicationTest, LockSerialisesReadModifyWrite) {
   EXPECT_EQ(app.Get("OnlineCount").CLng(), kThreads * kRounds);
 }
 
-TEST(ApplicationTest, TryLockForGivesUpWhileHeld) {
-  Application app;
-  app.Lock();
-  bool got = true;
-  std::thread other([&] { got = app.TryLockFor(std::chrono::milliseconds(20)); });
-  other.join();
-  EXPECT_FALSE(got);
-  app.Unlock();
-  EXPECT_TRUE(app.TryLockFor(std::chrono::milliseconds(20)));
-  app.Unlock();
-}
-
 }  // namespace
 }  // namespace cb
