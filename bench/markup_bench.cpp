@@ -60,9 +60,7 @@ void BM_DenseTags(benchmark::State& s) {
 void BM_Brackets(benchmark::State& s) { Run(s, Repeat("["), false); }
 void BM_UnclosedTags(benchmark::State& s) { Run(s, Repeat("[b][url][code][list][*]"), false); }
 void BM_UnclosedLinks(benchmark::State& s) { Run(s, Repeat("[url=http://a.com]"), false); }
-void BM_NestedQuotes(benchmark::State& s) {
-  Run(s, Repeat("[quote]") + Repeat("[/quote]"), false);
-}
+void BM_NestedQuotes(benchmark::State& s) { Run(s, Repeat("[quote]") + Repeat("[/quote]"), false); }
 void BM_SmileyRun(benchmark::State& s) { Run(s, Repeat(":):D;)"), true); }
 
 BENCHMARK(BM_Posts)->Unit(benchmark::kMillisecond);

@@ -147,8 +147,19 @@ bool ValidAuthority(std::string_view a) {
 // or the HTML around it: always written percent-encoded.
 bool NeedsPercent(unsigned char c) {
   switch (c) {
-    case ' ': case '"': case '\'': case '<': case '>': case '`': case '[': case ']':
-    case '{': case '}': case '|': case '\\': case '^':
+    case ' ':
+    case '"':
+    case '\'':
+    case '<':
+    case '>':
+    case '`':
+    case '[':
+    case ']':
+    case '{':
+    case '}':
+    case '|':
+    case '\\':
+    case '^':
       return true;
     default:
       return c >= 0x80;
@@ -247,14 +258,28 @@ bool ValidColor(std::string_view c) {
 // Tags
 
 enum Tag : uint8_t {
-  kNone, kBold, kItalic, kUnderline, kCenter, kFont, kSize, kColor, kUrl, kEmail, kImage,
-  kCode, kQuote, kList, kItem, kTagCount
+  kNone,
+  kBold,
+  kItalic,
+  kUnderline,
+  kCenter,
+  kFont,
+  kSize,
+  kColor,
+  kUrl,
+  kEmail,
+  kImage,
+  kCode,
+  kQuote,
+  kList,
+  kItem,
+  kTagCount
 };
 
 constexpr std::pair<std::string_view, Tag> kTagNames[] = {
-    {"b", kBold},     {"i", kItalic},   {"u", kUnderline}, {"center", kCenter}, {"font", kFont},
-    {"size", kSize},  {"color", kColor}, {"url", kUrl},    {"email", kEmail},   {"img", kImage},
-    {"code", kCode},  {"quote", kQuote}, {"list", kList},  {"*", kItem}};
+    {"b", kBold},    {"i", kItalic},    {"u", kUnderline}, {"center", kCenter}, {"font", kFont},
+    {"size", kSize}, {"color", kColor}, {"url", kUrl},     {"email", kEmail},   {"img", kImage},
+    {"code", kCode}, {"quote", kQuote}, {"list", kList},   {"*", kItem}};
 constexpr size_t kLongestName = 6;
 
 // Blocks start a new line of their own: a line break right after them would show as a blank line.
@@ -353,16 +378,29 @@ constexpr std::string_view kCodeClose = "</pre><hr></blockquote>";
 
 std::string_view CloseHtml(Tag t, std::string_view list_type) {
   switch (t) {
-    case kBold: return "</b>";
-    case kItalic: return "</i>";
-    case kUnderline: return "</u>";
-    case kCenter: return "</div>";
-    case kFont: case kSize: case kColor: return "</font>";
-    case kUrl: case kEmail: return "</a>";
-    case kQuote: return kQuoteClose;
-    case kList: return list_type.empty() ? "</ul>" : "</ol>";
-    case kItem: return "</li>";
-    default: return "";
+    case kBold:
+      return "</b>";
+    case kItalic:
+      return "</i>";
+    case kUnderline:
+      return "</u>";
+    case kCenter:
+      return "</div>";
+    case kFont:
+    case kSize:
+    case kColor:
+      return "</font>";
+    case kUrl:
+    case kEmail:
+      return "</a>";
+    case kQuote:
+      return kQuoteClose;
+    case kList:
+      return list_type.empty() ? "</ul>" : "</ol>";
+    case kItem:
+      return "</li>";
+    default:
+      return "";
   }
 }
 
@@ -441,8 +479,7 @@ class Converter {
   // A break written exactly here (nothing since a block closed) is dropped.
   size_t drop_break_at_ = npos;
   size_t drop_break_slots_ = 0;
-  CloseFinder code_end_{"[/code]"}, url_end_{"[/url]"}, email_end_{"[/email]"},
-      img_end_{"[/img]"};
+  CloseFinder code_end_{"[/code]"}, url_end_{"[/url]"}, email_end_{"[/email]"}, img_end_{"[/img]"};
 };
 
 // Bytes the main loop must look at; everything else is copied in runs.
@@ -548,8 +585,8 @@ size_t Converter::OnInlineLink(const Token& t) {
   size_t close = finder.Find(in_, t.end);
   if (close == npos || close - t.end > kMaxUrl) return npos;
   std::string_view content = in_.substr(t.end, close - t.end);
-  std::optional<std::string> value = t.tag == kEmail ? AttributeMailto(content)
-                                                     : AttributeUrl(content, t.tag == kUrl);
+  std::optional<std::string> value =
+      t.tag == kEmail ? AttributeMailto(content) : AttributeUrl(content, t.tag == kUrl);
   if (!value) return npos;
   if (t.tag == kImage) {
     Add("<img src=\"");
@@ -569,10 +606,17 @@ size_t Converter::OnInlineLink(const Token& t) {
 std::optional<std::string_view> Converter::OpenHtml(const Token& t, std::string_view* list_type) {
   std::string_view arg = TrimBlanks(t.arg);
   switch (t.tag) {
-    case kBold: case kItalic: case kUnderline: case kCenter: case kQuote:
+    case kBold:
+    case kItalic:
+    case kUnderline:
+    case kCenter:
+    case kQuote:
       if (t.has_arg) return std::nullopt;
-      return t.tag == kBold ? "<b>" : t.tag == kItalic ? "<i>" : t.tag == kUnderline ? "<u>"
-             : t.tag == kCenter ? "<div align=\"center\">" : kQuoteOpen;
+      return t.tag == kBold        ? "<b>"
+             : t.tag == kItalic    ? "<i>"
+             : t.tag == kUnderline ? "<u>"
+             : t.tag == kCenter    ? "<div align=\"center\">"
+                                   : kQuoteOpen;
     case kFont:
       if (!ValidFontName(arg)) return std::nullopt;
       return Keep("<font face=\"" + std::string(arg) + "\">");
@@ -582,7 +626,8 @@ std::optional<std::string_view> Converter::OpenHtml(const Token& t, std::string_
     case kColor:
       if (!ValidColor(arg)) return std::nullopt;
       return Keep("<font color=\"" + std::string(arg) + "\">");
-    case kUrl: case kEmail: {
+    case kUrl:
+    case kEmail: {
       if (open_count_[kUrl] || open_count_[kEmail]) return std::nullopt;  // no link in a link
       if (arg.size() > 12 && StartsWithNoCase(arg, "&quot;") &&
           arg.substr(arg.size() - 6) == "&quot;") {
@@ -713,13 +758,22 @@ std::string Converter::Join() {
 // ---------------------------------------------------------------------------------------------
 // Smileys
 
-constexpr Smiley kSmilies[] = {
-    {":)", "smile.gif"},       {":(", "frown.gif"},         {":D", "biggrin.gif"},
-    {";)", "wink.gif"},        {":P", "tongue.gif"},        {":p", "tongue.gif"},
-    {":o", "eek.gif"},         {":O", "eek.gif"},           {":cool:", "cool.gif"},
-    {":mad:", "mad.gif"},      {":confused:", "confused.gif"}, {":rolleyes:", "rolleyes.gif"},
-    {":cry:", "cry.gif"},      {":shy:", "shy.gif"},        {":sleep:", "sleep.gif"},
-    {":lol:", "lol.gif"}};
+constexpr Smiley kSmilies[] = {{":)", "smile.gif"},
+                               {":(", "frown.gif"},
+                               {":D", "biggrin.gif"},
+                               {";)", "wink.gif"},
+                               {":P", "tongue.gif"},
+                               {":p", "tongue.gif"},
+                               {":o", "eek.gif"},
+                               {":O", "eek.gif"},
+                               {":cool:", "cool.gif"},
+                               {":mad:", "mad.gif"},
+                               {":confused:", "confused.gif"},
+                               {":rolleyes:", "rolleyes.gif"},
+                               {":cry:", "cry.gif"},
+                               {":shy:", "shy.gif"},
+                               {":sleep:", "sleep.gif"},
+                               {":lol:", "lol.gif"}};
 
 // The smiley at the start of `s`, if any. A code ending in a letter must not run into a word, so
 // "12:Oslo" and "C:Data" stay text.

@@ -1,5 +1,6 @@
 // Markup converter: turns the CBK code and smiley codes members type into display HTML. Owns the
-// tag set, the smiley table, and the URL and e-mail checks that stand between member text and markup.
+// tag set, the smiley table, and the URL and e-mail checks that stand between member text and
+// markup.
 #pragma once
 
 #include <span>

@@ -21,11 +21,20 @@ std::string Encode(std::string_view s) {
   std::string out;
   for (char c : s) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -61,7 +70,8 @@ TEST(ToHtml, RendersEachTag) {
        "http://example.com/a?b=1&amp;c=2</a>"},
       {"[url=https://example.com:8080/x#y]站[/url]",
        "<a href=\"https://example.com:8080/x#y\" target=\"_blank\">站</a>"},
-      {"[url=www.example.com]w[/url]", "<a href=\"http://www.example.com\" target=\"_blank\">w</a>"},
+      {"[url=www.example.com]w[/url]",
+       "<a href=\"http://www.example.com\" target=\"_blank\">w</a>"},
       {"[url=\"http://example.com\"]q[/url]",
        "<a href=\"http://example.com\" target=\"_blank\">q</a>"},
       {"[url=http://example.com][/url]",
@@ -115,11 +125,13 @@ TEST(ToHtml, LeavesMalformedTagsAsText) {
       {"[bold]x[/bold] [ b]x[/ b]", "[bold]x[/bold] [ b]x[/ b]"},
       {"[[b]]x[/b]]", "[<b>]x</b>]"},
       {"[size=7]x[/size] [size=]x[/size]", "[size=7]x[/size] [size=]x[/size]"},
-      {"[color=red;x]c[/color] [color=#ggg]c[/color]", "[color=red;x]c[/color] [color=#ggg]c[/color]"},
+      {"[color=red;x]c[/color] [color=#ggg]c[/color]",
+       "[color=red;x]c[/color] [color=#ggg]c[/color]"},
       {"[font=a;b]f[/font]", "[font=a;b]f[/font]"},
       {"[url]not a link[/url]", "[url]not a link[/url]"},
       {"[url=example]x[/url]", "[url=example]x[/url]"},
-      {"[url=http://]x[/url] [url=http://a..b]y[/url]", "[url=http://]x[/url] [url=http://a..b]y[/url]"},
+      {"[url=http://]x[/url] [url=http://a..b]y[/url]",
+       "[url=http://]x[/url] [url=http://a..b]y[/url]"},
       {"[url]http://a b.com[/url]", "[url]http://a b.com[/url]"},
       {"[img]ftp://example.com/p.gif[/img]", "[img]ftp://example.com/p.gif[/img]"},
       {"[img=http://example.com/p.gif]x[/img]", "[img=http://example.com/p.gif]x[/img]"},
@@ -130,8 +142,8 @@ TEST(ToHtml, LeavesMalformedTagsAsText) {
       {"[list=2][*]a[/list]", "[list=2][*]a[/list]"},
       {"[/list]", "[/list]"},
       {"[code]x", "[code]x"},
-      {"[quote]a[quote]b[/quote]", "[quote]a" + std::string(kQuoteOpen) + "b" +
-                                       std::string(kQuoteClose)},
+      {"[quote]a[quote]b[/quote]",
+       "[quote]a" + std::string(kQuoteOpen) + "b" + std::string(kQuoteClose)},
       {"[url=http://a.com]x[url=http://b.com]y[/url][/url]",
        "<a href=\"http://a.com\" target=\"_blank\">x[url=http://b.com]y</a>[/url]"},
       {"[url=http://a.com][email]a@b.cn[/email][/url]",
@@ -347,9 +359,9 @@ TEST(HelpPages, CodePageShowsWhatTheConverterDoes) {
     ++examples;
   }
   EXPECT_EQ(examples, 17u);
-  for (std::string_view tag : {"[b]", "[i]", "[u]", "[center]", "[font=", "[size=", "[color=",
-                               "[url]", "[url=", "[email]", "[email=", "[img]", "[code]",
-                               "[quote]", "[list]", "[list=", "[*]"}) {
+  for (std::string_view tag :
+       {"[b]", "[i]", "[u]", "[center]", "[font=", "[size=", "[color=", "[url]", "[url=", "[email]",
+        "[email=", "[img]", "[code]", "[quote]", "[list]", "[list=", "[*]"}) {
     EXPECT_NE(page.find(tag), std::string::npos) << tag << " is not described";
   }
 }

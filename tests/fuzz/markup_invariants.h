@@ -21,8 +21,8 @@ inline bool AllowedAttribute(std::string_view tag, std::string_view attr) {
 }
 
 inline bool AllowedTag(std::string_view t) {
-  static constexpr std::string_view kTags[] = {"b",    "i",  "u",  "div", "a",  "img", "pre",
-                                               "blockquote", "font", "ul", "ol", "li", "br", "hr"};
+  static constexpr std::string_view kTags[] = {
+      "b", "i", "u", "div", "a", "img", "pre", "blockquote", "font", "ul", "ol", "li", "br", "hr"};
   for (std::string_view k : kTags) {
     if (t == k) return true;
   }
@@ -76,7 +76,8 @@ inline std::string Check(std::string_view html) {
   size_t i = 0;
   while (i < html.size()) {
     char c = html[i];
-    if (c == '>' || c == '"') return "raw " + std::string(1, c) + " in text at " + std::to_string(i);
+    if (c == '>' || c == '"')
+      return "raw " + std::string(1, c) + " in text at " + std::to_string(i);
     if (c != '<') {
       ++i;
       continue;
@@ -102,7 +103,8 @@ inline std::string Check(std::string_view html) {
       if (html.substr(v, end - v).find('<') != std::string_view::npos) return "< in " + attr;
       i = end + 1;
     }
-    if (i >= html.size() || html[i] != '>') return "malformed <" + tag + "> at " + std::to_string(i);
+    if (i >= html.size() || html[i] != '>')
+      return "malformed <" + tag + "> at " + std::to_string(i);
     ++i;
     if (closing) {
       if (open.empty() || open.back() != tag) return "</" + tag + "> closes nothing";
