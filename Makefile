@@ -30,7 +30,9 @@ test: test-deps $(TEST_DIR)/build.ninja
 	cd $(TEST_DIR) && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS) --timeout 300
 
 bench: build
+	@scripts/install-deps.sh bench
 	bench/run.sh
+	bench/markup_bench.sh
 
 clean:
 	rm -rf build

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Corkboard builds, tests and runs with. Idempotent: installs only what
-# is missing, works as root or through sudo. Usage: install-deps.sh [build|test]
+# is missing, works as root or through sudo. Usage: install-deps.sh [build|test|bench]
 set -euo pipefail
 want=(g++ cmake ninja-build ccache make pkg-config libboost-dev libsqlite3-dev libcurl4-openssl-dev
       libgtest-dev libgmock-dev)
@@ -10,6 +10,9 @@ if [ "${1:-build}" = test ]; then
   # A machine may carry a Node.js build that bundles npm; Debian's npm package would conflict.
   command -v node >/dev/null 2>&1 || want+=(nodejs)
   command -v npm >/dev/null 2>&1 || want+=(npm)
+fi
+if [ "${1:-build}" = bench ]; then
+  want+=(wrk nginx libbenchmark-dev python3)
 fi
 missing=()
 for p in "${want[@]}"; do
