@@ -8,11 +8,12 @@ converts every example of cbkcode.htm and compares it with the result shown next
 
 import math
 import os
-import struct
 import sys
 
+from gifcanvas import write, write_gif
+
 # ---------------------------------------------------------------------------------------------
-# GIF89a writer: one frame, a 16-colour palette, index 0 transparent, real LZW.
+# Smiley palette: 16 colours, index 0 transparent.
 
 PALETTE = [
     (255, 255, 255),  # 0 transparent
@@ -26,67 +27,11 @@ PALETTE = [
     (200, 150, 0),    # 8 face shadow
     (200, 70, 20),    # 9 angry face shadow
 ] + [(0, 0, 0)] * 6
-MIN_CODE_SIZE = 4
-
-
-def lzw(indices):
-    clear, end = 1 << MIN_CODE_SIZE, (1 << MIN_CODE_SIZE) + 1
-    out, acc, nbits = bytearray(), 0, 0
-
-    def put(code, size):
-        nonlocal acc, nbits
-        acc |= code << nbits
-        nbits += size
-        while nbits >= 8:
-            out.append(acc & 0xFF)
-            acc >>= 8
-            nbits -= 8
-
-    def fresh():
-        return {(i,): i for i in range(clear)}, end + 1, MIN_CODE_SIZE + 1
-
-    table, next_code, size = fresh()
-    put(clear, size)
-    w = ()
-    for k in indices:
-        wk = w + (k,)
-        if wk in table:
-            w = wk
-            continue
-        put(table[w], size)
-        if next_code < 4096:
-            table[wk] = next_code
-            next_code += 1
-            if next_code > (1 << size) and size < 12:
-                size += 1
-        else:
-            put(clear, size)
-            table, next_code, size = fresh()
-        w = (k,)
-    if w:
-        put(table[w], size)
-    put(end, size)
-    if nbits:
-        out.append(acc & 0xFF)
-    return bytes(out)
 
 
 def gif(pixels):
-    h, w = len(pixels), len(pixels[0])
-    data = bytearray(b"GIF89a")
-    data += struct.pack("<HHBBB", w, h, 0x80 | 0x30 | (MIN_CODE_SIZE - 1), 0, 0)
-    for r, g, b in PALETTE:
-        data += bytes((r, g, b))
-    data += b"\x21\xF9\x04\x01\x00\x00\x00\x00"  # graphic control: index 0 transparent
-    data += b"\x2C" + struct.pack("<HHHHB", 0, 0, w, h, 0)
-    data.append(MIN_CODE_SIZE)
-    stream = lzw([c for row in pixels for c in row])
-    for i in range(0, len(stream), 255):
-        block = stream[i:i + 255]
-        data.append(len(block))
-        data += block
-    data += b"\x00\x3B"
-    return bytes(data)
+    return write_gif(len(pixels[0]), len(pixels), PALETTE, [c for row in pixels for c in row],
+                     transparent=True)
 
 
 # ---------------------------------------------------------------------------------------------
@@ -295,12 +240,6 @@ def cbkcode_page():
     return (HEAD.format(title="CBK 代码说明") +
             "<table cellpadding=4 border=0 cellspacing=1 width=95%>\n" + intro +
             "\n".join(rows) + "\n" + FOOT)
-
-
-def write(path, data):
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, "wb") as f:
-        f.write(data)
 
 
 def main():

@@ -3,8 +3,9 @@
 GIF files. Standard library only. Run: scripts/make_toolbar_images.py [site_dir]"""
 
 import os
-import struct
 import sys
+
+from gifcanvas import lzw_plain, write, write_gif
 
 W, H = 23, 22
 
@@ -168,58 +169,16 @@ def draw(glyph):
     return [i for row in px for i in row]
 
 
-def lzw_plain(indices, min_size):
-    """LZW stream that never lets the code table grow past the first code size: a clear code
-    every few pixels keeps every decoder at min_size + 1 bits."""
-    clear, eoi = 1 << min_size, (1 << min_size) + 1
-    size = min_size + 1
-    run = (1 << size) - eoi - 4  # codes per clear, with room to spare
-    out, acc, nbits = bytearray(), 0, 0
-
-    def emit(code):
-        nonlocal acc, nbits
-        acc |= code << nbits
-        nbits += size
-        while nbits >= 8:
-            out.append(acc & 0xFF)
-            acc >>= 8
-            nbits -= 8
-
-    for i, k in enumerate(indices):
-        if i % run == 0:
-            emit(clear)
-        emit(k)
-    emit(eoi)
-    if nbits:
-        out.append(acc & 0xFF)
-    return bytes(out)
-
-
 def gif(pixels):
-    bits = 4  # 16-entry colour table
-    table = PALETTE + [(0, 0, 0)] * ((1 << bits) - len(PALETTE))
-    out = bytearray(b'GIF89a')
-    out += struct.pack('<HHBBB', W, H, 0x80 | ((bits - 1) << 4) | (bits - 1), 0, 0)
-    for r, g, b in table:
-        out += bytes((r, g, b))
-    out += b'\x2c' + struct.pack('<HHHHB', 0, 0, W, H, 0)
-    out.append(bits)
-    data = lzw_plain(pixels, bits)
-    for i in range(0, len(data), 255):
-        chunk = data[i:i + 255]
-        out.append(len(chunk))
-        out += chunk
-    out += b'\x00\x3b'
-    return bytes(out)
+    # Pinned code size: every decoder reads these at 5 bits.
+    return write_gif(W, H, PALETTE, pixels, encode=lzw_plain)
 
 
 def main():
     site = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), '..', 'site')
     folder = os.path.join(site, 'afp')
-    os.makedirs(folder, exist_ok=True)
     for name, glyph in GLYPHS.items():
-        with open(os.path.join(folder, name + '.gif'), 'wb') as f:
-            f.write(gif(draw(glyph)))
+        write(os.path.join(folder, name + '.gif'), gif(draw(glyph)))
 
 
 if __name__ == '__main__':
