@@ -1,10 +1,14 @@
-// UTF-8 <-> GBK through glibc iconv, with one converter per thread and direction, and the URL
-// and HTML encodings of the host's server object.
+// UTF-8 <-> GBK: pages leave through a code point table built once from glibc iconv, input
+// arrives through iconv directly; also the URL and HTML encodings of the host's server object.
 #include "runtime/gbk.h"
 
 #include <errno.h>
 #include <iconv.h>
 
+#include <array>
+#include <charconv>
+#include <cstdint>
+#include <cstring>
 #include <stdexcept>
 
 namespace cb {
@@ -47,11 +51,6 @@ class Converter {
   iconv_t cd_;
 };
 
-Converter& ToGbk() {
-  thread_local Converter c("GBK", "UTF-8");
-  return c;
-}
-
 Converter& FromGbk() {
   thread_local Converter c("UTF-8", "GBK");
   return c;
@@ -84,6 +83,96 @@ std::pair<long, size_t> DecodeUtf8(std::string_view s) {
   return {cp, len};
 }
 
+// GBK holds nothing beyond the BMP, so one entry per BMP code point: 0 when GBK lacks the
+// character, below 0x100 a single byte, else lead byte << 8 | trail byte.
+class GbkTable {
+ public:
+  GbkTable() {
+    Converter c("GBK", "UTF-8");
+    std::string out;
+    for (uint32_t cp = 0x80; cp < codes_.size(); ++cp) {
+      if (cp >= 0xD800 && cp <= 0xDFFF) continue;  // surrogates are no characters
+      char utf8[3];
+      const size_t len = cp < 0x800 ? 2 : 3;
+      if (len == 2) {
+        utf8[0] = static_cast<char>(0xC0 | (cp >> 6));
+        utf8[1] = static_cast<char>(0x80 | (cp & 0x3F));
+      } else {
+        utf8[0] = static_cast<char>(0xE0 | (cp >> 12));
+        utf8[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        utf8[2] = static_cast<char>(0x80 | (cp & 0x3F));
+      }
+      std::string_view in(utf8, len);
+      out.clear();
+      if (c.Run(in, out) != 0 || out.empty()) continue;
+      const auto b0 = static_cast<unsigned char>(out[0]);
+      if (out.size() == 1 && b0 != 0) {
+        codes_[cp] = b0;
+      } else if (out.size() == 2 && b0 != 0) {
+        codes_[cp] = static_cast<uint16_t>(b0 << 8 | static_cast<unsigned char>(out[1]));
+      } else {
+        throw std::runtime_error("iconv gave an unexpected GBK form for U+" + std::to_string(cp));
+      }
+    }
+  }
+  uint16_t operator[](long cp) const { return cp < 0x10000 ? codes_[cp] : 0; }
+
+ private:
+  std::array<uint16_t, 0x10000> codes_{};
+};
+
+const GbkTable& Table() {
+  static const GbkTable table;  // built at first use; the language makes this thread-safe
+  return table;
+}
+
+// The first byte at or after p that is not ASCII, or end; eight bytes per step on long runs.
+const char* SkipAscii(const char* p, const char* end) {
+  constexpr uint64_t kHighBits = 0x8080808080808080ULL;
+  while (end - p >= 8) {
+    uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    if (word & kHighBits) break;
+    p += 8;
+  }
+  while (p != end && static_cast<unsigned char>(*p) < 0x80) ++p;
+  return p;
+}
+
+// "&#N;" for a character GBK lacks, and U+FFFD for a malformed byte.
+void AppendReference(long cp, std::string& out) {
+  char buf[16] = "&#";
+  char* end = std::to_chars(buf + 2, buf + sizeof buf - 1, cp).ptr;
+  *end++ = ';';
+  out.append(buf, static_cast<size_t>(end - buf));
+}
+
+size_t ReferenceLength(long cp) {
+  size_t digits = 1;
+  for (; cp >= 10; cp /= 10) ++digits;
+  return digits + 3;
+}
+
+// Walks utf8 in ASCII runs and single characters: on_run(first, last) for each run, and
+// on_char(code point, GBK code from the table) for each other character; a malformed byte
+// comes as U+FFFD, which GBK lacks, so it is written as a reference.
+template <typename OnRun, typename OnChar>
+void WalkUtf8(std::string_view utf8, OnRun on_run, OnChar on_char) {
+  const GbkTable& table = Table();
+  const char* p = utf8.data();
+  const char* const end = p + utf8.size();
+  while (p != end) {
+    const char* run_end = SkipAscii(p, end);
+    if (run_end != p) on_run(p, run_end);
+    p = run_end;
+    if (p == end) break;
+    auto [cp, len] = DecodeUtf8(std::string_view(p, static_cast<size_t>(end - p)));
+    if (cp < 0) cp = 0xFFFD;
+    on_char(cp, table[cp]);
+    p += len;
+  }
+}
+
 constexpr char kReplacementUtf8[] = "\xEF\xBF\xBD";  // U+FFFD
 
 int HexValue(char c) {
@@ -98,13 +187,18 @@ int HexValue(char c) {
 std::string Utf8ToGbk(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());
-  Converter& c = ToGbk();
-  while (c.Run(utf8, out) != 0) {
-    // A character GBK lacks, or a malformed byte, which stands for U+FFFD.
-    const auto [cp, len] = DecodeUtf8(utf8);
-    out += "&#" + std::to_string(cp < 0 ? 0xFFFD : cp) + ";";
-    utf8.remove_prefix(len);
-  }
+  WalkUtf8(
+      utf8, [&out](const char* first, const char* last) { out.append(first, last); },
+      [&out](long cp, uint16_t code) {
+        if (code == 0) {
+          AppendReference(cp, out);
+        } else if (code < 0x100) {
+          out.push_back(static_cast<char>(code));
+        } else {
+          const char pair[2] = {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+          out.append(pair, 2);
+        }
+      });
   return out;
 }
 
@@ -120,7 +214,15 @@ std::string GbkToUtf8(std::string_view gbk) {
   return out;
 }
 
-size_t GbkByteLength(std::string_view utf8) { return Utf8ToGbk(utf8).size(); }
+size_t GbkByteLength(std::string_view utf8) {
+  size_t n = 0;
+  WalkUtf8(
+      utf8, [&n](const char* first, const char* last) { n += static_cast<size_t>(last - first); },
+      [&n](long cp, uint16_t code) {
+        n += code == 0 ? ReferenceLength(cp) : code < 0x100 ? 1 : 2;
+      });
+  return n;
+}
 
 bool IsValidUtf8(std::string_view s) {
   while (!s.empty()) {

@@ -1,15 +1,142 @@
 // Tests of the GBK edge: round trips of Chinese text, characters GBK lacks, broken input, byte
-// lengths, the URL encoding both ways and the HTML encoding.
+// lengths, the URL encoding both ways and the HTML encoding. The table-driven encoder is checked
+// against iconv itself for every BMP character and for random broken text.
 #include "runtime/gbk.h"
 
+#include <errno.h>
 #include <gtest/gtest.h>
+#include <iconv.h>
 
+#include <cstdint>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace cb {
 namespace {
+
+class Iconv {
+ public:
+  Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+  ~Iconv() { iconv_close(cd_); }
+  Iconv(const Iconv&) = delete;
+  Iconv& operator=(const Iconv&) = delete;
+
+  // Converts from the start of in until an error or the end of in or out; returns the errno
+  // (0 when all of in was consumed) and advances in past what was converted.
+  int Run(std::string_view& in, std::string& out, size_t out_limit = 4096) {
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    std::string buf(out_limit, '\0');
+    char* src = const_cast<char*>(in.data());
+    size_t src_left = in.size();
+    char* dst = buf.data();
+    size_t dst_left = buf.size();
+    const size_t r = iconv(cd_, &src, &src_left, &dst, &dst_left);
+    const int e = r == static_cast<size_t>(-1) ? errno : 0;
+    out.append(buf.data(), static_cast<size_t>(dst - buf.data()));
+    in.remove_prefix(in.size() - src_left);
+    return e;
+  }
+
+ private:
+  iconv_t cd_;
+};
+
+// The encoder as iconv alone would have it: GBK where iconv converts, else the character iconv
+// reads there as a reference, or U+FFFD for one byte iconv cannot read as UTF-8 at all.
+std::string IconvUtf8ToGbk(std::string_view utf8) {
+  static thread_local Iconv to_gbk("GBK", "UTF-8");
+  static thread_local Iconv to_ucs4("UTF-32LE", "UTF-8");
+  std::string out;
+  while (!utf8.empty()) {
+    const int e = to_gbk.Run(utf8, out);
+    if (e == 0 || e == E2BIG) continue;
+    std::string ucs4;
+    to_ucs4.Run(utf8, ucs4, 4);  // exactly one character, when there is one
+    uint32_t cp = 0xFFFD;
+    if (ucs4.size() == 4) {
+      cp = 0;
+      for (int i = 3; i >= 0; --i) cp = cp << 8 | static_cast<unsigned char>(ucs4[i]);
+    } else {
+      utf8.remove_prefix(1);
+    }
+    out += "&#" + std::to_string(cp) + ";";
+  }
+  return out;
+}
+
+std::string EncodeUtf8(uint32_t cp) {
+  std::string s;
+  if (cp < 0x80) {
+    s += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    s += static_cast<char>(0xC0 | cp >> 6);
+    s += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    s += static_cast<char>(0xE0 | cp >> 12);
+    s += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+    s += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+  return s;
+}
+
+TEST(GbkTest, EveryBmpCharacterConvertsAsIconvDoes) {
+  int mismatches = 0;
+  int in_gbk = 0;
+  for (uint32_t cp = 0; cp < 0x10000; ++cp) {
+    if (cp >= 0xD800 && cp <= 0xDFFF) continue;
+    const std::string utf8 = EncodeUtf8(cp);
+    const std::string want = IconvUtf8ToGbk(utf8);
+    if (want.rfind("&#", 0) != 0) ++in_gbk;
+    const std::string got = Utf8ToGbk(utf8);
+    if (got != want || GbkByteLength(utf8) != want.size()) {
+      if (++mismatches <= 10) ADD_FAILURE() << "U+" << std::hex << cp << ": " << got;
+    }
+  }
+  EXPECT_EQ(mismatches, 0);
+  EXPECT_GT(in_gbk, 21000);  // GBK holds about 21,900 characters besides ASCII
+}
+
+// Random text of Chinese, ASCII runs, characters GBK lacks and every kind of broken UTF-8.
+TEST(GbkTest, RandomBrokenTextConvertsAsIconvDoes) {
+  const std::vector<std::string> pieces = {
+      "a",
+      "plain ASCII text that runs on for a while ",
+      "论坛",
+      "華",
+      "€",
+      "\xC2\xA0",
+      "😀",
+      "한",
+      "\xEF\xBF\xBD",
+      "\x80",
+      "\xBF",
+      "\xC0\x80",
+      "\xC1\xBF",
+      "\xE0\x80\x80",
+      "\xED\xA0\x80",
+      "\xF4\x90\x80\x80",
+      "\xF5",
+      "\xF8\x88\x80\x80\x80",
+      "\xFF",
+      "\xE4\xB8",
+      "\xF0\x9F\x98",
+      "\xC2",
+      "\xC2\xDB",
+      std::string(1, '\0'),
+  };
+  std::mt19937 rng(20240601);
+  std::uniform_int_distribution<size_t> pick(0, pieces.size() - 1);
+  std::uniform_int_distribution<int> length(0, 40);
+  for (int i = 0; i < 3000; ++i) {
+    std::string utf8;
+    for (int n = length(rng); n > 0; --n) utf8 += pieces[pick(rng)];
+    const std::string want = IconvUtf8ToGbk(utf8);
+    ASSERT_EQ(Utf8ToGbk(utf8), want) << testing::PrintToString(utf8);
+    ASSERT_EQ(GbkByteLength(utf8), want.size()) << testing::PrintToString(utf8);
+  }
+}
 
 TEST(GbkTest, ChineseTextRoundTrips) {
   const struct {
@@ -64,10 +191,10 @@ TEST(GbkTest, InvalidGbkBecomesReplacementCharacters) {
     const char* gbk;
     const char* utf8;
   } cases[] = {
-      {"\x81", "\uFFFD"},           {"a\xC2", "a\uFFFD"},      {"\xC2\xDB\xCC", "论\uFFFD"},
-      {"\x81\x7Fx", "\uFFFD\x7Fx"},                             // 0x7F is no trail byte
-      {"\xFFx", "\uFFFDx"},         {"\xC2\x20x", "\uFFFD x"},  // a lead byte without its trail
-                                                                // keeps what follows
+      {"\x81", "\uFFFD"},           {"a\xC2", "a\uFFFD"},
+      {"\xC2\xDB\xCC", "论\uFFFD"}, {"\x81\x7Fx", "\uFFFD\x7Fx"},  // 0x7F is no trail byte
+      {"\xFFx", "\uFFFDx"},         {"\xC2\x20x", "\uFFFD x"},     // a lead byte without its trail
+                                                                   // keeps what follows
   };
   for (const auto& c : cases) {
     const std::string got = GbkToUtf8(c.gbk);
