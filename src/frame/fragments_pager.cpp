@@ -1,4 +1,6 @@
 // The pager under paged lists, in the three layouts the PageStyle setting selects.
+#include <charconv>
+
 #include "frame/corkboard.h"
 #include "frame/fragments.h"
 
@@ -6,121 +8,129 @@ namespace cb {
 
 namespace {
 
-// Builds the links of one pager: every address is script + query + page number + addon.
-class Pager {
+// Appends the pieces of one pager to a single string. Layout 0 writes a link per page (a thousand
+// pages make about 76 KB), so room for every page is reserved up front and nothing is built in
+// temporaries.
+class PagerWriter {
  public:
-  Pager(std::string_view script, std::string_view addon) : script_(script), addon_(addon) {}
+  PagerWriter(std::string& out, std::string_view script, std::string_view addon, int count)
+      : out_(out), script_(script), addon_(addon) {
+    constexpr size_t kPerPage = 48;  // the fixed text around one link or option, and its numbers
+    out_.reserve(out_.size() + 1024 +
+                 (static_cast<size_t>(count) + 4) * (kPerPage + script.size() + addon.size()));
+  }
 
+  PagerWriter& Text(std::string_view s) {
+    out_.append(s);
+    return *this;
+  }
+  PagerWriter& Num(long n) {
+    char buf[24];
+    out_.append(buf, std::to_chars(buf, buf + sizeof buf, n).ptr);
+    return *this;
+  }
   // script + query + n + addon, e.g. "/list.asp?page=3&GroupName=x".
-  std::string Link(std::string_view query, long n) const {
-    std::string out(script_);
-    out.append(query).append(std::to_string(n)).append(addon_);
-    return out;
+  PagerWriter& Link(std::string_view query, long n) {
+    return Text(script_).Text(query).Num(n).Text(addon_);
   }
 
  private:
+  std::string& out_;
   std::string_view script_;
   std::string_view addon_;
 };
 
-std::string NumberedLinks(const Pager& p, int page, int count) {
-  std::string out = "<tr><td align=right><b>Page : </b>";
+void NumberedLinks(PagerWriter& w, int page, int count) {
+  w.Text("<tr><td align=right><b>Page : </b>");
   for (int n = 1; n <= count; ++n) {
-    const std::string num = std::to_string(n);
     if (n == page) {
-      out += "<font color=darkgray>" + num + "</font>&nbsp;";
+      w.Text("<font color=darkgray>").Num(n).Text("</font>&nbsp;");
     } else {
-      out += "<a href=" + p.Link("?page=", n) + ">" + num + "</a>&nbsp;";
+      w.Text("<a href=").Link("?page=", n).Text(">").Num(n).Text("</a>&nbsp;");
     }
   }
-  return out + "</td></tr>";
+  w.Text("</td></tr>");
 }
 
-std::string PrevNextSelect(const Pager& p, int page, int count) {
-  const std::string kFirstSelect =
+void PrevNextSelect(PagerWriter& w, int page, int count) {
+  constexpr std::string_view kFirstSelect =
       "<select class=smallsel "
       "onchange=\"javascript:location.href=this.options[this.selectedIndex].value\">";
-  const std::string kOtherSelect =
+  constexpr std::string_view kOtherSelect =
       "<select class=smallsel "
       "onchange=\"javascript:location.href=(this.options[this.selectedIndex].value)\">";
-  const std::string prev_link = "<a href=" + p.Link("?Page=", page - 1) + "><b>Prev</b></a>";
-  std::string out = "<tr><td align=right>";
+  w.Text("<tr><td align=right>");
   if (page == 1) {
-    out +=
-        "<b>Prev</b>&nbsp;" + kFirstSelect + "<option value=" + p.Link("?Page=", 1) + " selected>1";
-    for (int n = 2; n <= count; ++n) {
-      out += "<option value=" + p.Link("?Page=", n) + ">" + std::to_string(n);
-    }
-    out += "</select>&nbsp;<a href=" + p.Link("?Page=", 2) + "><b>Next</b></a>";
+    w.Text("<b>Prev</b>&nbsp;").Text(kFirstSelect);
+    w.Text("<option value=").Link("?Page=", 1).Text(" selected>1");
+    for (int n = 2; n <= count; ++n) w.Text("<option value=").Link("?Page=", n).Text(">").Num(n);
+    w.Text("</select>&nbsp;<a href=").Link("?Page=", 2).Text("><b>Next</b></a>");
   } else if (page == count) {
-    out += prev_link + "&nbsp;" + kOtherSelect;
-    for (int n = 1; n < count; ++n) {
-      out += "<option value=" + p.Link("?Page=", n) + ">" + std::to_string(n);
-    }
-    out += "<option value=" + p.Link("?Page=", count) + " selected>" + std::to_string(count);
-    out += "</select>&nbsp;<b>Next</b>";
+    w.Text("<a href=").Link("?Page=", page - 1).Text("><b>Prev</b></a>&nbsp;").Text(kOtherSelect);
+    for (int n = 1; n < count; ++n) w.Text("<option value=").Link("?Page=", n).Text(">").Num(n);
+    w.Text("<option value=").Link("?Page=", count).Text(" selected>").Num(count);
+    w.Text("</select>&nbsp;<b>Next</b>");
   } else {
-    out += prev_link + "&nbsp;" + kOtherSelect;
+    w.Text("<a href=").Link("?Page=", page - 1).Text("><b>Prev</b></a>&nbsp;").Text(kOtherSelect);
     for (int n = 1; n <= count; ++n) {
-      out += "<option value=" + p.Link("?Page=", n) + (n == page ? " selected>" : " >") +
-             std::to_string(n);
+      w.Text("<option value=").Link("?Page=", n).Text(n == page ? " selected>" : " >").Num(n);
     }
-    out += "</select>&nbsp;<a href=" + p.Link("?Page=", page + 1) + "><b>Next</b></a>";
+    w.Text("</select>&nbsp;<a href=").Link("?Page=", page + 1).Text("><b>Next</b></a>");
   }
-  return out + "</td></tr>";
+  w.Text("</td></tr>");
 }
 
-std::string ChineseWithSummary(const Pager& p, int32_t records, int page, int count, int size) {
-  std::string out =
+void ChineseWithSummary(PagerWriter& w, int32_t records, int page, int count, int size) {
+  w.Text(
       "<tr><td valign=middle nowrap align=right ><span class=smallFont>&gt;&gt; <b><font "
-      "color=navy>分页</font></b>";
-  const std::string first_prev = "<a href=" + p.Link("?page=", 1) + ">&nbsp;首页 </a><a href=" +
-                                 p.Link("?action=GotoPage&page=", page - 1) + ">前页</a>";
+      "color=navy>分页</font></b>");
+  const auto first_prev = [&] {
+    w.Text("<a href=").Link("?page=", 1).Text(">&nbsp;首页 </a><a href=");
+    w.Link("?action=GotoPage&page=", page - 1).Text(">前页</a>");
+  };
   if (page == 1) {
-    out +=
-        "<font color=darkgray>&nbsp;首页 前页</font>&nbsp;<a href=" + p.Link("?Page=", page + 1) +
-        ">后页 </a><a href=" + p.Link("?action=GotoPage&page=", count) + ">尾页</a>&nbsp;";
+    w.Text("<font color=darkgray>&nbsp;首页 前页</font>&nbsp;<a href=").Link("?Page=", page + 1);
+    w.Text(">后页 </a><a href=").Link("?action=GotoPage&page=", count).Text(">尾页</a>&nbsp;");
   } else if (page == count) {
-    out += first_prev + "<font color=darkgray>&nbsp;后页 尾页</font>&nbsp;";
+    first_prev();
+    w.Text("<font color=darkgray>&nbsp;后页 尾页</font>&nbsp;");
   } else {
-    out += first_prev + "<a href=" + p.Link("?page=", page + 1) +
-           ">&nbsp;后页 </a><a  href=" + p.Link("?action=GotoPage&page=", count) +
-           ">尾页</a>&nbsp;";
+    first_prev();
+    w.Text("<a href=").Link("?page=", page + 1).Text(">&nbsp;后页 </a><a  href=");
+    w.Link("?action=GotoPage&page=", count).Text(">尾页</a>&nbsp;");
   }
-  out += "页次：<b>" + std::to_string(page) + "</b>/<b>" + std::to_string(count) + "</b>页 <b>" +
-         std::to_string(size) + "</b>个记录/页 ";
-  out +=
+  w.Text("页次：<b>").Num(page).Text("</b>/<b>").Num(count).Text("</b>页 <b>");
+  w.Num(size).Text("</b>个记录/页 ");
+  w.Text(
       " 转到 <select name=page "
-      "onChange=\"javascript:location.href=this.options[selectedIndex].value\">";
+      "onChange=\"javascript:location.href=this.options[selectedIndex].value\">");
   for (int n = 1; n <= count; ++n) {
-    out += "<option value=" + p.Link("?page=", n) + (n == page ? " selected>" : ">") +
-           std::to_string(n);
+    w.Text("<option value=").Link("?page=", n).Text(n == page ? " selected>" : ">").Num(n);
   }
-  out += "</select>页 共<B>" + std::to_string(records) + "</b>个记录</td></tr>";
-  return out;
+  w.Text("</select>页 共<B>").Num(records).Text("</b>个记录</td></tr>");
 }
 
 }  // namespace
 
 std::string PagerText(const Settings& s, std::string_view script, int32_t record_count,
                       int16_t page, int16_t page_count, int16_t page_size, std::string_view addon) {
-  if (page_count < 2) return "";
-  const Pager p(script, addon);
-  std::string rows;
+  if (page_count < 2 || s.PageStyle > 2) return "";
+  std::string out;
+  PagerWriter w(out, script, addon, page_count);
+  w.Text("<table border=0 width=").Text(s.TableWidth).Text(">");
   switch (s.PageStyle) {
     case 0:
-      rows = NumberedLinks(p, page, page_count);
+      NumberedLinks(w, page, page_count);
       break;
     case 1:
-      rows = PrevNextSelect(p, page, page_count);
+      PrevNextSelect(w, page, page_count);
       break;
     case 2:
-      rows = ChineseWithSummary(p, record_count, page, page_count, page_size);
+      ChineseWithSummary(w, record_count, page, page_count, page_size);
       break;
-    default:
-      return "";
   }
-  return "<table border=0 width=" + s.TableWidth + ">" + rows + "</table>";
+  w.Text("</table>");
+  return out;
 }
 
 void Corkboard::PageStyle(int32_t intRecordCount, int16_t intPage, int16_t intPageCount,
