@@ -8,17 +8,15 @@
 #include "pages/board_seed.h"
 #include "runtime/convert.h"
 #include "support/fake_host.h"
+#include "support/page_text.h"
 
 namespace cb {
 namespace {
 
 using test::FakeHost;
 using test::FormFields;
+using test::Has;
 using test::SeededBoard;
-
-bool Has(const std::string& page, const std::string& text) {
-  return page.find(text) != std::string::npos;
-}
 
 void SeedMembers(SeededBoard& board) {
   board.Member("admin", "pw-admin", "administrator");

@@ -6,55 +6,25 @@
 #include <string>
 
 #include "frame/corkboard.h"
-#include "support/fake_host.h"
+#include "pages/posting_fixture.h"
 #include "support/golden.h"
-#include "support/test_board.h"
 
 namespace cb {
 namespace {
 
-using test::FakeHost;
 using test::FormFields;
-using test::TestBoard;
+using test::Has;
+using test::kForum;
 
-constexpr const char* kForum = "灌水乐园";
+const FormFields kTopicForm = {
+    {"action", "posttopic"},  {"forum", kForum}, {"UserName", "bob"}, {"Password", "pw"},
+    {"TopicSubject", "标题"}, {"MsgIcon", "3"},  {"Message", "正文"}, {"Signature", "on"}};
 
-bool Has(const std::string& page, const std::string& text) {
-  return page.find(text) != std::string::npos;
-}
-
-FormFields TopicForm(FormFields changes = {}) {
-  FormFields f = {{"action", "posttopic"}, {"forum", kForum},        {"UserName", "bob"},
-                  {"Password", "pw"},      {"TopicSubject", "标题"}, {"MsgIcon", "3"},
-                  {"Message", "正文"},     {"Signature", "on"}};
-  for (auto& [name, value] : changes) {
-    bool replaced = false;
-    for (auto& field : f) {
-      if (field.first == name) {
-        field.second = value;
-        replaced = true;
-      }
-    }
-    if (!replaced) f.emplace_back(name, value);
-  }
-  return f;
-}
-
-struct NewTopicTest : ::testing::Test {
-  FakeHost host;
-  TestBoard board{host};
-
-  void SetUp() override {
-    board.AddCatalogForum("休闲", kForum);
-    board.AddCatalogForum("休闲", "密室", {.restrict = "private"});
-    board.AddMember("bob", "pw", {.email = "bob@example.com"});
-    board.AddMember("barred", "pw", {.canpost = false});
-  }
-  std::string Post(const FormFields& form) {
-    host.PostForm("/posting.asp", form);
+struct NewTopicTest : test::PostingTest {
+  std::string Post(const FormFields& changes = {}) {
+    host.PostForm("/posting.asp", test::WithChanges(kTopicForm, changes));
     return host.Run(&Corkboard::posttopic);
   }
-  int64_t Posts() { return board.Scalar("select count(*) from post").CLng(); }
 };
 
 TEST_F(NewTopicTest, FormGoldenPages) {
@@ -94,82 +64,49 @@ TEST_F(NewTopicTest, FormRefusals) {
     const std::string page = host.Run(&Corkboard::NewTopic);
     EXPECT_TRUE(Has(page, c.expected));
     EXPECT_FALSE(Has(page, "NAME=PostTopic"));
-    EXPECT_EQ(page.substr(page.size() - 14), "</body></html>");
+    EXPECT_TRUE(test::EndsPage(page));
   }
 }
 
 // Each case breaks its own rule and every later one, so only the order picks the message.
 TEST_F(NewTopicTest, RefusalsInOrder) {
-  struct Case {
-    const char* name;
-    FormFields changes;
-    const char* address;
-    bool flood;  // a post of this session 5 seconds ago
-    const char* expected;
-  };
-  const Case cases[] = {
-      {"refused address",
-       {{"UserName", ""}, {"Message", ""}},
-       "10.0.0.9",
-       true,
-       "对不起，你的 ip 地址 10.0.0.9 已经被列入 IP 拒绝列表！"},
-      {"no name",
-       {{"UserName", "  "}, {"Message", ""}},
-       "10.0.0.1",
-       true,
-       "请同时输入用户名，口令！"},
-      {"no password",
-       {{"Password", ""}, {"TopicSubject", ""}},
-       "10.0.0.1",
-       true,
-       "请同时输入用户名，口令！"},
-      {"blank subject", {{"TopicSubject", "   "}}, "10.0.0.1", true, "请同时输入主题和内容！"},
-      {"blank body",
-       {{"Message", " "}, {"UserName", "nobody"}},
-       "10.0.0.1",
-       true,
-       "请同时输入主题和内容！"},
-      {"flood",
-       {{"UserName", "nobody"}},
-       "10.0.0.1",
-       true,
-       "论坛开启了重复递交检查功能，如果你在 20 秒内递交第二个贴子"},
-      {"unknown member",
-       {{"UserName", "nobody"}},
-       "10.0.0.1",
-       false,
-       "对不起，您不是本论坛的注册用户"},
-      {"wrong password",
-       {{"Password", "bad"}},
-       "10.0.0.1",
-       false,
-       "对不起，您不是本论坛的注册用户"},
-      {"barred",
-       {{"UserName", "barred"}},
-       "10.0.0.1",
-       false,
-       "对不起，您已经被禁止在本论坛发表话题"},
-      {"no icon", {{"MsgIcon", ""}, {"UserName", ""}}, "10.0.0.9", false, "错误号：13"},
-      {"icon out of range", {{"MsgIcon", "40000"}}, "10.0.0.1", false, "错误号：6"},
-  };
-  host.Configure({{"RejectiveIP", "10.0.0.8,10.0.0.9"}});
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    host.session().Set("SubmitTime",
-                       c.flood ? Variant(host.clock().Now().AddSeconds(-5)) : Variant());
-    host.PostForm("/posting.asp", TopicForm(c.changes)).RemoteAddr(c.address);
-    const std::string page = host.Run(&Corkboard::posttopic);
-    EXPECT_TRUE(Has(page, c.expected)) << page;
-    EXPECT_EQ(page.substr(page.size() - 14), "</body></html>");
-    EXPECT_EQ(Posts(), 0);
-  }
+  const char* kNoName = "请同时输入用户名，口令！";
+  const char* kBlank = "请同时输入主题和内容！";
+  const char* kStranger = "对不起，您不是本论坛的注册用户";
+  ExpectRefusals(
+      {
+          {"refused address",
+           {{"UserName", ""}, {"Message", ""}},
+           true,
+           true,
+           "对不起，你的 ip 地址 10.0.0.9 已经被列入 IP 拒绝列表！"},
+          {"no name", {{"UserName", "  "}, {"Message", ""}}, false, true, kNoName},
+          {"no password", {{"Password", ""}, {"TopicSubject", ""}}, false, true, kNoName},
+          {"blank subject", {{"TopicSubject", "   "}}, false, true, kBlank},
+          {"blank body", {{"Message", " "}, {"UserName", "nobody"}}, false, true, kBlank},
+          {"flood",
+           {{"UserName", "nobody"}},
+           false,
+           true,
+           "论坛开启了重复递交检查功能，如果你在 20 秒内递交第二个贴子"},
+          {"unknown member", {{"UserName", "nobody"}}, false, false, kStranger},
+          {"wrong password", {{"Password", "bad"}}, false, false, kStranger},
+          {"barred",
+           {{"UserName", "barred"}},
+           false,
+           false,
+           "对不起，您已经被禁止在本论坛发表话题"},
+          {"no icon", {{"MsgIcon", ""}, {"UserName", ""}}, true, false, "错误号：13"},
+          {"icon out of range", {{"MsgIcon", "40000"}}, false, false, "错误号：6"},
+      },
+      kTopicForm, &Corkboard::posttopic);
 }
 
 // A submission that passes the guard and is then refused still restarts the interval.
 TEST_F(NewTopicTest, RefusedMemberRestartsTheInterval) {
-  Post(TopicForm({{"UserName", "nobody"}}));
+  Post({{"UserName", "nobody"}});
   host.clock().Advance(10);
-  EXPECT_TRUE(Has(Post(TopicForm()), "论坛开启了重复递交检查功能"));
+  EXPECT_TRUE(Has(Post(), "论坛开启了重复递交检查功能"));
 }
 
 TEST_F(NewTopicTest, StoredRow) {
@@ -185,7 +122,7 @@ TEST_F(NewTopicTest, StoredRow) {
   int64_t expected_rows = 0;
   for (const Case& c : cases) {
     host.clock().Advance(60);
-    const std::string page = Post(TopicForm(c.changes));
+    const std::string page = Post(c.changes);
     ASSERT_TRUE(Has(page, "bob,谢谢您发表新主题")) << page;
     EXPECT_TRUE(Has(page, "URL='list.asp?groupname=%B9%E0%CB%AE%C0%D6%D4%B0'"));
     ASSERT_EQ(Posts(), ++expected_rows);
@@ -204,9 +141,9 @@ TEST_F(NewTopicTest, StoredRow) {
 }
 
 TEST_F(NewTopicTest, TrimsAndKeepsMarkupAsTyped) {
-  Post(TopicForm({{"UserName", "  bob "},
-                  {"TopicSubject", "  <b>粗</b>  "},
-                  {"Message", " [b]x[/b]<script> "}}));
+  Post({{"UserName", "  bob "},
+        {"TopicSubject", "  <b>粗</b>  "},
+        {"Message", " [b]x[/b]<script> "}});
   EXPECT_EQ(board.Scalar("select username from post").Str(), "bob");
   EXPECT_EQ(board.Scalar("select subject from post").Str(), "<b>粗</b>");
   EXPECT_EQ(board.Scalar("select message from post").Str(), "[b]x[/b]<script>");
@@ -216,7 +153,7 @@ TEST_F(NewTopicTest, SignedInSessionWinsOverTheForm) {
   host.session().Set("Login", Variant(int16_t{1}));
   host.session().Set("UserName", Variant("bob"));
   host.session().Set("Password", Variant("pw"));
-  const std::string page = Post(TopicForm({{"UserName", "barred"}, {"Password", "x"}}));
+  const std::string page = Post({{"UserName", "barred"}, {"Password", "x"}});
   EXPECT_TRUE(Has(page, "bob,谢谢您发表新主题"));
   EXPECT_EQ(board.Scalar("select username from post").Str(), "bob");
 }
@@ -231,7 +168,7 @@ TEST_F(NewTopicTest, FloodGuardCountsFromTheLastAcceptedPost) {
   int64_t rows = 0;
   for (const Step& s : steps) {
     host.clock().Advance(s.advance);
-    const std::string page = Post(TopicForm());
+    const std::string page = Post();
     EXPECT_EQ(Has(page, "论坛开启了重复递交检查功能"), !s.accepted) << s.advance;
     if (s.accepted) ++rows;
     EXPECT_EQ(Posts(), rows);
@@ -240,12 +177,12 @@ TEST_F(NewTopicTest, FloodGuardCountsFromTheLastAcceptedPost) {
 
 TEST_F(NewTopicTest, SubmitTimeThatIsNotADateLetsThePostThrough) {
   host.session().Set("SubmitTime", Variant("soon"));
-  EXPECT_TRUE(Has(Post(TopicForm()), "谢谢您发表新主题"));
+  EXPECT_TRUE(Has(Post(), "谢谢您发表新主题"));
   EXPECT_EQ(host.session().Get("SubmitTime").CDate(), host.clock().Now());
 }
 
 TEST_F(NewTopicTest, CountersFollowTheNewTopic) {
-  Post(TopicForm());
+  Post();
   EXPECT_EQ(board.Scalar("select topiccount from forum where forumname='灌水乐园'").CLng(), 1);
   EXPECT_EQ(board.Scalar("select lastpostusername from forum where forumname='灌水乐园'").Str(),
             "bob");
@@ -255,10 +192,8 @@ TEST_F(NewTopicTest, CountersFollowTheNewTopic) {
 }
 
 TEST_F(NewTopicTest, FailingInsertLeavesNoRowAndNoCounter) {
-  board.ExecRaw(
-      "CREATE TRIGGER refuse_boom AFTER INSERT ON post WHEN new.subject = 'boom' "
-      "BEGIN SELECT RAISE(ABORT, 'refused by test'); END;");
-  const std::string page = Post(TopicForm({{"TopicSubject", "boom"}}));
+  RefuseInsertsWhere("new.subject = 'boom'");
+  const std::string page = Post({{"TopicSubject", "boom"}});
   EXPECT_TRUE(Has(page, "错误号：")) << page;
   EXPECT_TRUE(Has(page, "refused by test"));
   EXPECT_EQ(Posts(), 0);
@@ -269,7 +204,7 @@ TEST_F(NewTopicTest, FailingInsertLeavesNoRowAndNoCounter) {
 }
 
 TEST_F(NewTopicTest, ForumFromTheFormIsShownAsText) {
-  const std::string page = Post(TopicForm({{"forum", "<script>alert(1)</script>"}}));
+  const std::string page = Post({{"forum", "<script>alert(1)</script>"}});
   EXPECT_FALSE(Has(page, "<script>alert"));
   EXPECT_TRUE(Has(page, "&lt;script&gt;alert(1)&lt;/script&gt;贴子列表"));
 }

@@ -11,17 +11,15 @@
 #include "frame/mail.h"
 #include "pages/board_seed.h"
 #include "support/fake_host.h"
+#include "support/page_text.h"
 
 namespace cb {
 namespace {
 
 using test::FakeHost;
 using test::FormFields;
+using test::Has;
 using test::SeededBoard;
-
-bool Has(const std::string& page, const std::string& text) {
-  return page.find(text) != std::string::npos;
-}
 
 struct Registration : ::testing::Test {
   FakeHost host;
@@ -53,12 +51,7 @@ struct Registration : ::testing::Test {
                     {"NameStorage", "yes"},
                     {"DaysPrune", "10"},
                     {"EmailView", "no"}};
-    for (const auto& [name, value] : changes) {
-      for (auto& field : f) {
-        if (field.first == name) field.second = value;
-      }
-    }
-    return f;
+    return test::WithChanges(f, changes);
   }
   std::string Submit(const FormFields& form) {
     host.PostForm("/signup.asp", form);

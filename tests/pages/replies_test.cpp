@@ -6,26 +6,17 @@
 
 #include "frame/corkboard.h"
 #include "frame/mail.h"
-#include "support/fake_host.h"
+#include "pages/posting_fixture.h"
 #include "support/golden.h"
-#include "support/test_board.h"
 
 namespace cb {
 namespace {
 
-using test::FakeHost;
 using test::FormFields;
-using test::TestBoard;
+using test::Has;
+using test::kForum;
 
-constexpr const char* kForum = "灌水乐园";
-
-bool Has(const std::string& page, const std::string& text) {
-  return page.find(text) != std::string::npos;
-}
-
-struct RepliesTest : ::testing::Test {
-  FakeHost host;
-  TestBoard board{host};
+struct RepliesTest : test::PostingTest {
   std::string outbox = host.services().data_dir + "/reply-outbox";
   int64_t topic = 0;
   int64_t first_reply = 0;
@@ -36,12 +27,9 @@ struct RepliesTest : ::testing::Test {
                     {"BBName", "测试论坛"},
                     {"BBEMail", "bb@example.com"},
                     {"BBURL", "http://board.example/"}});
-    board.AddCatalogForum("休闲", kForum);
-    board.AddCatalogForum("休闲", "密室", {.restrict = "private"});
+    PostingTest::SetUp();
     board.AddMember("alice", "pw", {.email = "alice@example.com"});
-    board.AddMember("bob", "pw", {.email = "bob@example.com"});
     board.AddMember("carol", "pw");
-    board.AddMember("barred", "pw", {.canpost = false});
     topic = board.AddTopic(kForum, "alice", "你好", "第一帖 <b>不是标记</b> & :)");
     first_reply = board.AddReply(topic, "bob", "Re", "[b]回复[/b] :)");
     board.Exec("update post set smiles=0 where postid=" + std::to_string(first_reply));
@@ -52,23 +40,23 @@ struct RepliesTest : ::testing::Test {
     host.Get("/posting.asp?" + query);
     return host.Run(quote ? &Corkboard::replywquote : &Corkboard::reply);
   }
-  FormFields ReplyForm(FormFields changes = {}) {
-    FormFields f = {{"action", "postreply"},  {"forum", kForum},   {"Topic", std::to_string(topic)},
-                    {"TopicSubject", "你好"}, {"UserName", "bob"}, {"Password", "pw"},
-                    {"MsgIcon", "2"},         {"Message", "同意"}, {"Signature", "on"}};
-    for (auto& [name, value] : changes) {
-      for (auto& field : f) {
-        if (field.first == name) field.second = value;
-      }
-    }
-    return f;
+  FormFields ReplyForm(const FormFields& changes = {}) {
+    return test::WithChanges({{"action", "postreply"},
+                              {"forum", kForum},
+                              {"Topic", std::to_string(topic)},
+                              {"TopicSubject", "你好"},
+                              {"UserName", "bob"},
+                              {"Password", "pw"},
+                              {"MsgIcon", "2"},
+                              {"Message", "同意"},
+                              {"Signature", "on"}},
+                             changes);
   }
   std::string Post(const FormFields& form) {
     host.clock().Advance(60);
     host.PostForm("/posting.asp", form);
     return host.Run(&Corkboard::PostReply);
   }
-  int64_t Posts() { return board.Scalar("select count(*) from post").CLng(); }
 };
 
 TEST_F(RepliesTest, FormGoldenPages) {
@@ -153,7 +141,7 @@ TEST_F(RepliesTest, FormRefusals) {
     }
     EXPECT_FALSE(Has(page, "话题回顾"));
     EXPECT_FALSE(Has(page, "不可外传"));
-    EXPECT_EQ(page.substr(page.size() - 14), "</body></html>");
+    EXPECT_TRUE(test::EndsPage(page));
   }
 }
 
@@ -168,69 +156,45 @@ TEST_F(RepliesTest, AddressTextStaysText) {
 
 // Each case breaks its own rule and every later one, so only the order picks the message.
 TEST_F(RepliesTest, PostReplyRefusalsInOrder) {
-  struct Case {
-    const char* name;
-    FormFields changes;
-    const char* address;
-    bool flood;
-    const char* expected;
-  };
-  const Case cases[] = {
-      {"refused address",
-       {{"Topic", "x"}, {"UserName", ""}},
-       "10.0.0.9",
-       true,
-       "对不起，你的 ip 地址 10.0.0.9 已经被列入 IP 拒绝列表！"},
-      {"topic not a number", {{"Topic", "x"}, {"UserName", ""}}, "10.0.0.1", true, "错误号：13"},
-      {"no name",
-       {{"UserName", " "}, {"Message", ""}},
-       "10.0.0.1",
-       true,
-       "请同时输入用户名，口令！"},
-      {"blank body",
-       {{"Message", "  "}, {"UserName", "nobody"}},
-       "10.0.0.1",
-       true,
-       "请输入内容！按浏览器的后退按钮可重新输入！"},
-      {"flood",
-       {{"UserName", "nobody"}},
-       "10.0.0.1",
-       true,
-       "论坛开启了重复递交检查功能，如果你在 20 秒内递交第二个贴子"},
-      {"unknown member",
-       {{"UserName", "nobody"}, {"Topic", "4000"}},
-       "10.0.0.1",
-       false,
-       "对不起，您不是本论坛的注册用户"},
-      {"barred",
-       {{"UserName", "barred"}, {"Topic", "4000"}},
-       "10.0.0.1",
-       false,
-       "对不起，您已经被禁止在本论坛发表话题"},
-      {"no topic",
-       {{"Topic", "4000"}, {"MsgIcon", "x"}},
-       "10.0.0.1",
-       false,
-       "对不起，该主题已经不存在，可能已经被删除！"},
-      {"a reply's number",
-       {{"Topic", std::to_string(first_reply)}},
-       "10.0.0.1",
-       false,
-       "对不起，该主题已经不存在，可能已经被删除！"},
-      {"icon not a byte", {{"MsgIcon", "300"}}, "10.0.0.1", false, "错误号：6"},
-  };
-  host.Configure({{"RejectiveIP", "10.0.0.9"}});
-  const int64_t before = Posts();
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    host.session().Set("SubmitTime",
-                       c.flood ? Variant(host.clock().Now().AddSeconds(-5)) : Variant());
-    host.PostForm("/posting.asp", ReplyForm(c.changes)).RemoteAddr(c.address);
-    const std::string page = host.Run(&Corkboard::PostReply);
-    EXPECT_TRUE(Has(page, c.expected)) << page;
-    EXPECT_EQ(page.substr(page.size() - 14), "</body></html>");
-    EXPECT_EQ(Posts(), before);
-  }
+  const char* kGone = "对不起，该主题已经不存在，可能已经被删除！";
+  ExpectRefusals(
+      {
+          {"refused address",
+           {{"Topic", "x"}, {"UserName", ""}},
+           true,
+           true,
+           "对不起，你的 ip 地址 10.0.0.9 已经被列入 IP 拒绝列表！"},
+          {"topic not a number", {{"Topic", "x"}, {"UserName", ""}}, false, true, "错误号：13"},
+          {"no name",
+           {{"UserName", " "}, {"Message", ""}},
+           false,
+           true,
+           "请同时输入用户名，口令！"},
+          {"blank body",
+           {{"Message", "  "}, {"UserName", "nobody"}},
+           false,
+           true,
+           "请输入内容！按浏览器的后退按钮可重新输入！"},
+          {"flood",
+           {{"UserName", "nobody"}},
+           false,
+           true,
+           "论坛开启了重复递交检查功能，如果你在 20 秒内递交第二个贴子"},
+          {"unknown member",
+           {{"UserName", "nobody"}, {"Topic", "4000"}},
+           false,
+           false,
+           "对不起，您不是本论坛的注册用户"},
+          {"barred",
+           {{"UserName", "barred"}, {"Topic", "4000"}},
+           false,
+           false,
+           "对不起，您已经被禁止在本论坛发表话题"},
+          {"no topic", {{"Topic", "4000"}, {"MsgIcon", "x"}}, false, false, kGone},
+          {"a reply's number", {{"Topic", std::to_string(first_reply)}}, false, false, kGone},
+          {"icon not a byte", {{"MsgIcon", "300"}}, false, false, "错误号：6"},
+      },
+      ReplyForm(), &Corkboard::PostReply);
   EXPECT_TRUE(ReadOutbox(outbox).empty());
 }
 
@@ -262,9 +226,7 @@ TEST_F(RepliesTest, ClosedTopicStillTakesADirectSubmission) {
 }
 
 TEST_F(RepliesTest, FailingInsertLeavesNoRowAndNoCounter) {
-  board.ExecRaw(
-      "CREATE TRIGGER refuse_boom AFTER INSERT ON post WHEN new.message = 'boom' "
-      "BEGIN SELECT RAISE(ABORT, 'refused by test'); END;");
+  RefuseInsertsWhere("new.message = 'boom'");
   const std::string t = std::to_string(topic);
   const std::string page = Post(ReplyForm({{"Message", "boom"}}));
   EXPECT_TRUE(Has(page, "refused by test")) << page;

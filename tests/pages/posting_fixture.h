@@ -1,0 +1,63 @@
+// The posting pages' shared test setup: a board with an open and a private forum and a few
+// members, the post count, and the run of refusals that must each stop a submission unstored.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "frame/corkboard.h"
+#include "support/fake_host.h"
+#include "support/page_text.h"
+#include "support/test_board.h"
+
+namespace cb::test {
+
+constexpr const char* kForum = "灌水乐园";
+constexpr const char* kBannedAddress = "10.0.0.9";
+
+struct PostingTest : ::testing::Test {
+  FakeHost host;
+  TestBoard board{host};
+
+  void SetUp() override {
+    board.AddCatalogForum("休闲", kForum);
+    board.AddCatalogForum("休闲", "密室", {.restrict = "private"});
+    board.AddMember("bob", "pw", {.email = "bob@example.com"});
+    board.AddMember("barred", "pw", {.canpost = false});
+  }
+  int64_t Posts() { return board.Scalar("select count(*) from post").CLng(); }
+  // Makes the store refuse an insert of a post matching the condition, as a failing disk would.
+  void RefuseInsertsWhere(const std::string& condition) {
+    board.ExecRaw("CREATE TRIGGER refuse_boom AFTER INSERT ON post WHEN " + condition +
+                  " BEGIN SELECT RAISE(ABORT, 'refused by test'); END;");
+  }
+
+  struct Refusal {
+    const char* name;
+    FormFields changes;
+    bool banned;  // from an address on the refused list
+    bool flood;   // a post of this session 5 seconds ago
+    const char* expected;
+  };
+  // Submits base+changes for each case; each must show its message and store nothing.
+  void ExpectRefusals(const std::vector<Refusal>& cases, const FormFields& base,
+                      void (Corkboard::*submit)()) {
+    host.Configure({{"RejectiveIP", std::string("10.0.0.8,") + kBannedAddress}});
+    const int64_t before = Posts();
+    for (const Refusal& c : cases) {
+      SCOPED_TRACE(c.name);
+      host.session().Set("SubmitTime",
+                         c.flood ? Variant(host.clock().Now().AddSeconds(-5)) : Variant());
+      host.PostForm("/posting.asp", WithChanges(base, c.changes))
+          .RemoteAddr(c.banned ? kBannedAddress : "10.0.0.1");
+      const std::string page = host.Run(submit);
+      EXPECT_TRUE(Has(page, c.expected)) << page;
+      EXPECT_TRUE(EndsPage(page));
+      EXPECT_EQ(Posts(), before);
+    }
+  }
+};
+
+}  // namespace cb::test
