@@ -1,52 +1,13 @@
 // A visitor in a real browser: opens the front page, registers (the password arrives by mail in
 // the outbox folder), signs in, and finds the new member in the online row and the online list.
-import { test, before, after } from 'node:test';
+import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { spawn } from 'node:child_process';
-import { mkdtempSync, readdirSync, readFileSync, rmSync, mkdirSync } from 'node:fs';
-import { createServer } from 'node:net';
-import { tmpdir } from 'node:os';
-import { join, resolve, dirname } from 'node:path';
-import { fileURLToPath } from 'node:url';
-import { chromium } from 'playwright-core';
+import { readdirSync, readFileSync } from 'node:fs';
+import { join } from 'node:path';
+import { useBoard } from './harness.mjs';
 
-const repo = resolve(dirname(fileURLToPath(import.meta.url)), '..', '..');
-const binary = process.env.CORKBOARD_BIN || join(repo, 'build', 'asan', 'corkboard');
-const chromiumPath = process.env.CHROMIUM_BIN || '/usr/bin/chromium';
-const work = mkdtempSync(join(tmpdir(), 'corkboard-e2e-'));
-const outbox = join(work, 'outbox');
-const shots = process.env.E2E_SCREENSHOTS || work;
-
-let server;
-let serverLog = '';
-let base;
-let context;
-
-function freePort() {
-  return new Promise((done, fail) => {
-    const s = createServer();
-    s.on('error', fail);
-    s.listen(0, '127.0.0.1', () => {
-      const { port } = s.address();
-      s.close(() => done(port));
-    });
-  });
-}
-
-async function waitForBoard(url, ms) {
-  const until = Date.now() + ms;
-  while (Date.now() < until) {
-    if (server.exitCode !== null) throw new Error(`server exited ${server.exitCode}:\n${serverLog}`);
-    try {
-      const r = await fetch(url, { redirect: 'manual' });
-      if (r.status > 0) return;
-    } catch {
-      // not listening yet
-    }
-    await new Promise((r) => setTimeout(r, 100));
-  }
-  throw new Error(`server did not answer within ${ms} ms:\n${serverLog}`);
-}
+const board = useBoard('board', ['EMailRegister=true']);
+const { outbox, shots } = board;
 
 // The generated password of the newest mail to `address` in the outbox (base64 GBK body).
 function mailedPassword(address) {
@@ -68,40 +29,9 @@ function mailedPassword(address) {
   throw new Error(`no password mail to ${address} in ${outbox}`);
 }
 
-before(async () => {
-  const port = await freePort();
-  base = `http://127.0.0.1:${port}/`;
-  mkdirSync(join(work, 'data'));
-  server = spawn(binary, [
-    'serve', '--listen', `127.0.0.1:${port}`, '--data', join(work, 'data'),
-    '--site', join(repo, 'site'), '--config', join(repo, 'config', 'corkboard.conf'),
-    '--set', `SmtpServer=dir:${outbox}`, '--set', 'EMailRegister=true', '--quiet',
-  ], { stdio: ['ignore', 'pipe', 'pipe'] });
-  server.stdout.on('data', (d) => { serverLog += d; });
-  server.stderr.on('data', (d) => { serverLog += d; });
-  await waitForBoard(base, 30000);
-  context = await chromium.launchPersistentContext(join(work, 'profile'), {
-    executablePath: chromiumPath,
-    headless: true,
-    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-      '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-    viewport: { width: 1100, height: 900 },
-  });
-});
-
-after(async () => {
-  if (context) await context.close();
-  if (server && server.exitCode === null) {
-    const exited = new Promise((r) => server.once('exit', r));
-    server.kill('SIGTERM');
-    await Promise.race([exited, new Promise((r) => setTimeout(r, 10000))]);
-    if (server.exitCode === null) server.kill('SIGKILL');
-  }
-  if (!process.env.E2E_KEEP) rmSync(work, { recursive: true, force: true });
-});
-
 test('a visitor registers, signs in and is listed online', async () => {
-  const page = await context.newPage();
+  const page = await board.context.newPage();
+  const { base } = board;
   const name = '小明2024';
   const email = 'xiaoming@example.com';
 

@@ -1,89 +1,20 @@
 // A member in a real browser: opens a topic written with the editor's bold button, replies
 // quoting it, and finds both posts rendered in the thread view.
-import { test, before, after } from 'node:test';
+import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { spawn, execFileSync } from 'node:child_process';
-import { mkdtempSync, rmSync, mkdirSync } from 'node:fs';
-import { createServer } from 'node:net';
-import { tmpdir } from 'node:os';
-import { join, resolve, dirname } from 'node:path';
-import { fileURLToPath } from 'node:url';
-import { chromium } from 'playwright-core';
+import { execFileSync } from 'node:child_process';
+import { join } from 'node:path';
+import { binary, config, useBoard } from './harness.mjs';
 
-const repo = resolve(dirname(fileURLToPath(import.meta.url)), '..', '..');
-const binary = process.env.CORKBOARD_BIN || join(repo, 'build', 'asan', 'corkboard');
-const chromiumPath = process.env.CHROMIUM_BIN || '/usr/bin/chromium';
-const work = mkdtempSync(join(tmpdir(), 'corkboard-e2e-posting-'));
-const data = join(work, 'data');
-const shots = process.env.E2E_SCREENSHOTS || work;
 const forum = '自由讨论';  // the forum a new board starts with
 const member = { name: 'writer', password: 'pw2024' };
 
-let server;
-let serverLog = '';
-let base;
-let context;
-
-function freePort() {
-  return new Promise((done, fail) => {
-    const s = createServer();
-    s.on('error', fail);
-    s.listen(0, '127.0.0.1', () => {
-      const { port } = s.address();
-      s.close(() => done(port));
-    });
-  });
-}
-
-async function waitForBoard(url, ms) {
-  const until = Date.now() + ms;
-  while (Date.now() < until) {
-    if (server.exitCode !== null) throw new Error(`server exited ${server.exitCode}:\n${serverLog}`);
-    try {
-      const r = await fetch(url, { redirect: 'manual' });
-      if (r.status > 0) return;
-    } catch {
-      // not listening yet
-    }
-    await new Promise((r) => setTimeout(r, 100));
-  }
-  throw new Error(`server did not answer within ${ms} ms:\n${serverLog}`);
-}
-
-before(async () => {
-  const port = await freePort();
-  base = `http://127.0.0.1:${port}/`;
-  mkdirSync(data);
-  server = spawn(binary, [
-    'serve', '--listen', `127.0.0.1:${port}`, '--data', data, '--site', join(repo, 'site'),
-    '--config', join(repo, 'config', 'corkboard.conf'),
-    '--set', `SmtpServer=dir:${join(work, 'outbox')}`, '--set', 'SubmitInterval=0', '--quiet',
-  ], { stdio: ['ignore', 'pipe', 'pipe'] });
-  server.stdout.on('data', (d) => { serverLog += d; });
-  server.stderr.on('data', (d) => { serverLog += d; });
-  await waitForBoard(base, 30000);
-  // The running server has created the board; the member joins it through the command line.
+// The running server has created the board; the member joins it through the command line.
+const board = useBoard('posting', ['SubmitInterval=0'], async ({ data }) => {
   execFileSync(binary, ['user', 'add', member.name, member.password, '--data', data,
-    '--config', join(repo, 'config', 'corkboard.conf')], { stdio: 'pipe' });
-  context = await chromium.launchPersistentContext(join(work, 'profile'), {
-    executablePath: chromiumPath,
-    headless: true,
-    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-      '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-    viewport: { width: 1100, height: 900 },
-  });
+    '--config', config], { stdio: 'pipe' });
 });
-
-after(async () => {
-  if (context) await context.close();
-  if (server && server.exitCode === null) {
-    const exited = new Promise((r) => server.once('exit', r));
-    server.kill('SIGTERM');
-    await Promise.race([exited, new Promise((r) => setTimeout(r, 10000))]);
-    if (server.exitCode === null) server.kill('SIGKILL');
-  }
-  if (!process.env.E2E_KEEP) rmSync(work, { recursive: true, force: true });
-});
+const { shots } = board;
 
 async function signInFields(page) {
   await page.fill('input[name=UserName]', member.name);
@@ -91,7 +22,8 @@ async function signInFields(page) {
 }
 
 test('a member opens a topic in bold and replies with a quote', async () => {
-  const page = await context.newPage();
+  const page = await board.context.newPage();
+  const { base } = board;
   await page.goto(base);
   await page.click(`a[href^="list.asp?GroupName="]:has-text("${forum}")`);
   await page.click('a[href^="posting.asp?action=newtopic"]');
