@@ -287,12 +287,17 @@ TEST_F(HttpServerTest, JumpStaysOnThisBoard) {
 
 TEST_F(HttpServerTest, AccessLogHasOneLinePerRequest) {
   uint16_t port = StartServer();
+  // A line is written after its answer, so wait for each before the next request: otherwise the
+  // order of the two lines is up to the scheduler.
+  auto wait_for_lines = [&](size_t n) {
+    for (int i = 0; i < 200 && LogLines().size() < n; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  };
   ASSERT_TRUE(Fetch(port, GetRequest("/hello.asp?x=1")));
+  wait_for_lines(1);
   ASSERT_TRUE(Fetch(port, GetRequest("/missing.gif")));
-  // The line is written after the answer; give the worker a moment.
-  for (int i = 0; i < 100 && LogLines().size() < 2; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  wait_for_lines(2);
   auto lines = LogLines();
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0].rfind("127.0.0.1 GET /hello.asp?x=1 200 4 ", 0), 0u) << lines[0];
