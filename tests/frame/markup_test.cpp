@@ -1,6 +1,7 @@
 // Markup converter: what each tag and smiley becomes, what stays text, and that no input, however
 // hostile or large, produces markup of anyone's making but ours.
 #include "frame/markup.h"
+#include "runtime/gbk.h"
 
 #include <gtest/gtest.h>
 #include <iconv.h>
@@ -17,28 +18,7 @@ namespace cb {
 namespace {
 
 // What the pages do to a stored text before converting it.
-std::string Encode(std::string_view s) {
-  std::string out;
-  for (char c : s) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
+std::string Encode(std::string_view s) { return HtmlEncode(s); }
 
 size_t Count(std::string_view s, std::string_view what) {
   size_t n = 0;

@@ -6,32 +6,12 @@
 #include <string_view>
 
 #include "frame/markup.h"
+#include "runtime/gbk.h"
 #include "fuzz/markup_invariants.h"
 
 namespace {
 
-std::string Encode(std::string_view s) {
-  std::string out;
-  for (char c : s) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
+std::string Encode(std::string_view s) { return cb::HtmlEncode(s); }
 
 [[noreturn]] void Fail(const char* what, std::string_view in, std::string_view out) {
   std::fprintf(stderr, "%s\ninput:  %.*s\noutput: %.*s\n", what, static_cast<int>(in.size()),

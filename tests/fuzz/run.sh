@@ -9,7 +9,7 @@ seconds=${1:-20}
 out=${2:-$root/build/fuzz}
 mkdir -p "$out/corpus"
 bin=$out/markup_fuzz
-sources=("$here/markup_fuzz.cpp" "$root/src/frame/markup.cpp")
+sources=("$here/markup_fuzz.cpp" "$root/src/frame/markup.cpp" "$root/src/runtime/gbk.cpp")
 if [ ! -x "$bin" ] || [ -n "$(find "${sources[@]}" "$here/markup_invariants.h" "$root/src/frame/markup.h" -newer "$bin")" ]; then
   clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
     -I"$root/src" -I"$root/tests" "${sources[@]}" -o "$bin.tmp"
