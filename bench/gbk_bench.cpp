@@ -14,25 +14,21 @@
 
 #include "runtime/gbk.h"
 
+#include "bench_text.h"
+
 namespace {
 
-constexpr size_t kBytes = 1 << 20;
-
-std::string Repeat(std::string_view unit) {
-  std::string s;
-  s.reserve(kBytes + unit.size());
-  while (s.size() < kBytes) s += unit;
-  return s;
-}
+using bench::kBytes;
+using bench::Repeat;
 
 // A row of a topic list: markup with a Chinese title and author, and now and then an emoji.
 std::string PageMarkup() {
   return Repeat(
-      "<tr><td class=tablebody1 align=center><img src=pic/topic.gif></td>"
-      "<td class=tablebody1><a href=\"dispbbs.asp?boardid=3&id=12345&page=1\">"
-      "周末去图书馆借书，推荐几本好看的小说</a> [<a href=dispbbs.asp?id=12345&star=2>2</a>]</td>"
-      "<td class=tablebody2 align=center><a href=dispuser.asp?name=张三>张三</a></td>"
-      "<td class=tablebody1 align=center>12</td><td class=tablebody2>2024-06-01 12:30 😀</td>"
+      "<tr><td bgcolor=#f7f7f7><img src=images/closed.gif></td>"
+      "<td bgcolor=#f7f7f7><a href=NewsDetail.asp?id=12345>"
+      "周末去图书馆借书，推荐几本好看的小说</a> <a href=newsdetail.asp?id=12345&page=2>[2]</a></td>"
+      "<td bgcolor=#dedfdf><a href=viewuser.asp?username=%D5%C5%C8%FD>张三</a></td>"
+      "<td bgcolor=#f7f7f7>12</td><td bgcolor=#dedfdf>2024-06-01 12:30 😀</td>"
       "</tr>\n");
 }
 
@@ -41,7 +37,7 @@ std::string ChineseProse() {
 }
 
 std::string Ascii() {
-  return Repeat("<td class=tablebody1 align=center><a href=list.asp?page=12>12</a></td>\n");
+  return Repeat("<td bgcolor=#f7f7f7 align=center><a href=list.asp?page=12>12</a></td>\n");
 }
 
 // The encoder as it was: iconv over the whole text, a reference where it stops.

@@ -7,16 +7,12 @@
 
 #include "frame/markup.h"
 
+#include "bench_text.h"
+
 namespace {
 
-constexpr size_t kBytes = 1 << 20;
-
-std::string Repeat(std::string_view unit) {
-  std::string s;
-  s.reserve(kBytes + unit.size());
-  while (s.size() < kBytes) s += unit;
-  return s;
-}
+using bench::kBytes;
+using bench::Repeat;
 
 // An ordinary post as the pages hand it over: HTML-encoded, Chinese text, a few tags and smileys.
 std::string Post() {
