@@ -52,11 +52,11 @@ void Corkboard::Home() {
         // The previous visit: the start of the session before this one.
         DateTime last_visit = now;
         if (Session_().Get("FirstIn").Str().empty()) {
-          if (auto d = CookieDate(Request_(), "lastLoginDT")) last_visit = *d;
+          if (auto d = LastVisitCookie(Request_())) last_visit = *d;
           Response_().SetCookie("sessionLoginDT", last_visit.GeneralText());
           Response_().SetCookieExpires("sessionLoginDT", expires);
-          Response_().SetCookie("lastLoginDT", now_text);
-          Response_().SetCookieExpires("lastLoginDT", expires);
+          Response_().SetCookie(kLastVisitCookie, now_text);
+          Response_().SetCookieExpires(kLastVisitCookie, expires);
           Session_().Set("FirstIn", Variant("yes"));
         } else {
           Session_().Set("FirstIn", Variant("no"));

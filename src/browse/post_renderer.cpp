@@ -149,8 +149,10 @@ std::string PostRenderer::MessengerIcons(const Post& p) const {
   std::string html;
   const std::string icq = p.row("icq").Str();
   if (!icq.empty()) {
+    // The number sits in a script string inside a script address: escaped for the string, so
+    // that neither the address's percent-decoding nor the attribute can end it.
     html += "<a href=\"javascript:winopen('cbkmisc.asp?action=icqmessage&UIN=" +
-            server_.URLEncode(icq) + "')\">" +
+            ScriptStringInAddress(server_.URLEncode(icq)) + "')\">" +
             IconImage("icq.gif", p.shown_name + "的ICQ号码：" + HtmlSafe(icq)) + "</a>";
   }
   const std::string oicq = p.row("oicq").Str();

@@ -122,12 +122,14 @@ void Corkboard::Detail() {
         w.page = page;
         rs->SetAbsolutePage(page);
 
-        out << WritePageHead(s, Server_().HTMLEncode(w.subject) + " - " + s.BBName);
+        // Nothing of a private topic, not even its subject in the title, before admission.
         if (!CheckForum(*con, w.forum)) Refuse(kNoForum);
-        if (forum_restrict_ == "private" && Session_().Get(w.forum).Str().empty()) {
+        if (!Admitted(w.forum)) {
+          out << WritePageHead(s, s.BBName);
           PrivateForum(w.forum);
           SkipToTail();
         }
+        out << WritePageHead(s, Server_().HTMLEncode(w.subject) + " - " + s.BBName);
         out << kWinOpenScript << "<center>" << w.Heading() << w.ThreadBar();
 
         out << s.TableBorderStart

@@ -69,7 +69,7 @@ void Corkboard::list() {
         const std::string forum = Request_().QueryString("GroupName").Str();
         con = OpenConnection_();
         if (!CheckForum(*con, forum)) Refuse(kNoForum);
-        if (forum_restrict_ == "private" && Session_().Get(forum).Str().empty()) {
+        if (!Admitted(forum)) {
           PrivateForum(forum);
           SkipToTail();
         }

@@ -77,6 +77,8 @@ class Corkboard : public PageBase {
                  int16_t intPageSize, const std::string& Addon = "");
   void PrivateForum(const std::string& forumname);
   bool CheckForum(Connection& con, const std::string& forumname);
+  // After CheckForum of forumname: the forum is not private, or this session was admitted to it.
+  bool Admitted(const std::string& forumname) const;
   void Wait(const std::string& tip, const std::string& url, const std::string& target,
             uint8_t waittime = 2);
 
@@ -88,6 +90,8 @@ class Corkboard : public PageBase {
   std::string ArchiveJumpMenu(Connection& con);
   // The reply form of reply and replywquote (with_quote: the quoting variant).
   void WriteReplyForm(bool with_quote);
+  // The session is signed in as an administrator.
+  bool VisitorIsAdministrator();
   // A page of this board that a later release fills in.
   void NotAvailableYet(const char* page_name);
 

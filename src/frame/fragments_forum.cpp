@@ -19,6 +19,10 @@ bool Corkboard::CheckForum(Connection& con, const std::string& forumname) {
   return true;
 }
 
+bool Corkboard::Admitted(const std::string& forumname) const {
+  return forum_restrict_ != "private" || !Session_().Get(forumname).Str().empty();
+}
+
 void Corkboard::PrivateForum(const std::string& forumname) {
   Response& out = Response_();
   out << "<br><br><center><b>加　密　论　坛</b><FORM ACTION=cbkmisc.asp NAME=THEFORM METHOD=POST>"

@@ -72,6 +72,74 @@ bool CheckUserName(std::string& text, long limit) {
   return true;
 }
 
+const char* const kMessengerNumberMessage =
+    "ICQ 和 OICQ 号码只能输入数字，最多10位！按浏览器的后退按钮可重新处理！";
+
+bool CheckMessengerNumber(std::string_view number) {
+  if (number.size() > kMessengerNumberLength) return false;
+  for (unsigned char c : number) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+std::string ScriptStringInAddress(std::string_view text) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string out;
+  auto escape = [&](uint32_t cp) {
+    if (cp < 0x100) {
+      out += "\\x";
+      out += kHex[cp >> 4];
+      out += kHex[cp & 15];
+      return;
+    }
+    out += "\\u";
+    for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(cp >> shift) & 15];
+  };
+  for (size_t i = 0; i < text.size();) {
+    const unsigned char c = text[i];
+    if (IsAsciiAlnum(c)) {
+      out += static_cast<char>(c);
+      ++i;
+      continue;
+    }
+    // The code point of a UTF-8 sequence; a broken one shows as U+FFFD.
+    size_t length = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
+    uint32_t cp = length == 1 ? c : length == 2 ? c & 0x1F : length == 3 ? c & 0x0F : c & 0x07;
+    bool valid = length != 0 && i + length <= text.size();
+    for (size_t k = 1; valid && k < length; ++k) {
+      const unsigned char cont = text[i + k];
+      valid = (cont & 0xC0) == 0x80;
+      cp = (cp << 6) | (cont & 0x3F);
+    }
+    if (!valid) {
+      escape(0xFFFD);
+      ++i;
+      continue;
+    }
+    if (cp > 0xFFFF) {
+      // Outside the basic plane a script string holds a surrogate pair.
+      cp -= 0x10000;
+      escape(0xD800 + (cp >> 10));
+      escape(0xDC00 + (cp & 0x3FF));
+    } else {
+      escape(cp);
+    }
+    i += length;
+  }
+  return out;
+}
+
+std::optional<DateTime> LastVisitCookie(const Request& request) {
+  std::optional<DateTime> latest;
+  for (const auto& [name, value] : request.cookies().all()) {
+    if (!EqualsNoCase(name, kLastVisitCookie)) continue;
+    const std::optional<DateTime> d = DateTime::Parse(value);
+    if (d && (!latest || *d > *latest)) latest = d;
+  }
+  return latest;
+}
+
 bool InList(std::string_view list, std::string_view value) {
   return !list.empty() && ListHas(list, value);
 }

@@ -3,12 +3,17 @@
 // files, and the moderator and posting-right checks against the register.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
 
+#include <optional>
+
 #include "frame/settings.h"
+#include "host/context.h"
+#include "runtime/datetime.h"
 #include "runtime/variant.h"
 
 namespace cb {
@@ -22,6 +27,20 @@ bool CheckUserName(std::string& text, long limit);
 bool InList(std::string_view list, std::string_view value);
 // False when the RejectiveIP setting lists address exactly.
 bool IsAllowedIP(const Settings& s, std::string_view address);
+// A messenger number (ICQ, OICQ) as the member forms take it: empty, or at most
+// kMessengerNumberLength ASCII digits. Registration and the profile page refuse anything else
+// with kMessengerNumberMessage.
+constexpr size_t kMessengerNumberLength = 10;
+bool CheckMessengerNumber(std::string_view number);
+extern const char* const kMessengerNumberMessage;
+// text as the inside of a single- or double-quoted script string in a "javascript:" address:
+// every character but ASCII letters and digits becomes \xNN or \uNNNN, so that neither the
+// address's percent-decoding nor the attribute's character references can end the string.
+std::string ScriptStringInAddress(std::string_view text);
+// The last-visit cookie is written under this one spelling. A browser may still hold it under
+// another letter case from before, so it is read under any case, the latest date winning.
+inline constexpr const char* kLastVisitCookie = "LastLoginDT";
+std::optional<DateTime> LastVisitCookie(const Request& request);
 // True when value is numeric, fits a 32-bit integer after rounding and is greater than 0. Never
 // raises.
 bool ToLong(const Variant& value);

@@ -2,8 +2,10 @@
 // a session to a private forum (administrators, its moderators, or the forum password).
 #include <memory>
 
+#include "frame/board_address.h"
 #include "frame/corkboard.h"
 #include "frame/procedures.h"
+#include "frame/throttle.h"
 #include "runtime/convert.h"
 #include "store/connection.h"
 #include "store/recordset.h"
@@ -12,38 +14,10 @@ namespace cb {
 
 namespace {
 
-// The address IDCheck returns to comes from a form field, so it is taken only when it is an
-// address of this board: a path or a relative name, never a scheme or another host. Characters
-// that could leave the href or the refresh attribute are percent-encoded.
-std::string BoardAddress(const std::string& url) {
-  if (url.empty()) return "default.asp";
-  for (unsigned char c : url) {
-    if (c < 0x20 || c == 0x7f || c == ' ' || c == '\\') return "default.asp";
-  }
-  if (url.starts_with("//")) return "default.asp";
-  const size_t end_of_name = url.find_first_of("/?#");
-  if (url.substr(0, end_of_name).find(':') != std::string::npos) return "default.asp";
-  std::string safe;
-  for (char c : url) {
-    switch (c) {
-      case '"':
-        safe += "%22";
-        break;
-      case '\'':
-        safe += "%27";
-        break;
-      case '<':
-        safe += "%3C";
-        break;
-      case '>':
-        safe += "%3E";
-        break;
-      default:
-        safe += c;
-    }
-  }
-  return safe;
-}
+constexpr const char* kIDCheckNotMember =
+    "对不起，您不是本论坛的注册用户，请注册后再使用！按浏览器的后退按钮可重新处理！";
+constexpr const char* kIDCheckRefused =
+    "对不起，您不能进入该身份认证论坛，按浏览器后退按钮可重新处理！";
 
 }  // namespace
 
@@ -57,14 +31,20 @@ void Corkboard::Login() {
         if (user.empty() || password.empty()) {
           Refuse(Variant("请输入您的用户名和密码！按浏览器“后退“按钮可以重新处理！"));
         }
+        const Variant not_member(
+            "对不起，您不是我们论坛的注册用户，请先<a href=signup.asp>注册</a>，"
+            "按浏览器的“后退“按钮可以重新处理！");
+        SignInGuard guard(Application_(), Request_().ServerVariables("Remote_addr").Str(), user,
+                          Now());
+        if (guard.Refused()) Refuse(not_member);
         con = OpenConnection_();
         rs = con->Execute("select * from register where username='" + SqlQuote(Variant(user)) +
                           "' and password='" + SqlQuote(Variant(password)) + "'");
         if (rs->Eof()) {
-          Refuse(
-              Variant("对不起，您不是我们论坛的注册用户，请先<a href=signup.asp>注册</a>，"
-                      "按浏览器的“后退“按钮可以重新处理！"));
+          guard.Failed();
+          Refuse(not_member);
         }
+        guard.Succeeded();
         Session_().Set("UserName", Variant(user));
         Session_().Set("Password", Variant(password));
         Session_().Set("Login", Variant(int16_t{1}));
@@ -82,7 +62,8 @@ void Corkboard::IDCheck() {
   RunPage(
       [&] {
         std::string user, password;
-        if (Session_().Get("Login").Str() == "1") {
+        const bool from_session = Session_().Get("Login").Str() == "1";
+        if (from_session) {
           user = Session_().Get("UserName").Str();
           password = Session_().Get("Password").Str();
         } else {
@@ -93,11 +74,16 @@ void Corkboard::IDCheck() {
         const std::string forum_password = Trim(Request_()("ForumPassword").Str());
         const std::string url = Request_()("url").Str();
 
+        // Both the member's password and the forum's are guessed here: both failures count.
+        // A signed-in session's own name is not at stake, only its address counts.
+        SignInGuard guard(Application_(), Request_().ServerVariables("Remote_addr").Str(),
+                          from_session ? std::string() : user, Now());
+        if (guard.Refused()) Refuse(from_session ? kIDCheckRefused : kIDCheckNotMember);
         con = OpenConnection_();
         const int16_t role = CheckModerator(user, password, forum, *con);
         if (role == -1) {
-          Refuse(Variant(
-              "对不起，您不是本论坛的注册用户，请注册后再使用！按浏览器的后退按钮可重新处理！"));
+          guard.Failed();
+          Refuse(kIDCheckNotMember);
         }
         if (role == 0) {
           rs = con->Execute(forum_password.empty()
@@ -107,11 +93,14 @@ void Corkboard::IDCheck() {
                                       SqlQuote(Variant(forum)) + "' and forumpassword='" +
                                       SqlQuote(Variant(forum_password)) + "'");
           if (rs->Eof()) {
-            Refuse(Variant("对不起，您不能进入该身份认证论坛，按浏览器后退按钮可重新处理！"));
+            guard.Failed();
+            Refuse(kIDCheckRefused);
           }
         }
+        guard.Succeeded();
         Session_().Set(forum, Variant(true));
-        Wait("谢谢你！我们已经确认了你的身份并允许你进入此论坛", BoardAddress(url), "该论坛", 2);
+        Wait("谢谢你！我们已经确认了你的身份并允许你进入此论坛", BoardReturnAddress(url), "该论坛",
+             2);
       },
       [&] { Response_() << "</body></html>"; });
   CloseQuietly(rs.get(), con.get());

@@ -180,6 +180,13 @@ void Corkboard::RegSubmit() {
           Refuse(Variant("你输入的Email地址不合法，请重新输入！按浏览器的后退按钮可重新处理！"));
         }
 
+        // Messenger numbers end up inside a script address of the thread view: digits only.
+        const std::string oicq = Trim(request("OICQ").Str());
+        const std::string icq = Trim(request("ICQ").Str());
+        if (!CheckMessengerNumber(oicq) || !CheckMessengerNumber(icq)) {
+          Refuse(Variant(kMessengerNumberMessage));
+        }
+
         con = OpenConnection_();
         if (s.EMailCheck) {
           auto same_mail = con->Execute("select username from register where email='" +
@@ -224,8 +231,9 @@ void Corkboard::RegSubmit() {
         rs.Set("location", request("Location"));
         rs.Set("Occupation", request("Occupation"));
         rs.Set("Interests", request("Interests"));
-        rs.Set("OICQ", request("OICQ"));
-        rs.Set("icq", request("ICQ"));
+        // An absent or blank number is stored as the form sent it (usually no value at all).
+        rs.Set("OICQ", oicq.empty() ? request("OICQ") : Variant(oicq));
+        rs.Set("icq", icq.empty() ? request("ICQ") : Variant(icq));
         if (url != "http://" && url != "http:///") rs.Set("URL", Variant(url));
         rs.Set("Signature", Variant(signature));
         rs.Set("NameStorage", Variant(static_cast<int16_t>(name_storage ? 1 : 0)));
@@ -255,7 +263,7 @@ void Corkboard::RegSubmit() {
         } else {
           cookie("NameStorage", "no", expires);
         }
-        cookie("LastLoginDT", now.GeneralText(), expires);
+        cookie(kLastVisitCookie, now.GeneralText(), expires);
 
         if (s.EMailRegister) {
           ErrorForm(Variant(user + " 您好，您已经成功在 " + s.BBName +
@@ -278,8 +286,8 @@ void Corkboard::RegSubmit() {
             {"注册名", user},
             {"口令", password},
             {"电子邮件", email},
-            {"OICQ", request("OICQ").Str()},
-            {"ICQ", request("ICQ").Str()},
+            {"OICQ", oicq},
+            {"ICQ", icq},
             {"主页", url},
             {"来自", request("Location").Str()},
             {"职业", request("Occupation").Str()},

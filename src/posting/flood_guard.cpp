@@ -1,11 +1,17 @@
-// The per-session flood guard of topics and replies: one accepted submission per SubmitInterval
-// seconds, measured from the last accepted one.
+// The flood guard of topics and replies: one accepted submission per SubmitInterval seconds,
+// measured from the last accepted one, per session and per remote address (a visitor who drops
+// its session cookie is still held back).
 #include <optional>
 
 #include "frame/corkboard.h"
+#include "frame/throttle.h"
 
 namespace cb {
 namespace {
+
+// Addresses remembered at once; only those that posted within the interval are kept.
+constexpr size_t kAddressCapacity = 4000;
+constexpr const char* kSubmitTable = "SubmitTimes";
 
 std::optional<DateTime> AsDate(const Variant& v) {
   if (v.type() == VType::kDate) return v.CDate();
@@ -17,9 +23,25 @@ std::optional<DateTime> AsDate(const Variant& v) {
 
 bool Corkboard::PostSubmitCheck() {
   const DateTime now = Now();
+  const int interval = S().SubmitInterval;
   const std::optional<DateTime> last = AsDate(Session_().Get("SubmitTime"));
   // A refused attempt leaves the stored time alone, so hammering does not extend the wait.
-  if (last && DiffSeconds(*last, now) <= S().SubmitInterval) return false;
+  if (last && DiffSeconds(*last, now) <= interval) return false;
+
+  const std::string address = Request_().ServerVariables("Remote_addr").Str();
+  bool accepted = true;
+  ChangeAttempts(Application_(), kSubmitTable, kAddressCapacity,
+                 [&](std::vector<AttemptRecord>& records) {
+                   // Times past the interval (or ahead of a clock that went back) hold no one.
+                   std::erase_if(records, [&](const AttemptRecord& r) {
+                     return DiffSeconds(r.last, now) > interval || r.last > now;
+                   });
+                   for (const AttemptRecord& r : records) {
+                     if (r.key == address) accepted = false;
+                   }
+                   if (accepted) records.push_back({address, 1, now, now});
+                 });
+  if (!accepted) return false;
   Session_().Set("SubmitTime", Variant(now));
   return true;
 }

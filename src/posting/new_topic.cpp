@@ -41,7 +41,7 @@ void Corkboard::NewTopic() {
         con = OpenConnection_();
         out << WritePageHead(s, "发表新话题");
         if (!CheckForum(*con, forum)) Refuse(kNoForum);
-        if (forum_restrict_ == "private" && Session_().Get(forum).Str().empty()) {
+        if (!Admitted(forum)) {
           PrivateForum(forum);
           SkipToTail();
         }
@@ -108,6 +108,13 @@ void Corkboard::posttopic() {
         bool may_post = false;
         if (!CanPost(who.name, who.password, *con, may_post)) Refuse(kNotMember);
         if (!may_post) Refuse(kBarred);
+        // The form names the forum: it must exist and admit this session, as its pages require.
+        if (!CheckForum(*con, forum)) Refuse(kNoForum);
+        if (!Admitted(forum)) {
+          Response_() << WritePageHead(s, s.BBName);
+          PrivateForum(forum);
+          SkipToTail();
+        }
 
         // One insert: the store's triggers bring the counters along in the same statement.
         rs = std::make_unique<Recordset>();

@@ -20,6 +20,7 @@ namespace {
 
 constexpr const char* kNoForum =
     "对不起，该论坛不存在，可能是你输错了url或正好管理员刚刚删除了该论坛！";
+constexpr const char* kClosedTopic = "该主题已被关闭，不再接受回复，请检查！";
 
 // Abs of a 32-bit value, raising the overflow the legacy Abs raises for the lowest value.
 int32_t Abs32(int32_t v) {
@@ -74,15 +75,12 @@ void Corkboard::WriteReplyForm(bool with_quote) {
 
         con = OpenConnection_();
         if (!CheckForum(*con, forum)) Refuse(kNoForum);
-        auto admitted = [&](const std::string& name) {
-          return forum_restrict_ != "private" || !Session_().Get(name).Str().empty();
-        };
         auto private_screen = [&](const std::string& name) {
           out << WritePageHead(s, title);
           PrivateForum(name);
           SkipToTail();
         };
-        if (!admitted(forum)) private_screen(forum);
+        if (!Admitted(forum)) private_screen(forum);
 
         rs = con->Execute(
             "Select post.*,Register.email,Signature,Register.signdate,Register.nickname,"
@@ -95,11 +93,11 @@ void Corkboard::WriteReplyForm(bool with_quote) {
         }
         // The thread review shows the topic's own forum, which must admit the visitor too.
         const std::string topic_forum = rs->Fields("forumname").Str();
-        if (topic_forum != forum && CheckForum(*con, topic_forum) && !admitted(topic_forum)) {
+        if (topic_forum != forum && CheckForum(*con, topic_forum) && !Admitted(topic_forum)) {
           private_screen(topic_forum);
         }
         if (ToLower(rs->Fields("status").Str()) == "close") {
-          Refuse("该主题已被关闭，不再接受回复，请检查！");
+          Refuse(kClosedTopic);
         }
 
         std::string quotation;
@@ -117,7 +115,7 @@ void Corkboard::WriteReplyForm(bool with_quote) {
             if (!q->Eof()) {
               const std::string quoted_forum = q->Fields("forumname").Str();
               found = quoted_forum == topic_forum || !CheckForum(*con, quoted_forum) ||
-                      admitted(quoted_forum);
+                      Admitted(quoted_forum);
               quoted_name = q->Fields("username").Str();
               quoted_text = q->Fields("Message").Str();
             }
@@ -195,7 +193,6 @@ void Corkboard::PostReply() {
         }
         // An empty or non-numeric topic does not convert: the runtime error page.
         const int32_t topic = Variant(req.Form("topic").Str()).CLng();
-        const std::string forum = req.Form("Forum").Str();
         ActingMember who = ReadActingMember(Session_(), req);
         const Variant icon = req.Form("MsgIcon");
         const std::string subject = Trim(req.Form("topicsubject").Str());
@@ -221,6 +218,15 @@ void Corkboard::PostReply() {
         if (rs->Eof() || !rs->Fields("parentid").IsNull()) {
           Refuse("对不起，该主题已经不存在，可能已经被删除！");
         }
+        // The reply belongs to the topic's own forum, whatever the form says; that forum must
+        // admit this session, and a closed topic takes no reply.
+        const std::string forum = rs->Fields("ForumName").Str();
+        if (!CheckForum(*con, forum)) Refuse(kNoForum);
+        if (!Admitted(forum)) {
+          PrivateForum(forum);
+          SkipToTail();
+        }
+        if (ToLower(rs->Fields("status").Str()) == "close") Refuse(kClosedTopic);
         const std::string author = rs->Fields("UserName").Str();
         const Variant notify = rs->Fields("emailnotification");
         // One insert: the store's triggers bring the counters along in the same statement.

@@ -25,6 +25,34 @@ Settings WithSettings(const std::vector<std::pair<std::string, std::string>>& va
   return s;
 }
 
+TEST(ProceduresTest, MessengerNumbersAreUpToTenDigits) {
+  const struct {
+    const char* number;
+    bool ok;
+  } cases[] = {
+      {"", true},          {"0", true},        {"0123456789", true}, {"12345678901", false},
+      {"12 34", false},    {" 1", false},      {"+1", false},        {"1e5", false},
+      {"１２", false},     {"12');x", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CheckMessengerNumber(c.number), c.ok) << c.number;
+}
+
+TEST(ProceduresTest, ScriptStringInAddressKeepsOnlyLettersAndDigits) {
+  const struct {
+    std::string text;
+    std::string escaped;
+  } cases[] = {
+      {"12345", "12345"},
+      {"%27%29", "\\x2527\\x2529"},
+      {"');x//", "\\x27\\x29\\x3bx\\x2f\\x2f"},
+      {"\"\\<&\n", "\\x22\\x5c\\x3c\\x26\\x0a"},
+      {"\xc3\xa9中", "\\xe9\\u4e2d"},
+      {"\xf0\x9f\x98\x80", "\\ud83d\\ude00"},  // outside the basic plane: a surrogate pair
+      {"\xff", "\\ufffd"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ScriptStringInAddress(c.text), c.escaped) << c.text;
+}
+
 TEST(ProceduresTest, CheckUserNameTrimsInPlaceAndRefusesPunctuation) {
   const struct {
     std::string text;

@@ -220,9 +220,10 @@ TEST_F(RepliesTest, StoredReplyAndCounters) {
   EXPECT_EQ(board.Scalar("select postcount from register where username='bob'").CLng(), 2);
 }
 
-TEST_F(RepliesTest, ClosedTopicStillTakesADirectSubmission) {
+TEST_F(RepliesTest, ClosedTopicRefusesADirectSubmission) {
   board.Exec("update post set status='close' where postid=" + std::to_string(topic));
-  EXPECT_TRUE(Has(Post(ReplyForm()), "谢谢您回复话题"));
+  EXPECT_TRUE(Has(Post(ReplyForm()), "该主题已被关闭，不再接受回复，请检查！"));
+  EXPECT_EQ(Posts(), 3);
 }
 
 TEST_F(RepliesTest, FailingInsertLeavesNoRowAndNoCounter) {

@@ -232,7 +232,7 @@ TEST(ThreadView, MemberTextStaysText) {
   EXPECT_NE(page.find("&lt;img src=x onerror=alert(4)&gt;"), std::string::npos);
   EXPECT_EQ(page.find("\" onmouseover"), std::string::npos);
   EXPECT_EQ(page.find("UIN=');alert(6)"), std::string::npos);
-  EXPECT_NE(page.find("UIN=%27%29%3Balert%286%29"), std::string::npos);
+  EXPECT_NE(page.find("UIN=\\x2527\\x2529\\x253Balert\\x25286\\x2529"), std::string::npos);
   EXPECT_EQ(page.find("href=\"javascript:alert(11)"), std::string::npos);
   EXPECT_EQ(page.find("href=javascript:alert(11)"), std::string::npos);
   EXPECT_NE(page.find("<img src=\"x onerror=alert(2)\" vspace=5>"), std::string::npos);

@@ -1,0 +1,362 @@
+// The pages against a hostile visitor and a returning member: script through member fields and
+// return addresses, posts and lookups outside the visitor's rights, password guessing, flooding
+// without a cookie, and the one last-visit cookie. Each case is a request and what must not happen.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <regex>
+#include <string>
+
+#include "frame/corkboard.h"
+#include "frame/procedures.h"
+#include "frame/throttle.h"
+#include "pages/posting_fixture.h"
+#include "runtime/gbk.h"
+#include "support/payloads.h"
+
+namespace cb {
+namespace {
+
+using test::FormFields;
+using test::Has;
+using test::kForum;
+
+constexpr const char* kPrivate = "密室";
+
+// The value of the first href="…" that starts with prefix, or "" when there is none.
+std::string HrefStartingWith(const std::string& page, const std::string& prefix) {
+  const size_t start = page.find("href=\"" + prefix);
+  if (start == std::string::npos) return "";
+  const size_t value = start + 6;
+  return page.substr(value, page.find('"', value) - value);
+}
+
+int HexDigit(char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; }
+
+std::string Utf8Of(uint32_t cp) {
+  std::string out;
+  if (cp < 0x80) return std::string(1, static_cast<char>(cp));
+  if (cp < 0x800) return {static_cast<char>(0xC0 | cp >> 6), static_cast<char>(0x80 | (cp & 63))};
+  if (cp < 0x10000) {
+    return {static_cast<char>(0xE0 | cp >> 12), static_cast<char>(0x80 | ((cp >> 6) & 63)),
+            static_cast<char>(0x80 | (cp & 63))};
+  }
+  return {static_cast<char>(0xF0 | cp >> 18), static_cast<char>(0x80 | ((cp >> 12) & 63)),
+          static_cast<char>(0x80 | ((cp >> 6) & 63)), static_cast<char>(0x80 | (cp & 63))};
+}
+
+// What a browser does to an attribute value: the references the board writes are decoded.
+std::string AttributeValue(const std::string& v) {
+  std::string out = v;
+  for (const auto& [ref, ch] :
+       {std::pair{"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&#39;", "'"}, {"&amp;", "&"}}) {
+    for (size_t at = out.find(ref); at != std::string::npos; at = out.find(ref, at + 1)) {
+      out.replace(at, std::string(ref).size(), ch);
+    }
+  }
+  return out;
+}
+
+// What a browser does to a "javascript:" address before it runs it.
+std::string PercentDecoded(const std::string& v) {
+  std::string out;
+  for (size_t i = 0; i < v.size(); ++i) {
+    if (v[i] == '%' && i + 2 < v.size() && isxdigit(v[i + 1]) && isxdigit(v[i + 2])) {
+      out += static_cast<char>(HexDigit(v[i + 1]) * 16 + HexDigit(v[i + 2]));
+      i += 2;
+    } else {
+      out += v[i];
+    }
+  }
+  return out;
+}
+
+// The value of a script string written with \xNN and \uNNNN escapes only.
+std::string ScriptStringValue(const std::string& s) {
+  std::string out;
+  uint32_t high = 0;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] != '\\') {
+      out += s[i];
+      continue;
+    }
+    const size_t digits = s[i + 1] == 'x' ? 2 : 4;
+    uint32_t cp = 0;
+    for (size_t k = 0; k < digits; ++k) cp = cp * 16 + HexDigit(s[i + 2 + k]);
+    i += 1 + digits;
+    if (cp >= 0xD800 && cp < 0xDC00) {
+      high = cp;
+      continue;
+    }
+    if (cp >= 0xDC00 && cp < 0xE000) cp = 0x10000 + ((high - 0xD800) << 10) + (cp - 0xDC00);
+    out += Utf8Of(cp);
+  }
+  return out;
+}
+
+struct HostileVisitor : test::PostingTest {
+  int64_t topic = 0;
+  int64_t secret = 0;
+
+  void SetUp() override {
+    PostingTest::SetUp();
+    board.AddMember("root", "pw-root", {.status = "administrator"});
+    board.AddMember("mod", "pw-mod", {.status = "Moderater"});
+    board.AddModerator(kForum, "mod");
+    topic = board.AddTopic(kForum, "bob", "公开的题目", "m");
+    secret = board.AddTopic(kPrivate, "bob", "不可告人的题目", "秘密正文");
+    board.Exec("update post set ip='10.20.30.40' where postid=" + std::to_string(secret));
+  }
+  // Each submission comes advance seconds after the previous one (by default past the flood
+  // guard).
+  std::string Submit(void (Corkboard::*method)(), const FormFields& form,
+                     const std::string& address = "127.0.0.1", int advance = 60) {
+    host.clock().Advance(advance);
+    host.PostForm("/cbkmisc.asp", form).RemoteAddr(address);
+    return host.Run(method);
+  }
+  FormFields TopicForm(const std::string& forum) {
+    return {{"forum", forum},       {"UserName", "bob"}, {"Password", "pw"},
+            {"TopicSubject", "题"}, {"MsgIcon", "1"},    {"Message", "正文"}};
+  }
+  FormFields ReplyForm(int64_t to, const std::string& forum) {
+    return {{"forum", forum},    {"Topic", std::to_string(to)},
+            {"UserName", "bob"}, {"Password", "pw"},
+            {"MsgIcon", "1"},    {"Message", "回复"}};
+  }
+};
+
+// ---- Script injection
+
+TEST_F(HostileVisitor, RegistrationTakesOnlyDigitsForMessengerNumbers) {
+  host.Configure({{"EMailRegister", "false"}});
+  const FormFields form = {{"UserName", "newbie"},     {"password", "p"},     {"password2", "p"},
+                           {"Email", "n@example.com"}, {"NameStorage", "no"}, {"DaysPrune", "0"}};
+  for (const std::string& payload : test::ReadPayloads("member_field_payloads.txt")) {
+    for (const char* field : {"ICQ", "OICQ"}) {
+      SCOPED_TRACE(std::string(field) + " " + payload);
+      const std::string page =
+          Submit(&Corkboard::RegSubmit, test::WithChanges(form, {{field, payload}}));
+      EXPECT_TRUE(Has(page, kMessengerNumberMessage)) << page;
+      EXPECT_EQ(board.Scalar("select count(*) from register where username='newbie'").CLng(), 0);
+    }
+  }
+  Submit(&Corkboard::RegSubmit, test::WithChanges(form, {{"ICQ", " 0123456789 "}}));
+  EXPECT_EQ(board.Scalar("select icq from register where username='newbie'").Str(), "0123456789");
+}
+
+// A row stored before numbers were checked: whatever it holds stays inside the script string.
+TEST_F(HostileVisitor, StoredMessengerNumberCannotLeaveItsScriptString) {
+  const std::regex kAddress(
+      "javascript:winopen\\('cbkmisc\\.asp\\?action=icqmessage&UIN=([A-Za-z0-9\\\\]*)'\\)");
+  for (const std::string& payload : test::ReadPayloads("member_field_payloads.txt")) {
+    SCOPED_TRACE(payload);
+    board.Exec("update register set icq='" + SqlQuote(payload) + "' where username='bob'");
+    host.Get("/newsdetail.asp?id=" + std::to_string(topic));
+    const std::string href = HrefStartingWith(host.Run(&Corkboard::Detail), "javascript:");
+    std::smatch m;
+    const std::string run = PercentDecoded(AttributeValue(href));
+    ASSERT_TRUE(std::regex_match(run, m, kAddress)) << href;
+    EXPECT_EQ(UrlDecodeGbk(ScriptStringValue(m[1])), payload);
+  }
+}
+
+TEST_F(HostileVisitor, PrivateForumSignInReturnsOnlyToThisBoard) {
+  for (const std::string& payload : test::ReadPayloads("address_payloads.txt")) {
+    SCOPED_TRACE(payload);
+    const std::string page = Submit(
+        &Corkboard::IDCheck,
+        {{"UserName", "root"}, {"Password", "pw-root"}, {"forum", kPrivate}, {"url", payload}});
+    EXPECT_TRUE(Has(page, "<A HREF=\"default.asp\">")) << page;
+    EXPECT_TRUE(Has(page, "URL='default.asp'\">"));
+  }
+}
+
+// ---- Access control
+
+TEST_F(HostileVisitor, PostsGoOnlyWhereTheTopicsOwnForumAdmitsThem) {
+  board.Exec("update post set status='close' where postid=" + std::to_string(topic));
+  const int64_t open_topic = board.AddTopic(kForum, "bob", "开放", "m");
+  struct Case {
+    const char* what;
+    void (Corkboard::*method)();
+    FormFields form;
+    const char* expected;
+    const char* stored_forum;  // nullptr: nothing stored
+  };
+  const Case cases[] = {
+      {"topic into a missing forum", &Corkboard::posttopic, TopicForm("NoSuchForum<b>"),
+       "对不起，该论坛不存在", nullptr},
+      {"topic into a private forum", &Corkboard::posttopic, TopicForm(kPrivate), "加　密　论　坛",
+       nullptr},
+      {"reply to a private topic", &Corkboard::PostReply, ReplyForm(secret, kForum),
+       "加　密　论　坛", nullptr},
+      {"reply to a closed topic", &Corkboard::PostReply, ReplyForm(topic, kForum),
+       "该主题已被关闭，不再接受回复，请检查！", nullptr},
+      {"reply naming another forum", &Corkboard::PostReply, ReplyForm(open_topic, kPrivate),
+       "谢谢您回复话题", kForum},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const int64_t before = Posts();
+    const std::string page = Submit(c.method, c.form);
+    EXPECT_TRUE(Has(page, c.expected)) << page;
+    EXPECT_FALSE(Has(page, "不可告人"));
+    EXPECT_EQ(Posts(), before + (c.stored_forum ? 1 : 0));
+    if (c.stored_forum) {
+      EXPECT_EQ(
+          board.Scalar("select forumname from post where postid=(select max(postid) from post)")
+              .Str(),
+          c.stored_forum);
+    }
+  }
+  EXPECT_EQ(board.Scalar("select replycount from forum where forumname='密室'").CLng(), 0);
+}
+
+TEST_F(HostileVisitor, GuestLearnsNothingOfAPrivateTopic) {
+  host.Get("/newsdetail.asp?id=" + std::to_string(secret));
+  const std::string page = host.Run(&Corkboard::Detail);
+  EXPECT_TRUE(Has(page, "加　密　论　坛"));
+  EXPECT_FALSE(Has(page, "不可告人"));
+  EXPECT_FALSE(Has(page, "秘密正文"));
+}
+
+TEST_F(HostileVisitor, AddressLookupFollowsThePostsOwnForum) {
+  struct Case {
+    int64_t post;
+    const char* forum;  // as the form names it
+    bool shown;
+  };
+  // mod moderates kForum only.
+  const Case cases[] = {{secret, kForum, false}, {topic, kPrivate, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.post);
+    board.Exec("update post set ip='10.20.30.40'");
+    const std::string page = Submit(&Corkboard::GetIP, {{"Forum", c.forum},
+                                                        {"topic", std::to_string(c.post)},
+                                                        {"UserName", "mod"},
+                                                        {"Password", "pw-mod"}});
+    EXPECT_EQ(Has(page, "10.20.30.40"), c.shown) << page;
+    EXPECT_EQ(Has(page, "对不起，您没有执行这个操作的权限"), !c.shown);
+    EXPECT_FALSE(Has(page, "秘密正文"));
+  }
+}
+
+TEST_F(HostileVisitor, OnlineDebugShowsFullAddressesOnlyToAdministrators) {
+  struct Case {
+    const char* user;
+    const char* password;
+    bool unmasked;
+  };
+  const Case cases[] = {{"root", "pw-root", true}, {"bob", "pw", false}, {"root", "pw", false}};
+  host.Get("/online.asp").RemoteAddr("10.1.2.3");
+  host.Run(&Corkboard::Online);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.user) + "/" + c.password);
+    host.session().Set("Login", Variant(int16_t{1}));
+    host.session().Set("UserName", Variant(c.user));
+    host.session().Set("Password", Variant(c.password));
+    host.Get("/online.asp?action=debug").RemoteAddr("10.9.9.9");
+    const std::string page = host.Run(&Corkboard::Online);
+    EXPECT_EQ(Has(page, "10.1.2.3"), c.unmasked);
+    EXPECT_TRUE(Has(page, "(10.1.2.*)"));
+  }
+}
+
+// ---- Sign-in throttle
+
+TEST_F(HostileVisitor, PasswordGuessingIsRefusedForAWhileOnEverySignInForm) {
+  struct Case {
+    const char* page;
+    void (Corkboard::*method)();
+    FormFields form;      // without the password
+    const char* refused;  // the page's own wrong-password text
+    std::function<bool(const std::string&)> signed_in;
+  };
+  const Case cases[] = {
+      {"Login",
+       &Corkboard::Login,
+       {{"UserName", "root"}},
+       "对不起，您不是我们论坛的注册用户",
+       [&](const std::string&) { return host.session().Get("Login").Str() == "1"; }},
+      {"IDCheck",
+       &Corkboard::IDCheck,
+       {{"UserName", "root"}, {"forum", kPrivate}},
+       "对不起，您不是本论坛的注册用户",
+       [&](const std::string&) { return host.session().Get(kPrivate).CBool(); }},
+      {"GetIP",
+       &Corkboard::GetIP,
+       {{"UserName", "root"}, {"Forum", kPrivate}, {"topic", std::to_string(secret)}},
+       "对不起，您不是本系统的注册用户",
+       [](const std::string& page) { return Has(page, "10.20.30.40"); }},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.page);
+    const std::string address = "10.6.6." + std::to_string(++n);
+    for (int i = 0; i < SignInGuard::kFailureLimit; ++i) {
+      Submit(c.method, test::WithChanges(c.form, {{"Password", "guess" + std::to_string(i)}}),
+             address, 1);
+    }
+    const FormFields right = test::WithChanges(c.form, {{"Password", "pw-root"}});
+    std::string page = Submit(c.method, right, address, 59);
+    EXPECT_TRUE(Has(page, c.refused)) << page;
+    EXPECT_FALSE(c.signed_in(page));
+    page = Submit(c.method, right, address, 1);  // the refusal has ended
+    EXPECT_TRUE(c.signed_in(page)) << page;
+    host.session().Set("Login", Variant());
+  }
+}
+
+// ---- Flood guard
+
+TEST_F(HostileVisitor, FloodGuardHoldsBackAnAddressThatDropsItsCookie) {
+  struct Step {
+    const char* address;
+    int advance;  // seconds since the previous step
+    bool accepted;
+  };
+  const Step steps[] = {{"10.0.0.5", 0, true},
+                        {"10.0.0.5", 1, false},
+                        {"10.0.0.6", 0, true},
+                        {"10.0.0.5", 19, false},
+                        {"10.0.0.5", 1, true}};
+  for (const Step& s : steps) {
+    SCOPED_TRACE(std::string(s.address) + " +" + std::to_string(s.advance));
+    host.clock().Advance(s.advance);
+    host.session().Set("SubmitTime", Variant());  // a new session every time
+    const int64_t before = Posts();
+    host.PostForm("/posting.asp", TopicForm(kForum)).RemoteAddr(s.address);
+    const std::string page = host.Run(&Corkboard::posttopic);
+    EXPECT_EQ(Has(page, "论坛开启了重复递交检查功能"), !s.accepted) << page;
+    EXPECT_EQ(Posts(), before + (s.accepted ? 1 : 0));
+  }
+}
+
+// ---- The last-visit cookie
+
+TEST_F(HostileVisitor, OneLastVisitCookieWhicheverSpellingTheBrowserStillHolds) {
+  struct Case {
+    FormFields held;  // in the order the browser sends them
+    const char* shown;
+  };
+  const Case cases[] = {
+      {{{"LastLoginDT", "2024-05-01 00:00:00"}}, "2024-05-01"},
+      {{{"lastLoginDT", "2024-05-08 00:00:00"}, {"LastLoginDT", "2024-05-01 00:00:00"}},
+       "2024-05-08"},
+      {{{"LastLoginDT", "2024-05-01 00:00:00"}, {"lastlogindt", "2024-05-08 00:00:00"}},
+       "2024-05-08"},
+  };
+  for (const Case& c : cases) {
+    host.session().Set("FirstIn", Variant());
+    host.Get("/default.asp");
+    for (const auto& [name, value] : c.held) host.request().cookies().Add(name, value);
+    const std::string page = host.Run(&Corkboard::Home);
+    EXPECT_TRUE(Has(page, std::string("您上次来访时间为: ") + c.shown)) << c.shown;
+    ASSERT_EQ(host.response().cookies().count("LastLoginDT"), 1u);
+    EXPECT_EQ(host.response().cookies().find("LastLoginDT")->first, "LastLoginDT");
+  }
+}
+
+}  // namespace
+}  // namespace cb
