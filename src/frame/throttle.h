@@ -31,8 +31,9 @@ bool ChangeAttempts(Application& app, std::string_view table, size_t capacity,
 
 // Password guessing at a sign-in form. Failures count per remote address and per member name
 // (letter case ignored); from the kFailureLimit-th failure within kWindowSeconds the key is refused
-// for a minute, doubling with each further failure up to kLongestRefusalSeconds. A refusal always
-// ends by itself, and a right password clears the name's count.
+// for a minute, doubling with each further failure up to kLongestRefusalSeconds. The count lapses
+// kWindowSeconds after the last failure or refusal. A refusal always ends by itself, and a right
+// password clears the name's count.
 class SignInGuard {
  public:
   static constexpr int kFailureLimit = 10;

@@ -2,6 +2,7 @@
 // query strings and forms arrive as GBK. Also the URL and HTML encodings of the host's server.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,8 @@ std::string GbkToUtf8(std::string_view gbk);
 // Bytes of the text in GBK (datalength); a character outside GBK counts as its reference.
 size_t GbkByteLength(std::string_view utf8);
 bool IsValidUtf8(std::string_view s);
+// Appends the UTF-8 bytes of a code point (the caller keeps it within U+0000..U+10FFFF).
+void AppendUtf8(std::string& out, uint32_t cp);
 
 // Server.URLEncode: GBK bytes, unreserved ASCII letters and digits kept, space as "+".
 std::string UrlEncode(std::string_view utf8);

@@ -33,18 +33,6 @@ std::string HrefStartingWith(const std::string& page, const std::string& prefix)
 
 int HexDigit(char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; }
 
-std::string Utf8Of(uint32_t cp) {
-  std::string out;
-  if (cp < 0x80) return std::string(1, static_cast<char>(cp));
-  if (cp < 0x800) return {static_cast<char>(0xC0 | cp >> 6), static_cast<char>(0x80 | (cp & 63))};
-  if (cp < 0x10000) {
-    return {static_cast<char>(0xE0 | cp >> 12), static_cast<char>(0x80 | ((cp >> 6) & 63)),
-            static_cast<char>(0x80 | (cp & 63))};
-  }
-  return {static_cast<char>(0xF0 | cp >> 18), static_cast<char>(0x80 | ((cp >> 12) & 63)),
-          static_cast<char>(0x80 | ((cp >> 6) & 63)), static_cast<char>(0x80 | (cp & 63))};
-}
-
 // What a browser does to an attribute value: the references the board writes are decoded.
 std::string AttributeValue(const std::string& v) {
   std::string out = v;
@@ -89,7 +77,7 @@ std::string ScriptStringValue(const std::string& s) {
       continue;
     }
     if (cp >= 0xDC00 && cp < 0xE000) cp = 0x10000 + ((high - 0xD800) << 10) + (cp - 0xDC00);
-    out += Utf8Of(cp);
+    AppendUtf8(out, cp);
   }
   return out;
 }
