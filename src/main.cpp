@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/settings.h"
 #include "host/config.h"
 #include "host/net/http_server.h"
 #include "host/router.h"
@@ -63,6 +64,8 @@ int Serve(const std::vector<std::string>& args) {
   cb::Router router;
   cb::AddBoardRoutes(router);
   cb::HttpServer server(cfg, app, std::move(router));
+  server.Start();  // bound first, so that a port chosen by the system is known
+  cb::DefaultBoardUrl(app, cfg.listen_host, server.port());
   std::fprintf(stderr, "corkboard: serving http://%s:%u/ (data in %s)\n", cfg.listen_host.c_str(),
                static_cast<unsigned>(cfg.listen_port), cfg.data_dir.c_str());
   return server.Run();

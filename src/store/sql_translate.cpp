@@ -129,7 +129,8 @@ class Translator {
     int depth = 0;
     uint32_t literals = 0;
     for (size_t i = 0; i < n; ++i) {
-      if (t_[i].kind == TokKind::kString || t_[i].kind == TokKind::kNumber) literal_[i] = literals++;
+      if (t_[i].kind == TokKind::kString || t_[i].kind == TokKind::kNumber)
+        literal_[i] = literals++;
       if (t_[i].IsOp(")")) --depth;
       if (depth < 0) Unsupported("unbalanced parentheses");
       depth_[i] = depth;
@@ -436,8 +437,8 @@ class Translator {
   std::vector<bool> padded_;        // date texts made whole
   std::vector<uint32_t> literal_;   // a literal's number among the statement's literals
   Recipe* recipe_ = nullptr;
-  size_t from_token_ = 0;           // top-level FROM of a single-table select
-  size_t count_from_token_ = 0;     // top-level FROM of a plain select
+  size_t from_token_ = 0;        // top-level FROM of a single-table select
+  size_t count_from_token_ = 0;  // top-level FROM of a plain select
 };
 
 }  // namespace
@@ -531,12 +532,17 @@ std::shared_ptr<const Translation> TranslateCached(const std::string& sql, const
   }
   auto tpl = std::make_shared<Template>();
   Translation tr = Translator(sql, dialect).Run(&tpl->recipe);
-  std::vector<SqlValue> params = std::exchange(tr.params, {});
-  if (!literals.empty()) tr.original.clear();
-  tpl->base = std::make_shared<const Translation>(tr);
-  tr.params = std::move(params);
-  tr.original = sql;
-  auto fresh = std::make_shared<const Translation>(std::move(tr));
+  std::shared_ptr<const Translation> fresh;
+  if (literals.empty()) {
+    fresh = tpl->base = std::make_shared<const Translation>(std::move(tr));
+  } else {
+    std::vector<SqlValue> params = std::exchange(tr.params, {});
+    tr.original.clear();
+    tpl->base = std::make_shared<const Translation>(tr);
+    tr.params = std::move(params);
+    tr.original = sql;
+    fresh = std::make_shared<const Translation>(std::move(tr));
+  }
   size_t bytes = tpl->Bytes();
   std::lock_guard<std::mutex> lock(cache.mu);
   cache.lru.Put(std::move(key), std::move(tpl), bytes);

@@ -29,9 +29,9 @@ namespace fs = std::filesystem;
 class PlainDb {
  public:
   explicit PlainDb(const std::string& path) {
-    EXPECT_EQ(sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                              nullptr),
-              SQLITE_OK);
+    EXPECT_EQ(
+        sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr),
+        SQLITE_OK);
   }
   ~PlainDb() { sqlite3_close(db_); }
   void Exec(const std::string& sql) {
@@ -64,10 +64,11 @@ void WriteFirstSchema(const std::string& path) {
     }
     db.Exec(s);
   }
-  db.Exec("CREATE TABLE corkboard_schema (version INTEGER NOT NULL);"
-          "INSERT INTO corkboard_schema VALUES (1);"
-          "INSERT INTO register (username, password, signdate) VALUES ('old', 'pw', "
-          "'2001-05-09 08:03:07')");
+  db.Exec(
+      "CREATE TABLE corkboard_schema (version INTEGER NOT NULL);"
+      "INSERT INTO corkboard_schema VALUES (1);"
+      "INSERT INTO register (username, password, signdate) VALUES ('old', 'pw', "
+      "'2001-05-09 08:03:07')");
 }
 
 struct BoardFileCase {
@@ -78,8 +79,8 @@ struct BoardFileCase {
 class BoardFileTest : public ::testing::TestWithParam<BoardFileCase> {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("corkboard-file-" + std::to_string(::getpid()) + "-" +
-                                        GetParam().name);
+    dir_ = fs::temp_directory_path() /
+           ("corkboard-file-" + std::to_string(::getpid()) + "-" + GetParam().name);
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     path_ = (dir_ / "corkboard.db").string();
@@ -112,8 +113,9 @@ TEST_P(BoardFileTest, TheStockShellCanAddMembersAndPosts) {
   EXPECT_EQ(db.Text("SELECT count(*) FROM sqlite_schema WHERE sql LIKE '%cb_now%'"), "0");
   db.Exec("INSERT INTO register (username, password, allowmassmail) VALUES ('ann', 'pw', 'true')");
   db.Exec("INSERT INTO post (forumname, username, subject, message) VALUES ('F', 'ann', 's', 'm')");
-  db.Exec("INSERT INTO post (forumname, username, subject, message, parentid) VALUES "
-          "('F', 'ann', 're', 'm', 1)");
+  db.Exec(
+      "INSERT INTO post (forumname, username, subject, message, parentid) VALUES "
+      "('F', 'ann', 're', 'm', 1)");
 
   // Defaults: local time in the board's stored form.
   const std::string signdate = db.Text("SELECT signdate FROM register WHERE username = 'ann'");

@@ -354,7 +354,8 @@ TEST_P(RecordsetTest, LongTextsAreBoundNotKept) {
   EXPECT_LT(TranslationCacheBytes(), before + (16 << 10));
   // Many distinct statements: the prepared ones kept stay within their bound.
   const std::string wide(1000, 'c');
-  for (int i = 0; i < 1500; ++i) Exec("select postid as " + wide + std::to_string(i) + " from post");
+  for (int i = 0; i < 1500; ++i)
+    Exec("select postid as " + wide + std::to_string(i) + " from post");
   EXPECT_LE(con_.backend().CachedStatementBytes(), kSqliteStatementCacheBytes);
   EXPECT_GT(con_.backend().CachedStatementBytes(), kSqliteStatementCacheBytes / 2);
 }

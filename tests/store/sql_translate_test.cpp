@@ -290,8 +290,9 @@ TEST(SqlTranslate, ACachedShapeTranslatesLikeTheStatementItself) {
       {"insert into post (username,posttime) values ('a','2001-5-9')",
        "insert into post (username,posttime) values ('b','')"},
       // Literals written into the text are part of what is cached.
-      {"select top 5 * from post where username='a'", "select top 10 * from post where "
-                                                      "username='b'"},
+      {"select top 5 * from post where username='a'",
+       "select top 10 * from post where "
+       "username='b'"},
       {"select postid,subject from post order by 1", "select postid,subject from post order by 2"},
       {"select top 5 * from post order by 1", "select top 5 * from post order by 1"},
   };
@@ -331,9 +332,9 @@ TEST(SqlTranslate, TheCacheIsBoundedInBytes) {
   size_t before = TranslationCacheBytes();
   for (int i = 0; i < 40; ++i) {
     std::string name(256 << 10, static_cast<char>('a' + i % 26));
-    auto t = TranslateCached("select * from register where username='" + name + "' and postid=" +
-                                 std::to_string(i),
-                             kSqlite);
+    auto t = TranslateCached(
+        "select * from register where username='" + name + "' and postid=" + std::to_string(i),
+        kSqlite);
     ASSERT_EQ(std::get<std::string>(t->params.at(0)), name);
   }
   EXPECT_LT(TranslationCacheBytes(), before + (4 << 10));

@@ -219,7 +219,8 @@ class SqliteConnection : public BackendConnection {
 
   sqlite3* db_ = nullptr;
   SqliteDialect dialect_;
-  ByteLru<std::shared_ptr<SqliteStatement>> statements_{kSqliteStatementCacheBytes, kLargestStatement};
+  ByteLru<std::shared_ptr<SqliteStatement>> statements_{kSqliteStatementCacheBytes,
+                                                        kLargestStatement};
   std::shared_ptr<BackendStatement> version_;
 };
 
