@@ -1,8 +1,6 @@
 // Tokenizer of the statements the pages send.
 #include "store/sql_tokens.h"
 
-#include <cctype>
-
 #include "runtime/convert.h"
 #include "store/store_error.h"
 
@@ -14,10 +12,14 @@ bool SqlToken::IsWord(std::string_view lower_word) const {
 
 namespace {
 
-bool IsWordStart(unsigned char c) { return std::isalpha(c) || c == '_' || c >= 0x80; }
-bool IsWordChar(unsigned char c) {
-  return IsWordStart(c) || std::isdigit(c) || c == '$' || c == '#';
+// ASCII classes written out: the <cctype> ones call into the C library for every byte, and every
+// statement a page sends is scanned.
+bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+bool IsBlank(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsWordStart(unsigned char c) {
+  return ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') || c == '_' || c >= 0x80;
 }
+bool IsWordChar(unsigned char c) { return IsWordStart(c) || IsDigit(c) || c == '$' || c == '#'; }
 
 DatabaseError Unterminated(const char* what, std::string_view sql) {
   return DatabaseError(err::kDatabase, std::string("Unterminated ") + what, std::string(sql), 0,
@@ -55,7 +57,7 @@ class Lexer {
     size_t start = i_;
     while (i_ < s_.size()) {
       unsigned char c = s_[i_];
-      if (std::isspace(c)) {
+      if (IsBlank(c)) {
         ++i_;
       } else if (c == '-' && Peek(1) == '-') {
         while (i_ < s_.size() && s_[i_] != '\n') ++i_;
@@ -84,7 +86,7 @@ class Lexer {
       Quoted(c == '[' ? ']' : c, string ? "string literal" : "quoted name");
       return string ? TokKind::kString : TokKind::kQuotedName;
     }
-    if (std::isdigit(c) || (c == '.' && std::isdigit(static_cast<unsigned char>(Peek(1))))) {
+    if (IsDigit(c) || (c == '.' && IsDigit(Peek(1)))) {
       Number();
       return TokKind::kNumber;
     }
@@ -116,29 +118,26 @@ class Lexer {
   }
 
   void Number() {
-    while (i_ < s_.size() && (std::isdigit(static_cast<unsigned char>(s_[i_])) || s_[i_] == '.')) {
+    while (i_ < s_.size() && (IsDigit(s_[i_]) || s_[i_] == '.')) {
       ++i_;
     }
     if (i_ < s_.size() && (s_[i_] == 'e' || s_[i_] == 'E')) {
       size_t j = i_ + 1;
       if (j < s_.size() && (s_[j] == '+' || s_[j] == '-')) ++j;
-      if (j < s_.size() && std::isdigit(static_cast<unsigned char>(s_[j]))) {
+      if (j < s_.size() && IsDigit(s_[j])) {
         i_ = j;
-        while (i_ < s_.size() && std::isdigit(static_cast<unsigned char>(s_[i_]))) ++i_;
+        while (i_ < s_.size() && IsDigit(s_[i_])) ++i_;
       }
     }
   }
 
+  // Two-character operators: <> <= >= != !< !> ||
   void Operator() {
-    static constexpr std::string_view kTwo[] = {"<>", "<=", ">=", "!=", "!<", "!>", "||"};
-    std::string_view rest = s_.substr(i_);
-    for (std::string_view op : kTwo) {
-      if (rest.substr(0, 2) == op) {
-        i_ += 2;
-        return;
-      }
-    }
-    ++i_;
+    char a = s_[i_];
+    char b = Peek(1);
+    bool two = (a == '<' && (b == '>' || b == '=')) || (a == '>' && b == '=') ||
+               (a == '!' && (b == '=' || b == '<' || b == '>')) || (a == '|' && b == '|');
+    i_ += two ? 2 : 1;
   }
 
   std::string_view s_;

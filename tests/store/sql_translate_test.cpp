@@ -8,6 +8,7 @@
 #include <variant>
 #include <vector>
 
+#include "store/sql_tokens.h"
 #include "store/sqlite/sqlite_backend.h"
 #include "store/store_error.h"
 
@@ -270,6 +271,27 @@ TEST(SqlTranslate, AllowsPlusOnNumbers) {
   EXPECT_EQ(t.sql,
             "select ifnull(topiccount,?1)+ifnull(replycount,?2) as postcount from Forum order by "
             "topiccount+replycount desc");
+}
+
+TEST(SqlTranslate, ShapesLeaveOutLiteralsAndBlanks) {
+  struct ShapeCase {
+    const char* in;
+    const char* shape;
+    const char* literals;  // values, "|" between
+  };
+  const std::vector<ShapeCase> cases = {
+      {"select  *  from post /* c */ where postid=8", "select * from post where postid=0", "8"},
+      {"where subject=N'it''s' and x=1.5e3", "where subject=N'' and x=0", "it's|1.5e3"},
+      {"select [a 'b'], \"c\"\"d\" from t -- 'x'", "select [a 'b'], \"c\"\"d\" from t", ""},
+      {"a<>'x';b!=2", "a<>'';b!=0", "x|2"},
+  };
+  for (const ShapeCase& c : cases) {
+    std::vector<SqlLiteral> literals;
+    EXPECT_EQ(SqlShape(c.in, &literals), c.shape) << c.in;
+    std::string joined;
+    for (const SqlLiteral& l : literals) joined += (joined.empty() ? "" : "|") + l.value;
+    EXPECT_EQ(joined, c.literals) << c.in;
+  }
 }
 
 // The cache keeps one translation per shape: a statement that differs from a cached one only in
