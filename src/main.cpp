@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/settings.h"
 #include "host/config.h"
 #include "host/net/http_server.h"
 #include "host/router.h"
@@ -62,7 +63,11 @@ int Serve(const std::vector<std::string>& args) {
   cb::FillApplication(cfg, app);
   cb::Router router;
   cb::AddBoardRoutes(router);
+  // Mails link to BBURL; without one, to the listening address (port 0 is known once bound).
+  if (cfg.listen_port != 0) cb::DefaultBoardUrl(app, cfg.listen_host, cfg.listen_port);
   cb::HttpServer server(cfg, app, std::move(router));
+  server.Start();
+  cb::DefaultBoardUrl(app, cfg.listen_host, server.port());
   std::fprintf(stderr, "corkboard: serving http://%s:%u/ (data in %s)\n", cfg.listen_host.c_str(),
                static_cast<unsigned>(cfg.listen_port), cfg.data_dir.c_str());
   return server.Run();

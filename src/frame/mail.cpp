@@ -5,6 +5,7 @@
 #include <curl/curl.h>
 #include <fcntl.h>
 #include <iconv.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -372,17 +373,30 @@ bool MailComponent::Compose(std::string& message) {
 
 namespace {
 
+// Mails may hold generated passwords: a new outbox is the board's alone (0700), and so is each
+// mail (0600). An existing folder keeps the modes its operator gave it.
+bool MakeOutbox(const std::string& dir, std::string& error) {
+  std::error_code ec;
+  fs::path path = fs::path(dir).lexically_normal();
+  if (!path.has_filename()) path = path.parent_path();  // "outbox/"
+  if (path.has_parent_path()) fs::create_directories(path.parent_path(), ec);
+  if (!ec && ::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
+    ec.assign(errno, std::generic_category());
+  }
+  if (!ec && !fs::is_directory(path, ec) && !ec) {
+    ec = std::make_error_code(std::errc::not_a_directory);
+  }
+  if (!ec) return true;
+  error = "无法创建邮件文件夹（" + Printable(ec.message()) + "）";
+  return false;
+}
+
 // Writes to a hidden temporary file, then links it under a fresh name: a reader never sees a
 // half-written mail, and an existing mail is never replaced.
 bool WriteOutboxFile(const std::string& dir, const std::string& text, const DateTime& now,
                      const RandomSource& random, std::string& error) {
   static std::atomic<unsigned> sequence{0};
-  std::error_code ec;
-  fs::create_directories(dir, ec);
-  if (ec) {
-    error = "无法创建邮件文件夹（" + Printable(ec.message()) + "）";
-    return false;
-  }
+  if (!MakeOutbox(dir, error)) return false;
   const CivilTime c = Civil(now);
   char stamp[32];
   std::snprintf(stamp, sizeof stamp, "%04d%02u%02u%02d%02d%02d", c.year, c.month, c.day, c.hour,
@@ -393,7 +407,7 @@ bool WriteOutboxFile(const std::string& dir, const std::string& text, const Date
     const std::string name = std::string(stamp) + "-" + seq + "-" + Hex(random()).substr(8);
     const std::string tmp = (fs::path(dir) / ("." + name + ".tmp")).string();
     const std::string final_path = (fs::path(dir) / (name + ".eml")).string();
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
       if (errno == EEXIST) continue;
       error = "无法写入邮件文件夹（" + Printable(std::strerror(errno)) + "）";
@@ -501,8 +515,9 @@ bool MailComponent::Send() {
     if (StartsWithNoCase(server, kDirPrefix)) {
       std::string envelope = "X-Sender: " + from_address_ + "\r\n";
       for (const std::string& a : addresses) envelope += "X-Receiver: " + a + "\r\n";
-      ok = WriteOutboxFile(server.substr(kDirPrefix.size()), envelope + message, clock_.Now(),
-                           random_, error);
+      fs::path dir = fs::path(server.substr(kDirPrefix.size()));
+      if (dir.is_relative() && !data_folder_.empty()) dir = fs::path(data_folder_) / dir;
+      ok = WriteOutboxFile(dir.string(), envelope + message, clock_.Now(), random_, error);
     } else {
       ok = SendSmtp(server, from_address_, addresses, message, connect_timeout_, total_timeout_,
                     error);
@@ -522,6 +537,7 @@ bool SendMail(const Settings& s, const Clock& clock, const std::string& fromname
   try {
     MailComponent mail(clock);
     mail.Server(s.SmtpServer);
+    mail.DataFolder(s.DataDir);
     mail.FromName(fromname);
     mail.FromAddress(fromaddress);
     mail.AddRecipient(toname, toaddress);

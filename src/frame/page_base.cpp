@@ -22,6 +22,7 @@ void PageBase::OnStartPage(ScriptingContext* passedScriptingContext) {
   ctx_ = passedScriptingContext;
   LoadSettings(ctx_->application(), settings_);
   LoadStyle(ctx_->application(), settings_);
+  settings_.DataDir = ctx_->services().data_dir;
 }
 
 void PageBase::OnEndPage() { ctx_ = nullptr; }

@@ -2,6 +2,8 @@
 // default for each missing or empty one, and derive the attribute texts and the table wrapper.
 #include "frame/settings.h"
 
+#include <unistd.h>
+
 #include <cmath>
 
 #include "host/context.h"
@@ -12,7 +14,7 @@
 namespace cb {
 
 namespace defaults {
-const char* const kSmtpServer = "dir:data/outbox";
+const char* const kSmtpServer = "dir:outbox";  // in the data folder
 const char* const kBBURL = "http://127.0.0.1:8080/";
 const char* const kBBEMail = "board@localhost";
 const char* const kCopyright =
@@ -157,6 +159,27 @@ void LoadStyle(const Application& app, Settings& s) {
     s.TableBorderStart.clear();
     s.TableBorderEnd.clear();
   }
+}
+
+std::string BoardUrlFor(std::string_view listen_host, uint16_t port,
+                        std::string_view machine_name) {
+  std::string host(listen_host);
+  if (host.find_first_not_of("0.:") == std::string::npos) {  // 0.0.0.0, ::, or none
+    host = machine_name.empty() || EqualsNoCase(machine_name, "localhost") ? "127.0.0.1"
+                                                                           : machine_name;
+  }
+  if (host.find(':') != std::string::npos) host = "[" + host + "]";
+  std::string url = "http://" + host;
+  if (port != 80) url += ":" + std::to_string(port);
+  return url + "/";
+}
+
+void DefaultBoardUrl(Application& app, std::string_view listen_host, uint16_t port) {
+  Variant configured;
+  if (Reader(app).Has("BBURL", &configured)) return;
+  char name[256] = {};
+  if (::gethostname(name, sizeof name - 1) != 0) name[0] = '\0';
+  app.Set("BBURL", Variant(BoardUrlFor(listen_host, port, name)));
 }
 
 }  // namespace cb

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace cb {
 
@@ -41,6 +42,10 @@ struct Settings {
   uint8_t PageStyle = 0;
   int16_t MemberMinimum = 30;
 
+  // Not an application variable: the host's data folder, set by the page frame. A relative "dir:"
+  // outbox lies in it.
+  std::string DataDir;
+
   // LoadStyle (attribute texts after LoadStyle where noted).
   std::string BBTitle;
   std::string BBTopic;
@@ -66,6 +71,14 @@ struct Settings {
 // Raise ScriptError on a value that cannot be converted, before any page output.
 void LoadSettings(const Application& app, Settings& s);
 void LoadStyle(const Application& app, Settings& s);
+
+// The address mails link to when BBURL is not set: the listening address as a browser reaches
+// it. A wildcard address (0.0.0.0, ::) stands for every address of the machine: its name is
+// taken (127.0.0.1 without one). A public board sets BBURL.
+std::string BoardUrlFor(std::string_view listen_host, uint16_t port,
+                        std::string_view machine_name);
+// Sets BBURL from the listening address and this machine's name unless it is configured.
+void DefaultBoardUrl(Application& app, std::string_view listen_host, uint16_t port);
 
 // Built-in defaults of the keys whose default is this board's choice.
 namespace defaults {

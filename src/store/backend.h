@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,6 +37,8 @@ class BackendConnection {
   // statement) when the backend refuses it.
   virtual std::shared_ptr<BackendStatement> Prepare(const std::string& sql,
                                                     const std::string& original) = 0;
+  // What the cache of prepared statements holds, in bytes (bounded).
+  virtual size_t CachedStatementBytes() const = 0;
   virtual int64_t Changes() const = 0;  // rows changed by the last statement
   virtual int64_t LastInsertId() const = 0;
   // BEGIN that takes the write lock at once, so a transaction never fails half-way on a busy
@@ -54,16 +57,16 @@ class BackendConnection {
 struct Migration {
   int version;
   std::vector<std::string> statements;
+  // Work the statements alone cannot say, run after them in the same transaction.
+  std::function<void(BackendConnection&)> step;
 };
 
 // Opens connections of one kind of database.
 class Backend {
  public:
   virtual ~Backend() = default;
-  // location: the backend's address of the database (a file path, a URI); clock: the source of
-  // the current time for column defaults (nullptr: the system clock).
-  virtual std::unique_ptr<BackendConnection> Open(const std::string& location,
-                                                  const Clock* clock) = 0;
+  // location: the backend's address of the database (a file path, a URI).
+  virtual std::unique_ptr<BackendConnection> Open(const std::string& location) = 0;
   virtual const std::vector<Migration>& Migrations() const = 0;
 };
 

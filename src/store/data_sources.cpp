@@ -4,10 +4,10 @@
 #include <atomic>
 #include <map>
 #include <mutex>
-#include <unordered_map>
 #include <vector>
 
 #include "runtime/convert.h"
+#include "store/byte_lru.h"
 #include "store/schema_migrate.h"
 #include "store/store_error.h"
 
@@ -15,7 +15,9 @@ namespace cb {
 
 namespace {
 constexpr size_t kMaxIdle = 16;
-constexpr size_t kCountGeneration = 512;
+// Remembered row counts, by bytes; a count keyed by a long text (a search for it) is not kept.
+constexpr size_t kCountBytes = 1 << 20;
+constexpr size_t kLargestCount = 4 << 10;
 }  // namespace
 
 struct PooledHandle::Source {
@@ -31,7 +33,7 @@ struct PooledHandle::Source {
 
   std::atomic<uint64_t> generation{1};
   std::mutex count_mu;
-  std::unordered_map<std::string, std::pair<uint64_t, int64_t>> counts, old_counts;
+  ByteLru<std::pair<uint64_t, int64_t>> counts{kCountBytes, kLargestCount};
 };
 
 namespace {
@@ -54,7 +56,7 @@ std::shared_ptr<PooledHandle::Source> Lookup(const std::string& name) {
 }
 
 std::unique_ptr<BackendConnection> OpenRaw(PooledHandle::Source& s) {
-  return s.backend->Open(s.spec.location, s.spec.clock.get());
+  return s.backend->Open(s.spec.location);
 }
 
 void Retire(const std::shared_ptr<PooledHandle::Source>& s) {
@@ -161,28 +163,25 @@ uint64_t PooledHandle::WriteGeneration() {
   return source_->generation.load();
 }
 
+DateTime PooledHandle::Now() const {
+  static const SystemClock system;
+  return (source_->spec.clock ? *source_->spec.clock : static_cast<const Clock&>(system)).Now();
+}
+
 void PooledHandle::NoteWrite() { source_->generation.fetch_add(1); }
 
 bool PooledHandle::CachedCount(const std::string& key, int64_t* count) {
   uint64_t gen = WriteGeneration();
   std::lock_guard<std::mutex> lock(source_->count_mu);
-  for (auto* map : {&source_->counts, &source_->old_counts}) {
-    auto it = map->find(key);
-    if (it != map->end() && it->second.first == gen) {
-      *count = it->second.second;
-      return true;
-    }
-  }
-  return false;
+  const std::pair<uint64_t, int64_t>* found = source_->counts.Get(key);
+  if (!found || found->first != gen) return false;
+  *count = found->second;
+  return true;
 }
 
 void PooledHandle::RememberCount(const std::string& key, uint64_t generation, int64_t count) {
   std::lock_guard<std::mutex> lock(source_->count_mu);
-  if (source_->counts.size() >= kCountGeneration) {
-    source_->old_counts = std::move(source_->counts);
-    source_->counts.clear();
-  }
-  source_->counts[key] = {generation, count};
+  source_->counts.Put(key, {generation, count}, sizeof(generation) + sizeof(count));
 }
 
 std::unique_ptr<PooledHandle> AcquireConnection(const std::string& connection_string) {

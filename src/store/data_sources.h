@@ -14,7 +14,8 @@ namespace cb {
 struct DataSourceSpec {
   std::string backend = "sqlite";
   std::string location;  // SQLite: a file path or a "file:" URI
-  // The clock of column defaults ("now"); null: the system clock.
+  // The time a record set stamps on the time columns a new row leaves empty; null: the system
+  // clock. (A statement inserting rows gets the column default: the system's local time.)
   std::shared_ptr<const Clock> clock;
   // Keep one connection open while registered (an in-memory database lives as long as one is).
   bool keep_open = false;
@@ -51,6 +52,8 @@ class PooledHandle {
   // A remembered row count of a statement, valid at the current generation.
   bool CachedCount(const std::string& key, int64_t* count);
   void RememberCount(const std::string& key, uint64_t generation, int64_t count);
+  // "Now" by the data source's clock.
+  DateTime Now() const;
 
  private:
   std::shared_ptr<Source> source_;

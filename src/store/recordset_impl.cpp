@@ -325,13 +325,24 @@ void RecordsetImpl::Insert() {
   BackendConnection& be = Con().backend();
   std::string cols, marks;
   std::vector<SqlValue> values;
+  auto add = [&](const ColumnDef& c, const Variant& v) {
+    values.push_back(ToSql(c.kind, v, c.name));
+    cols += (cols.empty() ? "" : ", ") + be.dialect().QuoteName(c.name);
+    marks += (marks.empty() ? "" : ", ") + be.dialect().Parameter(static_cast<int>(values.size()));
+  };
+  std::vector<bool> written(table.columns.size(), false);
   for (size_t i = 0; i < names_.size(); ++i) {
     if (!changed_[i]) continue;
     const ColumnDef* c = table.Find(names_[i]);
     if (!c) NotWritable(names_[i]);
-    values.push_back(ToSql(c->kind, edit_[i], c->name));
-    cols += (cols.empty() ? "" : ", ") + be.dialect().QuoteName(c->name);
-    marks += (marks.empty() ? "" : ", ") + be.dialect().Parameter(static_cast<int>(values.size()));
+    written[static_cast<size_t>(c - table.columns.data())] = true;
+    add(*c, edit_[i]);
+  }
+  // The board's clock, not the database's, dates a new post or member.
+  for (size_t k = 0; k < table.columns.size(); ++k) {
+    if (!written[k] && table.columns[k].default_kind == DefaultKind::kNow) {
+      add(table.columns[k], Variant(Con().handle().Now()));
+    }
   }
   std::string sql = values.empty()
                         ? "INSERT INTO " + table.name + " DEFAULT VALUES"

@@ -24,6 +24,7 @@ void EnsureSchema(BackendConnection& con, const std::vector<Migration>& migratio
     try {
       if (SchemaVersion(con) < m.version) {
         for (const std::string& s : m.statements) con.ExecScript(s);
+        if (m.step) m.step(con);
         con.ExecScript("INSERT INTO corkboard_schema (version) VALUES (" +
                        std::to_string(m.version) + ")");
       }

@@ -1,8 +1,6 @@
 // Tokenizer of the statements the pages send.
 #include "store/sql_tokens.h"
 
-#include <cctype>
-
 #include "runtime/convert.h"
 #include "store/store_error.h"
 
@@ -14,30 +12,43 @@ bool SqlToken::IsWord(std::string_view lower_word) const {
 
 namespace {
 
-bool IsWordStart(unsigned char c) { return std::isalpha(c) || c == '_' || c >= 0x80; }
-bool IsWordChar(unsigned char c) {
-  return IsWordStart(c) || std::isdigit(c) || c == '$' || c == '#';
+// ASCII classes written out: the <cctype> ones call into the C library for every byte, and every
+// statement a page sends is scanned.
+bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+bool IsBlank(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsWordStart(unsigned char c) {
+  return ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') || c == '_' || c >= 0x80;
 }
+bool IsWordChar(unsigned char c) { return IsWordStart(c) || IsDigit(c) || c == '$' || c == '#'; }
 
 DatabaseError Unterminated(const char* what, std::string_view sql) {
   return DatabaseError(err::kDatabase, std::string("Unterminated ") + what, std::string(sql), 0,
                        "42000");
 }
 
+// Token boundaries without copies: the tokenizer and the shape of a statement read the same
+// lexer, so they can never disagree on where a literal starts and ends.
+struct Span {
+  TokKind kind;
+  size_t begin;
+  size_t end;
+  bool space_before;
+  bool national;
+};
+
 class Lexer {
  public:
   explicit Lexer(std::string_view sql) : s_(sql) {}
 
-  std::vector<SqlToken> Run() {
-    std::vector<SqlToken> out;
-    while (true) {
-      bool space = SkipBlanks();
-      if (i_ >= s_.size()) break;
-      SqlToken t = Next();
-      t.space_before = space;
-      out.push_back(std::move(t));
-    }
-    return out;
+  // The next token; false at the end.
+  bool Next(Span& span) {
+    span.space_before = SkipBlanks();
+    if (i_ >= s_.size()) return false;
+    span.begin = i_;
+    span.national = false;
+    span.kind = Scan(span.national);
+    span.end = i_;
+    return true;
   }
 
  private:
@@ -46,7 +57,7 @@ class Lexer {
     size_t start = i_;
     while (i_ < s_.size()) {
       unsigned char c = s_[i_];
-      if (std::isspace(c)) {
+      if (IsBlank(c)) {
         ++i_;
       } else if (c == '-' && Peek(1) == '-') {
         while (i_ < s_.size() && s_[i_] != '\n') ++i_;
@@ -63,115 +74,133 @@ class Lexer {
 
   char Peek(size_t ahead) const { return i_ + ahead < s_.size() ? s_[i_ + ahead] : '\0'; }
 
-  SqlToken Next() {
+  TokKind Scan(bool& national) {
     unsigned char c = s_[i_];
     if ((c == 'N' || c == 'n') && Peek(1) == '\'') {
+      national = true;
       ++i_;
-      SqlToken t = StringLiteral();
-      t.national = true;
-      t.text = "N" + t.text;
-      return t;
+      c = '\'';
     }
-    if (c == '\'') return StringLiteral();
-    if (c == '[') return Quoted(']', "quoted name");
-    if (c == '"') return Quoted('"', "quoted name");
-    if (std::isdigit(c) || (c == '.' && std::isdigit(static_cast<unsigned char>(Peek(1))))) {
-      return Number();
+    if (c == '\'' || c == '[' || c == '"') {
+      bool string = c == '\'';
+      Quoted(c == '[' ? ']' : c, string ? "string literal" : "quoted name");
+      return string ? TokKind::kString : TokKind::kQuotedName;
     }
-    if (c == '@') return Variable();
-    if (IsWordStart(c)) return Word();
-    return Operator();
+    if (IsDigit(c) || (c == '.' && IsDigit(Peek(1)))) {
+      Number();
+      return TokKind::kNumber;
+    }
+    if (c == '@') {
+      while (i_ < s_.size() && s_[i_] == '@') ++i_;
+      while (i_ < s_.size() && IsWordChar(s_[i_])) ++i_;
+      return TokKind::kVariable;
+    }
+    if (IsWordStart(c)) {
+      while (i_ < s_.size() && IsWordChar(s_[i_])) ++i_;
+      return TokKind::kWord;
+    }
+    Operator();
+    return TokKind::kOp;
   }
 
-  SqlToken StringLiteral() {
-    size_t start = i_++;
-    std::string value;
-    while (true) {
-      if (i_ >= s_.size()) throw Unterminated("string literal", s_);
-      char c = s_[i_++];
-      if (c == '\'') {
-        if (i_ < s_.size() && s_[i_] == '\'') {
-          value += '\'';
-          ++i_;
-          continue;
-        }
-        break;
-      }
-      value += c;
-    }
-    return {TokKind::kString, std::string(s_.substr(start, i_ - start)), std::move(value)};
-  }
-
-  SqlToken Quoted(char close, const char* what) {
-    size_t start = i_++;
-    std::string value;
+  // A doubled closer stands for itself.
+  void Quoted(char close, const char* what) {
+    ++i_;
     while (true) {
       if (i_ >= s_.size()) throw Unterminated(what, s_);
-      char c = s_[i_++];
-      if (c == close) {
-        if (i_ < s_.size() && s_[i_] == close) {  // doubled closer stands for itself
-          value += close;
-          ++i_;
-          continue;
-        }
-        break;
+      if (s_[i_++] != close) continue;
+      if (i_ < s_.size() && s_[i_] == close) {
+        ++i_;
+        continue;
       }
-      value += c;
+      return;
     }
-    return {TokKind::kQuotedName, std::string(s_.substr(start, i_ - start)), std::move(value)};
   }
 
-  SqlToken Number() {
-    size_t start = i_;
-    while (i_ < s_.size() && (std::isdigit(static_cast<unsigned char>(s_[i_])) || s_[i_] == '.')) {
+  void Number() {
+    while (i_ < s_.size() && (IsDigit(s_[i_]) || s_[i_] == '.')) {
       ++i_;
     }
     if (i_ < s_.size() && (s_[i_] == 'e' || s_[i_] == 'E')) {
       size_t j = i_ + 1;
       if (j < s_.size() && (s_[j] == '+' || s_[j] == '-')) ++j;
-      if (j < s_.size() && std::isdigit(static_cast<unsigned char>(s_[j]))) {
+      if (j < s_.size() && IsDigit(s_[j])) {
         i_ = j;
-        while (i_ < s_.size() && std::isdigit(static_cast<unsigned char>(s_[i_]))) ++i_;
+        while (i_ < s_.size() && IsDigit(s_[i_])) ++i_;
       }
     }
-    std::string text(s_.substr(start, i_ - start));
-    return {TokKind::kNumber, text, text};
   }
 
-  SqlToken Variable() {
-    size_t start = i_;
-    while (i_ < s_.size() && s_[i_] == '@') ++i_;
-    while (i_ < s_.size() && IsWordChar(s_[i_])) ++i_;
-    std::string text(s_.substr(start, i_ - start));
-    return {TokKind::kVariable, text, ToLower(text)};
-  }
-
-  SqlToken Word() {
-    size_t start = i_;
-    while (i_ < s_.size() && IsWordChar(s_[i_])) ++i_;
-    std::string text(s_.substr(start, i_ - start));
-    return {TokKind::kWord, text, text};
-  }
-
-  SqlToken Operator() {
-    static constexpr std::string_view kTwo[] = {"<>", "<=", ">=", "!=", "!<", "!>", "||"};
-    std::string_view rest = s_.substr(i_);
-    for (std::string_view op : kTwo) {
-      if (rest.substr(0, 2) == op) {
-        i_ += 2;
-        return {TokKind::kOp, std::string(op), std::string(op)};
-      }
-    }
-    std::string one(1, s_[i_++]);
-    return {TokKind::kOp, one, one};
+  // Two-character operators: <> <= >= != !< !> ||
+  void Operator() {
+    char a = s_[i_];
+    char b = Peek(1);
+    bool two = (a == '<' && (b == '>' || b == '=')) || (a == '>' && b == '=') ||
+               (a == '!' && (b == '=' || b == '<' || b == '>')) || (a == '|' && b == '|');
+    i_ += two ? 2 : 1;
   }
 
   std::string_view s_;
   size_t i_ = 0;
 };
 
+// The inside of a quoted text with its doubled closers made single.
+std::string Unquote(std::string_view quoted, char close) {
+  std::string value;
+  value.reserve(quoted.size());
+  for (size_t i = 1; i + 1 < quoted.size(); ++i) {
+    value += quoted[i];
+    if (quoted[i] == close) ++i;
+  }
+  return value;
+}
+
 }  // namespace
 
-std::vector<SqlToken> TokenizeSql(std::string_view sql) { return Lexer(sql).Run(); }
+std::vector<SqlToken> TokenizeSql(std::string_view sql) {
+  std::vector<SqlToken> out;
+  Lexer lexer(sql);
+  Span sp;
+  while (lexer.Next(sp)) {
+    std::string_view text = sql.substr(sp.begin, sp.end - sp.begin);
+    SqlToken t{sp.kind, std::string(text), {}, sp.space_before, sp.national};
+    switch (sp.kind) {
+      case TokKind::kString:
+        t.value = Unquote(text.substr(sp.national ? 1 : 0), '\'');
+        break;
+      case TokKind::kQuotedName:
+        t.value = Unquote(text, text[0] == '[' ? ']' : '"');
+        break;
+      case TokKind::kVariable:
+        t.value = ToLower(t.text);
+        break;
+      default:
+        t.value = t.text;
+    }
+    out.push_back(std::move(t));
+  }
+  return out;
+}
+
+std::string SqlShape(std::string_view sql, std::vector<SqlLiteral>* literals) {
+  std::string shape;
+  shape.reserve(sql.size() < 512 ? sql.size() : 512);
+  Lexer lexer(sql);
+  Span sp;
+  while (lexer.Next(sp)) {
+    if (sp.space_before) shape += ' ';
+    std::string_view text = sql.substr(sp.begin, sp.end - sp.begin);
+    if (sp.kind == TokKind::kString) {
+      shape += sp.national ? "N''" : "''";
+      literals->push_back({sp.kind, Unquote(text.substr(sp.national ? 1 : 0), '\'')});
+    } else if (sp.kind == TokKind::kNumber) {
+      shape += '0';
+      literals->push_back({sp.kind, std::string(text)});
+    } else {
+      shape += text;
+    }
+  }
+  return shape;
+}
 
 }  // namespace cb

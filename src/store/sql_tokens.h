@@ -26,4 +26,16 @@ struct SqlToken {
 // sql_translate.h) on an unterminated literal, quoted name or comment.
 std::vector<SqlToken> TokenizeSql(std::string_view sql);
 
+// A string literal (unescaped) or a number literal (as written) of a statement.
+struct SqlLiteral {
+  TokKind kind;
+  std::string value;
+};
+
+// The statement with every string literal written '' (N'' when national), every number 0, and
+// one blank wherever blanks or comments stood; its literals, in order, go to *literals.
+// Statements of one shape translate alike but for the values of their literals. Raises as
+// TokenizeSql does.
+std::string SqlShape(std::string_view sql, std::vector<SqlLiteral>* literals);
+
 }  // namespace cb

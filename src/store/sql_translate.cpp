@@ -5,10 +5,11 @@
 #include <charconv>
 #include <mutex>
 #include <set>
-#include <unordered_map>
+#include <utility>
 
 #include "runtime/convert.h"
 #include "runtime/datetime.h"
+#include "store/byte_lru.h"
 #include "store/schema.h"
 #include "store/sql_tokens.h"
 #include "store/store_error.h"
@@ -46,12 +47,46 @@ bool InSet(const std::set<std::string>& s, const SqlToken& t) {
   return t.kind == TokKind::kWord && s.count(ToLower(t.value)) > 0;
 }
 
+// A date text as the store keeps it ("2001-05-09 08:03:07"); '' is SQL Server's zero date.
+std::string PaddedDate(const std::string& value, std::string_view sql) {
+  if (value.empty()) return "1900-01-01 00:00:00";
+  if (std::optional<DateTime> d = DateTime::Parse(value)) return d->YmdHms();
+  throw DatabaseError(store_err::kTypeConversion,
+                      "Conversion failed when converting date and/or time from character "
+                      "string: '" +
+                          value + "'",
+                      std::string(sql), 0, "22007");
+}
+
+SqlValue NumberValue(const std::string& s) {
+  if (s.find_first_not_of("0123456789") == std::string::npos) {
+    int64_t v = 0;
+    auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (ec == std::errc() && p == s.data() + s.size()) return v;
+  }
+  return std::stod(s);
+}
+
+// Where a statement's literals go, so that a translation serves every statement of its shape:
+// each parameter names the literal it is lifted from; literals kept in the text must match.
+struct LiteralUse {
+  uint32_t literal;
+  bool date;  // a date text, padded
+};
+struct Recipe {
+  std::vector<LiteralUse> params;
+  std::vector<std::pair<uint32_t, std::string>> fixed;  // literal number, its value
+  size_t literals = 0;
+};
+
 class Translator {
  public:
   Translator(std::string_view sql, const Dialect& dialect)
       : sql_(sql), d_(dialect), t_(TokenizeSql(sql)) {}
 
-  Translation Run() {
+  // recipe, when given, receives how the literals were used.
+  Translation Run(Recipe* recipe = nullptr) {
+    recipe_ = recipe;
     Translation tr;
     tr.original = sql_;
     while (!t_.empty() && t_.back().IsOp(";")) t_.pop_back();
@@ -89,8 +124,13 @@ class Translator {
     out_.resize(n);
     after_.assign(n, "");
     no_lift_.assign(n, false);
+    padded_.assign(n, false);
+    literal_.assign(n, 0);
     int depth = 0;
+    uint32_t literals = 0;
     for (size_t i = 0; i < n; ++i) {
+      if (t_[i].kind == TokKind::kString || t_[i].kind == TokKind::kNumber)
+        literal_[i] = literals++;
       if (t_[i].IsOp(")")) --depth;
       if (depth < 0) Unsupported("unbalanced parentheses");
       depth_[i] = depth;
@@ -98,6 +138,7 @@ class Translator {
       out_[i] = t_[i].text;
     }
     if (depth != 0) Unsupported("unbalanced parentheses");
+    if (recipe_) recipe_->literals = literals;
     MarkOrderRegions();
   }
 
@@ -225,22 +266,14 @@ class Translator {
     }
   }
 
+  // The token keeps its value as written (a recipe compares it); its text is the padded date.
   void PadDate(size_t i) {
-    SqlToken& t = t_[i];
-    if (t.value.empty()) {  // SQL Server reads '' as its zero date
-      t.value = "1900-01-01 00:00:00";
-    } else if (std::optional<DateTime> d = DateTime::Parse(t.value)) {
-      t.value = d->YmdHms();
-    } else {
-      throw DatabaseError(store_err::kTypeConversion,
-                          "Conversion failed when converting date and/or time from character "
-                          "string: '" +
-                              t.value + "'",
-                          std::string(sql_), 0, "22007");
-    }
     std::string quoted = "'";
-    for (char c : t.value) quoted += c == '\'' ? std::string("''") : std::string(1, c);
+    for (char c : PaddedDate(t_[i].value, sql_)) {
+      quoted += c == '\'' ? std::string("''") : std::string(1, c);
+    }
     out_[i] = quoted + "'";
+    padded_[i] = true;
   }
 
   void AnalyzeInsert(Translation& tr) {
@@ -368,12 +401,20 @@ class Translator {
         tr.count_first_param = static_cast<size_t>(index);
       }
       if (depth_[i] == 0 && t_[i].IsWord("order") && WordAt(i + 1, "by")) tr.order_by = body.size();
+      const SqlToken& t = t_[i];
+      bool literal = t.kind == TokKind::kString || t.kind == TokKind::kNumber;
+      bool lifted = literal && !no_lift_[i] && !out_[i].empty();
+      // A literal kept in the text, or taken out of it as TOP is, belongs to the shape.
+      if (literal && !lifted && recipe_) recipe_->fixed.emplace_back(literal_[i], t.value);
       if (!out_[i].empty()) {
-        if (t_[i].space_before && !body.empty()) body += ' ';
-        const SqlToken& t = t_[i];
-        bool literal = t.kind == TokKind::kString || t.kind == TokKind::kNumber;
-        if (literal && !no_lift_[i]) {
-          tr.params.push_back(LiteralValue(t));
+        if (t.space_before && !body.empty()) body += ' ';
+        if (lifted) {
+          if (t.kind == TokKind::kNumber) {
+            tr.params.push_back(NumberValue(t.text));
+          } else {
+            tr.params.push_back(padded_[i] ? PaddedDate(t.value, sql_) : t.value);
+          }
+          if (recipe_) recipe_->params.push_back({literal_[i], padded_[i]});
           body += d_.Parameter(++index);
         } else {
           body += out_[i];
@@ -386,17 +427,6 @@ class Translator {
     tr.sql = tr.top ? body + d_.Limit(std::to_string(*tr.top)) : body;
   }
 
-  static SqlValue LiteralValue(const SqlToken& t) {
-    if (t.kind == TokKind::kString) return t.value;
-    const std::string& s = t.text;
-    if (s.find_first_not_of("0123456789") == std::string::npos) {
-      int64_t v = 0;
-      auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-      if (ec == std::errc() && p == s.data() + s.size()) return v;
-    }
-    return std::stod(s);
-  }
-
   std::string_view sql_;
   const Dialect& d_;
   std::vector<SqlToken> t_;
@@ -404,8 +434,11 @@ class Translator {
   std::vector<std::string> out_;    // the text each token becomes ("" drops it)
   std::vector<std::string> after_;  // text added after a token
   std::vector<bool> no_lift_;       // literals that stay in the text
-  size_t from_token_ = 0;           // top-level FROM of a single-table select
-  size_t count_from_token_ = 0;     // top-level FROM of a plain select
+  std::vector<bool> padded_;        // date texts made whole
+  std::vector<uint32_t> literal_;   // a literal's number among the statement's literals
+  Recipe* recipe_ = nullptr;
+  size_t from_token_ = 0;        // top-level FROM of a single-table select
+  size_t count_from_token_ = 0;  // top-level FROM of a plain select
 };
 
 }  // namespace
@@ -429,49 +462,96 @@ Translation TranslateSql(std::string_view sql, const Dialect& dialect) {
 
 namespace {
 
-// Two generations: a full current map becomes the previous one, so hot statements survive.
-class TranslationCache {
- public:
-  std::shared_ptr<const Translation> Get(const std::string& key) {
-    std::lock_guard<std::mutex> lock(mu_);
-    if (auto it = current_.find(key); it != current_.end()) return it->second;
-    if (auto it = previous_.find(key); it != previous_.end()) {
-      auto value = it->second;
-      PutLocked(key, value);
-      return value;
-    }
-    return nullptr;
-  }
-  void Put(const std::string& key, std::shared_ptr<const Translation> value) {
-    std::lock_guard<std::mutex> lock(mu_);
-    PutLocked(key, std::move(value));
+// A translation of one shape: its text and analysis without parameters, and the recipe that
+// fills them in from a statement's literals.
+struct Template {
+  std::shared_ptr<const Translation> base;  // original kept only for a statement without literals
+  Recipe recipe;
+
+  size_t Bytes() const {
+    size_t n = sizeof(Template) + sizeof(Translation) + base->original.size() + base->sql.size() +
+               base->body.size() + base->table.size() + base->table_ref.size() +
+               base->insert_table.size() + recipe.params.size() * sizeof(LiteralUse);
+    for (const auto& f : recipe.fixed) n += sizeof(f) + f.second.size();
+    return n;
   }
 
- private:
-  void PutLocked(const std::string& key, std::shared_ptr<const Translation> value) {
-    if (current_.size() >= kGeneration) {
-      previous_ = std::move(current_);
-      current_.clear();
+  // The translation of sql, whose literals these are; nullptr when a literal written into the
+  // text differs (TOP 5 is not TOP 10).
+  std::shared_ptr<const Translation> Fill(const std::string& sql,
+                                          std::vector<SqlLiteral>& literals) const {
+    if (literals.size() != recipe.literals) return nullptr;
+    for (const auto& [k, value] : recipe.fixed) {
+      if (literals[k].value != value) return nullptr;
     }
-    current_[key] = std::move(value);
+    if (literals.empty() && base->original == sql) return base;
+    auto tr = std::make_shared<Translation>(*base);
+    tr->original = sql;
+    tr->params.reserve(recipe.params.size());
+    for (const LiteralUse& use : recipe.params) {
+      SqlLiteral& l = literals[use.literal];
+      if (l.kind == TokKind::kNumber) {
+        tr->params.push_back(NumberValue(l.value));
+      } else {
+        tr->params.push_back(use.date ? PaddedDate(l.value, sql) : std::move(l.value));
+      }
+    }
+    return tr;
   }
-
-  static constexpr size_t kGeneration = 4096;
-  std::mutex mu_;
-  std::unordered_map<std::string, std::shared_ptr<const Translation>> current_, previous_;
 };
+
+// Bounded by bytes: pages send a few hundred shapes, and a statement built around a long text
+// is one shape whatever the text.
+constexpr size_t kLargestTemplate = 64 << 10;
+
+struct TranslationCache {
+  std::mutex mu;
+  ByteLru<std::shared_ptr<const Template>> lru{kTranslationCacheBytes, kLargestTemplate};
+};
+
+TranslationCache& TheCache() {
+  static TranslationCache cache;
+  return cache;
+}
 
 }  // namespace
 
 std::shared_ptr<const Translation> TranslateCached(const std::string& sql, const Dialect& dialect) {
-  static TranslationCache cache;
+  std::vector<SqlLiteral> literals;
   std::string key(dialect.name());
   key += '\x1f';
-  key += sql;
-  if (auto hit = cache.Get(key)) return hit;
-  auto fresh = std::make_shared<const Translation>(TranslateSql(sql, dialect));
-  cache.Put(key, fresh);
+  key += SqlShape(sql, &literals);
+  TranslationCache& cache = TheCache();
+  std::shared_ptr<const Template> hit;
+  {
+    std::lock_guard<std::mutex> lock(cache.mu);
+    if (auto* found = cache.lru.Get(key)) hit = *found;
+  }
+  if (hit) {
+    if (auto tr = hit->Fill(sql, literals)) return tr;
+  }
+  auto tpl = std::make_shared<Template>();
+  Translation tr = Translator(sql, dialect).Run(&tpl->recipe);
+  std::shared_ptr<const Translation> fresh;
+  if (literals.empty()) {
+    fresh = tpl->base = std::make_shared<const Translation>(std::move(tr));
+  } else {
+    std::vector<SqlValue> params = std::exchange(tr.params, {});
+    tr.original.clear();
+    tpl->base = std::make_shared<const Translation>(tr);
+    tr.params = std::move(params);
+    tr.original = sql;
+    fresh = std::make_shared<const Translation>(std::move(tr));
+  }
+  size_t bytes = tpl->Bytes();
+  std::lock_guard<std::mutex> lock(cache.mu);
+  cache.lru.Put(std::move(key), std::move(tpl), bytes);
   return fresh;
+}
+
+size_t TranslationCacheBytes() {
+  std::lock_guard<std::mutex> lock(TheCache().mu);
+  return TheCache().lru.bytes();
 }
 
 }  // namespace cb

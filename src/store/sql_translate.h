@@ -61,7 +61,12 @@ struct Translation {
 // Translates one statement (uncached). Raises DatabaseError.
 Translation TranslateSql(std::string_view sql, const Dialect& dialect);
 
-// The cached translation of a statement for a dialect; thread-safe.
+// The translation of a statement for a dialect, from a cache of statement shapes (literals
+// left out) bounded in bytes; thread-safe.
 std::shared_ptr<const Translation> TranslateCached(const std::string& sql, const Dialect& dialect);
+
+// What the shapes cache holds now, in bytes, and its bound.
+size_t TranslationCacheBytes();
+inline constexpr size_t kTranslationCacheBytes = 4 << 20;
 
 }  // namespace cb

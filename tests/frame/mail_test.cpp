@@ -496,6 +496,37 @@ TEST_F(MailTest, OutboxWritesOneReadableFilePerMail) {
   fs::remove_all(root);
 }
 
+// A relative outbox lies in the board's data folder, whatever the working folder; the folder
+// and its mails are readable by the board's own user only.
+TEST_F(MailTest, TheOutboxIsInTheDataFolderAndPrivate) {
+  const std::string root = MakeTempDir();
+  struct Case {
+    std::string server;
+    std::string folder;  // where the mail must land
+  };
+  const std::vector<Case> cases = {
+      {defaults::kSmtpServer, root + "/data/outbox"},
+      {"dir:mail/out/", root + "/data/mail/out"},
+      {"dir:" + root + "/elsewhere", root + "/elsewhere"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.server);
+    Settings s;
+    s.SmtpServer = c.server;
+    s.DataDir = root + "/data";
+    std::string error;
+    ASSERT_TRUE(SendMail(s, clock_, "论坛", "bb@corkboard.test", "", "a@example.com", "口令",
+                         "口令：Ab3xYz", error))
+        << error;
+    auto mails = ReadOutbox(c.folder);
+    ASSERT_EQ(mails.size(), 1u);
+    EXPECT_EQ(fs::status(c.folder).permissions(), fs::perms::owner_all);
+    EXPECT_EQ(fs::status(mails[0].file).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
+  }
+  fs::remove_all(root);
+}
+
 TEST_F(MailTest, ClockAndRandomSourceMakeDateAndMessageId) {
   const std::string root = MakeTempDir();
   MailComponent m = Board("dir:" + root);

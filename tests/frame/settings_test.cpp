@@ -27,6 +27,34 @@ Settings Load(const Values& values) {
   return s;
 }
 
+TEST(SettingsTest, TheBoardAddressFollowsTheListeningAddress) {
+  struct Case {
+    const char* host;
+    uint16_t port;
+    const char* machine;
+    const char* url;
+  };
+  const std::vector<Case> cases = {
+      {"127.0.0.1", 8080, "box", "http://127.0.0.1:8080/"},
+      {"192.168.1.5", 80, "box", "http://192.168.1.5/"},
+      {"board.example", 8081, "box", "http://board.example:8081/"},
+      {"::1", 8080, "box", "http://[::1]:8080/"},
+      {"0.0.0.0", 8080, "box.lan", "http://box.lan:8080/"},
+      {"::", 9000, "box", "http://box:9000/"},
+      {"0.0.0.0", 8080, "", "http://127.0.0.1:8080/"},
+      {"0.0.0.0", 8080, "localhost", "http://127.0.0.1:8080/"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(BoardUrlFor(c.host, c.port, c.machine), c.url) << c.host << " " << c.machine;
+  }
+  Application app;
+  DefaultBoardUrl(app, "10.0.0.2", 8000);
+  EXPECT_EQ(app.Get("BBURL").Str(), "http://10.0.0.2:8000/");
+  app.Set("BBURL", Variant("https://board.example/"));  // configured: left alone
+  DefaultBoardUrl(app, "10.0.0.2", 8000);
+  EXPECT_EQ(app.Get("BBURL").Str(), "https://board.example/");
+}
+
 TEST(SettingsTest, EveryFieldHasItsDefaultWithoutVariables) {
   const Settings s = Load({});
   EXPECT_EQ(s.ConnectionString, "Provider=MSDASQL.1;USER ID=sa;PASSWORD=;DATA SOURCE=Corkboard");
@@ -45,7 +73,7 @@ TEST(SettingsTest, EveryFieldHasItsDefaultWithoutVariables) {
   for (size_t i = 0; i < numbers.size(); ++i) {
     EXPECT_EQ(numbers[i].first, numbers[i].second) << "number #" << i;
   }
-  EXPECT_EQ(s.SmtpServer, "dir:data/outbox");
+  EXPECT_EQ(s.SmtpServer, "dir:outbox");
   EXPECT_EQ(s.BBURL, "http://127.0.0.1:8080/");
   EXPECT_EQ(s.BBName, "Corkboard");
   EXPECT_EQ(s.GuestTitle, "游客");

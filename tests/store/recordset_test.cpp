@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "board_fixture.h"
+#include "store/backend.h"
+#include "store/sql_translate.h"
+#include "store/sqlite/sqlite_backend.h"
 #include "store/store_error.h"
 
 namespace cb {
@@ -334,6 +337,27 @@ TEST_P(RecordsetTest, CountsFollowWrites) {
     other.Execute("delete from post where subject='t2'");
   }
   EXPECT_EQ(count(), 1);
+}
+
+// Sign-ins with distinct long names: each is found, and no cache keeps the names.
+TEST_P(RecordsetTest, LongTextsAreBoundNotKept) {
+  size_t before = TranslationCacheBytes();
+  for (int i = 0; i < 16; ++i) {
+    const std::string name(256 << 10, static_cast<char>('a' + i));
+    Exec("insert into register (username,password) values ('" + name + "','pw')");
+    Recordset rs;
+    rs.Open("select username from register where username='" + name + "'", con_, adOpenStatic,
+            adLockReadOnly);
+    ASSERT_EQ(rs.RecordCount(), 1);
+    EXPECT_EQ(rs.Fields(0).Str(), name);
+  }
+  EXPECT_LT(TranslationCacheBytes(), before + (16 << 10));
+  // Many distinct statements: the prepared ones kept stay within their bound.
+  const std::string wide(1000, 'c');
+  for (int i = 0; i < 1500; ++i)
+    Exec("select postid as " + wide + std::to_string(i) + " from post");
+  EXPECT_LE(con_.backend().CachedStatementBytes(), kSqliteStatementCacheBytes);
+  EXPECT_GT(con_.backend().CachedStatementBytes(), kSqliteStatementCacheBytes / 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, RecordsetTest, ::testing::ValuesIn(BackendsUnderTest()),

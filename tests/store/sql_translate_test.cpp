@@ -8,6 +8,7 @@
 #include <variant>
 #include <vector>
 
+#include "store/sql_tokens.h"
 #include "store/sqlite/sqlite_backend.h"
 #include "store/store_error.h"
 
@@ -272,13 +273,99 @@ TEST(SqlTranslate, AllowsPlusOnNumbers) {
             "topiccount+replycount desc");
 }
 
-TEST(SqlTranslate, CachesByStatementText) {
-  auto a = TranslateCached("select * from post where postid=7", kSqlite);
-  auto b = TranslateCached("select * from post where postid=7", kSqlite);
-  auto c = TranslateCached("select * from post where postid=8", kSqlite);
-  EXPECT_EQ(a.get(), b.get());
-  EXPECT_NE(a.get(), c.get());
-  EXPECT_EQ(a->sql, c->sql);  // one prepared statement serves both
+TEST(SqlTranslate, ShapesLeaveOutLiteralsAndBlanks) {
+  struct ShapeCase {
+    const char* in;
+    const char* shape;
+    const char* literals;  // values, "|" between
+  };
+  const std::vector<ShapeCase> cases = {
+      {"select  *  from post /* c */ where postid=8", "select * from post where postid=0", "8"},
+      {"where subject=N'it''s' and x=1.5e3", "where subject=N'' and x=0", "it's|1.5e3"},
+      {"select [a 'b'], \"c\"\"d\" from t -- 'x'", "select [a 'b'], \"c\"\"d\" from t", ""},
+      {"a<>'x';b!=2", "a<>'';b!=0", "x|2"},
+  };
+  for (const ShapeCase& c : cases) {
+    std::vector<SqlLiteral> literals;
+    EXPECT_EQ(SqlShape(c.in, &literals), c.shape) << c.in;
+    std::string joined;
+    for (const SqlLiteral& l : literals) joined += (joined.empty() ? "" : "|") + l.value;
+    EXPECT_EQ(joined, c.literals) << c.in;
+  }
+}
+
+// The cache keeps one translation per shape: a statement that differs from a cached one only in
+// its literals translates exactly as it would uncached.
+TEST(SqlTranslate, ACachedShapeTranslatesLikeTheStatementItself) {
+  struct Pair {
+    const char* first;
+    const char* second;
+  };
+  const std::vector<Pair> cases = {
+      {"select * from post where postid=7", "select  *  from post /* c */ where postid=8"},
+      {"select * from post where postid=7", "select * from post where postid=7.5"},
+      {"select * from post where subject='a;b'", "select * from post where subject='it''s'"},
+      {"select * from post where subject=N'a'", "select * from post where subject=N'b'"},
+      // Date texts are padded for each statement.
+      {"select * from post where posttime>'2001-5-9'",
+       "select * from post where posttime>'2002-1-2 3:04:05'"},
+      {"insert into post (username,posttime) values ('a','2001-5-9')",
+       "insert into post (username,posttime) values ('b','')"},
+      // Literals written into the text are part of what is cached.
+      {"select top 5 * from post where username='a'",
+       "select top 10 * from post where "
+       "username='b'"},
+      {"select postid,subject from post order by 1", "select postid,subject from post order by 2"},
+      {"select top 5 * from post order by 1", "select top 5 * from post order by 1"},
+  };
+  for (const Pair& c : cases) {
+    SCOPED_TRACE(c.second);
+    TranslateCached(c.first, kSqlite);
+    auto cached = TranslateCached(c.second, kSqlite);
+    Translation plain = TranslateSql(c.second, kSqlite);
+    EXPECT_EQ(cached->original, c.second);
+    EXPECT_EQ(cached->sql, plain.sql);
+    EXPECT_EQ(Params(*cached), Params(plain));
+    EXPECT_EQ(cached->top, plain.top);
+    EXPECT_EQ(cached->CountSql(), plain.CountSql());
+    EXPECT_EQ(cached->table, plain.table);
+  }
+  // One text, one translation object.
+  auto a = TranslateCached("select * from forum", kSqlite);
+  EXPECT_EQ(a.get(), TranslateCached("select * from forum", kSqlite).get());
+}
+
+TEST(SqlTranslate, ACachedShapeStillRefuses) {
+  TranslateCached("select * from post where posttime>'2001-5-9'", kSqlite);
+  EXPECT_THROW(TranslateCached("select * from post where posttime>'yesterday'", kSqlite),
+               DatabaseError);
+  // A semicolon inside a literal is text; outside it is a second statement.
+  TranslateCached("select * from post where subject='x; delete from post'", kSqlite);
+  try {
+    TranslateCached("select * from post where subject='x'; delete from post", kSqlite);
+    ADD_FAILURE() << "translated";
+  } catch (const DatabaseError& e) {
+    EXPECT_NE(e.description().find("several statements"), std::string::npos);
+  }
+}
+
+// Statements built around long texts are one shape; many shapes stay within the cache's bound.
+TEST(SqlTranslate, TheCacheIsBoundedInBytes) {
+  size_t before = TranslationCacheBytes();
+  for (int i = 0; i < 40; ++i) {
+    std::string name(256 << 10, static_cast<char>('a' + i % 26));
+    auto t = TranslateCached(
+        "select * from register where username='" + name + "' and postid=" + std::to_string(i),
+        kSqlite);
+    ASSERT_EQ(std::get<std::string>(t->params.at(0)), name);
+  }
+  EXPECT_LT(TranslationCacheBytes(), before + (4 << 10));
+  const std::string wide(1000, 'c');
+  for (int i = 0; i < 3000; ++i) {
+    TranslateCached("select postid as " + wide + std::to_string(i) + " from post", kSqlite);
+  }
+  EXPECT_LE(TranslationCacheBytes(), kTranslationCacheBytes);
+  EXPECT_GT(TranslationCacheBytes(), kTranslationCacheBytes / 2);
 }
 
 }  // namespace

@@ -2,9 +2,9 @@
 #include "store/sqlite/sqlite_backend.h"
 
 #include <cctype>
-#include <unordered_map>
 
 #include "runtime/convert.h"
+#include "store/byte_lru.h"
 #include "store/store_error.h"
 
 namespace cb {
@@ -12,7 +12,8 @@ namespace cb {
 namespace {
 
 constexpr int kBusyTimeoutMs = 10000;
-constexpr size_t kStatementGeneration = 128;
+// A statement over this is prepared for its one use and not kept.
+constexpr size_t kLargestStatement = 256 << 10;
 
 std::string SqlState(int code) {
   switch (code & 0xFF) {
@@ -127,7 +128,7 @@ bool OnlyBlanks(const char* tail) {
 
 class SqliteConnection : public BackendConnection {
  public:
-  SqliteConnection(const std::string& location, const Clock* clock) {
+  explicit SqliteConnection(const std::string& location) {
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX;
     int rc = sqlite3_open_v2(location.c_str(), &db_, flags, nullptr);
     if (rc != SQLITE_OK) {
@@ -143,12 +144,11 @@ class SqliteConnection : public BackendConnection {
     // Double-quoted texts are names, as in SQL Server; never string literals.
     sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
-    RegisterSqliteFunctions(db_, clock);
+    RegisterSqliteFunctions(db_);
     ExecScript("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=OFF;");
   }
   ~SqliteConnection() override {
-    current_.clear();
-    previous_.clear();
+    statements_.Clear();
     version_.reset();
     sqlite3_close_v2(db_);
   }
@@ -157,7 +157,8 @@ class SqliteConnection : public BackendConnection {
 
   std::shared_ptr<BackendStatement> Prepare(const std::string& sql,
                                             const std::string& original) override {
-    std::shared_ptr<SqliteStatement> st = Cached(sql);
+    std::shared_ptr<SqliteStatement> st;
+    if (auto* cached = statements_.Get(sql)) st = *cached;
     if (!st) {
       sqlite3_stmt* raw = nullptr;
       const char* tail = nullptr;
@@ -169,13 +170,15 @@ class SqliteConnection : public BackendConnection {
         throw UnsupportedSql(raw ? "several statements in one" : "an empty statement", original);
       }
       st = std::make_shared<SqliteStatement>(db_, raw);
-      Store(sql, st);
+      size_t memory = static_cast<size_t>(sqlite3_stmt_status(raw, SQLITE_STMTSTATUS_MEMUSED, 0));
+      statements_.Put(sql, st, sql.size() + memory);
     }
     st->Reset();
     st->set_original(original);
     return st;
   }
 
+  size_t CachedStatementBytes() const override { return statements_.bytes(); }
   int64_t Changes() const override { return sqlite3_changes64(db_); }
   int64_t LastInsertId() const override { return sqlite3_last_insert_rowid(db_); }
 
@@ -214,27 +217,10 @@ class SqliteConnection : public BackendConnection {
     st->Reset();
   }
 
-  std::shared_ptr<SqliteStatement> Cached(const std::string& sql) {
-    if (auto it = current_.find(sql); it != current_.end()) return it->second;
-    if (auto it = previous_.find(sql); it != previous_.end()) {
-      auto st = it->second;
-      Store(sql, st);
-      return st;
-    }
-    return nullptr;
-  }
-  void Store(const std::string& sql, std::shared_ptr<SqliteStatement> st) {
-    if (current_.size() >= kStatementGeneration) {
-      previous_ = std::move(current_);
-      current_.clear();
-    }
-    current_[sql] = std::move(st);
-  }
-
   sqlite3* db_ = nullptr;
   SqliteDialect dialect_;
-  // Prepared statements by translated text, two generations.
-  std::unordered_map<std::string, std::shared_ptr<SqliteStatement>> current_, previous_;
+  ByteLru<std::shared_ptr<SqliteStatement>> statements_{kSqliteStatementCacheBytes,
+                                                        kLargestStatement};
   std::shared_ptr<BackendStatement> version_;
 };
 
@@ -246,9 +232,8 @@ std::string SqliteDialect::Function(std::string_view name) const {
   return std::string(name);
 }
 
-std::unique_ptr<BackendConnection> SqliteBackend::Open(const std::string& location,
-                                                       const Clock* clock) {
-  return std::make_unique<SqliteConnection>(location, clock);
+std::unique_ptr<BackendConnection> SqliteBackend::Open(const std::string& location) {
+  return std::make_unique<SqliteConnection>(location);
 }
 
 }  // namespace cb

@@ -24,15 +24,23 @@ class SqliteDialect : public Dialect {
   }
 };
 
+// Prepared statements kept per connection, in bytes (their text and SQLite's own memory): the
+// shapes the pages send fit many times over.
+inline constexpr size_t kSqliteStatementCacheBytes = 2 << 20;
+
 class SqliteBackend : public Backend {
  public:
-  std::unique_ptr<BackendConnection> Open(const std::string& location, const Clock* clock) override;
+  std::unique_ptr<BackendConnection> Open(const std::string& location) override;
   const std::vector<Migration>& Migrations() const override;
 };
 
-// Registers datalength, ascii, year, month, day, cb_now and a LIKE with SQL Server's rules
-// ([...] classes, letters matched without case) on a connection.
-void RegisterSqliteFunctions(sqlite3* db, const Clock* clock);
+// Registers datalength, ascii, year, month, day and a LIKE with SQL Server's rules ([...]
+// classes, letters matched without case) on a connection. The schema itself (defaults,
+// triggers) uses only SQLite's own functions, so the stock sqlite3 shell can write to a board.
+void RegisterSqliteFunctions(sqlite3* db);
+
+// The column default of a board time: local time in the stored form, as the board writes it.
+inline constexpr const char* kSqliteLocalNow = "strftime('%Y-%m-%d %H:%M:%S','now','localtime')";
 
 // The SQL Server LIKE: % and _, [abc], [a-z] and [^...] classes, an optional escape character;
 // ASCII letters match without regard to case. Both texts are UTF-8.

@@ -1,5 +1,5 @@
 // SQL Server functions for SQLite: datalength (bytes in GBK), ascii (first GBK byte), year /
-// month / day of date texts, cb_now (column defaults from the data source's clock) and LIKE.
+// month / day of date texts, and LIKE.
 #include <cstring>
 #include <optional>
 #include <string>
@@ -78,13 +78,6 @@ void DatePart(sqlite3_context* ctx, int, sqlite3_value** argv) {
     return sqlite3_result_error(ctx, msg.c_str(), -1);
   }
   sqlite3_result_int(ctx, Part == 0 ? d->year() : Part == 1 ? d->month() : d->day());
-}
-
-void Now(sqlite3_context* ctx, int, sqlite3_value**) {
-  const Clock* clock = static_cast<const Clock*>(sqlite3_user_data(ctx));
-  static const SystemClock system;
-  std::string now = (clock ? clock : &system)->Now().YmdHms();
-  sqlite3_result_text(ctx, now.c_str(), static_cast<int>(now.size()), SQLITE_TRANSIENT);
 }
 
 void Like(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
@@ -194,15 +187,13 @@ bool SqlServerLike(std::string_view pattern, std::string_view text, char32_t esc
   return LikeMatcher(pattern, escape).Match(text);
 }
 
-void RegisterSqliteFunctions(sqlite3* db, const Clock* clock) {
+void RegisterSqliteFunctions(sqlite3* db) {
   const int det = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
-  void* clock_data = const_cast<Clock*>(clock);
   sqlite3_create_function(db, "datalength", 1, det, nullptr, DataLength, nullptr, nullptr);
   sqlite3_create_function(db, "ascii", 1, det, nullptr, Ascii, nullptr, nullptr);
   sqlite3_create_function(db, "year", 1, det, nullptr, DatePart<0>, nullptr, nullptr);
   sqlite3_create_function(db, "month", 1, det, nullptr, DatePart<1>, nullptr, nullptr);
   sqlite3_create_function(db, "day", 1, det, nullptr, DatePart<2>, nullptr, nullptr);
-  sqlite3_create_function(db, "cb_now", 0, SQLITE_UTF8, clock_data, Now, nullptr, nullptr);
   sqlite3_create_function(db, "like", 2, det, nullptr, Like, nullptr, nullptr);
   sqlite3_create_function(db, "like", 3, det, nullptr, Like, nullptr, nullptr);
 }

@@ -1,6 +1,7 @@
 // The board's schema as SQLite DDL: tables from store/schema.cpp, their indexes, the triggers
 // that keep the derived counters, and the triggers that hold flag columns to 0 or 1.
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "store/schema.h"
@@ -31,7 +32,7 @@ std::string ColumnSql(const TableDef& t, const ColumnDef& c) {
   std::string s = c.name + " " + ColumnType(c);
   switch (c.default_kind) {
     case DefaultKind::kNow:
-      s += " DEFAULT (cb_now())";
+      s += std::string(" DEFAULT (") + kSqliteLocalNow + ")";
       break;
     case DefaultKind::kNumber:
       s += " DEFAULT " + c.default_value;
@@ -153,8 +154,37 @@ std::vector<std::string> Version1() {
 
 std::vector<std::string> SqliteSchemaStatements() { return Version1(); }
 
+namespace {
+
+// Boards created before defaults used only SQLite's own functions named one of the server's.
+// SQLite cannot alter a column default, but a default is no part of the stored rows: the table
+// definitions are edited in place, the documented way, instead of copying every table.
+int64_t ReadNumber(BackendConnection& con, const std::string& sql) {
+  auto st = con.Prepare(sql, sql);
+  int64_t v = st->Step() ? std::get<int64_t>(st->Column(0)) : 0;
+  st->Reset();
+  return v;
+}
+
+void LocalTimeDefaults(BackendConnection& con) {
+  const std::string old_tables = "type = 'table' AND sql LIKE '%cb_now()%'";
+  if (ReadNumber(con, "SELECT count(*) FROM sqlite_schema WHERE " + old_tables) == 0) return;
+  std::string now;
+  for (const char* c = kSqliteLocalNow; *c; ++c) now += *c == '\'' ? "''" : std::string(1, *c);
+  int64_t version = ReadNumber(con, "PRAGMA schema_version");
+  con.ExecScript("PRAGMA writable_schema=ON");
+  con.ExecScript("UPDATE sqlite_schema SET sql = replace(sql, 'DEFAULT (cb_now())', 'DEFAULT (" +
+                 now + ")') WHERE " + old_tables);
+  // Every connection reads the schema again, this one included.
+  con.ExecScript("PRAGMA schema_version=" + std::to_string(version + 1));
+  con.ExecScript("PRAGMA writable_schema=OFF");
+}
+
+}  // namespace
+
 const std::vector<Migration>& SqliteBackend::Migrations() const {
-  static const std::vector<Migration> migrations = {{1, Version1()}};
+  static const std::vector<Migration> migrations = {{1, Version1(), {}},
+                                                    {2, {}, LocalTimeDefaults}};
   return migrations;
 }
 
