@@ -84,9 +84,11 @@ std::string HttpDate(const DateTime& local) {
   return HttpDateFromUnix(mktime(&fields));
 }
 
-std::string FormatSetCookie(std::string_view name, const ResponseCookie& cookie) {
+std::string FormatSetCookie(std::string_view name, const ResponseCookie& cookie, bool secure) {
   std::string line = UrlEncode(name) + "=" + UrlEncode(cookie.value);
   if (cookie.expires) line += "; expires=" + HttpDate(*cookie.expires);
+  line += "; HttpOnly; SameSite=Lax";
+  if (secure) line += "; Secure";
   return line;
 }
 

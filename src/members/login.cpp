@@ -68,6 +68,7 @@ void Corkboard::Login() {
         Session_().Set("UserName", Variant(user));
         Session_().Set("Password", Variant(password));
         Session_().Set("Login", Variant(int16_t{1}));
+        Session_().RenewId();
         Response_().Redirect("Default.htm");
       },
       [&] {
@@ -111,6 +112,7 @@ void Corkboard::IDCheck() {
           }
         }
         Session_().Set(forum, Variant(true));
+        Session_().RenewId();
         Wait("谢谢你！我们已经确认了你的身份并允许你进入此论坛", BoardAddress(url), "该论坛", 2);
       },
       [&] { Response_() << "</body></html>"; });
