@@ -170,7 +170,8 @@ std::string ErrorReportPage(long number, std::string_view description, std::stri
                                     HtmlEncode(source) + "</p>");
 }
 
-ClientView ViewOfClient(const IncomingRequest& in, const std::vector<std::string>& trusted_proxies) {
+ClientView ViewOfClient(const IncomingRequest& in,
+                        const std::vector<std::string>& trusted_proxies) {
   ClientView view;
   view.address = in.remote_addr;
   view.host = std::string(TrimSpaces(HeaderValue(in.headers, "Host")));
@@ -275,8 +276,8 @@ OutgoingResponse PageHost::Refuse(const RouteMatch& route, int status, std::stri
     return StatusPage(status, status == 405 ? "Method Not Allowed" : "Forbidden");
   }
   const ErrorPageFn& error_page = *route.error_page;
-  OutgoingResponse out = RunPage(
-      [&](ScriptingContext& ctx) { error_page(ctx, message); }, request, in, client);
+  OutgoingResponse out =
+      RunPage([&](ScriptingContext& ctx) { error_page(ctx, message); }, request, in, client);
   if (out.status == 200) out.status = status;
   return out;
 }
@@ -294,7 +295,7 @@ void PageHost::BuildRequest(const IncomingRequest& in, const ClientView& client,
     if (EqualsNoCase(name, "Cookie")) ParseCookieHeader(value, out.cookies());
     out.SetServerVariable(CgiName(name), HeaderText(value));
   }
-  std::string host = HeaderValue(in.headers, "Host");
+  const std::string& host = client.host;
   std::string server_name = host.empty() ? in.server_name : host.substr(0, host.rfind(':'));
   if (!host.empty() && host.front() == '[') server_name = host.substr(0, host.find(']') + 1);
   std::string page_path = HeaderText(path);

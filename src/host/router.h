@@ -54,7 +54,7 @@ class Router {
   struct Route {
     PageFn fallback;
     std::map<std::string, PageFn> actions;  // lower-case action -> method
-    std::set<std::string> post_only;         // lower-case actions
+    std::set<std::string> post_only;        // lower-case actions
     ErrorPageFn error_page;
   };
   std::map<std::string, Route> routes_;

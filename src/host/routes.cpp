@@ -238,17 +238,17 @@ constexpr std::pair<const char*, const char*> kPostOnly[] = {
 
 // The host's refusals are reported on the error page of the class that owns the address.
 void AddErrorPages(Router& r) {
-  for (const char* path : {"default.asp", "list.asp", "newsdetail.asp", "profile.asp",
-                           "showfavor.asp", "favor.asp", "subscibe.asp", "option.asp",
-                           "cbkmisc.asp", "posting.asp", "archive.asp", "signup.asp",
-                           "download.asp"}) {
+  for (const char* path :
+       {"default.asp", "list.asp", "newsdetail.asp", "profile.asp", "showfavor.asp", "favor.asp",
+        "subscibe.asp", "option.asp", "cbkmisc.asp", "posting.asp", "archive.asp", "signup.asp",
+        "download.asp"}) {
     r.SetErrorPage(path, ErrorPageOf<Corkboard>());
   }
   r.SetErrorPage("pm.asp", ErrorPageOf<PM>());
-  for (const char* path : {"admin/forum.asp", "admin/edit.asp", "admin/announce.asp",
-                           "admin/member.asp", "admin/archive.asp", "admin/misc.asp",
-                           "admin/mail.asp", "admin/account.asp", "admin/upload.asp",
-                           "admin/pm.asp"}) {
+  for (const char* path :
+       {"admin/forum.asp", "admin/edit.asp", "admin/announce.asp", "admin/member.asp",
+        "admin/archive.asp", "admin/misc.asp", "admin/mail.asp", "admin/account.asp",
+        "admin/upload.asp", "admin/pm.asp"}) {
     r.SetErrorPage(path, ErrorPageOf<Admin>());
   }
 }

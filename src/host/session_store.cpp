@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <list>
-#include <unordered_map>
 #include <stdexcept>
+#include <unordered_map>
 
 namespace cb {
 
@@ -71,8 +71,8 @@ class SessionStore::Tier {
     auto& mine = by_address_[address];
     all_.push_back(id);
     mine.push_back(id);
-    entries_.emplace(id, Entry{std::move(session), address, now, std::prev(all_.end()),
-                               std::prev(mine.end())});
+    entries_.emplace(
+        id, Entry{std::move(session), address, now, std::prev(all_.end()), std::prev(mine.end())});
     while (mine.size() > per_address_) Erase(entries_.find(mine.front()));
     while (entries_.size() > total_) Erase(entries_.find(all_.front()));
   }

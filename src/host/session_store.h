@@ -19,9 +19,9 @@ namespace cb {
 std::string RandomSessionId();
 
 struct SessionLimits {
-  size_t total = 100000;         // sessions kept at most
-  size_t per_address = 200;      // sessions kept at most for one visitor address
-  size_t trial_total = 10000;    // new sessions waiting for their cookie to come back
+  size_t total = 100000;       // sessions kept at most
+  size_t per_address = 200;    // sessions kept at most for one visitor address
+  size_t trial_total = 10000;  // new sessions waiting for their cookie to come back
 };
 
 class SessionStore {

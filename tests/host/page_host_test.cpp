@@ -173,12 +173,18 @@ TEST_F(PageHostTest, CookiesAreHttpOnlyAndSecureOnlyBehindTheTrustedHttpsProxy) 
   };
   const Case cases[] = {
       {"10.1.1.1", {}, false, "10.1.1.1"},
-      {"10.1.1.1", {{"X-Forwarded-Proto", "https"}, {"X-Forwarded-For", "1.2.3.4"}}, false,
+      {"10.1.1.1",
+       {{"X-Forwarded-Proto", "https"}, {"X-Forwarded-For", "1.2.3.4"}},
+       false,
        "10.1.1.1"},
-      {"10.9.9.9", {{"X-Forwarded-Proto", "https"}, {"X-Forwarded-For", "1.2.3.4"}}, true,
+      {"10.9.9.9",
+       {{"X-Forwarded-Proto", "https"}, {"X-Forwarded-For", "1.2.3.4"}},
+       true,
        "1.2.3.4"},
-      {"10.9.9.9", {{"X-Forwarded-Proto", "http"}, {"X-Forwarded-For", "6.6.6.6, 1.2.3.4"}},
-       false, "1.2.3.4"},
+      {"10.9.9.9",
+       {{"X-Forwarded-Proto", "http"}, {"X-Forwarded-For", "6.6.6.6, 1.2.3.4"}},
+       false,
+       "1.2.3.4"},
       {"10.9.9.9", {{"X-Forwarded-For", "<b>, 10.9.9.9"}}, false, "10.9.9.9"},
   };
   for (const Case& c : cases) {
@@ -225,8 +231,8 @@ TEST_F(PageHostTest, FormActionsRefuseGetAndPostsFromOtherSites) {
        "signed in"},
       {"POST", "/act.asp?action=login", with({{"Origin", "https://board.example"}}), 200,
        "signed in"},
-      {"POST", "/act.asp?action=login", with({{"Referer", "http://board.example/login.htm"}}),
-       200, "signed in"},
+      {"POST", "/act.asp?action=login", with({{"Referer", "http://board.example/login.htm"}}), 200,
+       "signed in"},
       {"POST", "/act.asp?action=login", with({{"Origin", "http://evil.example"}}), 403,
        refused_site},
       {"POST", "/act.asp", with({{"Origin", "null"}}), 403, refused_site},
@@ -235,8 +241,9 @@ TEST_F(PageHostTest, FormActionsRefuseGetAndPostsFromOtherSites) {
       {"POST", "/act.asp", with({{"Origin", "http://board.example:8080"}}), 403, refused_site},
       {"POST", "/act.asp", with({{"Referer", "http://evil.example/board.example/"}}), 403,
        refused_site},
-      {"POST", "/act.asp", with({{"Origin", "http://evil.example"}, {"Referer",
-                                  "http://board.example/"}}), 403, refused_site},
+      {"POST", "/act.asp",
+       with({{"Origin", "http://evil.example"}, {"Referer", "http://board.example/"}}), 403,
+       refused_site},
       {"GET", "/bare.asp?action=login", host, 405, ""},
       {"POST", "/bare.asp?action=login", with({{"Origin", "http://evil.example"}}), 403, ""},
   };
@@ -319,9 +326,9 @@ TEST_F(PageHostTest, PagesLeaveAsGbkWithTheirCookies) {
   EXPECT_EQ(out.status, 200);
   EXPECT_EQ(Header(out, "Content-Type"), "text/html; charset=gb2312");
   EXPECT_EQ(out.body, "\xD6\xD0\xCE\xC4\xD2\xB3\xC3\xE6");
-  EXPECT_EQ(Header(out, "Set-Cookie"), "UserName=%D5%C5%C8%FD; expires=" +
-                                           HttpDate(DateTime::FromSeconds(1715250030)) +
-                                           "; HttpOnly; SameSite=Lax");
+  EXPECT_EQ(Header(out, "Set-Cookie"),
+            "UserName=%D5%C5%C8%FD; expires=" + HttpDate(DateTime::FromSeconds(1715250030)) +
+                "; HttpOnly; SameSite=Lax");
 }
 
 TEST_F(PageHostTest, RedirectSendsGbkLocation) {

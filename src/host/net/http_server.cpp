@@ -2,18 +2,19 @@
 // connection, pages run synchronously by the page host. The only file that includes Beast.
 #include "host/net/http_server.h"
 
+#include <sys/resource.h>
+
 #include <atomic>
-#include <cerrno>
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <ctime>
 #include <mutex>
 #include <optional>
-#include <sys/resource.h>
 #include <thread>
 #include <unordered_map>
 #include <utility>  // must precede Asio with this compiler and Boost
@@ -53,8 +54,7 @@ size_t ConnectionLimit(size_t configured) {
 }
 
 int64_t SteadyNanos() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             SteadyClock::now().time_since_epoch())
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(SteadyClock::now().time_since_epoch())
       .count();
 }
 
