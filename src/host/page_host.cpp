@@ -196,7 +196,8 @@ ClientView ViewOfClient(const IncomingRequest& in,
   return view;
 }
 
-bool IsCrossSitePost(const IncomingRequest& in, const ClientView& client) {
+bool IsCrossSitePost(const IncomingRequest& in, const ClientView& client,
+                     std::string_view board_url) {
   if (in.method != "POST" || client.host.empty()) return false;
   std::string source = HeaderValue(in.headers, "Origin");
   if (source.empty()) source = HeaderValue(in.headers, "Referer");
@@ -205,7 +206,9 @@ bool IsCrossSitePost(const IncomingRequest& in, const ClientView& client) {
   if (!origin) return true;
   // Without a trusted proxy the host cannot know the scheme the browser used, only the host.
   if (client.secure && origin->scheme != "https") return true;
-  return origin->authority != WithoutDefaultPort(client.host, origin->scheme);
+  if (origin->authority == WithoutDefaultPort(client.host, origin->scheme)) return false;
+  std::optional<WebOrigin> board = OriginOf(board_url);
+  return !board || board->authority != origin->authority;
 }
 
 OutgoingResponse StatusPage(int status, std::string_view title_utf8) {
@@ -263,7 +266,7 @@ OutgoingResponse PageHost::HandleOrThrow(const IncomingRequest& in) {
     out.headers.emplace_back("Allow", "POST");
     return out;
   }
-  if (IsCrossSitePost(in, client)) {
+  if (IsCrossSitePost(in, client, app_.Get("BBURL").Str())) {
     return Refuse(route, 403, kCrossSiteMessage, request, in, client);
   }
   return RunPage(*route.page, request, in, client);

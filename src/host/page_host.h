@@ -47,8 +47,11 @@ struct ClientView {
 ClientView ViewOfClient(const IncomingRequest& in, const std::vector<std::string>& trusted_proxies);
 
 // True for a POST whose Origin (or, without one, Referer) names another site than the board's
-// own; a POST with neither is taken as the board's own (old browsers, tools).
-bool IsCrossSitePost(const IncomingRequest& in, const ClientView& client);
+// own: the host the browser addressed, or that of board_url (the board's public address, for a
+// proxy that passes another Host). A POST with neither header is the board's own (old browsers,
+// tools).
+bool IsCrossSitePost(const IncomingRequest& in, const ClientView& client,
+                     std::string_view board_url = {});
 
 // The host's own error report of a page that failed outside its own handler.
 std::string ErrorReportPage(long number, std::string_view description, std::string_view source);

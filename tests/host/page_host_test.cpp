@@ -260,6 +260,15 @@ TEST_F(PageHostTest, FormActionsRefuseGetAndPostsFromOtherSites) {
     }
     EXPECT_EQ(Header(out, "Allow"), c.status == 405 ? "POST" : "") << what;
   }
+  // The board's public address counts as its own, for a proxy that passes another Host.
+  app_.Set("BBURL", Variant("https://public.example/board/"));
+  for (const char* origin : {"https://public.example", "http://public.example:80"}) {
+    IncomingRequest in;
+    in.method = "POST";
+    in.target = "/act.asp?action=login";
+    in.headers = {{"Host", "127.0.0.1:8080"}, {"Origin", origin}};
+    EXPECT_EQ(host_->Handle(in).status, 200) << origin;
+  }
   // Behind the trusted HTTPS proxy the scheme counts too.
   IncomingRequest in;
   in.method = "POST";

@@ -100,6 +100,7 @@ class ServerCore {
   void Log(const std::string& line) const {
     if (log_) log_(line);
   }
+  size_t ConnectionCount();
 
   const HostConfig cfg_;
   std::function<void(const std::string&)> log_;
@@ -112,7 +113,6 @@ class ServerCore {
   void OnAccept(beast::error_code ec, tcp::socket socket);
   void RetryAcceptLater();
   void ReportAcceptFailure(const beast::error_code& ec);
-  size_t ConnectionCount();
   bool CloseOldestIdle();
   void RunLoop();
 
@@ -552,5 +552,7 @@ void HttpServer::Stop() {
 int HttpServer::Run() { return impl_->core.Run(); }
 
 SessionStore& HttpServer::sessions() { return impl_->core.host_.sessions(); }
+
+size_t HttpServer::connection_count() { return impl_->core.ConnectionCount(); }
 
 }  // namespace cb
