@@ -11,6 +11,9 @@
 
 namespace cb {
 
+// The text without the spaces and tabs around it, as header values are read.
+std::string_view TrimHeaderSpace(std::string_view s);
+
 // Splits "a=1&b=2" into the collection, decoding names and values as GBK ("+" is a space).
 // Lenient: a bad escape stays as written and a bad GBK byte becomes U+FFFD.
 void ParseUrlEncoded(std::string_view raw, ValueCollection& out);

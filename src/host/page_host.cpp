@@ -49,12 +49,6 @@ bool Listed(const std::vector<std::string>& list, std::string_view value) {
   return false;
 }
 
-std::string_view TrimSpaces(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
-
 // An IPv4 or IPv6 address as a proxy writes it, nothing that could carry other text.
 bool LooksLikeAddress(std::string_view s) {
   if (s.empty() || s.size() > 45) return false;
@@ -174,7 +168,7 @@ ClientView ViewOfClient(const IncomingRequest& in,
                         const std::vector<std::string>& trusted_proxies) {
   ClientView view;
   view.address = in.remote_addr;
-  view.host = std::string(TrimSpaces(HeaderValue(in.headers, "Host")));
+  view.host = std::string(TrimHeaderSpace(HeaderValue(in.headers, "Host")));
   if (!Listed(trusted_proxies, in.remote_addr)) return view;
   // Each proxy appends the address it heard from: the last one that is not ours is the client.
   const std::string chain_text = HeaderValue(in.headers, "X-Forwarded-For");
@@ -182,16 +176,17 @@ ClientView ViewOfClient(const IncomingRequest& in,
   while (!chain.empty()) {
     size_t comma = chain.rfind(',');
     std::string_view hop =
-        TrimSpaces(comma == std::string_view::npos ? chain : chain.substr(comma + 1));
+        TrimHeaderSpace(comma == std::string_view::npos ? chain : chain.substr(comma + 1));
     if (!LooksLikeAddress(hop)) break;
     view.address = std::string(hop);
     if (!Listed(trusted_proxies, hop)) break;
     chain = comma == std::string_view::npos ? std::string_view() : chain.substr(0, comma);
   }
-  view.secure = EqualsNoCase(TrimSpaces(HeaderValue(in.headers, "X-Forwarded-Proto")), "https");
+  view.secure =
+      EqualsNoCase(TrimHeaderSpace(HeaderValue(in.headers, "X-Forwarded-Proto")), "https");
   const std::string forwarded_text = HeaderValue(in.headers, "X-Forwarded-Host");
   std::string_view forwarded_host = forwarded_text;
-  forwarded_host = TrimSpaces(forwarded_host.substr(0, forwarded_host.find(',')));
+  forwarded_host = TrimHeaderSpace(forwarded_host.substr(0, forwarded_host.find(',')));
   if (!forwarded_host.empty()) view.host = std::string(forwarded_host);
   return view;
 }
@@ -202,7 +197,7 @@ bool IsCrossSitePost(const IncomingRequest& in, const ClientView& client,
   std::string source = HeaderValue(in.headers, "Origin");
   if (source.empty()) source = HeaderValue(in.headers, "Referer");
   if (source.empty()) return false;
-  std::optional<WebOrigin> origin = OriginOf(TrimSpaces(source));
+  std::optional<WebOrigin> origin = OriginOf(TrimHeaderSpace(source));
   if (!origin) return true;
   // Without a trusted proxy the host cannot know the scheme the browser used, only the host.
   if (client.secure && origin->scheme != "https") return true;
