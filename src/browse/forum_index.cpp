@@ -57,7 +57,7 @@ void Corkboard::Home() {
           Response_().SetCookieExpires("sessionLoginDT", expires);
           Response_().SetCookie(kLastVisitCookie, now_text);
           Response_().SetCookieExpires(kLastVisitCookie, expires);
-          Session_().Set("FirstIn", Variant("yes"));
+          Session_().SetRecomputable("FirstIn", Variant("yes"));
         } else {
           Session_().Set("FirstIn", Variant("no"));
           if (auto d = CookieDate(Request_(), "SessionLoginDT")) last_visit = *d;

@@ -59,6 +59,20 @@ void ApplyKey(std::string_view key, std::string_view value, HostConfig& cfg,
     cfg.threads = ParseNumberIn<int>(value, 1, 256, what);
   } else if (EqualsNoCase(key, "SessionTimeout")) {
     cfg.session_timeout = std::chrono::minutes(ParseNumberIn<int>(value, 1, 24 * 60, what));
+  } else if (EqualsNoCase(key, "MaxConnections")) {
+    cfg.max_connections = ParseNumberIn<size_t>(value, 0, 1000000, what);
+  } else if (EqualsNoCase(key, "MaxSessions")) {
+    cfg.max_sessions = ParseNumberIn<size_t>(value, 100, 100000000, what);
+  } else if (EqualsNoCase(key, "SessionsPerAddress")) {
+    cfg.sessions_per_address = ParseNumberIn<size_t>(value, 1, 100000000, what);
+  } else if (EqualsNoCase(key, "TrustedProxy")) {
+    cfg.trusted_proxies.clear();
+    for (std::string_view rest = value; !rest.empty();) {
+      size_t comma = rest.find(',');
+      std::string_view one = Strip(rest.substr(0, comma));
+      if (!one.empty()) cfg.trusted_proxies.emplace_back(one);
+      rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
+    }
   } else if (key.size() > kDataSourcePrefix.size() &&
              EqualsNoCase(key.substr(0, kDataSourcePrefix.size()), kDataSourcePrefix)) {
     if (value.substr(0, 7) != "sqlite:" || value.size() == 7) {

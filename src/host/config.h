@@ -32,6 +32,13 @@ struct HostConfig {
   size_t max_header_bytes = 16 * 1024;
   size_t max_body_bytes = 3 * 1024 * 1024;  // a 2 MiB upload with its form fits
   bool access_log = true;                   // one line per request on stderr
+  // Open connections at most; 0 takes the descriptor limit less room for files and databases.
+  size_t max_connections = 0;
+  // Sessions kept at most, in total and per visitor address (the least recently used go first).
+  size_t max_sessions = 100000;
+  size_t sessions_per_address = 200;
+  // Addresses of reverse proxies whose X-Forwarded-For, -Proto and -Host headers are believed.
+  std::vector<std::string> trusted_proxies;
 
   // DataSource.<Name> = sqlite:<path>, as written; see ResolvedDataSources.
   std::map<std::string, std::string, NoCaseLess> data_sources;

@@ -116,11 +116,46 @@ Variant Session::Get(std::string_view key) const {
 void Session::Set(std::string_view key, Variant value) {
   std::lock_guard lock(mu_);
   values_.insert_or_assign(std::string(key), std::move(value));
+  if (!recomputable_.empty()) {
+    auto it = recomputable_.find(key);
+    if (it != recomputable_.end()) recomputable_.erase(it);
+  }
+}
+
+void Session::SetRecomputable(std::string_view key, Variant value) {
+  std::lock_guard lock(mu_);
+  values_.insert_or_assign(std::string(key), std::move(value));
+  recomputable_.emplace(key);
+}
+
+void Session::RenewId() {
+  std::lock_guard lock(mu_);
+  renew_ = true;
+}
+
+std::string Session::id() const {
+  std::lock_guard lock(mu_);
+  return id_;
 }
 
 bool Session::empty() const {
   std::lock_guard lock(mu_);
   return values_.empty();
+}
+
+bool Session::OnlyRecomputable() const {
+  std::lock_guard lock(mu_);
+  return values_.size() == recomputable_.size();
+}
+
+bool Session::TakeRenewal() {
+  std::lock_guard lock(mu_);
+  return std::exchange(renew_, false);
+}
+
+void Session::ResetId(std::string id) {
+  std::lock_guard lock(mu_);
+  id_ = std::move(id);
 }
 
 // ---- Application

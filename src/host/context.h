@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -122,13 +123,29 @@ class Session {
   explicit Session(std::string id = {}) : id_(std::move(id)) {}
   Variant Get(std::string_view key) const;
   void Set(std::string_view key, Variant value);
-  const std::string& id() const { return id_; }
+  // Sets a value the page recomputes when the session is lost (a first-visit mark). A new session
+  // holding nothing else is kept only briefly, in a small tier, until the visitor sends its cookie
+  // back, so visitors without cookies leave no lasting session behind.
+  void SetRecomputable(std::string_view key, Variant value);
+  // Gives the session a new id at the end of this request: the values stay, the old id stops
+  // working and the browser receives the new one. Call it at every change of identity (sign-in,
+  // sign-out, admission to a private forum), so that an id known before cannot ride on it.
+  void RenewId();
+  std::string id() const;
   bool empty() const;
+
+  // For the host: whether only recomputable values are held; takes a pending RenewId request;
+  // replaces the id.
+  bool OnlyRecomputable() const;
+  bool TakeRenewal();
+  void ResetId(std::string id);
 
  private:
   std::string id_;
   mutable std::mutex mu_;
   std::map<std::string, Variant, NoCaseLess> values_;
+  std::set<std::string, NoCaseLess> recomputable_;
+  bool renew_ = false;
 };
 
 // Board-wide values shared by every page, and the application lock (Lock/Unlock) that pages take

@@ -12,12 +12,6 @@ namespace cb {
 
 namespace {
 
-std::string_view TrimSpaces(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
-
 // Calls fn(piece) for every piece of s between separators, empty pieces skipped.
 template <class Fn>
 void ForEachPiece(std::string_view s, char sep, Fn fn) {
@@ -40,6 +34,12 @@ constexpr char kHex[] = "0123456789ABCDEF";
 
 }  // namespace
 
+std::string_view TrimHeaderSpace(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  return s;
+}
+
 void ParseUrlEncoded(std::string_view raw, ValueCollection& out) {
   ForEachPiece(raw, '&', [&](std::string_view piece) {
     auto [name, value] = SplitPair(piece);
@@ -50,10 +50,10 @@ void ParseUrlEncoded(std::string_view raw, ValueCollection& out) {
 
 void ParseCookieHeader(std::string_view header, ValueCollection& out) {
   ForEachPiece(header, ';', [&](std::string_view piece) {
-    auto [name, value] = SplitPair(TrimSpaces(piece));
-    name = TrimSpaces(name);
+    auto [name, value] = SplitPair(TrimHeaderSpace(piece));
+    name = TrimHeaderSpace(name);
     if (name.empty()) return;
-    value = TrimSpaces(value);
+    value = TrimHeaderSpace(value);
     // Some clients quote cookie values.
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
       value = value.substr(1, value.size() - 2);
@@ -84,9 +84,11 @@ std::string HttpDate(const DateTime& local) {
   return HttpDateFromUnix(mktime(&fields));
 }
 
-std::string FormatSetCookie(std::string_view name, const ResponseCookie& cookie) {
+std::string FormatSetCookie(std::string_view name, const ResponseCookie& cookie, bool secure) {
   std::string line = UrlEncode(name) + "=" + UrlEncode(cookie.value);
   if (cookie.expires) line += "; expires=" + HttpDate(*cookie.expires);
+  line += "; HttpOnly; SameSite=Lax";
+  if (secure) line += "; Secure";
   return line;
 }
 

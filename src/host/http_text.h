@@ -11,6 +11,9 @@
 
 namespace cb {
 
+// The text without the spaces and tabs around it, as header values are read.
+std::string_view TrimHeaderSpace(std::string_view s);
+
 // Splits "a=1&b=2" into the collection, decoding names and values as GBK ("+" is a space).
 // Lenient: a bad escape stays as written and a bad GBK byte becomes U+FFFD.
 void ParseUrlEncoded(std::string_view raw, ValueCollection& out);
@@ -26,8 +29,10 @@ std::string HttpDateFromUnix(int64_t utc_seconds);
 // One Set-Cookie value for a page's cookie: name and value URL-encoded as GBK, an expiry when set,
 // no path or domain, so the browser scopes the cookie to the page's folder. That is enough: every
 // page that sets a cookie lives at the site root, whose cookies reach admin/ too, and the control
-// panel sets none. (The host's own session cookie carries Path=/.)
-std::string FormatSetCookie(std::string_view name, const ResponseCookie& cookie);
+// panel sets none. (The host's own session cookie carries Path=/.) No page script reads a cookie,
+// so every one is HttpOnly and SameSite=Lax, and Secure when the request came over HTTPS.
+std::string FormatSetCookie(std::string_view name, const ResponseCookie& cookie,
+                            bool secure = false);
 
 // A Location header value: non-ASCII text percent-encoded as GBK bytes, controls and spaces
 // percent-encoded, everything else (including existing escapes) kept.

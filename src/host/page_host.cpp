@@ -1,9 +1,11 @@
 // One HTTP exchange without the socket: request objects in, GBK page and cookies out.
 #include "host/page_host.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <exception>
+#include <optional>
 
 #include "host/http_text.h"
 #include "runtime/convert.h"
@@ -39,6 +41,53 @@ std::string HeaderValue(const HeaderList& headers, std::string_view name) {
   }
   return {};
 }
+
+bool Listed(const std::vector<std::string>& list, std::string_view value) {
+  for (const auto& item : list) {
+    if (item == value) return true;
+  }
+  return false;
+}
+
+// An IPv4 or IPv6 address as a proxy writes it, nothing that could carry other text.
+bool LooksLikeAddress(std::string_view s) {
+  if (s.empty() || s.size() > 45) return false;
+  for (char c : s) {
+    bool ok = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') ||
+              c == '.' || c == ':';
+    if (!ok) return false;
+  }
+  return true;
+}
+
+// "host:80" of an http address is "host" (likewise 443 for https), in lower case.
+std::string WithoutDefaultPort(std::string authority, std::string_view scheme) {
+  authority = ToLower(authority);
+  std::string_view port = scheme == "https" ? ":443" : ":80";
+  if (authority.ends_with(port)) authority.resize(authority.size() - port.size());
+  return authority;
+}
+
+struct WebOrigin {
+  std::string scheme;
+  std::string authority;  // host[:port], lower case, the default port dropped
+};
+
+// The origin of an absolute http or https address; nullopt for anything else ("null", about:...).
+std::optional<WebOrigin> OriginOf(std::string_view url) {
+  size_t sep = url.find("://");
+  if (sep == std::string_view::npos) return std::nullopt;
+  std::string scheme = ToLower(url.substr(0, sep));
+  if (scheme != "http" && scheme != "https") return std::nullopt;
+  std::string_view rest = url.substr(sep + 3);
+  std::string_view authority = rest.substr(0, rest.find_first_of("/?#"));
+  if (authority.empty() || authority.find('@') != std::string_view::npos) return std::nullopt;
+  return WebOrigin{scheme, WithoutDefaultPort(std::string(authority), scheme)};
+}
+
+// The messages of the host's refusals, on the page's own error page.
+constexpr std::string_view kPostOnlyMessage = "该操作只能通过论坛页面上的表单提交！";
+constexpr std::string_view kCrossSiteMessage = "对不起，该表单来自其他网站，请求已被拒绝！";
 
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -85,8 +134,8 @@ OutgoingResponse ErrorAnswer(long number, std::string_view description, std::str
   return HtmlAnswer(500, ErrorReportPage(number, description, source));
 }
 
-// The response a page left, as HTTP.
-OutgoingResponse ToHttp(const Response& response) {
+// The response a page left, as HTTP; cookies get Secure when the request came over HTTPS.
+OutgoingResponse ToHttp(const Response& response, bool secure) {
   OutgoingResponse out;
   if (const auto& url = response.redirect()) {
     std::string location = EncodeLocation(*url);
@@ -102,7 +151,7 @@ OutgoingResponse ToHttp(const Response& response) {
   }
   out.headers.emplace_back("Cache-Control", "private");
   for (const auto& [name, cookie] : response.cookies()) {
-    out.headers.emplace_back("Set-Cookie", FormatSetCookie(name, cookie));
+    out.headers.emplace_back("Set-Cookie", FormatSetCookie(name, cookie, secure));
   }
   return out;
 }
@@ -115,6 +164,48 @@ std::string ErrorReportPage(long number, std::string_view description, std::stri
                                     HtmlEncode(source) + "</p>");
 }
 
+ClientView ViewOfClient(const IncomingRequest& in,
+                        const std::vector<std::string>& trusted_proxies) {
+  ClientView view;
+  view.address = in.remote_addr;
+  view.host = std::string(TrimHeaderSpace(HeaderValue(in.headers, "Host")));
+  if (!Listed(trusted_proxies, in.remote_addr)) return view;
+  // Each proxy appends the address it heard from: the last one that is not ours is the client.
+  const std::string chain_text = HeaderValue(in.headers, "X-Forwarded-For");
+  std::string_view chain = chain_text;
+  while (!chain.empty()) {
+    size_t comma = chain.rfind(',');
+    std::string_view hop =
+        TrimHeaderSpace(comma == std::string_view::npos ? chain : chain.substr(comma + 1));
+    if (!LooksLikeAddress(hop)) break;
+    view.address = std::string(hop);
+    if (!Listed(trusted_proxies, hop)) break;
+    chain = comma == std::string_view::npos ? std::string_view() : chain.substr(0, comma);
+  }
+  view.secure =
+      EqualsNoCase(TrimHeaderSpace(HeaderValue(in.headers, "X-Forwarded-Proto")), "https");
+  const std::string forwarded_text = HeaderValue(in.headers, "X-Forwarded-Host");
+  std::string_view forwarded_host = forwarded_text;
+  forwarded_host = TrimHeaderSpace(forwarded_host.substr(0, forwarded_host.find(',')));
+  if (!forwarded_host.empty()) view.host = std::string(forwarded_host);
+  return view;
+}
+
+bool IsCrossSitePost(const IncomingRequest& in, const ClientView& client,
+                     std::string_view board_url) {
+  if (in.method != "POST" || client.host.empty()) return false;
+  std::string source = HeaderValue(in.headers, "Origin");
+  if (source.empty()) source = HeaderValue(in.headers, "Referer");
+  if (source.empty()) return false;
+  std::optional<WebOrigin> origin = OriginOf(TrimHeaderSpace(source));
+  if (!origin) return true;
+  // Without a trusted proxy the host cannot know the scheme the browser used, only the host.
+  if (client.secure && origin->scheme != "https") return true;
+  if (origin->authority == WithoutDefaultPort(client.host, origin->scheme)) return false;
+  std::optional<WebOrigin> board = OriginOf(board_url);
+  return !board || board->authority != origin->authority;
+}
+
 OutgoingResponse StatusPage(int status, std::string_view title_utf8) {
   std::string title = std::to_string(status) + " " + std::string(title_utf8);
   return HtmlAnswer(status, SimplePage(title, "<h3>" + title + "</h3>"));
@@ -123,8 +214,12 @@ OutgoingResponse StatusPage(int status, std::string_view title_utf8) {
 PageHost::PageHost(const HostConfig& cfg, Application& app, Router router, const Clock& clock)
     : app_(app),
       router_(std::move(router)),
+      trusted_proxies_(cfg.trusted_proxies),
       sessions_(std::chrono::duration_cast<std::chrono::seconds>(cfg.session_timeout)),
       site_(cfg.site_dir) {
+  sessions_.SetLimits({.total = cfg.max_sessions,
+                       .per_address = cfg.sessions_per_address,
+                       .trial_total = std::max<size_t>(cfg.max_sessions / 10, 1)});
   services_.clock = &clock;
   services_.data_dir = cfg.data_dir;
   services_.site_dir = cfg.site_dir;
@@ -151,21 +246,42 @@ OutgoingResponse PageHost::HandleOrThrow(const IncomingRequest& in) {
   std::optional<std::string> path = DecodedPath(raw_path);
   if (!path) return StatusPage(400, "Bad Request");
 
+  ClientView client = ViewOfClient(in, trusted_proxies_);
   Request request;
-  BuildRequest(in, *path, query, request);
-  if (const PageFn* page = router_.Find(*path, request)) {
-    if (in.method != "GET" && in.method != "POST" && in.method != "HEAD") {
-      OutgoingResponse out = StatusPage(405, "Method Not Allowed");
-      out.headers.emplace_back("Allow", "GET, HEAD, POST");
-      return out;
-    }
-    return RunPage(*page, request, in);
+  BuildRequest(in, client, *path, query, request);
+  RouteMatch route = router_.Match(*path, request);
+  if (!route.page) return ServeStatic(raw_path, in);
+  if (in.method != "GET" && in.method != "POST" && in.method != "HEAD") {
+    OutgoingResponse out = StatusPage(405, "Method Not Allowed");
+    out.headers.emplace_back("Allow", "GET, HEAD, POST");
+    return out;
   }
-  return ServeStatic(raw_path, in);
+  if (route.post_only && in.method != "POST") {
+    OutgoingResponse out = Refuse(route, 405, kPostOnlyMessage, request, in, client);
+    out.headers.emplace_back("Allow", "POST");
+    return out;
+  }
+  if (IsCrossSitePost(in, client, app_.Get("BBURL").Str())) {
+    return Refuse(route, 403, kCrossSiteMessage, request, in, client);
+  }
+  return RunPage(*route.page, request, in, client);
 }
 
-void PageHost::BuildRequest(const IncomingRequest& in, std::string_view path,
-                            std::string_view query, Request& out) const {
+OutgoingResponse PageHost::Refuse(const RouteMatch& route, int status, std::string_view message,
+                                  Request& request, const IncomingRequest& in,
+                                  const ClientView& client) {
+  if (!route.error_page) {
+    return StatusPage(status, status == 405 ? "Method Not Allowed" : "Forbidden");
+  }
+  const ErrorPageFn& error_page = *route.error_page;
+  OutgoingResponse out =
+      RunPage([&](ScriptingContext& ctx) { error_page(ctx, message); }, request, in, client);
+  if (out.status == 200) out.status = status;
+  return out;
+}
+
+void PageHost::BuildRequest(const IncomingRequest& in, const ClientView& client,
+                            std::string_view path, std::string_view query, Request& out) const {
   ParseUrlEncoded(query, out.query());
   out.SetRawQueryString(std::string(query));
   std::string content_type = HeaderValue(in.headers, "Content-Type");
@@ -177,13 +293,14 @@ void PageHost::BuildRequest(const IncomingRequest& in, std::string_view path,
     if (EqualsNoCase(name, "Cookie")) ParseCookieHeader(value, out.cookies());
     out.SetServerVariable(CgiName(name), HeaderText(value));
   }
-  std::string host = HeaderValue(in.headers, "Host");
+  const std::string& host = client.host;
   std::string server_name = host.empty() ? in.server_name : host.substr(0, host.rfind(':'));
   if (!host.empty() && host.front() == '[') server_name = host.substr(0, host.find(']') + 1);
   std::string page_path = HeaderText(path);
   const std::pair<const char*, std::string> vars[] = {
-      {"REMOTE_ADDR", in.remote_addr},
-      {"REMOTE_HOST", in.remote_addr},
+      {"REMOTE_ADDR", client.address},
+      {"REMOTE_HOST", client.address},
+      {"HTTPS", client.secure ? "on" : "off"},
       {"REQUEST_METHOD", in.method},
       {"SCRIPT_NAME", page_path},
       {"PATH_INFO", page_path},
@@ -198,8 +315,8 @@ void PageHost::BuildRequest(const IncomingRequest& in, std::string_view path,
   for (const auto& [name, value] : vars) out.SetServerVariable(name, value);
 }
 
-OutgoingResponse PageHost::RunPage(const PageFn& page, Request& request,
-                                   const IncomingRequest& in) {
+OutgoingResponse PageHost::RunPage(const PageFn& page, Request& request, const IncomingRequest& in,
+                                   const ClientView& client) {
   // The session id travels in the host's own cookie, which pages never see.
   std::string session_id = request.cookies().Get(SessionStore::kCookieName).Str();
   if (request.cookies().Has(SessionStore::kCookieName)) {
@@ -218,7 +335,7 @@ OutgoingResponse PageHost::RunPage(const PageFn& page, Request& request,
   OutgoingResponse out;
   try {
     page(ctx);
-    out = ToHttp(response);
+    out = ToHttp(response, client.secure);
   } catch (const ScriptError& e) {
     out = ErrorAnswer(e.number(), e.description(), e.source(), in.target);
   } catch (const std::exception& e) {
@@ -226,10 +343,14 @@ OutgoingResponse PageHost::RunPage(const PageFn& page, Request& request,
   } catch (...) {
     out = ErrorAnswer(kUnexpectedError, "unknown failure", "Corkboard", in.target);
   }
-  if (fresh && !session->empty()) {
-    sessions_.Keep(session);
+  // A new session's id is known to nobody yet, so it needs no renewal, only keeping.
+  bool renew = session->TakeRenewal() && !fresh;
+  if (renew) sessions_.Renew(session, client.address);
+  if (fresh && !session->empty()) sessions_.Keep(session, client.address);
+  if (renew || (fresh && !session->empty())) {
     out.headers.emplace_back("Set-Cookie", std::string(SessionStore::kCookieName) + "=" +
-                                               session->id() + "; Path=/; HttpOnly; SameSite=Lax");
+                                               session->id() + "; Path=/; HttpOnly; SameSite=Lax" +
+                                               (client.secure ? "; Secure" : ""));
   }
   return out;
 }

@@ -36,6 +36,23 @@ struct OutgoingResponse {
   std::string body;    // the bytes on the wire
 };
 
+// The client of a request as the host believes it: its address and whether it came over HTTPS
+// (X-Forwarded-For and -Proto count only from a trusted proxy), and the board's host name and port
+// as the browser addressed it (Host, or X-Forwarded-Host from a trusted proxy).
+struct ClientView {
+  std::string address;
+  bool secure = false;
+  std::string host;
+};
+ClientView ViewOfClient(const IncomingRequest& in, const std::vector<std::string>& trusted_proxies);
+
+// True for a POST whose Origin (or, without one, Referer) names another site than the board's
+// own: the host the browser addressed, or that of board_url (the board's public address, for a
+// proxy that passes another Host). A POST with neither header is the board's own (old browsers,
+// tools).
+bool IsCrossSitePost(const IncomingRequest& in, const ClientView& client,
+                     std::string_view board_url = {});
+
 // The host's own error report of a page that failed outside its own handler.
 std::string ErrorReportPage(long number, std::string_view description, std::string_view source);
 
@@ -52,13 +69,17 @@ class PageHost {
 
  private:
   OutgoingResponse HandleOrThrow(const IncomingRequest& in);
-  OutgoingResponse RunPage(const PageFn& page, Request& request, const IncomingRequest& in);
+  OutgoingResponse RunPage(const PageFn& page, Request& request, const IncomingRequest& in,
+                           const ClientView& client);
+  OutgoingResponse Refuse(const RouteMatch& route, int status, std::string_view message,
+                          Request& request, const IncomingRequest& in, const ClientView& client);
   OutgoingResponse ServeStatic(std::string_view raw_path, const IncomingRequest& in);
-  void BuildRequest(const IncomingRequest& in, std::string_view path, std::string_view query,
-                    Request& out) const;
+  void BuildRequest(const IncomingRequest& in, const ClientView& client, std::string_view path,
+                    std::string_view query, Request& out) const;
 
   Application& app_;
   Router router_;
+  std::vector<std::string> trusted_proxies_;
   HostServices services_;
   SessionStore sessions_;
   SiteFolder site_;

@@ -16,17 +16,32 @@ void Router::AddAction(std::string_view path, std::string_view action, PageFn fn
   routes_[Key(path)].actions[ToLower(action)] = std::move(fn);
 }
 
-const PageFn* Router::Find(std::string_view path, const Request& request) const {
+void Router::RequirePost(std::string_view path, std::string_view action) {
+  routes_[Key(path)].post_only.insert(ToLower(action));
+}
+
+void Router::SetErrorPage(std::string_view path, ErrorPageFn fn) {
+  routes_[Key(path)].error_page = std::move(fn);
+}
+
+RouteMatch Router::Match(std::string_view path, const Request& request) const {
   std::string key = Key(path);
   if (key.empty()) key = "default.asp";
   auto it = routes_.find(key);
-  if (it == routes_.end()) return nullptr;
+  if (it == routes_.end()) return {};
   const Route& route = it->second;
-  if (!route.actions.empty()) {
-    auto act = route.actions.find(ToLower(request("action").Str()));
-    if (act != route.actions.end()) return &act->second;
+  RouteMatch match;
+  if (route.error_page) match.error_page = &route.error_page;
+  std::string action;
+  if (!route.actions.empty() || !route.post_only.empty()) action = ToLower(request("action").Str());
+  match.post_only = route.post_only.count(action) > 0;
+  auto act = route.actions.find(action);
+  if (act != route.actions.end()) {
+    match.page = &act->second;
+  } else if (route.fallback) {
+    match.page = &route.fallback;
   }
-  return route.fallback ? &route.fallback : nullptr;
+  return match;
 }
 
 }  // namespace cb

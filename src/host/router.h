@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,16 @@ namespace cb {
 
 // Runs one page on a context: creates the page object, OnStartPage, the method, OnEndPage.
 using PageFn = std::function<void(ScriptingContext&)>;
+// Writes a page's own error page with a message (UTF-8), for requests the host refuses.
+using ErrorPageFn = std::function<void(ScriptingContext&, std::string_view message)>;
+
+// What answers a request: the page, whether its action runs only by POST, and the error page
+// of the address (null when it has none).
+struct RouteMatch {
+  const PageFn* page = nullptr;
+  bool post_only = false;
+  const ErrorPageFn* error_page = nullptr;
+};
 
 class Router {
  public:
@@ -23,9 +34,18 @@ class Router {
   // action, or none, go to the route set by Add.
   void AddAction(std::string_view path, std::string_view action, PageFn fn);
 
-  // The page for a request path ("/NewsDetail.asp"); "/" is the forum index. Null when no page
+  // That action at that address (case ignored) changes data or identity and is reached by a form
+  // that posts: a request by any other method is refused.
+  void RequirePost(std::string_view path, std::string_view action);
+  // The page that reports the host's refusals at that address.
+  void SetErrorPage(std::string_view path, ErrorPageFn fn);
+
+  // The route for a request path ("/NewsDetail.asp"); "/" is the forum index. No page when none
   // serves the path (it may still be a static file).
-  const PageFn* Find(std::string_view path, const Request& request) const;
+  RouteMatch Match(std::string_view path, const Request& request) const;
+  const PageFn* Find(std::string_view path, const Request& request) const {
+    return Match(path, request).page;
+  }
 
   // The address key a path is filed under: lower case, no leading "/", "" for the site root.
   static std::string Key(std::string_view path);
@@ -34,6 +54,8 @@ class Router {
   struct Route {
     PageFn fallback;
     std::map<std::string, PageFn> actions;  // lower-case action -> method
+    std::set<std::string> post_only;        // lower-case actions
+    ErrorPageFn error_page;
   };
   std::map<std::string, Route> routes_;
 };
@@ -49,6 +71,14 @@ void WithPage(ScriptingContext& ctx, Fn&& fn) {
     ~End() { p.OnEndPage(); }
   } end{page};
   fn(page);
+}
+
+// The error page of a page class: its ErrorForm with the message.
+template <class Page>
+ErrorPageFn ErrorPageOf() {
+  return [](ScriptingContext& ctx, std::string_view message) {
+    WithPage<Page>(ctx, [message](Page& page) { page.ErrorForm(Variant(std::string(message))); });
+  };
 }
 
 // The route of a page method without arguments.

@@ -196,6 +196,63 @@ void AddAliases(Router& r) {
   });
 }
 
+// Actions that sign in or change data and are reached only by a form that posts. Actions the
+// board's own pages link by GET stay open to GET (their pages show a form first or act on the
+// signed-in session as their texts give them).
+constexpr std::pair<const char*, const char*> kPostOnly[] = {
+    {"cbkmisc.asp", "login"},
+    {"cbkmisc.asp", "idcheck"},
+    {"posting.asp", "posttopic"},
+    {"posting.asp", "postreply"},
+    {"posting.asp", "submitedit"},
+    {"posting.asp", "processclose"},
+    {"posting.asp", "archivesubmitedit"},
+    {"archive.asp", "submittransfer"},
+    {"profile.asp", "chkuser"},
+    {"profile.asp", "check"},
+    {"showfavor.asp", "chkuser"},
+    {"showfavor.asp", "deletefavor"},
+    {"pm.asp", "idcheck"},
+    {"pm.asp", "postpm"},
+    {"pm.asp", "deletepm"},
+    {"pm.asp", "deleteoutbox"},
+    {"pm.asp", "deleteignorelist"},
+    {"admin/forum.asp", "login"},
+    {"admin/forum.asp", "setforums"},
+    {"admin/forum.asp", "addnewforum"},
+    {"admin/forum.asp", "submitedit"},
+    {"admin/edit.asp", "editfunction"},
+    {"admin/edit.asp", "submitprune"},
+    {"admin/edit.asp", "submiteditsubject"},
+    {"admin/edit.asp", "dodeletethread"},
+    {"admin/edit.asp", "domessageedit"},
+    {"admin/announce.asp", "enter"},
+    {"admin/announce.asp", "submitannounce"},
+    {"admin/announce.asp", "reviewannounce"},
+    {"admin/announce.asp", "submitanncedit"},
+    {"admin/member.asp", "updatepermiss"},
+    {"admin/member.asp", "submitedit"},
+    {"admin/archive.asp", "enterarchive"},
+    {"admin/archive.asp", "archivecenter"},
+};
+
+// The host's refusals are reported on the error page of the class that owns the address.
+void AddErrorPages(Router& r) {
+  for (const char* path :
+       {"default.asp", "list.asp", "newsdetail.asp", "profile.asp", "showfavor.asp", "favor.asp",
+        "subscibe.asp", "option.asp", "cbkmisc.asp", "posting.asp", "archive.asp", "signup.asp",
+        "download.asp"}) {
+    r.SetErrorPage(path, ErrorPageOf<Corkboard>());
+  }
+  r.SetErrorPage("pm.asp", ErrorPageOf<PM>());
+  for (const char* path :
+       {"admin/forum.asp", "admin/edit.asp", "admin/announce.asp", "admin/member.asp",
+        "admin/archive.asp", "admin/misc.asp", "admin/mail.asp", "admin/account.asp",
+        "admin/upload.asp", "admin/pm.asp"}) {
+    r.SetErrorPage(path, ErrorPageOf<Admin>());
+  }
+}
+
 }  // namespace
 
 std::string JumpTarget(std::string_view requested) {
@@ -217,6 +274,8 @@ void AddBoardRoutes(Router& router) {
   AddCorkboardRoutes(router);
   AddAdminRoutes(router);
   AddAliases(router);
+  for (const auto& [path, action] : kPostOnly) router.RequirePost(path, action);
+  AddErrorPages(router);
 }
 
 }  // namespace cb

@@ -1,10 +1,13 @@
-// Visitor sessions in memory, swept by idle time.
+// Visitor sessions in memory: two least-recently-used tiers, swept by idle time, capped.
 #include "host/session_store.h"
 
 #include <sys/random.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <list>
 #include <stdexcept>
+#include <unordered_map>
 
 namespace cb {
 
@@ -28,58 +31,155 @@ std::string RandomSessionId() {
   return id;
 }
 
+// One tier of sessions: found by id, listed least recently used first overall and per address,
+// so that the idle sweep and the caps both take from the front of a list.
+class SessionStore::Tier {
+ public:
+  Tier(size_t total, size_t per_address) { SetCaps(total, per_address); }
+
+  void SetCaps(size_t total, size_t per_address) {
+    total_ = std::max<size_t>(total, 1);
+    per_address_ = std::max<size_t>(per_address, 1);
+  }
+
+  // The session of id with its idle time restarted, or null.
+  std::shared_ptr<Session> Touch(const std::string& id, TimePoint now) {
+    auto it = entries_.find(id);
+    if (it == entries_.end()) return nullptr;
+    Entry& e = it->second;
+    e.last_used = now;
+    all_.splice(all_.end(), all_, e.in_all);
+    auto& mine = by_address_[e.address];
+    mine.splice(mine.end(), mine, e.in_address);
+    return e.session;
+  }
+
+  // Removes the session of id; returns it (null when absent) and its address.
+  std::shared_ptr<Session> Take(const std::string& id, std::string* address) {
+    auto it = entries_.find(id);
+    if (it == entries_.end()) return nullptr;
+    std::shared_ptr<Session> session = it->second.session;
+    *address = it->second.address;
+    Erase(it);
+    return session;
+  }
+
+  // Adds a session; past a cap the least recently used of its address, then of all, leave.
+  void Insert(const std::string& id, std::shared_ptr<Session> session, const std::string& address,
+              TimePoint now) {
+    if (entries_.count(id)) Erase(entries_.find(id));
+    auto& mine = by_address_[address];
+    all_.push_back(id);
+    mine.push_back(id);
+    entries_.emplace(
+        id, Entry{std::move(session), address, now, std::prev(all_.end()), std::prev(mine.end())});
+    while (mine.size() > per_address_) Erase(entries_.find(mine.front()));
+    while (entries_.size() > total_) Erase(entries_.find(all_.front()));
+  }
+
+  size_t DropIdle(TimePoint now, std::chrono::seconds timeout) {
+    size_t dropped = 0;
+    while (!all_.empty()) {
+      auto it = entries_.find(all_.front());
+      if (now - it->second.last_used <= timeout) break;
+      Erase(it);
+      ++dropped;
+    }
+    return dropped;
+  }
+
+  size_t size() const { return entries_.size(); }
+
+ private:
+  struct Entry {
+    std::shared_ptr<Session> session;
+    std::string address;
+    TimePoint last_used;
+    std::list<std::string>::iterator in_all, in_address;
+  };
+
+  void Erase(std::unordered_map<std::string, Entry>::iterator it) {
+    Entry& e = it->second;
+    all_.erase(e.in_all);
+    auto mine = by_address_.find(e.address);
+    mine->second.erase(e.in_address);
+    if (mine->second.empty()) by_address_.erase(mine);
+    entries_.erase(it);
+  }
+
+  std::unordered_map<std::string, Entry> entries_;
+  std::list<std::string> all_;  // least recently used first
+  std::unordered_map<std::string, std::list<std::string>> by_address_;
+  size_t total_ = 1, per_address_ = 1;
+};
+
 SessionStore::SessionStore(std::chrono::seconds idle_timeout, NowFn now, IdFn new_id)
-    : idle_timeout_(idle_timeout),
-      now_(std::move(now)),
-      new_id_(std::move(new_id)),
-      last_sweep_(now_()) {}
+    : idle_timeout_(idle_timeout), now_(std::move(now)), new_id_(std::move(new_id)) {
+  SessionLimits defaults;
+  kept_ = std::make_unique<Tier>(defaults.total, defaults.per_address);
+  trial_ = std::make_unique<Tier>(defaults.trial_total, defaults.per_address);
+}
+
+SessionStore::~SessionStore() = default;
+
+void SessionStore::SetLimits(const SessionLimits& limits) {
+  std::lock_guard lock(mu_);
+  kept_->SetCaps(limits.total, limits.per_address);
+  trial_->SetCaps(limits.trial_total, limits.per_address);
+}
 
 std::shared_ptr<Session> SessionStore::Find(std::string_view id) {
   TimePoint now = now_();
+  std::string key(id);
   std::lock_guard lock(mu_);
-  SweepIfDue(now);
-  auto it = sessions_.find(std::string(id));
-  if (it == sessions_.end()) return nullptr;
-  if (now - it->second.last_used > idle_timeout_) {
-    sessions_.erase(it);
-    return nullptr;
-  }
-  it->second.last_used = now;
-  return it->second.session;
+  kept_->DropIdle(now, idle_timeout_);
+  trial_->DropIdle(now, idle_timeout_);
+  if (auto session = kept_->Touch(key, now)) return session;
+  std::string address;
+  std::shared_ptr<Session> session = trial_->Take(key, &address);
+  if (session) kept_->Insert(key, session, address, now);
+  return session;
 }
 
 std::shared_ptr<Session> SessionStore::NewSession() const {
   return std::make_shared<Session>(new_id_());
 }
 
-void SessionStore::Keep(std::shared_ptr<Session> session) {
+void SessionStore::Keep(std::shared_ptr<Session> session, const std::string& address) {
   TimePoint now = now_();
-  std::lock_guard lock(mu_);
-  SweepIfDue(now);
   std::string id = session->id();
-  sessions_.insert_or_assign(std::move(id), Entry{std::move(session), now});
+  bool trial = session->OnlyRecomputable();
+  std::lock_guard lock(mu_);
+  Tier& tier = trial ? *trial_ : *kept_;
+  tier.DropIdle(now, idle_timeout_);
+  tier.Insert(id, std::move(session), address, now);
+}
+
+void SessionStore::Renew(const std::shared_ptr<Session>& session, const std::string& address) {
+  TimePoint now = now_();
+  std::string fresh = new_id_();
+  std::lock_guard lock(mu_);
+  std::string old = session->id();
+  std::string kept_address = address;
+  if (!kept_->Take(old, &kept_address)) trial_->Take(old, &kept_address);
+  session->ResetId(fresh);
+  kept_->Insert(fresh, session, kept_address, now);
 }
 
 size_t SessionStore::Sweep() {
   TimePoint now = now_();
   std::lock_guard lock(mu_);
-  return SweepLocked(now);
+  return kept_->DropIdle(now, idle_timeout_) + trial_->DropIdle(now, idle_timeout_);
 }
 
 size_t SessionStore::size() const {
   std::lock_guard lock(mu_);
-  return sessions_.size();
+  return kept_->size() + trial_->size();
 }
 
-void SessionStore::SweepIfDue(TimePoint now) {
-  // A full pass at most once a minute keeps the cost off the common path.
-  if (now - last_sweep_ >= std::chrono::minutes(1)) SweepLocked(now);
-}
-
-size_t SessionStore::SweepLocked(TimePoint now) {
-  last_sweep_ = now;
-  return std::erase_if(sessions_,
-                       [&](const auto& kv) { return now - kv.second.last_used > idle_timeout_; });
+size_t SessionStore::trial_size() const {
+  std::lock_guard lock(mu_);
+  return trial_->size();
 }
 
 }  // namespace cb

@@ -1,5 +1,7 @@
 // Visitor sessions in memory: created under a random 128-bit id, found again by the id from the
-// visitor's cookie, dropped after an idle time. The clock and the id source are injectable.
+// visitor's cookie, dropped after an idle time or, past the caps, least recently used first.
+// A new session holding only recomputable values waits in a small trial tier until its visitor
+// sends the cookie back. The clock and the id source are injectable.
 #pragma once
 
 #include <chrono>
@@ -8,7 +10,6 @@
 #include <mutex>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 
 #include "host/context.h"
 
@@ -16,6 +17,12 @@ namespace cb {
 
 // 32 lower-case hex digits from the kernel's secure random source.
 std::string RandomSessionId();
+
+struct SessionLimits {
+  size_t total = 100000;       // sessions kept at most
+  size_t per_address = 200;    // sessions kept at most for one visitor address
+  size_t trial_total = 10000;  // new sessions waiting for their cookie to come back
+};
 
 class SessionStore {
  public:
@@ -25,36 +32,42 @@ class SessionStore {
 
   explicit SessionStore(std::chrono::seconds idle_timeout, NowFn now = &DefaultNow,
                         IdFn new_id = &RandomSessionId);
+  ~SessionStore();
+  SessionStore(const SessionStore&) = delete;
+  SessionStore& operator=(const SessionStore&) = delete;
 
-  // The live session of that id, its idle time restarted; null when unknown or expired.
+  void SetLimits(const SessionLimits& limits);
+
+  // The live session of that id, its idle time restarted; null when unknown or expired. A trial
+  // session found again has proved that its visitor keeps cookies and is kept from now on.
   std::shared_ptr<Session> Find(std::string_view id);
   // A new session with a fresh id, not yet kept: pages that store nothing leave no session behind.
   std::shared_ptr<Session> NewSession() const;
-  // Keeps a session made by NewSession so that its id finds it from now on.
-  void Keep(std::shared_ptr<Session> session);
+  // Keeps a session made by NewSession for the visitor at address, in the trial tier when it
+  // holds only recomputable values.
+  void Keep(std::shared_ptr<Session> session, const std::string& address);
+  // Gives a kept session a new id (the old one no longer finds it) and keeps it for good.
+  void Renew(const std::shared_ptr<Session>& session, const std::string& address);
   // Drops every session idle for longer than the timeout; returns how many were dropped.
   size_t Sweep();
+  // Sessions kept, the trial tier included; and the trial tier alone.
   size_t size() const;
+  size_t trial_size() const;
   std::chrono::seconds idle_timeout() const { return idle_timeout_; }
 
   // The name of the cookie that carries the id.
   static constexpr std::string_view kCookieName = "CBSESSION";
 
  private:
+  class Tier;
   static TimePoint DefaultNow() { return std::chrono::steady_clock::now(); }
-  struct Entry {
-    std::shared_ptr<Session> session;
-    TimePoint last_used;
-  };
-  void SweepIfDue(TimePoint now);  // mu_ held
-  size_t SweepLocked(TimePoint now);
 
   std::chrono::seconds idle_timeout_;
   NowFn now_;
   IdFn new_id_;
   mutable std::mutex mu_;
-  std::unordered_map<std::string, Entry> sessions_;
-  TimePoint last_sweep_;
+  std::unique_ptr<Tier> kept_;
+  std::unique_ptr<Tier> trial_;
 };
 
 }  // namespace cb

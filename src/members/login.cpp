@@ -48,6 +48,7 @@ void Corkboard::Login() {
         Session_().Set("UserName", Variant(user));
         Session_().Set("Password", Variant(password));
         Session_().Set("Login", Variant(int16_t{1}));
+        Session_().RenewId();
         Response_().Redirect("Default.htm");
       },
       [&] {
@@ -99,6 +100,7 @@ void Corkboard::IDCheck() {
         }
         guard.Succeeded();
         Session_().Set(forum, Variant(true));
+        Session_().RenewId();
         Wait("谢谢你！我们已经确认了你的身份并允许你进入此论坛", BoardReturnAddress(url), "该论坛",
              2);
       },

@@ -38,8 +38,13 @@ TEST(ConfigTest, HostKeysSetTheHostOptions) {
   ParseConfigText(
       "listen = 0.0.0.0:9090\nDataDir = /srv/board\nSiteDir = /srv/site\nThreads = 6\n"
       "SessionTimeout = 45\nDataSource.Corkboard = sqlite:corkboard.db\n"
-      "DataSource.Other = sqlite:/abs/other.db\n",
+      "DataSource.Other = sqlite:/abs/other.db\nTrustedProxy = 127.0.0.1, ::1 ,\n"
+      "MaxConnections = 500\nMaxSessions = 5000\nSessionsPerAddress = 50\n",
       cfg);
+  EXPECT_EQ(cfg.trusted_proxies, (std::vector<std::string>{"127.0.0.1", "::1"}));
+  EXPECT_EQ(cfg.max_connections, 500u);
+  EXPECT_EQ(cfg.max_sessions, 5000u);
+  EXPECT_EQ(cfg.sessions_per_address, 50u);
   EXPECT_EQ(cfg.listen_host, "0.0.0.0");
   EXPECT_EQ(cfg.listen_port, 9090);
   EXPECT_EQ(cfg.data_dir, "/srv/board");
@@ -64,6 +69,7 @@ TEST(ConfigTest, BadLinesNameTheirLine) {
       {"Threads = many\n", "config:1"},
       {"SessionTimeout = 0\n", "config:1"},
       {"DataSource.X = postgres:whatever\n", "config:1"},
+      {"MaxSessions = 10\n", "config:1"},
   };
   for (const Case& c : cases) {
     HostConfig cfg;

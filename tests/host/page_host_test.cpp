@@ -62,6 +62,26 @@ Router TestRoutes() {
     throw ScriptError(13, "类型不匹配 <b>", "Corkboard.list");
   });
   r.Add("crash.asp", [](ScriptingContext&) { throw std::out_of_range("vector index"); });
+  r.Add("signin.asp", [](ScriptingContext& ctx) {
+    ctx.session().Set("UserName", Variant("甲"));
+    ctx.session().RenewId();
+  });
+  r.Add("first.asp", [](ScriptingContext& ctx) {
+    if (ctx.session().Get("FirstIn").IsEmpty()) {
+      ctx.session().SetRecomputable("FirstIn", Variant("yes"));
+    } else {
+      ctx.session().Set("FirstIn", Variant("no"));
+    }
+    ctx.response() << ctx.session().Get("FirstIn").Str();
+  });
+  r.Add("act.asp", [](ScriptingContext& ctx) { ctx.response() << "shown"; });
+  r.AddAction("act.asp", "login", [](ScriptingContext& ctx) { ctx.response() << "signed in"; });
+  r.RequirePost("act.asp", "login");
+  r.SetErrorPage("act.asp", [](ScriptingContext& ctx, std::string_view message) {
+    ctx.response() << "refused: " << message;
+  });
+  r.AddAction("bare.asp", "login", [](ScriptingContext& ctx) { ctx.response() << "signed in"; });
+  r.RequirePost("bare.asp", "login");
   return r;
 }
 
@@ -78,6 +98,7 @@ class PageHostTest : public ::testing::Test {
     std::ofstream(root_ / "site" / "inside.txt") << "inside";
     fs::create_symlink(root_ / "site" / "inside.txt", root_ / "site" / "alias.txt");
     cfg_.site_dir = (root_ / "site").string();
+    cfg_.trusted_proxies = {"10.9.9.9"};
     host_ = std::make_unique<PageHost>(cfg_, app_, TestRoutes(), clock_);
   }
   void TearDown() override { fs::remove_all(root_); }
@@ -87,6 +108,13 @@ class PageHostTest : public ::testing::Test {
     in.target = std::move(target);
     in.headers = std::move(headers);
     return host_->Handle(in);
+  }
+  // "CBSESSION=..." of a response's session cookie, empty when none was set.
+  static std::string SessionCookie(const OutgoingResponse& r) {
+    for (const std::string& set : Headers(r, "Set-Cookie")) {
+      if (set.starts_with("CBSESSION=")) return set.substr(0, set.find(';'));
+    }
+    return {};
   }
 
   fs::path root_;
@@ -117,6 +145,161 @@ TEST_F(PageHostTest, SessionCookieOnlyOnceAPageStoresSomething) {
   std::string fresh = Header(forged, "Set-Cookie");
   EXPECT_EQ(fresh.find("0123456789abcdef0123456789abcdef"), std::string::npos);
   EXPECT_EQ(host_->sessions().size(), 2u);
+}
+
+TEST_F(PageHostTest, SignInGivesANewIdAndTheOldOneNoLongerWorks) {
+  std::string before = SessionCookie(Get("/store.asp?u=guest"));
+  ASSERT_FALSE(before.empty());
+  std::string after = SessionCookie(Get("/signin.asp", {{"Cookie", before}}));
+  ASSERT_FALSE(after.empty());
+  EXPECT_NE(after, before);
+  struct Case {
+    const std::string& cookie;
+    const char* page;
+  };
+  const Case cases[] = {{after, "user=甲;cookies="}, {before, "user=;cookies="}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(GbkToUtf8(Get("/store.asp", {{"Cookie", c.cookie}}).body), c.page) << c.cookie;
+  }
+  EXPECT_EQ(host_->sessions().size(), 1u);
+}
+
+TEST_F(PageHostTest, CookiesAreHttpOnlyAndSecureOnlyBehindTheTrustedHttpsProxy) {
+  struct Case {
+    const char* remote;
+    HeaderList headers;
+    bool secure;
+    const char* client;  // REMOTE_ADDR the page sees
+  };
+  const Case cases[] = {
+      {"10.1.1.1", {}, false, "10.1.1.1"},
+      {"10.1.1.1",
+       {{"X-Forwarded-Proto", "https"}, {"X-Forwarded-For", "1.2.3.4"}},
+       false,
+       "10.1.1.1"},
+      {"10.9.9.9",
+       {{"X-Forwarded-Proto", "https"}, {"X-Forwarded-For", "1.2.3.4"}},
+       true,
+       "1.2.3.4"},
+      {"10.9.9.9",
+       {{"X-Forwarded-Proto", "http"}, {"X-Forwarded-For", "6.6.6.6, 1.2.3.4"}},
+       false,
+       "1.2.3.4"},
+      {"10.9.9.9", {{"X-Forwarded-For", "<b>, 10.9.9.9"}}, false, "10.9.9.9"},
+  };
+  for (const Case& c : cases) {
+    IncomingRequest in;
+    in.remote_addr = c.remote;
+    in.headers = c.headers;
+    in.target = "/cookie.asp";
+    for (const char* target : {"/cookie.asp", "/signin.asp"}) {
+      in.target = target;
+      for (const std::string& set : Headers(host_->Handle(in), "Set-Cookie")) {
+        EXPECT_NE(set.find("; HttpOnly; SameSite=Lax"), std::string::npos) << set;
+        EXPECT_EQ(set.ends_with("; Secure"), c.secure) << c.remote << " " << set;
+      }
+    }
+    in.target = "/echo.asp";
+    std::string page = GbkToUtf8(host_->Handle(in).body);
+    EXPECT_NE(page.find(std::string("Remote_addr=") + c.client + "\n"), std::string::npos) << page;
+  }
+}
+
+TEST_F(PageHostTest, FormActionsRefuseGetAndPostsFromOtherSites) {
+  const std::string refused_get = "refused: 该操作只能通过论坛页面上的表单提交！";
+  const std::string refused_site = "refused: 对不起，该表单来自其他网站，请求已被拒绝！";
+  struct Case {
+    const char* method;
+    const char* target;
+    HeaderList headers;
+    int status;
+    std::string page;
+  };
+  const HeaderList host = {{"Host", "board.example"}};
+  auto with = [&](HeaderList extra) {
+    extra.insert(extra.begin(), host.begin(), host.end());
+    return extra;
+  };
+  const Case cases[] = {
+      {"GET", "/act.asp?action=login", host, 405, refused_get},
+      {"HEAD", "/ACT.asp?Action=LOGIN", host, 405, refused_get},
+      {"GET", "/act.asp?action=other", host, 200, "shown"},
+      {"POST", "/act.asp?action=login", host, 200, "signed in"},
+      {"POST", "/act.asp?action=login", with({{"Origin", "http://board.example"}}), 200,
+       "signed in"},
+      {"POST", "/act.asp?action=login", with({{"Origin", "HTTP://Board.Example:80"}}), 200,
+       "signed in"},
+      {"POST", "/act.asp?action=login", with({{"Origin", "https://board.example"}}), 200,
+       "signed in"},
+      {"POST", "/act.asp?action=login", with({{"Referer", "http://board.example/login.htm"}}), 200,
+       "signed in"},
+      {"POST", "/act.asp?action=login", with({{"Origin", "http://evil.example"}}), 403,
+       refused_site},
+      {"POST", "/act.asp", with({{"Origin", "null"}}), 403, refused_site},
+      {"POST", "/act.asp", with({{"Origin", "http://board.example.evil.example"}}), 403,
+       refused_site},
+      {"POST", "/act.asp", with({{"Origin", "http://board.example:8080"}}), 403, refused_site},
+      {"POST", "/act.asp", with({{"Referer", "http://evil.example/board.example/"}}), 403,
+       refused_site},
+      {"POST", "/act.asp",
+       with({{"Origin", "http://evil.example"}, {"Referer", "http://board.example/"}}), 403,
+       refused_site},
+      {"GET", "/bare.asp?action=login", host, 405, ""},
+      {"POST", "/bare.asp?action=login", with({{"Origin", "http://evil.example"}}), 403, ""},
+  };
+  for (const Case& c : cases) {
+    IncomingRequest in;
+    in.method = c.method;
+    in.target = c.target;
+    in.headers = c.headers;
+    OutgoingResponse out = host_->Handle(in);
+    std::string what = std::string(c.method) + " " + c.target;
+    EXPECT_EQ(out.status, c.status) << what;
+    if (!c.page.empty()) {
+      EXPECT_EQ(GbkToUtf8(out.body), c.page) << what;
+    }
+    EXPECT_EQ(Header(out, "Allow"), c.status == 405 ? "POST" : "") << what;
+  }
+  // The board's public address counts as its own, for a proxy that passes another Host.
+  app_.Set("BBURL", Variant("https://public.example/board/"));
+  for (const char* origin : {"https://public.example", "http://public.example:80"}) {
+    IncomingRequest in;
+    in.method = "POST";
+    in.target = "/act.asp?action=login";
+    in.headers = {{"Host", "127.0.0.1:8080"}, {"Origin", origin}};
+    EXPECT_EQ(host_->Handle(in).status, 200) << origin;
+  }
+  // Behind the trusted HTTPS proxy the scheme counts too.
+  IncomingRequest in;
+  in.method = "POST";
+  in.target = "/act.asp?action=login";
+  in.remote_addr = "10.9.9.9";
+  in.headers = with({{"X-Forwarded-Proto", "https"}, {"Origin", "http://board.example"}});
+  EXPECT_EQ(host_->Handle(in).status, 403);
+  in.headers = with({{"X-Forwarded-Proto", "https"}, {"Origin", "https://board.example"}});
+  EXPECT_EQ(host_->Handle(in).status, 200);
+}
+
+TEST_F(PageHostTest, CookielessVisitsLeaveOnlyABoundedTrialOfSessions) {
+  auto visit = [&](const char* remote, HeaderList headers = {}) {
+    IncomingRequest in;
+    in.remote_addr = remote;
+    in.target = "/first.asp";
+    in.headers = std::move(headers);
+    return host_->Handle(in);
+  };
+  for (int i = 0; i < 500; ++i) ASSERT_EQ(visit("10.5.5.5").body, "yes");
+  EXPECT_EQ(host_->sessions().size(), cfg_.sessions_per_address);
+  // A browser that returns its cookie sees the first visit once, then a returning one, however
+  // many cookie-less visits come in between.
+  OutgoingResponse first = visit("10.6.6.6");
+  EXPECT_EQ(first.body, "yes");
+  std::string cookie = SessionCookie(first);
+  ASSERT_FALSE(cookie.empty());
+  for (int i = 0; i < 500; ++i) visit("10.5.5.5");
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(visit("10.6.6.6", {{"Cookie", cookie}}).body, "no");
+  EXPECT_EQ(host_->sessions().trial_size(), cfg_.sessions_per_address);
+  EXPECT_EQ(host_->sessions().size(), cfg_.sessions_per_address + 1);
 }
 
 TEST_F(PageHostTest, RequestCarriesFieldsAndServerVariables) {
@@ -153,7 +336,8 @@ TEST_F(PageHostTest, PagesLeaveAsGbkWithTheirCookies) {
   EXPECT_EQ(Header(out, "Content-Type"), "text/html; charset=gb2312");
   EXPECT_EQ(out.body, "\xD6\xD0\xCE\xC4\xD2\xB3\xC3\xE6");
   EXPECT_EQ(Header(out, "Set-Cookie"),
-            "UserName=%D5%C5%C8%FD; expires=" + HttpDate(DateTime::FromSeconds(1715250030)));
+            "UserName=%D5%C5%C8%FD; expires=" + HttpDate(DateTime::FromSeconds(1715250030)) +
+                "; HttpOnly; SameSite=Lax");
 }
 
 TEST_F(PageHostTest, RedirectSendsGbkLocation) {

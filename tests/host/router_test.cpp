@@ -133,6 +133,50 @@ TEST(RouterTest, BoardTableServesEveryAddressOfTheBoard) {
   }
 }
 
+TEST(RouterTest, BoardFormActionsRunOnlyByPost) {
+  Router r;
+  AddBoardRoutes(r);
+  struct Case {
+    const char* path;
+    const char* action;
+    bool post_only;
+  };
+  // Links of the board's own pages reach the GET ones; their forms post to the others.
+  const Case cases[] = {
+      {"/cbkmisc.asp", "Login", true},
+      {"/cbkmisc.asp", "idcheck", true},
+      {"/cbkmisc.asp", "lostpw", false},
+      {"/cbkmisc.asp", "getannounce", false},
+      {"/posting.asp", "posttopic", true},
+      {"/posting.asp", "postreply", true},
+      {"/posting.asp", "submitedit", true},
+      {"/posting.asp", "processclose", true},
+      {"/posting.asp", "deletepost", false},
+      {"/posting.asp", "closethread", false},
+      {"/posting.asp", "deletearchive", false},
+      {"/archive.asp", "submittransfer", true},
+      {"/archive.asp", "transfer", false},
+      {"/profile.asp", "check", true},
+      {"/profile.asp", "", false},
+      {"/showfavor.asp", "deletefavor", true},
+      {"/pm.asp", "deletepm", true},
+      {"/pm.asp", "viewpm", false},
+      {"/pm.asp", "addtoignorelist", false},
+      {"/admin/forum.asp", "setforums", true},
+      {"/admin/forum.asp", "getforum", false},
+      {"/admin/member.asp", "getmatches", false},
+      {"/signup.asp", "regsubmit", false},  // the page itself takes only a POST
+  };
+  for (const Case& c : cases) {
+    Request request;
+    request.query().Add("action", c.action);
+    RouteMatch match = r.Match(c.path, request);
+    EXPECT_NE(match.page, nullptr) << c.path << " " << c.action;
+    EXPECT_EQ(match.post_only, c.post_only) << c.path << " " << c.action;
+    EXPECT_NE(match.error_page, nullptr) << c.path;
+  }
+}
+
 TEST(RouterTest, JumpGoesOnlyToAddressesOfThisBoard) {
   struct Case {
     const char* requested;

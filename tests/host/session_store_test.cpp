@@ -1,4 +1,5 @@
-// Sessions: idle expiry on an injected clock, isolation between visitors, random ids.
+// Sessions: idle expiry on an injected clock, isolation between visitors, the caps and the trial
+// tier, renewal, random ids.
 #include "host/session_store.h"
 
 #include <gtest/gtest.h>
@@ -15,10 +16,17 @@ class SessionStoreTest : public ::testing::Test {
   SessionStore::TimePoint now_{};
   SessionStore store_{std::chrono::minutes(20), [this] { return now_; }};
 
-  std::string KeepNew(const char* user) {
+  std::string KeepNew(const char* user, const std::string& address = "10.0.0.1") {
     auto s = store_.NewSession();
     s->Set("UserName", Variant(user));
-    store_.Keep(s);
+    store_.Keep(s, address);
+    return s->id();
+  }
+  // A first front-page visit: only a mark the page can recompute.
+  std::string KeepFirstVisit(const std::string& address) {
+    auto s = store_.NewSession();
+    s->SetRecomputable("FirstIn", Variant("yes"));
+    store_.Keep(s, address);
     return s->id();
   }
 };
@@ -81,6 +89,52 @@ TEST_F(SessionStoreTest, NewSessionIsNotKeptUntilAsked) {
   auto s = store_.NewSession();
   EXPECT_EQ(store_.Find(s->id()), nullptr);
   EXPECT_EQ(store_.size(), 0u);
+}
+
+TEST_F(SessionStoreTest, CapsDropTheLeastRecentlyUsedOfTheAddressThenOfAll) {
+  store_.SetLimits({.total = 4, .per_address = 2, .trial_total = 2});
+  std::string a1 = KeepNew("a1", "10.0.0.1");
+  std::string a2 = KeepNew("a2", "10.0.0.1");
+  std::string b1 = KeepNew("b1", "10.0.0.2");
+  now_ += 1s;
+  ASSERT_NE(store_.Find(a1), nullptr);  // a1 is now used more recently than a2
+  std::string a3 = KeepNew("a3", "10.0.0.1");
+  std::string c1 = KeepNew("c1", "10.0.0.3");
+  std::string c2 = KeepNew("c2", "10.0.0.3");  // five kept: b1 is the oldest of all
+  struct Case {
+    const std::string& id;
+    bool alive;
+  };
+  const Case cases[] = {{a1, true}, {a2, false}, {a3, true}, {b1, false}, {c1, true}, {c2, true}};
+  for (const Case& c : cases) EXPECT_EQ(store_.Find(c.id) != nullptr, c.alive) << c.id;
+  EXPECT_EQ(store_.size(), 4u);
+}
+
+TEST_F(SessionStoreTest, FirstVisitsWaitInTheTrialTierUntilTheCookieComesBack) {
+  store_.SetLimits({.total = 100, .per_address = 100, .trial_total = 3});
+  std::string returning = KeepFirstVisit("10.0.0.9");
+  EXPECT_EQ(store_.trial_size(), 1u);
+  auto found = store_.Find(returning);  // the browser sent the cookie: kept for good
+  ASSERT_NE(found, nullptr);
+  EXPECT_EQ(found->Get("FirstIn").Str(), "yes");
+  EXPECT_EQ(store_.trial_size(), 0u);
+  std::string member = KeepNew("member");
+  // A flood of cookie-less visits evicts only other trial sessions.
+  for (int i = 0; i < 1000; ++i) KeepFirstVisit("10.1.0." + std::to_string(i % 250));
+  EXPECT_EQ(store_.trial_size(), 3u);
+  EXPECT_EQ(store_.size(), 5u);
+  EXPECT_NE(store_.Find(returning), nullptr);
+  EXPECT_NE(store_.Find(member), nullptr);
+}
+
+TEST_F(SessionStoreTest, RenewMovesTheValuesToANewId) {
+  std::string old_id = KeepNew("甲");
+  auto session = store_.Find(old_id);
+  store_.Renew(session, "10.0.0.1");
+  EXPECT_NE(session->id(), old_id);
+  EXPECT_EQ(store_.Find(old_id), nullptr);
+  EXPECT_EQ(store_.Find(session->id()), session);
+  EXPECT_EQ(store_.size(), 1u);
 }
 
 TEST(SessionIdTest, IdsAre128RandomBitsInHex) {

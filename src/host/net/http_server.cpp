@@ -2,10 +2,13 @@
 // connection, pages run synchronously by the page host. The only file that includes Beast.
 #include "host/net/http_server.h"
 
+#include <sys/resource.h>
+
 #include <atomic>
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -34,6 +37,26 @@ using SteadyClock = std::chrono::steady_clock;
 // go on sending before its connection is dropped.
 constexpr auto kStopGrace = std::chrono::seconds(10);
 constexpr auto kLingerTime = std::chrono::seconds(2);
+// A failed accept (no descriptor left) is retried after a pause instead of at once, and reported
+// at most once per interval with a count, so that a full table neither spins nor floods the log.
+constexpr auto kAcceptBackoff = std::chrono::milliseconds(100);
+constexpr auto kAcceptReportInterval = std::chrono::seconds(10);
+
+// Connections at most: the configured number, else the descriptor limit less room for the
+// database, site files, mail and the log.
+size_t ConnectionLimit(size_t configured) {
+  if (configured > 0) return configured;
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return 1000;
+  size_t soft = limit.rlim_cur == RLIM_INFINITY ? size_t{1} << 20 : limit.rlim_cur;
+  size_t headroom = std::max<size_t>(64, soft / 8);
+  return soft > headroom + 16 ? soft - headroom : 16;
+}
+
+int64_t SteadyNanos() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(SteadyClock::now().time_since_epoch())
+      .count();
+}
 
 std::string Str(beast::string_view s) { return std::string(s.data(), s.size()); }
 
@@ -58,7 +81,8 @@ class ServerCore {
         clock_(clock ? clock : &system_clock_),
         host_(cfg_, app, std::move(router), *clock_),
         ioc_(cfg_.threads),
-        acceptor_(net::make_strand(ioc_)) {
+        acceptor_(net::make_strand(ioc_)),
+        accept_timer_(acceptor_.get_executor()) {
     if (cfg_.access_log) {
       log_ = [](const std::string& line) {
         std::string text = line + "\n";
@@ -76,6 +100,7 @@ class ServerCore {
   void Log(const std::string& line) const {
     if (log_) log_(line);
   }
+  size_t ConnectionCount();
 
   const HostConfig cfg_;
   std::function<void(const std::string&)> log_;
@@ -86,6 +111,9 @@ class ServerCore {
   friend class Connection;
   void Accept();
   void OnAccept(beast::error_code ec, tcp::socket socket);
+  void RetryAcceptLater();
+  void ReportAcceptFailure(const beast::error_code& ec);
+  bool CloseOldestIdle();
   void RunLoop();
 
   SystemClock system_clock_;
@@ -99,6 +127,12 @@ class ServerCore {
   std::mutex mu_;
   std::condition_variable cv_;
   std::unordered_map<Connection*, std::weak_ptr<Connection>> connections_;
+  size_t max_connections_ = 0;
+  // Accepting waits while the table is full of busy connections; the next close resumes it.
+  std::atomic<bool> accept_paused_{false};
+  // On the acceptor's strand: failures since the last report and when that was.
+  size_t accept_failures_ = 0;
+  std::optional<SteadyClock::time_point> last_accept_report_;
   bool started_ = false;
   bool stop_requested_ = false;
   bool finished_ = false;
@@ -106,6 +140,7 @@ class ServerCore {
 
   net::io_context ioc_;
   tcp::acceptor acceptor_;
+  net::steady_timer accept_timer_;
   std::optional<net::signal_set> signals_;
 };
 
@@ -128,17 +163,22 @@ class Connection : public std::enable_shared_from_this<Connection> {
                   beast::bind_front_handler(&Connection::ReadHeader, shared_from_this()));
   }
 
-  // From any thread when the server stops: a connection waiting for a request closes now, one
-  // serving a request closes after its answer.
+  // From any thread when the server stops or needs room: a connection waiting for a request
+  // closes now, one serving a request closes after its answer.
   void CloseIfIdle() {
     net::post(stream_.get_executor(), [self = shared_from_this()] {
       if (!self->busy_) self->Close();
     });
   }
 
+  // Since when the connection waits for a request (steady nanoseconds), 0 while it serves one or
+  // once it was chosen to make room. Read by the acceptor under the registry's lock.
+  std::atomic<int64_t> idle_since_{SteadyNanos()};
+
  private:
   void ReadHeader() {
     if (core_.stopping_) return Close();
+    idle_since_ = SteadyNanos();
     parser_.emplace();
     parser_->header_limit(static_cast<std::uint32_t>(core_.cfg_.max_header_bytes));
     parser_->body_limit(core_.cfg_.max_body_bytes);
@@ -150,6 +190,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
   void OnHeader(beast::error_code ec, std::size_t) {
     if (ec) return OnReadError(ec);
     busy_ = true;
+    idle_since_ = 0;
     started_ = SteadyClock::now();
     if (parser_->is_done()) return Process();
     auto expect = parser_->get()[http::field::expect];
@@ -323,6 +364,7 @@ void ServerCore::Start() {
     acceptor_.bind(endpoint);
     acceptor_.listen(net::socket_base::max_listen_connections);
     port_ = acceptor_.local_endpoint().port();
+    max_connections_ = ConnectionLimit(cfg_.max_connections);
   } catch (const std::exception& e) {
     throw std::runtime_error("cannot listen on " + cfg_.listen_host + ":" +
                              std::to_string(cfg_.listen_port) + ": " + e.what());
@@ -351,13 +393,68 @@ void ServerCore::Accept() {
 void ServerCore::OnAccept(beast::error_code ec, tcp::socket socket) {
   if (stopping_ || ec == net::error::operation_aborted) return;
   if (ec) {
-    Log("accept: " + ec.message());
-  } else {
-    beast::error_code opt;
-    socket.set_option(tcp::no_delay(true), opt);
-    std::make_shared<Connection>(std::move(socket), *this)->Start();
+    ReportAcceptFailure(ec);
+    if (ec == net::error::no_descriptors || ec.value() == ENFILE) CloseOldestIdle();
+    return RetryAcceptLater();
+  }
+  beast::error_code opt;
+  socket.set_option(tcp::no_delay(true), opt);
+  std::make_shared<Connection>(std::move(socket), *this)->Start();
+  // Full: the connection that has waited longest for a request makes room for the next one; with
+  // none waiting, accepting pauses until a connection closes.
+  if (ConnectionCount() >= max_connections_ && !CloseOldestIdle()) {
+    accept_paused_ = true;
+    // A close between the count and the flag did not see the pause: resume here, once.
+    if (ConnectionCount() < max_connections_ && accept_paused_.exchange(false)) Accept();
+    return;
   }
   Accept();
+}
+
+void ServerCore::RetryAcceptLater() {
+  accept_timer_.expires_after(kAcceptBackoff);
+  accept_timer_.async_wait([this](beast::error_code ec) {
+    if (!ec && !stopping_) Accept();
+  });
+}
+
+void ServerCore::ReportAcceptFailure(const beast::error_code& ec) {
+  ++accept_failures_;
+  auto now = SteadyClock::now();
+  if (last_accept_report_ && now - *last_accept_report_ < kAcceptReportInterval) return;
+  Log("accept: " + ec.message() + " (" + std::to_string(accept_failures_) +
+      " failure(s) since the last report; retrying every " +
+      std::to_string(kAcceptBackoff.count()) + " ms)");
+  accept_failures_ = 0;
+  last_accept_report_ = now;
+}
+
+size_t ServerCore::ConnectionCount() {
+  std::lock_guard lock(mu_);
+  return connections_.size();
+}
+
+bool ServerCore::CloseOldestIdle() {
+  std::shared_ptr<Connection> victim;
+  {
+    std::lock_guard lock(mu_);
+    // A registered connection is alive until it unregisters, which needs this lock.
+    int64_t oldest = 0;
+    const std::weak_ptr<Connection>* chosen = nullptr;
+    for (const auto& [raw, weak] : connections_) {
+      int64_t since = raw->idle_since_;
+      if (since != 0 && (!chosen || since < oldest)) {
+        oldest = since;
+        chosen = &weak;
+      }
+    }
+    if (chosen) victim = chosen->lock();
+    if (victim) victim->idle_since_ = 0;
+  }
+  // Released outside the lock: the last reference may unregister.
+  if (!victim) return false;
+  victim->CloseIfIdle();
+  return true;
 }
 
 void ServerCore::Register(const std::shared_ptr<Connection>& c) {
@@ -366,9 +463,16 @@ void ServerCore::Register(const std::shared_ptr<Connection>& c) {
 }
 
 void ServerCore::Unregister(Connection* c) {
-  std::lock_guard lock(mu_);
-  connections_.erase(c);
-  if (connections_.empty()) cv_.notify_all();
+  {
+    std::lock_guard lock(mu_);
+    connections_.erase(c);
+    if (connections_.empty()) cv_.notify_all();
+  }
+  if (accept_paused_.exchange(false) && !stopping_) {
+    net::post(acceptor_.get_executor(), [this] {
+      if (!stopping_) Accept();
+    });
+  }
 }
 
 void ServerCore::BeginStop() {
@@ -384,6 +488,7 @@ void ServerCore::BeginStop() {
   }
   net::post(acceptor_.get_executor(), [this] {
     beast::error_code ec;
+    accept_timer_.cancel();
     acceptor_.close(ec);
     if (signals_) signals_->cancel(ec);
   });
@@ -447,5 +552,7 @@ void HttpServer::Stop() {
 int HttpServer::Run() { return impl_->core.Run(); }
 
 SessionStore& HttpServer::sessions() { return impl_->core.host_.sessions(); }
+
+size_t HttpServer::connection_count() { return impl_->core.ConnectionCount(); }
 
 }  // namespace cb

@@ -42,6 +42,8 @@ class HttpServer {
   int Run();
 
   SessionStore& sessions();
+  // Connections open now (for monitoring and tests).
+  size_t connection_count();
 
  private:
   class Impl;
