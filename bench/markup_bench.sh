@@ -5,6 +5,6 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$root/build/bench
 mkdir -p "$out"
-g++ -std=c++20 -O2 -DNDEBUG -Wall -Wextra -Werror -I"$root/src" "$root/bench/markup_bench.cpp" \
-  "$root/src/frame/markup.cpp" -lbenchmark -lpthread -o "$out/markup_bench"
+g++ -std=c++20 -O2 -DNDEBUG -Wall -Wextra -Werror -I"$root/src" "$root/src/markup/bench/markup_bench.cpp" \
+  "$root/src/markup/markup.cpp" -lbenchmark -lpthread -o "$out/markup_bench"
 exec "$out/markup_bench" "$@"

@@ -4,9 +4,9 @@
 #include <memory>
 
 #include "frame/corkboard.h"
-#include "frame/markup.h"
 #include "frame/page_frame.h"
 #include "frame/procedures.h"
+#include "markup/markup.h"
 #include "store/connection.h"
 #include "store/recordset.h"
 

@@ -1,7 +1,7 @@
 // The honest page of a method that this release does not offer yet, for the three classes.
-#include "frame/admin.h"
+#include "admin/admin.h"
 #include "frame/corkboard.h"
-#include "frame/pm.h"
+#include "messages/pm.h"
 
 namespace cb {
 

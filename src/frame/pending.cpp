@@ -1,9 +1,9 @@
 // Methods that this release does not offer yet. Each page answers with the honest "not available
 // yet" page; each procedure raises an error that the calling page reports. Delete a line here when
 // its method is written in its own file.
-#include "frame/admin.h"
+#include "admin/admin.h"
 #include "frame/corkboard.h"
-#include "frame/pm.h"
+#include "messages/pm.h"
 #include "runtime/script_error.h"
 
 namespace cb {

@@ -1,7 +1,7 @@
 // The fragments of the private-message pages: error page, wait page, pager and the "CLUB" top.
 #include "frame/fragments.h"
 #include "frame/page_frame.h"
-#include "frame/pm.h"
+#include "messages/pm.h"
 
 namespace cb {
 

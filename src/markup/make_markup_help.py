@@ -2,15 +2,17 @@
 """Writes what the posting forms link to about message markup: the smiley pictures
 (site/images/smilies/*.gif, drawn here, 15 by 15) and the help pages site/smiles.htm and
 site/cbkcode.htm (GBK bytes, labelled gb2312). Standard library only.
-Run: scripts/make_markup_help.py [site_dir]
-The smiley codes and the examples must match src/frame/markup.cpp; tests/frame/markup_test.cpp
+Run: src/markup/make_markup_help.py [site_dir]
+The smiley codes and the examples must match src/markup/markup.cpp; tests/markup/markup_test.cpp
 converts every example of cbkcode.htm and compares it with the result shown next to it."""
 
 import math
 import os
 import sys
 
-from gifcanvas import write, write_gif
+# The GIF writer is shared with the other picture scripts.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+from gifcanvas import write, write_gif  # noqa: E402
 
 # ---------------------------------------------------------------------------------------------
 # Smiley palette: 16 colours, index 0 transparent.
@@ -113,7 +115,7 @@ def draw(name):
     raise ValueError(name)
 
 
-# The codes of src/frame/markup.cpp, in its order, with their pictures and meanings.
+# The codes of src/markup/markup.cpp, in its order, with their pictures and meanings.
 SMILIES = [
     (":)", "smile", "微笑"), (":(", "frown", "难过"), (":D", "biggrin", "大笑"),
     (";)", "wink", "眨眼"), (":P", "tongue", "吐舌头"), (":p", "tongue", "吐舌头"),
@@ -243,7 +245,7 @@ def cbkcode_page():
 
 
 def main():
-    site = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..", "site")
+    site = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..", "..", "site")
     for image in sorted({image for _, image, _ in SMILIES}):
         write(os.path.join(site, "images", "smilies", image + ".gif"), gif(draw(image)))
     write(os.path.join(site, "smiles.htm"), smiles_page().encode("gbk"))

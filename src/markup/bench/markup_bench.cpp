@@ -5,9 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "frame/markup.h"
-
-#include "bench_text.h"
+#include "markup/markup.h"
+#include "runtime/bench/bench_text.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Markup converter: CBK code and smiley codes to HTML. One left-to-right pass over the text; an
 // opening tag is written as text first and turned into markup only when its closing tag arrives.
-#include "frame/markup.h"
+#include "markup/markup.h"
 
 #include <algorithm>
 #include <array>

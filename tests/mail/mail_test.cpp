@@ -1,7 +1,7 @@
-// Tests of the mail component: delivery to a real SMTP server on loopback (tests/frame/
+// Tests of the mail component: delivery to a real SMTP server on loopback (tests/mail/
 // smtp_sink.py, whose Python mail parser checks the message independently), refusals, timeouts,
 // header injection, and the .eml outbox.
-#include "frame/mail.h"
+#include "mail/mail.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -34,7 +34,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kSinkScript = std::string(CORKBOARD_SOURCE_DIR) + "/tests/frame/smtp_sink.py";
+const std::string kSinkScript = std::string(CORKBOARD_SOURCE_DIR) + "/tests/mail/smtp_sink.py";
 const std::string kPython = "/usr/bin/python3";
 
 std::string MakeTempDir() {

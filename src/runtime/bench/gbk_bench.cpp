@@ -12,9 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/bench/bench_text.h"
 #include "runtime/gbk.h"
-
-#include "bench_text.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
-#include "frame/markup.h"
+#include "markup/fuzz/markup_invariants.h"
+#include "markup/markup.h"
 #include "runtime/gbk.h"
-#include "fuzz/markup_invariants.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The Admin class's own error page: the head and the message as a heading, without the logo.
-#include "frame/admin.h"
+#include "admin/admin.h"
 #include "frame/fragments.h"
 #include "frame/page_frame.h"
 

@@ -1,6 +1,6 @@
 // Outgoing mail: MIME composition (GBK HTML, encoded-word headers), the SMTP transport through
 // libcurl, the .eml outbox, and reading the outbox back.
-#include "frame/mail.h"
+#include "mail/mail.h"
 
 #include <curl/curl.h>
 #include <fcntl.h>

@@ -1,6 +1,6 @@
 // PM: the instance connection that the private-message pages share, and Run, their single entry
 // point, which signs the visitor in or dispatches on "action".
-#include "frame/pm.h"
+#include "messages/pm.h"
 #include "runtime/convert.h"
 #include "store/connection.h"
 

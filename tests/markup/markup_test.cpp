@@ -1,6 +1,6 @@
 // Markup converter: what each tag and smiley becomes, what stays text, and that no input, however
 // hostile or large, produces markup of anyone's making but ours.
-#include "frame/markup.h"
+#include "markup/markup.h"
 #include "runtime/gbk.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "fuzz/markup_invariants.h"
+#include "markup/fuzz/markup_invariants.h"
 
 namespace cb {
 namespace {

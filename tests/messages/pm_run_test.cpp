@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "frame/pm.h"
+#include "messages/pm.h"
 #include "store/connection.h"
 #include "support/fake_host.h"
 #include "support/test_board.h"

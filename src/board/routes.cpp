@@ -1,10 +1,10 @@
 // The board's address table: every page address, the method its "action" picks, and the few
 // small pages the host answers itself (jump.asp, the control panel's mass message, aliases).
-#include "frame/admin.h"
+#include "admin/admin.h"
 #include "frame/corkboard.h"
-#include "frame/pm.h"
 #include "host/router.h"
 #include "host/static_files.h"
+#include "messages/pm.h"
 #include "runtime/convert.h"
 
 namespace cb {
