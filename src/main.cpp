@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "board/routes.h"
 #include "host/config.h"
 #include "host/net/http_server.h"
 #include "host/router.h"

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "frame/page_base.h"
+#include "host/context.h"
 
 namespace cb {
 
@@ -30,5 +31,8 @@ class Admin : public PageBase {
  protected:
   void NotAvailableYet(const char* page_name);
 };
+
+// admin/pm.asp: the form on a GET; on a POST, Admin.PM's answer ("" is success).
+void AdminPmPage(ScriptingContext& ctx);
 
 }  // namespace cb
