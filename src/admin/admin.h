@@ -27,9 +27,6 @@ class Admin : public PageBase {
   bool IsAdministrator(std::string& UserName, std::string& Password, Connection& con);
   void ErrorForm(const Variant& errormessage) override;
   void Index();  // the control panel's front page
-
- protected:
-  void NotAvailableYet(const char* page_name);
 };
 
 // admin/pm.asp: the form on a GET; on a POST, Admin.PM's answer ("" is success).

@@ -88,8 +88,6 @@ class Corkboard : public PageBase {
   std::string ArchiveJumpMenu(Connection& con);
   // The reply form of reply and replywquote (with_quote: the quoting variant).
   void WriteReplyForm(bool with_quote);
-  // A page of this board that a later release fills in.
-  void NotAvailableYet(const char* page_name);
 
   // Filled by CheckForum.
   std::string forum_restrict_;

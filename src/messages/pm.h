@@ -49,7 +49,6 @@ class PM : public PageBase {
  protected:
   void SignInCheck();  // the private-message sign-in of a POST without a session
   std::string PmClubHeader();
-  void NotAvailableYet(const char* page_name);
 
  private:
   std::unique_ptr<Connection> con_;
