@@ -7,6 +7,7 @@
 #include "frame/page_frame.h"
 #include "frame/procedures.h"
 #include "markup/markup.h"
+#include "members/member_checks.h"
 #include "store/connection.h"
 #include "store/recordset.h"
 

@@ -4,6 +4,7 @@
 
 #include "frame/corkboard.h"
 #include "frame/procedures.h"
+#include "members/member_checks.h"
 #include "runtime/convert.h"
 #include "store/connection.h"
 #include "store/recordset.h"

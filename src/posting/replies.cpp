@@ -9,6 +9,7 @@
 #include "frame/procedures.h"
 #include "mail/mail.h"
 #include "markup/markup.h"
+#include "members/member_checks.h"
 #include "posting/post_form.h"
 #include "runtime/convert.h"
 #include "store/connection.h"

@@ -1,22 +1,20 @@
-// Procedures and page plumbing against a seeded board: moderator links, the moderator and posting
-// checks, the page's own connection and a database error inside a framed page.
+// The checks against the member register on a seeded board: moderator links, the moderator and
+// posting checks.
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "frame/corkboard.h"
-#include "frame/procedures.h"
+#include "members/member_checks.h"
 #include "store/connection.h"
-#include "store/recordset.h"
 #include "support/fake_host.h"
 #include "support/test_board.h"
 
 namespace cb {
 namespace {
 
-class BoardChecksTest : public ::testing::Test {
+class MemberChecksTest : public ::testing::Test {
  protected:
-  BoardChecksTest() : board_(host_) {
+  MemberChecksTest() : board_(host_) {
     board_.AddCatalogForum("General", "Web");
     board_.AddCatalogForum("General", "Bob's");
     board_.AddMember("root", "rootpw", {.status = "Administrator"});
@@ -33,7 +31,7 @@ class BoardChecksTest : public ::testing::Test {
   test::TestBoard board_;
 };
 
-TEST_F(BoardChecksTest, ModeratorLinks) {
+TEST_F(MemberChecksTest, ModeratorLinks) {
   EXPECT_EQ(ModeratorLinks("Web", board_.con()), "<a href=mailto:alice@example.org>alice</a>, bob");
   EXPECT_EQ(ModeratorLinks("Bob's", board_.con()), "bob");
   board_.AddCatalogForum("General", "Empty");
@@ -41,13 +39,13 @@ TEST_F(BoardChecksTest, ModeratorLinks) {
   EXPECT_EQ(ModeratorLinks("Missing", board_.con()), "诚征版主");
 }
 
-TEST_F(BoardChecksTest, ModeratorLinksKeepAMembersAddressInsideTheLink) {
+TEST_F(MemberChecksTest, ModeratorLinksKeepAMembersAddressInsideTheLink) {
   board_.Exec("update register set email='a@b.c onmouseover=alert(1)>' where username='alice'");
   EXPECT_EQ(ModeratorLinks("Web", board_.con()),
             "<a href=mailto:a@b.c%20onmouseover=alert(1)%3E>alice</a>, bob");
 }
 
-TEST_F(BoardChecksTest, CheckModerator) {
+TEST_F(MemberChecksTest, CheckModerator) {
   const struct {
     const char* name;
     const char* password;
@@ -76,7 +74,7 @@ TEST_F(BoardChecksTest, CheckModerator) {
   }
 }
 
-TEST_F(BoardChecksTest, AdministratorIsRecognisedWithoutTheModeratorTable) {
+TEST_F(MemberChecksTest, AdministratorIsRecognisedWithoutTheModeratorTable) {
   board_.ExecRaw("DROP TABLE moderated");
   std::string name = "root", password = "rootpw";
   EXPECT_EQ(CheckModerator(name, password, "Web", board_.con()), 1);
@@ -85,7 +83,7 @@ TEST_F(BoardChecksTest, AdministratorIsRecognisedWithoutTheModeratorTable) {
   EXPECT_THROW(CheckModerator(name, password, "Web", board_.con()), ScriptError);
 }
 
-TEST_F(BoardChecksTest, CanPost) {
+TEST_F(MemberChecksTest, CanPost) {
   const struct {
     const char* name;
     const char* password;
@@ -110,53 +108,13 @@ TEST_F(BoardChecksTest, CanPost) {
   }
 }
 
-TEST_F(BoardChecksTest, BlankNamesAreRefusedWithoutQuerying) {
+TEST_F(MemberChecksTest, BlankNamesAreRefusedWithoutQuerying) {
   Connection never_opened;  // any query on it would raise
   std::string name = "  ", password = "pw";
   bool may_post = true;
   EXPECT_FALSE(CanPost(name, password, never_opened, may_post));
   EXPECT_TRUE(may_post);
   EXPECT_EQ(CheckModerator(name, password, "Web", never_opened), -1);
-}
-
-class ConnectedPage : public Corkboard {
- public:
-  using PageBase::OpenConnection_;
-  using PageBase::RunFramedPage;
-};
-
-TEST_F(BoardChecksTest, ConnectionStringPropertyChoosesTheDatabaseOfThisPage) {
-  const std::string board_string = board_.connection_string();
-  host_.Configure({{"DSN", "NoSuchBoard"}});
-  host_.RunWith<ConnectedPage>([&](ConnectedPage& page) {
-    page.SetConnectionString(board_string);
-    auto con = page.OpenConnection_();
-    EXPECT_EQ(con->State(), adStateOpen);
-  });
-  host_.RunWith<ConnectedPage>([&](ConnectedPage& page) {
-    try {
-      page.OpenConnection_();
-      ADD_FAILURE() << "opened the unregistered data source";
-    } catch (const ScriptError& e) {
-      EXPECT_EQ(e.number(), err::kDatabaseOpen);
-    }
-  });
-}
-
-TEST_F(BoardChecksTest, DatabaseErrorInAFramedPageGivesTheErrorPageThenTheTail) {
-  host_.Configure({{"Copyright", "<p>footer</p>"}});
-  const std::string body = host_.RunWith<ConnectedPage>([&](ConnectedPage& page) {
-    page.RunFramedPage({.title = "t", .heading = "h"}, [&] {
-      auto con = page.OpenConnection_();
-      host_.response().Write("<p>rows so far");
-      con->Execute("select * from nosuchtable");
-    });
-  });
-  EXPECT_EQ(body.find("rows so far"), std::string::npos);
-  EXPECT_NE(body.find("<p><b>错误号：" + std::to_string(err::kDatabase) + "<br>错误描述："),
-            std::string::npos)
-      << body;
-  EXPECT_TRUE(body.ends_with("</b></td></tr></table><p>footer</p></body></html>")) << body;
 }
 
 }  // namespace
