@@ -8,6 +8,7 @@
 #include "host/http_text.h"
 #include "runtime/convert.h"
 #include "runtime/gbk.h"
+#include "runtime/percent.h"
 #include "runtime/script_error.h"
 
 namespace cb {
@@ -38,29 +39,6 @@ std::string HeaderValue(const HeaderList& headers, std::string_view name) {
     if (EqualsNoCase(key, name)) return value;
   }
   return {};
-}
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-// The request path with its escapes decoded, for matching pages; nullopt on a broken escape.
-std::optional<std::string> DecodedPath(std::string_view raw) {
-  std::string out;
-  for (size_t i = 0; i < raw.size(); ++i) {
-    if (raw[i] != '%') {
-      out += raw[i];
-    } else if (i + 2 < raw.size() && HexValue(raw[i + 1]) >= 0 && HexValue(raw[i + 2]) >= 0) {
-      out += static_cast<char>(HexValue(raw[i + 1]) * 16 + HexValue(raw[i + 2]));
-      i += 2;
-    } else {
-      return std::nullopt;
-    }
-  }
-  return out;
 }
 
 std::string SimplePage(std::string_view title, std::string_view body_html) {
@@ -148,7 +126,7 @@ OutgoingResponse PageHost::HandleOrThrow(const IncomingRequest& in) {
   std::string_view raw_path = target.substr(0, question);
   std::string_view query =
       question == std::string_view::npos ? std::string_view() : target.substr(question + 1);
-  std::optional<std::string> path = DecodedPath(raw_path);
+  std::optional<std::string> path = PercentDecodePath(raw_path);
   if (!path) return StatusPage(400, "Bad Request");
 
   Request request;

@@ -24,6 +24,7 @@
 #include <string_view>
 
 #include "frame/settings.h"
+#include "runtime/convert.h"
 #include "runtime/gbk.h"
 
 namespace cb {
@@ -36,23 +37,6 @@ constexpr size_t kEncodedWordMax = 75;  // longest encoded-word a header may car
 constexpr size_t kBase64Line = 76;      // longest body line in base64
 
 // ---- Text checks ----
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
-  return s.size() >= prefix.size() && Lower(s.substr(0, prefix.size())) == prefix;
-}
-
-std::string TrimBlanks(std::string_view s) {
-  size_t b = s.find_first_not_of(" \t");
-  if (b == std::string_view::npos) return {};
-  size_t e = s.find_last_not_of(" \t");
-  return std::string(s.substr(b, e - b + 1));
-}
 
 // Control characters (CR and LF above all) would end a header line and start another.
 bool HasControl(std::string_view s) {
@@ -298,7 +282,7 @@ std::string Printable(std::string_view s) {
       out += c;
     }
   }
-  return TrimBlanks(out);
+  return std::string(TrimBlanks(out));
 }
 
 std::string SmtpUrl(const std::string& server) {
@@ -331,10 +315,10 @@ bool MailComponent::Fail(std::string text) {
 }
 
 bool MailComponent::Compose(std::string& message) {
-  const std::string charset = Lower(TrimBlanks(charset_.empty() ? "gb2312" : charset_));
+  const std::string charset = ToLower(TrimBlanks(charset_.empty() ? "gb2312" : charset_));
   const bool utf8_mail = IsUtf8Label(charset);
   if (!utf8_mail && !IsGbFamily(charset)) return Fail("不支持的字符集：" + Printable(charset));
-  std::string type = Lower(TrimBlanks(content_type_.empty() ? "text/html" : content_type_));
+  std::string type = ToLower(TrimBlanks(content_type_.empty() ? "text/html" : content_type_));
   if (HasControl(type) || type.find('/') == std::string::npos || type.find(';') != type.npos) {
     return Fail("邮件内容类型无效");
   }
@@ -484,14 +468,14 @@ bool SendSmtp(const std::string& server, const std::string& from,
 bool MailComponent::Send() {
   try {
     error_.clear();
-    const std::string server = TrimBlanks(server_);
+    const std::string server(TrimBlanks(server_));
     if (server.empty()) return Fail("没有设置邮件服务器");
     if (HasControl(server) || server.find(' ') != std::string::npos) {
       return Fail("邮件服务器设置无效");
     }
     // Addresses split from a list ("a@x.cn, b@y.cn") keep their blanks; they are no part of it.
-    from_address_ = TrimBlanks(from_address_);
-    for (Recipient& r : recipients_) r.address = TrimBlanks(r.address);
+    from_address_ = std::string(TrimBlanks(from_address_));
+    for (Recipient& r : recipients_) r.address = std::string(TrimBlanks(r.address));
     std::string message;
     if (!Compose(message)) return false;
     std::vector<std::string> addresses;
@@ -547,7 +531,7 @@ bool SendMail(const Settings& s, const Clock& clock, const std::string& fromname
 namespace {
 
 std::string DecodeCharset(const std::string& bytes, const std::string& charset) {
-  return IsGbFamily(Lower(charset)) ? GbkToUtf8(bytes) : bytes;
+  return IsGbFamily(ToLower(charset)) ? GbkToUtf8(bytes) : bytes;
 }
 
 // Undoes the B encoded-words this component writes; whitespace between two words goes.
@@ -560,7 +544,7 @@ std::string DecodeHeader(std::string_view v) {
       size_t q1 = v.find('?', i + 2);
       size_t q2 = q1 == v.npos ? v.npos : v.find('?', q1 + 1);
       size_t end = q2 == v.npos ? v.npos : v.find("?=", q2 + 1);
-      if (end != v.npos && Lower(v.substr(q1 + 1, q2 - q1 - 1)) == "b") {
+      if (end != v.npos && ToLower(v.substr(q1 + 1, q2 - q1 - 1)) == "b") {
         std::string charset(v.substr(i + 2, q1 - i - 2));
         if (!after_word) out += pending_space;
         out += DecodeCharset(Base64Decode(v.substr(q2 + 1, end - q2 - 1)), charset);
@@ -583,12 +567,12 @@ std::string DecodeHeader(std::string_view v) {
 }
 
 std::string Parameter(const std::string& header_value, const std::string& name) {
-  std::string lower = Lower(header_value);
+  std::string lower = ToLower(header_value);
   size_t p = lower.find(name + "=");
   if (p == std::string::npos) return {};
   std::string v = header_value.substr(p + name.size() + 1);
   v = v.substr(0, v.find(';'));
-  v = TrimBlanks(v);
+  v = std::string(TrimBlanks(v));
   if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
   return v;
 }
@@ -608,7 +592,7 @@ OutboxMail ParseOutboxFile(const fs::path& path) {
     if (!line.empty() && (line[0] == ' ' || line[0] == '\t') && !headers.empty()) {
       headers.back().second += line;  // unfold
     } else if (size_t colon = line.find(':'); colon != std::string::npos) {
-      headers.emplace_back(Lower(line.substr(0, colon)), TrimBlanks(line.substr(colon + 1)));
+      headers.emplace_back(ToLower(line.substr(0, colon)), TrimBlanks(line.substr(colon + 1)));
     }
   }
   std::string transfer;
@@ -619,7 +603,7 @@ OutboxMail ParseOutboxFile(const fs::path& path) {
     if (name == "to") m.to = DecodeHeader(value);
     if (name == "subject") m.subject = DecodeHeader(value);
     if (name == "content-type") m.content_type = value;
-    if (name == "content-transfer-encoding") transfer = Lower(value);
+    if (name == "content-transfer-encoding") transfer = ToLower(value);
   }
   m.body = DecodeCharset(transfer == "base64" ? Base64Decode(body) : body,
                          Parameter(m.content_type, "charset"));

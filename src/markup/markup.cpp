@@ -10,6 +10,9 @@
 #include <optional>
 #include <vector>
 
+#include "runtime/convert.h"
+#include "runtime/percent.h"
+
 namespace cb {
 namespace {
 
@@ -26,22 +29,6 @@ constexpr size_t kMaxFontName = 40;
 bool IsAlpha(unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
 bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 bool IsAlnum(unsigned char c) { return IsAlpha(c) || IsDigit(c); }
-bool IsHex(unsigned char c) { return IsDigit(c) || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f'); }
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c | 0x20) : c; }
-
-bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
-  if (s.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    if (Lower(s[i]) != prefix[i]) return false;
-  }
-  return true;
-}
-
-std::string_view TrimBlanks(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
 
 void AppendUtf8(std::string& out, uint32_t cp) {
   if (cp < 0x80) {
@@ -92,13 +79,14 @@ std::optional<std::string> DecodeEncoded(std::string_view s) {
     }
     if (done) continue;
     if (i + 2 < s.size() && s[i + 1] == '#') {
-      bool hex = Lower(s[i + 2]) == 'x';
+      bool hex = LowerAscii(s[i + 2]) == 'x';
       size_t j = i + (hex ? 3 : 2);
       uint32_t cp = 0;
       size_t digits = 0;
-      while (j < s.size() && (hex ? IsHex(s[j]) : IsDigit(s[j])) && digits < 8) {
-        unsigned char d = s[j];
-        cp = cp * (hex ? 16 : 10) + (IsDigit(d) ? d - '0' : (d | 0x20) - 'a' + 10);
+      while (j < s.size() && digits < 8) {
+        const int d = hex ? HexValue(s[j]) : IsDigit(s[j]) ? s[j] - '0' : -1;
+        if (d < 0) break;
+        cp = cp * (hex ? 16 : 10) + static_cast<uint32_t>(d);
         ++j;
         ++digits;
       }
@@ -189,15 +177,12 @@ std::optional<std::string> AttributeUrl(std::string_view encoded, bool allow_ftp
   size_t end = u.find_first_of("/?#");
   if (end == npos) end = u.size();
   if (!ValidAuthority(u.substr(0, end))) return std::nullopt;
-  static constexpr char kHex[] = "0123456789ABCDEF";
   for (unsigned char c : u) {
     if (c <= 0x20 || c == 0x7F) return std::nullopt;
     if (c == '&') {
       out += "&amp;";
     } else if (NeedsPercent(c)) {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 0xF];
+      AppendPercentEscape(c, out);
     } else {
       out += static_cast<char>(c);
     }
@@ -243,7 +228,7 @@ bool ValidColor(std::string_view c) {
   if (!c.empty() && c[0] == '#') {
     if (c.size() != 4 && c.size() != 7) return false;
     for (size_t i = 1; i < c.size(); ++i) {
-      if (!IsHex(c[i])) return false;
+      if (HexValue(c[i]) < 0) return false;
     }
     return true;
   }
@@ -313,7 +298,7 @@ Token ReadTag(std::string_view s, size_t pos) {
   } else {
     while (i < s.size() && IsAlpha(s[i])) {
       if (len == kLongestName) return {};
-      name[len++] = Lower(s[i++]);
+      name[len++] = LowerAscii(s[i++]);
     }
   }
   if (len == 0 || i >= s.size()) return {};

@@ -7,6 +7,7 @@
 #include "frame/page_frame.h"
 #include "frame/procedures.h"
 #include "runtime/convert.h"
+#include "runtime/percent.h"
 #include "store/connection.h"
 #include "store/recordset.h"
 
@@ -16,13 +17,10 @@ namespace {
 
 // Bytes that would end an unquoted attribute value become %XX; ordinary addresses are unchanged.
 std::string UnquotedAttributeSafe(std::string_view text) {
-  static const char kHex[] = "0123456789ABCDEF";
   std::string out;
   for (unsigned char c : text) {
     if (c <= ' ' || c == '"' || c == '\'' || c == '<' || c == '>' || c == '`') {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
+      AppendPercentEscape(c, out);
     } else {
       out += static_cast<char>(c);
     }
