@@ -13,6 +13,10 @@ class Connection;
 
 class Corkboard : public PageBase {
  public:
+  // Defined with presence (browse/presence.cpp) and declared first, so that the class's virtual
+  // table is emitted among the page groups that complete the class, not in the frame below them.
+  ~Corkboard() override;
+
   // Subscriptions and options
   Variant GetSubscibeList(const Variant& UserName);
   void CorkboardOption();
