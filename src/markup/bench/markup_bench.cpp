@@ -1,5 +1,6 @@
 // Throughput of the markup converter on a megabyte of post text of several kinds, from ordinary
-// posts to inputs built to be slow. Build and run: bench/markup_bench.sh
+// posts to inputs built to be slow. Built with CORKBOARD_BENCH (make bench runs it):
+// build/release/markup_bench
 #include <benchmark/benchmark.h>
 
 #include <string>

@@ -1,8 +1,6 @@
 // Throughput of UTF-8 -> GBK at the page edge: the table encoder against iconv over the whole text
 // (as the encoder worked before), on a megabyte each of page markup, Chinese prose and ASCII.
-// Build and run (-O2, Google Benchmark from libbenchmark-dev), from the repository root:
-//   g++ -std=c++20 -O2 -DNDEBUG -Isrc bench/gbk_bench.cpp src/runtime/gbk.cpp
-//     -lbenchmark -lpthread -o build/bench/gbk_bench && build/bench/gbk_bench
+// Built with CORKBOARD_BENCH (make bench runs it): build/release/gbk_bench
 #include <benchmark/benchmark.h>
 #include <errno.h>
 #include <iconv.h>
