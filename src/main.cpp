@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "frame/settings.h"
+#include "board/routes.h"
 #include "host/config.h"
 #include "host/net/http_server.h"
 #include "host/router.h"

@@ -4,11 +4,12 @@
 #include <memory>
 
 #include "frame/corkboard.h"
-#include "frame/markup.h"
 #include "frame/page_frame.h"
 #include "frame/procedures.h"
 #include "frame/throttle.h"
 #include "runtime/convert.h"
+#include "markup/markup.h"
+#include "members/member_checks.h"
 #include "store/connection.h"
 #include "store/recordset.h"
 

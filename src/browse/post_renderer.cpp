@@ -1,10 +1,10 @@
 // Post rows of the thread view and the archived-topic view.
 #include "browse/post_renderer.h"
 
-#include "frame/markup.h"
 #include "frame/page_frame.h"
 #include "frame/procedures.h"
 #include "host/context.h"
+#include "markup/markup.h"
 #include "runtime/convert.h"
 #include "store/recordset.h"
 

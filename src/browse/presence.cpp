@@ -41,6 +41,8 @@ int64_t IdleMinutes(const Array2D& t, int row) {
 
 }  // namespace
 
+Corkboard::~Corkboard() = default;
+
 void Corkboard::UpdateOnline(const std::string& address, const std::string& location,
                              std::string& name) {
   name.clear();

@@ -13,6 +13,10 @@ class Connection;
 
 class Corkboard : public PageBase {
  public:
+  // Defined with presence (browse/presence.cpp) and declared first, so that the class's virtual
+  // table is emitted among the page groups that complete the class, not in the frame below them.
+  ~Corkboard() override;
+
   // Subscriptions and options
   Variant GetSubscibeList(const Variant& UserName);
   void CorkboardOption();
@@ -92,8 +96,6 @@ class Corkboard : public PageBase {
   void WriteReplyForm(bool with_quote);
   // The session is signed in as an administrator.
   bool VisitorIsAdministrator();
-  // A page of this board that a later release fills in.
-  void NotAvailableYet(const char* page_name);
 
   // Filled by CheckForum.
   std::string forum_restrict_;

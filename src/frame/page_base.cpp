@@ -83,6 +83,10 @@ void PageBase::WriteNotAvailablePage(const char* page_name) {
   });
 }
 
+void PageBase::RaiseNotAvailable(const char* procedure_name) {
+  throw ScriptError(err::kInvalidProcedureCall, std::string(procedure_name) + " 尚未开放");
+}
+
 void CloseQuietly(Recordset* rs, Connection* con) {
   try {
     if (rs != nullptr && rs->State() == adStateOpen) rs->Close();

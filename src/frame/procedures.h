@@ -1,6 +1,6 @@
 // The shared text and value procedures: name checks, lists, the address block list, SQL quoting,
-// date texts, IP masking, abbreviation, member titles, random codes, the folder of generated
-// files, and the moderator and posting-right checks against the register.
+// date texts, IP masking, abbreviation, member titles, random codes and the folder of generated
+// files. The checks against the member register are in members/member_checks.h.
 #pragma once
 
 #include <cstddef>
@@ -17,8 +17,6 @@
 #include "runtime/variant.h"
 
 namespace cb {
-
-class Connection;
 
 // Trims text in place (the caller sees the trimmed value); true when it is non-empty, at most
 // limit characters (0: no limit) and only ASCII letters, digits or double-byte characters.
@@ -67,16 +65,5 @@ std::string RandomText(long length, const UniformChoice& choose = SecureUniform)
 // The folder of the board's generated files of one kind: <data folder>/generated/<name>, created
 // when missing. The server publishes it at /<name>/ (e.g. the news scripts at /js/N.js).
 std::string LibraryFolder(const std::string& data_dir, const std::string& name);
-
-// The forum's moderators as "name" or "<a href=mailto:…>name</a>", joined with ", "; "诚征版主"
-// when it has none.
-std::string ModeratorLinks(const std::string& forum_name, Connection& con);
-// -1 not a member with that password, 0 member, 1 administrator, 2 moderator of the forum. Trims
-// user_name and password in place.
-int16_t CheckModerator(std::string& user_name, std::string& password, const std::string& forum_name,
-                       Connection& con);
-// True when the member exists with that password; may_post then receives its posting right (left
-// untouched otherwise). Trims user_name and password in place.
-bool CanPost(std::string& user_name, std::string& password, Connection& con, bool& may_post);
 
 }  // namespace cb

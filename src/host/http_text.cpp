@@ -7,6 +7,7 @@
 
 #include "runtime/convert.h"
 #include "runtime/gbk.h"
+#include "runtime/percent.h"
 
 namespace cb {
 
@@ -29,8 +30,6 @@ std::pair<std::string_view, std::string_view> SplitPair(std::string_view piece) 
   if (eq == std::string_view::npos) return {piece, {}};
   return {piece.substr(0, eq), piece.substr(eq + 1)};
 }
-
-constexpr char kHex[] = "0123456789ABCDEF";
 
 }  // namespace
 
@@ -100,9 +99,7 @@ std::string EncodeLocation(std::string_view url) {
   out.reserve(bytes.size());
   for (unsigned char c : bytes) {
     if (c <= 0x20 || c >= 0x7f) {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
+      AppendPercentEscape(c, out);
     } else {
       out += static_cast<char>(c);
     }

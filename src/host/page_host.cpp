@@ -10,6 +10,7 @@
 #include "host/http_text.h"
 #include "runtime/convert.h"
 #include "runtime/gbk.h"
+#include "runtime/percent.h"
 #include "runtime/script_error.h"
 
 namespace cb {
@@ -88,29 +89,6 @@ std::optional<WebOrigin> OriginOf(std::string_view url) {
 // The messages of the host's refusals, on the page's own error page.
 constexpr std::string_view kPostOnlyMessage = "该操作只能通过论坛页面上的表单提交！";
 constexpr std::string_view kCrossSiteMessage = "对不起，该表单来自其他网站，请求已被拒绝！";
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-// The request path with its escapes decoded, for matching pages; nullopt on a broken escape.
-std::optional<std::string> DecodedPath(std::string_view raw) {
-  std::string out;
-  for (size_t i = 0; i < raw.size(); ++i) {
-    if (raw[i] != '%') {
-      out += raw[i];
-    } else if (i + 2 < raw.size() && HexValue(raw[i + 1]) >= 0 && HexValue(raw[i + 2]) >= 0) {
-      out += static_cast<char>(HexValue(raw[i + 1]) * 16 + HexValue(raw[i + 2]));
-      i += 2;
-    } else {
-      return std::nullopt;
-    }
-  }
-  return out;
-}
 
 std::string SimplePage(std::string_view title, std::string_view body_html) {
   return "<html><head><meta http-equiv=Content-Type content=\"text/html; charset=gb2312\">"
@@ -243,7 +221,7 @@ OutgoingResponse PageHost::HandleOrThrow(const IncomingRequest& in) {
   std::string_view raw_path = target.substr(0, question);
   std::string_view query =
       question == std::string_view::npos ? std::string_view() : target.substr(question + 1);
-  std::optional<std::string> path = DecodedPath(raw_path);
+  std::optional<std::string> path = PercentDecodePath(raw_path);
   if (!path) return StatusPage(400, "Bad Request");
 
   ClientView client = ViewOfClient(in, trusted_proxies_);

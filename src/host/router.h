@@ -89,10 +89,4 @@ PageFn CallPage(void (Page::*method)()) {
   };
 }
 
-// The board's own addresses: the pages of Corkboard, Admin and PM, jump.asp and the aliases.
-void AddBoardRoutes(Router& router);
-
-// jump.asp: the address of this board that a jump menu asked for, else "default.asp".
-std::string JumpTarget(std::string_view requested);
-
 }  // namespace cb

@@ -8,36 +8,13 @@
 #include "host/http_text.h"
 #include "runtime/convert.h"
 #include "runtime/gbk.h"
+#include "runtime/percent.h"
 
 namespace cb {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-// Percent-decodes a path strictly ("+" stays "+"); nullopt on a broken escape.
-std::optional<std::string> DecodePath(std::string_view raw) {
-  std::string out;
-  for (size_t i = 0; i < raw.size(); ++i) {
-    if (raw[i] != '%') {
-      out += raw[i];
-      continue;
-    }
-    if (i + 2 >= raw.size()) return std::nullopt;
-    int hi = HexValue(raw[i + 1]), lo = HexValue(raw[i + 2]);
-    if (hi < 0 || lo < 0) return std::nullopt;
-    out += static_cast<char>(hi * 16 + lo);
-    i += 2;
-  }
-  return out;
-}
 
 // The path's segments, or nullopt when one of them could climb out or hide something: "..", ".",
 // names starting with a dot, a "%" left after decoding (an escape encoded twice), back slashes and
@@ -89,7 +66,7 @@ SiteFolder::SiteFolder(const std::string& root) {
 
 StaticLookup SiteFolder::Lookup(std::string_view raw_path) const {
   StaticLookup result;
-  std::optional<std::string> decoded = DecodePath(raw_path);
+  std::optional<std::string> decoded = PercentDecodePath(raw_path);
   if (!decoded || decoded->find('\0') != std::string::npos) {
     result.outcome = StaticLookup::kRefused;
     return result;

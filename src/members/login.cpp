@@ -6,6 +6,7 @@
 #include "frame/corkboard.h"
 #include "frame/procedures.h"
 #include "frame/throttle.h"
+#include "members/member_checks.h"
 #include "runtime/convert.h"
 #include "store/connection.h"
 #include "store/recordset.h"

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "frame/corkboard.h"
-#include "frame/mail.h"
 #include "frame/page_frame.h"
 #include "frame/procedures.h"
+#include "mail/mail.h"
 #include "runtime/convert.h"
 #include "store/connection.h"
 #include "store/recordset.h"

@@ -4,6 +4,7 @@
 #include "frame/corkboard.h"
 #include "frame/page_frame.h"
 #include "frame/procedures.h"
+#include "members/member_checks.h"
 #include "posting/post_form.h"
 #include "runtime/convert.h"
 #include "store/connection.h"

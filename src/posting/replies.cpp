@@ -5,10 +5,11 @@
 #include <memory>
 
 #include "frame/corkboard.h"
-#include "frame/mail.h"
-#include "frame/markup.h"
 #include "frame/page_frame.h"
 #include "frame/procedures.h"
+#include "mail/mail.h"
+#include "markup/markup.h"
+#include "members/member_checks.h"
 #include "posting/post_form.h"
 #include "runtime/convert.h"
 #include "store/connection.h"

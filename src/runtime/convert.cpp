@@ -11,7 +11,6 @@ namespace cb {
 namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
 char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
 
 // Length of the number at the start of s: sign, digits with an optional point, and an exponent
@@ -147,6 +146,12 @@ std::string ToUpper(std::string_view s) {
 }
 
 std::string Trim(std::string_view s) { return std::string(TrimSpaces(s)); }
+
+std::string_view TrimBlanks(std::string_view s) {
+  const size_t first = s.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return s.substr(first, s.find_last_not_of(" \t") - first + 1);
+}
 
 size_t CharLength(std::string_view s) {
   size_t n = 0;

@@ -11,6 +11,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "runtime/percent.h"
+
 namespace cb {
 namespace {
 
@@ -175,13 +177,6 @@ void WalkUtf8(std::string_view utf8, OnRun on_run, OnChar on_char) {
 
 constexpr char kReplacementUtf8[] = "\xEF\xBF\xBD";  // U+FFFD
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 }  // namespace
 
 std::string Utf8ToGbk(std::string_view utf8) {
@@ -252,7 +247,6 @@ bool IsValidUtf8(std::string_view s) {
 }
 
 std::string UrlEncode(std::string_view utf8) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;
   for (const char ch : Utf8ToGbk(utf8)) {
     const auto b = static_cast<unsigned char>(ch);
@@ -261,33 +255,14 @@ std::string UrlEncode(std::string_view utf8) {
     } else if (b == ' ') {
       out.push_back('+');
     } else {
-      out.push_back('%');
-      out.push_back(kHex[b >> 4]);
-      out.push_back(kHex[b & 0x0F]);
+      AppendPercentEscape(b, out);
     }
   }
   return out;
 }
 
 std::string UrlDecodeGbk(std::string_view raw, bool* ok) {
-  if (ok) *ok = true;
-  std::string bytes;
-  bytes.reserve(raw.size());
-  for (size_t i = 0; i < raw.size(); ++i) {
-    const char ch = raw[i];
-    if (ch == '+') {
-      bytes.push_back(' ');
-    } else if (ch != '%') {
-      bytes.push_back(ch);
-    } else if (i + 2 < raw.size() && HexValue(raw[i + 1]) >= 0 && HexValue(raw[i + 2]) >= 0) {
-      bytes.push_back(static_cast<char>(HexValue(raw[i + 1]) * 16 + HexValue(raw[i + 2])));
-      i += 2;
-    } else {
-      if (ok) *ok = false;
-      bytes.push_back('%');  // kept as it stands
-    }
-  }
-  return GbkToUtf8(bytes);
+  return GbkToUtf8(PercentDecode(raw, /*plus_is_space=*/true, ok));
 }
 
 std::string HtmlEncode(std::string_view s) {

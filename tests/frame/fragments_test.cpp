@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "frame/admin.h"
+#include "admin/admin.h"
 #include "frame/corkboard.h"
-#include "frame/pm.h"
+#include "messages/pm.h"
 #include "support/fake_host.h"
 #include "support/golden.h"
 

@@ -14,6 +14,7 @@
 #include <random>
 #include <thread>
 
+#include "board/routes.h"
 #include "host/raw_http.h"
 #include "runtime/gbk.h"
 #include "runtime/script_error.h"

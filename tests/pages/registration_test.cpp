@@ -8,7 +8,7 @@
 #include <string>
 
 #include "frame/corkboard.h"
-#include "frame/mail.h"
+#include "mail/mail.h"
 #include "pages/board_seed.h"
 #include "support/fake_host.h"
 #include "support/page_text.h"

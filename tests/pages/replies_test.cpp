@@ -5,7 +5,7 @@
 #include <string>
 
 #include "frame/corkboard.h"
-#include "frame/mail.h"
+#include "mail/mail.h"
 #include "pages/posting_fixture.h"
 #include "support/golden.h"
 

@@ -7,45 +7,25 @@
 #include <filesystem>
 
 #include "runtime/gbk.h"
+#include "runtime/percent.h"
 
 namespace cb::test {
 
 namespace {
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // Percent-decoding with "+" as space; bytes that are not UTF-8 are read as GBK, as a browser
 // of a GBK page sends them.
 std::string Decode(std::string_view raw) {
-  std::string bytes;
-  for (size_t i = 0; i < raw.size(); ++i) {
-    if (raw[i] == '+') {
-      bytes += ' ';
-    } else if (raw[i] == '%' && i + 2 < raw.size() && HexValue(raw[i + 1]) >= 0 &&
-               HexValue(raw[i + 2]) >= 0) {
-      bytes += static_cast<char>(HexValue(raw[i + 1]) * 16 + HexValue(raw[i + 2]));
-      i += 2;
-    } else {
-      bytes += raw[i];
-    }
-  }
+  std::string bytes = PercentDecode(raw, /*plus_is_space=*/true);
   return IsValidUtf8(bytes) ? bytes : GbkToUtf8(bytes);
 }
 
 // The query as a browser sends it: non-ASCII characters as percent-encoded GBK bytes.
 std::string BrowserQuery(std::string_view query) {
-  static const char kHex[] = "0123456789ABCDEF";
   std::string out;
   for (unsigned char c : Utf8ToGbk(query)) {
     if (c >= 0x80 || c == ' ') {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
+      AppendPercentEscape(c, out);
     } else {
       out += static_cast<char>(c);
     }

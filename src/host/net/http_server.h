@@ -19,7 +19,7 @@ namespace cb {
 class HttpServer {
  public:
   // clock: "now" for the pages (the system clock when null); app: filled by the caller (see
-  // FillApplication); both must outlive the server. The router holds the pages (AddBoardRoutes).
+  // FillApplication); both must outlive the server. The router holds the pages.
   HttpServer(HostConfig cfg, Application& app, Router router, const Clock* clock = nullptr);
   ~HttpServer();  // stops the server if it still runs
   HttpServer(const HttpServer&) = delete;

@@ -1,0 +1,15 @@
+// Methods of this folder that this release does not offer yet: each page answers with the honest
+// "not available yet" page, each procedure raises an error that the calling page reports. Delete a
+// line here when its method is written in its own file.
+#include "frame/corkboard.h"
+
+namespace cb {
+
+void Corkboard::EditPost() { WriteNotAvailablePage("Corkboard.EditPost"); }
+void Corkboard::SubmitEdit() { WriteNotAvailablePage("Corkboard.SubmitEdit"); }
+void Corkboard::DeletePost() { WriteNotAvailablePage("Corkboard.DeletePost"); }
+void Corkboard::CloseThread() { WriteNotAvailablePage("Corkboard.CloseThread"); }
+void Corkboard::CopyPost() { WriteNotAvailablePage("Corkboard.CopyPost"); }
+void Corkboard::Transfer() { WriteNotAvailablePage("Corkboard.Transfer"); }
+
+}  // namespace cb

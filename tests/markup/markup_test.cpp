@@ -1,0 +1,303 @@
+// Markup converter: what each tag and smiley becomes, what stays text, and that no input, however
+// hostile or large, produces markup of anyone's making but ours.
+#include "markup/markup.h"
+#include "runtime/gbk.h"
+
+#include <gtest/gtest.h>
+#include <iconv.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "markup/fuzz/markup_invariants.h"
+#include "support/payloads.h"
+
+namespace cb {
+namespace {
+
+// What the pages do to a stored text before converting it.
+std::string Encode(std::string_view s) { return HtmlEncode(s); }
+
+size_t Count(std::string_view s, std::string_view what) {
+  size_t n = 0;
+  for (size_t i = s.find(what); i != std::string_view::npos; i = s.find(what, i + 1)) ++n;
+  return n;
+}
+
+struct Case {
+  std::string in;  // as the member typed it
+  std::string out;
+};
+
+constexpr std::string_view kQuoteOpen = "<blockquote><font size=\"1\">引用：</font><hr>";
+constexpr std::string_view kQuoteClose = "<hr></blockquote>";
+
+TEST(ToHtml, RendersEachTag) {
+  const std::string q(kQuoteOpen), qc(kQuoteClose);
+  const std::vector<Case> cases = {
+      {"[b]粗[/b] [I]斜[/i] [u]线[/U]", "<b>粗</b> <i>斜</i> <u>线</u>"},
+      {"[center]中[/center]", "<div align=\"center\">中</div>"},
+      {"[font=Arial Black]f[/font]", "<font face=\"Arial Black\">f</font>"},
+      {"[font=宋体]f[/font]", "<font face=\"宋体\">f</font>"},
+      {"[size=6]s[/size]", "<font size=\"6\">s</font>"},
+      {"[color=LimeGreen]c[/color][color=#a0B1c2]d[/color][color=#fff]e[/color]",
+       "<font color=\"LimeGreen\">c</font><font color=\"#a0B1c2\">d</font>"
+       "<font color=\"#fff\">e</font>"},
+      {"[url]http://example.com/a?b=1&c=2[/url]",
+       "<a href=\"http://example.com/a?b=1&amp;c=2\" target=\"_blank\">"
+       "http://example.com/a?b=1&amp;c=2</a>"},
+      {"[url=https://example.com:8080/x#y]站[/url]",
+       "<a href=\"https://example.com:8080/x#y\" target=\"_blank\">站</a>"},
+      {"[url=www.example.com]w[/url]",
+       "<a href=\"http://www.example.com\" target=\"_blank\">w</a>"},
+      {"[url=\"http://example.com\"]q[/url]",
+       "<a href=\"http://example.com\" target=\"_blank\">q</a>"},
+      {"[url=http://example.com][/url]",
+       "<a href=\"http://example.com\" target=\"_blank\">http://example.com</a>"},
+      {"[url=ftp://files.example.com/a.zip]f[/url]",
+       "<a href=\"ftp://files.example.com/a.zip\" target=\"_blank\">f</a>"},
+      {"[url=http://example.com/中文]z[/url]",
+       "<a href=\"http://example.com/%E4%B8%AD%E6%96%87\" target=\"_blank\">z</a>"},
+      {"[url=http://example.com/a'b]z[/url]",
+       "<a href=\"http://example.com/a%27b\" target=\"_blank\">z</a>"},
+      {"[email]me@example.com.cn[/email]",
+       "<a href=\"mailto:me@example.com.cn\">me@example.com.cn</a>"},
+      {"[email=a.b+c@mail-1.example.org]写信[/email]",
+       "<a href=\"mailto:a.b+c@mail-1.example.org\">写信</a>"},
+      {"[img]http://example.com/p.gif[/img]",
+       "<img src=\"http://example.com/p.gif\" border=\"0\" alt=\"\">"},
+      {"[url=http://example.com][img]https://example.com/p.gif[/img][/url]",
+       "<a href=\"http://example.com\" target=\"_blank\">"
+       "<img src=\"https://example.com/p.gif\" border=\"0\" alt=\"\"></a>"},
+      {"[code]\r\n[b]x[/b] <p> :)\r\n  y[/code]",
+       "<blockquote><font size=\"1\">代码：</font><hr><pre>[b]x[/b] &lt;p&gt; :)\n  y</pre><hr>"
+       "</blockquote>"},
+      {"[code]\r\nx\r\n[/code]\r\ny",
+       "<blockquote><font size=\"1\">代码：</font><hr><pre>x</pre><hr></blockquote>y"},
+      {"[quote]引文[/quote]", q + "引文" + qc},
+      {"[quote]a[quote]b[/quote]c[/quote]", q + "a" + q + "b" + qc + "c" + qc},
+      {"张三在上个贴子中说\r\n[quote] 原文 [/quote]", "张三在上个贴子中说<br>" + q + " 原文 " + qc},
+      {"[list]\r\n[*]一\r\n[*]二\r\n[/list]\r\n后", "<ul><li>一<br></li><li>二<br></li></ul>后"},
+      {"[list=1][*]a[*]b[/list]", "<ol type=\"1\"><li>a</li><li>b</li></ol>"},
+      {"[list][*]a[list=A][*]b[/list][*]c[/list]",
+       "<ul><li>a<ol type=\"A\"><li>b</li></ol></li><li>c</li></ul>"},
+      {"a\r\nb\nc\rd\r\n\r\ne", "a<br>b<br>c<br>d<br><br>e"},
+      {"[quote]x[/quote]\r\n\r\ny", q + "x" + qc + "<br>y"},
+      {"[b][i][u]x[/u][/i][/b]", "<b><i><u>x</u></i></b>"},
+      {"[b]a[/b][b]b[/b]", "<b>a</b><b>b</b>"},
+      {"1 < 2 & \"3\" > 0", "1 &lt; 2 &amp; &quot;3&quot; &gt; 0"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ToHtml(Encode(c.in)), c.out) << c.in;
+    EXPECT_EQ(markup_check::Check(c.out), "") << c.in;
+  }
+}
+
+TEST(ToHtml, LeavesMalformedTagsAsText) {
+  const std::vector<Case> cases = {
+      {"[b]x", "[b]x"},
+      {"x[/b]", "x[/b]"},
+      {"[b]x[/i]", "[b]x[/i]"},
+      {"[b][i]x[/b][/i]", "<b>[i]x</b>[/i]"},
+      {"[b=1]x[/b]", "[b=1]x[/b]"},
+      {"[bold]x[/bold] [ b]x[/ b]", "[bold]x[/bold] [ b]x[/ b]"},
+      {"[[b]]x[/b]]", "[<b>]x</b>]"},
+      {"[size=7]x[/size] [size=]x[/size]", "[size=7]x[/size] [size=]x[/size]"},
+      {"[color=red;x]c[/color] [color=#ggg]c[/color]",
+       "[color=red;x]c[/color] [color=#ggg]c[/color]"},
+      {"[font=a;b]f[/font]", "[font=a;b]f[/font]"},
+      {"[url]not a link[/url]", "[url]not a link[/url]"},
+      {"[url=example]x[/url]", "[url=example]x[/url]"},
+      {"[url=http://]x[/url] [url=http://a..b]y[/url]",
+       "[url=http://]x[/url] [url=http://a..b]y[/url]"},
+      {"[url]http://a b.com[/url]", "[url]http://a b.com[/url]"},
+      {"[img]ftp://example.com/p.gif[/img]", "[img]ftp://example.com/p.gif[/img]"},
+      {"[img=http://example.com/p.gif]x[/img]", "[img=http://example.com/p.gif]x[/img]"},
+      {"[email]no-at-sign.com[/email] [email=a@b]x[/email]",
+       "[email]no-at-sign.com[/email] [email=a@b]x[/email]"},
+      {"[*]x", "[*]x"},
+      {"[list][*]a[*]b", "[list][*]a[*]b"},
+      {"[list=2][*]a[/list]", "[list=2][*]a[/list]"},
+      {"[/list]", "[/list]"},
+      {"[code]x", "[code]x"},
+      {"[quote]a[quote]b[/quote]",
+       "[quote]a" + std::string(kQuoteOpen) + "b" + std::string(kQuoteClose)},
+      {"[url=http://a.com]x[url=http://b.com]y[/url][/url]",
+       "<a href=\"http://a.com\" target=\"_blank\">x[url=http://b.com]y</a>[/url]"},
+      {"[url=http://a.com][email]a@b.cn[/email][/url]",
+       "<a href=\"http://a.com\" target=\"_blank\">[email]a@b.cn[/email]</a>"},
+      {"[list][*][b]a[*]b[/list]", "<ul><li>[b]a</li><li>b</li></ul>"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ToHtml(Encode(c.in)), c.out) << c.in;
+  }
+}
+
+TEST(ToHtml, CapsNestingDepth) {
+  std::string in;
+  for (int i = 0; i < 60; ++i) in += "[b]";
+  in += "x";
+  for (int i = 0; i < 60; ++i) in += "[/b]";
+  std::string out = ToHtml(in);
+  EXPECT_EQ(Count(out, "<b>"), 50u);
+  EXPECT_EQ(Count(out, "[b]"), 10u);
+  EXPECT_EQ(Count(out, "[/b]"), 10u);
+  EXPECT_EQ(markup_check::Check(out), "");
+}
+
+// The classic ways past a converter (tests/data/markup_payloads.txt). Each goes in as typed (and
+// so HTML-encoded by the page) and also raw, as if a caller had forgotten to encode.
+TEST(ToHtml, HostileInputsComeOutInert) {
+  for (const std::string& h : test::ReadPayloads("markup_payloads.txt")) {
+    for (const std::string& in : {Encode(h), h}) {
+      std::string out = SmiliesToHtml(ToHtml(in));
+      EXPECT_EQ(markup_check::Check(out), "") << in << "\n=> " << out;
+    }
+  }
+}
+
+TEST(ToHtml, PlainTextIsUnchanged) {
+  const std::string text = Encode("普通文字 a & b <c> \"d\" 'e' :) http://x.com/ [not a tag");
+  EXPECT_EQ(ToHtml(text), text);
+}
+
+// Quadratic behaviour would not finish in the test's time limit on these.
+TEST(ToHtml, PathologicalInputsFinishBalanced) {
+  auto repeat = [](std::string_view unit, size_t bytes) {
+    std::string s;
+    s.reserve(bytes + unit.size());
+    while (s.size() < bytes) s += unit;
+    return s;
+  };
+  const size_t mb = 256 << 10;  // quadratic work on this much would never finish
+  std::string nested;
+  for (int i = 0; i < 10000; ++i) nested += "[quote]";
+  nested += "深";
+  for (int i = 0; i < 10000; ++i) nested += "[/quote]";
+  const std::vector<std::string> inputs = {
+      nested,
+      repeat("[", mb),
+      repeat("[[[[]]]]", mb),
+      repeat("[b]", mb),
+      repeat("[/b]", mb),
+      repeat("[url]", mb),
+      repeat("[url]http://a.com/", mb),
+      repeat("[url=http://a.com]", mb),
+      repeat("[code]", mb),
+      repeat("[list][*]", mb),
+      repeat("[*]", mb),
+      repeat("[b][i]", mb / 2) + repeat("[/b][/i]", mb / 2),
+      repeat("[url=" + std::string(2000, 'a'), mb),
+      repeat("&#", mb),
+      repeat(":):", mb),
+      repeat("\r\n", mb),
+  };
+  for (const std::string& in : inputs) {
+    std::string out = SmiliesToHtml(ToHtml(in));
+    EXPECT_EQ(markup_check::Check(out), "") << in.substr(0, 40);
+    EXPECT_LE(out.size(), in.size() * 40) << in.substr(0, 40);
+  }
+  std::string out = ToHtml(nested);
+  EXPECT_EQ(Count(out, "<blockquote>"), 50u);
+}
+
+TEST(SmiliesToHtml, ReplacesEachCode) {
+  for (const Smiley& s : Smilies()) {
+    std::string out = SmiliesToHtml(ToHtml(Encode("前" + std::string(s.code) + "后")));
+    EXPECT_NE(out.find("src=\"images/smilies/" + std::string(s.image) + "\""), std::string::npos)
+        << s.code;
+    EXPECT_EQ(markup_check::Check(out), "") << s.code;
+  }
+}
+
+TEST(SmiliesToHtml, LeavesLookAlikesAlone) {
+  const std::vector<std::string> untouched = {
+      "say \"hi\")",                  // &quot;) is no wink
+      "C:Data and 12:Oslo and :pro",  // codes that end in a letter need a word end
+      "http://example.com/ ftp:/",
+      "[code]:) ;) :D[/code]",
+      "[url=http://a.com/:)]x[/url]",
+  };
+  for (const std::string& t : untouched) {
+    std::string html = ToHtml(Encode(t));
+    EXPECT_EQ(SmiliesToHtml(html), html) << t;
+  }
+  EXPECT_EQ(SmiliesToHtml("&#59;) &quot;) &amp;)"), "&#59;) &quot;) &amp;)");
+  EXPECT_EQ(Count(SmiliesToHtml("hi:):D;) :P."), "<img"), 4u);
+  EXPECT_EQ(SmiliesToHtml(SmiliesToHtml(":)")), SmiliesToHtml(":)"));
+}
+
+// ---------------------------------------------------------------------------------------------
+// The help pages the forms link to must describe what the converter does.
+
+std::string ReadSite(const std::string& name) {
+  std::ifstream f(std::filesystem::path(CORKBOARD_SOURCE_DIR) / "site" / name, std::ios::binary);
+  std::stringstream ss;
+  ss << f.rdbuf();
+  return ss.str();
+}
+
+std::string GbkToUtf8ForTest(const std::string& gbk) {
+  iconv_t cd = iconv_open("UTF-8", "GBK");
+  std::string out(gbk.size() * 3 + 1, '\0');
+  char* in = const_cast<char*>(gbk.data());
+  size_t in_left = gbk.size();
+  char* o = out.data();
+  size_t out_left = out.size();
+  size_t r = iconv(cd, &in, &in_left, &o, &out_left);
+  iconv_close(cd);
+  EXPECT_NE(r, static_cast<size_t>(-1)) << "help page is not GBK";
+  out.resize(out.size() - out_left);
+  return out;
+}
+
+TEST(HelpPages, SmileyPageListsExactlyTheCodes) {
+  std::string page = GbkToUtf8ForTest(ReadSite("smiles.htm"));
+  ASSERT_NE(page.find("charset=gb2312"), std::string::npos);
+  for (const Smiley& s : Smilies()) {
+    EXPECT_NE(page.find("<td class=code>" + std::string(s.code) + "</td>"), std::string::npos)
+        << s.code;
+    std::string gif = ReadSite("images/smilies/" + std::string(s.image));
+    EXPECT_EQ(gif.substr(0, 6), "GIF89a") << s.image;
+    EXPECT_NE(page.find("images/smilies/" + std::string(s.image)), std::string::npos) << s.image;
+  }
+  EXPECT_EQ(Count(page, "<td class=code>"), Smilies().size());
+}
+
+// Each example is written HTML-encoded, exactly as ToHtml receives it, next to what it shows.
+TEST(HelpPages, CodePageShowsWhatTheConverterDoes) {
+  std::string page = GbkToUtf8ForTest(ReadSite("cbkcode.htm"));
+  ASSERT_NE(page.find("charset=gb2312"), std::string::npos);
+  auto cell = [&](std::string_view open, size_t from, size_t* end) {
+    size_t start = page.find(open, from);
+    if (start == std::string::npos) return std::string();
+    start += open.size();
+    *end = page.find("</td>", start);
+    return page.substr(start, *end - start);
+  };
+  size_t examples = 0;
+  for (size_t i = page.find("<td class=example>"); i != std::string::npos;
+       i = page.find("<td class=example>", i + 1)) {
+    size_t end = 0;
+    std::string example = cell("<td class=example>", i, &end);
+    std::string html = ToHtml(example);
+    if (page.compare(end, 22, "</td><td class=result>") == 0) {
+      EXPECT_EQ(html, cell("<td class=result>", end, &end)) << example;
+    } else {
+      EXPECT_TRUE(html.starts_with("<img src=\"http://")) << example;
+    }
+    ++examples;
+  }
+  EXPECT_EQ(examples, 17u);
+  for (std::string_view tag :
+       {"[b]", "[i]", "[u]", "[center]", "[font=", "[size=", "[color=", "[url]", "[url=", "[email]",
+        "[email=", "[img]", "[code]", "[quote]", "[list]", "[list=", "[*]"}) {
+    EXPECT_NE(page.find(tag), std::string::npos) << tag << " is not described";
+  }
+}
+
+}  // namespace
+}  // namespace cb
