@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Page benchmark: the forum index, page 1 and a deep page of the large forum's topic list, page 1
-# and the last page of the 10,000-reply thread, each against nginx serving a static file of the
-# same bytes in the same run. wrk on loopback, 2 threads, 32 connections.
+# and the last page of the 10,000-reply thread, the digests, today's topics, a member's posts and
+# searches by word, each against nginx serving a static file of the same bytes in the same run.
+# wrk on loopback, 2 threads, 32 connections. Then the single-request latency of the searches
+# (one request at a time), from a word found once to one in half of all posts.
 # Usage: bench/run.sh [seconds per run (default 10)]
 # Env: CORKBOARD_BIN (default build/release/corkboard), BENCH_DIR (default build/bench-board).
 set -euo pipefail
@@ -20,7 +22,13 @@ if [ ! -s "$work/board.txt" ]; then
   mv "$work/board.txt.new" "$work/board.txt"
 fi
 read -r big forum < "$work/board.txt"
-enc_forum=$(/usr/bin/python3 -c 'import sys,urllib.parse; print(urllib.parse.quote(sys.argv[1].encode("gbk")))' "$forum")
+gbk() { /usr/bin/python3 -c 'import sys,urllib.parse; print(urllib.parse.quote(sys.argv[1].encode("gbk")))' "$1"; }
+enc_forum=$(gbk "$forum")
+# A simple search for a word in subjects and messages of every forum and archive (as the form
+# posts it; the page takes it by GET too).
+search() {
+  echo "search.asp?action=simplesearch&SearchTerms=$(gbk "$1")&BooleanAND=YES&ForumChoice=ALL&SearchIn=ALL&SearchDate=ALL&SearchUser=&ExactName=no"
+}
 
 free_port() { /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
 port=$(free_port)
@@ -61,13 +69,22 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 
-names=(index list_page1 list_deep thread_page1 thread_last)
+names=(index list_page1 list_deep thread_page1 thread_last hot morereply active top today
+  member_posts search_rare search_1600)
 paths=(
   "default.asp"
   "list.asp?GroupName=$enc_forum&DaysPrune=0&Page=1"
   "list.asp?GroupName=$enc_forum&DaysPrune=0&Page=900"
   "newsdetail.asp?id=$big&page=1"
   "newsdetail.asp?id=$big&page=1001"
+  "hot.asp"
+  "morereply.asp"
+  "active.asp"
+  "top.asp"
+  "search.asp?action=getdaily"
+  "search.asp?action=searchuser&username=user0042"
+  "$(search 一万个回复)"
+  "$(search 不错今天天气)"
 )
 
 # One wrk run: "requests/s p50 p99" (latencies in ms).
@@ -90,5 +107,27 @@ for i in "${!names[@]}"; do
   ratio=$(awk -v a="$rps" -v b="$nrps" 'BEGIN { printf "%.2f", a / b }')
   echo "| ${names[$i]} | $bytes | $rps | $p50 | $p99 | $nrps | $np50 | $np99 | $ratio |"
 done
+# One request at a time: the time to the last byte of a search's first page, median and worst of
+# five, by how many posts hold the word (the generator writes 20 words, so two-word phrases are
+# rare and three-character words are everywhere).
+echo
+echo "| search (first page) | posts found | median ms | worst ms |"
+echo "|---|---|---|---|"
+latency() {
+  local times=()
+  for _ in 1 2 3 4 5; do
+    times+=("$(curl -s -o /dev/null -w '%{time_total}' "http://127.0.0.1:$port/$1")")
+  done
+  printf '%s\n' "${times[@]}" | sort -n | awk '{ t[NR] = $1 * 1000 } END { printf "%.0f %.0f\n", t[3], t[5] }'
+}
+# Posts holding each word on the generated board (its random generator is seeded).
+for spec in "一万个回复 1" "不错今天天气 1,596" "天气不错 34,786" "有意思 542,262"; do
+  read -r word found <<< "$spec"
+  read -r med worst <<< "$(latency "$(search "$word")")"
+  echo "| word $word | $found | $med | $worst |"
+done
+read -r med worst <<< "$(latency "search.asp?action=searchuser&username=user0042")"
+echo "| member user0042 | 216 | $med | $worst |"
+
 echo
 echo "Peak memory of the board server (VmHWM): $(awk '/VmHWM/ { printf "%.0f MB", $2 / 1024 }' /proc/$board_pid/status)"

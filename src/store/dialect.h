@@ -2,8 +2,10 @@
 // (function names, name quoting, row limits, parameters, row locators). One per backend.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace cb {
 
@@ -38,6 +40,26 @@ class Dialect {
   // the condition that finds it again (with one parameter).
   virtual std::string LocatorColumn(std::string_view table_ref) const = 0;
   virtual std::string LocatorCondition(int param_index) const = 0;
+
+  // Appended to an expression that gives a column's text, so that it compares without regard to
+  // case as the column does.
+  virtual std::string CaseInsensitive() const { return ""; }
+
+  // Substring search through a text index (docs/store.md): "column LIKE '%text%'" may become a
+  // condition on the index. The fewest characters a text must have for the index to find it;
+  // 0 when the backend has no such index.
+  virtual size_t ContainsMinChars() const { return 0; }
+  // The condition that holds for the rows of `table` (named table_ref in the statement) whose
+  // `column` contains a text, as the text before and after the parameter that carries
+  // ContainsValue(text); both empty when that column has no index. Names arrive lower-cased.
+  virtual std::pair<std::string, std::string> ContainsCondition(std::string_view table,
+                                                                std::string_view table_ref,
+                                                                std::string_view column) const {
+    (void)table, (void)table_ref, (void)column;
+    return {};
+  }
+  // The parameter of ContainsCondition for a text of at least ContainsMinChars characters.
+  virtual std::string ContainsValue(std::string_view text) const { return std::string(text); }
 };
 
 }  // namespace cb

@@ -33,6 +33,10 @@ const std::set<std::string> kWordsBeforeParen = {
     "set",    "into", "any",    "some",      "inner",  "outer", "left",     "right",
     "cross",  "full", "except", "intersect", "escape", "end",   "top"};
 
+// Words that end a FROM clause.
+const std::set<std::string> kFromEnds = {"where", "group",  "order",    "having",
+                                         "union", "except", "intersect"};
+
 // Words that end a FROM clause's table reference (so they are not an alias).
 const std::set<std::string> kClauseWords = {"where", "order", "group", "having", "inner",
                                             "left",  "right", "full",  "cross",  "join",
@@ -58,6 +62,33 @@ std::string PaddedDate(const std::string& value, std::string_view sql) {
                       std::string(sql), 0, "22007");
 }
 
+// A text column that compares without regard to case in every table that has it.
+bool IgnoresCase(std::string_view column) {
+  if (ColumnNameKind(column) != ColumnKind::kText) return false;
+  for (const TableDef& t : BoardTables()) {
+    const ColumnDef* c = t.Find(column);
+    if (c && c->exact) return false;
+  }
+  return true;
+}
+
+size_t Utf8SequenceLength(unsigned char lead) {
+  if (lead < 0xC0) return 1;
+  if (lead < 0xE0) return 2;
+  if (lead < 0xF0) return 3;
+  return 4;
+}
+
+// The pattern "%text%" whose text is long enough for the dialect's text index.
+bool FoundByIndex(std::string_view pattern, const Dialect& d) {
+  const size_t min_chars = d.ContainsMinChars();
+  std::optional<std::string> text = ContainedText(pattern);
+  if (min_chars == 0 || !text) return false;
+  size_t chars = 0;
+  for (unsigned char c : *text) chars += (c & 0xC0) != 0x80;
+  return chars >= min_chars;
+}
+
 SqlValue NumberValue(const std::string& s) {
   if (s.find_first_not_of("0123456789") == std::string::npos) {
     int64_t v = 0;
@@ -71,10 +102,14 @@ SqlValue NumberValue(const std::string& s) {
 // each parameter names the literal it is lifted from; literals kept in the text must match.
 struct LiteralUse {
   uint32_t literal;
-  bool date;  // a date text, padded
+  bool date;      // a date text, padded
+  bool contains;  // a LIKE pattern searched through a text index: the index's value
 };
 struct Recipe {
   std::vector<LiteralUse> params;
+  // LIKE patterns on indexed columns, and whether the index was used for them: a statement of
+  // the shape may use the translation only when its patterns fall on the same sides.
+  std::vector<std::pair<uint32_t, bool>> contains_class;
   std::vector<std::pair<uint32_t, std::string>> fixed;  // literal number, its value
   size_t literals = 0;
 };
@@ -98,6 +133,8 @@ class Translator {
     tr.kind = Kind();
     if (tr.kind == StatementKind::kNoOp || tr.kind == StatementKind::kIdentity) return tr;
     for (size_t i = 0; i < t_.size(); ++i) RewriteToken(i);
+    RewriteContains();
+    RewriteDayTests();
     NormalizeDates();
     if (tr.kind == StatementKind::kInsert) AnalyzeInsert(tr);
     ApplyTops(tr);
@@ -125,6 +162,7 @@ class Translator {
     after_.assign(n, "");
     no_lift_.assign(n, false);
     padded_.assign(n, false);
+    contains_.assign(n, false);
     literal_.assign(n, 0);
     int depth = 0;
     uint32_t literals = 0;
@@ -214,6 +252,26 @@ class Translator {
     std::string target = d_.Function(name);
     if (target.empty()) Unsupported("function " + t_[i].text + "() on " + std::string(d_.name()));
     out_[i] = target;
+    if (name == "isnull" || name == "coalesce" || name == "nullif" || name == "ltrim" ||
+        name == "rtrim") {
+      KeepCaseRule(i);
+    }
+  }
+
+  // isnull(column, ...) and its kin give the column's text, which SQL Server still compares
+  // without regard to case ("isnull([restrict],'')<>'private'" leaves out 'Private' too); a
+  // backend may compare a function's result exactly. The call keeps the column's case rule.
+  void KeepCaseRule(size_t i) {
+    size_t k = i + 2;
+    if (!At(k) || !At(k)->IsName()) return;
+    if (OpAt(k + 1, ".") && At(k + 2) && At(k + 2)->IsName()) k += 2;
+    if ((!OpAt(k + 1, ",") && !OpAt(k + 1, ")")) || !IgnoresCase(t_[k].value)) return;
+    for (size_t c = i + 2; c < t_.size(); ++c) {
+      if (t_[c].IsOp(")") && depth_[c] == depth_[i + 1]) {
+        after_[c] += d_.CaseInsensitive();
+        return;
+      }
+    }
   }
 
   // datepart(yy|mm|dd, x) -> year(x) / month(x) / day(x)
@@ -242,6 +300,188 @@ class Translator {
       return t->IsName() && ColumnNameKind(t->value) == ColumnKind::kText;
     };
     if ((i > 0 && texty(i - 1)) || texty(i + 1)) Unsupported("+ on text (string concatenation)");
+  }
+
+  // "column LIKE '%text%'" on a column with a text index becomes the index's condition, so that
+  // a search reads the rows the index finds instead of every row. Only where the LIKE stands as
+  // a condition of its own, so that NULL and false still both drop the row; a text shorter
+  // than the index can find keeps the LIKE.
+  void RewriteContains() {
+    if (d_.ContainsMinChars() == 0) return;
+    for (size_t i = 1; i + 1 < t_.size(); ++i) {
+      if (!t_[i].IsWord("like") || t_[i + 1].kind != TokKind::kString || no_lift_[i + 1]) continue;
+      if (!EndsCondition(i + 2) || !t_[i - 1].IsName()) continue;
+      size_t start = i - 1;
+      std::string qualifier;
+      if (start >= 2 && OpAt(start - 1, ".") && t_[start - 2].IsName()) {
+        start -= 2;
+        qualifier = t_[start].value;
+      }
+      if (!StandsAsCondition(start)) continue;
+      const std::string column = ToLower(t_[i - 1].value);
+      std::optional<TableRef> table = ColumnTable(i, qualifier, column);
+      if (!table) continue;
+      auto [before, after] = d_.ContainsCondition(table->name, table->ref, column);
+      if (before.empty()) continue;
+      const bool indexed = FoundByIndex(t_[i + 1].value, d_);
+      if (recipe_) recipe_->contains_class.emplace_back(literal_[i + 1], indexed);
+      if (!indexed) continue;
+      for (size_t k = start; k <= i; ++k) out_[k] = "";
+      out_[start] = before;
+      after_[i + 1] = after + after_[i + 1];
+      contains_[i + 1] = true;
+    }
+  }
+
+  // A test "fn(column)=n" from token i: the token of n, and the column as written and emitted.
+  struct PartTest {
+    size_t number;
+    std::string column;  // lower-cased, as written
+    std::string emitted;
+  };
+  std::optional<PartTest> MatchPartTest(size_t i, std::string_view fn) const {
+    if (!WordAt(i, fn) || !OpAt(i + 1, "(") || !At(i + 2) || !At(i + 2)->IsName()) {
+      return std::nullopt;
+    }
+    PartTest p{0, ToLower(t_[i + 2].value), out_[i + 2]};
+    size_t k = i + 3;
+    if (OpAt(k, ".") && At(k + 1) && At(k + 1)->IsName()) {
+      p.column += "." + ToLower(t_[k + 1].value);
+      p.emitted += "." + out_[k + 1];
+      k += 2;
+    }
+    if (!OpAt(k, ")") || !OpAt(k + 1, "=") || !At(k + 2) || At(k + 2)->kind != TokKind::kNumber ||
+        At(k + 2)->text.size() > 4 ||
+        At(k + 2)->text.find_first_not_of("0123456789") != std::string::npos ||
+        !IsDateName(i + 2)) {
+      return std::nullopt;
+    }
+    p.number = k + 2;
+    return p;
+  }
+
+  // "year(c)=Y and month(c)=M and day(c)=D" becomes the range of that day on c, so that an index
+  // on c finds the day's rows instead of computing three functions for every row. The stored
+  // form "yyyy-mm-dd hh:nn:ss" orders as text; the day's numbers stay in the statement's shape.
+  void RewriteDayTests() {
+    for (size_t i = 0; i < t_.size(); ++i) {
+      std::optional<PartTest> y = MatchPartTest(i, "year");
+      if (!y || !WordAt(y->number + 1, "and")) continue;
+      std::optional<PartTest> m = MatchPartTest(y->number + 2, "month");
+      if (!m || m->column != y->column || !WordAt(m->number + 1, "and")) continue;
+      std::optional<PartTest> d = MatchPartTest(m->number + 2, "day");
+      if (!d || d->column != y->column || !StandsAsCondition(i) || !EndsCondition(d->number + 1)) {
+        continue;
+      }
+      auto number = [&](const PartTest& p) { return std::stoi(t_[p.number].text); };
+      const DateTime day = DateTime::FromParts(number(*y), number(*m), number(*d));
+      if (day.year() != number(*y) || day.month() != number(*m) || day.day() != number(*d)) {
+        continue;
+      }
+      for (size_t k = i; k <= d->number; ++k) out_[k] = "";
+      out_[i] = "(" + y->emitted + " >= '" + day.YmdHms() + "' and " + y->emitted + " < '" +
+                day.AddDays(1).YmdHms() + "')";
+      i = d->number;
+    }
+  }
+
+  bool EndsCondition(size_t k) const {
+    static const std::set<std::string> ends = {"and",    "or",    "order",  "group",
+                                               "having", "union", "except", "intersect"};
+    return k >= t_.size() || t_[k].IsOp(")") || InSet(ends, t_[k]);
+  }
+
+  // Token k begins a condition whose value only filters rows: it follows WHERE, ON, HAVING,
+  // AND, OR or "(", and so does every parenthesis around it up to its clause (not after NOT,
+  // not inside a function, IN, CASE or a select list).
+  bool StandsAsCondition(size_t k) const {
+    static const std::set<std::string> starts = {"where", "on", "having", "and", "or"};
+    static const std::set<std::string> clauses = {"where", "on", "having"};
+    static const std::set<std::string> foreign = {"select", "when", "then", "else",
+                                                  "case",   "set",  "by",   "values"};
+    auto plain_start = [&](size_t j) {
+      return j > 0 && (t_[j - 1].IsOp("(") || InSet(starts, t_[j - 1]));
+    };
+    if (!plain_start(k)) return false;
+    int level = depth_[k];
+    for (size_t j = k; j-- > 0;) {
+      if (depth_[j] > level) continue;
+      if (depth_[j] < level) {  // the "(" that opens this level
+        if (!plain_start(j)) return false;
+        level = depth_[j];
+        continue;
+      }
+      if (InSet(clauses, t_[j])) return true;
+      if (InSet(foreign, t_[j]) || t_[j].IsOp(",")) return false;
+    }
+    return false;
+  }
+
+  struct TableRef {
+    std::string name;     // the table, lower-cased
+    std::string ref;      // how the statement refers to it, as emitted
+    std::string written;  // that name as written, for qualified columns
+  };
+
+  // The select whose clauses hold token i: the nearest SELECT before it that is not inside a
+  // parenthesis closed before i.
+  std::optional<size_t> EnclosingSelect(size_t i) const {
+    int level = depth_[i];
+    for (size_t k = i + 1; k-- > 0;) {
+      if (depth_[k] > level) continue;
+      level = depth_[k];
+      if (t_[k].IsWord("select")) return k;
+    }
+    return std::nullopt;
+  }
+
+  // The board tables of the FROM clause of the select at s, with their aliases.
+  std::vector<TableRef> FromTables(size_t s) const {
+    const int d = depth_[s];
+    size_t k = s + 1;
+    while (k < t_.size() && !(depth_[k] == d && t_[k].IsWord("from"))) {
+      if (depth_[k] < d || (depth_[k] == d && InSet(kFromEnds, t_[k]))) return {};
+      ++k;
+    }
+    auto opens_table = [&](size_t j) {
+      const SqlToken& p = t_[j - 1];
+      if (p.IsWord("from") || p.IsWord("join")) return true;
+      if (p.IsOp(",")) return depth_[j] == d;
+      return p.IsOp("(") && j >= 2 &&
+             (t_[j - 2].IsWord("from") || t_[j - 2].IsWord("join") || t_[j - 2].IsOp("("));
+    };
+    std::vector<TableRef> out;
+    for (++k; k < t_.size() && depth_[k] >= d; ++k) {
+      if (depth_[k] == d && InSet(kFromEnds, t_[k])) break;
+      if (!t_[k].IsName() || !opens_table(k)) continue;
+      const TableDef* def = FindTable(t_[k].value);
+      if (!def) continue;
+      TableRef r{def->name, out_[k], t_[k].value};
+      size_t a = WordAt(k + 1, "as") ? k + 2 : k + 1;
+      if (At(a) && At(a)->IsName() && !InSet(kClauseWords, *At(a))) {
+        r.ref = out_[a];
+        r.written = At(a)->value;
+      }
+      out.push_back(std::move(r));
+    }
+    return out;
+  }
+
+  // The table a column of the condition at token i belongs to: the one its qualifier names, or
+  // the only table of the select's FROM that has such a column.
+  std::optional<TableRef> ColumnTable(size_t i, const std::string& qualifier,
+                                      const std::string& column) const {
+    std::optional<size_t> s = EnclosingSelect(i);
+    if (!s) return std::nullopt;
+    std::optional<TableRef> found;
+    for (const TableRef& r : FromTables(*s)) {
+      bool match = qualifier.empty() ? FindTable(r.name)->Find(column) != nullptr
+                                     : EqualsNoCase(r.written, qualifier);
+      if (!match) continue;
+      if (found) return std::nullopt;  // ambiguous
+      found = r;
+    }
+    return found;
   }
 
   bool IsDateName(size_t k) const {
@@ -411,10 +651,12 @@ class Translator {
         if (lifted) {
           if (t.kind == TokKind::kNumber) {
             tr.params.push_back(NumberValue(t.text));
+          } else if (contains_[i]) {
+            tr.params.push_back(d_.ContainsValue(*ContainedText(t.value)));
           } else {
             tr.params.push_back(padded_[i] ? PaddedDate(t.value, sql_) : t.value);
           }
-          if (recipe_) recipe_->params.push_back({literal_[i], padded_[i]});
+          if (recipe_) recipe_->params.push_back({literal_[i], padded_[i], contains_[i]});
           body += d_.Parameter(++index);
         } else {
           body += out_[i];
@@ -435,6 +677,7 @@ class Translator {
   std::vector<std::string> after_;  // text added after a token
   std::vector<bool> no_lift_;       // literals that stay in the text
   std::vector<bool> padded_;        // date texts made whole
+  std::vector<bool> contains_;      // LIKE patterns searched through a text index
   std::vector<uint32_t> literal_;   // a literal's number among the statement's literals
   Recipe* recipe_ = nullptr;
   size_t from_token_ = 0;        // top-level FROM of a single-table select
@@ -442,6 +685,28 @@ class Translator {
 };
 
 }  // namespace
+
+std::optional<std::string> ContainedText(std::string_view pattern) {
+  if (pattern.size() < 2 || pattern.front() != '%' || pattern.back() != '%') return std::nullopt;
+  const std::string_view inner = pattern.substr(1, pattern.size() - 2);
+  std::string text;
+  for (size_t i = 0; i < inner.size();) {
+    const char c = inner[i];
+    if (c == '%' || c == '_') return std::nullopt;
+    if (c != '[') {
+      text += c;
+      ++i;
+      continue;
+    }
+    // "[c]": one character other than ^ and ], which would make it a class of another kind.
+    if (i + 1 >= inner.size() || inner[i + 1] == '^' || inner[i + 1] == ']') return std::nullopt;
+    const size_t n = Utf8SequenceLength(static_cast<unsigned char>(inner[i + 1]));
+    if (i + 1 + n >= inner.size() || inner[i + 1 + n] != ']') return std::nullopt;
+    text.append(inner.substr(i + 1, n));
+    i += n + 2;
+  }
+  return text;
+}
 
 std::string Translation::BodyWithLocator(const Dialect& d) const {
   if (table.empty() || from == std::string::npos) return body;
@@ -471,18 +736,22 @@ struct Template {
   size_t Bytes() const {
     size_t n = sizeof(Template) + sizeof(Translation) + base->original.size() + base->sql.size() +
                base->body.size() + base->table.size() + base->table_ref.size() +
-               base->insert_table.size() + recipe.params.size() * sizeof(LiteralUse);
+               base->insert_table.size() + recipe.params.size() * sizeof(LiteralUse) +
+               recipe.contains_class.size() * sizeof(recipe.contains_class[0]);
     for (const auto& f : recipe.fixed) n += sizeof(f) + f.second.size();
     return n;
   }
 
   // The translation of sql, whose literals these are; nullptr when a literal written into the
   // text differs (TOP 5 is not TOP 10).
-  std::shared_ptr<const Translation> Fill(const std::string& sql,
-                                          std::vector<SqlLiteral>& literals) const {
+  std::shared_ptr<const Translation> Fill(const std::string& sql, std::vector<SqlLiteral>& literals,
+                                          const Dialect& dialect) const {
     if (literals.size() != recipe.literals) return nullptr;
     for (const auto& [k, value] : recipe.fixed) {
       if (literals[k].value != value) return nullptr;
+    }
+    for (const auto& [k, indexed] : recipe.contains_class) {
+      if (FoundByIndex(literals[k].value, dialect) != indexed) return nullptr;
     }
     if (literals.empty() && base->original == sql) return base;
     auto tr = std::make_shared<Translation>(*base);
@@ -492,6 +761,8 @@ struct Template {
       SqlLiteral& l = literals[use.literal];
       if (l.kind == TokKind::kNumber) {
         tr->params.push_back(NumberValue(l.value));
+      } else if (use.contains) {
+        tr->params.push_back(dialect.ContainsValue(*ContainedText(l.value)));
       } else {
         tr->params.push_back(use.date ? PaddedDate(l.value, sql) : std::move(l.value));
       }
@@ -528,7 +799,7 @@ std::shared_ptr<const Translation> TranslateCached(const std::string& sql, const
     if (auto* found = cache.lru.Get(key)) hit = *found;
   }
   if (hit) {
-    if (auto tr = hit->Fill(sql, literals)) return tr;
+    if (auto tr = hit->Fill(sql, literals, dialect)) return tr;
   }
   auto tpl = std::make_shared<Template>();
   Translation tr = Translator(sql, dialect).Run(&tpl->recipe);

@@ -58,6 +58,10 @@ struct Translation {
   std::string CountSql() const;
 };
 
+// The text a LIKE pattern looks for when it is "%text%" with no wildcard inside: a class of one
+// character ("[%]", "[_]", "[[]") stands for that character. nullopt for any other pattern.
+std::optional<std::string> ContainedText(std::string_view pattern);
+
 // Translates one statement (uncached). Raises DatabaseError.
 Translation TranslateSql(std::string_view sql, const Dialect& dialect);
 

@@ -61,8 +61,10 @@ TEST(SqlTranslate, RewritesTheConstructsThePagesUse) {
       // isnull() is ifnull(); "is null" is left alone.
       {"select * from post where isnull(parentid,0)=0 and parentid is null",
        "select * from post where ifnull(parentid,?)=? and parentid is null", "0 0"},
+      // A text column's case rule stays with it through isnull().
       {"select email from register where allowmassmail=1 and isnull(email,'')<>''",
-       "select email from register where allowmassmail=? and ifnull(email,?)<>?", "1 '' ''"},
+       "select email from register where allowmassmail=? and ifnull(email,?) COLLATE NOCASE<>?",
+       "1 '' ''"},
       // datepart(yy|mm|dd, x) are year(x), month(x), day(x); GROUP BY keeps its text.
       {"select count(*) from post where datepart(yy,posttime)=2001 and datepart(mm,posttime)=5",
        "select count(*) from post where year(posttime)=? and month(posttime)=?", "2001 5"},

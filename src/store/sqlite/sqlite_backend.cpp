@@ -232,6 +232,28 @@ std::string SqliteDialect::Function(std::string_view name) const {
   return std::string(name);
 }
 
+std::pair<std::string, std::string> SqliteDialect::ContainsCondition(
+    std::string_view table, std::string_view table_ref, std::string_view column) const {
+  if (column != "subject" && column != "message") return {};
+  for (std::string_view searched : kSqliteSearchedTables) {
+    if (table != searched) continue;
+    return {std::string(table_ref) + ".rowid IN (SELECT rowid FROM " + std::string(table) +
+                "_search WHERE " + std::string(column) + " MATCH",
+            ")"};
+  }
+  return {};
+}
+
+// One phrase: the index holds ASCII letters lower-cased, as SQLite's lower() leaves them.
+std::string SqliteDialect::ContainsValue(std::string_view text) const {
+  std::string phrase = "\"";
+  for (char c : text) {
+    if (c == '"') phrase += '"';
+    phrase += (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+  }
+  return phrase + "\"";
+}
+
 std::unique_ptr<BackendConnection> SqliteBackend::Open(const std::string& location) {
   return std::make_unique<SqliteConnection>(location);
 }

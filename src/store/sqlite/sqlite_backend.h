@@ -22,6 +22,13 @@ class SqliteDialect : public Dialect {
   std::string LocatorCondition(int param_index) const override {
     return "rowid = " + Parameter(param_index);
   }
+  std::string CaseInsensitive() const override { return " COLLATE NOCASE"; }
+  // The trigram index <table>_search of post and archivelist (see SqliteSearchStatements).
+  size_t ContainsMinChars() const override { return 3; }
+  std::pair<std::string, std::string> ContainsCondition(std::string_view table,
+                                                        std::string_view table_ref,
+                                                        std::string_view column) const override;
+  std::string ContainsValue(std::string_view text) const override;
 };
 
 // Prepared statements kept per connection, in bytes (their text and SQLite's own memory): the
@@ -48,5 +55,13 @@ bool SqlServerLike(std::string_view pattern, std::string_view text, char32_t esc
 
 // The board's schema for SQLite, one statement per entry.
 std::vector<std::string> SqliteSchemaStatements();
+
+// The tables whose subject and message have a trigram index: FTS5 tables named <table>_search,
+// keyed by the table's rowid, holding the texts with ASCII letters lower-cased, kept by
+// triggers. A phrase query of a lower-cased text then finds exactly the rows that
+// "subject LIKE '%text%'" finds (ASCII letters without case, every other character as it is).
+inline constexpr const char* kSqliteSearchedTables[] = {"post", "archivelist"};
+// The statements that create the indexes and their triggers and fill them from the tables.
+std::vector<std::string> SqliteSearchStatements();
 
 }  // namespace cb

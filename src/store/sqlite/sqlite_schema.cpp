@@ -154,6 +154,34 @@ std::vector<std::string> Version1() {
 
 std::vector<std::string> SqliteSchemaStatements() { return Version1(); }
 
+std::vector<std::string> SqliteSearchStatements() {
+  std::vector<std::string> out;
+  for (const std::string table : kSqliteSearchedTables) {
+    const std::string fts = table + "_search";
+    // Contentless: the index keeps no copy of the texts; a row leaves it by the 'delete'
+    // command with the values it was indexed with, which the triggers recompute from old.
+    const std::string add = "INSERT INTO " + fts +
+                            " (rowid, subject, message) VALUES (new.rowid, lower(new.subject), "
+                            "lower(new.message)); ";
+    const std::string drop = "INSERT INTO " + fts + " (" + fts +
+                             ", rowid, subject, message) VALUES ('delete', old.rowid, "
+                             "lower(old.subject), lower(old.message)); ";
+    out.push_back("CREATE VIRTUAL TABLE " + fts +
+                  " USING fts5(subject, message, content='', detail=full, "
+                  "tokenize='trigram case_sensitive 1')");
+    out.push_back("CREATE TRIGGER " + fts + "_insert AFTER INSERT ON " + table + " BEGIN " + add +
+                  "END");
+    out.push_back("CREATE TRIGGER " + fts + "_delete AFTER DELETE ON " + table + " BEGIN " + drop +
+                  "END");
+    out.push_back("CREATE TRIGGER " + fts + "_update AFTER UPDATE OF subject, message ON " + table +
+                  " BEGIN " + drop + add + "END");
+    out.push_back("INSERT INTO " + fts +
+                  " (rowid, subject, message) SELECT rowid, lower(subject), " +
+                  "lower(message) FROM " + table);
+  }
+  return out;
+}
+
 namespace {
 
 // Boards created before defaults used only SQLite's own functions named one of the server's.
@@ -180,11 +208,22 @@ void LocalTimeDefaults(BackendConnection& con) {
   con.ExecScript("PRAGMA writable_schema=OFF");
 }
 
+// The digests read the 25 topics with the most views or replies: an index serves each ORDER BY,
+// so a digest reads a few dozen rows, not every topic. Search gets its trigram indexes.
+std::vector<std::string> Version3() {
+  std::vector<std::string> out = {
+      "CREATE INDEX post_topics_by_hits ON post (parentid, hits)",
+      "CREATE INDEX post_topics_by_replies ON post (parentid, replycount)",
+  };
+  for (std::string& s : SqliteSearchStatements()) out.push_back(std::move(s));
+  return out;
+}
+
 }  // namespace
 
 const std::vector<Migration>& SqliteBackend::Migrations() const {
-  static const std::vector<Migration> migrations = {{1, Version1(), {}},
-                                                    {2, {}, LocalTimeDefaults}};
+  static const std::vector<Migration> migrations = {
+      {1, Version1(), {}}, {2, {}, LocalTimeDefaults}, {3, Version3(), {}}};
   return migrations;
 }
 

@@ -1,0 +1,199 @@
+// The digests (hot.asp, morereply.asp, active.asp, top.asp) and a forum's announcements: golden
+// pages, the 25-topic limit and order, private forums left out, the rankings' last row, and which
+// announcements show and which are marked new.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "frame/corkboard.h"
+#include "support/fake_host.h"
+#include "support/golden.h"
+#include "support/page_text.h"
+#include "support/test_board.h"
+
+namespace cb {
+namespace {
+
+using test::FakeHost;
+using test::Has;
+using test::TestBoard;
+
+DateTime Day(int day, int hour = 9) { return DateTime::FromParts(2024, 5, day, hour, 0, 0); }
+
+// Topic n has n views, 30 - n replies' worth of reply count and its last activity on day n % 9.
+void SeedTopics(TestBoard& board, int count) {
+  board.AddCatalogForum("休闲", "灌水乐园");
+  board.AddCatalogForum("休闲", "密室", {.restrict = "Private"});
+  board.AddMember("alice", "pw");
+  for (int n = 1; n <= count; ++n) {
+    const int64_t id =
+        board.AddTopic("灌水乐园", "alice", "话题 " + std::to_string(n),
+                       "内容 <b>" + std::to_string(n) + "</b>", Day(1).AddSeconds(3600 * n));
+    board.Exec("update post set hits=" + std::to_string(n) +
+               ",replycount=" + std::to_string(100 - n) + " where postid=" + std::to_string(id));
+  }
+  const int64_t secret = board.AddTopic("密室", "alice", "秘密", "m", Day(9));
+  board.Exec("update post set hits=1000,replycount=1000 where postid=" + std::to_string(secret));
+}
+
+// The subjects of the listed topics, in order.
+std::vector<std::string> Subjects(const std::string& page) {
+  std::vector<std::string> out;
+  const std::string mark = "] - 主题：";
+  for (size_t at = 0; (at = page.find(mark, at)) != std::string::npos; ++at) {
+    const size_t start = at + mark.size();
+    out.push_back(page.substr(start, page.find("</b>", start) - start));
+  }
+  return out;
+}
+
+TEST(TopicDigests, TwentyFiveInOrderWithoutPrivateForums) {
+  struct Case {
+    void (Corkboard::*method)();
+    const char* first;
+    const char* last;
+  };
+  const Case cases[] = {
+      {&Corkboard::HotTopic, "话题 30", "话题 6"},
+      {&Corkboard::MoreReply, "话题 1", "话题 25"},
+      {&Corkboard::NewlyTopic, "话题 30", "话题 6"},
+  };
+  FakeHost host;
+  TestBoard board(host);
+  SeedTopics(board, 30);
+  for (const Case& c : cases) {
+    const std::vector<std::string> subjects = Subjects(host.Get("/hot.asp").Run(c.method));
+    ASSERT_EQ(subjects.size(), 25u);
+    EXPECT_EQ(subjects.front(), c.first);
+    EXPECT_EQ(subjects.back(), c.last);
+    for (const std::string& s : subjects) EXPECT_NE(s, "秘密");
+  }
+  // Fewer than 25 public topics: all of them.
+  FakeHost small_host;
+  TestBoard small(small_host);
+  SeedTopics(small, 3);
+  EXPECT_EQ(Subjects(small_host.Get("/hot.asp").Run(&Corkboard::HotTopic)),
+            (std::vector<std::string>{"话题 3", "话题 2", "话题 1"}));
+}
+
+TEST(TopicDigests, GoldenPages) {
+  struct Case {
+    const char* golden;
+    const char* style;
+    void (Corkboard::*method)();
+  };
+  const Case cases[] = {
+      {"digests/hot_cbk", "CBK", &Corkboard::HotTopic},
+      {"digests/morereply_club", "CLUB", &Corkboard::MoreReply},
+      {"digests/newly_cbk", "CBK", &Corkboard::NewlyTopic},
+      {"digests/top_cbk", "CBK", &Corkboard::Top},
+      {"digests/top_club", "CLUB", &Corkboard::Top},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.golden);
+    FakeHost host;
+    TestBoard board(host);
+    SeedTopics(board, 2);
+    board.AddMember("bob", "pw", {.postcount = 7});
+    board.AddMember("o'<i>x</i>", "pw", {.postcount = 3});
+    const int64_t long_text = board.AddTopic("灌水乐园", "bob", "长的 & \"引号\"",
+                                             std::string(120, 'x') + "<script>", Day(9));
+    board.Exec("update post set hits=null where postid=" + std::to_string(long_text));
+    // Seven members: the rankings' fourth row has an empty right half.
+    for (int i = 1; i <= 4; ++i) {
+      board.AddMember("m" + std::to_string(i), "pw", {.postcount = 10 + i});
+    }
+    board.Exec("update register set jf=postcount*2");
+    host.Configure({{"BBSTYLE", c.style}});
+    EXPECT_GOLDEN(c.golden, host.Get("/hot.asp").Run(c.method));
+  }
+}
+
+TEST(Announcements, CurrentAnnouncementsOfAForum) {
+  struct Case {
+    const char* subject;
+    DateTime start, end;
+    bool shown;
+  };
+  // The clock stands at 2024-05-09 10:20:30.
+  const Case cases[] = {
+      {"今天截止", Day(1, 0), Day(9, 0), true},
+      {"明天开始", Day(10, 0), Day(20, 0), false},
+      {"今天开始", Day(9, 0), Day(20, 0), true},
+      {"昨天截止", Day(1, 0), Day(8, 0), false},
+  };
+  FakeHost host;
+  TestBoard board(host);
+  board.AddCatalogForum("休闲", "灌水乐园");
+  board.AddCatalogForum("休闲", "技术");
+  for (const Case& c : cases)
+    board.AddAnnouncement("灌水乐园", "alice", c.subject, "x", c.start, c.end);
+  board.AddAnnouncement("技术", "alice", "别的论坛", "x", Day(1, 0), Day(20, 0));
+  host.Get("/cbkmisc.asp?action=getannounce&forum=灌水乐园");
+  const std::string page = host.Run(&Corkboard::Getannounce);
+  for (const Case& c : cases) EXPECT_EQ(Has(page, c.subject), c.shown) << c.subject;
+  EXPECT_FALSE(Has(page, "别的论坛"));
+  EXPECT_TRUE(Has(page, "当前公告：2</B>"));
+}
+
+TEST(Announcements, NewSinceTheLastVisit) {
+  struct Case {
+    const char* last_visit;  // the cookie, nullptr for none
+    const char* icon;
+  };
+  const Case cases[] = {
+      {"2024-05-09 10:00:00", "posticonnew.gif"},  // posted at 10:20:30, after the visit
+      {"2024-05-09 10:20:30", "posticonnew.gif"},  // at the same second: not earlier
+      {"2024-05-09 11:00:00", "posticon.gif"},
+      {nullptr, "posticonnew.gif"},  // first visit: now
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.last_visit ? c.last_visit : "none");
+    FakeHost host;
+    TestBoard board(host);
+    board.AddCatalogForum("休闲", "灌水乐园");
+    board.AddAnnouncement("灌水乐园", "alice", "公告", "[b]粗[/b] <i>", Day(1, 0), Day(20, 0));
+    host.Get("/cbkmisc.asp?action=getannounce&forum=灌水乐园");
+    if (c.last_visit) host.Cookie("sessionLoginDT", c.last_visit);
+    const std::string page = host.Run(&Corkboard::Getannounce);
+    const size_t row = page.find("公告</font></td>");
+    ASSERT_NE(row, std::string::npos) << page;
+    EXPECT_EQ(page.find("images/", row), page.find(std::string("images/") + c.icon, row));
+    EXPECT_EQ(host.ResponseCookie("sessionLoginDT").empty(), c.last_visit != nullptr);
+  }
+}
+
+TEST(Announcements, GoldenPagesAndPrivateForums) {
+  for (const char* style : {"CBK", "CLUB"}) {
+    FakeHost host;
+    TestBoard board(host);
+    board.AddCatalogForum("休闲", "灌水 & 乐园");
+    board.AddMember("alice", "pw", {.email = "alice@example.com"});
+    board.AddModerator("灌水 & 乐园", "alice");
+    board.AddAnnouncement("灌水 & 乐园", "alice", "第一 <b>", "[b]粗[/b] <i>斜</i>\n第二行",
+                          Day(1, 0), Day(20, 0));
+    board.AddAnnouncement("灌水 & 乐园", "bob", "第二", "内容", Day(2, 0), Day(9, 0));
+    host.Configure({{"BBSTYLE", style}});
+    host.Get("/cbkmisc.asp?action=getannounce&forum=灌水%20%26%20乐园")
+        .Cookie("sessionLoginDT", "2024-05-09 12:00:00");
+    EXPECT_GOLDEN(std::string("announce/") + (std::string(style) == "CBK" ? "cbk" : "club"),
+                  host.Run(&Corkboard::Getannounce));
+  }
+  // A private forum's announcements only for a session the forum admitted.
+  FakeHost host;
+  TestBoard board(host);
+  board.AddCatalogForum("休闲", "密室", {.restrict = "private"});
+  board.AddAnnouncement("密室", "alice", "秘密公告", "x", Day(1, 0), Day(20, 0));
+  host.Get("/cbkmisc.asp?action=getannounce&forum=密室");
+  std::string page = host.Run(&Corkboard::Getannounce);
+  EXPECT_FALSE(Has(page, "秘密公告"));
+  EXPECT_TRUE(Has(page, "加　密　论　坛"));
+  EXPECT_TRUE(test::EndsPage(page));
+  host.session().Set("密室", Variant("1"));
+  page = host.Run(&Corkboard::Getannounce);
+  EXPECT_TRUE(Has(page, "秘密公告"));
+}
+
+}  // namespace
+}  // namespace cb
