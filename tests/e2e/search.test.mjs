@@ -18,7 +18,9 @@ const board = useBoard('search', ['SubmitInterval=0'], async ({ data }) => {
 test('a member searches a word and opens a result', async () => {
   const page = await board.context.newPage();
   const { base, shots } = board;
-  await page.goto(`${base}posting.asp?action=newtopic&forum=${encodeURIComponent(forum)}`);
+  await page.goto(base);
+  await page.click(`a[href^="list.asp?GroupName="]:has-text("${forum}")`);
+  await page.click('a[href^="posting.asp?action=newtopic"]');
   await page.fill('input[name=UserName]', member.name);
   await page.fill('input[name=Password]', member.password);
   await page.fill('input[name=TopicSubject]', subject);
