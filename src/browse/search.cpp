@@ -1,7 +1,9 @@
 // search.asp: the search form, and one page of the results of a simple search, of today's
 // topics or of a member's posts; later pages rebuild the search the session keeps.
 #include <algorithm>
+#include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "browse/search_query.h"
 #include "frame/corkboard.h"
@@ -144,8 +146,9 @@ void Corkboard::Search() {
         }
         const std::string sql = SearchSql(search);
         con = OpenConnection_();
-        if (step == SearchStep::kNewSearch)
+        if (step == SearchStep::kNewSearch) {
           Session_().Set(kKeptSearch, Variant(KeepSearch(search)));
+        }
         rs = std::make_unique<Recordset>();
         rs->SetCacheSize(s.PageSize);
         rs->Open(sql, *con, adOpenStatic, adLockReadOnly);
@@ -158,7 +161,8 @@ void Corkboard::Search() {
           return;
         }
         rs->SetPageSize(s.PageSize);
-        const int16_t page_count = static_cast<int16_t>(rs->PageCount());
+        // The pager counts pages in 16 bits: pages past the 32,767th are not offered.
+        const int16_t page_count = static_cast<int16_t>(std::min<int>(rs->PageCount(), INT16_MAX));
         int32_t page = 1;
         const Variant page_value = Request_()("Page");
         if (ToLong(page_value)) page = std::min<int32_t>(page_value.CLng(), page_count);
