@@ -1,5 +1,6 @@
 // The two mailbox lists: inbox (the member's received messages, new ones marked) and outbox (the
 // copies of what the member sent), one page of PageSize rows each with the pager and delete boxes.
+#include <algorithm>
 #include <memory>
 
 #include "frame/page_frame.h"
@@ -17,8 +18,9 @@ const BoxKind kInbox = {
     .delete_action = "deletePM",
     .name_caption = "留言人",
     .time_caption = "留言时间",
-    .list_query = "select pm.* from PM inner join register on pm.recipient=register.username "
-                  "where recipient='",
+    .list_query =
+        "select pm.* from PM inner join register on pm.recipient=register.username "
+        "where recipient='",
     .empty_text = "对不起，你没有留言！",
     .view_link = "pm.asp?action=viewpm&postid=",
     .other = "sender",
@@ -34,8 +36,9 @@ const BoxKind kOutbox = {
     .delete_action = "deleteOutbox",
     .name_caption = "收件人",
     .time_caption = "发送时间",
-    .list_query = "select outbox.* from outbox inner join register on "
-                  "outbox.sender=register.username where sender='",
+    .list_query =
+        "select outbox.* from outbox inner join register on "
+        "outbox.sender=register.username where sender='",
     .empty_text = "对不起，你的发件箱中没有发送过的悄悄话！",
     .view_link = "pm.asp?action=viewoutbox&postid=",
     .other = "recipient",
@@ -82,11 +85,12 @@ void PM::WriteBox(const BoxKind& box) {
     record_count = static_cast<int32_t>(rs.RecordCount());
     page_count = static_cast<int16_t>(rs.PageCount());
     const Variant asked = Request_()("page");
-    if (!asked.Str().empty() && ToLong(asked)) page = asked.CInt();
-    if (page > page_count) page = page_count;
+    // Any page past the end, however large, is the last one.
+    if (!asked.Str().empty() && ToLong(asked))
+      page = static_cast<int16_t>(std::min<int32_t>(asked.CLng(), page_count));
     rs.SetAbsolutePage(page);
     for (int i = 0; i < s.PageSize && !rs.Eof(); ++i) {
-      const bool fresh = box.inbox && rs("isNew").CBool();
+      const bool fresh = box.inbox && !rs("isNew").IsNull() && rs("isNew").CBool();
       const std::string state = !box.inbox ? "<img src=images/closed.gif >"
                                 : fresh    ? "<img src=images/closedb.gif alt=新留言>"
                                            : "<img src=images/closed.gif alt=旧留言>";
@@ -98,12 +102,13 @@ void PM::WriteBox(const BoxKind& box) {
           << ".gif></td>"
           << "<td " << s.AltColumnColor1 << "><a href=" << box.view_link << postid << "><b>"
           << server.HTMLEncode(rs("subject").Str()) << "</b></a></td>"
-          << "<td " << s.AltColumnColor2 << " width=120><a href=viewuser.asp?username="
-          << server.URLEncode(name) << "><b>" << server.HTMLEncode(name) << "</b></a></td>"
+          << "<td " << s.AltColumnColor2
+          << " width=120><a href=viewuser.asp?username=" << server.URLEncode(name) << "><b>"
+          << server.HTMLEncode(name) << "</b></a></td>"
           << "<td " << s.AltColumnColor1 << " nowrap width=150>"
           << FormatPostTime(s, rs("PostTime")) << "</td>"
-          << "<td " << s.AltColumnColor2 << " width=20><input type=checkbox name=delete value="
-          << postid << "></td></tr>";
+          << "<td " << s.AltColumnColor2
+          << " width=20><input type=checkbox name=delete value=" << postid << "></td></tr>";
       rs.MoveNext();
     }
   }

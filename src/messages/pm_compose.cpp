@@ -103,16 +103,15 @@ void PM::PostPM() {
     f.message = Trim(req("Message").Str());
     f.subject = Trim(req("Subject").Str());
     f.account_ok = MemberSignsIn(f.can_post);
-    f.recipient_exists =
+    f.recipient_exists = !Con()
+                              .Execute("select * from register where username='" +
+                                       SqlQuote(Variant(f.recipient)) + "'")
+                              ->Eof();
+    f.ignored =
         !Con()
-             .Execute("select * from register where username='" +
-                      SqlQuote(Variant(f.recipient)) + "'")
+             .Execute("select * from ignorelist where username='" + SqlQuote(Variant(f.recipient)) +
+                      "' and ignoreusername='" + SqlQuote(Variant(sender)) + "'")
              ->Eof();
-    f.ignored = !Con()
-                     .Execute("select * from ignorelist where username='" +
-                              SqlQuote(Variant(f.recipient)) + "' and ignoreusername='" +
-                              SqlQuote(Variant(sender)) + "'")
-                     ->Eof();
     // The flood guard counts the submission, so it is asked only when nothing before it refuses.
     PostRefusal refusal = DecidePostPM(f);
     if (refusal == PostRefusal::kNone || refusal > PostRefusal::kFlood) {

@@ -66,8 +66,8 @@ void PM::AddToIgnoreList() {
     rs->Set("Username", Variant(member));
     rs->Set("IgnoreUserName", Variant(canonical));
     rs->Update();
-    Wait(HtmlSafe(canonical) + "已经被增加到您的拒绝列表", "pm.asp?action=ignorelist",
-         "悄悄话首页", 2);
+    Wait(HtmlSafe(canonical) + "已经被增加到您的拒绝列表", "pm.asp?action=ignorelist", "悄悄话首页",
+         2);
   });
   CloseQuietly(rs.get(), nullptr);
 }

@@ -14,7 +14,8 @@ const char* const kPmNavbar =
     "<a href=pm.asp?action=outbox>发件箱</a>&nbsp;|&nbsp;"
     "<a href=pm.asp?action=IgnoreList>拒绝列表</a>&nbsp;|&nbsp;"
     "<a href=member.asp>成员列表</a>&nbsp;</p>";
-const char* const kListTitleCell = "<td><p><font class=bbtitle>　　　　悄　悄　话 　　　　</font></p>";
+const char* const kListTitleCell =
+    "<td><p><font class=bbtitle>　　　　悄　悄　话 　　　　</font></p>";
 const char* const kPageTitleCell = "<td><p><b>　　　　悄　悄　话 　　　　</b></p>";
 
 const char* const kAccountProblem = "对不起，由于账号问题，你不能进行该操作！";

@@ -27,14 +27,14 @@ struct BoxKind {
   const char* delete_action;  // the hidden action of the list's form
   const char* name_caption;   // the column of the other party
   const char* time_caption;
-  std::string list_query;     // ... where <owner>=' (the member's name and the rest follow)
+  std::string list_query;  // ... where <owner>=' (the member's name and the rest follow)
   const char* empty_text;
-  const char* view_link;      // followed by the message number
-  const char* other;          // the column of the other party
+  const char* view_link;  // followed by the message number
+  const char* other;      // the column of the other party
   const char* pager_addon;
-  const char* delete_query;   // followed by the message number
-  const char* owner;          // the column that names the box's owner
-  const char* back;           // where the wait page goes after deleting
+  const char* delete_query;  // followed by the message number
+  const char* owner;         // the column that names the box's owner
+  const char* back;          // where the wait page goes after deleting
 };
 extern const BoxKind kInbox;
 extern const BoxKind kOutbox;

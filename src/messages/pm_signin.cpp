@@ -22,9 +22,9 @@ std::string PM::Member() const { return Session_().Get("UserName").Str(); }
 std::string PM::MemberPassword() const { return Session_().Get("Password").Str(); }
 
 bool PM::MemberSignsIn(bool& can_post) {
-  auto rs = Con().Execute("select canPost from register where username='" +
-                                  SqlQuote(Variant(Member())) + "' and password='" +
-                                  SqlQuote(Variant(MemberPassword())) + "'");
+  auto rs =
+      Con().Execute("select canPost from register where username='" + SqlQuote(Variant(Member())) +
+                    "' and password='" + SqlQuote(Variant(MemberPassword())) + "'");
   if (rs->Eof()) return false;
   const Variant flag = rs->Fields("canPost");
   can_post = !flag.IsNull() && flag.CBool();
@@ -61,8 +61,8 @@ void PM::Login() {
       << "<tr " << s.AltColumnColor2 << "><td><b>密码：</b></td><td>"
       << "<input type=password name=Password size=13 maxlength=13 value=\""
       << HtmlSafe(req.Cookies("Password").Str()) << "\"></td></tr>"
-      << "</table>" << s.TableBorderEnd
-      << "<input type=hidden name=QueryString value=\"" << HtmlSafe(req.RawQueryString())
+      << "</table>" << s.TableBorderEnd << "<input type=hidden name=QueryString value=\""
+      << HtmlSafe(req.RawQueryString())
       << "\"><p><input type=submit value=现在认证我 class=buttonface></p>"
       << "<input type=hidden name=action value=viewPM></form></center>" << s.Copyright
       << "</body></html>";

@@ -15,8 +15,7 @@ namespace cb {
 
 namespace {
 
-constexpr const char* kNoRight =
-    "对不起，发生错误，可能是没有该留言或是你没有权限查看该留言！";
+constexpr const char* kNoRight = "对不起，发生错误，可能是没有该留言或是你没有权限查看该留言！";
 
 bool Blank(const Variant& v) { return v.IsNull() || v.Str().empty(); }
 bool Flag(const Variant& v) { return !v.IsNull() && !v.IsEmpty() && v.CBool(); }
@@ -35,11 +34,11 @@ std::string AuthorCell(const Settings& s, const Server& server, const Recordset&
   const Variant nickname = rs("nickname");
   const Variant signdate = rs("signDate");
   // The picture address and the nickname are the member's text: kept in the attribute, as text.
-  std::string html = "<td valign=top width=18% nowrap>" + title +
-                     (Blank(avatar) ? "<br>"
-                                    : "<img src=\"" + HtmlSafe(avatar.Str()) + "\" vspace=5><br>") +
-                     "<b>" + server.HTMLEncode(Blank(nickname) ? rs("sender").Str() : nickname.Str()) +
-                     "</b><br>发贴：" + (postcount.IsNull() ? "0" : postcount.Str()) + "<br>";
+  std::string html =
+      "<td valign=top width=18% nowrap>" + title +
+      (Blank(avatar) ? "<br>" : "<img src=\"" + HtmlSafe(avatar.Str()) + "\" vspace=5><br>") +
+      "<b>" + server.HTMLEncode(Blank(nickname) ? rs("sender").Str() : nickname.Str()) +
+      "</b><br>发贴：" + (postcount.IsNull() ? "0" : postcount.Str()) + "<br>";
   if (Blank(signdate)) return html + "资格：不详<br></td>";
   const DateTime d = signdate.CDate();
   return html + "资格：" + LongDateText(d.year(), d.month(), d.day()) + "<br></td>";
@@ -50,8 +49,8 @@ std::string MessageCell(const Settings& s, const Server& server, const Recordset
   const std::string shown = server.HTMLEncode(sender);
   std::string html = "<td vAlign=top><img align=absmiddle border=0 src=icon/icon" +
                      rs("posticon").Str() + ".gif>&nbsp;<span class=smallFont>发表于 " +
-                     FormatPostTime(s, rs("PostTime")) + "&nbsp;<a href=viewuser.asp?username=" +
-                     server.URLEncode(sender) +
+                     FormatPostTime(s, rs("PostTime")) +
+                     "&nbsp;<a href=viewuser.asp?username=" + server.URLEncode(sender) +
                      " target=_blank><img src=images/profile.gif alt=\"按此观看" + shown +
                      "的个人资料\" border=0 align=absmiddle></a>";
   if (Flag(rs("emailview")) && !Blank(rs("email"))) {
@@ -59,13 +58,15 @@ std::string MessageCell(const Settings& s, const Server& server, const Recordset
             "\"><img src=images/email.gif alt=\"按此发邮件给" + shown +
             "\" border=0 align=absmiddle></a>";
   } else {
-    html += "<img src=images/email.gif alt=\"该用户不允许显示它的电子邮件\" border=0 "
-            "align=absmiddle>";
+    html +=
+        "<img src=images/email.gif alt=\"该用户不允许显示它的电子邮件\" border=0 "
+        "align=absmiddle>";
   }
   const std::string homepage = HomePageAddress(rs("homepage").Str());
   if (!homepage.empty()) {
-    html += "<a href=\"" + HtmlSafe(homepage) + "\" target=_blank><img src=images/home.gif alt=\"访问" +
-            shown + "的主页\" border=0 align=absmiddle></a>";
+    html += "<a href=\"" + HtmlSafe(homepage) +
+            "\" target=_blank><img src=images/home.gif alt=\"访问" + shown +
+            "的主页\" border=0 align=absmiddle></a>";
   }
   html += "</span><hr>";
   const std::string message = rs("message").Str();
@@ -128,8 +129,9 @@ void PM::ViewPM(const std::string& BoxType) {
               << ">加入拒绝列表</a></td><tr></table>";
         }
         const std::string font = "<font color=" + s.TableStripTextColor + "><b>";
-        out << s.TableBorderStart << "<table border=0 cellPadding=4 cellspacing=1 width="
-            << s.InnerTableWidth << "><tbody>"
+        out << s.TableBorderStart
+            << "<table border=0 cellPadding=4 cellspacing=1 width=" << s.InnerTableWidth
+            << "><tbody>"
             << "<tr " << s.TableColorStrip << "><td>" << font << "发表人</b></font></td><td>"
             << font << "主题:&nbsp;&nbsp;" << server.HTMLEncode(rs->Fields("Subject").Str())
             << "</b></font></td></tr>"

@@ -48,7 +48,7 @@ TEST(PmDecide, IgnoreListRefusals) {
       {"bob", "bob", false, IgnoreRefusal::kNone},
       {"alice", "alice", false, IgnoreRefusal::kSelf},
       {"ALICE", "alice", false, IgnoreRefusal::kSelf},  // one member whatever the letter case
-      {"alice", "", false, IgnoreRefusal::kSelf},        // herself comes before "no such member"
+      {"alice", "", false, IgnoreRefusal::kSelf},       // herself comes before "no such member"
       {"nobody", "", false, IgnoreRefusal::kNoMember},
       {"", "", false, IgnoreRefusal::kNoMember},
       {"BOB", "bob", true, IgnoreRefusal::kAlreadyListed},

@@ -1,10 +1,11 @@
 // The mailbox pages through pm.asp's dispatcher: golden inbox, outbox and message view, sending
 // and its refusals, reading marks, paging, deleting, and that no member reaches another's mail.
+#include "messages/pm_pages.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "messages/pm_pages.h"
 #include "pm_fixture.h"
 #include "support/golden.h"
 
@@ -15,8 +16,7 @@ using test::EndsPage;
 using test::Has;
 using test::Mailbox;
 
-constexpr const char* kNoRight =
-    "对不起，发生错误，可能是没有该留言或是你没有权限查看该留言！";
+constexpr const char* kNoRight = "对不起，发生错误，可能是没有该留言或是你没有权限查看该留言！";
 
 // bob writes alice two messages (the second with markup that must stay text), alice writes carol.
 struct Correspondence : Mailbox {
@@ -38,8 +38,9 @@ TEST(PmPages, Golden) {
                 m.Get("/pm.asp?action=viewpm&postid=" + std::to_string(m.first)));
   EXPECT_GOLDEN("messages/inbox_after_reading", m.Get("/pm.asp?action=inbox"));
   m.SignIn("carol", "carolpw");
-  m.board.Exec("insert into ignorelist (username,ignoreusername,dateandtime) values "
-               "('carol','bob','2024-05-01 09:30:00')");
+  m.board.Exec(
+      "insert into ignorelist (username,ignoreusername,dateandtime) values "
+      "('carol','bob','2024-05-01 09:30:00')");
   m.host.Configure({{"BBSTYLE", "CLUB"}});
   EXPECT_GOLDEN("messages/ignore_list_club", m.Get("/pm.asp?action=IgnoreList"));
   m.host.Configure({{"BBSTYLE", "CBK"}});
@@ -81,7 +82,8 @@ TEST(PmPages, PostRefusals) {
   } cases[] = {
       {"listed address", "bob", "s", "m",
        "对不起，你的 ip 地址 10.9.9.9 已经被列入 IP 拒绝列表！您不能发表或回复任何话题。"
-       "如果要取消此 IP 拒绝，请和论坛管理员联系！", "10.9.9.9"},
+       "如果要取消此 IP 拒绝，请和论坛管理员联系！",
+       "10.9.9.9"},
       {"spaces only", "bob", "   ", "m", "发送给，主题，留言均不能为空！按后退按钮可重新处理！"},
       {"no recipient", "", "s", "m", "发送给，主题，留言均不能为空！按后退按钮可重新处理！"},
       {"unknown member", "<b>nobody</b>", "s", "m",
@@ -95,11 +97,12 @@ TEST(PmPages, PostRefusals) {
     Mailbox m;
     m.host.Configure({{"RejectiveIP", "10.9.9.9"}});
     m.board.Exec("insert into ignorelist (username,ignoreusername) values ('carol','alice')");
-    m.host.PostForm("/pm.asp", {{"action", "postpm"},
-                                {"recipient", c.recipient},
-                                {"Subject", c.subject},
-                                {"Message", c.message},
-                                {"MsgIcon", "1"}})
+    m.host
+        .PostForm("/pm.asp", {{"action", "postpm"},
+                              {"recipient", c.recipient},
+                              {"Subject", c.subject},
+                              {"Message", c.message},
+                              {"MsgIcon", "1"}})
         .RemoteAddr(c.address);
     const std::string page = m.Run();
     EXPECT_TRUE(Has(page, c.expected)) << page;
@@ -113,8 +116,11 @@ TEST(PmPages, FloodGuardAndAccountChecks) {
   m.host.Configure({{"SubmitInterval", "20"}});
   ASSERT_GT(m.Send("bob", "一", "1"), 0);
   const auto again = [&] {
-    return m.Post({{"action", "postpm"}, {"recipient", "bob"}, {"Subject", "二"},
-                   {"Message", "2"}, {"MsgIcon", "1"}});
+    return m.Post({{"action", "postpm"},
+                   {"recipient", "bob"},
+                   {"Subject", "二"},
+                   {"Message", "2"},
+                   {"MsgIcon", "1"}});
   };
   m.host.clock().Advance(10);  // 10 s after the first
   EXPECT_TRUE(Has(again(), "如果你在 20 秒内递交第二个贴子被视为重复提交"));
@@ -157,8 +163,8 @@ TEST(PmPages, NobodyReachesAnotherMembersMessages) {
   m.SignIn("carol", "carolpw");
   const int64_t bobs = m.Send("bob", "私信", "只给鲍勃");
   m.SignIn("alice", "alicepw");
-  const std::string in_bob = std::to_string(bobs);         // in bob's inbox, carol's outbox
-  const std::string out_bob = std::to_string(m.first);     // in bob's outbox, alice's inbox
+  const std::string in_bob = std::to_string(bobs);      // in bob's inbox, carol's outbox
+  const std::string out_bob = std::to_string(m.first);  // in bob's outbox, alice's inbox
   const struct {
     std::string url;
     const char* expected;
@@ -166,8 +172,7 @@ TEST(PmPages, NobodyReachesAnotherMembersMessages) {
       {"/pm.asp?action=viewpm&postid=" + in_bob, kNoRight},
       {"/pm.asp?action=viewoutbox&postid=" + in_bob, kNoRight},
       {"/pm.asp?action=viewoutbox&postid=" + out_bob, kNoRight},
-      {"/pm.asp?action=replypm&postid=" + in_bob,
-       "不存在被回复的悄悄话或你没有权限回复该悄悄话！"},
+      {"/pm.asp?action=replypm&postid=" + in_bob, "不存在被回复的悄悄话或你没有权限回复该悄悄话！"},
       {"/pm.asp?action=viewpm&postid=abc", "参数错误！"},
   };
   for (const auto& r : reads) {
@@ -176,8 +181,8 @@ TEST(PmPages, NobodyReachesAnotherMembersMessages) {
     EXPECT_FALSE(Has(page, "只给鲍勃")) << r.url;
   }
   EXPECT_EQ(m.Count("select isnew from pm where postid=" + in_bob), -1);
-  EXPECT_TRUE(Has(m.Post({{"action", "deletepm"}, {"delete", in_bob}}),
-                  "您选择的悄悄话已经被删除！"));
+  EXPECT_TRUE(
+      Has(m.Post({{"action", "deletepm"}, {"delete", in_bob}}), "您选择的悄悄话已经被删除！"));
   EXPECT_TRUE(Has(m.Post({{"action", "deleteoutbox"}, {"delete", in_bob}, {"delete", out_bob}}),
                   "您选择的悄悄话已经被删除！"));
   EXPECT_EQ(m.Count("select count(*) from pm"), 4);
@@ -213,8 +218,9 @@ TEST(PmPages, ReplyQuotesTheOriginal) {
   EXPECT_TRUE(Has(page, "<title>回复悄悄话 - Corkboard</title>"));
   EXPECT_TRUE(Has(page, "NAME=recipient SIZE=25 MAXLENGTH=255 value=\"bob\""));
   EXPECT_TRUE(Has(page, "NAME=Subject SIZE=40 MAXLENGTH=85 value=\"回复:你好\""));
-  EXPECT_TRUE(Has(page, ">-----原始邮件-----\r\n发件人: bob\r\n发送时间: 2024-05-09 10:21:30\r\n"
-                        "收件人: alice\r\n主题: 你好\r\n\r\n[b]周末[/b]见 :)</textarea>"))
+  EXPECT_TRUE(Has(page,
+                  ">-----原始邮件-----\r\n发件人: bob\r\n发送时间: 2024-05-09 10:21:30\r\n"
+                  "收件人: alice\r\n主题: 你好\r\n\r\n[b]周末[/b]见 :)</textarea>"))
       << page;
   const std::string hostile = m.Get("/pm.asp?action=replypm&postid=" + std::to_string(m.second));
   EXPECT_TRUE(Has(hostile, "value=\"回复:&lt;script&gt;x&lt;/script&gt;\""));
@@ -229,9 +235,12 @@ TEST(PmPages, PagingAndThePagersFarLinks) {
     const char* query;
     const char* first_shown;  // messages are newest first
   } cases[] = {
-      {"action=outbox", "第5封"},          {"action=outbox&page=0", "第5封"},
-      {"action=outbox&page=-3", "第5封"},  {"action=outbox&page=abc", "第5封"},
-      {"action=outbox&page=2", "第3封"},   {"action=outbox&page=99", "第1封"},
+      {"action=outbox", "第5封"},
+      {"action=outbox&page=0", "第5封"},
+      {"action=outbox&page=-3", "第5封"},
+      {"action=outbox&page=abc", "第5封"},
+      {"action=outbox&page=2", "第3封"},
+      {"action=outbox&page=99999", "第1封"},
       // The pager's last-page link: the list it pages is the one it names after GotoPage.
       {"action=GotoPage&page=3&action=outbox", "第1封"},
   };
@@ -257,8 +266,8 @@ TEST(PmPages, IgnoreList) {
       {"nobody", "没有该用户！"},
   };
   for (const auto& a : adds) {
-    EXPECT_TRUE(Has(m.Get(std::string("/pm.asp?action=Addtoignorelist&Ignore=") + a.name),
-                    a.expected))
+    EXPECT_TRUE(
+        Has(m.Get(std::string("/pm.asp?action=Addtoignorelist&Ignore=") + a.name), a.expected))
         << a.name;
   }
   m.SignIn("carol", "carolpw");
