@@ -7,6 +7,7 @@
 #include <string>
 
 #include "frame/corkboard.h"
+#include "frame/throttle.h"
 #include "pages/moderation_fixture.h"
 #include "support/golden.h"
 
@@ -151,6 +152,13 @@ TEST(SubmitEdit, PermissionTable) {
     EXPECT_TRUE(test::EndsPage(page));
     EXPECT_EQ(test::CounterDisagreements(b.board), "");
   }
+}
+
+TEST(SubmitEdit, PasswordGuessingIsHeldOff) {
+  ModerationBoard b;
+  for (int i = 0; i < SignInGuard::kFailureLimit; ++i) Submit(b, b.own_reply, {"bob", "nope"});
+  EXPECT_TRUE(Has(Submit(b, b.own_reply, test::kBob), "对不起，您不是本论坛的用户"));
+  EXPECT_EQ(b.Column(b.own_reply, "message").Str(), "再回复");
 }
 
 TEST(SubmitEdit, Refusals) {
