@@ -19,7 +19,8 @@ namespace cb {
 
 namespace {
 
-constexpr const char* kDeleteBox = "<INPUT TYPE=CHECKBOX NAME=DeletePost>删除？想删除的话，选中左边的复选框。";
+constexpr const char* kDeleteBox =
+    "<INPUT TYPE=CHECKBOX NAME=DeletePost>删除？想删除的话，选中左边的复选框。";
 constexpr const char* kDeleteTopicWarning =
     "<b>注意：</b>删除此贴会导致整个话题，因为此贴是话题中的第 1 个贴子。";
 constexpr const char* kEditNotes =
@@ -119,14 +120,12 @@ void Corkboard::EditPost() {
         out << WritePageHead(s, title) << "<center>" << EditTop(s, HtmlSafe(forum), subject)
             << "<FORM ACTION=posting.asp NAME=PostTopic METHOD=POST>" << s.TableBorderStart
             << "<table cellpadding=4 cellspacing=1 border=0 width=" << s.InnerTableWidth << ">"
-            << "<tr " << s.TableColorStrip << "><td colspan=2><font color="
-            << s.TableStripTextColor << ">" << kDeleteBox
-            << (f.is_topic ? kDeleteTopicWarning : "") << "</font></td></tr>";
+            << "<tr " << s.TableColorStrip << "><td colspan=2><font color=" << s.TableStripTextColor
+            << ">" << kDeleteBox << (f.is_topic ? kDeleteTopicWarning : "") << "</font></td></tr>";
         if (!SignedIn(Session_())) {
-          out << IdentityRows(s, req,
-                              {.name = "你的用户名：",
-                               .password = "你的密码：",
-                               .lost_password_link = true});
+          out << IdentityRows(
+              s, req,
+              {.name = "你的用户名：", .password = "你的密码：", .lost_password_link = true});
         }
         if (f.is_topic) {
           out << "<tr " << s.AltColumnColor1
@@ -205,15 +204,15 @@ void Corkboard::SubmitEdit() {
           rs->Set("message", Variant(message));
           // The box only ever turns smileys off: an unticked box leaves the post as it was.
           if (Checked(req("DisableSmilies"))) rs->Set("smiles", Variant(int32_t{0}));
-          rs->Set("EditHistory",
-                  Variant(history + EditNote(HtmlSafe(who.name), FormatPostTime(s, Variant(Now())))));
+          rs->Set("EditHistory", Variant(history + EditNote(HtmlSafe(who.name),
+                                                            FormatPostTime(s, Variant(Now())))));
           rs->Update();
           if (renamed) RenameThread(*con, id, new_subject);
         });
         rs->Close();
         con->Close();
-        Wait(HtmlSafe(who.name) + "，谢谢你编辑贴子", "newsdetail.asp?id=" + std::to_string(post.thread),
-             "编辑的话题");
+        Wait(HtmlSafe(who.name) + "，谢谢你编辑贴子",
+             "newsdetail.asp?id=" + std::to_string(post.thread), "编辑的话题");
       },
       [&] { Response_() << "</body></html>"; });
   CloseQuietly(rs.get(), con.get());
@@ -247,10 +246,9 @@ void Corkboard::DeletePost() {
                       << AuthorizeFormText(
                              s, req,
                              {.heading = "删除话题",
-                              .hidden_fields =
-                                  "<INPUT TYPE=HIDDEN NAME=action VALUE=deletepost>"
-                                  "<INPUT TYPE=HIDDEN NAME=topic VALUE=" +
-                                  std::to_string(topic.id) + ">",
+                              .hidden_fields = "<INPUT TYPE=HIDDEN NAME=action VALUE=deletepost>"
+                                               "<INPUT TYPE=HIDDEN NAME=topic VALUE=" +
+                                               std::to_string(topic.id) + ">",
                               .strip_text = "需要删除的话题: " + topic.subject,
                               .signed_in = SignedIn(Session_())});
           return;

@@ -44,13 +44,14 @@ std::string HeadingTop(const Settings& s, std::string_view heading) {
 }
 
 std::string AuthorizeFormText(const Settings& s, const Request& request, const AuthorizeForm& f) {
-  std::string html = HeadingTop(s, f.heading) +
-                     "<FORM ACTION=posting.asp NAME=Authorize METHOD=POST>" + f.hidden_fields +
-                     "<B>只有管理员或该版的版主才能执行该功能.</B>" + s.TableBorderStart +
-                     "<table cellpadding=4 cellspacing=1 border=0 width=" + s.InnerTableWidth +
-                     "><tr " + s.TableColorStrip + "><td colspan=2><font color=" +
-                     s.TableStripTextColor + "><b>" + f.strip_text + "</b></font></td></tr>";
-  if (!f.signed_in) html += IdentityRows(s, request, {.name = "您的用户名", .password = "您的口令"});
+  std::string html =
+      HeadingTop(s, f.heading) + "<FORM ACTION=posting.asp NAME=Authorize METHOD=POST>" +
+      f.hidden_fields + "<B>只有管理员或该版的版主才能执行该功能.</B>" + s.TableBorderStart +
+      "<table cellpadding=4 cellspacing=1 border=0 width=" + s.InnerTableWidth + "><tr " +
+      s.TableColorStrip + "><td colspan=2><font color=" + s.TableStripTextColor + "><b>" +
+      f.strip_text + "</b></font></td></tr>";
+  if (!f.signed_in)
+    html += IdentityRows(s, request, {.name = "您的用户名", .password = "您的口令"});
   return html + "</table>" + s.TableBorderEnd +
          "<p><INPUT TYPE=SUBMIT NAME=Submit VALUE=提交认证 class=buttonface></p></form></CENTER>" +
          s.Copyright;
@@ -60,8 +61,8 @@ TopicRow LoadTopic(Corkboard& page, Connection& con, const Server& server, int32
                    PostFacts& f) {
   TopicRow topic;
   topic.id = id;
-  auto rs = con.Execute("select forumname,subject,parentid from post where postid=" +
-                        std::to_string(id));
+  auto rs =
+      con.Execute("select forumname,subject,parentid from post where postid=" + std::to_string(id));
   f.found = !rs->Eof();
   if (!f.found) return topic;
   topic.forum = rs->Fields("forumname").Str();

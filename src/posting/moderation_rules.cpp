@@ -18,7 +18,8 @@ constexpr const char* kNoForum =
 constexpr const char* kAuthorizeNotMember =
     "对不起，你不是我们的注册用户，请先注册。按后退按钮重新输入用户名和口令！";
 constexpr const char* kAuthorizeNoRight =
-    "对不起，您没有执行该操作的权限，该权限需要您有版主或管理员的许可。按后退按钮重新输入用户名和口令！";
+    "对不起，您没有执行该操作的权限，该权限需要您有版主或管理员的许可。按后退按钮重新输入用户名和口"
+    "令！";
 
 // The two refusals of the moving page.
 constexpr const char* kTransferNotMember = "对不起，您不是本论坛的注册用户，请先注册！";
@@ -67,8 +68,7 @@ Decision DecideSubmitEdit(const PostFacts& f, const EditSubmission& e) {
   if (e.deleting) {
     if (f.role == role::kNotMember) return Refusal(kNotMember);
     if (!MayActOnPost(f.role, f.own, PostAction::kDeleteThroughEdit)) {
-      return Refusal(
-          "对不起，你没有删除该贴子的权限，只有管理员、版主或贴子的原作者才能删除它！");
+      return Refusal("对不起，你没有删除该贴子的权限，只有管理员、版主或贴子的原作者才能删除它！");
     }
     return kProceed;
   }

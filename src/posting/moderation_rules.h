@@ -27,11 +27,11 @@ bool MayActOnPost(int16_t acting_role, bool own, PostAction action);
 
 // What a page learned about the post it was asked to act on, in the order it learned it.
 struct PostFacts {
-  bool number_ok = true;   // the post number passed ToLong
-  bool forum_ok = true;    // the forum exists (checked where the page checks it)
-  bool found = false;      // the post exists
-  bool is_topic = false;   // it is a topic (no parent)
-  bool admitted = true;    // its forum is public or admits this session
+  bool number_ok = true;  // the post number passed ToLong
+  bool forum_ok = true;   // the forum exists (checked where the page checks it)
+  bool found = false;     // the post exists
+  bool is_topic = false;  // it is a topic (no parent)
+  bool admitted = true;   // its forum is public or admits this session
   int16_t role = role::kNotMember;
   bool own = false;
 };

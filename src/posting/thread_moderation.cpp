@@ -26,7 +26,8 @@ std::string ForumAndSubjectTop(const Settings& s, const std::string& forum,
                                const std::string& subject) {
   if (s.BBSTYLE == "CBK") {
     return "<table border=0 width=" + s.TableWidth + "><tr><td>" + s.Logo +
-           "</td><td><p><B>论坛: <FONT COLOR=#2f2f4f>" + forum + "</FONT><BR>话题: <FONT "
+           "</td><td><p><B>论坛: <FONT COLOR=#2f2f4f>" + forum +
+           "</FONT><BR>话题: <FONT "
            "COLOR=#2f2f4f>" +
            subject + "</FONT></B></p></td></tr></table>";
   }
@@ -38,8 +39,8 @@ std::string ForumAndSubjectTop(const Settings& s, const std::string& forum,
 std::string ForumChoices(Connection& con, const std::string& own_forum,
                          const std::function<bool(const std::string&)>& admitted) {
   std::vector<std::string> names;
-  auto rs = con.Execute("select * from Forum where Forumname<>'" + SqlQuote(Variant(own_forum)) +
-                        "'");
+  auto rs =
+      con.Execute("select * from Forum where Forumname<>'" + SqlQuote(Variant(own_forum)) + "'");
   for (; !rs->Eof(); rs->MoveNext()) names.push_back(rs->Fields("ForumName").Str());
   rs->Close();
   std::string html = "<select name=TransferToForumNum><option value=\"\">选一个转换的目标论坛：";
@@ -66,33 +67,35 @@ std::string TransferForm(const Settings& s, const Request& request, Connection& 
                          const TopicRow& topic, bool signed_in,
                          const std::function<bool(const std::string&)>& admitted) {
   const std::string strip_font = "<font color=" + s.TableStripTextColor + ">";
-  std::string html =
-      ForumAndSubjectTop(s, HtmlSafe(topic.forum), topic.subject) +
-      "<FORM ACTION=archive.asp NAME=REPLIER METHOD=POST>"
-      "<B>注意：只有超级系统管理员, 版主才可以转移或将话题归档.</B>" +
-      s.TableBorderStart + "<table cellpadding=4 cellspacing=1 border=0 width=" +
-      s.InnerTableWidth + "><tr " + s.TableColorStrip + "><td colspan=3>" + strip_font +
-      "<b>选择一个（转换或归档）</b></font></td></tr>";
-  html += "<tr " + s.AltColumnColor1 +
-          "><td valign=top><INPUT TYPE=RADIO NAME=Option VALUE=Transfer CHECKED></td>"
-          "<td valign=top><b>转换话题到此论坛：</b><br>注意：你有一个在话题被转换到别的论坛后是否在现有"
-          "论坛删除的选项，你也可以在现有论坛中保留（它将在现有论坛成为关闭话题）。</td><td "
-          "valign=top><INPUT TYPE=RADIO NAME=TransferChoiceOption VALUE=Keep CHECKED>"
-          "转换后在现有论坛保留此话题。话题将在现有论坛中被关闭。<br>"
-          "<INPUT TYPE=RADIO NAME=TransferChoiceOption VALUE=Delete>转换后在现有论坛删除此话题。<br>" +
-          ForumChoices(con, topic.forum, admitted) + "</td></tr>";
-  html += "<tr " + s.AltColumnColor2 +
-          "><td valign=top><INPUT TYPE=RADIO NAME=Option VALUE=Archive></td>"
-          "<td valign=top><b>把话题归到这个档案: </b><br>注意: 话题将被移动到一个只读的档案中并且也可以"
-          "在现有论坛中删除或者保留 (下面, 选择在归档后从论坛删除话题, "
-          "当然你也可以希望让话题存活在论坛中.)</td><td valign=top>"
-          "<INPUT TYPE=RADIO NAME=ArchiveChoiceOption VALUE=Keep CHECKED>"
-          "归档后在现有论坛保留此话题.<br>"
-          "<INPUT TYPE=RADIO NAME=ArchiveChoiceOption VALUE=Delete>归档后在现有论坛删除此话题.<br>" +
-          ArchiveChoices(con) + "</td></tr>";
+  std::string html = ForumAndSubjectTop(s, HtmlSafe(topic.forum), topic.subject) +
+                     "<FORM ACTION=archive.asp NAME=REPLIER METHOD=POST>"
+                     "<B>注意：只有超级系统管理员, 版主才可以转移或将话题归档.</B>" +
+                     s.TableBorderStart +
+                     "<table cellpadding=4 cellspacing=1 border=0 width=" + s.InnerTableWidth +
+                     "><tr " + s.TableColorStrip + "><td colspan=3>" + strip_font +
+                     "<b>选择一个（转换或归档）</b></font></td></tr>";
+  html +=
+      "<tr " + s.AltColumnColor1 +
+      "><td valign=top><INPUT TYPE=RADIO NAME=Option VALUE=Transfer CHECKED></td>"
+      "<td valign=top><b>转换话题到此论坛：</b><br>注意：你有一个在话题被转换到别的论坛后是否在现有"
+      "论坛删除的选项，你也可以在现有论坛中保留（它将在现有论坛成为关闭话题）。</td><td "
+      "valign=top><INPUT TYPE=RADIO NAME=TransferChoiceOption VALUE=Keep CHECKED>"
+      "转换后在现有论坛保留此话题。话题将在现有论坛中被关闭。<br>"
+      "<INPUT TYPE=RADIO NAME=TransferChoiceOption VALUE=Delete>转换后在现有论坛删除此话题。<br>" +
+      ForumChoices(con, topic.forum, admitted) + "</td></tr>";
+  html +=
+      "<tr " + s.AltColumnColor2 +
+      "><td valign=top><INPUT TYPE=RADIO NAME=Option VALUE=Archive></td>"
+      "<td valign=top><b>把话题归到这个档案: </b><br>注意: 话题将被移动到一个只读的档案中并且也可以"
+      "在现有论坛中删除或者保留 (下面, 选择在归档后从论坛删除话题, "
+      "当然你也可以希望让话题存活在论坛中.)</td><td valign=top>"
+      "<INPUT TYPE=RADIO NAME=ArchiveChoiceOption VALUE=Keep CHECKED>"
+      "归档后在现有论坛保留此话题.<br>"
+      "<INPUT TYPE=RADIO NAME=ArchiveChoiceOption VALUE=Delete>归档后在现有论坛删除此话题.<br>" +
+      ArchiveChoices(con) + "</td></tr>";
   if (!signed_in) {
-    html += IdentityRows(s, request,
-                         {.name = "你的用户名", .password = "你的密码", .label_cell = " colspan=2"});
+    html += IdentityRows(
+        s, request, {.name = "你的用户名", .password = "你的密码", .label_cell = " colspan=2"});
   }
   return html + "<tr " + s.AltColumnColor1 +
          "><td colspan=3 align=center><INPUT TYPE=HIDDEN NAME=action VALUE=submittransfer>"
@@ -135,22 +138,21 @@ void Corkboard::CloseThread() {
         const std::string id = std::to_string(topic.id);
         if (!posted) {
           const bool closing = action == "closethread";
-          Response_() << WritePageHead(s, title) << "<center>"
-                      << AuthorizeFormText(
-                             s, req,
-                             {.heading = closing ? "关 闭 主 题 " : "开 放 主 题 ",
-                              .hidden_fields =
-                                  "<INPUT TYPE=HIDDEN NAME=action VALUE=processclose>"
-                                  "<INPUT TYPE=HIDDEN NAME=which VALUE=" +
-                                  std::string(closing ? "close" : "open") +
-                                  "><INPUT TYPE=HIDDEN NAME=topic VALUE=" + id +
-                                  "><INPUT TYPE=HIDDEN NAME=TopicSubject VALUE=\"" +
-                                  topic.subject + "\"><INPUT TYPE=HIDDEN NAME=forum VALUE=\"" +
-                                  HtmlSafe(topic.forum) + "\">",
-                              .strip_text =
-                                  (closing ? "需要关闭的主题: " : "需要重新开放的主题: ") +
-                                  topic.subject,
-                              .signed_in = SignedIn(Session_())});
+          Response_()
+              << WritePageHead(s, title) << "<center>"
+              << AuthorizeFormText(
+                     s, req,
+                     {.heading = closing ? "关 闭 主 题 " : "开 放 主 题 ",
+                      .hidden_fields = "<INPUT TYPE=HIDDEN NAME=action VALUE=processclose>"
+                                       "<INPUT TYPE=HIDDEN NAME=which VALUE=" +
+                                       std::string(closing ? "close" : "open") +
+                                       "><INPUT TYPE=HIDDEN NAME=topic VALUE=" + id +
+                                       "><INPUT TYPE=HIDDEN NAME=TopicSubject VALUE=\"" +
+                                       topic.subject + "\"><INPUT TYPE=HIDDEN NAME=forum VALUE=\"" +
+                                       HtmlSafe(topic.forum) + "\">",
+                      .strip_text =
+                          (closing ? "需要关闭的主题: " : "需要重新开放的主题: ") + topic.subject,
+                      .signed_in = SignedIn(Session_())});
           return;
         }
         con->Execute("update post set status='" + SqlQuote(Variant(which)) +
@@ -201,11 +203,11 @@ void Corkboard::Transfer() {
                 archive = chosen.CLng();
                 const std::string number = std::to_string(archive);
                 t.destination_ok =
-                    !con->Execute("select archiveid from archive where archiveid=" + number)
+                    !con->Execute("select archiveid from archive where archiveid=" + number)->Eof();
+                t.already_archived =
+                    !con->Execute("select postid from archivelist where postid=" + id +
+                                  " and archiveid=" + number)
                          ->Eof();
-                t.already_archived = !con->Execute("select postid from archivelist where postid=" +
-                                                   id + " and archiveid=" + number)
-                                          ->Eof();
               }
             } else {
               // An existing forum other than the topic's own, under its stored name.

@@ -32,11 +32,11 @@ constexpr Actor kAdmin{"admin", "pw"};
 struct ModerationBoard {
   FakeHost host;
   TestBoard board{host};
-  int64_t topic = 0;     // bob's, in A: "你好"
-  int64_t reply = 0;     // carol's reply to it
+  int64_t topic = 0;      // bob's, in A: "你好"
+  int64_t reply = 0;      // carol's reply to it
   int64_t own_reply = 0;  // bob's reply to it, the newest
-  int64_t other = 0;     // carol's topic in B
-  int64_t secret = 0;    // bob's topic in the private forum
+  int64_t other = 0;      // carol's topic in B
+  int64_t secret = 0;     // bob's topic in the private forum
 
   static DateTime At(int day) { return DateTime::FromParts(2024, 5, day, 9, 30, 0); }
 
@@ -59,6 +59,11 @@ struct ModerationBoard {
   }
 
   static std::string Id(int64_t id) { return std::to_string(id); }
+  // Topic number 70000, past the 16-bit range, by bob.
+  void AddTopic70000(const std::string& forum, const std::string& message) {
+    board.Exec("insert into post (postid,forumname,username,subject,message) values (70000,'" +
+               forum + "','bob','大号','" + message + "')");
+  }
   Variant Column(int64_t post, const std::string& column) {
     return board.Scalar("select " + column + " from post where postid=" + Id(post));
   }

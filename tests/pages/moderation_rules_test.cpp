@@ -1,12 +1,12 @@
 // The permission table of post editing and moderation, and the refusal order of each editing and
 // moderation page as data: each case breaks its own rule and every later one, so only the order
 // picks the answer.
+#include "posting/moderation_rules.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "posting/moderation_rules.h"
 
 namespace cb {
 namespace {
@@ -35,9 +35,7 @@ TEST(ModerationRules, PermissionTable) {
 }
 
 // Facts under which every page proceeds: a topic of a public forum, an administrator acting.
-PostFacts AllowedTopic() {
-  return {.found = true, .is_topic = true, .role = role::kAdministrator};
-}
+PostFacts AllowedTopic() { return {.found = true, .is_topic = true, .role = role::kAdministrator}; }
 
 constexpr Decision kProceed{};
 constexpr Decision kPrivate{Verdict::kPrivateForum, nullptr};
@@ -95,7 +93,9 @@ TEST(ModerationRules, SubmitEditOrder) {
        Refused("您没有权限编辑该贴子，该贴子只能为管理员、版主或原作者才可编辑！")},
       {"edit, own post", {.found = true, .role = role::kMember, .own = true}, {}, kProceed},
       {"delete, private", stranger, deleting, kPrivate},
-      {"delete ignores blank fields", {.found = true, .is_topic = true}, deleting,
+      {"delete ignores blank fields",
+       {.found = true, .is_topic = true},
+       deleting,
        Refused(kNotMember)},
       {"delete, another's post",
        {.found = true, .role = role::kMember},
@@ -166,7 +166,9 @@ TEST(ModerationRules, CloseThreadOrder) {
   const Case cases[] = {
       {{.found = true, .is_topic = true}, false, "", kProceed},
       {{.found = true, .is_topic = true}, true, "closed", Refused("参数错误！")},
-      {{.found = true, .is_topic = true}, true, "close",
+      {{.found = true, .is_topic = true},
+       true,
+       "close",
        Refused("对不起，你不是我们的注册用户，请先注册。按后退按钮重新输入用户名和口令！")},
       {member, true, "open",
        Refused("对不起，您没有执行该操作的权限，该权限需要您有版主或管理员的许可。按后退按钮重新输"
@@ -197,20 +199,30 @@ TEST(ModerationRules, TransferOrder) {
   };
   const Case cases[] = {
       {"form", guest, {}, kProceed},
-      {"no forum", guest, {.posted = true, .already_archived = true},
+      {"no forum",
+       guest,
+       {.posted = true, .already_archived = true},
        Refused("请您选择转移目的地，按返回按钮重新选择！")},
-      {"no archive", guest, {.posted = true, .archive = true, .already_archived = true},
+      {"no archive",
+       guest,
+       {.posted = true, .archive = true, .already_archived = true},
        Refused("请您选择归档档案，请按返回按钮重新选择！")},
       {"move, not a member", guest, {.posted = true, .destination_ok = true}, Refused(kNotMember)},
-      {"archive, member", member,
+      {"archive, member",
+       member,
        {.posted = true, .archive = true, .destination_ok = true, .already_archived = true},
        Refused(kNoRight)},
-      {"archived before", AllowedTopic(),
+      {"archived before",
+       AllowedTopic(),
        {.posted = true, .archive = true, .destination_ok = true, .already_archived = true},
        Refused(kTwice)},
-      {"archive", AllowedTopic(), {.posted = true, .archive = true, .destination_ok = true},
+      {"archive",
+       AllowedTopic(),
+       {.posted = true, .archive = true, .destination_ok = true},
        kProceed},
-      {"move", AllowedTopic(), {.posted = true, .destination_ok = true, .already_archived = true},
+      {"move",
+       AllowedTopic(),
+       {.posted = true, .destination_ok = true, .already_archived = true},
        kProceed},
   };
   for (const Case& c : cases) {

@@ -16,8 +16,7 @@ namespace cb::test {
 inline std::string CounterDisagreements(TestBoard& board) {
   Connection& con = board.con();
   std::string out;
-  auto check = [&](const std::string& what, const std::string& stored,
-                   const std::string& counted) {
+  auto check = [&](const std::string& what, const std::string& stored, const std::string& counted) {
     if (stored != counted) out += what + ": stored " + stored + ", counted " + counted + "\n";
   };
   auto text = [](const Recordset& rs, int i) { return rs.Fields(i).Str(); };

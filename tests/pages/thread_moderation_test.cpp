@@ -41,9 +41,8 @@ TEST(CloseThread, GoldenForms) {
     if (c.signed_in) SignIn(b, test::kModA);
     // Subject and forum come from the topic's row, not from the address.
     EXPECT_GOLDEN(c.golden, b.Get(&Corkboard::CloseThread,
-                                  std::string("/Posting.asp?action=") + c.action +
-                                      "&topic=" + b.Id(b.topic) +
-                                      "&topicsubject=%3Cb%3E&Forum=技术讨论"));
+                                  std::string("/Posting.asp?action=") + c.action + "&topic=" +
+                                      b.Id(b.topic) + "&topicsubject=%3Cb%3E&Forum=技术讨论"));
   }
 }
 
@@ -71,8 +70,7 @@ TEST(CloseThread, ClosesAndOpensForModeratorsOfTheTopicsForum) {
       {"guest", test::kGuest, false, false, "close", "processclose", "对不起，你不是我们的注册用户",
        "open"},
       {"other value", test::kModA, false, false, "close'--", "processclose", "参数错误！", "open"},
-      {"a reply's number", test::kModA, false, true, "close", "processclose", "参数错误！",
-       "open"},
+      {"a reply's number", test::kModA, false, true, "close", "processclose", "参数错误！", "open"},
       {"other action", test::kModA, false, false, "close", "deletepost", "参数错误！", "open"},
   };
   for (const Case& c : cases) {
@@ -112,12 +110,9 @@ TEST(Transfer, GoldenForms) {
 }
 
 FormFields MoveForm(int64_t topic, const std::string& target, const std::string& choice) {
-  return {{"action", "submittransfer"},
-          {"topic", std::to_string(topic)},
-          {"Option", "Transfer"},
-          {"TransferChoiceOption", choice},
-          {"TransferToForumNum", target},
-          {"ArchiveChoiceOption", "Keep"},
+  return {{"action", "submittransfer"},   {"topic", std::to_string(topic)},
+          {"Option", "Transfer"},         {"TransferChoiceOption", choice},
+          {"TransferToForumNum", target}, {"ArchiveChoiceOption", "Keep"},
           {"ArchiveSelect", "0"}};
 }
 FormFields ArchiveForm(int64_t topic, int64_t archive, const std::string& choice) {
@@ -165,8 +160,10 @@ TEST(Transfer, MovesKeepingOrDeletingTheSource) {
                                     MoveForm(b.topic, "技术讨论", c.choice), test::kModA);
     EXPECT_TRUE(Has(page, "主题：你好移动完成，您将在2秒内被自动转送到灌水乐园贴子列表。")) << page;
     const int64_t copy =
-        b.board.Scalar("select postid from post where parentid is null and forumname='技术讨论' "
-                       "and subject='你好'")
+        b.board
+            .Scalar(
+                "select postid from post where parentid is null and forumname='技术讨论' "
+                "and subject='你好'")
             .CLng();
     EXPECT_EQ(Thread(b, copy), c.copy);
     EXPECT_EQ(b.Column(copy, "replycount").CLng(), 2);
@@ -186,44 +183,29 @@ TEST(Transfer, Refusals) {
   const char* kNoForum = "请您选择转移目的地，按返回按钮重新选择！";
   const char* kNoArchive = "请您选择归档档案，请按返回按钮重新选择！";
   const char* kNoRight = "对不起，您没有执行该操作的权限，该操作需要版主或管理员级别的权限！";
+  enum Post { kTopic, kReply, kSecretTopic };
+  // destination: a forum's name, or for an archive copy the seeded archive's number (1) plus it.
   struct Case {
     const char* name;
     Actor actor;
-    FormFields (*form)(const ModerationBoard& b, int64_t archive);
+    Post post;
+    bool archive;
+    std::string destination;
     const char* expected;
   };
   const Case cases[] = {
-      {"no forum chosen", test::kModA,
-       [](const ModerationBoard& b, int64_t) { return MoveForm(b.topic, "", "Keep"); }, kNoForum},
-      {"no such forum", test::kModA,
-       [](const ModerationBoard& b, int64_t) { return MoveForm(b.topic, "没有", "Keep"); },
-       kNoForum},
-      {"its own forum", test::kModA,
-       [](const ModerationBoard& b, int64_t) { return MoveForm(b.topic, "灌水乐园", "Keep"); },
-       kNoForum},
-      {"private forum not entered", test::kAdmin,
-       [](const ModerationBoard& b, int64_t) { return MoveForm(b.topic, "密室", "Keep"); },
-       kNoForum},
-      {"moderator of the target only", {"modb", "pw"},
-       [](const ModerationBoard& b, int64_t) { return MoveForm(b.topic, "技术讨论", "Delete"); },
-       kNoRight},
-      {"guest", test::kGuest,
-       [](const ModerationBoard& b, int64_t) { return MoveForm(b.topic, "技术讨论", "Delete"); },
+      {"no forum chosen", test::kModA, kTopic, false, "", kNoForum},
+      {"no such forum", test::kModA, kTopic, false, "没有", kNoForum},
+      {"its own forum", test::kModA, kTopic, false, "灌水乐园", kNoForum},
+      {"private forum not entered", test::kAdmin, kTopic, false, "密室", kNoForum},
+      {"moderator of the target only", {"modb", "pw"}, kTopic, false, "技术讨论", kNoRight},
+      {"guest", test::kGuest, kTopic, false, "技术讨论",
        "对不起，您不是本论坛的注册用户，请先注册！"},
-      {"a reply's number", test::kAdmin,
-       [](const ModerationBoard& b, int64_t) { return MoveForm(b.reply, "技术讨论", "Delete"); },
-       "参数错误！"},
-      {"archive 0", test::kModA,
-       [](const ModerationBoard& b, int64_t) { return ArchiveForm(b.topic, 0, "Delete"); },
-       kNoArchive},
-      {"no such archive", test::kModA,
-       [](const ModerationBoard& b, int64_t a) { return ArchiveForm(b.topic, a + 1, "Delete"); },
-       kNoArchive},
-      {"archive, author", test::kBob,
-       [](const ModerationBoard& b, int64_t a) { return ArchiveForm(b.topic, a, "Delete"); },
-       kNoRight},
-      {"archive, private forum not entered", test::kAdmin,
-       [](const ModerationBoard& b, int64_t a) { return ArchiveForm(b.secret, a, "Delete"); },
+      {"a reply's number", test::kAdmin, kReply, false, "技术讨论", "参数错误！"},
+      {"archive 0", test::kModA, kTopic, true, "-1", kNoArchive},
+      {"no such archive", test::kModA, kTopic, true, "1", kNoArchive},
+      {"archive, author", test::kBob, kTopic, true, "0", kNoRight},
+      {"archive, private forum not entered", test::kAdmin, kSecretTopic, true, "0",
        "加　密　论　坛"},
   };
   for (const Case& c : cases) {
@@ -233,8 +215,11 @@ TEST(Transfer, Refusals) {
     b.board.AddModerator(test::kForumB, "modb");
     const int64_t archive = b.board.AddArchive("精华");
     const std::string before = b.Posts();
-    const std::string page = b.Post(&Corkboard::Transfer, "/archive.asp", c.form(b, archive),
-                                    c.actor);
+    const int64_t topic = c.post == kTopic ? b.topic : c.post == kReply ? b.reply : b.secret;
+    const FormFields form = c.archive
+                                ? ArchiveForm(topic, archive + std::stoi(c.destination), "Delete")
+                                : MoveForm(topic, c.destination, "Delete");
+    const std::string page = b.Post(&Corkboard::Transfer, "/archive.asp", form, c.actor);
     EXPECT_TRUE(Has(page, c.expected)) << page;
     EXPECT_EQ(b.Posts(), before);
     EXPECT_EQ(b.board.Scalar("select count(*) from archivelist").CLng(), 0);
@@ -263,17 +248,17 @@ TEST(Transfer, ArchivesOncePerArchive) {
   }
   const std::string t = b.Id(b.topic), a = std::to_string(first);
   EXPECT_EQ(archived, a + "|" + t + "||灌水乐园|bob|你好|第一帖 <b>不是标记</b> & :)|7|open|\n" +
-                          a + "|" + b.Id(b.reply) + "|" + t + "|灌水乐园|carol|你好|回复 :)|7|open|\n" +
-                          a + "|" + b.Id(b.own_reply) + "|" + t +
-                          "|灌水乐园|bob|你好|再回复|7|open|\n");
+                          a + "|" + b.Id(b.reply) + "|" + t +
+                          "|灌水乐园|carol|你好|回复 :)|7|open|\n" + a + "|" + b.Id(b.own_reply) +
+                          "|" + t + "|灌水乐园|bob|你好|再回复|7|open|\n");
 
   EXPECT_TRUE(Has(archive(first, "Delete"), "对不起，该主题已经存在于档案中，请选择其他主题！"));
   EXPECT_EQ(b.Posts(), before);
   EXPECT_TRUE(Has(archive(second, "Delete"), "主题：你好移动完成"));
-  EXPECT_EQ(b.board.Scalar("select count(*) from archivelist where archiveid=" +
-                           std::to_string(second))
-                .CLng(),
-            3);
+  EXPECT_EQ(
+      b.board.Scalar("select count(*) from archivelist where archiveid=" + std::to_string(second))
+          .CLng(),
+      3);
   EXPECT_EQ(b.Count("forumname='灌水乐园'"), 0);
   EXPECT_EQ(test::CounterDisagreements(b.board), "");
 }
@@ -302,11 +287,10 @@ TEST(Transfer, AFailureHalfWayChangesNothing) {
     const int64_t archive = b.board.AddArchive("精华");
     b.board.ExecRaw(c.trigger);
     const std::string before = b.Posts();
-    const std::string page =
-        b.Post(&Corkboard::Transfer, "/archive.asp",
-               c.archive ? ArchiveForm(b.topic, archive, "Delete")
-                         : MoveForm(b.topic, "技术讨论", "Delete"),
-               test::kModA);
+    const std::string page = b.Post(&Corkboard::Transfer, "/archive.asp",
+                                    c.archive ? ArchiveForm(b.topic, archive, "Delete")
+                                              : MoveForm(b.topic, "技术讨论", "Delete"),
+                                    test::kModA);
     EXPECT_TRUE(Has(page, "错误号：")) << page;
     EXPECT_EQ(b.Posts(), before);
     EXPECT_EQ(b.board.Scalar("select count(*) from archivelist").CLng(), 0);
@@ -318,9 +302,7 @@ TEST(CopyPost, ShowsTheRawText) {
   ModerationBoard b;
   EXPECT_GOLDEN("moderation/copy_post_cbk",
                 b.Get(&Corkboard::CopyPost, "/posting.asp?action=copypost&topic=" + b.Id(b.topic)));
-  b.board.Exec(
-      "insert into post (postid,forumname,username,subject,message) values "
-      "(70000,'技术讨论','bob','大号','[b]大号[/b]')");
+  b.AddTopic70000("技术讨论", "[b]大号[/b]");
   struct Case {
     std::string topic;
     const char* expected;
