@@ -145,7 +145,10 @@ const char* ProfileSaveRefusal(ProfileSave& save) {
   if (!CheckUserName(save.password, 10)) {
     return "口令输入错误，请用英文字符、数字作为您的口令，口令最大长度为10位，请检查！";
   }
-  if (const char* refusal = EmailRefusal(save.email)) return refusal;
+  // An address kept as stored is not checked again (members added by the operator may have none).
+  if (save.email != save.stored_email) {
+    if (const char* refusal = EmailRefusal(save.email)) return refusal;
+  }
   if (!CheckMessengerNumber(save.oicq) || !CheckMessengerNumber(save.icq)) {
     return kMessengerNumberMessage;
   }

@@ -1,5 +1,5 @@
-// A member in a real browser: signs in on the profile page, changes his signature, and finds it
-// under the next topic he writes.
+// A member in a real browser: signs in on the profile page, changes his signature, finds it under
+// the next topic he writes, keeps that topic as a favourite, and follows the other page-top links.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
@@ -57,4 +57,25 @@ test('a member changes his signature and sees it under his next post', async () 
   assert.match(await post.innerText(), /签名 每天进步/);
   assert.equal(await post.locator('b', { hasText: '每天进步' }).count(), 1);
   await page.screenshot({ path: join(shots, 'signature-under-post.png'), fullPage: true });
+
+  // The favourite icon, its confirming form, and the list behind the page-top link.
+  await page.click('img[alt="把本贴加入收藏夹"]');
+  const favor = page.locator('form[name=chkUser]');
+  if (await favor.locator('input[name=UserName]').count()) {
+    await favor.locator('input[name=UserName]').fill(member.name);
+    await favor.locator('input[name=Password]').fill(member.password);
+  }
+  await favor.locator('input[type=submit]').click();
+  assert.match(await page.innerText('body'), /该主题已被收藏/);
+  await page.goto(base);
+  await page.click('a[href="showFavor.asp"]');
+  assert.equal(await page.locator('a', { hasText: '签名测试' }).count(), 1);
+
+  // The other page-top links of a member: options and the member list.
+  await page.click('a[href="option.asp"]');
+  assert.match(await page.title(), /选项设置/);
+  await page.goto(base);
+  await page.click('a[href="member.asp"]');
+  assert.match(await page.title(), /成员列表/);
+  assert.equal(await page.locator(`a[title="给${member.name}发悄悄话"]`).count(), 1);
 });

@@ -49,6 +49,7 @@ TEST(ProfileSaveRefusal, InTheOrderThePageChecks) {
        kBadPassword},
       {"empty address", [](ProfileSave& s) { s.email = ""; },
        "你必须输入一个Email地址！按浏览器的后退按钮可重新处理！"},
+      {"no address kept as none", [](ProfileSave& s) { s.email = s.stored_email = ""; }, nullptr},
       {"address without a dot", [](ProfileSave& s) { s.email = "a@example"; },
        "你输入的Email地址不合法，请重新输入！按浏览器的后退按钮可重新处理！"},
       {"messenger number with letters", [](ProfileSave& s) { s.icq = "12a"; },
