@@ -53,8 +53,7 @@ std::string MemberRow(const Settings& s, const Server& server, const Recordset& 
   const std::string shown_name = HtmlSafe(name);
   const std::string enc_name = server.URLEncode(name);
   const std::string email = rs("email").Str();
-  const Variant emailview = rs("emailview");
-  const bool show_mail = !emailview.IsNull() && !emailview.IsEmpty() && emailview.CBool();
+  const bool show_mail = FlagSet(rs("emailview"));
   const std::string home = HomePageAddress(rs("url").Str());
   // What members typed is shown as text; addresses are kept inside their attributes.
   const std::string cells[] = {

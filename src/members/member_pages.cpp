@@ -9,6 +9,7 @@
 #include "frame/procedures.h"
 #include "frame/throttle.h"
 #include "runtime/convert.h"
+#include "runtime/gbk.h"
 
 namespace cb {
 
@@ -186,52 +187,39 @@ bool LinkableBoardAddress(std::string_view url, std::string_view board_url) {
   return true;
 }
 
+// Text of the message as HTML text: encoded, each line break shown as one.
+std::string MailText(std::string_view text) {
+  std::string out;
+  for (const char c : HtmlEncode(text)) {
+    if (c == '\n') out += "<br>";
+    if (c != '\r') out += c;
+  }
+  return out;
+}
+
 }  // namespace
 
 std::string FriendMailBody(std::string_view message, std::string_view board_url) {
   std::string out;
-  size_t i = 0;
-  while (i < message.size()) {
-    // The form's own link: <a href=U>U</a>.
-    if (message.compare(i, 8, "<a href=") == 0) {
-      const size_t close = message.find('>', i + 8);
-      if (close != std::string_view::npos) {
-        const std::string_view url = message.substr(i + 8, close - i - 8);
-        const std::string tail = std::string(url) + "</a>";
-        if (LinkableBoardAddress(url, board_url) &&
-            message.compare(close + 1, tail.size(), tail) == 0) {
-          out.append(message.substr(i, close + 1 + tail.size() - i));
-          i = close + 1 + tail.size();
-          continue;
-        }
-      }
+  size_t plain = 0;  // start of the text not written yet
+  for (size_t i = message.find("<a href="); i != std::string_view::npos;
+       i = message.find("<a href=", i + 1)) {
+    // The form's own link, <a href=U>U</a>, stays a link.
+    const size_t close = message.find('>', i + 8);
+    if (close == std::string_view::npos) break;
+    const std::string_view url = message.substr(i + 8, close - i - 8);
+    const std::string tail = std::string(url) + "</a>";
+    if (!LinkableBoardAddress(url, board_url) ||
+        message.compare(close + 1, tail.size(), tail) != 0) {
+      continue;
     }
-    const char c = message[i++];
-    switch (c) {
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '&':
-        out += "&amp;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\r':
-        if (i < message.size() && message[i] == '\n') ++i;
-        out += "<br>\r\n";
-        break;
-      case '\n':
-        out += "<br>\n";
-        break;
-      default:
-        out += c;
-    }
+    out += MailText(message.substr(plain, i - plain));
+    const size_t end = close + 1 + tail.size();
+    out.append(message.substr(i, end - i));
+    plain = end;
+    i = end - 1;
   }
-  return out;
+  return out + MailText(message.substr(plain));
 }
 
 std::string FriendReturnAddress(std::string_view forward_url, std::string_view board_url) {
@@ -240,6 +228,10 @@ std::string FriendReturnAddress(std::string_view forward_url, std::string_view b
   if (rest.empty()) return "default.asp";
   return BoardReturnAddress(rest);
 }
+
+// ---- Values of register rows ----
+
+bool FlagSet(const Variant& value) { return !value.IsNull() && !value.IsEmpty() && value.CBool(); }
 
 // ---- Text in attributes ----
 

@@ -11,6 +11,7 @@
 #include "frame/settings.h"
 #include "host/context.h"
 #include "runtime/datetime.h"
+#include "runtime/variant.h"
 
 namespace cb {
 
@@ -92,6 +93,11 @@ std::string FriendMailBody(std::string_view message, std::string_view board_url)
 // The address to return to after the mail: the referring page when it is on this board, made
 // relative, else "default.asp"; ready for the wait page.
 std::string FriendReturnAddress(std::string_view forward_url, std::string_view board_url);
+
+// ---- Values of register rows ----
+
+// A flag column (emailview, allowmassmail...) that is set; null counts as not set.
+bool FlagSet(const Variant& value);
 
 // ---- Text in attributes ----
 

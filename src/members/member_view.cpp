@@ -14,8 +14,6 @@ namespace cb {
 
 namespace {
 
-bool Flag(const Variant& v) { return !v.IsNull() && !v.IsEmpty() && v.CBool(); }
-
 // The two-column table: label cells 102 wide, value cells 245 wide, in the two column colours.
 class ViewRows {
  public:
@@ -54,7 +52,7 @@ void Corkboard::ViewUser() {
         UserTitle(s, rs->Fields("status"), rs->Fields("postcount"), icons, title);
         const std::string email = rs->Fields("email").Str();
         const std::string mail_cell =
-            Flag(rs->Fields("emailview")) && !email.empty()
+            FlagSet(rs->Fields("emailview")) && !email.empty()
                 ? "<a href=mailto:" + AttributeValue(email) + ">" + server.HTMLEncode(email) +
                       "</a>"
                 : "用户没有提供他的邮件地址或用户不允许显示他的电子邮件信息";

@@ -26,8 +26,6 @@ std::string ProfileTop(const Settings& s) {
   return "";
 }
 
-bool Flag(const Variant& v) { return !v.IsNull() && !v.IsEmpty() && v.CBool(); }
-
 // The rows of the edit form alternate the two column colours.
 class FormRows {
  public:
@@ -82,12 +80,12 @@ std::string EditForm(const Settings& s, const Server& server, const Recordset& r
   out += rows.Row("职业:", Text("Occupation", 30, 50, row("occupation")));
   out += rows.Row("主页:", Text("URL", 30, 100, row("url")));
   out += rows.Row("兴趣:", Text("Interests", 30, 200, row("interests")));
-  out += rows.Row("是否公开Email:", YesNo("EmailView", Flag(row("emailview"))));
+  out += rows.Row("是否公开Email:", YesNo("EmailView", FlagSet(row("emailview"))));
   out += rows.Row("签名:<br><font class=smallFont>(最多255字节)</font>",
                   "<textarea name=Signature rows=3 cols=25>" +
                       server.HTMLEncode(row("signature").Str()) + "</textarea>");
   out += rows.Row("是否允许版主和主持人发送 Email 通知给你？",
-                  YesNo("AllowMassMail", Flag(row("allowmassmail"))));
+                  YesNo("AllowMassMail", FlagSet(row("allowmassmail"))));
   out += "<tr " + s.AltColumnColor1 +
          "><td colspan=2 align=center><input type=submit value=' 确 定 ' class=buttonface> "
          "<input type=reset value=' 重 写 ' class=buttonface></td></tr></table>" +

@@ -141,7 +141,7 @@ TEST(SendThread, FriendMailBodyKeepsOnlyTheBoardLink) {
       {"<a href=http://board.example/x onclick=y>http://board.example/x onclick=y</a>",
        "&lt;a href=http://board.example/x onclick=y&gt;http://board.example/x onclick=y&lt;/a&gt;"},
       {"<img src=x onerror=alert(1)>", "&lt;img src=x onerror=alert(1)&gt;"},
-      {"第一行\r\n第二行 & \"引号\"", "第一行<br>\r\n第二行 &amp; &quot;引号&quot;"},
+      {"第一行\r\n第二行 & \"引号\"", "第一行<br>\n第二行 &amp; &quot;引号&quot;"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.message);
