@@ -165,11 +165,7 @@ TEST_F(Favourites, ListPagesAreBounded) {
     const char* first;  // newest favourite first
     const char* absent;
   };
-  const Case cases[] = {{"1", "题4", "题2"},
-                        {"3", "题0", "题1"},
-                        {"99", "题0", "题2"},
-                        {"-1", "题4", "题0"},
-                        {"x", "题4", "题0"}};
+  const Case cases[] = {{"1", "题4", "题2"}, {"99", "题0", "题2"}, {"-1", "题4", "题0"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.page);
     host.Get(std::string("/showfavor.asp?page=") + c.page);
