@@ -55,6 +55,9 @@ std::vector<std::string> MemberDeleteStatements(const std::string& member) {
       "delete from ignorelist where username='" + n + "' or ignoreusername='" + n + "'",
       "delete from announceto where id in (select id from announce where username='" + n + "')",
       "delete from announce where username='" + n + "'",
+      // A forum left without posts keeps its last poster otherwise.
+      "update forum set lastpostusername=null,lastposttime=null where lastpostusername='" + n +
+          "'",
   };
 }
 
