@@ -80,6 +80,8 @@ class Admin : public PageBase {
   void Forum_SubmitEdit(Connection& con);
   // Thread editing: a moderator acts only in a forum of his list.
   void RequireForum(const std::string& forum, const Variant& refusal);
+  // The topic named by the request value "topic", in a forum of the identity's.
+  TopicHead RequestedTopic(Connection& con);
   // The forum choice of the three forum-choice forms.
   std::string ForumSelect() const;
   // edit.asp's steps that change posts.

@@ -72,6 +72,16 @@ AnnouncementDraft ReadDraft(const Request& req) {
           req.Form("endmonth").Str(),   req.Form("endday").Str()};
 }
 
+// The posted announcement into its row; the one who posts it becomes its publisher.
+void WriteAnnouncement(Recordset& rs, const Request& req, const AnnouncementCheck& check) {
+  rs.Set("subject", req.Form("Subject"));
+  rs.Set("content", req.Form("EditedMessage"));
+  rs.Set("startdate", Variant(check.start));
+  rs.Set("enddate", Variant(check.end));
+  rs.Set("username", req.Form("username"));
+  rs.Update();
+}
+
 }  // namespace
 
 void Admin::Announce() {
@@ -199,12 +209,7 @@ void Admin::Announce_SubmitAnnounce(Connection& con) {
   auto rs = std::make_unique<Recordset>();
   rs->Open("select * from announce where 1=0", con, adOpenStatic, adLockOptimistic);
   rs->AddNew();
-  rs->Set("subject", req.Form("Subject"));
-  rs->Set("content", req.Form("EditedMessage"));
-  rs->Set("startdate", Variant(check.start));
-  rs->Set("enddate", Variant(check.end));
-  rs->Set("username", req.Form("username"));
-  rs->Update();
+  WriteAnnouncement(*rs, req, check);
   rs->Close();
   const std::string id = std::to_string(con.Execute("select @@identity")->Fields(0).CLng());
   for (const std::string& forum : chosen) {
@@ -233,12 +238,7 @@ void Admin::Announce_submitAnncedit(Connection& con) {
   }
   const AnnouncementCheck check = CheckAnnouncement(ReadDraft(req));
   if (check.refusal != nullptr) Refuse(check.refusal);
-  rs->Set("subject", req.Form("Subject"));
-  rs->Set("content", req.Form("EditedMessage"));
-  rs->Set("startdate", Variant(check.start));
-  rs->Set("enddate", Variant(check.end));
-  rs->Set("username", req.Form("username"));
-  rs->Update();
+  WriteAnnouncement(*rs, req, check);
   rs->Close();
   Response_() << kAnnounceDone;
 }

@@ -23,13 +23,6 @@ std::optional<std::string> ForumOfPost(Connection& con, int32_t postid) {
   return rs->Fields(0).Str();
 }
 
-// A topic as the rename and delete forms show it.
-struct TopicHead {
-  std::string postid;
-  std::string subject;
-  std::string forum;
-};
-
 }  // namespace
 
 void Admin::Edit_GetEditThreads(Connection& con, int32_t& Topic) {
@@ -60,30 +53,34 @@ void Admin::Edit_GetEditThreads(Connection& con, int32_t& Topic) {
       << topic << "><p><input type=submit value='调 出 要 编 辑 的 消 息'></p></form></center>";
 }
 
-void Admin::Edit_EditSubject(Connection& con) {
+TopicHead Admin::RequestedTopic(Connection& con) {
   const std::string topic = std::to_string(Request_()("topic").CLng());
   auto rs = con.Execute("select subject,postid,forumname from post where postid=" + topic +
                         " and parentid is null");
   if (rs->Eof()) Refuse("该主题已经不存在！");
-  RequireForum(rs->Fields("forumname").Str(), "对不起，你没有该权限！");
+  TopicHead head{topic, rs->Fields("subject").Str(), rs->Fields("forumname").Str()};
+  RequireForum(head.forum, "对不起，你没有该权限！");
+  return head;
+}
+
+void Admin::Edit_EditSubject(Connection& con) {
+  const TopicHead head = RequestedTopic(con);
+  const std::string& topic = head.postid;
   Response_() << "<center><form action=edit.asp method=post><p>编辑主题，再次输入你的用户名和"
                  "密码，然后按发送按钮。</p><p>主题：<INPUT TYPE=TEXT NAME=NewSubject SIZE=40 "
                  "MAXLENGTH=120 VALUE=\""
-              << Server_().HTMLEncode(rs->Fields("subject").Str()) << "\"></p><table>"
+              << Server_().HTMLEncode(head.subject) << "\"></p><table>"
               << CredentialRows(15) << "</table><input type=hidden name=topic value=" << topic
               << "><input type=hidden name=action value=submitEditSubject><input type=submit "
                  "value='完 成 主 题 编 辑'></form></center>";
 }
 
 void Admin::Edit_DeleteThread(Connection& con) {
-  const std::string topic = std::to_string(Request_()("topic").CLng());
-  auto rs = con.Execute("select subject,postid,forumname from post where postid=" + topic +
-                        " and parentid is null");
-  if (rs->Eof()) Refuse("该主题已经不存在！");
-  RequireForum(rs->Fields("forumname").Str(), "对不起，你没有该权限！");
+  const TopicHead head = RequestedTopic(con);
+  const std::string& topic = head.postid;
   Response_() << "<center><form action=edit.asp method=post><p>删除主题，再次输入你的用户名和"
                  "密码，然后按发送按钮。<br>话题主题: "
-              << Server_().HTMLEncode(rs->Fields("subject").Str()) << "</p><table>"
+              << Server_().HTMLEncode(head.subject) << "</p><table>"
               << CredentialRows(15) << "</table><input type=hidden name=topic value=" << topic
               << "><input type=hidden name=action value=doDeleteThread><input type=submit "
                  "value='删除整个话题'></form></center>";

@@ -32,6 +32,13 @@ struct PanelIdentity {
   std::string ForumList() const;
 };
 
+// A topic as the rename and delete forms of thread editing show it.
+struct TopicHead {
+  std::string postid;
+  std::string subject;
+  std::string forum;
+};
+
 // One check of a step: refused when `refused` holds.
 struct Refusal {
   bool refused;
