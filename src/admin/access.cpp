@@ -92,8 +92,7 @@ std::string Admin::CredentialRows(int password_size) const {
   return "<tr><td>用户名：</td><td><INPUT TYPE=TEXT NAME=UserName SIZE=25 MAXLENGTH=25 VALUE=\"" +
          Server_().HTMLEncode(kept.name) +
          "\"></td></tr><tr><td>密码：</td><td><INPUT TYPE=PASSWORD NAME=Password SIZE=" + size +
-         " MAXLENGTH=" + size + " VALUE=\"" + Server_().HTMLEncode(kept.password) +
-         "\"></td></tr>";
+         " MAXLENGTH=" + size + " VALUE=\"" + Server_().HTMLEncode(kept.password) + "\"></td></tr>";
 }
 
 void Admin::WritePanelHead(const std::string& title) {
@@ -119,8 +118,8 @@ std::string Admin::PM() {
     if (!IsAdministrator(user, password, *con)) {
       failure = "对不起，该操作只有管理员才能进行！";
     } else {
-      const std::string values = "'" + SqlQuote(user) + "','" + SqlQuote(subject) + "','" +
-                                 SqlQuote(message) + "' ";
+      const std::string values =
+          "'" + SqlQuote(user) + "','" + SqlQuote(subject) + "','" + SqlQuote(message) + "' ";
       con->Execute(option == "allmember"
                        ? "Insert into PM (recipient,sender,subject,message) select username," +
                              values + "from register"

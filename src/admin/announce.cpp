@@ -20,7 +20,7 @@ constexpr const char* kNotOwn = "对不起，你只能编辑自己发布的公�
 constexpr const char* kAnnounceDone =
     "<br><br><center><p><h3>公告修改结束，重新进入<a href=announce.asp>公告发布中心</a></h3></p>"
     "</center>";
-constexpr const char* kMonths[] = {"正月", "二月", "三月", "四月",   "五月",   "六月",
+constexpr const char* kMonths[] = {"正月", "二月", "三月", "四月", "五月",   "六月",
                                    "七月", "八月", "九月", "十月", "十一月", "十二月"};
 
 std::string TwoDigits(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
@@ -30,15 +30,15 @@ std::string DateFields(const char* prefix, const DateTime& date) {
   std::string p = prefix;
   std::string out = "<SELECT NAME=" + p + "Month>";
   for (int m = 1; m <= 12; ++m) {
-    out += "<OPTION VALUE=" + TwoDigits(m) + (m == date.month() ? " SELECTED>" : ">") +
-           kMonths[m - 1];
+    out +=
+        "<OPTION VALUE=" + TwoDigits(m) + (m == date.month() ? " SELECTED>" : ">") + kMonths[m - 1];
   }
   out += "</SELECT><SELECT NAME=" + p + "Day>";
   for (int d = 1; d <= 31; ++d) {
     out += "<OPTION VALUE=" + TwoDigits(d) + (d == date.day() ? " SELECTED>" : ">") + TwoDigits(d);
   }
-  return out + "</SELECT> <INPUT TYPE=TEXT NAME=" + p + "Year SIZE=4 MAXLENGTH=4 VALUE=" +
-         std::to_string(date.year()) + ">";
+  return out + "</SELECT> <INPUT TYPE=TEXT NAME=" + p +
+         "Year SIZE=4 MAXLENGTH=4 VALUE=" + std::to_string(date.year()) + ">";
 }
 
 // What the announcement form holds: the new form's empty fields or the announcement's row.
@@ -67,9 +67,10 @@ std::string WriteAnnouncementForm(const Server& server, const AnnouncementForm& 
 }
 
 AnnouncementDraft ReadDraft(const Request& req) {
-  return {req.Form("Subject").Str(),   req.Form("EditedMessage").Str(), req.Form("Startyear").Str(),
-          req.Form("startmonth").Str(), req.Form("startday").Str(),     req.Form("endyear").Str(),
-          req.Form("endmonth").Str(),   req.Form("endday").Str()};
+  return {req.Form("Subject").Str(),   req.Form("EditedMessage").Str(),
+          req.Form("Startyear").Str(), req.Form("startmonth").Str(),
+          req.Form("startday").Str(),  req.Form("endyear").Str(),
+          req.Form("endmonth").Str(),  req.Form("endday").Str()};
 }
 
 // The posted announcement into its row; the one who posts it becomes its publisher.
@@ -135,11 +136,12 @@ void Admin::Announce_CreateAnnouncement() {
   f.heading = "建 立 新 告 示";
   f.credentials = CredentialRows(13);
   f.start = f.end = Now();
-  f.tail = "<tr><td valign=top>想要发表公告的论坛：</td><td><SELECT NAME=ForumName SIZE=5 "
-           "MULTIPLE>";
+  f.tail =
+      "<tr><td valign=top>想要发表公告的论坛：</td><td><SELECT NAME=ForumName SIZE=5 "
+      "MULTIPLE>";
   for (const std::string& forum : panel_.forums) {
-    f.tail += "<OPTION VALUE=\"" + Server_().HTMLEncode(forum) + "\">" +
-              Server_().HTMLEncode(forum);
+    f.tail +=
+        "<OPTION VALUE=\"" + Server_().HTMLEncode(forum) + "\">" + Server_().HTMLEncode(forum);
   }
   f.tail +=
       "</SELECT></td></tr></table><input type=hidden name=action value=submitannounce><input "
@@ -148,11 +150,10 @@ void Admin::Announce_CreateAnnouncement() {
 }
 
 void Admin::Announce_EditAnnouncement(Connection& con) {
-  const std::string sql =
-      panel_.administrator
-          ? "select * from announce order by posttime desc"
-          : "select * from announce where username='" + SqlQuote(panel_.name) +
-                "' order by posttime desc";
+  const std::string sql = panel_.administrator
+                              ? "select * from announce order by posttime desc"
+                              : "select * from announce where username='" + SqlQuote(panel_.name) +
+                                    "' order by posttime desc";
   const Server& server = Server_();
   Response& out = Response_();
   out << "<center><h1>查看和编辑告示</h1><FORM ACTION=announce.asp METHOD=POST><table border=1 "

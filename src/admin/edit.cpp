@@ -82,9 +82,9 @@ void Admin::Edit() {
         WritePanelHead("编辑和删除贴子");
         const bool posted = action == "editfunction" || action == "submitprune" ||
                             action == "submiteditsubject" || action == "dodeletethread";
-        const bool from_session = action == "admineditthisforum" ||
-                                  action == "geteditthreads" || action == "getexacteditmessage" ||
-                                  action == "prunebydate" || action == "prunebyuser";
+        const bool from_session = action == "admineditthisforum" || action == "geteditthreads" ||
+                                  action == "getexacteditmessage" || action == "prunebydate" ||
+                                  action == "prunebyuser";
         if (!posted && !from_session) {
           Response_() << "<center><h1>编 辑 和 删 除 帖 子</h1><B><FONT COLOR=#800000>注意：只有"
                          "超级管理员和版主才可以编辑或删除消息。版主只能在他们自己的论坛中改变"
@@ -215,10 +215,11 @@ void Admin::Edit_DeletePost(Connection& con, std::string& PruneStyle) {
   if (PruneStyle == "prunebydate") {
     sql = RecentTopicsSql(forum, Now().AddDays(-req("DaysPrune").CLng()));
   } else {
-    sql = "select subject,postid,lastreplyposttime,username,replycount  from post where "
-          "forumname='" +
-          SqlQuote(forum) + "'  and username='" + SqlQuote(req("MatchUser")) +
-          "' and parentid is null order by lastreplyposttime  desc";
+    sql =
+        "select subject,postid,lastreplyposttime,username,replycount  from post where "
+        "forumname='" +
+        SqlQuote(forum) + "'  and username='" + SqlQuote(req("MatchUser")) +
+        "' and parentid is null order by lastreplyposttime  desc";
   }
   const std::vector<TopicRow> rows = ReadTopics(con, sql);
   Response_() << "<center><h1>删 除 消 息</h1><p>如果不想删除某个辩论，则不要选右边的框。</p>"

@@ -69,8 +69,8 @@ void Admin::Edit_EditSubject(Connection& con) {
   Response_() << "<center><form action=edit.asp method=post><p>编辑主题，再次输入你的用户名和"
                  "密码，然后按发送按钮。</p><p>主题：<INPUT TYPE=TEXT NAME=NewSubject SIZE=40 "
                  "MAXLENGTH=120 VALUE=\""
-              << Server_().HTMLEncode(head.subject) << "\"></p><table>"
-              << CredentialRows(15) << "</table><input type=hidden name=topic value=" << topic
+              << Server_().HTMLEncode(head.subject) << "\"></p><table>" << CredentialRows(15)
+              << "</table><input type=hidden name=topic value=" << topic
               << "><input type=hidden name=action value=submitEditSubject><input type=submit "
                  "value='完 成 主 题 编 辑'></form></center>";
 }
@@ -80,8 +80,8 @@ void Admin::Edit_DeleteThread(Connection& con) {
   const std::string& topic = head.postid;
   Response_() << "<center><form action=edit.asp method=post><p>删除主题，再次输入你的用户名和"
                  "密码，然后按发送按钮。<br>话题主题: "
-              << Server_().HTMLEncode(head.subject) << "</p><table>"
-              << CredentialRows(15) << "</table><input type=hidden name=topic value=" << topic
+              << Server_().HTMLEncode(head.subject) << "</p><table>" << CredentialRows(15)
+              << "</table><input type=hidden name=topic value=" << topic
               << "><input type=hidden name=action value=doDeleteThread><input type=submit "
                  "value='删除整个话题'></form></center>";
 }
@@ -203,9 +203,9 @@ void Admin::Edit_DoMeassageEdit() {
           rs->Delete();
         } else {
           rs->Set("message", Variant(text));
-          rs->Set("EditHistory", Variant(rs->Fields("EditHistory").Str() + "[这消息被" +
-                                         who.name + "编辑过(编辑时间" +
-                                         FormatPostTime(S(), Variant(Now())) + ")]<br>"));
+          rs->Set("EditHistory",
+                  Variant(rs->Fields("EditHistory").Str() + "[这消息被" + who.name +
+                          "编辑过(编辑时间" + FormatPostTime(S(), Variant(Now())) + ")]<br>"));
           rs->Update();
         }
         rs->Close();

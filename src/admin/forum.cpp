@@ -5,10 +5,10 @@
 
 #include "admin/admin.h"
 #include "admin/forum_rules.h"
+#include "frame/procedures.h"
 #include "runtime/convert.h"
 #include "store/connection.h"
 #include "store/recordset.h"
-#include "frame/procedures.h"
 
 namespace cb {
 
@@ -43,8 +43,8 @@ std::string SortForm(std::string_view sortby) {
       "<form action=forum.asp method=get><input type=hidden name=action value=order>"
       "<select name=sortby>";
   for (const SortChoice& c : kSortChoices) {
-    out += std::string("<option value=") + c.value + (current == c.key ? " selected>" : ">") +
-           c.label;
+    out +=
+        std::string("<option value=") + c.value + (current == c.key ? " selected>" : ">") + c.label;
   }
   return out + "</select> <input type=submit value=排序></form>";
 }
@@ -128,8 +128,8 @@ void Admin::Forum_Summary(Connection& con, PanelCredentials who) {
         << "\"></TD><TD><input type=text name=sequence size=5 maxlength=5 value=\""
         << server.HTMLEncode(row.sequence) << "\"></TD><TD>" << std::to_string(row.posts)
         << "</TD><TD>" << server.HTMLEncode(row.catalog)
-        << "</TD><TD><a href='forum.asp?action=getforum&forumname="
-        << server.URLEncode(row.name) << "'>详细资料</A></TD></TR>";
+        << "</TD><TD><a href='forum.asp?action=getforum&forumname=" << server.URLEncode(row.name)
+        << "'>详细资料</A></TD></TR>";
   }
   out << "</table><input type=hidden name=action value=setforums><table>" << CredentialRows(13)
       << "</table><p><input type=submit value=\"完 成 论 坛 设 置\"></p></form></center>";

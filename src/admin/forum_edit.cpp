@@ -26,7 +26,7 @@ struct ForumFormValues {
 // The tables that name a forum besides forum itself: renamed with it, emptied with it. Archived
 // threads keep the name of the forum they came from as history, and follow a rename.
 constexpr const char* kForumColumns[][2] = {
-    {"post", "forumname"},      {"moderated", "forum"},       {"subscibe", "forumname"},
+    {"post", "forumname"},       {"moderated", "forum"},       {"subscibe", "forumname"},
     {"announceto", "forumname"}, {"archivelist", "forumname"},
 };
 
@@ -44,7 +44,8 @@ std::string ForumFields(const Server& server, const ForumFormValues& v,
   std::string out =
       "<tr><td><b>论坛名称：</b></td><td><INPUT TYPE=TEXT NAME=forumname SIZE=30 MAXLENGTH=100 "
       "VALUE=\"" +
-      server.HTMLEncode(v.name) + "\"></td></tr><tr><td><b>类别：</b></td><td><SELECT NAME=catalog>";
+      server.HTMLEncode(v.name) +
+      "\"></td></tr><tr><td><b>类别：</b></td><td><SELECT NAME=catalog>";
   for (const std::string& c : catalogs) {
     out += "<OPTION VALUE=\"" + server.HTMLEncode(c) + (c == v.catalog ? "\" SELECTED>" : "\">") +
            server.HTMLEncode(c);
@@ -54,15 +55,16 @@ std::string ForumFields(const Server& server, const ForumFormValues& v,
       "NAME=newcatalogName SIZE=25 MAXLENGTH=25></td></tr><tr><td valign=top><b>访问限制：</b>"
       "</td><td><INPUT TYPE=CHECKBOX NAME=Private VALUE=private";
   out += v.is_private ? " CHECKED>" : ">";
-  out += "私家论坛 - 读/写 密码：<INPUT TYPE=TEXT NAME=forumpassword SIZE=12 MAXLENGTH=12 VALUE=\"" +
-         server.HTMLEncode(v.password) +
-         "\"><br>谁能发表话题？<SELECT NAME=TopicRestrict><OPTION VALUE=restrict>超级管理员，"
-         "版主和特权用户<OPTION VALUE=allreg SELECTED>所有注册用户<OPTION VALUE=all>任何用户"
-         "（包含未注册的）</SELECT><br>谁能回复话题？<SELECT NAME=ReplyRestrict><OPTION "
-         "VALUE=allreg SELECTED>任何注册用户<OPTION VALUE=all>任何用户 (包含未注册的)<OPTION "
-         "VALUE=none>没有人可以回复贴子</SELECT></td></tr><tr><td valign=top><b>论坛描述：</b>"
-         "</td><td><TEXTAREA NAME=descript ROWS=5 COLS=50>" +
-         server.HTMLEncode(v.descript) + "</TEXTAREA></td></tr>";
+  out +=
+      "私家论坛 - 读/写 密码：<INPUT TYPE=TEXT NAME=forumpassword SIZE=12 MAXLENGTH=12 VALUE=\"" +
+      server.HTMLEncode(v.password) +
+      "\"><br>谁能发表话题？<SELECT NAME=TopicRestrict><OPTION VALUE=restrict>超级管理员，"
+      "版主和特权用户<OPTION VALUE=allreg SELECTED>所有注册用户<OPTION VALUE=all>任何用户"
+      "（包含未注册的）</SELECT><br>谁能回复话题？<SELECT NAME=ReplyRestrict><OPTION "
+      "VALUE=allreg SELECTED>任何注册用户<OPTION VALUE=all>任何用户 (包含未注册的)<OPTION "
+      "VALUE=none>没有人可以回复贴子</SELECT></td></tr><tr><td valign=top><b>论坛描述：</b>"
+      "</td><td><TEXTAREA NAME=descript ROWS=5 COLS=50>" +
+      server.HTMLEncode(v.descript) + "</TEXTAREA></td></tr>";
   return out;
 }
 
@@ -80,8 +82,8 @@ std::string ChosenCatalog(const Request& req) {
 void AppointModerator(Connection& con, const std::string& forum, const std::string& typed,
                       const DateTime& now) {
   if (typed.empty()) return;
-  auto member = con.Execute("select username from register where username='" + SqlQuote(typed) +
-                            "'");
+  auto member =
+      con.Execute("select username from register where username='" + SqlQuote(typed) + "'");
   if (member->Eof()) return;
   const std::string name = member->Fields(0).Str();
   auto present = con.Execute("select * from moderated where forum='" + SqlQuote(forum) +

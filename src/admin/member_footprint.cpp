@@ -12,8 +12,8 @@ namespace {
 
 std::vector<std::string> ModeratedForums(Connection& con, const std::string& member) {
   std::vector<std::string> out;
-  for (auto rs = con.Execute("select forum from moderated where moderater='" + SqlQuote(member) +
-                             "'");
+  for (auto rs =
+           con.Execute("select forum from moderated where moderater='" + SqlQuote(member) + "'");
        !rs->Eof(); rs->MoveNext()) {
     out.push_back(rs->Fields(0).Str());
   }
@@ -26,11 +26,20 @@ const std::vector<NameColumn>& MemberNameColumns() {
   // The register row first, the forums' last poster last; then the columns that keep a member's
   // own lists and announcements, so that a later member of the old name inherits none of them.
   static const std::vector<NameColumn> columns = {
-      {"register", "username"},       {"post", "username"},       {"post", "lastreplyusername"},
-      {"archivelist", "username"},    {"PM", "sender"},           {"PM", "recipient"},
-      {"outbox", "sender"},           {"outbox", "recipient"},    {"favor", "username"},
-      {"moderated", "moderater"},     {"forum", "lastpostusername"}, {"subscibe", "username"},
-      {"ignorelist", "username"},     {"ignorelist", "ignoreusername"},
+      {"register", "username"},
+      {"post", "username"},
+      {"post", "lastreplyusername"},
+      {"archivelist", "username"},
+      {"PM", "sender"},
+      {"PM", "recipient"},
+      {"outbox", "sender"},
+      {"outbox", "recipient"},
+      {"favor", "username"},
+      {"moderated", "moderater"},
+      {"forum", "lastpostusername"},
+      {"subscibe", "username"},
+      {"ignorelist", "username"},
+      {"ignorelist", "ignoreusername"},
       {"announce", "username"},
   };
   return columns;
@@ -56,8 +65,7 @@ std::vector<std::string> MemberDeleteStatements(const std::string& member) {
       "delete from announceto where id in (select id from announce where username='" + n + "')",
       "delete from announce where username='" + n + "'",
       // A forum left without posts keeps its last poster otherwise.
-      "update forum set lastpostusername=null,lastposttime=null where lastpostusername='" + n +
-          "'",
+      "update forum set lastpostusername=null,lastposttime=null where lastpostusername='" + n + "'",
   };
 }
 

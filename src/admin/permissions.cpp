@@ -1,11 +1,12 @@
 // member.asp (Admin.Permissions, "用户信息与权限"): the administrator finds members, grants or
 // withdraws the posting right and the administrator role, deletes members with everything they
 // wrote, and renames a member in every table. Every step checks the administrator again.
+#include "admin/permissions.h"
+
 #include <memory>
 
 #include "admin/admin.h"
 #include "admin/member_footprint.h"
-#include "admin/permissions.h"
 #include "frame/procedures.h"
 #include "runtime/convert.h"
 #include "store/connection.h"

@@ -40,8 +40,7 @@ void Admin::Permissions_getbio4admin(Connection& con) {
               << "</table><table border=1 cellspacing=0 cellpadding=4><tr><td colspan=2 "
                  "align=center><b>修改用户信息</b></td></tr><tr><td>用户名：</td><td><INPUT "
                  "TYPE=TEXT NAME=NewUserName SIZE=25 MAXLENGTH=25 VALUE=\""
-              << server.HTMLEncode(name)
-              << "\"></td></tr><tr><td>密码：</td><td><font color=red>"
+              << server.HTMLEncode(name) << "\"></td></tr><tr><td>密码：</td><td><font color=red>"
               << server.HTMLEncode(rs->Fields("password").Str())
               << "</font></td></tr><tr><td>昵称：</td><td><INPUT TYPE=TEXT NAME=nickname "
                  "SIZE=25 VALUE=\""
@@ -75,9 +74,9 @@ void Admin::Permissions_SubmitEdit(Connection& con) {
   if (renamed) {
     valid_name = CheckUserName(new_name, 25);
     // A change of letter case only is the same member.
-    taken = valid_name && !EqualsNoCase(new_name, old_name) &&
-            !con.Execute("select * from register where username='" + SqlQuote(new_name) + "'")
-                 ->Eof();
+    taken =
+        valid_name && !EqualsNoCase(new_name, old_name) &&
+        !con.Execute("select * from register where username='" + SqlQuote(new_name) + "'")->Eof();
   }
   const std::string taken_message =
       "用户名称" + Server_().HTMLEncode(new_name) + "已经存在，请选择其他名称!";

@@ -30,8 +30,8 @@ struct EditPage : ::testing::Test {
 
 TEST_F(EditPage, ThreadShowsEveryMessageAsText) {
   EXPECT_GOLDEN("admin/edit_tree", Ask("action=GetEditthreads&Topic=" + Id(b.own_topic), kMod));
-  EXPECT_TRUE(Has(Ask("action=GetEditthreads&Topic=" + Id(b.own_reply)),
-                  "对不起，你选择的不是主题！"));
+  EXPECT_TRUE(
+      Has(Ask("action=GetEditthreads&Topic=" + Id(b.own_reply)), "对不起，你选择的不是主题！"));
   EXPECT_TRUE(Has(Ask("action=GetEditthreads&Topic=999"), "对不起，该主题不存在！"));
 }
 
@@ -58,9 +58,9 @@ TEST_F(EditPage, PruneByDateListsTheWindowAndDeletesOnlyTheTicked) {
 
 TEST_F(EditPage, PruneByMemberFindsNamesAndListsTheirTopics) {
   b.board.AddTopic(kOwnForum, "mod", "版主的话题");
-  EXPECT_TRUE(Has(Submit({{"action", "EditFunction"}, {"EditFunction", "PruneUser"},
-                          {"DeleteName", "zz"}}),
-                  "没有发现与之相匹配的用户！"));
+  EXPECT_TRUE(
+      Has(Submit({{"action", "EditFunction"}, {"EditFunction", "PruneUser"}, {"DeleteName", "zz"}}),
+          "没有发现与之相匹配的用户！"));
   EXPECT_TRUE(Has(Submit({{"action", "EditFunction"}, {"EditFunction", "PruneUser"}}),
                   "您没有输入要删除的用户名!"));
   const std::string choice =
@@ -79,8 +79,10 @@ TEST_F(EditPage, RenamingATopicRenamesItsReplies) {
 
 TEST_F(EditPage, DeletingATopicTakesItsRepliesAReplyGoesAlone) {
   const int64_t second = b.board.AddReply(b.own_topic, "joe", "Re2");
-  Submit({{"action", "DoMessageEdit"}, {"MessageNumber", Id(b.own_reply)},
-          {"MessageText", "x"}, {"DeleteMessage", "yes"}});
+  Submit({{"action", "DoMessageEdit"},
+          {"MessageNumber", Id(b.own_reply)},
+          {"MessageText", "x"},
+          {"DeleteMessage", "yes"}});
   EXPECT_EQ(b.Count("select count(*) from post where parentid=" + Id(b.own_topic)), 1);
   EXPECT_EQ(b.Scalar("select lastreplyusername from post where postid=" + Id(b.own_topic)).Str(),
             "joe");

@@ -46,10 +46,10 @@ struct PanelBoard {
     other_topic = board.AddTopic(kOtherForum, kJoe.name, "天气", "下雨了", earlier);
     other_reply = board.AddReply(other_topic, kMod.name, "Re: 天气", "带伞");
     const DateTime today = host.clock().Now().DateOnly();
-    own_announce = board.AddAnnouncement(kOwnForum, kMod.name, "版规", "请文明发言", today,
-                                         today.AddDays(7));
-    other_announce = board.AddAnnouncement(kOtherForum, kBoss.name, "通知", "周末维护", today,
-                                           today.AddDays(7));
+    own_announce =
+        board.AddAnnouncement(kOwnForum, kMod.name, "版规", "请文明发言", today, today.AddDays(7));
+    other_announce =
+        board.AddAnnouncement(kOtherForum, kBoss.name, "通知", "周末维护", today, today.AddDays(7));
   }
 
   // The control-panel sign-in kept in the session, as an earlier step leaves it.
@@ -77,17 +77,21 @@ struct PanelBoard {
   // they all agree, else the first disagreement.
   std::string CounterMismatch() {
     const char* checks[][2] = {
-        {"forum topics", "select count(*) from forum f where isnull(topiccount,0)<>(select "
-                         "count(*) from post p where p.forumname=f.forumname and p.parentid is "
-                         "null)"},
-        {"forum replies", "select count(*) from forum f where isnull(replycount,0)<>(select "
-                          "count(*) from post p where p.forumname=f.forumname and p.parentid is "
-                          "not null)"},
-        {"topic replies", "select count(*) from post t where t.parentid is null and "
-                          "isnull(t.replycount,0)<>(select count(*) from post r where "
-                          "r.parentid=t.postid)"},
-        {"member posts", "select count(*) from register m where isnull(postcount,0)<>(select "
-                         "count(*) from post p where p.username=m.username)"},
+        {"forum topics",
+         "select count(*) from forum f where isnull(topiccount,0)<>(select "
+         "count(*) from post p where p.forumname=f.forumname and p.parentid is "
+         "null)"},
+        {"forum replies",
+         "select count(*) from forum f where isnull(replycount,0)<>(select "
+         "count(*) from post p where p.forumname=f.forumname and p.parentid is "
+         "not null)"},
+        {"topic replies",
+         "select count(*) from post t where t.parentid is null and "
+         "isnull(t.replycount,0)<>(select count(*) from post r where "
+         "r.parentid=t.postid)"},
+        {"member posts",
+         "select count(*) from register m where isnull(postcount,0)<>(select "
+         "count(*) from post p where p.username=m.username)"},
     };
     for (const auto& [what, sql] : checks) {
       if (Count(sql) != 0) return what;

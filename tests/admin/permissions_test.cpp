@@ -71,13 +71,15 @@ TEST_F(PermissionsPage, SearchResultShowsEachMembersRights) {
 TEST_F(PermissionsPage, PagesHoldFiftyMembers) {
   for (int i = 0; i < 57; ++i) b.board.AddMember("m" + std::to_string(i), "p");
   const std::string first = Submit({{"action", "getmatches"}, {"NN", "m"}});
-  EXPECT_TRUE(Has(first, "匹配显示 1 - 50(总共是 58 人) [<A HREF=member.asp?action=getmatches&page=2"
-                         "&NN=m&Email=&Math=&Posts=&ViewEntire=>下一页</A>]</td>"));
+  EXPECT_TRUE(Has(first,
+                  "匹配显示 1 - 50(总共是 58 人) [<A HREF=member.asp?action=getmatches&page=2"
+                  "&NN=m&Email=&Math=&Posts=&ViewEntire=>下一页</A>]</td>"));
   EXPECT_TRUE(Has(first, "name=AdminWrite50 ") && !Has(first, "name=AdminWrite51 "));
   b.SignedIn(kBoss);
   const std::string last =
       b.Get(&Admin::Permissions, "/admin/member.asp?action=getmatches&page=9&NN=m");
-  EXPECT_TRUE(Has(last, "匹配显示 51 - 58(总共是 58 人) [<A HREF=member.asp?action=getmatches&page=1"));
+  EXPECT_TRUE(
+      Has(last, "匹配显示 51 - 58(总共是 58 人) [<A HREF=member.asp?action=getmatches&page=1"));
   EXPECT_FALSE(Has(last, "下一页"));
 }
 
@@ -85,10 +87,17 @@ TEST_F(PermissionsPage, RightsFollowTheRadioButtons) {
   b.board.AddMember("both", "p", {.status = "administrator"});
   b.board.AddModerator("闲聊", "both");
   Submit({{"action", "updatepermiss"},
-          {"hiddenusername", "mod"}, {"AdminPermission1", "false"}, {"AdminWrite1", "false"},
-          {"hiddenusername", "boss"}, {"AdminPermission2", "false"}, {"AdminWrite2", "true"},
-          {"hiddenusername", "both"}, {"AdminPermission3", "false"}, {"AdminWrite3", "true"},
-          {"hiddenusername", "joe"}, {"AdminPermission4", "true"}});
+          {"hiddenusername", "mod"},
+          {"AdminPermission1", "false"},
+          {"AdminWrite1", "false"},
+          {"hiddenusername", "boss"},
+          {"AdminPermission2", "false"},
+          {"AdminWrite2", "true"},
+          {"hiddenusername", "both"},
+          {"AdminPermission3", "false"},
+          {"AdminWrite3", "true"},
+          {"hiddenusername", "joe"},
+          {"AdminPermission4", "true"}});
   EXPECT_EQ(Status("mod").Str(), "Moderater");
   EXPECT_FALSE(b.Scalar("select canpost from register where username='mod'").CBool());
   EXPECT_TRUE(Status("boss").IsNull());
@@ -119,9 +128,12 @@ TEST_F(PermissionsPage, DeletingAMemberRemovesEverythingHeWrote) {
 TEST_F(PermissionsPage, RenamingAMemberRewritesEveryColumn) {
   GiveJoeEverything();
   const std::string before = Footprint("joe");
-  const std::string page = Submit({{"action", "submitedit"}, {"oldUserName", "joe"},
-                                   {"NewUserName", "小乔"}, {"nickname", "乔"},
-                                   {"icon", "icon/1.gif"}, {"uploaddir", "qiao"}});
+  const std::string page = Submit({{"action", "submitedit"},
+                                   {"oldUserName", "joe"},
+                                   {"NewUserName", "小乔"},
+                                   {"nickname", "乔"},
+                                   {"icon", "icon/1.gif"},
+                                   {"uploaddir", "qiao"}});
   EXPECT_TRUE(Has(page, "用户资料更新结束")) << page;
   EXPECT_EQ(Footprint("小乔"), before);
   EXPECT_EQ(Footprint("joe"), NoFootprint());
