@@ -7,6 +7,7 @@
 #include <string>
 
 #include "admin/panel_fixture.h"
+#include "frame/throttle.h"
 
 namespace cb {
 namespace {
@@ -228,6 +229,29 @@ TEST(PanelMessage, OnlyAnAdministratorSendsToAll) {
   b.host.PostForm("/admin/pm.asp", {{"UserName", "boss"}, {"Password", "pw1"}, {"Subject", "s"}});
   b.host.RunWith<Admin>([&](Admin& a) { answer = a.PM(); });
   EXPECT_EQ(answer, "用户名、密码、消息均不能为空！");
+}
+
+}  // namespace
+}  // namespace cb
+
+namespace cb {
+namespace {
+
+// A new panel identity renews the session id; password guessing is slowed as at the sign-in.
+TEST(PanelSignIn, RenewsTheSessionAndSlowsGuessing) {
+  PanelBoard b;
+  const auto login = [&](const char* password) {
+    return b.Post(&Admin::Forum, "/admin/forum.asp",
+                  {{"action", "login"}, {"UserName", "boss"}, {"Password", password}}, nullptr);
+  };
+  EXPECT_FALSE(test::IsRefusal(login("pw1")));
+  EXPECT_TRUE(b.host.session().TakeRenewal());
+  login("pw1");
+  EXPECT_FALSE(b.host.session().TakeRenewal());  // the same identity again
+  for (int i = 0; i < SignInGuard::kFailureLimit; ++i) login("wrong");
+  EXPECT_TRUE(test::IsRefusal(login("pw1")));
+  b.host.clock().Advance(SignInGuard::kFirstRefusalSeconds + 1);
+  EXPECT_FALSE(test::IsRefusal(login("pw1")));
 }
 
 }  // namespace
