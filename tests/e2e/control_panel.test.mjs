@@ -1,6 +1,6 @@
 // The control panel in a real browser: the administrator signs in, adds a forum and names its
-// moderator; the moderator then finds only that forum in the panel and renames a topic there, and
-// is refused the forum he does not moderate.
+// moderator; the moderator then finds only that forum in the panel, renames a topic there and
+// closes it on the board, and is refused the forum he does not moderate.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
@@ -24,7 +24,7 @@ const board = useBoard('panel', ['SubmitInterval=0'], async ({ data }) => {
   add(moderator);
 });
 
-test('the administrator adds a forum with a moderator who then works in it', async () => {
+test('the administrator adds a forum with a moderator who then closes a topic there', async () => {
   const page = await board.context.newPage();
   const { base, shots } = board;
 
@@ -87,6 +87,16 @@ test('the administrator adds a forum with a moderator who then works in it', asy
   assert.match(await page.innerText('body'), /主题更新完毕/);
   await openForum(page, forum);
   assert.equal(await page.locator('a[title="欢迎新朋友"]').count() > 0, true);
+
+  // Back on the board he closes the topic in his forum.
+  await page.click('a[title="欢迎新朋友"]:not([target])');
+  await page.click('a:has-text("关闭话题")');
+  if (await page.locator('input[name=UserName]').count() > 0) {
+    await page.fill('input[name=UserName]', moderator.name);
+    await page.fill('input[name=Password]', moderator.password);
+  }
+  await page.click('input[type=submit][value="提交认证"]');
+  assert.match(await page.innerText('body'), /已经被关闭，将不再接受任何回复/);
 
   // The forum he does not moderate stays closed to him, whatever address he types.
   const otherForum = '%D7%D4%D3%C9%CC%D6%C2%DB';  // 自由讨论 in GBK
