@@ -52,14 +52,17 @@ bool Admin::CheckPanelIdentity(std::string& UserName, std::string& Password, Con
     return false;
   }
   panel_.admitted = true;
+  return true;
+}
+
+void Admin::RememberPanelSignIn(const std::string& UserName, const std::string& Password) {
   const bool same = Session_().Get("UserNamecp").Str() == UserName &&
                     Session_().Get("Passwordcp").Str() == Password;
   Session_().Set("UserNamecp", Variant(UserName));
   Session_().Set("Passwordcp", Variant(Password));
-  Session_().Set("Status", Variant(role));
+  Session_().Set("Status", Variant(panel_.administrator ? "administrator" : "moderater"));
   // A new control-panel identity gets a new session id, so an id known before cannot ride on it.
   if (!same) Session_().RenewId();
-  return true;
 }
 
 bool Admin::IsAdministrator(std::string& UserName, std::string& Password, Connection& con) {
@@ -67,12 +70,14 @@ bool Admin::IsAdministrator(std::string& UserName, std::string& Password, Connec
     panel_ = PanelIdentity{};
     return false;
   }
+  RememberPanelSignIn(UserName, Password);
   return true;
 }
 
 bool Admin::isAdminOrModerater(std::string& UserName, std::string& Password, Connection& con,
                                std::string& ForumList, bool* Administrator) {
   if (!CheckPanelIdentity(UserName, Password, con)) return false;
+  RememberPanelSignIn(UserName, Password);
   if (Administrator != nullptr) *Administrator = panel_.administrator;
   if (!panel_.forums.empty()) ForumList = panel_.ForumList();
   return true;

@@ -59,9 +59,11 @@ class Admin : public PageBase {
   void Permissions_SubmitEdit(Connection& con);
 
  private:
-  // The control-panel check behind IsAdministrator and isAdminOrModerater: the sign-in guard, the
-  // member's own row, the session values on success. Leaves panel_ holding who passed.
+  // The control-panel check behind IsAdministrator and isAdminOrModerater: the sign-in guard and
+  // the member's own row. Leaves panel_ holding who passed.
   bool CheckPanelIdentity(std::string& UserName, std::string& Password, Connection& con);
+  // A passed check's session values (a new identity also gets a new session id).
+  void RememberPanelSignIn(const std::string& UserName, const std::string& Password);
   // The control panel's sign-in values kept in the session (empty when none).
   PanelCredentials SessionCredentials() const;
   PanelCredentials PostedCredentials() const;

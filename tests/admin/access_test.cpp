@@ -244,6 +244,11 @@ TEST(PanelSignIn, RenewsTheSessionAndSlowsGuessing) {
     return b.Post(&Admin::Forum, "/admin/forum.asp",
                   {{"action", "login"}, {"UserName", "boss"}, {"Password", password}}, nullptr);
   };
+  // A moderator is no administrator: the forum page remembers nothing of him.
+  b.Post(&Admin::Forum, "/admin/forum.asp",
+         {{"action", "login"}, {"UserName", "mod"}, {"Password", "pw2"}}, nullptr);
+  EXPECT_FALSE(b.host.session().TakeRenewal());
+  EXPECT_EQ(b.host.session().Get("UserNamecp").Str(), "");
   EXPECT_FALSE(test::IsRefusal(login("pw1")));
   EXPECT_TRUE(b.host.session().TakeRenewal());
   login("pw1");
