@@ -150,6 +150,8 @@ void AddAdminRoutes(Router& r) {
   };
   for (const auto& [path, method] : pages) r.Add(path, CallPage(method));
   r.Add("admin/pm.asp", AdminPmPage);
+  // The panel's pages link the stylesheet relative to their own folder.
+  r.Add("admin/default.css", [](ScriptingContext& ctx) { ServeSiteFile(ctx, "DEFAULT.CSS"); });
   // Without the slash the panel's relative links would point at the site root.
   r.Add("admin", [](ScriptingContext& ctx) { ctx.response().Redirect("admin/"); });
 }
