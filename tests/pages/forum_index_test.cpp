@@ -5,19 +5,21 @@
 #include <string>
 
 #include "frame/corkboard.h"
-#include "pages/board_seed.h"
 #include "support/fake_host.h"
 #include "support/golden.h"
+#include "support/test_board.h"
 
 namespace cb {
 namespace {
 
 using test::FakeHost;
-using test::SeededBoard;
+using test::TestBoard;
 
-void SeedBoard(SeededBoard& board) {
-  board.Member("alice", "pw-alice", "administrator", "2024-01-01 08:00:00");
-  board.Member("bob", "pw-bob", nullptr, "2024-03-01 08:00:00");
+void SeedBoard(TestBoard& board) {
+  board.AddMember(
+      "alice", "pw-alice",
+      {.status = "administrator", .email = "alice@example.com", .signdate = "2024-01-01 08:00:00"});
+  board.AddMember("bob", "pw-bob", {.email = "bob@example.com", .signdate = "2024-03-01 08:00:00"});
   board.Exec(
       "insert into forum (forumname,descript,catalog,sequence,topiccount,replycount,lastposttime,"
       "lastpostusername,forummaster) values ('灌水乐园','随便聊聊','休闲',1,3,5,'2024-05-09 "
@@ -55,7 +57,7 @@ TEST(Home, GoldenPages) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.golden);
     FakeHost host;
-    SeededBoard board(host);
+    TestBoard board(host);
     SeedBoard(board);
     host.Configure({{"BBSTYLE", c.style}, {"DisplayPostCount", c.later ? "true" : "false"}});
     host.Get("/default.asp");
@@ -70,7 +72,7 @@ TEST(Home, GoldenPages) {
 
 TEST(Home, VisitCookiesMoveOncePerSession) {
   FakeHost host;
-  SeededBoard board(host);
+  TestBoard board(host);
   SeedBoard(board);
 
   // First front page of the session: the previous session's start becomes the last visit.
@@ -107,7 +109,7 @@ TEST(Home, CookieThatIsNotADateCountsAsNoVisit) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.cookie);
     FakeHost host;
-    SeededBoard board(host);
+    TestBoard board(host);
     SeedBoard(board);
     host.session().Set("FirstIn", Variant(c.first_in));
     host.Get("/default.asp").Cookie(c.cookie, c.value);
@@ -120,7 +122,7 @@ TEST(Home, CookieThatIsNotADateCountsAsNoVisit) {
 
 TEST(Home, PrivateMessageRowPrefersTheMailboxSignIn) {
   FakeHost host;
-  SeededBoard board(host);
+  TestBoard board(host);
   SeedBoard(board);
   host.Get("/default.asp").Cookie("UserName", "bob").Cookie("Password", "pw-bob");
   EXPECT_NE(host.Run(&Corkboard::Home).find("您有2条新悄悄话"), std::string::npos);
@@ -135,7 +137,7 @@ TEST(Home, PrivateMessageRowPrefersTheMailboxSignIn) {
 
 TEST(Home, ArchiveMenuIsBuiltOnceAndRebuiltWhenEmptied) {
   FakeHost host;
-  SeededBoard board(host);
+  TestBoard board(host);
   host.Get("/default.asp");
   EXPECT_EQ(host.Run(&Corkboard::Home).find("归档："), std::string::npos);
   EXPECT_EQ(host.application().Get("ArchiveList").Str(), "NO");

@@ -3,14 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "frame/corkboard.h"
-#include "pages/board_seed.h"
 #include "support/fake_host.h"
+#include "support/test_board.h"
 
 namespace cb {
 namespace {
 
 using test::FakeHost;
-using test::SeededBoard;
+using test::TestBoard;
 
 TEST(SessionRenewal, OnlyASuccessfulSignInOrAdmissionRenewsTheId) {
   struct Case {
@@ -40,8 +40,8 @@ TEST(SessionRenewal, OnlyASuccessfulSignInOrAdmissionRenewsTheId) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     FakeHost host;
-    SeededBoard board(host);
-    board.Member("member", "pw");
+    TestBoard board(host);
+    board.AddMember("member", "pw");
     board.Exec(
         "insert into forum (forumname,catalog,sequence,[restrict]) values "
         "('密室','私家',1,'private')");
