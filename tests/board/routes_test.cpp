@@ -142,7 +142,7 @@ TEST(BoardRoutesTest, EachAddressAndActionReachesItsPage) {
     Request request;
     request.query().Add("action", c.action);
     const RouteMatch match = r.Match(c.path, request);
-    EXPECT_EQ(match.name, c.page);
+    EXPECT_EQ(std::string(match.name), c.page);
     EXPECT_EQ(match.page != nullptr, *c.page != '\0');
     EXPECT_EQ(match.post_only, c.post_only);
     EXPECT_EQ(ErrorPageClass(match), c.errors);

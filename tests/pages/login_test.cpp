@@ -1,5 +1,6 @@
 // Sign-in (Login), the private-forum identity check (IDCheck) with its return address, and the
-// moderators' address lookup (GetIP). The pages of each table are in one golden file.
+// moderators' address lookup (GetIP). The pages of each table are in one golden file. A change
+// of identity asks the host for a new session id; a refusal does not.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -64,6 +65,7 @@ TEST(SignIn, LoginSignsInOnlyAMemberWithItsPassword) {
         &Corkboard::Login, {{"action", "login"}, {"UserName", c.user}, {"Password", c.password}});
     pages += GoldenCase(std::string(c.user) + "/" + c.password, page);
     EXPECT_EQ(host.redirect().has_value(), c.signed_in);
+    EXPECT_EQ(host.session().TakeRenewal(), c.signed_in);  // a new identity gets a new session id
     if (c.signed_in) {
       EXPECT_EQ(host.redirect(), "Default.htm");
       EXPECT_EQ(host.session().Get("Login").CInt(), 1);
@@ -110,6 +112,7 @@ TEST(SignIn, IDCheckAdmitsAdministratorsModeratorsAndHoldersOfTheForumPassword) 
                                                      {"ForumPassword", c.forum_password},
                                                      {"url", "/list.asp?GroupName=%C3%DC%CA%D2"}}));
     EXPECT_EQ(v.host.session().Get(c.forum).IsEmpty(), !c.admitted);
+    EXPECT_EQ(v.host.session().TakeRenewal(), c.admitted);
   }
   EXPECT_GOLDEN("members/idcheck", pages);
 }
