@@ -3,8 +3,4 @@
 // line here when its method is written in its own file.
 #include "frame/corkboard.h"
 
-namespace cb {
-
-void Corkboard::MemberList() { WriteNotAvailablePage("Corkboard.MemberList"); }
-
-}  // namespace cb
+namespace cb {}  // namespace cb

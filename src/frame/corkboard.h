@@ -10,6 +10,7 @@
 namespace cb {
 
 class Connection;
+struct Decision;
 
 class Corkboard : public PageBase {
  public:
@@ -94,6 +95,10 @@ class Corkboard : public PageBase {
   std::string ArchiveJumpMenu(Connection& con);
   // The reply form of reply and replywquote (with_quote: the quoting variant).
   void WriteReplyForm(bool with_quote);
+  // A moderation page's decision: nothing when it proceeds, else the error page or, for a
+  // private forum this session was not admitted to, its head (title) and sign-in form; then the
+  // page's tail.
+  void Enforce(const Decision& decision, const std::string& title, const std::string& forum);
   // The session is signed in as an administrator.
   bool VisitorIsAdministrator();
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -11,6 +12,7 @@
 namespace cb {
 
 class Connection;
+struct BoxKind;  // what tells the inbox and the outbox apart (messages/pm_pages.h)
 
 class PM : public PageBase {
  public:
@@ -51,6 +53,22 @@ class PM : public PageBase {
   std::string PmClubHeader();
 
  private:
+
+  // The instance connection that Run opened; raises when there is none.
+  Connection& Con();
+  // The member of the mailbox session and the password it signed in with.
+  std::string Member() const;
+  std::string MemberPassword() const;
+  // The session's name and password still sign in; can_post receives the posting right.
+  bool MemberSignsIn(bool& can_post);
+  // An action under the error convention: a refusal or an error writes the error page, which
+  // gets its closing tags; the wait page is complete as it stands.
+  void RunAction(const std::function<void()>& body);
+  void WriteBox(const BoxKind& box);
+  void WriteMessageForm(const char* title, const std::string& recipient, const std::string& subject,
+                        const std::string& message);
+  void DeleteMessages(const BoxKind& box);
+
   std::unique_ptr<Connection> con_;
   int connections_created_ = 0;
 };

@@ -2,6 +2,7 @@
 #include "frame/fragments.h"
 #include "frame/page_frame.h"
 #include "messages/pm.h"
+#include "messages/pm_pages.h"
 
 namespace cb {
 
@@ -25,10 +26,7 @@ void PM::PageStyle(int32_t intRecordCount, int16_t intPage, int16_t intPageCount
 
 std::string PM::PmClubHeader() {
   return "<table border=0 width=" + S().TableWidth + "><tr><td align=center>" + S().Logo +
-         "</td></tr><tr><td align=right><p><a href=pm.asp?action=newpm>新悄悄话</a>&nbsp;|&nbsp;"
-         "<a href=pm.asp?action=inbox>收件箱</a>&nbsp;|&nbsp;<a href=pm.asp?action=outbox>发件箱"
-         "</a>&nbsp;|&nbsp;<a href=pm.asp?action=IgnoreList>拒绝列表</a>&nbsp;|&nbsp;"
-         "<a href=member.asp>成员列表</a>&nbsp;</p></td></tr></table>";
+         "</td></tr><tr><td align=right>" + kPmNavbar + "</td></tr></table>";
 }
 
 }  // namespace cb

@@ -36,7 +36,13 @@ void PM::CloseConnection() {
 }
 
 void PM::Run() {
-  const std::string action = ToLower(Request_()("action").Str());
+  std::string action = ToLower(Request_()("action").Str());
+  // The pager's far links read "?action=GotoPage&page=N" followed by the list's own
+  // "&action=outbox": the list they page is the one the pager added.
+  const ValueCollection& query = Request_().query();
+  if (action == "gotopage" && query.Count("action") > 1) {
+    action = ToLower(query.Item("action", query.Count("action")).Str());
+  }
   if (Session_().Get("UserName").Str().empty() || Session_().Get("Password").Str().empty()) {
     if (Request_().ServerVariables("request_method").Str() == "POST") {
       OpenConnection();

@@ -3,6 +3,8 @@
 // its session cookie is still held back).
 #include <optional>
 
+#include "posting/flood_guard.h"
+
 #include "frame/corkboard.h"
 #include "frame/throttle.h"
 
@@ -21,16 +23,14 @@ std::optional<DateTime> AsDate(const Variant& v) {
 
 }  // namespace
 
-bool Corkboard::PostSubmitCheck() {
-  const DateTime now = Now();
-  const int interval = S().SubmitInterval;
-  const std::optional<DateTime> last = AsDate(Session_().Get("SubmitTime"));
+bool AcceptSubmission(Session& session, Application& app, std::string_view address, DateTime now,
+                      int interval) {
+  const std::optional<DateTime> last = AsDate(session.Get("SubmitTime"));
   // A refused attempt leaves the stored time alone, so hammering does not extend the wait.
   if (last && DiffSeconds(*last, now) <= interval) return false;
 
-  const std::string address = Request_().ServerVariables("Remote_addr").Str();
   bool accepted = true;
-  ChangeAttempts(Application_(), kSubmitTable, kAddressCapacity,
+  ChangeAttempts(app, kSubmitTable, kAddressCapacity,
                  [&](std::vector<AttemptRecord>& records) {
                    // Times past the interval (or ahead of a clock that went back) hold no one.
                    std::erase_if(records, [&](const AttemptRecord& r) {
@@ -39,11 +39,17 @@ bool Corkboard::PostSubmitCheck() {
                    for (const AttemptRecord& r : records) {
                      if (r.key == address) accepted = false;
                    }
-                   if (accepted) records.push_back({address, 1, now, now});
+                   if (accepted) records.push_back({std::string(address), 1, now, now});
                  });
   if (!accepted) return false;
-  Session_().Set("SubmitTime", Variant(now));
+  session.Set("SubmitTime", Variant(now));
   return true;
+}
+
+bool Corkboard::PostSubmitCheck() {
+  return AcceptSubmission(Session_(), Application_(),
+                          Request_().ServerVariables("Remote_addr").Str(), Now(),
+                          S().SubmitInterval);
 }
 
 }  // namespace cb

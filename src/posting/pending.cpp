@@ -5,11 +5,4 @@
 
 namespace cb {
 
-void Corkboard::EditPost() { WriteNotAvailablePage("Corkboard.EditPost"); }
-void Corkboard::SubmitEdit() { WriteNotAvailablePage("Corkboard.SubmitEdit"); }
-void Corkboard::DeletePost() { WriteNotAvailablePage("Corkboard.DeletePost"); }
-void Corkboard::CloseThread() { WriteNotAvailablePage("Corkboard.CloseThread"); }
-void Corkboard::CopyPost() { WriteNotAvailablePage("Corkboard.CopyPost"); }
-void Corkboard::Transfer() { WriteNotAvailablePage("Corkboard.Transfer"); }
-
 }  // namespace cb

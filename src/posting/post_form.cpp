@@ -73,13 +73,14 @@ std::string IconRow(const Settings& s) {
   return html + "</td></tr>";
 }
 
-std::string BodyRow(const Settings& s, const std::string& label, const std::string& initial_text) {
+std::string BodyRow(const Settings& s, const std::string& label, const std::string& initial_text,
+                    const std::string& before_editor) {
   std::string editor;
   EditorToolbar(s, editor, initial_text);
   return "<tr " + s.AltColumnColor1 + "><td valign=top><b>" + label +
          "</b><br><br>* HTML 代码关闭<br><a href=cbkcode.htm target=_blank>* CBK　代码开启</a>"
          "<br><a href=smiles.htm target=_blank>* 笑脸转换一点通</a></td><td>" +
-         editor + "</td></tr>";
+         before_editor + editor + "</td></tr>";
 }
 
 std::string MarkupNotes(const std::string& cbkcode) {

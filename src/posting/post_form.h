@@ -30,8 +30,10 @@ std::string StripRow(const Settings& s, const std::string& label, const std::str
 std::string MemberRows(const Settings& s, const Request& request);
 // The fourteen icon radio buttons, icon 1 checked.
 std::string IconRow(const Settings& s);
-// The body row: the label, the markup notes and the editor with its initial text.
-std::string BodyRow(const Settings& s, const std::string& label, const std::string& initial_text);
+// The body row: the label, the markup notes and the editor with its initial text; before_editor
+// (markup) opens the editor's cell.
+std::string BodyRow(const Settings& s, const std::string& label, const std::string& initial_text,
+                    const std::string& before_editor = "");
 // The notes after the form; cbkcode is the address of the markup help page.
 std::string MarkupNotes(const std::string& cbkcode);
 

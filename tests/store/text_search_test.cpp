@@ -10,10 +10,10 @@
 #include <variant>
 #include <vector>
 
-#include "board_fixture.h"
 #include "store/schema_migrate.h"
 #include "store/sql_translate.h"
 #include "store/sqlite/sqlite_backend.h"
+#include "support/test_board.h"
 
 namespace cb {
 namespace {
@@ -166,8 +166,13 @@ TEST(TextSearch, CachedShapesFollowThePatternsSide) {
   }
 }
 
-class TextSearchBoard : public BoardTest {
+class TextSearchBoard : public ::testing::Test {
  protected:
+  test::TestBoard board;
+
+  void Exec(const std::string& sql) { board.Exec(sql); }
+  std::vector<std::string> Column(const std::string& sql) { return board.Column(sql); }
+
   // Every post whose subject or message matches, by the index and by a plain LIKE that the
   // translator leaves alone (the column inside isnull).
   void ExpectSameRows(const std::string& pattern) {
@@ -187,18 +192,18 @@ class TextSearchBoard : public BoardTest {
     return out;
   }
   void Archive(long postid, const std::string& subject, const std::string& message) {
-    AddRow("archivelist", {{"archiveid", Variant(1)},
-                           {"postid", Variant(static_cast<int32_t>(postid))},
-                           {"forumname", Variant("F")},
-                           {"username", Variant("ann")},
-                           {"subject", Variant(subject)},
-                           {"message", Variant(message)}});
+    board.AddRow("archivelist", {{"archiveid", Variant(1)},
+                                 {"postid", Variant(static_cast<int32_t>(postid))},
+                                 {"forumname", Variant("F")},
+                                 {"username", Variant("ann")},
+                                 {"subject", Variant(subject)},
+                                 {"message", Variant(message)}});
   }
 };
 
-TEST_P(TextSearchBoard, FindsWhatTheLikeFinds) {
-  AddForum("F");
-  AddMember("ann");
+TEST_F(TextSearchBoard, FindsWhatTheLikeFinds) {
+  board.AddCatalogForum("c", "F");
+  board.AddMember("ann", "pw");
   const std::vector<std::pair<std::string, std::string>> texts = {
       {"今天天气不错", "我觉得今天天气不错"},
       {"ABC Widget", "about the abc"},
@@ -209,7 +214,7 @@ TEST_P(TextSearchBoard, FindsWhatTheLikeFinds) {
   };
   std::vector<long> ids;
   for (const auto& [subject, message] : texts) {
-    long id = AddPost("F", "ann");
+    const long id = static_cast<long>(board.AddPost("F", "ann"));
     Exec("update post set subject='" + SqlQuoteText(subject) + "', message='" +
          SqlQuoteText(message) + "' where postid=" + std::to_string(id));
     Archive(id, subject, message);
@@ -235,20 +240,17 @@ TEST_P(TextSearchBoard, FindsWhatTheLikeFinds) {
 
 // A forum is private whatever the letter case of its restriction, in every statement that
 // leaves private forums out.
-TEST_P(TextSearchBoard, PrivateInAnyCaseIsPrivate) {
+TEST_F(TextSearchBoard, PrivateInAnyCaseIsPrivate) {
   const std::pair<const char*, const char*> forums[] = {
       {"a", "private"}, {"b", "Private"}, {"c", "PRIVATE"}};
   for (const auto& [name, restriction] : forums) {
     Exec(std::string("insert into forum (forumname, catalog, [restrict]) values ('") + name +
          "', 'c', '" + restriction + "')");
   }
-  AddForum("open");
+  board.AddCatalogForum("c", "open");
   EXPECT_EQ(Column("select forumname from forum where isnull([restrict],'')<>'private'"),
             std::vector<std::string>{"open"});
 }
-
-INSTANTIATE_TEST_SUITE_P(Backends, TextSearchBoard, ::testing::ValuesIn(BackendsUnderTest()),
-                         BackendName);
 
 // The plan of a statement as SQLite would run it on the board's schema.
 std::string Plan(BackendConnection& con, const std::string& sql) {

@@ -1,0 +1,316 @@
+// The mailbox pages through pm.asp's dispatcher: golden inbox, outbox and message view, sending
+// and its refusals, reading marks, paging, deleting, and that no member reaches another's mail.
+#include "messages/pm_pages.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "pm_fixture.h"
+#include "support/golden.h"
+
+namespace cb {
+namespace {
+
+using test::EndsPage;
+using test::Has;
+using test::Mailbox;
+
+constexpr const char* kNoRight = "对不起，发生错误，可能是没有该留言或是你没有权限查看该留言！";
+
+// bob writes alice two messages (the second with markup that must stay text), alice writes carol.
+struct Correspondence : Mailbox {
+  Correspondence() {
+    SignIn("bob", "bobpw");
+    first = Send("Alice", "  你好 ", "[b]周末[/b]见 :)", "3");
+    second = Send("alice", "<script>x</script>", "<img src=x onerror=alert(1)>");
+    SignIn("alice", "alicepw");
+    to_carol = Send("carol", "给卡罗尔", "嗨");
+  }
+  int64_t first = 0, second = 0, to_carol = 0;
+};
+
+TEST(PmPages, Golden) {
+  Correspondence m;
+  EXPECT_GOLDEN("messages/inbox", m.Get("/pm.asp"));
+  EXPECT_GOLDEN("messages/outbox", m.Get("/pm.asp?action=outbox"));
+  EXPECT_GOLDEN("messages/view_inbox",
+                m.Get("/pm.asp?action=viewpm&postid=" + std::to_string(m.first)));
+  EXPECT_GOLDEN("messages/inbox_after_reading", m.Get("/pm.asp?action=inbox"));
+  m.SignIn("carol", "carolpw");
+  m.board.Exec(
+      "insert into ignorelist (username,ignoreusername,dateandtime) values "
+      "('carol','bob','2024-05-01 09:30:00')");
+  m.host.Configure({{"BBSTYLE", "CLUB"}});
+  EXPECT_GOLDEN("messages/ignore_list_club", m.Get("/pm.asp?action=IgnoreList"));
+  m.host.Configure({{"BBSTYLE", "CBK"}});
+  m.host.session().Set("UserName", Variant(""));
+  m.host.Get("/pm.asp?action=viewpm&postid=1").Cookie("username", "al\"ice");
+  EXPECT_GOLDEN("messages/sign_in_form", m.Run());
+}
+
+TEST(PmPages, SendingStoresAnInboxAndAnOutboxCopy) {
+  Correspondence m;
+  ASSERT_GT(m.first, 0);
+  const std::string id = std::to_string(m.first);
+  const auto column = [&](const char* name) {
+    return m.board.Scalar(std::string("select ") + name + " from pm where postid=" + id).Str();
+  };
+  EXPECT_EQ(column("recipient"), "alice");  // typed "Alice"
+  EXPECT_EQ(column("sender"), "bob");
+  EXPECT_EQ(column("subject"), "你好");  // typed "  你好 "
+  EXPECT_EQ(column("message"), "[b]周末[/b]见 :)");
+  EXPECT_EQ(m.Count("select icon from pm where postid=" + id), 3);
+  EXPECT_EQ(m.Count("select usesign from pm where postid=" + id), -1);
+  EXPECT_EQ(m.Count("select isnew from pm where postid=" + id), -1);
+  EXPECT_EQ(m.Count("select count(*) from outbox o inner join pm p on o.postid=p.postid and "
+                    "o.sender=p.sender and o.recipient=p.recipient and o.subject=p.subject and "
+                    "o.message=p.message and o.icon=p.icon and o.posttime=p.posttime"),
+            3);
+  EXPECT_EQ(m.Count("select count(*) from outbox"), 3);
+}
+
+// Each case is refused with its own message and stores nothing, in the order the page checks.
+TEST(PmPages, PostRefusals) {
+  const struct {
+    const char* what;
+    const char* recipient;
+    const char* subject;
+    const char* message;
+    const char* expected;
+    const char* address = "127.0.0.1";
+  } cases[] = {
+      {"listed address", "bob", "s", "m",
+       "对不起，你的 ip 地址 10.9.9.9 已经被列入 IP 拒绝列表！您不能发表或回复任何话题。"
+       "如果要取消此 IP 拒绝，请和论坛管理员联系！",
+       "10.9.9.9"},
+      {"spaces only", "bob", "   ", "m", "发送给，主题，留言均不能为空！按后退按钮可重新处理！"},
+      {"no recipient", "", "s", "m", "发送给，主题，留言均不能为空！按后退按钮可重新处理！"},
+      {"unknown member", "<b>nobody</b>", "s", "m",
+       "对不起，你发送给的用户并不存在，按浏览器的后退按钮可重新处理！"},
+      {"ignored by carol", "Carol", "s", "m",
+       "对不起，您已经被carol加入到悄悄话拒绝列表，在carol没有把您从拒绝列表中删除前，"
+       "悄悄话不能发送！"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Mailbox m;
+    m.host.Configure({{"RejectiveIP", "10.9.9.9"}});
+    m.board.Exec("insert into ignorelist (username,ignoreusername) values ('carol','alice')");
+    m.host
+        .PostForm("/pm.asp", {{"action", "postpm"},
+                              {"recipient", c.recipient},
+                              {"Subject", c.subject},
+                              {"Message", c.message},
+                              {"MsgIcon", "1"}})
+        .RemoteAddr(c.address);
+    const std::string page = m.Run();
+    EXPECT_TRUE(Has(page, c.expected)) << page;
+    EXPECT_TRUE(EndsPage(page));
+    EXPECT_EQ(m.Count("select count(*) from pm") + m.Count("select count(*) from outbox"), 0);
+  }
+}
+
+TEST(PmPages, FloodGuardAndAccountChecks) {
+  Mailbox m;
+  m.host.Configure({{"SubmitInterval", "20"}});
+  ASSERT_GT(m.Send("bob", "一", "1"), 0);
+  const auto again = [&] {
+    return m.Post({{"action", "postpm"},
+                   {"recipient", "bob"},
+                   {"Subject", "二"},
+                   {"Message", "2"},
+                   {"MsgIcon", "1"}});
+  };
+  m.host.clock().Advance(10);  // 10 s after the first
+  EXPECT_TRUE(Has(again(), "如果你在 20 秒内递交第二个贴子被视为重复提交"));
+  m.host.clock().Advance(10);  // 20 s after the first: the refusal did not restart the wait
+  EXPECT_TRUE(Has(again(), "如果你在 20 秒内递交第二个贴子被视为重复提交"));
+  m.host.clock().Advance(1);
+  EXPECT_TRUE(Has(again(), "alice,谢谢你发表悄悄话"));
+
+  // A session whose password changed, or whose member was barred since, sends nothing.
+  m.host.clock().Advance(60);
+  m.board.Exec("update register set canpost=0 where username='alice'");
+  EXPECT_TRUE(Has(again(), kSignInBarred));
+  m.board.Exec("update register set canpost=1,password='new' where username='alice'");
+  EXPECT_TRUE(Has(again(), kAccountProblem));
+  EXPECT_EQ(m.Count("select count(*) from pm"), 2);
+}
+
+TEST(PmPages, MarkupInAMessageStaysText) {
+  Correspondence m;
+  const std::string page = m.Get("/pm.asp?action=viewpm&postid=" + std::to_string(m.second));
+  EXPECT_TRUE(Has(page, "主题:&nbsp;&nbsp;&lt;script&gt;x&lt;/script&gt;</b>"));
+  EXPECT_TRUE(Has(page, "<hr>&lt;img src=x onerror=alert(1)&gt;<p><hr>"));
+  EXPECT_FALSE(Has(page, "<script>"));
+  EXPECT_FALSE(Has(page, "<img src=x"));
+}
+
+TEST(PmPages, ReadingFromTheInboxMarksReadAndTheOutboxDoesNot) {
+  Correspondence m;
+  const std::string id = std::to_string(m.to_carol);
+  EXPECT_TRUE(Has(m.Get("/pm.asp?action=viewoutbox&postid=" + id), "给卡罗尔"));
+  EXPECT_EQ(m.Count("select isnew from pm where postid=" + id), -1);
+  m.SignIn("carol", "carolpw");
+  EXPECT_TRUE(Has(m.Get("/pm.asp?action=viewpm&postid=" + id), "给卡罗尔"));
+  EXPECT_EQ(m.Count("select isnew from pm where postid=" + id), 0);
+}
+
+// alice tries every action on messages that are not hers: nothing shows, nothing changes.
+TEST(PmPages, NobodyReachesAnotherMembersMessages) {
+  Correspondence m;
+  m.SignIn("carol", "carolpw");
+  const int64_t bobs = m.Send("bob", "私信", "只给鲍勃");
+  m.SignIn("alice", "alicepw");
+  const std::string in_bob = std::to_string(bobs);      // in bob's inbox, carol's outbox
+  const std::string out_bob = std::to_string(m.first);  // in bob's outbox, alice's inbox
+  const struct {
+    std::string url;
+    const char* expected;
+  } reads[] = {
+      {"/pm.asp?action=viewpm&postid=" + in_bob, kNoRight},
+      {"/pm.asp?action=viewoutbox&postid=" + in_bob, kNoRight},
+      {"/pm.asp?action=viewoutbox&postid=" + out_bob, kNoRight},
+      {"/pm.asp?action=replypm&postid=" + in_bob, "不存在被回复的悄悄话或你没有权限回复该悄悄话！"},
+      {"/pm.asp?action=viewpm&postid=abc", "参数错误！"},
+  };
+  for (const auto& r : reads) {
+    const std::string page = m.Get(r.url);
+    EXPECT_TRUE(Has(page, r.expected)) << r.url;
+    EXPECT_FALSE(Has(page, "只给鲍勃")) << r.url;
+  }
+  EXPECT_EQ(m.Count("select isnew from pm where postid=" + in_bob), -1);
+  EXPECT_TRUE(
+      Has(m.Post({{"action", "deletepm"}, {"delete", in_bob}}), "您选择的悄悄话已经被删除！"));
+  EXPECT_TRUE(Has(m.Post({{"action", "deleteoutbox"}, {"delete", in_bob}, {"delete", out_bob}}),
+                  "您选择的悄悄话已经被删除！"));
+  EXPECT_EQ(m.Count("select count(*) from pm"), 4);
+  EXPECT_EQ(m.Count("select count(*) from outbox"), 4);
+
+  // A session whose password no longer matches sees an empty box and cannot open its own mail.
+  m.SignIn("alice", "oldpw");
+  EXPECT_TRUE(Has(m.Get("/pm.asp?action=inbox"), "对不起，你没有留言！"));
+  EXPECT_TRUE(Has(m.Get("/pm.asp?action=viewpm&postid=" + out_bob), kNoRight));
+  EXPECT_TRUE(Has(m.Post({{"action", "deletepm"}, {"delete", out_bob}}), kAccountProblem));
+  EXPECT_EQ(m.Count("select count(*) from pm"), 4);
+}
+
+TEST(PmPages, DeletingOneCopyKeepsTheOther) {
+  Correspondence m;
+  const std::string first = std::to_string(m.first), second = std::to_string(m.second);
+  EXPECT_TRUE(Has(m.Post({{"action", "deletePM"}, {"delete", first}, {"delete", "x"}}),
+                  "URL='pm.asp?action=inbox'"));
+  EXPECT_EQ(m.Count("select count(*) from pm where recipient='alice'"), 1);
+  EXPECT_EQ(m.Count("select count(*) from outbox where postid=" + first), 1);
+  m.SignIn("bob", "bobpw");
+  m.Post({{"action", "deleteOutbox"}, {"delete", second}});
+  EXPECT_EQ(m.Count("select count(*) from outbox where sender='bob'"), 1);
+  EXPECT_EQ(m.Count("select count(*) from pm where postid=" + second), 1);
+  EXPECT_TRUE(Has(m.Post({{"action", "deletepm"}, {"delete", "abc"}}),
+                  "请选择您想删除的记录，按浏览器的后退按钮可重新处理！"));
+}
+
+TEST(PmPages, ReplyQuotesTheOriginal) {
+  Correspondence m;
+  const std::string page =
+      m.Get("/pm.asp?action=replypm&recipient=bob&postid=" + std::to_string(m.first));
+  EXPECT_TRUE(Has(page, "<title>回复悄悄话 - Corkboard</title>"));
+  EXPECT_TRUE(Has(page, "NAME=recipient SIZE=25 MAXLENGTH=255 value=\"bob\""));
+  EXPECT_TRUE(Has(page, "NAME=Subject SIZE=40 MAXLENGTH=85 value=\"回复:你好\""));
+  EXPECT_TRUE(Has(page,
+                  ">-----原始邮件-----\r\n发件人: bob\r\n发送时间: 2024-05-09 10:21:30\r\n"
+                  "收件人: alice\r\n主题: 你好\r\n\r\n[b]周末[/b]见 :)</textarea>"))
+      << page;
+  const std::string hostile = m.Get("/pm.asp?action=replypm&postid=" + std::to_string(m.second));
+  EXPECT_TRUE(Has(hostile, "value=\"回复:&lt;script&gt;x&lt;/script&gt;\""));
+  EXPECT_TRUE(Has(hostile, "&lt;img src=x onerror=alert(1)&gt;</textarea>"));
+}
+
+TEST(PmPages, PagingAndThePagersFarLinks) {
+  Mailbox m;
+  m.host.Configure({{"PageSize", "2"}, {"SubmitInterval", "0"}});
+  for (int i = 1; i <= 5; ++i) m.Send("bob", "第" + std::to_string(i) + "封", "x");
+  const struct {
+    const char* query;
+    const char* first_shown;  // messages are newest first
+  } cases[] = {
+      {"action=outbox", "第5封"},
+      {"action=outbox&page=0", "第5封"},
+      {"action=outbox&page=-3", "第5封"},
+      {"action=outbox&page=abc", "第5封"},
+      {"action=outbox&page=2", "第3封"},
+      {"action=outbox&page=99999", "第1封"},
+      // The pager's last-page link: the list it pages is the one it names after GotoPage.
+      {"action=GotoPage&page=3&action=outbox", "第1封"},
+  };
+  for (const auto& c : cases) {
+    const std::string page = m.Get(std::string("/pm.asp?") + c.query);
+    EXPECT_TRUE(Has(page, "<title>发件箱 - Corkboard</title>")) << c.query;
+    const size_t shown = page.find("封</b>");
+    ASSERT_NE(shown, std::string::npos) << c.query;
+    EXPECT_EQ(page.substr(shown - 4, 7), c.first_shown) << c.query;
+  }
+}
+
+TEST(PmPages, IgnoreList) {
+  Mailbox m;
+  const struct {
+    const char* name;
+    const char* expected;
+  } adds[] = {
+      {"bob", "bob已经被增加到您的拒绝列表"},
+      {"BOB", "该用户已经在您的拒绝列表中！"},
+      {" Carol ", "carol已经被增加到您的拒绝列表"},
+      {"Alice", "您不能把自己加入自己的拒绝列表"},
+      {"nobody", "没有该用户！"},
+  };
+  for (const auto& a : adds) {
+    EXPECT_TRUE(
+        Has(m.Get(std::string("/pm.asp?action=Addtoignorelist&Ignore=") + a.name), a.expected))
+        << a.name;
+  }
+  m.SignIn("carol", "carolpw");
+  EXPECT_TRUE(Has(m.Get("/pm.asp?action=addtoignorelist&ignore=bob"), "bob已经被增加"));
+  EXPECT_EQ(m.Count("select count(*) from ignorelist where ignoreusername='bob'"), 2);
+
+  m.SignIn("alice", "alicepw");
+  const std::string list = m.Get("/pm.asp?action=ignorelist");
+  EXPECT_TRUE(Has(list, "<input type=checkbox name=delete value=\"bob\">"));
+  EXPECT_TRUE(Has(list, "<input type=checkbox name=delete value=\"carol\">"));
+  EXPECT_TRUE(Has(m.Post({{"action", "deleteignoreList"}, {"delete", "bob"}, {"delete", "x"}}),
+                  "您已经从拒绝列表中取消了2个成员"));
+  EXPECT_EQ(m.Count("select count(*) from ignorelist where username='alice'"), 1);
+  EXPECT_EQ(m.Count("select count(*) from ignorelist where username='carol'"), 1);
+  EXPECT_TRUE(Has(m.Post({{"action", "deleteignorelist"}}), "请选择想取消的成员！"));
+}
+
+TEST(PmPages, SignIn) {
+  Mailbox m;
+  m.host.session().Set("UserName", Variant(""));
+  m.board.AddMember("dave", "davepw", {.canpost = false});
+  const auto sign_in = [&](const char* name, const char* password) {
+    m.host.PostForm("/pm.asp", {{"action", "idcheck"},
+                                {"userName", name},
+                                {"Password", password},
+                                {"QueryString", "action=viewpm&postid=7&x='\"<"},
+                                {"action", "viewPM"}});
+    return m.Run();
+  };
+  EXPECT_TRUE(Has(sign_in("alice", "wrong"), kAccountProblem));
+  EXPECT_TRUE(Has(sign_in("dave", "davepw"), kSignInBarred));
+  EXPECT_EQ(m.host.session().Get("UserName").Str(), "");
+  const std::string ok = sign_in("alice", "alicepw");
+  EXPECT_TRUE(Has(ok, "URL='pm.asp?action=viewpm&postid=7&x=%27%22%3C'")) << ok;
+  EXPECT_EQ(m.host.session().Get("UserName").Str(), "alice");
+  EXPECT_TRUE(m.host.session().TakeRenewal());
+
+  // The guard: from the tenth failure the right password is refused as well, for a while.
+  m.host.session().Set("UserName", Variant(""));
+  for (int i = 0; i < 10; ++i) sign_in("alice", "wrong");
+  EXPECT_TRUE(Has(sign_in("alice", "alicepw"), kAccountProblem));
+  EXPECT_EQ(m.host.session().Get("UserName").Str(), "");
+}
+
+}  // namespace
+}  // namespace cb

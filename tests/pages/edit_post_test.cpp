@@ -1,0 +1,294 @@
+// Editing and deleting posts: the edit form's golden pages and refusals, the permission table
+// against each post's own forum, the stored edit (message, smileys, history, renamed thread), and
+// deletions through the edit form and the delete-topic page with counters against a recount.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "frame/corkboard.h"
+#include "frame/throttle.h"
+#include "pages/moderation_fixture.h"
+#include "support/golden.h"
+
+namespace cb {
+namespace {
+
+using test::Actor;
+using test::FormFields;
+using test::Has;
+using test::ModerationBoard;
+
+// The time every edit note of these tests carries (the host's fixed clock).
+constexpr const char* kEditTime = "2024-05-09 <FONT COLOR=#800080>10:20:30</font>";
+
+std::string Note(const std::string& name) {
+  return "[这消息被" + name + "编辑过(编辑时间" + kEditTime + ")]<br>";
+}
+
+std::string Submit(ModerationBoard& b, int64_t post, const Actor& actor,
+                   const FormFields& changes = {}) {
+  // The form names forum A: the rights are those of the post's own forum all the same.
+  FormFields form = test::WithChanges({{"action", "submitedit"},
+                                       {"forum", test::kForumA},
+                                       {"Topic", std::to_string(post)},
+                                       {"TopicSubject", "改过的主题"},
+                                       {"Message", "改过的内容"}},
+                                      changes);
+  return b.Post(&Corkboard::SubmitEdit, "/posting.asp", form, actor);
+}
+
+std::string EditForm(ModerationBoard& b, const std::string& query) {
+  return b.Get(&Corkboard::EditPost, "/posting.asp?action=editpost&" + query);
+}
+
+TEST(EditPost, GoldenForms) {
+  struct Case {
+    const char* golden;
+    const char* style;
+    bool reply;
+    bool signed_in;
+  };
+  const Case cases[] = {
+      {"moderation/edit_topic_cbk", "CBK", false, false},
+      {"moderation/edit_reply_club", "CLUB", true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.golden);
+    ModerationBoard b;
+    b.host.Configure({{"BBSTYLE", c.style}});
+    if (c.signed_in) {
+      b.host.session().Set("Login", Variant(1));
+      b.host.session().Set("UserName", Variant("carol"));
+      b.host.session().Set("Password", Variant("pw"));
+    }
+    const int64_t post = c.reply ? b.reply : b.topic;
+    // A reply with smileys off shows the box ticked.
+    if (c.reply) b.board.Exec("update post set smiles=0 where postid=" + b.Id(post));
+    // The forum of the address is not the post's: the post's own forum is shown and sent.
+    b.host
+        .Get("/posting.asp?Forum=技术讨论&Topic=" + b.Id(post) + "&TopicSubject=%3Cx%3E" +
+             "&action=editpost")
+        .Cookie("UserName", "bob\"")
+        .Cookie("Password", "pw");
+    EXPECT_GOLDEN(c.golden, b.host.Run(&Corkboard::EditPost));
+  }
+}
+
+TEST(EditPost, Refusals) {
+  ModerationBoard b;
+  b.AddTopic70000("灌水乐园", "大号的内容");
+  struct Case {
+    std::string query;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"Topic=abc&forum=灌水乐园", "参数错误</b>"},
+      {"Topic=99999999999&forum=灌水乐园", "参数错误</b>"},
+      {"Topic=4000&forum=没有", "对不起，该论坛不存在"},
+      {"Topic=4000&forum=灌水乐园", "该贴子已不存在，可能被其他人删除！"},
+      // The private forum is the post's own, whatever forum the address names.
+      {"Topic=" + b.Id(b.secret) + "&forum=灌水乐园", "加　密　论　坛"},
+      {"Topic=70000&forum=没有", "大号的内容</textarea>"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.query);
+    const std::string page = EditForm(b, c.query);
+    EXPECT_TRUE(Has(page, c.expected)) << page;
+    EXPECT_EQ(Has(page, "不可外传"), false);
+    EXPECT_TRUE(test::EndsPage(page));
+  }
+}
+
+// Each actor against own, other and other-forum posts; the rights come from the post's own forum.
+// A deleted topic takes its replies; every counter agrees with a recount afterwards.
+TEST(SubmitEdit, PermissionTable) {
+  const char* kNotMember = "对不起，您不是本论坛的用户，请先注册后再使用！";
+  const char* kNoEdit = "您没有权限编辑该贴子，该贴子只能为管理员、版主或原作者才可编辑！";
+  const char* kNoDelete =
+      "对不起，你没有删除该贴子的权限，只有管理员、版主或贴子的原作者才能删除它！";
+  const char* kEdited = "，谢谢你编辑贴子";
+  enum Which { kOwnReply, kCarolsReply, kOwnTopic, kOtherForum, kSecretTopic };
+  struct Case {
+    const char* name;
+    Actor actor;
+    Which post;
+    bool deleting;
+    const char* expected;
+    bool done;
+  };
+  const Case cases[] = {
+      {"guest", test::kGuest, kOwnReply, false, kNotMember, false},
+      {"wrong password", {"bob", "nope"}, kOwnReply, false, kNotMember, false},
+      {"guest deletes", test::kGuest, kOwnReply, true, kNotMember, false},
+      {"author", test::kBob, kOwnReply, false, kEdited, true},
+      {"author deletes his reply", test::kBob, kOwnReply, true,
+       "bob，删除主题成功，您将在2秒内被自动转送到灌水乐园贴子列表。", true},
+      {"author deletes his topic", test::kBob, kOwnTopic, true,
+       "<A HREF=\"list.asp?groupname=%B9%E0%CB%AE%C0%D6%D4%B0\">", true},
+      {"name in other case", {"BOB", "pw"}, kOwnReply, false, kNoEdit, false},
+      {"another member", test::kBob, kCarolsReply, false, kNoEdit, false},
+      {"another member deletes", test::kBob, kCarolsReply, true, kNoDelete, false},
+      {"moderator of the forum", test::kModA, kCarolsReply, false, kEdited, true},
+      {"moderator deletes", test::kModA, kCarolsReply, true, "moda，删除主题成功", true},
+      {"moderator of another forum", test::kModA, kOtherForum, false, kNoEdit, false},
+      {"moderator of another forum deletes", test::kModA, kOtherForum, true, kNoDelete, false},
+      {"administrator", test::kAdmin, kOtherForum, false, kEdited, true},
+      {"administrator deletes", test::kAdmin, kOtherForum, true, "技术讨论贴子列表", true},
+      {"private forum not entered", test::kBob, kSecretTopic, false, "加　密　论　坛", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ModerationBoard b;
+    const int64_t ids[] = {b.own_reply, b.reply, b.topic, b.other, b.secret};
+    const std::string post = b.Id(ids[c.post]);
+    const std::string before = b.Posts();
+    const std::string page =
+        Submit(b, ids[c.post], c.actor, {{"DeletePost", c.deleting ? "on" : ""}});
+    EXPECT_TRUE(Has(page, c.expected)) << page;
+    if (!c.done) {
+      EXPECT_EQ(b.Posts(), before);
+    } else if (c.deleting) {
+      EXPECT_EQ(b.Count("postid=" + post + " or parentid=" + post), 0);
+      EXPECT_EQ(b.Count("1=1"), 5 - (c.post == kOwnTopic ? 3 : 1));
+    } else {
+      EXPECT_EQ(b.Column(ids[c.post], "message").Str(), "改过的内容");
+    }
+    EXPECT_TRUE(test::EndsPage(page));
+    EXPECT_EQ(test::CounterDisagreements(b.board), "");
+  }
+}
+
+TEST(SubmitEdit, PasswordGuessingIsHeldOff) {
+  ModerationBoard b;
+  for (int i = 0; i < SignInGuard::kFailureLimit; ++i) Submit(b, b.own_reply, {"bob", "nope"});
+  EXPECT_TRUE(Has(Submit(b, b.own_reply, test::kBob), "对不起，您不是本论坛的用户"));
+  EXPECT_EQ(b.Column(b.own_reply, "message").Str(), "再回复");
+}
+
+TEST(SubmitEdit, Refusals) {
+  ModerationBoard b;
+  struct Case {
+    FormFields changes;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {{{"Topic", "x"}}, "参数错误！"},
+      {{{"Topic", "4000"}}, "参数错误！"},
+      {{{"TopicSubject", " "}}, "主题不能为空！"},
+      {{{"TopicSubject", "新"}, {"Message", "  "}},
+       "内容不能为空！你也可以按浏览器的后退按钮进行修改！"},
+  };
+  const std::string before = b.Posts();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.expected);
+    const std::string page = Submit(b, b.topic, test::kBob, c.changes);
+    EXPECT_TRUE(Has(page, c.expected)) << page;
+    EXPECT_EQ(b.Posts(), before);
+  }
+  // A session that entered the private forum may edit its author's post there.
+  b.host.session().Set(test::kSecret, Variant(true));
+  EXPECT_TRUE(Has(Submit(b, b.secret, test::kBob, {{"TopicSubject", "秘密"}}), "谢谢你编辑贴子"));
+}
+
+TEST(SubmitEdit, TwoEditsOfATopicRenameTheThread) {
+  ModerationBoard b;
+  // Stored as sent, not trimmed; the author's name in the note is kept as text.
+  std::string page =
+      Submit(b, b.topic, test::kBob, {{"TopicSubject", "新的主题"}, {"Message", "  第二版\r\n"}});
+  EXPECT_TRUE(Has(page, "bob，谢谢你编辑贴子，您将在2秒内被自动转送到编辑的话题。")) << page;
+  EXPECT_TRUE(Has(page, "<A HREF=\"newsdetail.asp?id=" + b.Id(b.topic) + "\">"));
+  EXPECT_EQ(b.Column(b.topic, "message").Str(), "  第二版\r\n");
+  EXPECT_EQ(b.Count("subject='新的主题'"), 3);
+
+  b.host.clock().Advance(60);
+  page = Submit(b, b.topic, test::kModA, {{"TopicSubject", "新的主题"}, {"Message", "第三版"}});
+  EXPECT_TRUE(Has(page, "moda，谢谢你编辑贴子")) << page;
+  EXPECT_EQ(b.Column(b.topic, "edithistory").Str(),
+            Note("bob") +
+                "[这消息被moda编辑过(编辑时间2024-05-09 <FONT COLOR=#800080>10:21:30"
+                "</font>)]<br>");
+  EXPECT_EQ(b.Column(b.topic, "message").Str(), "第三版");
+  EXPECT_EQ(test::CounterDisagreements(b.board), "");
+}
+
+TEST(SubmitEdit, AReplyKeepsItsThreadAndAnUnchangedSubjectIsNotRewritten) {
+  ModerationBoard b;
+  // Any rewrite of a subject would fail the edit.
+  b.board.ExecRaw(
+      "CREATE TRIGGER no_rename AFTER UPDATE OF subject ON post BEGIN SELECT RAISE(ABORT, "
+      "'renamed'); END;");
+  std::string page = Submit(b, b.topic, test::kBob, {{"TopicSubject", "你好"}});
+  EXPECT_TRUE(Has(page, "谢谢你编辑贴子")) << page;
+  EXPECT_EQ(b.Column(b.topic, "message").Str(), "改过的内容");
+  // A reply's form sends the topic's subject field anyway: it renames nothing.
+  page = Submit(b, b.own_reply, test::kBob, {{"TopicSubject", "别的"}});
+  EXPECT_TRUE(Has(page, "<A HREF=\"newsdetail.asp?id=" + b.Id(b.topic) + "\">")) << page;
+  EXPECT_EQ(b.Column(b.own_reply, "edithistory").Str(), Note("bob"));
+}
+
+TEST(SubmitEdit, SmileysAreOnlyEverTurnedOff) {
+  struct Case {
+    int stored;
+    const char* box;
+    int expected;
+  };
+  const Case cases[] = {{1, "on", 0}, {1, "", 1}, {0, "", 0}, {0, "on", 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.stored) + c.box);
+    ModerationBoard b;
+    b.board.Exec("update post set smiles=" + std::to_string(c.stored) +
+                 " where postid=" + b.Id(b.reply));
+    Submit(b, b.reply, test::kCarol, {{"DisableSmilies", c.box}});
+    EXPECT_EQ(b.Column(b.reply, "smiles").CBool(), c.expected == 1);
+  }
+}
+
+TEST(DeletePost, IdentificationForm) {
+  ModerationBoard b;
+  EXPECT_GOLDEN(
+      "moderation/delete_topic_form",
+      b.Get(&Corkboard::DeletePost, "/posting.asp?action=deletepost&topic=" + b.Id(b.topic)));
+}
+
+TEST(DeletePost, OnlyModeratorsOfTheTopicsForumDelete) {
+  const char* kNoRight = "对不起，您没有执行该操作的权限，该权限需要您有版主或管理员的许可。";
+  struct Case {
+    const char* name;
+    Actor actor;
+    bool other_forum;
+    bool reply;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"guest", test::kGuest, false, false, "对不起，你不是我们的注册用户，请先注册。"},
+      {"author", test::kBob, false, false, kNoRight},
+      {"moderator of another forum", test::kModA, true, false, kNoRight},
+      {"a reply's number", test::kModA, false, true, "参数错误！"},
+      {"moderator", test::kModA, false, false,
+       "话题你好已经被删除，您将在2秒内被自动转送到灌水乐园贴子列表。"},
+      {"administrator", test::kAdmin, true, false, "话题B 的话题已经被删除"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ModerationBoard b;
+    const int64_t post = c.other_forum ? b.other : c.reply ? b.reply : b.topic;
+    const std::string before = b.Posts();
+    const std::string page = b.Post(&Corkboard::DeletePost, "/posting.asp",
+                                    {{"action", "deletepost"}, {"topic", b.Id(post)}}, c.actor);
+    EXPECT_TRUE(Has(page, c.expected)) << page;
+    const bool deleted = Has(page, "已经被删除");
+    EXPECT_EQ(b.Count("postid=" + b.Id(post) + " or parentid=" + b.Id(post)),
+              deleted ? 0
+                      : (c.other_forum ? 1
+                         : c.reply     ? 1
+                                       : 3));
+    if (!deleted) {
+      EXPECT_EQ(b.Posts(), before);
+    }
+    EXPECT_EQ(test::CounterDisagreements(b.board), "");
+  }
+}
+
+}  // namespace
+}  // namespace cb

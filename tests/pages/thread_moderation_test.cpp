@@ -1,0 +1,327 @@
+// Thread moderation: the close, open, transfer and copy pages as golden HTML; closing and opening
+// against the topic's own forum; moving (keep, delete) and archiving (keep, delete, twice) with
+// the rows written and the counters against a recount; a failure half way changes nothing.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "frame/corkboard.h"
+#include "pages/moderation_fixture.h"
+#include "support/golden.h"
+
+namespace cb {
+namespace {
+
+using test::Actor;
+using test::FormFields;
+using test::Has;
+using test::ModerationBoard;
+
+void SignIn(ModerationBoard& b, const Actor& actor) {
+  b.host.session().Set("Login", Variant(1));
+  b.host.session().Set("UserName", Variant(actor.name));
+  b.host.session().Set("Password", Variant(actor.password));
+}
+
+TEST(CloseThread, GoldenForms) {
+  struct Case {
+    const char* golden;
+    const char* style;
+    const char* action;
+    bool signed_in;
+  };
+  const Case cases[] = {
+      {"moderation/close_form_cbk", "CBK", "CloseThread", false},
+      {"moderation/open_form_club", "CLUB", "OpenThread", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.golden);
+    ModerationBoard b;
+    b.host.Configure({{"BBSTYLE", c.style}});
+    if (c.signed_in) SignIn(b, test::kModA);
+    // Subject and forum come from the topic's row, not from the address.
+    EXPECT_GOLDEN(c.golden, b.Get(&Corkboard::CloseThread,
+                                  std::string("/Posting.asp?action=") + c.action + "&topic=" +
+                                      b.Id(b.topic) + "&topicsubject=%3Cb%3E&Forum=技术讨论"));
+  }
+}
+
+TEST(CloseThread, ClosesAndOpensForModeratorsOfTheTopicsForum) {
+  const char* kNoRight = "对不起，您没有执行该操作的权限，该权限需要您有版主或管理员的许可。";
+  struct Case {
+    const char* name;
+    Actor actor;
+    bool other_forum;  // carol's topic in B, the form naming forum A
+    bool reply;
+    const char* which;
+    const char* action;
+    const char* expected;
+    const char* status;  // afterwards
+  };
+  const Case cases[] = {
+      {"close", test::kModA, false, false, "close", "processclose",
+       "主题你好已经被关闭，将不再接受任何回复，您将在2秒内被自动转送到灌水乐园贴子列表。",
+       "close"},
+      {"open", test::kAdmin, false, false, "open", "processclose",
+       "主题你好已经被重新开放以继续接受回复", "open"},
+      {"moderator of the named forum only", test::kModA, true, false, "close", "processclose",
+       kNoRight, "open"},
+      {"author", test::kBob, false, false, "close", "processclose", kNoRight, "open"},
+      {"guest", test::kGuest, false, false, "close", "processclose", "对不起，你不是我们的注册用户",
+       "open"},
+      {"other value", test::kModA, false, false, "close'--", "processclose", "参数错误！", "open"},
+      {"a reply's number", test::kModA, false, true, "close", "processclose", "参数错误！", "open"},
+      {"other action", test::kModA, false, false, "close", "deletepost", "参数错误！", "open"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ModerationBoard b;
+    const int64_t post = c.other_forum ? b.other : c.reply ? b.reply : b.topic;
+    const std::string page = b.Post(&Corkboard::CloseThread, "/posting.asp",
+                                    {{"action", c.action},
+                                     {"which", c.which},
+                                     {"topic", b.Id(post)},
+                                     {"TopicSubject", "x"},
+                                     {"forum", test::kForumA}},
+                                    c.actor);
+    EXPECT_TRUE(Has(page, c.expected)) << page;
+    EXPECT_EQ(b.Column(post, "status").Str(), c.status);
+    EXPECT_TRUE(test::EndsPage(page));
+  }
+}
+
+std::string TransferForm(ModerationBoard& b) {
+  return b.Get(&Corkboard::Transfer, "/archive.asp?action=transfer&topic=" + b.Id(b.topic));
+}
+
+TEST(Transfer, GoldenForms) {
+  {
+    ModerationBoard b;
+    b.board.AddArchive("2023 年精华", "旧");
+    b.board.AddArchive("<b>", "");
+    EXPECT_GOLDEN("moderation/transfer_form_cbk", TransferForm(b));
+  }
+  ModerationBoard b;
+  b.host.Configure({{"BBSTYLE", "CLUB"}});
+  SignIn(b, test::kModA);
+  // The private forum is offered to a session it admitted only.
+  b.host.session().Set(test::kSecret, Variant(true));
+  EXPECT_GOLDEN("moderation/transfer_form_club_no_archive", TransferForm(b));
+}
+
+FormFields MoveForm(int64_t topic, const std::string& target, const std::string& choice) {
+  return {{"action", "submittransfer"},   {"topic", std::to_string(topic)},
+          {"Option", "Transfer"},         {"TransferChoiceOption", choice},
+          {"TransferToForumNum", target}, {"ArchiveChoiceOption", "Keep"},
+          {"ArchiveSelect", "0"}};
+}
+FormFields ArchiveForm(int64_t topic, int64_t archive, const std::string& choice) {
+  return {{"action", "submittransfer"},
+          {"topic", std::to_string(topic)},
+          {"Option", "Archive"},
+          {"TransferChoiceOption", "Keep"},
+          {"TransferToForumNum", ""},
+          {"ArchiveChoiceOption", choice},
+          {"ArchiveSelect", std::to_string(archive)}};
+}
+
+// "author|subject|message|hits|status" of each post of a thread, in order.
+std::string Thread(ModerationBoard& b, int64_t topic) {
+  std::string out;
+  for (auto rs = b.board.con().Execute(
+           "select username,subject,message,hits,status,forumname from post where postid=" +
+           b.Id(topic) + " or parentid=" + b.Id(topic) + " order by postid");
+       !rs->Eof(); rs->MoveNext()) {
+    for (int i = 0; i < 6; ++i) out += rs->Fields(i).Str() + "|";
+    out += "\n";
+  }
+  return out;
+}
+
+TEST(Transfer, MovesKeepingOrDeletingTheSource) {
+  struct Case {
+    const char* choice;
+    bool source_stays;
+    const char* copy;  // the copied thread
+  };
+  const Case cases[] = {
+      {"Keep", true,
+       "bob|你好|第一帖 <b>不是标记</b> & :)|0|open|技术讨论|\n"
+       "carol|你好|回复 :)|0|open|技术讨论|\nbob|你好|再回复|0|open|技术讨论|\n"},
+      {"Delete", false,
+       "bob|你好|第一帖 <b>不是标记</b> & :)|7|open|技术讨论|\n"
+       "carol|你好|回复 :)|7|open|技术讨论|\nbob|你好|再回复|7|open|技术讨论|\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.choice);
+    ModerationBoard b;
+    const std::string source = Thread(b, b.topic);
+    const std::string page = b.Post(&Corkboard::Transfer, "/archive.asp",
+                                    MoveForm(b.topic, "技术讨论", c.choice), test::kModA);
+    EXPECT_TRUE(Has(page, "主题：你好移动完成，您将在2秒内被自动转送到灌水乐园贴子列表。")) << page;
+    const int64_t copy =
+        b.board
+            .Scalar(
+                "select postid from post where parentid is null and forumname='技术讨论' "
+                "and subject='你好'")
+            .CLng();
+    EXPECT_EQ(Thread(b, copy), c.copy);
+    EXPECT_EQ(b.Column(copy, "replycount").CLng(), 2);
+    EXPECT_EQ(b.Column(copy, "lastreplyusername").Str(), "bob");
+    if (c.source_stays) {
+      std::string closed = source;
+      closed.replace(closed.find("open"), 4, "close");
+      EXPECT_EQ(Thread(b, b.topic), closed);
+    } else {
+      EXPECT_EQ(b.Count("forumname='灌水乐园'"), 0);
+    }
+    EXPECT_EQ(test::CounterDisagreements(b.board), "");
+  }
+}
+
+TEST(Transfer, Refusals) {
+  const char* kNoForum = "请您选择转移目的地，按返回按钮重新选择！";
+  const char* kNoArchive = "请您选择归档档案，请按返回按钮重新选择！";
+  const char* kNoRight = "对不起，您没有执行该操作的权限，该操作需要版主或管理员级别的权限！";
+  enum Post { kTopic, kReply, kSecretTopic };
+  // destination: a forum's name, or for an archive copy the seeded archive's number (1) plus it.
+  struct Case {
+    const char* name;
+    Actor actor;
+    Post post;
+    bool archive;
+    std::string destination;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"no forum chosen", test::kModA, kTopic, false, "", kNoForum},
+      {"no such forum", test::kModA, kTopic, false, "没有", kNoForum},
+      {"its own forum", test::kModA, kTopic, false, "灌水乐园", kNoForum},
+      {"private forum not entered", test::kAdmin, kTopic, false, "密室", kNoForum},
+      {"moderator of the target only", {"modb", "pw"}, kTopic, false, "技术讨论", kNoRight},
+      {"guest", test::kGuest, kTopic, false, "技术讨论",
+       "对不起，您不是本论坛的注册用户，请先注册！"},
+      {"a reply's number", test::kAdmin, kReply, false, "技术讨论", "参数错误！"},
+      {"archive 0", test::kModA, kTopic, true, "-1", kNoArchive},
+      {"no such archive", test::kModA, kTopic, true, "1", kNoArchive},
+      {"archive, author", test::kBob, kTopic, true, "0", kNoRight},
+      {"archive, private forum not entered", test::kAdmin, kSecretTopic, true, "0",
+       "加　密　论　坛"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ModerationBoard b;
+    b.board.AddMember("modb", "pw", {.status = "Moderater"});
+    b.board.AddModerator(test::kForumB, "modb");
+    const int64_t archive = b.board.AddArchive("精华");
+    const std::string before = b.Posts();
+    const int64_t topic = c.post == kTopic ? b.topic : c.post == kReply ? b.reply : b.secret;
+    const FormFields form = c.archive
+                                ? ArchiveForm(topic, archive + std::stoi(c.destination), "Delete")
+                                : MoveForm(topic, c.destination, "Delete");
+    const std::string page = b.Post(&Corkboard::Transfer, "/archive.asp", form, c.actor);
+    EXPECT_TRUE(Has(page, c.expected)) << page;
+    EXPECT_EQ(b.Posts(), before);
+    EXPECT_EQ(b.board.Scalar("select count(*) from archivelist").CLng(), 0);
+  }
+}
+
+TEST(Transfer, ArchivesOncePerArchive) {
+  ModerationBoard b;
+  const int64_t first = b.board.AddArchive("第一");
+  const int64_t second = b.board.AddArchive("第二");
+  const std::string before = b.Posts();
+  auto archive = [&](int64_t to, const char* choice) {
+    return b.Post(&Corkboard::Transfer, "/archive.asp", ArchiveForm(b.topic, to, choice),
+                  test::kModA);
+  };
+  EXPECT_TRUE(Has(archive(first, "Keep"), "主题：你好移动完成"));
+  EXPECT_EQ(b.Posts(), before);
+  const std::string rows =
+      "select archiveid,postid,parentid,forumname,username,subject,message,hits,status from "
+      "archivelist order by archiveid,postid";
+  auto rs = b.board.con().Execute(rows);
+  std::string archived;
+  for (; !rs->Eof(); rs->MoveNext()) {
+    for (int i = 0; i < 9; ++i) archived += rs->Fields(i).Str() + "|";
+    archived += "\n";
+  }
+  const std::string t = b.Id(b.topic), a = std::to_string(first);
+  EXPECT_EQ(archived, a + "|" + t + "||灌水乐园|bob|你好|第一帖 <b>不是标记</b> & :)|7|open|\n" +
+                          a + "|" + b.Id(b.reply) + "|" + t +
+                          "|灌水乐园|carol|你好|回复 :)|7|open|\n" + a + "|" + b.Id(b.own_reply) +
+                          "|" + t + "|灌水乐园|bob|你好|再回复|7|open|\n");
+
+  EXPECT_TRUE(Has(archive(first, "Delete"), "对不起，该主题已经存在于档案中，请选择其他主题！"));
+  EXPECT_EQ(b.Posts(), before);
+  EXPECT_TRUE(Has(archive(second, "Delete"), "主题：你好移动完成"));
+  EXPECT_EQ(
+      b.board.Scalar("select count(*) from archivelist where archiveid=" + std::to_string(second))
+          .CLng(),
+      3);
+  EXPECT_EQ(b.Count("forumname='灌水乐园'"), 0);
+  EXPECT_EQ(test::CounterDisagreements(b.board), "");
+}
+
+TEST(Transfer, AFailureHalfWayChangesNothing) {
+  struct Case {
+    const char* name;
+    const char* trigger;
+    bool archive;
+  };
+  const Case cases[] = {
+      {"move: the second reply's copy fails",
+       "CREATE TRIGGER boom AFTER INSERT ON post WHEN new.forumname='技术讨论' AND "
+       "new.message='再回复' BEGIN SELECT RAISE(ABORT, 'disk full'); END;",
+       false},
+      {"move: deleting the source fails",
+       "CREATE TRIGGER boom BEFORE DELETE ON post BEGIN SELECT RAISE(ABORT, 'disk full'); END;",
+       false},
+      {"archive: deleting the source fails",
+       "CREATE TRIGGER boom BEFORE DELETE ON post BEGIN SELECT RAISE(ABORT, 'disk full'); END;",
+       true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ModerationBoard b;
+    const int64_t archive = b.board.AddArchive("精华");
+    b.board.ExecRaw(c.trigger);
+    const std::string before = b.Posts();
+    const std::string page = b.Post(&Corkboard::Transfer, "/archive.asp",
+                                    c.archive ? ArchiveForm(b.topic, archive, "Delete")
+                                              : MoveForm(b.topic, "技术讨论", "Delete"),
+                                    test::kModA);
+    EXPECT_TRUE(Has(page, "错误号：")) << page;
+    EXPECT_EQ(b.Posts(), before);
+    EXPECT_EQ(b.board.Scalar("select count(*) from archivelist").CLng(), 0);
+    EXPECT_EQ(test::CounterDisagreements(b.board), "");
+  }
+}
+
+TEST(CopyPost, ShowsTheRawText) {
+  ModerationBoard b;
+  EXPECT_GOLDEN("moderation/copy_post_cbk",
+                b.Get(&Corkboard::CopyPost, "/posting.asp?action=copypost&topic=" + b.Id(b.topic)));
+  b.AddTopic70000("技术讨论", "[b]大号[/b]");
+  struct Case {
+    std::string topic;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"70000", "wrap=soft>[b]大号[/b]</textarea>"},
+      {b.Id(b.reply), "wrap=soft>回复 :)</textarea>"},
+      {"abc", "参数错误！"},
+      {"4000", "不存在该贴子！"},
+      {b.Id(b.secret), "加　密　论　坛"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.topic);
+    const std::string page =
+        b.Get(&Corkboard::CopyPost, "/posting.asp?action=copypost&topic=" + c.topic);
+    EXPECT_TRUE(Has(page, c.expected)) << page;
+    EXPECT_FALSE(Has(page, "不可外传"));
+  }
+}
+
+}  // namespace
+}  // namespace cb
