@@ -65,7 +65,7 @@ TEST(SettingsTest, EveryFieldHasItsDefaultWithoutVariables) {
   EXPECT_TRUE(s.DisplayMemberTotal);
   EXPECT_TRUE(s.DisplayRegistration);
   EXPECT_TRUE(s.DisplayTopicSize);
-  EXPECT_EQ(s.UploadBaseDir, "data/upload");
+  EXPECT_EQ(s.UploadBaseDir, "upload");  // in the data folder
   EXPECT_EQ(s.RejectiveIP, "");
   const std::vector<std::pair<int, int>> numbers = {
       {s.SubmitInterval, 20}, {s.OnlineTime, 5}, {s.maxUser, 20},  {s.DaysPruneDefault, 5},

@@ -1,6 +1,7 @@
 // FakeHost: the host objects of one visitor in memory, for page tests without sockets. Build a
 // request (Get/PostForm, cookies, address), run a page method, read the body, cookies, redirect,
-// session and application. Session and application persist across requests; the clock is fixed.
+// session and application. Session and application persist across requests; the environment has
+// a fixed clock, a seeded random source and a data folder of its own.
 #pragma once
 
 #include <initializer_list>
@@ -13,6 +14,7 @@
 
 #include "host/context.h"
 #include "runtime/datetime.h"
+#include "runtime/random.h"
 
 namespace cb::test {
 
@@ -63,6 +65,8 @@ class FakeHost {
   Application& application() { return application_; }
   Server& server() { return server_; }
   FixedClock& clock() { return clock_; }
+  SeededRandom& random() { return random_; }
+  // The environment pages see (install a mail transport here).
   HostServices& services() { return services_; }
   ScriptingContext& context() { return context_; }
 
@@ -82,6 +86,7 @@ class FakeHost {
   std::map<std::string, std::string, NoCaseLess> cookie_jar_;
 
   FixedClock clock_;
+  SeededRandom random_;
   HostServices services_;
   Request request_;
   Response response_;
