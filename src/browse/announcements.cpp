@@ -62,7 +62,8 @@ void Corkboard::Getannounce() {
         Response& out = Response_();
         out << WritePageHead(s, "公告 - " + s.BBName) << "<center>";
         // A private forum's announcements are for the members it admits.
-        if (CheckForum(*con, forum) && !Admitted(forum)) {
+        const ForumCheck checked = CheckForum(*con, forum);
+        if (checked && !Admitted(checked)) {
           PrivateForum(forum);
           SkipToTail();
         }

@@ -82,16 +82,6 @@ std::string MemberRow(const Settings& s, const Server& server, const Recordset& 
 
 }  // namespace
 
-std::string LikeLiteral(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    if (c == '%' || c == '_' || c == '[' || c == '\\') out += '\\';
-    out += c;
-  }
-  return out;
-}
-
 MemberListQuery DecideMemberListQuery(std::string_view search_by, std::string_view key,
                                       std::string_view letter, std::string_view order_by) {
   MemberListQuery q;
@@ -116,7 +106,7 @@ MemberListQuery DecideMemberListQuery(std::string_view search_by, std::string_vi
   } else if (!q.key.empty() && !q.column.empty()) {
     // The key is text: quoted, and its LIKE wildcards match only themselves.
     q.sql = "select * from register where " + q.column + " like '%" +
-            LikeLiteral(SqlQuote(Variant(q.key))) + "%' escape '\\'" + tail;
+            SqlQuote(Variant(LikeLiteral(q.key))) + "%'" + tail;
   } else {
     q.sql = "select * from register " + tail;
   }

@@ -19,8 +19,4 @@ struct MemberListQuery {
 MemberListQuery DecideMemberListQuery(std::string_view search_by, std::string_view key,
                                       std::string_view letter, std::string_view order_by);
 
-// text (already SqlQuote'd) for the inside of a LIKE pattern written with ESCAPE '\': the
-// wildcards %, _ and [ and the escape itself match only themselves.
-std::string LikeLiteral(std::string_view text);
-
 }  // namespace cb

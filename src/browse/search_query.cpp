@@ -159,21 +159,6 @@ std::string SearchSql(const SearchFields& f) {
   return "";
 }
 
-std::string LikeLiteral(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    if (c == '%' || c == '_' || c == '[') {
-      out += '[';
-      out += c;
-      out += ']';
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
 namespace {
 
 constexpr const char* kKinds[] = {"simple", "daily", "member"};

@@ -38,9 +38,6 @@ SearchFields MemberSearch(std::string member);
 // number.
 std::string SearchSql(const SearchFields& f);
 
-// A text as a LIKE pattern that matches it literally: %, _ and [ become one-character classes.
-std::string LikeLiteral(std::string_view text);
-
 // The session's text of a search, and the search read back from it (nothing when the text is
 // not one this board wrote).
 std::string KeepSearch(const SearchFields& f);

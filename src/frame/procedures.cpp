@@ -136,6 +136,21 @@ bool ToLong(const Variant& value) {
 
 int16_t PageNumber(const Variant& value) { return ToLong(value) ? value.CInt() : int16_t{1}; }
 
+std::string LikeLiteral(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    if (c == '%' || c == '_' || c == '[') {
+      out += '[';
+      out += c;
+      out += ']';
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 std::string SqlQuote(const Variant& value) {
   std::string text = value.Str();
   std::string out;

@@ -47,6 +47,9 @@ bool ToLong(const Variant& value);
 int16_t PageNumber(const Variant& value);
 // The value as text with every "'" doubled, for use between single quotes in SQL.
 std::string SqlQuote(const Variant& value);
+// A text as the inside of a LIKE pattern that matches it literally: %, _ and [ become
+// one-character classes, so no ESCAPE clause is needed (and the text index still serves it).
+std::string LikeLiteral(std::string_view text);
 // "yyyy-mm-dd <FONT COLOR=TimeColor>Hh:Nn:Ss</font>"; a null time gives empty texts.
 std::string FormatPostTime(const Settings& s, const Variant& time);
 std::string FormatLastPostTime(const Settings& s, const Variant& time);
