@@ -125,6 +125,8 @@ void AddCorkboardRoutes(Router& r) {
   r.AddAction("archive.asp", "transfer", CallPage(&Corkboard::Transfer));
   r.AddAction("archive.asp", "transferarchive", CallPage(&Corkboard::TransferArchive));
   r.AddAction("archive.asp", "submittransfer", SubmitTransfer);
+  r.AddAction("archive.asp", "restorearchive", CallPage(&Corkboard::RestoreArchive));
+  r.AddAction("archive.asp", "submitrestore", CallPage(&Corkboard::RestoreArchive));
 
   r.Add("signup.asp", SignupPage);
   r.Add("jump.asp", Jump);
@@ -177,6 +179,7 @@ constexpr std::pair<const char*, const char*> kPostOnly[] = {
     {"posting.asp", "processclose"},
     {"posting.asp", "archivesubmitedit"},
     {"archive.asp", "submittransfer"},
+    {"archive.asp", "submitrestore"},
     {"profile.asp", "chkuser"},
     {"profile.asp", "check"},
     {"showfavor.asp", "chkuser"},
