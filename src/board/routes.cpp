@@ -182,6 +182,7 @@ constexpr std::pair<const char*, const char*> kPostOnly[] = {
     {"archive.asp", "submitrestore"},
     {"profile.asp", "chkuser"},
     {"profile.asp", "check"},
+    {"option.asp", "prefssubmit"},
     {"showfavor.asp", "chkuser"},
     {"showfavor.asp", "deletefavor"},
     {"pm.asp", "idcheck"},
@@ -213,7 +214,7 @@ void AddErrorPages(Router& r) {
   for (const char* path :
        {"default.asp", "list.asp", "newsdetail.asp", "profile.asp", "showfavor.asp", "favor.asp",
         "subscibe.asp", "option.asp", "cbkmisc.asp", "posting.asp", "archive.asp", "signup.asp",
-        "download.asp"}) {
+        "download.asp", "member.asp", "viewuser.asp"}) {
     r.SetErrorPage(path, ErrorPageOf<Corkboard>());
   }
   r.SetErrorPage("pm.asp", ErrorPageOf<PM>());

@@ -326,6 +326,7 @@ bool MailComponent::Compose(std::string& message) {
   if (!ValidAddress(from_address_)) return Fail("发件人地址无效");
   if (HasControl(from_name_)) return Fail("发件人名称不能含有换行或控制字符");
   if (HasControl(subject_)) return Fail("邮件主题不能含有换行或控制字符");
+  if (!reply_to_.empty() && !ValidAddress(reply_to_)) return Fail("回复地址无效");
   if (recipients_.empty()) return Fail("没有收件人");
   for (size_t i = 0; i < recipients_.size(); ++i) {
     if (!ValidAddress(recipients_[i].address)) {
@@ -347,7 +348,8 @@ bool MailComponent::Compose(std::string& message) {
                              ? Mailbox(recipients_[0].name, recipients_[0].address, utf8_mail)
                              : "undisclosed-recipients:;";
   message = "Date: " + DateHeader(now) + "\r\n" +
-            "From: " + Mailbox(from_name_, from_address_, utf8_mail) + "\r\n" + "To: " + to +
+            "From: " + Mailbox(from_name_, from_address_, utf8_mail) + "\r\n" +
+            (reply_to_.empty() ? "" : "Reply-To: " + reply_to_ + "\r\n") + "To: " + to +
             "\r\n" + "Subject: " + HeaderText(subject_, utf8_mail) + "\r\n" + "Message-ID: <" +
             Hex(random_()) + "." + std::to_string(now.seconds()) + "@" + domain + ">\r\n" +
             "MIME-Version: 1.0\r\n" + "Content-Type: " + type + "; charset=" + body_label + "\r\n" +
@@ -489,6 +491,7 @@ bool MailComponent::Send() {
     }
     // Addresses split from a list ("a@x.cn, b@y.cn") keep their blanks; they are no part of it.
     from_address_ = std::string(TrimBlanks(from_address_));
+    reply_to_ = std::string(TrimBlanks(reply_to_));
     for (Recipient& r : recipients_) r.address = std::string(TrimBlanks(r.address));
     std::string message;
     if (!Compose(message)) return false;
@@ -517,13 +520,14 @@ bool MailComponent::Send() {
 bool SendMail(const Settings& s, const Clock& clock, const std::string& fromname,
               const std::string& fromaddress, const std::string& toname,
               const std::string& toaddress, const std::string& subject, const std::string& body,
-              std::string& errortext) {
+              std::string& errortext, const std::string& replyto) {
   try {
     MailComponent mail(clock);
     mail.Server(s.SmtpServer);
     mail.DataFolder(s.DataDir);
     mail.FromName(fromname);
     mail.FromAddress(fromaddress);
+    mail.ReplyTo(replyto);
     mail.AddRecipient(toname, toaddress);
     mail.ContentType("text/html");
     mail.Charset("gb2312");

@@ -34,6 +34,9 @@ class MailComponent {
   void DataFolder(std::string dir) { data_folder_ = std::move(dir); }
   void FromName(std::string name) { from_name_ = std::move(name); }
   void FromAddress(std::string address) { from_address_ = std::move(address); }
+  // Where replies go when not to the sender (a member's own address on a mail the board sends
+  // for him); empty: no Reply-To header.
+  void ReplyTo(std::string address) { reply_to_ = std::move(address); }
   void AddRecipient(std::string name, std::string address) {
     recipients_.push_back({std::move(name), std::move(address)});
   }
@@ -64,6 +67,7 @@ class MailComponent {
   std::string data_folder_;
   std::string from_name_;
   std::string from_address_;
+  std::string reply_to_;
   std::vector<Recipient> recipients_;
   std::string content_type_ = "text/html";
   std::string charset_ = "gb2312";
@@ -77,10 +81,11 @@ class MailComponent {
 // One HTML mail from the board through s.SmtpServer (a relative "dir:" outbox under s.DataDir);
 // the body is wrapped in "<html><body>...</body></html>". On failure returns false with the
 // component's error text in errortext (errortext is left alone on success). Never throws.
+// replyto, when given, becomes the Reply-To header.
 bool SendMail(const Settings& s, const Clock& clock, const std::string& fromname,
               const std::string& fromaddress, const std::string& toname,
               const std::string& toaddress, const std::string& subject, const std::string& body,
-              std::string& errortext);
+              std::string& errortext, const std::string& replyto = "");
 
 // A mail of the "dir:" outbox, decoded back to UTF-8 (for tests and for reading mail on a board
 // without a mail server).

@@ -8,6 +8,7 @@
 #include "frame/page_frame.h"
 #include "frame/procedures.h"
 #include "mail/mail.h"
+#include "members/member_pages.h"
 #include "runtime/convert.h"
 #include "store/connection.h"
 #include "store/recordset.h"
@@ -174,11 +175,7 @@ void Corkboard::RegSubmit() {
         std::string signature = request("Signature").Str();
         if (!signature.empty()) signature = LeftChars(signature, 255);
         if (user.empty()) Refuse(Variant("你必须输入用户名！按浏览器的后退按钮可重新处理！"));
-        if (email.empty())
-          Refuse(Variant("你必须输入一个Email地址！按浏览器的后退按钮可重新处理！"));
-        if (email.find('.') == std::string::npos || email.find('@') == std::string::npos) {
-          Refuse(Variant("你输入的Email地址不合法，请重新输入！按浏览器的后退按钮可重新处理！"));
-        }
+        if (const char* refusal = EmailRefusal(email)) Refuse(Variant(refusal));
 
         // Messenger numbers end up inside a script address of the thread view: digits only.
         const std::string oicq = Trim(request("OICQ").Str());
@@ -191,13 +188,7 @@ void Corkboard::RegSubmit() {
         if (s.EMailCheck) {
           auto same_mail = con->Execute("select username from register where email='" +
                                         SqlQuote(Variant(email)) + "'");
-          if (!same_mail->Eof()) {
-            Refuse(
-                Variant("您输入的 EMail 已经有人使用，论坛规定一个 EMail 只能注册一次，请使用其它 "
-                        "EMail。如果您是"
-                        "因为遗忘了密码而重复注册，请使用论坛提供的找回丢失的密码功能取回密码或同论"
-                        "坛管理员联系!"));
-          }
+          if (!same_mail->Eof()) Refuse(Variant(kEmailTaken));
         }
         rs.Open("select * from register where username='" + SqlQuote(Variant(user)) + "'", *con,
                 adOpenKeyset, adLockOptimistic);

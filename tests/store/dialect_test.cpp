@@ -54,6 +54,13 @@ TEST_P(DialectTest, ConstructsGiveSqlServerResults) {
       {"select count(*) from register where username like 'b%'", "1"},
       {"select count(*) from register where username like '[ab]%'", "2"},
       {"select count(*) from register where username like '[^ab]%'", "2"},
+      // ESCAPE makes the wildcards and itself match only themselves (member-list search terms).
+      {"select count(*) from register where username like 'b%' escape '\\'", "1"},
+      {"select count(*) from register where username like 'b\\%' escape '\\'", "0"},
+      {"select count(*) from register where username='alice' and '5%_[x]\\' like "
+       "'5\\%\\_\\[x]\\\\' escape '\\'",
+       "1"},
+      {"select count(*) from register where '5x[' like '5\\_\\[' escape '\\'", "0"},
       {"select count(*) from post p inner join forum f on p.forumname=f.forumname where "
        "f.forumname='public'",
        "3"},
