@@ -10,8 +10,8 @@
 #include "frame/procedures.h"
 #include "mail/mail.h"
 #include "markup/markup.h"
+#include "members/member_pages.h"
 #include "posting/moderation_forms.h"
-#include "posting/post_form.h"
 #include "runtime/convert.h"
 #include "store/connection.h"
 #include "store/recordset.h"
@@ -102,7 +102,10 @@ void Corkboard::Pack() {
           con->Close();
         }
         Enforce(DecidePack(f, addresses), s.BBName, post.forum);
-        if (!PostSubmitCheck()) Refuse(FloodMessage(s));
+        if (!PostSubmitCheck()) Refuse(MailFloodMessage(s));
+        for (const std::string& address : addresses) {
+          if (RecipientRecentlyMailed(Application_(), address, Now())) Refuse(kRecipientBusy);
+        }
 
         MailComponent mail(*Context().services().clock);
         mail.Server(s.SmtpServer);
@@ -114,7 +117,8 @@ void Corkboard::Pack() {
         mail.Charset("gb2312");
         mail.Subject(OneLine(post.subject));
         mail.Body(PackBody(s, Server_(), post));
-        if (!mail.Send()) Refuse("对不起，邮件发送失败！" + HtmlSafe(mail.ErrorText()));
+        if (!mail.Send()) Refuse(MailErrorMessage(mail.ErrorText()));
+        for (const std::string& address : addresses) RecipientMailed(Application_(), address, Now());
         Wait("你的邮件已经送出", "newsdetail.asp?id=" + std::to_string(post.thread), "原来的话题");
       },
       [&] { Response_() << "</body></html>"; });
