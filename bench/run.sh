@@ -2,6 +2,7 @@
 # Page benchmark: the forum index, page 1 and a deep page of the large forum's topic list, page 1
 # and the last page of the 10,000-reply thread, each against nginx serving a static file of the
 # same bytes in the same run. wrk on loopback, 2 threads, 32 connections.
+# The archive pages read a copy of that thread in an archive.
 # Usage: bench/run.sh [seconds per run (default 10)]
 # Env: CORKBOARD_BIN (default build/release/corkboard), BENCH_DIR (default build/bench-board).
 set -euo pipefail
@@ -20,6 +21,19 @@ if [ ! -s "$work/board.txt" ]; then
   mv "$work/board.txt.new" "$work/board.txt"
 fi
 read -r big forum < "$work/board.txt"
+# The archive pages read a copy of the big thread in an archive of its own (made once).
+/usr/bin/python3 - "$data/corkboard.db" "$big" <<'PY'
+import sqlite3, sys
+db = sqlite3.connect(sys.argv[1])
+if db.execute("select count(*) from archive").fetchone()[0] == 0:
+    db.execute("insert into archive (archivename, descript) values ('精华', 'bench')")
+    db.execute("insert into archivelist (archiveid,postid,parentid,forumname,username,posttime,"
+               "message,subject,usesign,status,edithistory,hits,icon,emailnotification,ip) "
+               "select 1,postid,parentid,forumname,username,posttime,message,subject,usesign,"
+               "status,edithistory,hits,icon,emailnotification,ip from post "
+               "where postid=?1 or parentid=?1", (int(sys.argv[2]),))
+    db.commit()
+PY
 enc_forum=$(/usr/bin/python3 -c 'import sys,urllib.parse; print(urllib.parse.quote(sys.argv[1].encode("gbk")))' "$forum")
 
 free_port() { /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
@@ -62,7 +76,7 @@ for _ in $(seq 100); do
 done
 
 names=(index list_page1 list_deep thread_page1 thread_last members members_deep members_search
-  member_view)
+  member_view archive_list archive_thread archive_last)
 paths=(
   "default.asp"
   "list.asp?GroupName=$enc_forum&DaysPrune=0&Page=1"
@@ -73,6 +87,9 @@ paths=(
   "member.asp?page=200"
   "member.asp?searchBy=UserName&key=user01"
   "viewuser.asp?userName=user0001"
+  "archivelist.asp?ArchiveID=1"
+  "archivecontent.asp?id=$big&page=1"
+  "archivecontent.asp?id=$big&page=1001"
 )
 
 # One wrk run: "requests/s p50 p99" (latencies in ms).

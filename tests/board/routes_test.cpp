@@ -83,6 +83,8 @@ TEST(BoardRoutesTest, BoardFormActionsRunOnlyByPost) {
       {"/posting.asp", "deletearchive", false},
       {"/archive.asp", "submittransfer", true},
       {"/archive.asp", "transfer", false},
+      {"/archive.asp", "restorearchive", false},
+      {"/archive.asp", "submitrestore", true},
       {"/profile.asp", "check", true},
       {"/profile.asp", "", false},
       {"/showfavor.asp", "deletefavor", true},
