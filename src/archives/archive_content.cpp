@@ -18,14 +18,6 @@ namespace {
 
 constexpr int kPostsPerPage = 10;
 
-constexpr const char* kWinOpenScript =
-    "<script language=javascript>\r\n"
-    "function winopen(icqwindow) {\r\n"
-    "  window.open(icqwindow, 'icqwindow', "
-    "'toolbar=no,location=no,menubar=no,scrollbars=yes,width=450,height=250');\r\n"
-    "}\r\n"
-    "</script>";
-
 // The pieces of the page around the posts. Texts are kept as stored; each is encoded where it
 // is written.
 struct ArchivedThreadWriter {
@@ -75,20 +67,9 @@ std::string ArchivedThreadWriter::ThreadBar() const {
                      "><tr><td colspan=2>注意：这是一个归档话题。它是只读的。　<BR>"
                      "此话题先前所在的论坛：" +
                      HtmlSafe(forum) + "</td></tr><tr><td>";
-  if (page_count > 1) {
-    html += "这个话题共有" + std::to_string(page_count) + "页：";
-    for (int n = 1; n <= page_count; ++n) {
-      const std::string num = std::to_string(n);
-      html += n == page ? "<font color=darkgray>" + num + "</font>&nbsp;"
-                        : "<a href=archivecontent.asp?id=" + id + "&page=" + num + ">" + num +
-                              "</a>&nbsp;";
-    }
-  }
-  const std::string walk =
-      "newsDetail.asp?action=findthread&Forum=" + server.URLEncode(forum) + "&go=";
-  html += "</td><td align=right nowrap><a href=" + walk + "newer&id=" + id +
-          ">上一贴</a>&nbsp;|&nbsp;<a href=" + walk + "older&id=" + id + ">下一贴</a></td></tr>";
-  return html + "</table>";
+  return html + ThreadPageLinks("archivecontent.asp?id=" + id + "&page=", page, page_count) +
+         "</td><td align=right nowrap>" + NeighbourTopicLinks(server, forum, id) +
+         "</td></tr></table>";
 }
 
 std::string ArchivedThreadWriter::ManagementLinks() const {
@@ -138,8 +119,8 @@ void Corkboard::ArchiveContent() {
             "as posticon from archivelist left outer join Register on "
             "archivelist.username=Register.username inner join archive on "
             "archivelist.archiveid=archive.archiveid where (postid=" +
-                ids + " or parentid=" + ids + ") and archivelist.archiveid=" +
-                std::to_string(archive) + " order by postid",
+                ids + " or parentid=" + ids +
+                ") and archivelist.archiveid=" + std::to_string(archive) + " order by postid",
             *con, adOpenStatic, adLockReadOnly);
         if (rs->Eof()) Refuse("没有该主题！");
         if (!rs->Fields("Parentid").IsNull()) Refuse("调用错误!");
@@ -160,13 +141,7 @@ void Corkboard::ArchiveContent() {
         Response& out = Response_();
         out << WritePageHead(s, Server_().HTMLEncode(w.subject) + " - " + s.BBName);
         out << kWinOpenScript << "<center>" << w.Heading() << w.ThreadBar();
-        out << s.TableBorderStart
-            << "<table cellpadding=4 cellspacing=1 border=0 width=" << s.InnerTableWidth << ">"
-            << "<tr " << s.TableColorStrip
-            << "><td width=18% nowrap><font color=" << s.TableStripTextColor
-            << "><b>发表人</b></font></td><td><font color=" << s.TableStripTextColor
-            << "><b>主题:</b> " << Server_().HTMLEncode(rs->Fields("Subject").Str())
-            << "</font></td></tr>";
+        out << PostsTableStart(s, Server_(), rs->Fields("Subject").Str());
         const ThreadContext thread{ThreadContext::Kind::kArchive, ids, w.forum, w.subject,
                                    w.archive_id};
         const PostRenderer renderer(s, Server_(), thread);

@@ -61,9 +61,9 @@ void Corkboard::ArchiveEditPost() {
             << ArchiveEditTop(s, HtmlSafe(post.archive_name), subject)
             << "<FORM ACTION=posting.asp NAME=PostTopic METHOD=POST>"
             << "<B>只有论坛领导（系统管理员，版主）或者发表这条消息的人才可以编辑和删除贴子</B>"
-            << s.TableBorderStart << "<table cellpadding=4 cellspacing=1 border=0 width="
-            << s.InnerTableWidth << "><tr " << s.TableColorStrip << "><td colspan=2><font color="
-            << s.TableStripTextColor
+            << s.TableBorderStart
+            << "<table cellpadding=4 cellspacing=1 border=0 width=" << s.InnerTableWidth << "><tr "
+            << s.TableColorStrip << "><td colspan=2><font color=" << s.TableStripTextColor
             << "><INPUT TYPE=CHECKBOX NAME=DeletePost>删除？想删除的话，选中左边的复选框。"
                "</font></td></tr>";
         if (!SignedIn(Session_())) {
@@ -131,8 +131,7 @@ void Corkboard::ArchiveSubmitEdit() {
           rs->Set("message", Variant(message));
           if (f.is_topic) rs->Set("subject", Variant(new_subject));
           // The archive keeps the latest edit's note only.
-          rs->Set("EditHistory",
-                  Variant(EditNote(HtmlSafe(who.name), Variant(Now()).Str())));
+          rs->Set("EditHistory", Variant(EditNote(HtmlSafe(who.name), Variant(Now()).Str())));
           rs->Update();
           rs->Close();
           if (f.is_topic) RenameArchivedThread(*con, post.id, post.archive, new_subject);

@@ -76,8 +76,9 @@ void Corkboard::ArchiveList() {
                  *con, adOpenStatic, adLockReadOnly);
         const int32_t record_count = static_cast<int32_t>(rs->RecordCount());
         const std::string strip_font = "<font color=" + s.TableStripTextColor + "><b>";
-        out << s.TableBorderStart << "<table border=0 cellpadding=4 cellspacing=1 width="
-            << s.InnerTableWidth << "><tr " << s.TableColorStrip << "><td>" << strip_font
+        out << s.TableBorderStart
+            << "<table border=0 cellpadding=4 cellspacing=1 width=" << s.InnerTableWidth << "><tr "
+            << s.TableColorStrip << "><td>" << strip_font
             << "归档话题</b></font></td><td align=center nowrap>" << strip_font
             << "话题发起</b></font></td><td align=center nowrap>" << strip_font
             << "归档日期</b></font></td></tr>";
@@ -89,19 +90,19 @@ void Corkboard::ArchiveList() {
           if (page > page_count) page = page_count;
           rs->SetAbsolutePage(page);
           for (int i = 0; i < s.PageSize && !rs->Eof(); ++i, rs->MoveNext()) {
-            out << "<tr><td " << s.AltColumnColor1 << "><a href=archivecontent.asp?id="
-                << rs->Fields("postid").Str() << ">"
+            out << "<tr><td " << s.AltColumnColor1
+                << "><a href=archivecontent.asp?id=" << rs->Fields("postid").Str() << ">"
                 << Server_().HTMLEncode(rs->Fields("Subject").Str()) << "</a></td><td "
-                << s.AltColumnColor2 << " align=center>"
-                << HtmlSafe(rs->Fields("UserName").Str()) << "</td><td " << s.AltColumnColor1
-                << " align=center nowrap>" << rs->Fields("ArchiveDate").Str() << "</td></tr>";
+                << s.AltColumnColor2 << " align=center>" << HtmlSafe(rs->Fields("UserName").Str())
+                << "</td><td " << s.AltColumnColor1 << " align=center nowrap>"
+                << rs->Fields("ArchiveDate").Str() << "</td></tr>";
           }
         }
         rs->Close();
         out << "</table>" << s.TableBorderEnd;
         PageStyle(record_count, page, page_count, s.PageSize, "&ArchiveID=" + archive);
-        out << "<table border=0 width=" << s.TableWidth << "><tr><td align=right>"
-            << kReadOnlyNote << "</td></tr></table>";
+        out << "<table border=0 width=" << s.TableWidth << "><tr><td align=right>" << kReadOnlyNote
+            << "</td></tr></table>";
         if (s.BBSTYLE == "CBK") out << JumpTo(*con, Variant(archive), true);
         out << "</center>" << s.Copyright;
       },

@@ -45,13 +45,13 @@ struct ChoiceForm {
 };
 std::string ChoiceFormText(const Settings& s, const Request& request, const ArchivedPost& p,
                            bool signed_in, const ChoiceForm& f) {
-  std::string html = "<FORM ACTION=archive.asp NAME=REPLIER METHOD=POST><B>" +
-                     std::string(f.note) + "</B>" + s.TableBorderStart +
+  std::string html = "<FORM ACTION=archive.asp NAME=REPLIER METHOD=POST><B>" + std::string(f.note) +
+                     "</B>" + s.TableBorderStart +
                      "<table cellpadding=4 cellspacing=1 border=0 width=" + s.InnerTableWidth +
-                     "><tr " + s.TableColorStrip + "><td colspan=2><font color=" +
-                     s.TableStripTextColor + "><b>" + f.strip + "</b></font></td></tr><tr " +
-                     s.AltColumnColor1 + "><td colspan=2>" + f.explanation + f.select +
-                     "</td></tr>";
+                     "><tr " + s.TableColorStrip +
+                     "><td colspan=2><font color=" + s.TableStripTextColor + "><b>" + f.strip +
+                     "</b></font></td></tr><tr " + s.AltColumnColor1 + "><td colspan=2>" +
+                     f.explanation + f.select + "</td></tr>";
   if (!signed_in) {
     html += IdentityRows(s, request, {.name = "你的用户名", .password = "你的密码"});
   }
@@ -118,9 +118,9 @@ void Corkboard::TransferArchive() {
           if (f.posted && f.found && f.is_topic) {
             target = NamedArchive(req("ArchiveSelect"));
             const std::string number = std::to_string(target);
-            target_ok = target != 0 &&
-                        !con->Execute("select archiveid from archive where archiveid=" + number)
-                             ->Eof();
+            target_ok =
+                target != 0 &&
+                !con->Execute("select archiveid from archive where archiveid=" + number)->Eof();
             already_there = target_ok && ArchiveHolding(*con, post.id, target) == target;
             f.role = GuardedRole(Application_(), Session_(), req, Now(), who, post.forum, *con);
           }
@@ -130,11 +130,12 @@ void Corkboard::TransferArchive() {
         if (!f.posted) {
           Response_() << WritePageHead(s, "移动归档话题 - " + s.BBName) << "<center>"
                       << ArchiveAndSubjectTop(s, Server_(), post)
-                      << ChoiceFormText(s, req, post, SignedIn(Session_()),
-                                        {.note = "注意：只有超级系统管理员, 版主才可以转移归档话题.",
-                                         .strip = "选择一个归档",
-                                         .select = ArchiveSelect(*con),
-                                         .action = "submittransfer"});
+                      << ChoiceFormText(
+                             s, req, post, SignedIn(Session_()),
+                             {.note = "注意：只有超级系统管理员, 版主才可以转移归档话题.",
+                              .strip = "选择一个归档",
+                              .select = ArchiveSelect(*con),
+                              .action = "submittransfer"});
           return;
         }
         MoveArchivedThread(*con, post.id, post.archive, target);
@@ -229,17 +230,17 @@ void Corkboard::RestoreArchive() {
         Enforce(DecideRestoreArchive(f, target_ok, still_live), s.BBName, target);
 
         if (!f.posted) {
-          Response_()
-              << WritePageHead(s, "恢复归档话题 - " + s.BBName) << "<center>"
-              << ArchiveAndSubjectTop(s, Server_(), post)
-              << ChoiceFormText(
-                     s, req, post, SignedIn(Session_()),
-                     {.note = "注意：只有超级系统管理员, 版主才可以把归档话题恢复到论坛.",
-                      .strip = "选择一个论坛",
-                      .explanation = "话题和它的回复将以原来的编号、时间、作者和编辑记录回到论坛，"
-                                     "并从档案中移除。<br>",
-                      .select = ForumSelect(*con, post.forum, admitted),
-                      .action = "submitrestore"});
+          Response_() << WritePageHead(s, "恢复归档话题 - " + s.BBName) << "<center>"
+                      << ArchiveAndSubjectTop(s, Server_(), post)
+                      << ChoiceFormText(
+                             s, req, post, SignedIn(Session_()),
+                             {.note = "注意：只有超级系统管理员, 版主才可以把归档话题恢复到论坛.",
+                              .strip = "选择一个论坛",
+                              .explanation =
+                                  "话题和它的回复将以原来的编号、时间、作者和编辑记录回到论坛，"
+                                  "并从档案中移除。<br>",
+                              .select = ForumSelect(*con, post.forum, admitted),
+                              .action = "submitrestore"});
           return;
         }
         RestoreArchivedThread(*con, post.id, post.archive, target);

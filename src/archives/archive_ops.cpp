@@ -24,7 +24,7 @@ int32_t ArchiveHolding(Connection& con, int32_t postid, int32_t preferred) {
   const std::string id = std::to_string(postid);
   if (preferred > 0 && !con.Execute("select archiveid from archivelist where postid=" + id +
                                     " and archiveid=" + std::to_string(preferred))
-                           ->Eof()) {
+                            ->Eof()) {
     return preferred;
   }
   auto rs = con.Execute("select min(archiveid) from archivelist where postid=" + id);
@@ -72,10 +72,11 @@ void RenameArchivedThread(Connection& con, int32_t topic, int32_t archive,
 
 bool ArchivedThreadIsLive(Connection& con, int32_t topic, int32_t archive) {
   const std::string id = std::to_string(topic);
-  return !con.Execute("select top 1 post.postid from post inner join archivelist on "
-                      "post.postid=archivelist.postid where archivelist.archiveid=" +
-                      std::to_string(archive) + " and (archivelist.postid=" + id +
-                      " or archivelist.parentid=" + id + ")")
+  return !con.Execute(
+                 "select top 1 post.postid from post inner join archivelist on "
+                 "post.postid=archivelist.postid where archivelist.archiveid=" +
+                 std::to_string(archive) + " and (archivelist.postid=" + id +
+                 " or archivelist.parentid=" + id + ")")
               ->Eof();
 }
 

@@ -68,7 +68,8 @@ Decision DecideArchiveSubmitEdit(const ArchivedFacts& f, const EditSubmission& e
   if (!f.number_ok) return Refusal(kBadNumber);
   if (!f.found) return Refusal(kNoPost);
   if (f.role == role::kNotMember) return Refusal("对不起，您不是本论坛的用户，请先注册后再使用！");
-  if (!MayActOnPost(f.role, f.own, e.deleting ? PostAction::kDeleteThroughEdit : PostAction::kEdit)) {
+  if (!MayActOnPost(f.role, f.own,
+                    e.deleting ? PostAction::kDeleteThroughEdit : PostAction::kEdit)) {
     return Refusal(
         "对不起，你没有编辑或删除该贴子的权限，只有管理员、版主或贴子的原作者才能编辑或删除它！");
   }

@@ -14,10 +14,10 @@ namespace cb {
 
 // What a page learned about the archived post it was asked to act on.
 struct ArchivedFacts {
-  bool number_ok = true;  // the post number passed ToLong
-  bool found = false;     // the post is in an archive
-  bool is_topic = false;  // it is a topic (no parent)
-  bool posted = false;    // the request came as a POST
+  bool number_ok = true;            // the post number passed ToLong
+  bool found = false;               // the post is in an archive
+  bool is_topic = false;            // it is a topic (no parent)
+  bool posted = false;              // the request came as a POST
   int16_t role = role::kNotMember;  // CheckModerator for the forum the thread came from
   bool own = false;                 // the acting member wrote the post
 };

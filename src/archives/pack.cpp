@@ -31,10 +31,9 @@ struct PackedPost {
 
 std::string PackForm(const Settings& s, int32_t topic) {
   return HeadingTop(s, "打包下载") + "<form action=download.asp method=post name=PackForm>" +
-         "<input type=hidden name=topic value=" + std::to_string(topic) + ">" +
-         s.TableBorderStart + "<table cellpadding=4 cellspacing=1 border=0 width=" +
-         s.InnerTableWidth + "><tr " + s.TableColorStrip + "><td><font color=" +
-         s.TableStripTextColor +
+         "<input type=hidden name=topic value=" + std::to_string(topic) + ">" + s.TableBorderStart +
+         "<table cellpadding=4 cellspacing=1 border=0 width=" + s.InnerTableWidth + "><tr " +
+         s.TableColorStrip + "><td><font color=" + s.TableStripTextColor +
          "><b>打包下载</b></font></td></tr><tr " + s.AltColumnColor1 +
          "><td>请输入电子邮件地址，你可以同时输入多个电子邮件地址，但中间必须用逗号(,)分隔<br>"
          "<input type=text name=email size=40 maxlength=255> "
@@ -51,9 +50,9 @@ std::string PackBody(const Settings& s, const Server& server, const PackedPost& 
   const std::string thread = base + "newsdetail.asp?id=" + std::to_string(p.thread);
   return "<html><body>发信人:" + HtmlSafe(p.author) + ",讨论区：" + HtmlSafe(p.forum) +
          "<br>主题:" + server.HTMLEncode(p.subject) + "<br>来自:" + board_link + "<br><br>" +
-         ToHtml(server.HTMLEncode(p.message)) + "<br>---------------------------------<br>欢迎访问" +
-         board_link + "<br><a href=\"" + HtmlSafe(thread) + "\">" + HtmlSafe(thread) +
-         "</a></body></html>";
+         ToHtml(server.HTMLEncode(p.message)) +
+         "<br>---------------------------------<br>欢迎访问" + board_link + "<br><a href=\"" +
+         HtmlSafe(thread) + "\">" + HtmlSafe(thread) + "</a></body></html>";
 }
 
 // A header value on one line.
@@ -118,7 +117,8 @@ void Corkboard::Pack() {
         mail.Subject(OneLine(post.subject));
         mail.Body(PackBody(s, Server_(), post));
         if (!mail.Send()) Refuse(MailErrorMessage(mail.ErrorText()));
-        for (const std::string& address : addresses) RecipientMailed(Application_(), address, Now());
+        for (const std::string& address : addresses)
+          RecipientMailed(Application_(), address, Now());
         Wait("你的邮件已经送出", "newsdetail.asp?id=" + std::to_string(post.thread), "原来的话题");
       },
       [&] { Response_() << "</body></html>"; });

@@ -31,9 +31,9 @@ TEST(ArchiveList, GoldenPages) {
   EXPECT_GOLDEN("archives/list_cbk_first_page",
                 b.Get(&Corkboard::ArchiveList, "/archivelist.asp?ArchiveID=" + b.Id(b.gems)));
   b.host.Configure({{"BBSTYLE", "CLUB"}});
-  EXPECT_GOLDEN("archives/list_club_last_page",
-                b.Get(&Corkboard::ArchiveList,
-                      "/archivelist.asp?archiveid=" + b.Id(b.gems) + "&page=9"));
+  EXPECT_GOLDEN(
+      "archives/list_club_last_page",
+      b.Get(&Corkboard::ArchiveList, "/archivelist.asp?archiveid=" + b.Id(b.gems) + "&page=9"));
 }
 
 TEST(ArchiveList, EmptyArchiveAndRefusals) {
@@ -51,7 +51,8 @@ TEST(ArchiveList, EmptyArchiveAndRefusals) {
       {"ArchiveID=999", "错误号："},  // an unknown archive ends in the run-time error page
   };
   for (const Case& c : cases) {
-    const std::string page = b.Get(&Corkboard::ArchiveList, std::string("/archivelist.asp?") + c.query);
+    const std::string page =
+        b.Get(&Corkboard::ArchiveList, std::string("/archivelist.asp?") + c.query);
     EXPECT_TRUE(Has(page, c.expected)) << c.query << page;
     EXPECT_TRUE(test::EndsPage(page)) << c.query;
   }
@@ -59,8 +60,9 @@ TEST(ArchiveList, EmptyArchiveAndRefusals) {
 
 TEST(ArchiveContent, GoldenPages) {
   ArchiveBoard b;
-  b.board.Exec("update register set icq='12345',oicq='67890',location='<上海>',"
-               "signdate='2023-02-03 04:05:06' where username='bob'");
+  b.board.Exec(
+      "update register set icq='12345',oicq='67890',location='<上海>',"
+      "signdate='2023-02-03 04:05:06' where username='bob'");
   const std::string url = "/archivecontent.asp?id=" + b.Id(b.topic);
   EXPECT_GOLDEN("archives/thread_cbk", b.Get(&Corkboard::ArchiveContent, url));
   b.host.Configure({{"BBSTYLE", "CLUB"}});
@@ -80,10 +82,11 @@ TEST(ArchiveContent, TenPostsAPageWhateverHotCount) {
     size_t posts;
     const char* first;
   };
-  const Case cases[] = {{"1", 10, "首帖"}, {"2", 10, "回复10"}, {"3", 5, "回复20"}, {"7", 5, "回复20"}};
+  const Case cases[] = {
+      {"1", 10, "首帖"}, {"2", 10, "回复10"}, {"3", 5, "回复20"}, {"7", 5, "回复20"}};
   for (const Case& c : cases) {
-    const std::string page = b.Get(&Corkboard::ArchiveContent,
-                                   std::string("/archivecontent.asp?id=500&page=") + c.page);
+    const std::string page =
+        b.Get(&Corkboard::ArchiveContent, std::string("/archivecontent.asp?id=500&page=") + c.page);
     EXPECT_EQ(Count(page, "发表于 "), c.posts) << c.page;
     EXPECT_TRUE(Has(page, c.first)) << c.page;
     EXPECT_TRUE(Has(page, "这个话题共有3页：")) << c.page;
@@ -117,16 +120,20 @@ TEST(ArchiveContent, RefusalsAndNoWrites) {
 
 TEST(ArchiveContent, ATopicInTwoArchivesShowsOneCopy) {
   ArchiveBoard b;
-  b.board.Exec("insert into archivelist (archiveid,postid,parentid,forumname,username,subject,"
-               "message) select " +
-               b.Id(b.older) + ",postid,parentid,forumname,username,'另一份',message from "
-               "archivelist where archiveid=" + b.Id(b.gems));
-  const std::string first = b.Get(&Corkboard::ArchiveContent, "/archivecontent.asp?id=" + b.Id(b.topic));
+  b.board.Exec(
+      "insert into archivelist (archiveid,postid,parentid,forumname,username,subject,"
+      "message) select " +
+      b.Id(b.older) +
+      ",postid,parentid,forumname,username,'另一份',message from "
+      "archivelist where archiveid=" +
+      b.Id(b.gems));
+  const std::string first =
+      b.Get(&Corkboard::ArchiveContent, "/archivecontent.asp?id=" + b.Id(b.topic));
   EXPECT_EQ(Count(first, "发表于 "), 3u);
   EXPECT_TRUE(Has(first, "archivelist.asp?archiveid=" + b.Id(b.gems) + ">精华 &lt;2023&gt;</a>"));
-  const std::string second = b.Get(&Corkboard::ArchiveContent, "/archivecontent.asp?id=" +
-                                                                   b.Id(b.topic) + "&ArchiveID=" +
-                                                                   b.Id(b.older));
+  const std::string second =
+      b.Get(&Corkboard::ArchiveContent,
+            "/archivecontent.asp?id=" + b.Id(b.topic) + "&ArchiveID=" + b.Id(b.older));
   EXPECT_EQ(Count(second, "发表于 "), 3u);
   EXPECT_TRUE(Has(second, "<b>主题:</b> 另一份"));
 }

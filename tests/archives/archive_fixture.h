@@ -16,8 +16,10 @@ struct ArchiveBoard : ModerationBoard {
   ArchiveBoard() {
     gems = board.AddArchive("精华 <2023>", "旧 \"话题\"");
     older = board.AddArchive("旧档案", "");
-    board.Exec("update post set edithistory='[这消息被moda编辑过(编辑时间2024-05-03)]<br>' "
-               "where postid=" + Id(reply));
+    board.Exec(
+        "update post set edithistory='[这消息被moda编辑过(编辑时间2024-05-03)]<br>' "
+        "where postid=" +
+        Id(reply));
     board.Exec(
         "Insert Into archivelist (archiveid,postid,forumname,username,posttime,message,Subject,"
         "UseSign,Status,EditHistory,Hits,icon,EMailNotification,ip,parentid,archivedate) select " +

@@ -68,8 +68,10 @@ std::string Counters(TestBoard& board) {
 
 TEST(ArchiveMaintenance, RoundTripLiveArchiveLiveKeepsEveryPost) {
   test::ModerationBoard b;
-  b.board.Exec("update post set edithistory='[这消息被moda编辑过(编辑时间2024-05-03)]<br>',"
-               "usesign=1,icon=3,ip='10.0.0.9' where postid=" + b.Id(b.reply));
+  b.board.Exec(
+      "update post set edithistory='[这消息被moda编辑过(编辑时间2024-05-03)]<br>',"
+      "usesign=1,icon=3,ip='10.0.0.9' where postid=" +
+      b.Id(b.reply));
   const int64_t archive = b.board.AddArchive("精华");
   const std::string live = ThreadRows(b.board, "post", b.topic);
   const std::string counters = Counters(b.board);
@@ -86,10 +88,10 @@ TEST(ArchiveMaintenance, RoundTripLiveArchiveLiveKeepsEveryPost) {
   EXPECT_EQ(ThreadRows(b.board, "archivelist", b.topic), live);
   EXPECT_EQ(test::CounterDisagreements(b.board), "");
 
-  const std::string restored =
-      b.Post(&Corkboard::RestoreArchive, "/archive.asp",
-             {{"action", "submitrestore"}, {"topic", b.Id(b.topic)}, {"RestoreToForum", test::kForumA}},
-             test::kModA);
+  const std::string restored = b.Post(
+      &Corkboard::RestoreArchive, "/archive.asp",
+      {{"action", "submitrestore"}, {"topic", b.Id(b.topic)}, {"RestoreToForum", test::kForumA}},
+      test::kModA);
   EXPECT_TRUE(Has(restored, "主题：你好已经恢复到论坛，您将在2秒内被自动转送到灌水乐园贴子列表"))
       << restored;
   EXPECT_EQ(ThreadRows(b.board, "post", b.topic), live);
@@ -174,15 +176,24 @@ TEST(ArchiveMaintenance, AccessPerRoleAndAction) {
     bool changed;
   };
   const Case cases[] = {
-      {kMove, test::kGuest, false},          {kMove, test::kBob, false},
-      {kMove, kModB, false},                 {kMove, test::kModA, true},
-      {kMove, test::kAdmin, true},           {kDelete, test::kGuest, false},
-      {kDelete, test::kBob, false},          {kDelete, kModB, false},
-      {kDelete, test::kModA, true},          {kDelete, test::kAdmin, true},
-      {kEditTopic, test::kGuest, false},     {kEditTopic, test::kCarol, false},
-      {kEditTopic, kModB, false},            {kEditTopic, test::kBob, true},
-      {kEditTopic, test::kModA, true},       {kEditTopic, test::kAdmin, true},
-      {kDeleteThroughEdit, test::kCarol, false}, {kDeleteThroughEdit, kModB, false},
+      {kMove, test::kGuest, false},
+      {kMove, test::kBob, false},
+      {kMove, kModB, false},
+      {kMove, test::kModA, true},
+      {kMove, test::kAdmin, true},
+      {kDelete, test::kGuest, false},
+      {kDelete, test::kBob, false},
+      {kDelete, kModB, false},
+      {kDelete, test::kModA, true},
+      {kDelete, test::kAdmin, true},
+      {kEditTopic, test::kGuest, false},
+      {kEditTopic, test::kCarol, false},
+      {kEditTopic, kModB, false},
+      {kEditTopic, test::kBob, true},
+      {kEditTopic, test::kModA, true},
+      {kEditTopic, test::kAdmin, true},
+      {kDeleteThroughEdit, test::kCarol, false},
+      {kDeleteThroughEdit, kModB, false},
       {kDeleteThroughEdit, test::kBob, true},
   };
   for (const Case& c : cases) {
@@ -194,9 +205,10 @@ TEST(ArchiveMaintenance, AccessPerRoleAndAction) {
     std::string page;
     switch (c.action) {
       case kMove:
-        page = b.Post(&Corkboard::TransferArchive, "/archive.asp",
-                      {{"action", "submittransfer"}, {"topic", topic}, {"ArchiveSelect", b.Id(b.older)}},
-                      c.actor);
+        page = b.Post(
+            &Corkboard::TransferArchive, "/archive.asp",
+            {{"action", "submittransfer"}, {"topic", topic}, {"ArchiveSelect", b.Id(b.older)}},
+            c.actor);
         break;
       case kDelete:
         page = b.Post(&Corkboard::DeleteArchive, "/posting.asp",
@@ -221,11 +233,10 @@ TEST(ArchiveMaintenance, AccessPerRoleAndAction) {
 
 TEST(ArchiveMaintenance, MoveTakesTheRepliesAlong) {
   ArchiveBoard b;
-  const std::string page = b.Post(&Corkboard::TransferArchive, "/archive.asp",
-                                  {{"action", "submittransfer"},
-                                   {"topic", b.Id(b.topic)},
-                                   {"ArchiveSelect", b.Id(b.older)}},
-                                  test::kModA);
+  const std::string page = b.Post(
+      &Corkboard::TransferArchive, "/archive.asp",
+      {{"action", "submittransfer"}, {"topic", b.Id(b.topic)}, {"ArchiveSelect", b.Id(b.older)}},
+      test::kModA);
   EXPECT_TRUE(Has(page, "主题：你好移动完成，您将在2秒内被自动转送到贴子列表。")) << page;
   EXPECT_TRUE(Has(page, "URL='archivelist.asp?archiveid=" + b.Id(b.older) + "'"));
   EXPECT_EQ(b.Archived("archiveid=" + b.Id(b.older)), 3);
@@ -239,11 +250,10 @@ TEST(ArchiveMaintenance, MoveTakesTheRepliesAlong) {
                            {"99", "请您选择归档档案，请按返回按钮重新选择！"},
                            {"", "请您选择归档档案，请按返回按钮重新选择！"}};
   for (const Case& c : refusals) {
-    const std::string refused = b.Post(&Corkboard::TransferArchive, "/archive.asp",
-                                       {{"action", "submittransfer"},
-                                        {"topic", b.Id(b.topic)},
-                                        {"ArchiveSelect", c.target}},
-                                       test::kAdmin);
+    const std::string refused = b.Post(
+        &Corkboard::TransferArchive, "/archive.asp",
+        {{"action", "submittransfer"}, {"topic", b.Id(b.topic)}, {"ArchiveSelect", c.target}},
+        test::kAdmin);
     EXPECT_TRUE(Has(refused, c.expected)) << c.target;
   }
   // Into the archive that already holds it.
@@ -261,15 +271,16 @@ TEST(ArchiveMaintenance, Forms) {
   EXPECT_GOLDEN("archives/transfer_form_cbk",
                 b.Get(&Corkboard::TransferArchive,
                       "/archive.asp?action=transferarchive&topic=" + b.Id(b.topic)));
-  const std::string edit =
-      b.Get(&Corkboard::ArchiveEditPost, "/posting.asp?Forum=" + b.Id(b.gems) + "&Topic=" +
-                                             b.Id(b.reply) + "&TopicSubject=x&action=editarchive");
+  const std::string edit = b.Get(&Corkboard::ArchiveEditPost,
+                                 "/posting.asp?Forum=" + b.Id(b.gems) + "&Topic=" + b.Id(b.reply) +
+                                     "&TopicSubject=x&action=editarchive");
   for (const std::string& part :
        {std::string("<B>档案名称：<FONT COLOR=#2f2f4f>精华 &lt;2023&gt;</FONT><BR>归档话题："),
         std::string("原作者：carol　发表于：2024-05-02 09:30:00</FONT>"),
         std::string("class=smallarea>回复 :)</textarea>"),
         "<INPUT TYPE=HIDDEN NAME=action VALUE=archivesubmitedit><INPUT TYPE=HIDDEN NAME=archiveid "
-        "VALUE=" + b.Id(b.gems) + "><INPUT TYPE=HIDDEN NAME=Topic VALUE=" + b.Id(b.reply) + ">"}) {
+        "VALUE=" +
+            b.Id(b.gems) + "><INPUT TYPE=HIDDEN NAME=Topic VALUE=" + b.Id(b.reply) + ">"}) {
     EXPECT_TRUE(Has(edit, part)) << part;
   }
   // A GET only asks, even for a signed-in administrator.
@@ -280,8 +291,8 @@ TEST(ArchiveMaintenance, Forms) {
   EXPECT_TRUE(Has(form, "需要删除的话题: 你好")) << form;
   EXPECT_FALSE(Has(form, "您的用户名"));
   EXPECT_EQ(b.ArchivedRows(), before);
-  const std::string restore =
-      b.Get(&Corkboard::RestoreArchive, "/archive.asp?action=restorearchive&topic=" + b.Id(b.topic));
+  const std::string restore = b.Get(&Corkboard::RestoreArchive,
+                                    "/archive.asp?action=restorearchive&topic=" + b.Id(b.topic));
   EXPECT_TRUE(Has(restore, "<option value=\"灌水乐园\" selected>灌水乐园")) << restore;
   EXPECT_FALSE(Has(restore, test::kSecret));
   struct Case {
@@ -291,8 +302,8 @@ TEST(ArchiveMaintenance, Forms) {
   };
   const Case refusals[] = {
       {&Corkboard::TransferArchive, "/archive.asp?action=transferarchive&topic=x", "参数错误！"},
-      {&Corkboard::TransferArchive,
-       "/archive.asp?action=transferarchive&topic=" + b.Id(b.reply), "参数错误！"},
+      {&Corkboard::TransferArchive, "/archive.asp?action=transferarchive&topic=" + b.Id(b.reply),
+       "参数错误！"},
       {&Corkboard::DeleteArchive, "/posting.asp?action=deletearchive&topic=4000", "参数错误！"},
       {&Corkboard::ArchiveEditPost, "/posting.asp?action=editarchive&Topic=x", "参数错误!"},
       {&Corkboard::ArchiveEditPost, "/posting.asp?action=editarchive&Topic=4000",
@@ -305,10 +316,13 @@ TEST(ArchiveMaintenance, Edits) {
   ArchiveBoard b;
   AddModeratorOfB(b);
   // A second copy of the thread in the other archive stays as it was.
-  b.board.Exec("insert into archivelist (archiveid,postid,parentid,forumname,username,subject,"
-               "message) select " +
-               b.Id(b.older) + ",postid,parentid,forumname,username,subject,message from "
-               "archivelist where archiveid=" + b.Id(b.gems));
+  b.board.Exec(
+      "insert into archivelist (archiveid,postid,parentid,forumname,username,subject,"
+      "message) select " +
+      b.Id(b.older) +
+      ",postid,parentid,forumname,username,subject,message from "
+      "archivelist where archiveid=" +
+      b.Id(b.gems));
   auto edit = [&](int64_t post, const Actor& actor, const char* subject, const char* message) {
     return b.Post(&Corkboard::ArchiveSubmitEdit, "/posting.asp",
                   {{"action", "archivesubmitedit"},

@@ -22,7 +22,11 @@ std::string Said(const Decision& d) {
 }
 
 ArchivedFacts Topic(int16_t role, bool posted = true, bool own = false) {
-  return {.number_ok = true, .found = true, .is_topic = true, .posted = posted, .role = role,
+  return {.number_ok = true,
+          .found = true,
+          .is_topic = true,
+          .posted = posted,
+          .role = role,
           .own = own};
 }
 
@@ -57,8 +61,7 @@ TEST(ArchiveRules, TransferArchive) {
       {"already there, no rights", Topic(kMember), true, true, kMovedNoRight},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(Said(DecideTransferArchive(c.f, c.target_ok, c.already_there)), c.expected)
-        << c.name;
+    EXPECT_EQ(Said(DecideTransferArchive(c.f, c.target_ok, c.already_there)), c.expected) << c.name;
   }
 }
 
@@ -100,8 +103,8 @@ TEST(ArchiveRules, WeakerRoleOfARestore) {
     int16_t from, to, expected;
   };
   const Case cases[] = {
-      {kAdmin, kAdmin, kAdmin}, {kMod, kMod, kMod},       {kMod, kMember, kMember},
-      {kMember, kMod, kMember}, {kNone, kMod, kNone},     {kMod, kNone, kNone},
+      {kAdmin, kAdmin, kAdmin},    {kMod, kMod, kMod},   {kMod, kMember, kMember},
+      {kMember, kMod, kMember},    {kNone, kMod, kNone}, {kMod, kNone, kNone},
       {kMember, kMember, kMember},
   };
   for (const Case& c : cases) {
@@ -177,7 +180,9 @@ TEST(ArchiveRules, Pack) {
       {"eleven addresses", post, eleven, "对不起，一封邮件最多只能发送给10个电子邮件地址！"},
       {"addresses before the post", {.number_ok = true, .found = false}, {"a"}, kBad},
       {"missing post", {.number_ok = true, .found = false}, {"a@b.c"}, "贴子不存在"},
-      {"private forum", {.number_ok = true, .found = true, .admitted = false}, {"a@b.c"},
+      {"private forum",
+       {.number_ok = true, .found = true, .admitted = false},
+       {"a@b.c"},
        "private"},
   };
   for (const Case& c : cases) EXPECT_EQ(Said(DecidePack(c.f, c.to)), c.expected) << c.name;

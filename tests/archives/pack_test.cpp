@@ -24,7 +24,8 @@ struct PackBoard : ArchiveBoard {
                     {"BBURL", "http://bbs.example.com"},
                     {"SubmitInterval", "60"}});
   }
-  std::string Send(int64_t post, const std::string& email, const std::string& address = "10.0.0.1") {
+  std::string Send(int64_t post, const std::string& email,
+                   const std::string& address = "10.0.0.1") {
     host.PostForm("/download.asp", {{"topic", Id(post)}, {"email", email}}).RemoteAddr(address);
     return host.Run(&Corkboard::Pack);
   }
@@ -44,14 +45,15 @@ TEST(Pack, MailsThePostToEveryAddressOnce) {
   EXPECT_EQ(mails[0].recipients, (std::vector<std::string>{"a@example.com", "b@example.org"}));
   EXPECT_EQ(mails[0].subject, "你好");
   EXPECT_EQ(mails[0].envelope_from, "board@example.com");
-  EXPECT_EQ(mails[0].body,
-            "<html><body>发信人:bob,讨论区：灌水乐园<br>主题:你好<br>来自:<a "
-            "href=\"http://bbs.example.com\">测试论坛</a><br><br>第一帖 &lt;b&gt;不是标记&lt;/b&gt; "
-            "&amp; :)<br>---------------------------------<br>欢迎访问<a "
-            "href=\"http://bbs.example.com\">测试论坛</a><br><a "
-            "href=\"http://bbs.example.com/newsdetail.asp?id=" +
-                b.Id(b.topic) + "\">http://bbs.example.com/newsdetail.asp?id=" + b.Id(b.topic) +
-                "</a></body></html>");
+  EXPECT_EQ(
+      mails[0].body,
+      "<html><body>发信人:bob,讨论区：灌水乐园<br>主题:你好<br>来自:<a "
+      "href=\"http://bbs.example.com\">测试论坛</a><br><br>第一帖 &lt;b&gt;不是标记&lt;/b&gt; "
+      "&amp; :)<br>---------------------------------<br>欢迎访问<a "
+      "href=\"http://bbs.example.com\">测试论坛</a><br><a "
+      "href=\"http://bbs.example.com/newsdetail.asp?id=" +
+          b.Id(b.topic) + "\">http://bbs.example.com/newsdetail.asp?id=" + b.Id(b.topic) +
+          "</a></body></html>");
 }
 
 TEST(Pack, AReplyLeadsBackToItsThread) {
