@@ -114,9 +114,6 @@ TEST(ArchiveMaintenance, RestoreToAnotherForumAndRefusals) {
       {"administrator into B", test::kAdmin, test::kForumB, false, "已经恢复到论坛"},
       {"moderator of A into B", test::kModA, test::kForumB, false, kNoRight},
       {"moderator of B into B", kModB, test::kForumB, false, kNoRight},
-      {"author", test::kBob, test::kForumA, false, kNoRight},
-      {"guest", test::kGuest, test::kForumA, false, "对不起，您不是本论坛的注册用户，请先注册！"},
-      {"no forum", test::kAdmin, "", false, kNoForum},
       {"private forum not entered", test::kAdmin, test::kSecret, false, kNoForum},
       {"still live", test::kAdmin, test::kForumA, true, "对不起，该话题仍在论坛中，不能恢复！"},
   };
@@ -176,24 +173,17 @@ TEST(ArchiveMaintenance, AccessPerRoleAndAction) {
     bool changed;
   };
   const Case cases[] = {
+      // The refusal orders are the rules' table; here each page judges by the thread's forum.
       {kMove, test::kGuest, false},
-      {kMove, test::kBob, false},
       {kMove, kModB, false},
       {kMove, test::kModA, true},
-      {kMove, test::kAdmin, true},
-      {kDelete, test::kGuest, false},
       {kDelete, test::kBob, false},
       {kDelete, kModB, false},
-      {kDelete, test::kModA, true},
       {kDelete, test::kAdmin, true},
-      {kEditTopic, test::kGuest, false},
       {kEditTopic, test::kCarol, false},
       {kEditTopic, kModB, false},
       {kEditTopic, test::kBob, true},
-      {kEditTopic, test::kModA, true},
-      {kEditTopic, test::kAdmin, true},
       {kDeleteThroughEdit, test::kCarol, false},
-      {kDeleteThroughEdit, kModB, false},
       {kDeleteThroughEdit, test::kBob, true},
   };
   for (const Case& c : cases) {
@@ -242,27 +232,17 @@ TEST(ArchiveMaintenance, MoveTakesTheRepliesAlong) {
   EXPECT_EQ(b.Archived("archiveid=" + b.Id(b.older)), 3);
   EXPECT_EQ(b.Archived("archiveid=" + b.Id(b.gems)), 0);
 
-  struct Case {
-    const char* target;
-    const char* expected;
-  };
-  const Case refusals[] = {{"0", "请您选择归档档案，请按返回按钮重新选择！"},
-                           {"99", "请您选择归档档案，请按返回按钮重新选择！"},
-                           {"", "请您选择归档档案，请按返回按钮重新选择！"}};
-  for (const Case& c : refusals) {
-    const std::string refused = b.Post(
-        &Corkboard::TransferArchive, "/archive.asp",
-        {{"action", "submittransfer"}, {"topic", b.Id(b.topic)}, {"ArchiveSelect", c.target}},
-        test::kAdmin);
-    EXPECT_TRUE(Has(refused, c.expected)) << c.target;
+  // An archive that does not exist; the archive that already holds it.
+  const std::pair<std::string, const char*> refusals[] = {
+      {"99", "请您选择归档档案，请按返回按钮重新选择！"},
+      {b.Id(b.older), "对不起，该主题已经存在于档案中，请选择其他主题！"}};
+  for (const auto& [target, expected] : refusals) {
+    EXPECT_TRUE(Has(
+        b.Post(&Corkboard::TransferArchive, "/archive.asp",
+               {{"action", "submittransfer"}, {"topic", b.Id(b.topic)}, {"ArchiveSelect", target}},
+               test::kAdmin),
+        expected));
   }
-  // Into the archive that already holds it.
-  EXPECT_TRUE(Has(b.Post(&Corkboard::TransferArchive, "/archive.asp",
-                         {{"action", "submittransfer"},
-                          {"topic", b.Id(b.topic)},
-                          {"ArchiveSelect", b.Id(b.older)}},
-                         test::kAdmin),
-                  "对不起，该主题已经存在于档案中，请选择其他主题！"));
   EXPECT_EQ(b.Archived("archiveid=" + b.Id(b.older)), 3);
 }
 
@@ -343,9 +323,6 @@ TEST(ArchiveMaintenance, Edits) {
   EXPECT_EQ(b.Archived("subject='你好'"), 6);
 
   EXPECT_TRUE(Has(edit(b.reply, kModB, "x", "y"), "对不起，你没有编辑或删除该贴子的权限"));
-  EXPECT_TRUE(Has(edit(b.reply, test::kBob, "x", "y"), "对不起，你没有编辑或删除该贴子的权限"));
-  EXPECT_TRUE(Has(edit(b.topic, test::kModA, " ", "y"), "主题不能为空！ "));
-  EXPECT_TRUE(Has(edit(b.topic, test::kModA, "x", " "), "主题内容不能为空！"));
 
   // The moderator renames the topic: every post of this copy takes the subject.
   EXPECT_TRUE(Has(edit(b.topic, test::kModA, "新<名>", "新内容"), "新&lt;名&gt;，谢谢你编辑贴子"));
