@@ -214,21 +214,13 @@ OutgoingResponse PageHost::Handle(const IncomingRequest& in) {
 }
 
 OutgoingResponse PageHost::HandleOrThrow(const IncomingRequest& in) {
-  std::string_view target = in.target;
-  target = target.substr(0, target.find('#'));
-  if (target.empty() || target.front() != '/') return StatusPage(400, "Bad Request");
-  size_t question = target.find('?');
-  std::string_view raw_path = target.substr(0, question);
-  std::string_view query =
-      question == std::string_view::npos ? std::string_view() : target.substr(question + 1);
-  std::optional<std::string> path = PercentDecodePath(raw_path);
-  if (!path) return StatusPage(400, "Bad Request");
-
+  std::optional<RequestTarget> target = ParseTarget(in.target);
+  if (!target) return StatusPage(400, "Bad Request");
   ClientView client = ViewOfClient(in, trusted_proxies_);
   Request request;
-  BuildRequest(in, client, *path, query, request);
-  RouteMatch route = router_.Match(*path, request);
-  if (!route.page) return ServeStatic(raw_path, in);
+  BuildRequest(in, client, *target, request);
+  RouteMatch route = router_.Match(target->path, request);
+  if (!route.page) return ServeStatic(target->raw_path, in);
   if (in.method != "GET" && in.method != "POST" && in.method != "HEAD") {
     OutgoingResponse out = StatusPage(405, "Method Not Allowed");
     out.headers.emplace_back("Allow", "GET, HEAD, POST");
@@ -258,10 +250,23 @@ OutgoingResponse PageHost::Refuse(const RouteMatch& route, int status, std::stri
   return out;
 }
 
-void PageHost::BuildRequest(const IncomingRequest& in, const ClientView& client,
-                            std::string_view path, std::string_view query, Request& out) const {
+std::optional<RequestTarget> ParseTarget(std::string_view target) {
+  target = target.substr(0, target.find('#'));
+  if (target.empty() || target.front() != '/') return std::nullopt;
+  size_t question = target.find('?');
+  std::string_view raw_path = target.substr(0, question);
+  std::optional<std::string> path = PercentDecodePath(raw_path);
+  if (!path) return std::nullopt;
+  std::string_view query =
+      question == std::string_view::npos ? std::string_view() : target.substr(question + 1);
+  return RequestTarget{std::string(raw_path), std::move(*path), std::string(query)};
+}
+
+void BuildRequest(const IncomingRequest& in, const ClientView& client, const RequestTarget& target,
+                  Request& out) {
+  const std::string& query = target.query;
   ParseUrlEncoded(query, out.query());
-  out.SetRawQueryString(std::string(query));
+  out.SetRawQueryString(query);
   std::string content_type = HeaderValue(in.headers, "Content-Type");
   if (ToLower(content_type).starts_with("application/x-www-form-urlencoded")) {
     ParseUrlEncoded(in.body, out.form());
@@ -274,7 +279,7 @@ void PageHost::BuildRequest(const IncomingRequest& in, const ClientView& client,
   const std::string& host = client.host;
   std::string server_name = host.empty() ? in.server_name : host.substr(0, host.rfind(':'));
   if (!host.empty() && host.front() == '[') server_name = host.substr(0, host.find(']') + 1);
-  std::string page_path = HeaderText(path);
+  std::string page_path = HeaderText(target.path);
   const std::pair<const char*, std::string> vars[] = {
       {"REMOTE_ADDR", client.address},
       {"REMOTE_HOST", client.address},
@@ -283,7 +288,7 @@ void PageHost::BuildRequest(const IncomingRequest& in, const ClientView& client,
       {"SCRIPT_NAME", page_path},
       {"PATH_INFO", page_path},
       {"URL", page_path},
-      {"QUERY_STRING", std::string(query)},
+      {"QUERY_STRING", query},
       {"SERVER_NAME", server_name},
       {"SERVER_PORT", std::to_string(in.server_port)},
       {"SERVER_PROTOCOL", "HTTP/1.1"},

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -53,6 +54,20 @@ ClientView ViewOfClient(const IncomingRequest& in, const std::vector<std::string
 bool IsCrossSitePost(const IncomingRequest& in, const ClientView& client,
                      std::string_view board_url = {});
 
+// A request target as the host reads it: the path as received and decoded, and the query as
+// received. Nothing for a target that is not an absolute path or whose path escapes are broken.
+struct RequestTarget {
+  std::string raw_path;
+  std::string path;
+  std::string query;
+};
+std::optional<RequestTarget> ParseTarget(std::string_view target);
+
+// The request objects a page reads: query and form fields, cookies and server variables, texts
+// decoded from GBK. The page host and the page tests' fake host both build requests here.
+void BuildRequest(const IncomingRequest& in, const ClientView& client, const RequestTarget& target,
+                  Request& out);
+
 // The host's own error report of a page that failed outside its own handler.
 std::string ErrorReportPage(long number, std::string_view description, std::string_view source);
 
@@ -74,8 +89,6 @@ class PageHost {
   OutgoingResponse Refuse(const RouteMatch& route, int status, std::string_view message,
                           Request& request, const IncomingRequest& in, const ClientView& client);
   OutgoingResponse ServeStatic(std::string_view raw_path, const IncomingRequest& in);
-  void BuildRequest(const IncomingRequest& in, const ClientView& client, std::string_view path,
-                    std::string_view query, Request& out) const;
 
   Application& app_;
   Router router_;
