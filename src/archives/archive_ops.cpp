@@ -95,12 +95,25 @@ void RestoreArchivedThread(Connection& con, int32_t topic, int32_t archive,
   });
 }
 
-void DeleteWholeArchive(Connection& con, int32_t archive) {
+void DeleteArchiveAndPosts(Connection& con, int32_t archive) {
   const std::string id = std::to_string(archive);
-  RunInTransaction(con, [&] {
-    con.Execute("delete from archivelist where archiveid=" + id);
-    con.Execute("delete from archive where archiveid=" + id);
-  });
+  con.Execute("delete from archivelist where archiveid=" + id);
+  con.Execute("delete from archive where archiveid=" + id);
+}
+
+std::vector<std::string> ArchiveSourceForums(Connection& con, int32_t archive) {
+  std::vector<std::string> forums;
+  for (auto rs = con.Execute("select distinct forumname from archivelist where archiveid=" +
+                             std::to_string(archive));
+       !rs->Eof(); rs->MoveNext()) {
+    forums.push_back(rs->Fields(0).Str());
+  }
+  return forums;
+}
+
+void EmptyArchiveMenus(Application& app) {
+  app.Set("ArchiveList", Variant(""));
+  app.Set("ForumAndArchiveList", Variant(""));
 }
 
 }  // namespace cb

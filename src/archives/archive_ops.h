@@ -5,7 +5,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "host/context.h"
 #include "runtime/variant.h"
 
 namespace cb {
@@ -53,7 +55,14 @@ bool ArchivedThreadIsLive(Connection& con, int32_t topic, int32_t archive);
 void RestoreArchivedThread(Connection& con, int32_t topic, int32_t archive,
                            const std::string& forum);
 
-// Deletes an archive with every post in it.
-void DeleteWholeArchive(Connection& con, int32_t archive);
+// Deletes an archive with every post in it (two statements: callers run it in a transaction).
+void DeleteArchiveAndPosts(Connection& con, int32_t archive);
+
+// The forums the posts of an archive came from.
+std::vector<std::string> ArchiveSourceForums(Connection& con, int32_t archive);
+
+// Forgets the cached archive menus (the front page's and the jump menu) so that the next page
+// builds them from the archive table.
+void EmptyArchiveMenus(Application& app);
 
 }  // namespace cb
