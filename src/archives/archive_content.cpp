@@ -88,8 +88,7 @@ void Corkboard::ArchiveContent() {
   std::unique_ptr<Recordset> rs;
   RunPage(
       [&] {
-        std::string listed;
-        UpdateOnline(Request_().ServerVariables("Remote_addr").Str(), "查看归档文件", listed);
+        RecordVisit("查看归档文件");
         const Settings& s = S();
         const Request& req = Request_();
         const Variant id_value = req("id");

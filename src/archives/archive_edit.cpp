@@ -41,8 +41,7 @@ void Corkboard::ArchiveEditPost() {
   std::unique_ptr<Connection> con;
   RunPage(
       [&] {
-        std::string listed;
-        UpdateOnline(Request_().ServerVariables("Remote_addr").Str(), "编辑话题", listed);
+        RecordVisit("编辑话题");
         const Settings& s = S();
         const Request& req = Request_();
         ArchivedFacts f{.number_ok = ToLong(req("Topic"))};

@@ -43,8 +43,7 @@ void Corkboard::ArchiveList() {
   std::unique_ptr<Recordset> rs;
   RunPage(
       [&] {
-        std::string listed;
-        UpdateOnline(Request_().ServerVariables("Remote_addr").Str(), "档案列表", listed);
+        RecordVisit("档案列表");
         const Settings& s = S();
         const Request& req = Request_();
         const Variant archive_value = req("ArchiveID");

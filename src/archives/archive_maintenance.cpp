@@ -103,8 +103,7 @@ void Corkboard::TransferArchive() {
   std::unique_ptr<Connection> con;
   RunPage(
       [&] {
-        std::string listed;
-        UpdateOnline(Request_().ServerVariables("Remote_addr").Str(), "移动归档话题", listed);
+        RecordVisit("移动归档话题");
         const Settings& s = S();
         const Request& req = Request_();
         ActingMember who = ReadActingMember(Session_(), req);
@@ -151,8 +150,7 @@ void Corkboard::DeleteArchive() {
   std::unique_ptr<Connection> con;
   RunPage(
       [&] {
-        std::string listed;
-        UpdateOnline(Request_().ServerVariables("Remote_addr").Str(), "删除话题", listed);
+        RecordVisit("删除话题");
         const Settings& s = S();
         const Request& req = Request_();
         ActingMember who = ReadActingMember(Session_(), req);
@@ -197,8 +195,7 @@ void Corkboard::RestoreArchive() {
   std::unique_ptr<Connection> con;
   RunPage(
       [&] {
-        std::string listed;
-        UpdateOnline(Request_().ServerVariables("Remote_addr").Str(), "恢复归档话题", listed);
+        RecordVisit("恢复归档话题");
         const Settings& s = S();
         const Request& req = Request_();
         ActingMember who = ReadActingMember(Session_(), req);
@@ -208,7 +205,8 @@ void Corkboard::RestoreArchive() {
         bool target_ok = false, still_live = false;
         // A private forum is a destination only for a session it admits.
         auto admitted = [&](const std::string& forum) {
-          return !CheckForum(*con, forum) || Admitted(forum);
+          const ForumCheck c = CheckForum(*con, forum);
+          return !c || Admitted(c);
         };
         if (f.number_ok) {
           con = OpenConnection_();

@@ -69,8 +69,7 @@ void Corkboard::Pack() {
   std::unique_ptr<Connection> con;
   RunPage(
       [&] {
-        std::string listed;
-        UpdateOnline(Request_().ServerVariables("Remote_addr").Str(), "打包下载", listed);
+        RecordVisit("打包下载");
         const Settings& s = S();
         const Request& req = Request_();
         PackFacts f{.number_ok = ToLong(req("topic"))};
@@ -95,7 +94,8 @@ void Corkboard::Pack() {
             const Variant parent = rs->Fields("Parentid");
             post.thread = IsTopicParent(parent) ? id : parent.CLng();
             // Nothing of a private forum leaves the board for a session it has not admitted.
-            f.admitted = !CheckForum(*con, post.forum) || Admitted(post.forum);
+            const ForumCheck c = CheckForum(*con, post.forum);
+            f.admitted = !c || Admitted(c);
           }
           rs->Close();
           con->Close();
