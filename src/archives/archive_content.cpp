@@ -2,8 +2,10 @@
 // a page, the archive in the breadcrumb, the read-only notice with the forum the topic came from,
 // the archive's management links and the jump menu with the archive selected. Writes nothing.
 #include <memory>
+#include <optional>
 
 #include "archives/archive_ops.h"
+#include "archives/archive_rules.h"
 #include "browse/post_renderer.h"
 #include "frame/corkboard.h"
 #include "frame/page_frame.h"
@@ -94,12 +96,9 @@ void Corkboard::ArchiveContent() {
         const Variant id_value = req("id");
         if (!ToLong(id_value)) Refuse("参数错误！");
         const int32_t id = id_value.CLng();
-        int16_t page = 1;
-        const Variant page_value = req("page");
-        if (!page_value.Str().empty()) {
-          if (!ToLong(page_value)) Refuse("参数错误！");
-          page = page_value.CInt();
-        }
+        const std::optional<int16_t> asked = ArchivePageNumber(req("page"));
+        if (!asked) Refuse("参数错误！");
+        int16_t page = *asked;
 
         con = OpenConnection_();
         // A topic archived into several archives is shown from one of them: the one the address

@@ -1,7 +1,9 @@
 // The topic list of one archive (archivelist.asp): the archive's heading, its topics newest
 // archived first, PageSize a page, the pager and the forum jump menu with the archive selected.
 #include <memory>
+#include <optional>
 
+#include "archives/archive_rules.h"
 #include "frame/corkboard.h"
 #include "frame/page_frame.h"
 #include "frame/procedures.h"
@@ -49,12 +51,9 @@ void Corkboard::ArchiveList() {
         const Variant archive_value = req("ArchiveID");
         if (!ToLong(archive_value)) Refuse("参数必须是一个大于0的整数！");
         const std::string archive = std::to_string(archive_value.CLng());
-        int16_t page = 1;
-        const Variant page_value = req("page");
-        if (!page_value.Str().empty()) {
-          if (!ToLong(page_value)) Refuse("参数错误！");
-          page = page_value.CInt();
-        }
+        const std::optional<int16_t> asked = ArchivePageNumber(req("page"));
+        if (!asked) Refuse("参数错误！");
+        int16_t page = *asked;
 
         con = OpenConnection_();
         rs = con->Execute("select * from archive  where archiveid=" + archive);

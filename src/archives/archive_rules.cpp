@@ -1,6 +1,7 @@
 // The refusal orders of the archive pages and the address list of the mail-a-post page.
 #include "archives/archive_rules.h"
 
+#include "frame/procedures.h"
 #include "runtime/convert.h"
 
 namespace cb {
@@ -39,6 +40,12 @@ bool PlainAddress(const std::string& address) {
 }
 
 }  // namespace
+
+std::optional<int16_t> ArchivePageNumber(const Variant& value) {
+  if (value.Str().empty()) return 1;
+  if (!ToLong(value)) return std::nullopt;
+  return value.CInt();
+}
 
 Decision DecideTransferArchive(const ArchivedFacts& f, bool target_ok, bool already_there) {
   if (!ThreadKnown(f)) return Refusal(kBadNumber);

@@ -4,11 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "posting/moderation_rules.h"
+#include "runtime/variant.h"
 
 namespace cb {
 
@@ -21,6 +23,9 @@ struct ArchivedFacts {
   int16_t role = role::kNotMember;  // CheckModerator for the forum the thread came from
   bool own = false;                 // the acting member wrote the post
 };
+
+// The archive pages' "page": empty is page 1, else a whole number (its 16-bit value) or nothing.
+std::optional<int16_t> ArchivePageNumber(const Variant& value);
 
 // TransferArchive. target_ok: the chosen archive exists; already_there: the thread is in it.
 Decision DecideTransferArchive(const ArchivedFacts& f, bool target_ok, bool already_there);

@@ -106,9 +106,10 @@ void Corkboard::Pack() {
           if (RecipientRecentlyMailed(Application_(), address, Now())) Refuse(kRecipientBusy);
         }
 
-        MailComponent mail(*Context().services().clock);
+        MailComponent mail(*Env().clock, *Env().random);
         mail.Server(s.SmtpServer);
         mail.DataFolder(s.DataDir);
+        mail.Transport(s.Transport);
         mail.FromName(s.BBName);
         mail.FromAddress(s.BBEMail);
         for (const std::string& address : addresses) mail.AddRecipient("", address);

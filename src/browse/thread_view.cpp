@@ -20,7 +20,6 @@ namespace cb {
 
 namespace {
 
-
 // The pieces of the page around the posts, from the topic's values.
 struct ThreadWriter {
   const Settings& s;
@@ -267,7 +266,8 @@ std::string ThreadWriter::ThreadBar() const {
     html +=
         "<tr><td colspan=2><img src=images/lock.gif>该话题已被锁定，不再接受回复&nbsp;</td></tr>";
   }
-  return html + "<tr><td>" + ThreadPageLinks("newsdetail.asp?id=" + id + "&page=", page, page_count) +
+  return html + "<tr><td>" +
+         ThreadPageLinks("newsdetail.asp?id=" + id + "&page=", page, page_count) +
          "</td><td align=right nowrap>" + NeighbourTopicLinks(server, forum, id) +
          "</td></tr></table>";
 }

@@ -1,5 +1,5 @@
 // Archive browsing: the topic list and the archived thread as golden pages, ten posts a page
-// whatever HotCount is, the refusals, names shown as text, and no writes while reading.
+// whatever HotCount is, the refusals, and no writes while reading.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -136,13 +136,6 @@ TEST(ArchiveContent, ATopicInTwoArchivesShowsOneCopy) {
             "/archivecontent.asp?id=" + b.Id(b.topic) + "&ArchiveID=" + b.Id(b.older));
   EXPECT_EQ(Count(second, "发表于 "), 3u);
   EXPECT_TRUE(Has(second, "<b>主题:</b> 另一份"));
-}
-
-TEST(ArchiveMenu, ArchiveNamesAreText) {
-  ArchiveBoard b;
-  const std::string menu = b.Get(&Corkboard::Home, "/default.asp");
-  EXPECT_TRUE(Has(menu, "&nbsp;&nbsp;&nbsp;&nbsp;精华 &lt;2023&gt;&nbsp;&nbsp;&nbsp;&nbsp;"));
-  EXPECT_FALSE(Has(menu, "精华 <2023>"));
 }
 
 }  // namespace
