@@ -4,6 +4,7 @@
 # searches by word, each against nginx serving a static file of the same bytes in the same run.
 # wrk on loopback, 2 threads, 32 connections. Then the single-request latency of the searches
 # (one request at a time), from a word found once to one in half of all posts.
+# The archive pages read a copy of that thread in an archive.
 # Usage: bench/run.sh [seconds per run (default 10)]
 # Env: CORKBOARD_BIN (default build/release/corkboard), BENCH_DIR (default build/bench-board).
 set -euo pipefail
@@ -22,6 +23,19 @@ if [ ! -s "$work/board.txt" ]; then
   mv "$work/board.txt.new" "$work/board.txt"
 fi
 read -r big forum < "$work/board.txt"
+# The archive pages read a copy of the big thread in an archive of its own (made once).
+/usr/bin/python3 - "$data/corkboard.db" "$big" <<'PY'
+import sqlite3, sys
+db = sqlite3.connect(sys.argv[1])
+if db.execute("select count(*) from archive").fetchone()[0] == 0:
+    db.execute("insert into archive (archivename, descript) values ('精华', 'bench')")
+    db.execute("insert into archivelist (archiveid,postid,parentid,forumname,username,posttime,"
+               "message,subject,usesign,status,edithistory,hits,icon,emailnotification,ip) "
+               "select 1,postid,parentid,forumname,username,posttime,message,subject,usesign,"
+               "status,edithistory,hits,icon,emailnotification,ip from post "
+               "where postid=?1 or parentid=?1", (int(sys.argv[2]),))
+    db.commit()
+PY
 gbk() { /usr/bin/python3 -c 'import sys,urllib.parse; print(urllib.parse.quote(sys.argv[1].encode("gbk")))' "$1"; }
 enc_forum=$(gbk "$forum")
 # A simple search for a word in subjects and messages of every forum and archive (as the form
@@ -70,7 +84,8 @@ for _ in $(seq 100); do
 done
 
 names=(index list_page1 list_deep thread_page1 thread_last members members_deep members_search
-  member_view hot morereply active top today member_posts search_rare search_1600)
+  member_view hot morereply active top today member_posts search_rare search_1600
+  archive_list archive_thread archive_last)
 paths=(
   "default.asp"
   "list.asp?GroupName=$enc_forum&DaysPrune=0&Page=1"
@@ -89,6 +104,9 @@ paths=(
   "search.asp?action=searchuser&username=user0042"
   "$(search 一万个回复)"
   "$(search 不错今天天气)"
+  "archivelist.asp?ArchiveID=1"
+  "archivecontent.asp?id=$big&page=1"
+  "archivecontent.asp?id=$big&page=1001"
 )
 
 # One wrk run: "requests/s p50 p99" (latencies in ms).

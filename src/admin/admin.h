@@ -57,6 +57,9 @@ class Admin : public PageBase {
   void Permissions_updatepermiss(Connection& con);
   void Permissions_getbio4admin(Connection& con);
   void Permissions_SubmitEdit(Connection& con);
+  // Archives (archive.asp)
+  void Archives_EnterArchive(Connection& con);
+  void Archives_ArchiveCenter(Connection& con);
 
  private:
   // The control-panel check behind IsAdministrator and isAdminOrModerater: the sign-in guard and

@@ -1,6 +1,7 @@
 // The archive jump menu of the forum index: built once from the archive table and cached in the
 // application value "ArchiveList" ("NO" when there is no archive) until archives change.
 #include "frame/corkboard.h"
+#include "frame/page_frame.h"
 #include "store/connection.h"
 #include "store/recordset.h"
 
@@ -22,9 +23,9 @@ std::string Corkboard::ArchiveJumpMenu(Connection& con) {
                      "<select name=Jumpto class=smallsel>" +
                      "<option value=default.asp>请选择一个档案进入";
   for (; !rs->Eof(); rs->MoveNext()) {
-    // Archive names are the operator's text, written as they stand.
+    // Archive names are moderators' text: shown as text.
     menu += "<option value=\"archivelist.asp?archiveid=" + rs->Fields("archiveid").Str() + "\">" +
-            pad + rs->Fields("archivename").Str() + pad;
+            pad + HtmlSafe(rs->Fields("archivename").Str()) + pad;
   }
   menu +=
       "</select>&nbsp;<input type=submit name=go value=GO class=buttonface></td></tr>"

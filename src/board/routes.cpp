@@ -163,6 +163,8 @@ void AddCorkboardRoutes(Router& r) {
   AddPage(r, "archive.asp", "transfer", CB_METHOD(Corkboard, Transfer));
   AddPage(r, "archive.asp", "transferarchive", CB_METHOD(Corkboard, TransferArchive));
   r.AddAction("archive.asp", "submittransfer", SubmitTransfer, "SubmitTransfer");
+  AddPage(r, "archive.asp", "restorearchive", CB_METHOD(Corkboard, RestoreArchive));
+  AddPage(r, "archive.asp", "submitrestore", CB_METHOD(Corkboard, RestoreArchive));
 
   r.Add("signup.asp", SignupPage, "SignupPage");
   r.Add("jump.asp", Jump, "Jump");
@@ -210,6 +212,7 @@ constexpr std::pair<const char*, const char*> kPostOnly[] = {
     {"posting.asp", "processclose"},
     {"posting.asp", "archivesubmitedit"},
     {"archive.asp", "submittransfer"},
+    {"archive.asp", "submitrestore"},
     {"profile.asp", "chkuser"},
     {"profile.asp", "check"},
     {"option.asp", "prefssubmit"},

@@ -62,6 +62,41 @@ std::string HomePageAddress(const std::string& homepage) {
   return "http://" + homepage;
 }
 
+const char* const kWinOpenScript =
+    "<script language=javascript>\r\n"
+    "function winopen(icqwindow) {\r\n"
+    "  window.open(icqwindow, 'icqwindow', "
+    "'toolbar=no,location=no,menubar=no,scrollbars=yes,width=450,height=250');\r\n"
+    "}\r\n"
+    "</script>";
+
+std::string PostsTableStart(const Settings& s, const Server& server, const std::string& subject) {
+  return s.TableBorderStart + "<table cellpadding=4 cellspacing=1 border=0 width=" +
+         s.InnerTableWidth + "><tr " + s.TableColorStrip + "><td width=18% nowrap><font color=" +
+         s.TableStripTextColor + "><b>发表人</b></font></td><td><font color=" +
+         s.TableStripTextColor + "><b>主题:</b> " + server.HTMLEncode(subject) +
+         "</font></td></tr>";
+}
+
+std::string ThreadPageLinks(const std::string& address, int page, int page_count) {
+  if (page_count <= 1) return "";
+  std::string html = "这个话题共有" + std::to_string(page_count) + "页：";
+  for (int n = 1; n <= page_count; ++n) {
+    const std::string num = std::to_string(n);
+    html += n == page ? "<font color=darkgray>" + num + "</font>&nbsp;"
+                      : "<a href=" + address + num + ">" + num + "</a>&nbsp;";
+  }
+  return html;
+}
+
+std::string NeighbourTopicLinks(const Server& server, const std::string& forum,
+                                const std::string& id) {
+  const std::string walk =
+      "newsDetail.asp?action=findthread&Forum=" + server.URLEncode(forum) + "&go=";
+  return "<a href=" + walk + "newer&id=" + id + ">上一贴</a>&nbsp;|&nbsp;<a href=" + walk +
+         "older&id=" + id + ">下一贴</a>";
+}
+
 std::string PostRenderer::Row(const Recordset& rs, int row_number) const {
   const Post p(rs);
   return "<tr " + (row_number % 2 == 0 ? s_.AltColumnColor1 : s_.AltColumnColor2) + ">" +

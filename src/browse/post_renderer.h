@@ -53,4 +53,16 @@ class PostRenderer {
 // The address a member's home-page field links to, or "" when it shows no home-page icon.
 std::string HomePageAddress(const std::string& homepage);
 
+// The pieces around the posts that the thread view and the archived-thread view share.
+// The script the messenger icons call: opens an address in a small window.
+extern const char* const kWinOpenScript;
+// TableBorderStart, the posts table and its header row with the page's first subject.
+std::string PostsTableStart(const Settings& s, const Server& server, const std::string& subject);
+// "这个话题共有N页：" and the page numbers, each but the current one linked to address + n;
+// nothing for a single page.
+std::string ThreadPageLinks(const std::string& address, int page, int page_count);
+// The links to the forum's next newer and next older topic.
+std::string NeighbourTopicLinks(const Server& server, const std::string& forum,
+                                const std::string& id);
+
 }  // namespace cb

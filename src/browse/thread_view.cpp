@@ -20,14 +20,6 @@ namespace cb {
 
 namespace {
 
-constexpr const char* kWinOpenScript =
-    "<script language=javascript>\r\n"
-    "function winopen(icqwindow) {\r\n"
-    "  window.open(icqwindow, 'icqwindow', "
-    "'toolbar=no,location=no,menubar=no,scrollbars=yes,width=450,height=250');\r\n"
-    "}\r\n"
-    "</script>";
-
 // The pieces of the page around the posts, from the topic's values.
 struct ThreadWriter {
   const Settings& s;
@@ -219,12 +211,7 @@ void Corkboard::Detail() {
 namespace {
 
 void ThreadWriter::Posts(Response& out, Recordset& rs) const {
-  out << s.TableBorderStart
-      << "<table cellpadding=4 cellspacing=1 border=0 width=" << s.InnerTableWidth << ">"
-      << "<tr " << s.TableColorStrip
-      << "><td width=18% nowrap><font color=" << s.TableStripTextColor
-      << "><b>发表人</b></font></td><td><font color=" << s.TableStripTextColor << "><b>主题:</b> "
-      << server.HTMLEncode(rs.Fields("Subject").Str()) << "</font></td></tr>";
+  out << PostsTableStart(s, server, rs.Fields("Subject").Str());
   const ThreadContext thread{ThreadContext::Kind::kLive, id, forum, subject, ""};
   const PostRenderer renderer(s, server, thread);
   for (int i = 1; i <= s.HotCount && !rs.Eof(); ++i) {
@@ -279,21 +266,10 @@ std::string ThreadWriter::ThreadBar() const {
     html +=
         "<tr><td colspan=2><img src=images/lock.gif>该话题已被锁定，不再接受回复&nbsp;</td></tr>";
   }
-  html += "<tr><td>";
-  if (page_count > 1) {
-    html += "这个话题共有" + std::to_string(page_count) + "页：";
-    for (int n = 1; n <= page_count; ++n) {
-      const std::string num = std::to_string(n);
-      html += n == page
-                  ? "<font color=darkgray>" + num + "</font>&nbsp;"
-                  : "<a href=newsdetail.asp?id=" + id + "&page=" + num + ">" + num + "</a>&nbsp;";
-    }
-  }
-  const std::string walk =
-      "newsDetail.asp?action=findthread&Forum=" + server.URLEncode(forum) + "&go=";
-  html += "</td><td align=right nowrap><a href=" + walk + "newer&id=" + id +
-          ">上一贴</a>&nbsp;|&nbsp;<a href=" + walk + "older&id=" + id + ">下一贴</a></td></tr>";
-  return html + "</table>";
+  return html + "<tr><td>" +
+         ThreadPageLinks("newsdetail.asp?id=" + id + "&page=", page, page_count) +
+         "</td><td align=right nowrap>" + NeighbourTopicLinks(server, forum, id) +
+         "</td></tr></table>";
 }
 
 std::string ThreadWriter::ModeratorTools() const {

@@ -39,6 +39,7 @@ class Corkboard : public PageBase {
   void TransferArchive();
   void ArchiveEditPost();
   void ArchiveSubmitEdit();
+  void RestoreArchive();  // an archived topic back into a live forum
   // Moderation
   void CloseThread();
   void CopyPost();

@@ -91,6 +91,8 @@ TEST(BoardRoutesTest, EachAddressAndActionReachesItsPage) {
       {"/archive.asp", "transfer", "Corkboard::Transfer", false, kCb},
       {"/archive.asp", "transferarchive", "Corkboard::TransferArchive", false, kCb},
       {"/archive.asp", "submittransfer", "SubmitTransfer", true, kCb},
+      {"/archive.asp", "restorearchive", "Corkboard::RestoreArchive", false, kCb},
+      {"/archive.asp", "submitrestore", "Corkboard::RestoreArchive", true, kCb},
       {"/Signup.asp", "regsubmit", "SignupPage", false, kCb},  // the page itself takes only a POST
       {"/jump.asp", "", "Jump", false, ""},
       {"/pm.asp", "viewpm", "PM::Run", false, "PM"},

@@ -1,0 +1,142 @@
+// Archive browsing: the topic list and the archived thread as golden pages, ten posts a page
+// whatever HotCount is, the refusals, and no writes while reading.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "archives/archive_fixture.h"
+#include "frame/corkboard.h"
+#include "support/golden.h"
+
+namespace cb {
+namespace {
+
+using test::ArchiveBoard;
+using test::Has;
+
+size_t Count(const std::string& page, const std::string& text) {
+  size_t n = 0;
+  for (size_t at = page.find(text); at != std::string::npos; at = page.find(text, at + 1)) ++n;
+  return n;
+}
+
+TEST(ArchiveList, GoldenPages) {
+  ArchiveBoard b;
+  b.host.Configure({{"PageSize", "2"}});
+  // Two more topics, archived later: the newest archived comes first, two a page.
+  b.board.AddArchivedPost(b.gems, 901, 0, test::kForumB, "carol", "<i>斜</i>", "x");
+  b.board.AddArchivedPost(b.gems, 902, 0, test::kForumB, "carol", "第三", "y");
+  b.board.Exec("update archivelist set archivedate='2024-05-09 08:00:00' where postid=901");
+  b.board.Exec("update archivelist set archivedate='2024-05-09 09:00:00' where postid=902");
+  EXPECT_GOLDEN("archives/list_cbk_first_page",
+                b.Get(&Corkboard::ArchiveList, "/archivelist.asp?ArchiveID=" + b.Id(b.gems)));
+  b.host.Configure({{"BBSTYLE", "CLUB"}});
+  EXPECT_GOLDEN(
+      "archives/list_club_last_page",
+      b.Get(&Corkboard::ArchiveList, "/archivelist.asp?archiveid=" + b.Id(b.gems) + "&page=9"));
+}
+
+TEST(ArchiveList, EmptyArchiveAndRefusals) {
+  ArchiveBoard b;
+  EXPECT_TRUE(Has(b.Get(&Corkboard::ArchiveList, "/archivelist.asp?ArchiveID=" + b.Id(b.older)),
+                  "<td colspan=3>该档案尚无归档内容</td>"));
+  struct Case {
+    const char* query;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"ArchiveID=x", "参数必须是一个大于0的整数！"},
+      {"ArchiveID=0", "参数必须是一个大于0的整数！"},
+      {"ArchiveID=1&page=x", "参数错误！"},
+      {"ArchiveID=999", "错误号："},  // an unknown archive ends in the run-time error page
+  };
+  for (const Case& c : cases) {
+    const std::string page =
+        b.Get(&Corkboard::ArchiveList, std::string("/archivelist.asp?") + c.query);
+    EXPECT_TRUE(Has(page, c.expected)) << c.query << page;
+    EXPECT_TRUE(test::EndsPage(page)) << c.query;
+  }
+}
+
+TEST(ArchiveContent, GoldenPages) {
+  ArchiveBoard b;
+  b.board.Exec(
+      "update register set icq='12345',oicq='67890',location='<上海>',"
+      "signdate='2023-02-03 04:05:06' where username='bob'");
+  const std::string url = "/archivecontent.asp?id=" + b.Id(b.topic);
+  EXPECT_GOLDEN("archives/thread_cbk", b.Get(&Corkboard::ArchiveContent, url));
+  b.host.Configure({{"BBSTYLE", "CLUB"}});
+  EXPECT_GOLDEN("archives/thread_club", b.Get(&Corkboard::ArchiveContent, url));
+}
+
+TEST(ArchiveContent, TenPostsAPageWhateverHotCount) {
+  ArchiveBoard b;
+  b.host.Configure({{"HotCount", "3"}});
+  b.board.AddArchivedPost(b.older, 500, 0, test::kForumB, "carol", "长话题", "首帖");
+  for (int i = 1; i <= 24; ++i) {
+    b.board.AddArchivedPost(b.older, 500 + i, 500, test::kForumB, "bob", "长话题",
+                            "回复" + std::to_string(i));
+  }
+  struct Case {
+    const char* page;
+    size_t posts;
+    const char* first;
+  };
+  const Case cases[] = {
+      {"1", 10, "首帖"}, {"2", 10, "回复10"}, {"3", 5, "回复20"}, {"7", 5, "回复20"}};
+  for (const Case& c : cases) {
+    const std::string page =
+        b.Get(&Corkboard::ArchiveContent, std::string("/archivecontent.asp?id=500&page=") + c.page);
+    EXPECT_EQ(Count(page, "发表于 "), c.posts) << c.page;
+    EXPECT_TRUE(Has(page, c.first)) << c.page;
+    EXPECT_TRUE(Has(page, "这个话题共有3页：")) << c.page;
+  }
+  EXPECT_TRUE(Has(b.Get(&Corkboard::ArchiveContent, "/archivecontent.asp?id=500&page=3"),
+                  "<a href=archivecontent.asp?id=500&page=2>2</a>&nbsp;<font "
+                  "color=darkgray>3</font>"));
+}
+
+TEST(ArchiveContent, RefusalsAndNoWrites) {
+  ArchiveBoard b;
+  struct Case {
+    std::string query;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"id=x", "参数错误！"},
+      {"id=" + b.Id(b.topic) + "&page=x", "参数错误！"},
+      {"id=" + b.Id(b.other), "没有该主题！"},  // live, never archived
+      {"id=" + b.Id(b.reply), "调用错误!"},
+  };
+  for (const Case& c : cases) {
+    const std::string page = b.Get(&Corkboard::ArchiveContent, "/archivecontent.asp?" + c.query);
+    EXPECT_TRUE(Has(page, c.expected)) << c.query << page;
+    EXPECT_TRUE(test::EndsPage(page)) << c.query;
+  }
+  const std::string before = b.ArchivedRows();
+  b.Get(&Corkboard::ArchiveContent, "/archivecontent.asp?id=" + b.Id(b.topic));
+  EXPECT_EQ(b.ArchivedRows(), before);
+}
+
+TEST(ArchiveContent, ATopicInTwoArchivesShowsOneCopy) {
+  ArchiveBoard b;
+  b.board.Exec(
+      "insert into archivelist (archiveid,postid,parentid,forumname,username,subject,"
+      "message) select " +
+      b.Id(b.older) +
+      ",postid,parentid,forumname,username,'另一份',message from "
+      "archivelist where archiveid=" +
+      b.Id(b.gems));
+  const std::string first =
+      b.Get(&Corkboard::ArchiveContent, "/archivecontent.asp?id=" + b.Id(b.topic));
+  EXPECT_EQ(Count(first, "发表于 "), 3u);
+  EXPECT_TRUE(Has(first, "archivelist.asp?archiveid=" + b.Id(b.gems) + ">精华 &lt;2023&gt;</a>"));
+  const std::string second =
+      b.Get(&Corkboard::ArchiveContent,
+            "/archivecontent.asp?id=" + b.Id(b.topic) + "&ArchiveID=" + b.Id(b.older));
+  EXPECT_EQ(Count(second, "发表于 "), 3u);
+  EXPECT_TRUE(Has(second, "<b>主题:</b> 另一份"));
+}
+
+}  // namespace
+}  // namespace cb

@@ -1,0 +1,56 @@
+// The archive pages' test board: the moderation board (forums A, B and a private one; bob, carol,
+// a moderator of A and an administrator) with two archives, bob's thread of A archived into the
+// first, and helpers that read what is archived.
+#pragma once
+
+#include <string>
+
+#include "pages/moderation_fixture.h"
+
+namespace cb::test {
+
+// The rows a query gives, one line each, the fields ended by "|".
+inline std::string Rows(TestBoard& board, const std::string& sql) {
+  std::string out;
+  for (auto rs = board.con().Execute(sql); !rs->Eof(); rs->MoveNext()) {
+    for (int i = 0; i < rs->FieldCount(); ++i) out += rs->Fields(i).Str() + "|";
+    out += "\n";
+  }
+  return out;
+}
+
+struct ArchiveBoard : ModerationBoard {
+  int64_t gems = 0;   // "精华 <2023>", holding bob's thread of A
+  int64_t older = 0;  // "旧档案", empty
+
+  ArchiveBoard() {
+    gems = board.AddArchive("精华 <2023>", "旧 \"话题\"");
+    older = board.AddArchive("旧档案", "");
+    board.Exec(
+        "update post set edithistory='[这消息被moda编辑过(编辑时间2024-05-03)]<br>' "
+        "where postid=" +
+        Id(reply));
+    board.Exec(
+        "Insert Into archivelist (archiveid,postid,forumname,username,posttime,message,Subject,"
+        "UseSign,Status,EditHistory,Hits,icon,EMailNotification,ip,parentid,archivedate) select " +
+        Id(gems) +
+        ",postid,forumname,username,posttime,message,Subject,UseSign,Status,EditHistory,Hits,"
+        "icon,EMailNotification,ip,parentid,'2024-05-08 12:00:00' from post where postid=" +
+        Id(topic) + " or parentid=" + Id(topic));
+  }
+
+  int64_t Archived(const std::string& where) {
+    return board.Scalar("select count(*) from archivelist where " + where).CLng();
+  }
+  // Every archived row, to show that a refused action changed nothing.
+  std::string ArchivedRows() {
+    return Rows(board, "select * from archivelist order by archiveid,postid");
+  }
+  void SignIn(const Actor& actor) {
+    host.session().Set("Login", Variant(1));
+    host.session().Set("UserName", Variant(actor.name));
+    host.session().Set("Password", Variant(actor.password));
+  }
+};
+
+}  // namespace cb::test
