@@ -149,6 +149,8 @@ void AddAdminRoutes(Router& r) {
       {"admin/index.asp", &Admin::Index},
   };
   for (const auto& [path, method] : pages) r.Add(path, CallPage(method));
+  // The one address that takes a file: every other takes a form's body at most.
+  r.SetBodySize("admin/upload.asp", BodySize::kUpload);
   r.Add("admin/pm.asp", AdminPmPage);
   // Without the slash the panel's relative links would point at the site root.
   r.Add("admin", [](ScriptingContext& ctx) { ctx.response().Redirect("admin/"); });
