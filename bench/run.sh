@@ -61,13 +61,18 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 
-names=(index list_page1 list_deep thread_page1 thread_last)
+names=(index list_page1 list_deep thread_page1 thread_last members members_deep members_search
+  member_view)
 paths=(
   "default.asp"
   "list.asp?GroupName=$enc_forum&DaysPrune=0&Page=1"
   "list.asp?GroupName=$enc_forum&DaysPrune=0&Page=900"
   "newsdetail.asp?id=$big&page=1"
   "newsdetail.asp?id=$big&page=1001"
+  "member.asp"
+  "member.asp?page=200"
+  "member.asp?searchBy=UserName&key=user01"
+  "viewuser.asp?userName=user0001"
 )
 
 # One wrk run: "requests/s p50 p99" (latencies in ms).

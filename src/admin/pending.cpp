@@ -10,18 +10,9 @@ namespace cb {
 void Admin::DataMaintenance() { WriteNotAvailablePage("Admin.DataMaintenance"); }
 void Admin::FileUp() { WriteNotAvailablePage("Admin.FileUp"); }
 void Admin::ImportAccount() { WriteNotAvailablePage("Admin.ImportAccount"); }
-void Admin::Announce() { WriteNotAvailablePage("Admin.Announce"); }
 void Admin::Archives() { WriteNotAvailablePage("Admin.Archives"); }
-void Admin::Edit() { WriteNotAvailablePage("Admin.Edit"); }
 void Admin::EMail() { WriteNotAvailablePage("Admin.EMail"); }
-void Admin::Forum() { WriteNotAvailablePage("Admin.Forum"); }
 void Admin::JsCode() { WriteNotAvailablePage("Admin.JsCode"); }
 void Admin::MonthPostAnalyzer() { WriteNotAvailablePage("Admin.MonthPostAnalyzer"); }
-void Admin::Permissions() { WriteNotAvailablePage("Admin.Permissions"); }
-void Admin::Index() { WriteNotAvailablePage("Admin.Index"); }
-std::string Admin::PM() { RaiseNotAvailable("Admin.PM"); }
-bool Admin::IsAdministrator(std::string&, std::string&, Connection&) {
-  RaiseNotAvailable("Admin.IsAdministrator");
-}
 
 }  // namespace cb

@@ -12,6 +12,26 @@ namespace cb {
 
 namespace {
 
+// A page method and the name of its route, "Class::method", spelled from the method itself so
+// that the name cannot drift from the code it names.
+template <class Page>
+struct Method {
+  void (Page::*fn)();
+  const char* name;
+};
+#define CB_METHOD(Page, method) \
+  Method<Page> { &Page::method, #Page "::" #method }
+
+template <class Page>
+void AddPage(Router& r, std::string_view path, const Method<Page>& m) {
+  r.Add(path, CallPage(m.fn), m.name);
+}
+
+template <class Page>
+void AddPage(Router& r, std::string_view path, std::string_view action, const Method<Page>& m) {
+  r.AddAction(path, action, CallPage(m.fn), m.name);
+}
+
 bool IsPost(const Request& request) {
   return EqualsNoCase(request.ServerVariables("REQUEST_METHOD").Str(), "POST");
 }
@@ -33,6 +53,21 @@ bool ServeSiteFile(ScriptingContext& ctx, std::string_view file) {
   ctx.response().SetContentType(found.content_type);
   ctx.response().Write(*bytes);
   return true;
+}
+
+// Without the slash the panel's relative links would point at the site root.
+void AdminWithSlash(ScriptingContext& ctx) { ctx.response().Redirect("admin/"); }
+
+void AdminStyleSheet(ScriptingContext& ctx) { ServeSiteFile(ctx, "DEFAULT.CSS"); }
+
+// replywquote links cbkcode.asp where every other page links cbkcode.htm.
+void CodeHelp(ScriptingContext& ctx) {
+  if (!ServeSiteFile(ctx, "cbkcode.htm")) ctx.response().Redirect("cbkcode.htm");
+}
+
+// Login sends the browser to Default.htm: the site's own file when there is one, else the index.
+void DefaultHtm(ScriptingContext& ctx) {
+  if (!ServeSiteFile(ctx, "Default.htm")) ctx.response().Redirect("default.asp");
 }
 
 void Jump(ScriptingContext& ctx) {
@@ -69,102 +104,100 @@ void SubmitTransfer(ScriptingContext& ctx) {
 }
 
 void AddCorkboardRoutes(Router& r) {
-  const std::pair<const char*, void (Corkboard::*)()> pages[] = {
-      {"default.asp", &Corkboard::Home},
-      {"list.asp", &Corkboard::list},
-      {"newsdetail.asp", &Corkboard::Detail},
-      {"hot.asp", &Corkboard::HotTopic},
-      {"morereply.asp", &Corkboard::MoreReply},
-      {"active.asp", &Corkboard::NewlyTopic},
-      {"top.asp", &Corkboard::Top},
-      {"online.asp", &Corkboard::Online},
-      {"member.asp", &Corkboard::MemberList},
-      {"search.asp", &Corkboard::Search},
-      {"profile.asp", &Corkboard::Profile},
-      {"viewuser.asp", &Corkboard::ViewUser},
-      {"option.asp", &Corkboard::CorkboardOption},
-      {"favor.asp", &Corkboard::Favor},
-      {"showfavor.asp", &Corkboard::Showfavor},
-      {"subscibe.asp", &Corkboard::subscibe},
-      {"archivelist.asp", &Corkboard::ArchiveList},
-      {"archivecontent.asp", &Corkboard::ArchiveContent},
-      {"download.asp", &Corkboard::Pack},
+  const std::pair<const char*, Method<Corkboard>> pages[] = {
+      {"default.asp", CB_METHOD(Corkboard, Home)},
+      {"list.asp", CB_METHOD(Corkboard, list)},
+      {"newsdetail.asp", CB_METHOD(Corkboard, Detail)},
+      {"hot.asp", CB_METHOD(Corkboard, HotTopic)},
+      {"morereply.asp", CB_METHOD(Corkboard, MoreReply)},
+      {"active.asp", CB_METHOD(Corkboard, NewlyTopic)},
+      {"top.asp", CB_METHOD(Corkboard, Top)},
+      {"online.asp", CB_METHOD(Corkboard, Online)},
+      {"member.asp", CB_METHOD(Corkboard, MemberList)},
+      {"search.asp", CB_METHOD(Corkboard, Search)},
+      {"profile.asp", CB_METHOD(Corkboard, Profile)},
+      {"viewuser.asp", CB_METHOD(Corkboard, ViewUser)},
+      {"option.asp", CB_METHOD(Corkboard, CorkboardOption)},
+      {"favor.asp", CB_METHOD(Corkboard, Favor)},
+      {"showfavor.asp", CB_METHOD(Corkboard, Showfavor)},
+      {"subscibe.asp", CB_METHOD(Corkboard, subscibe)},
+      {"archivelist.asp", CB_METHOD(Corkboard, ArchiveList)},
+      {"archivecontent.asp", CB_METHOD(Corkboard, ArchiveContent)},
+      {"download.asp", CB_METHOD(Corkboard, Pack)},
   };
-  for (const auto& [path, method] : pages) r.Add(path, CallPage(method));
+  for (const auto& [path, m] : pages) AddPage(r, path, m);
 
-  const std::pair<const char*, void (Corkboard::*)()> misc[] = {
-      {"idcheck", &Corkboard::IDCheck},         {"login", &Corkboard::Login},
-      {"lostpw", &Corkboard::lostpw},           {"sendthread", &Corkboard::SendThread},
-      {"getannounce", &Corkboard::Getannounce}, {"getip", &Corkboard::GetIP},
-      {"icqmessage", &Corkboard::IcqMessage},
+  const std::pair<const char*, Method<Corkboard>> misc[] = {
+      {"idcheck", CB_METHOD(Corkboard, IDCheck)},
+      {"login", CB_METHOD(Corkboard, Login)},
+      {"lostpw", CB_METHOD(Corkboard, lostpw)},
+      {"sendthread", CB_METHOD(Corkboard, SendThread)},
+      {"getannounce", CB_METHOD(Corkboard, Getannounce)},
+      {"getip", CB_METHOD(Corkboard, GetIP)},
+      {"icqmessage", CB_METHOD(Corkboard, IcqMessage)},
   };
-  r.Add("cbkmisc.asp", UnknownAction);
-  for (const auto& [action, method] : misc) r.AddAction("cbkmisc.asp", action, CallPage(method));
+  r.Add("cbkmisc.asp", UnknownAction, "UnknownAction");
+  for (const auto& [action, m] : misc) AddPage(r, "cbkmisc.asp", action, m);
 
-  const std::pair<const char*, void (Corkboard::*)()> posting[] = {
-      {"newtopic", &Corkboard::NewTopic},
-      {"posttopic", &Corkboard::posttopic},
-      {"reply", &Corkboard::reply},
-      {"replywquote", &Corkboard::replywquote},
-      {"postreply", &Corkboard::PostReply},
-      {"editpost", &Corkboard::EditPost},
-      {"submitedit", &Corkboard::SubmitEdit},
-      {"deletepost", &Corkboard::DeletePost},
-      {"closethread", &Corkboard::CloseThread},
-      {"openthread", &Corkboard::CloseThread},
-      {"processclose", &Corkboard::CloseThread},
-      {"copypost", &Corkboard::CopyPost},
-      {"deletearchive", &Corkboard::DeleteArchive},
-      {"editarchive", &Corkboard::ArchiveEditPost},
-      {"archivesubmitedit", &Corkboard::ArchiveSubmitEdit},
+  const std::pair<const char*, Method<Corkboard>> posting[] = {
+      {"newtopic", CB_METHOD(Corkboard, NewTopic)},
+      {"posttopic", CB_METHOD(Corkboard, posttopic)},
+      {"reply", CB_METHOD(Corkboard, reply)},
+      {"replywquote", CB_METHOD(Corkboard, replywquote)},
+      {"postreply", CB_METHOD(Corkboard, PostReply)},
+      {"editpost", CB_METHOD(Corkboard, EditPost)},
+      {"submitedit", CB_METHOD(Corkboard, SubmitEdit)},
+      {"deletepost", CB_METHOD(Corkboard, DeletePost)},
+      {"closethread", CB_METHOD(Corkboard, CloseThread)},
+      {"openthread", CB_METHOD(Corkboard, CloseThread)},
+      {"processclose", CB_METHOD(Corkboard, CloseThread)},
+      {"copypost", CB_METHOD(Corkboard, CopyPost)},
+      {"deletearchive", CB_METHOD(Corkboard, DeleteArchive)},
+      {"editarchive", CB_METHOD(Corkboard, ArchiveEditPost)},
+      {"archivesubmitedit", CB_METHOD(Corkboard, ArchiveSubmitEdit)},
   };
-  r.Add("posting.asp", UnknownAction);
-  for (const auto& [action, method] : posting) r.AddAction("posting.asp", action, CallPage(method));
+  r.Add("posting.asp", UnknownAction, "UnknownAction");
+  for (const auto& [action, m] : posting) AddPage(r, "posting.asp", action, m);
 
-  r.Add("archive.asp", UnknownAction);
-  r.AddAction("archive.asp", "transfer", CallPage(&Corkboard::Transfer));
-  r.AddAction("archive.asp", "transferarchive", CallPage(&Corkboard::TransferArchive));
-  r.AddAction("archive.asp", "submittransfer", SubmitTransfer);
+  r.Add("archive.asp", UnknownAction, "UnknownAction");
+  AddPage(r, "archive.asp", "transfer", CB_METHOD(Corkboard, Transfer));
+  AddPage(r, "archive.asp", "transferarchive", CB_METHOD(Corkboard, TransferArchive));
+  r.AddAction("archive.asp", "submittransfer", SubmitTransfer, "SubmitTransfer");
 
-  r.Add("signup.asp", SignupPage);
-  r.Add("jump.asp", Jump);
-  r.Add("pm.asp", CallPage(&PM::Run));
+  r.Add("signup.asp", SignupPage, "SignupPage");
+  r.Add("jump.asp", Jump, "Jump");
+  AddPage(r, "pm.asp", CB_METHOD(PM, Run));
 }
 
 void AddAdminRoutes(Router& r) {
-  const std::pair<const char*, void (Admin::*)()> pages[] = {
-      {"admin/forum.asp", &Admin::Forum},
-      {"admin/edit.asp", &Admin::Edit},
-      {"admin/announce.asp", &Admin::Announce},
-      {"admin/member.asp", &Admin::Permissions},
-      {"admin/archive.asp", &Admin::Archives},
-      {"admin/misc.asp", &Admin::DataMaintenance},
-      {"admin/analyzer.asp", &Admin::MonthPostAnalyzer},
-      {"admin/mail.asp", &Admin::EMail},
-      {"admin/account.asp", &Admin::ImportAccount},
-      {"admin/upload.asp", &Admin::FileUp},
-      {"admin/jscode.asp", &Admin::JsCode},
-      {"admin/", &Admin::Index},
-      {"admin/default.asp", &Admin::Index},
-      {"admin/index.asp", &Admin::Index},
+  const std::pair<const char*, Method<Admin>> pages[] = {
+      {"admin/forum.asp", CB_METHOD(Admin, Forum)},
+      {"admin/edit.asp", CB_METHOD(Admin, Edit)},
+      {"admin/announce.asp", CB_METHOD(Admin, Announce)},
+      {"admin/member.asp", CB_METHOD(Admin, Permissions)},
+      {"admin/archive.asp", CB_METHOD(Admin, Archives)},
+      {"admin/misc.asp", CB_METHOD(Admin, DataMaintenance)},
+      {"admin/analyzer.asp", CB_METHOD(Admin, MonthPostAnalyzer)},
+      {"admin/mail.asp", CB_METHOD(Admin, EMail)},
+      {"admin/account.asp", CB_METHOD(Admin, ImportAccount)},
+      {"admin/upload.asp", CB_METHOD(Admin, FileUp)},
+      {"admin/jscode.asp", CB_METHOD(Admin, JsCode)},
+      {"admin/", CB_METHOD(Admin, Index)},
+      {"admin/default.asp", CB_METHOD(Admin, Index)},
+      {"admin/index.asp", CB_METHOD(Admin, Index)},
   };
-  for (const auto& [path, method] : pages) r.Add(path, CallPage(method));
+  for (const auto& [path, m] : pages) AddPage(r, path, m);
   // The one address that takes a file: every other takes a form's body at most.
   r.SetBodySize("admin/upload.asp", BodySize::kUpload);
-  r.Add("admin/pm.asp", AdminPmPage);
-  // Without the slash the panel's relative links would point at the site root.
-  r.Add("admin", [](ScriptingContext& ctx) { ctx.response().Redirect("admin/"); });
+  r.Add("admin/pm.asp", AdminPmPage, "AdminPmPage");
+  // The panel's pages link the stylesheet relative to their own folder.
+  r.Add("admin/default.css", AdminStyleSheet, "AdminStyleSheet");
+  r.Add("admin", AdminWithSlash, "AdminWithSlash");
 }
 
 void AddAliases(Router& r) {
-  // replywquote links cbkcode.asp where every other page links cbkcode.htm.
-  r.Add("cbkcode.asp", [](ScriptingContext& ctx) {
-    if (!ServeSiteFile(ctx, "cbkcode.htm")) ctx.response().Redirect("cbkcode.htm");
-  });
-  // Login sends the browser to Default.htm: the site's own file when there is one, else the index.
-  r.Add("default.htm", [](ScriptingContext& ctx) {
-    if (!ServeSiteFile(ctx, "Default.htm")) ctx.response().Redirect("default.asp");
-  });
+  r.Add("cbkcode.asp", CodeHelp, "CodeHelp");
+  r.Add("default.htm", DefaultHtm, "DefaultHtm");
 }
 
 // Actions that sign in or change data and are reached only by a form that posts. Actions the
@@ -181,6 +214,7 @@ constexpr std::pair<const char*, const char*> kPostOnly[] = {
     {"archive.asp", "submittransfer"},
     {"profile.asp", "chkuser"},
     {"profile.asp", "check"},
+    {"option.asp", "prefssubmit"},
     {"showfavor.asp", "chkuser"},
     {"showfavor.asp", "deletefavor"},
     {"pm.asp", "idcheck"},
@@ -212,7 +246,7 @@ void AddErrorPages(Router& r) {
   for (const char* path :
        {"default.asp", "list.asp", "newsdetail.asp", "profile.asp", "showfavor.asp", "favor.asp",
         "subscibe.asp", "option.asp", "cbkmisc.asp", "posting.asp", "archive.asp", "signup.asp",
-        "download.asp"}) {
+        "download.asp", "member.asp", "viewuser.asp"}) {
     r.SetErrorPage(path, ErrorPageOf<Corkboard>());
   }
   r.SetErrorPage("pm.asp", ErrorPageOf<PM>());

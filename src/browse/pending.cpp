@@ -10,7 +10,6 @@ void Corkboard::MoreReply() { WriteNotAvailablePage("Corkboard.MoreReply"); }
 void Corkboard::NewlyTopic() { WriteNotAvailablePage("Corkboard.NewlyTopic"); }
 void Corkboard::Top() { WriteNotAvailablePage("Corkboard.Top"); }
 void Corkboard::Getannounce() { WriteNotAvailablePage("Corkboard.Getannounce"); }
-void Corkboard::MemberList() { WriteNotAvailablePage("Corkboard.MemberList"); }
 void Corkboard::Search() { WriteNotAvailablePage("Corkboard.Search"); }
 
 }  // namespace cb

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <filesystem>
 
 #include "host/context.h"
 #include "runtime/convert.h"
@@ -26,7 +27,7 @@ const char* const kNavBar =
     "<a href=option.asp>设置</a> | <a href=search.asp>搜索</a> | "
     "<a href=showFavor.asp>查看收藏</a> | <a href=FAQ.html target=_blank>帮助</a> | "
     "<a href=top.asp>排行榜</a>";
-const char* const kUploadBaseDir = "data/upload";
+const char* const kUploadBaseDir = "upload";  // in the data folder
 }  // namespace defaults
 
 namespace {
@@ -159,6 +160,12 @@ void LoadStyle(const Application& app, Settings& s) {
     s.TableBorderStart.clear();
     s.TableBorderEnd.clear();
   }
+}
+
+std::string InDataFolder(const std::string& data_dir, const std::string& path) {
+  const std::filesystem::path p(path);
+  if (p.is_absolute() || data_dir.empty()) return path;
+  return (std::filesystem::path(data_dir) / p).string();
 }
 
 std::string BoardUrlFor(std::string_view listen_host, uint16_t port,

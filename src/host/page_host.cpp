@@ -198,6 +198,16 @@ OutgoingResponse BusyPage() {
   return out;
 }
 
+namespace {
+
+Environment WithFolders(Environment env, const HostConfig& cfg) {
+  env.data_dir = cfg.data_dir;
+  env.site_dir = cfg.site_dir;
+  return env;
+}
+
+}  // namespace
+
 // A page to run: the route's page, or the address's error page reporting a refusal.
 struct PageHost::PageCall {
   Request request;
@@ -210,27 +220,28 @@ struct PageHost::PageCall {
   HeaderList extra_headers;
 };
 
-PageHost::PageHost(const HostConfig& cfg, Application& app, Router router, const Clock& clock)
+PageHost::PageHost(const HostConfig& cfg, Application& app, Router router, Environment env)
     : app_(app),
       router_(std::move(router)),
       max_form_body_(cfg.max_body_bytes),
       max_upload_body_(cfg.max_upload_bytes),
       trusted_proxies_(cfg.trusted_proxies),
-      sessions_(std::chrono::duration_cast<std::chrono::seconds>(cfg.session_timeout)),
+      services_(WithFolders(std::move(env), cfg)),
+      sessions_(std::chrono::duration_cast<std::chrono::seconds>(cfg.session_timeout),
+                *services_.clock, *services_.random),
       site_(cfg.site_dir) {
   sessions_.SetLimits({.total = cfg.max_sessions,
                        .per_address = cfg.sessions_per_address,
                        .trial_total = std::max<size_t>(cfg.max_sessions / 10, 1)});
-  services_.clock = &clock;
-  services_.data_dir = cfg.data_dir;
-  services_.site_dir = cfg.site_dir;
 }
 
+PageHost::PageHost(const HostConfig& cfg, Application& app, Router router, const Clock& clock)
+    : PageHost(cfg, app, std::move(router), Environment{.clock = &clock}) {}
+
 size_t PageHost::BodyLimit(std::string_view target) const {
-  std::string_view raw_path = target.substr(0, target.find_first_of("?#"));
-  std::optional<std::string> path = PercentDecodePath(raw_path);
-  if (!path) return max_form_body_;
-  return router_.BodySizeOf(*path) == BodySize::kUpload ? max_upload_body_ : max_form_body_;
+  std::optional<RequestTarget> parsed = ParseTarget(target);
+  if (!parsed) return max_form_body_;
+  return router_.BodySizeOf(parsed->path) == BodySize::kUpload ? max_upload_body_ : max_form_body_;
 }
 
 OutgoingResponse PageHost::Handle(const IncomingRequest& in) {
@@ -253,28 +264,17 @@ Dispatch PageHost::Prepare(IncomingRequest in) {
 
 Dispatch PageHost::PrepareOrThrow(IncomingRequest& in) {
   Dispatch dispatch;
-  std::string_view target = in.target;
-  target = target.substr(0, target.find('#'));
-  if (target.empty() || target.front() != '/') {
+  std::optional<RequestTarget> target = ParseTarget(in.target);
+  if (!target) {
     dispatch.answer = StatusPage(400, "Bad Request");
     return dispatch;
   }
-  size_t question = target.find('?');
-  std::string_view raw_path = target.substr(0, question);
-  std::string_view query =
-      question == std::string_view::npos ? std::string_view() : target.substr(question + 1);
-  std::optional<std::string> path = PercentDecodePath(raw_path);
-  if (!path) {
-    dispatch.answer = StatusPage(400, "Bad Request");
-    return dispatch;
-  }
-
   auto call = std::make_shared<PageCall>();
   call->client = ViewOfClient(in, trusted_proxies_);
-  BuildRequest(in, call->client, *path, query, call->request);
-  RouteMatch route = router_.Match(*path, call->request);
+  BuildRequest(in, call->client, *target, call->request);
+  RouteMatch route = router_.Match(target->path, call->request);
   if (!route.page) {
-    dispatch.answer = ServeStatic(raw_path, in);
+    dispatch.answer = ServeStatic(target->raw_path, in);
     return dispatch;
   }
   if (in.method != "GET" && in.method != "POST" && in.method != "HEAD") {
@@ -295,7 +295,8 @@ Dispatch PageHost::PrepareOrThrow(IncomingRequest& in) {
   };
   if (route.post_only && in.method != "POST") {
     refuse(405, kPostOnlyMessage);
-    (dispatch.answer ? dispatch.answer->headers : call->extra_headers).emplace_back("Allow", "POST");
+    (dispatch.answer ? dispatch.answer->headers : call->extra_headers)
+        .emplace_back("Allow", "POST");
   } else if (IsCrossSitePost(in, call->client, app_.Get("BBURL").Str())) {
     refuse(403, kCrossSiteMessage);
   }
@@ -326,10 +327,23 @@ OutgoingResponse PageHost::Call(PageCall& call) {
   return out;
 }
 
-void PageHost::BuildRequest(const IncomingRequest& in, const ClientView& client,
-                            std::string_view path, std::string_view query, Request& out) const {
+std::optional<RequestTarget> ParseTarget(std::string_view target) {
+  target = target.substr(0, target.find('#'));
+  if (target.empty() || target.front() != '/') return std::nullopt;
+  size_t question = target.find('?');
+  std::string_view raw_path = target.substr(0, question);
+  std::optional<std::string> path = PercentDecodePath(raw_path);
+  if (!path) return std::nullopt;
+  std::string_view query =
+      question == std::string_view::npos ? std::string_view() : target.substr(question + 1);
+  return RequestTarget{std::string(raw_path), std::move(*path), std::string(query)};
+}
+
+void BuildRequest(const IncomingRequest& in, const ClientView& client, const RequestTarget& target,
+                  Request& out) {
+  const std::string& query = target.query;
   ParseUrlEncoded(query, out.query());
-  out.SetRawQueryString(std::string(query));
+  out.SetRawQueryString(query);
   std::string content_type = HeaderValue(in.headers, "Content-Type");
   if (ToLower(content_type).starts_with("application/x-www-form-urlencoded")) {
     ParseUrlEncoded(in.body, out.form());
@@ -342,7 +356,7 @@ void PageHost::BuildRequest(const IncomingRequest& in, const ClientView& client,
   const std::string& host = client.host;
   std::string server_name = host.empty() ? in.server_name : host.substr(0, host.rfind(':'));
   if (!host.empty() && host.front() == '[') server_name = host.substr(0, host.find(']') + 1);
-  std::string page_path = HeaderText(path);
+  std::string page_path = HeaderText(target.path);
   const std::pair<const char*, std::string> vars[] = {
       {"REMOTE_ADDR", client.address},
       {"REMOTE_HOST", client.address},
@@ -351,7 +365,7 @@ void PageHost::BuildRequest(const IncomingRequest& in, const ClientView& client,
       {"SCRIPT_NAME", page_path},
       {"PATH_INFO", page_path},
       {"URL", page_path},
-      {"QUERY_STRING", std::string(query)},
+      {"QUERY_STRING", query},
       {"SERVER_NAME", server_name},
       {"SERVER_PORT", std::to_string(in.server_port)},
       {"SERVER_PROTOCOL", "HTTP/1.1"},

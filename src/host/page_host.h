@@ -65,12 +65,29 @@ ClientView ViewOfClient(const IncomingRequest& in, const std::vector<std::string
 bool IsCrossSitePost(const IncomingRequest& in, const ClientView& client,
                      std::string_view board_url = {});
 
+// A request target as the host reads it: the path as received and decoded, and the query as
+// received. Nothing for a target that is not an absolute path or whose path escapes are broken.
+struct RequestTarget {
+  std::string raw_path;
+  std::string path;
+  std::string query;
+};
+std::optional<RequestTarget> ParseTarget(std::string_view target);
+
+// The request objects a page reads: query and form fields, cookies and server variables, texts
+// decoded from GBK. The page host and the page tests' fake host both build requests here.
+void BuildRequest(const IncomingRequest& in, const ClientView& client, const RequestTarget& target,
+                  Request& out);
+
 // The host's own error report of a page that failed outside its own handler.
 std::string ErrorReportPage(long number, std::string_view description, std::string_view source);
 
 class PageHost {
  public:
-  // clock: "now" for the pages; must outlive the host.
+  // env: the clocks, randomness and mail transport for the host and its pages (what it points to
+  // must outlive the host); its folders are taken from cfg (--data, --site).
+  PageHost(const HostConfig& cfg, Application& app, Router router, Environment env = {});
+  // The real environment but for the clock.
   PageHost(const HostConfig& cfg, Application& app, Router router, const Clock& clock);
 
   // Never throws: a failing page becomes an HTTP 500 report. The run_page of the result refers to
@@ -85,7 +102,7 @@ class PageHost {
   size_t LargestBodyLimit() const { return std::max(max_form_body_, max_upload_body_); }
 
   SessionStore& sessions() { return sessions_; }
-  const HostServices& services() const { return services_; }
+  const Environment& services() const { return services_; }
 
  private:
   struct PageCall;
@@ -94,15 +111,13 @@ class PageHost {
   OutgoingResponse RunPage(const PageFn& page, Request& request, std::string_view target,
                            const ClientView& client);
   OutgoingResponse ServeStatic(std::string_view raw_path, const IncomingRequest& in);
-  void BuildRequest(const IncomingRequest& in, const ClientView& client, std::string_view path,
-                    std::string_view query, Request& out) const;
 
   Application& app_;
   Router router_;
   size_t max_form_body_;
   size_t max_upload_body_;
   std::vector<std::string> trusted_proxies_;
-  HostServices services_;
+  Environment services_;
   SessionStore sessions_;
   SiteFolder site_;
   Server server_;

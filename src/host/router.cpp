@@ -10,10 +10,13 @@ std::string Router::Key(std::string_view path) {
   return ToLower(path);
 }
 
-void Router::Add(std::string_view path, PageFn fn) { routes_[Key(path)].fallback = std::move(fn); }
+void Router::Add(std::string_view path, PageFn fn, std::string name) {
+  routes_[Key(path)].fallback = {std::move(fn), std::move(name)};
+}
 
-void Router::AddAction(std::string_view path, std::string_view action, PageFn fn) {
-  routes_[Key(path)].actions[ToLower(action)] = std::move(fn);
+void Router::AddAction(std::string_view path, std::string_view action, PageFn fn,
+                       std::string name) {
+  routes_[Key(path)].actions[ToLower(action)] = {std::move(fn), std::move(name)};
 }
 
 void Router::RequirePost(std::string_view path, std::string_view action) {
@@ -48,10 +51,10 @@ RouteMatch Router::Match(std::string_view path, const Request& request) const {
   if (!route.actions.empty() || !route.post_only.empty()) action = ToLower(request("action").Str());
   match.post_only = route.post_only.count(action) > 0;
   auto act = route.actions.find(action);
-  if (act != route.actions.end()) {
-    match.page = &act->second;
-  } else if (route.fallback) {
-    match.page = &route.fallback;
+  const Page* page = act != route.actions.end() ? &act->second : &route.fallback;
+  if (page->fn) {
+    match.page = &page->fn;
+    match.name = page->name;
   }
   return match;
 }

@@ -21,10 +21,11 @@ using ErrorPageFn = std::function<void(ScriptingContext&, std::string_view messa
 // upload's (MaxUploadBytes). The host knows the sizes; the route table only names the kind.
 enum class BodySize { kForm, kUpload };
 
-// What answers a request: the page, whether its action runs only by POST, and the error page
-// of the address (null when it has none).
+// What answers a request: the page and the name it was added under, whether its action runs only
+// by POST, and the error page of the address (null when it has none).
 struct RouteMatch {
   const PageFn* page = nullptr;
+  std::string_view name;
   bool post_only = false;
   const ErrorPageFn* error_page = nullptr;
 };
@@ -32,11 +33,12 @@ struct RouteMatch {
 class Router {
  public:
   // An address relative to the site root ("newsdetail.asp", "admin/forum.asp"); letter case and a
-  // leading "/" are ignored. Replaces an earlier route of the same address.
-  void Add(std::string_view path, PageFn fn);
+  // leading "/" are ignored. Replaces an earlier route of the same address. The name says which
+  // page code runs ("Corkboard::list"), for logs and for the tests of the address table.
+  void Add(std::string_view path, PageFn fn, std::string name = {});
   // The method for one value of "action" at that address (case ignored); requests with another
   // action, or none, go to the route set by Add.
-  void AddAction(std::string_view path, std::string_view action, PageFn fn);
+  void AddAction(std::string_view path, std::string_view action, PageFn fn, std::string name = {});
 
   // That action at that address (case ignored) changes data or identity and is reached by a form
   // that posts: a request by any other method is refused.
@@ -59,10 +61,14 @@ class Router {
   static std::string Key(std::string_view path);
 
  private:
+  struct Page {
+    PageFn fn;
+    std::string name;
+  };
   struct Route {
-    PageFn fallback;
-    std::map<std::string, PageFn> actions;  // lower-case action -> method
-    std::set<std::string> post_only;        // lower-case actions
+    Page fallback;
+    std::map<std::string, Page> actions;  // lower-case action -> method
+    std::set<std::string> post_only;      // lower-case actions
     ErrorPageFn error_page;
     BodySize body_size = BodySize::kForm;
   };

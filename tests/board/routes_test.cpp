@@ -1,106 +1,151 @@
-// The board's address table: every address of the board has a page, and jump.asp's choice of
-// target.
+// The board's address table: each address and action reaches its page, form actions run only by
+// POST, refusals land on the error page of the address's class; and jump.asp's choice of target.
 #include "board/routes.h"
 
 #include <gtest/gtest.h>
 
+#include "admin/admin.h"
+#include "frame/corkboard.h"
+#include "messages/pm.h"
+#include "support/fake_host.h"
+
 namespace cb {
 namespace {
 
-TEST(BoardRoutesTest, BoardTableServesEveryAddressOfTheBoard) {
-  Router r;
-  AddBoardRoutes(r);
-  const char* addresses[] = {
-      "/",
-      "/default.asp",
-      "/list.asp",
-      "/NewsDetail.asp",
-      "/hot.asp",
-      "/morereply.asp",
-      "/active.asp",
-      "/top.asp",
-      "/online.asp",
-      "/member.asp",
-      "/search.asp",
-      "/profile.asp",
-      "/viewuser.asp",
-      "/option.asp",
-      "/Signup.asp",
-      "/favor.asp",
-      "/showFavor.asp",
-      "/subscibe.asp",
-      "/jump.asp",
-      "/archivelist.asp",
-      "/archivecontent.asp",
-      "/download.asp",
-      "/pm.asp",
-      "/cbkmisc.asp",
-      "/Posting.asp",
-      "/archive.asp",
-      "/cbkcode.asp",
-      "/Default.htm",
-      "/admin/",
-      "/admin/forum.asp",
-      "/admin/edit.asp",
-      "/admin/announce.asp",
-      "/admin/member.asp",
-      "/admin/archive.asp",
-      "/admin/misc.asp",
-      "/admin/analyzer.asp",
-      "/admin/mail.asp",
-      "/admin/account.asp",
-      "/admin/upload.asp",
-      "/admin/jscode.asp",
-      "/admin/pm.asp",
+// The class whose error page a route reports the host's refusals on, "" when it has none.
+std::string ErrorPageClass(const RouteMatch& match) {
+  if (!match.error_page) return "";
+  test::FakeHost host;
+  (*match.error_page)(host.context(), "拒绝");
+  const std::string page = host.body();
+  auto error_form = [&host]<class Page>(Page*) {
+    return host.RunWith<Page>([](Page& p) { p.ErrorForm(Variant("拒绝")); });
   };
-  Request request;
-  for (const char* a : addresses) EXPECT_NE(r.Find(a, request), nullptr) << a;
-  for (const char* a : {"/edit.asp", "/nosuch.asp", "/admin/list.asp", "/DEFAULT.CSS"}) {
-    EXPECT_EQ(r.Find(a, request), nullptr) << a;
-  }
+  if (page == error_form(static_cast<Corkboard*>(nullptr))) return "Corkboard";
+  if (page == error_form(static_cast<PM*>(nullptr))) return "PM";
+  if (page == error_form(static_cast<Admin*>(nullptr))) return "Admin";
+  return "another";
 }
 
-TEST(BoardRoutesTest, BoardFormActionsRunOnlyByPost) {
+TEST(BoardRoutesTest, EachAddressAndActionReachesItsPage) {
   Router r;
   AddBoardRoutes(r);
   struct Case {
     const char* path;
     const char* action;
+    const char* page;  // the route's name, "" for none
     bool post_only;
+    const char* errors;  // the class of the error page
   };
-  // Links of the board's own pages reach the GET ones; their forms post to the others.
+  const char* kCb = "Corkboard";
   const Case cases[] = {
-      {"/cbkmisc.asp", "Login", true},
-      {"/cbkmisc.asp", "idcheck", true},
-      {"/cbkmisc.asp", "lostpw", false},
-      {"/cbkmisc.asp", "getannounce", false},
-      {"/posting.asp", "posttopic", true},
-      {"/posting.asp", "postreply", true},
-      {"/posting.asp", "submitedit", true},
-      {"/posting.asp", "processclose", true},
-      {"/posting.asp", "deletepost", false},
-      {"/posting.asp", "closethread", false},
-      {"/posting.asp", "deletearchive", false},
-      {"/archive.asp", "submittransfer", true},
-      {"/archive.asp", "transfer", false},
-      {"/profile.asp", "check", true},
-      {"/profile.asp", "", false},
-      {"/showfavor.asp", "deletefavor", true},
-      {"/pm.asp", "deletepm", true},
-      {"/pm.asp", "viewpm", false},
-      {"/pm.asp", "addtoignorelist", false},
-      {"/admin/forum.asp", "setforums", true},
-      {"/admin/forum.asp", "getforum", false},
-      {"/admin/member.asp", "getmatches", false},
-      {"/signup.asp", "regsubmit", false},  // the page itself takes only a POST
+      {"/", "", "Corkboard::Home", false, kCb},
+      {"/default.asp", "", "Corkboard::Home", false, kCb},
+      {"/list.asp", "", "Corkboard::list", false, kCb},
+      {"/NewsDetail.asp", "", "Corkboard::Detail", false, kCb},
+      {"/hot.asp", "", "Corkboard::HotTopic", false, ""},
+      {"/morereply.asp", "", "Corkboard::MoreReply", false, ""},
+      {"/active.asp", "", "Corkboard::NewlyTopic", false, ""},
+      {"/top.asp", "", "Corkboard::Top", false, ""},
+      {"/online.asp", "debug", "Corkboard::Online", false, ""},
+      {"/member.asp", "", "Corkboard::MemberList", false, "Corkboard"},
+      {"/search.asp", "", "Corkboard::Search", false, ""},
+      {"/profile.asp", "", "Corkboard::Profile", false, kCb},
+      {"/profile.asp", "check", "Corkboard::Profile", true, kCb},
+      {"/profile.asp", "chkuser", "Corkboard::Profile", true, kCb},
+      {"/viewuser.asp", "", "Corkboard::ViewUser", false, "Corkboard"},
+      {"/option.asp", "", "Corkboard::CorkboardOption", false, kCb},
+      {"/favor.asp", "", "Corkboard::Favor", false, kCb},
+      {"/showFavor.asp", "deletefavor", "Corkboard::Showfavor", true, kCb},
+      {"/showfavor.asp", "chkuser", "Corkboard::Showfavor", true, kCb},
+      {"/subscibe.asp", "", "Corkboard::subscibe", false, kCb},
+      {"/archivelist.asp", "", "Corkboard::ArchiveList", false, ""},
+      {"/archivecontent.asp", "", "Corkboard::ArchiveContent", false, ""},
+      {"/download.asp", "", "Corkboard::Pack", false, kCb},
+      {"/cbkmisc.asp", "", "UnknownAction", false, kCb},
+      {"/cbkmisc.asp", "nosuch", "UnknownAction", false, kCb},
+      {"/cbkmisc.asp", "idcheck", "Corkboard::IDCheck", true, kCb},
+      {"/cbkmisc.asp", "Login", "Corkboard::Login", true, kCb},
+      {"/cbkmisc.asp", "lostpw", "Corkboard::lostpw", false, kCb},
+      {"/cbkmisc.asp", "sendthread", "Corkboard::SendThread", false, kCb},
+      {"/cbkmisc.asp", "getannounce", "Corkboard::Getannounce", false, kCb},
+      {"/cbkmisc.asp", "getip", "Corkboard::GetIP", false, kCb},
+      {"/cbkmisc.asp", "icqmessage", "Corkboard::IcqMessage", false, kCb},
+      {"/Posting.asp", "", "UnknownAction", false, kCb},
+      {"/posting.asp", "newtopic", "Corkboard::NewTopic", false, kCb},
+      {"/posting.asp", "posttopic", "Corkboard::posttopic", true, kCb},
+      {"/posting.asp", "reply", "Corkboard::reply", false, kCb},
+      {"/posting.asp", "replywquote", "Corkboard::replywquote", false, kCb},
+      {"/posting.asp", "postreply", "Corkboard::PostReply", true, kCb},
+      {"/posting.asp", "editpost", "Corkboard::EditPost", false, kCb},
+      {"/posting.asp", "submitedit", "Corkboard::SubmitEdit", true, kCb},
+      {"/posting.asp", "deletepost", "Corkboard::DeletePost", false, kCb},
+      {"/posting.asp", "closethread", "Corkboard::CloseThread", false, kCb},
+      {"/posting.asp", "openthread", "Corkboard::CloseThread", false, kCb},
+      {"/posting.asp", "processclose", "Corkboard::CloseThread", true, kCb},
+      {"/posting.asp", "copypost", "Corkboard::CopyPost", false, kCb},
+      {"/posting.asp", "deletearchive", "Corkboard::DeleteArchive", false, kCb},
+      {"/posting.asp", "editarchive", "Corkboard::ArchiveEditPost", false, kCb},
+      {"/posting.asp", "archivesubmitedit", "Corkboard::ArchiveSubmitEdit", true, kCb},
+      {"/archive.asp", "", "UnknownAction", false, kCb},
+      {"/archive.asp", "transfer", "Corkboard::Transfer", false, kCb},
+      {"/archive.asp", "transferarchive", "Corkboard::TransferArchive", false, kCb},
+      {"/archive.asp", "submittransfer", "SubmitTransfer", true, kCb},
+      {"/Signup.asp", "regsubmit", "SignupPage", false, kCb},  // the page itself takes only a POST
+      {"/jump.asp", "", "Jump", false, ""},
+      {"/pm.asp", "viewpm", "PM::Run", false, "PM"},
+      {"/pm.asp", "addtoignorelist", "PM::Run", false, "PM"},
+      {"/pm.asp", "idcheck", "PM::Run", true, "PM"},
+      {"/pm.asp", "postpm", "PM::Run", true, "PM"},
+      {"/pm.asp", "deletepm", "PM::Run", true, "PM"},
+      {"/pm.asp", "deleteoutbox", "PM::Run", true, "PM"},
+      {"/pm.asp", "deleteignorelist", "PM::Run", true, "PM"},
+      {"/cbkcode.asp", "", "CodeHelp", false, ""},
+      {"/Default.htm", "", "DefaultHtm", false, ""},
+      {"/admin", "", "AdminWithSlash", false, ""},
+      {"/admin/", "", "Admin::Index", false, ""},
+      {"/admin/default.asp", "", "Admin::Index", false, ""},
+      {"/admin/index.asp", "", "Admin::Index", false, ""},
+      {"/admin/forum.asp", "getforum", "Admin::Forum", false, "Admin"},
+      {"/admin/forum.asp", "login", "Admin::Forum", true, "Admin"},
+      {"/admin/forum.asp", "setforums", "Admin::Forum", true, "Admin"},
+      {"/admin/forum.asp", "addnewforum", "Admin::Forum", true, "Admin"},
+      {"/admin/forum.asp", "submitedit", "Admin::Forum", true, "Admin"},
+      {"/admin/edit.asp", "editfunction", "Admin::Edit", true, "Admin"},
+      {"/admin/edit.asp", "submitprune", "Admin::Edit", true, "Admin"},
+      {"/admin/edit.asp", "submiteditsubject", "Admin::Edit", true, "Admin"},
+      {"/admin/edit.asp", "dodeletethread", "Admin::Edit", true, "Admin"},
+      {"/admin/edit.asp", "domessageedit", "Admin::Edit", true, "Admin"},
+      {"/admin/announce.asp", "enter", "Admin::Announce", true, "Admin"},
+      {"/admin/announce.asp", "submitannounce", "Admin::Announce", true, "Admin"},
+      {"/admin/announce.asp", "reviewannounce", "Admin::Announce", true, "Admin"},
+      {"/admin/announce.asp", "submitanncedit", "Admin::Announce", true, "Admin"},
+      {"/admin/member.asp", "getmatches", "Admin::Permissions", false, "Admin"},
+      {"/admin/member.asp", "updatepermiss", "Admin::Permissions", true, "Admin"},
+      {"/admin/member.asp", "submitedit", "Admin::Permissions", true, "Admin"},
+      {"/admin/archive.asp", "enterarchive", "Admin::Archives", true, "Admin"},
+      {"/admin/archive.asp", "archivecenter", "Admin::Archives", true, "Admin"},
+      {"/admin/misc.asp", "", "Admin::DataMaintenance", false, "Admin"},
+      {"/admin/analyzer.asp", "", "Admin::MonthPostAnalyzer", false, ""},
+      {"/admin/mail.asp", "", "Admin::EMail", false, "Admin"},
+      {"/admin/account.asp", "", "Admin::ImportAccount", false, "Admin"},
+      {"/admin/upload.asp", "", "Admin::FileUp", false, "Admin"},
+      {"/admin/jscode.asp", "", "Admin::JsCode", false, ""},
+      {"/admin/pm.asp", "", "AdminPmPage", false, "Admin"},
+      {"/edit.asp", "", "", false, ""},
+      {"/nosuch.asp", "", "", false, ""},
+      {"/admin/list.asp", "", "", false, ""},
+      {"/DEFAULT.CSS", "", "", false, ""},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.path) + " " + c.action);
     Request request;
     request.query().Add("action", c.action);
-    RouteMatch match = r.Match(c.path, request);
-    EXPECT_NE(match.page, nullptr) << c.path << " " << c.action;
-    EXPECT_EQ(match.post_only, c.post_only) << c.path << " " << c.action;
-    EXPECT_NE(match.error_page, nullptr) << c.path;
+    const RouteMatch match = r.Match(c.path, request);
+    EXPECT_EQ(std::string(match.name), c.page);
+    EXPECT_EQ(match.page != nullptr, *c.page != '\0');
+    EXPECT_EQ(match.post_only, c.post_only);
+    EXPECT_EQ(ErrorPageClass(match), c.errors);
   }
 }
 

@@ -1,15 +1,18 @@
 // A visitor in a real browser: opens the front page, registers (the password arrives by mail in
-// the outbox folder), signs in, and finds the new member in the online row and the online list.
+// the outbox of the --data folder, a relative dir: path, private to the board's user, linking to
+// the listening address when BBURL is not set), signs in, and finds the new member in the online
+// row and the online list.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { readdirSync, readFileSync } from 'node:fs';
+import { readdirSync, readFileSync, statSync } from 'node:fs';
 import { join } from 'node:path';
 import { useBoard } from './harness.mjs';
 
-const board = useBoard('board', ['EMailRegister=true']);
-const { outbox, shots } = board;
+const board = useBoard('board', ['EMailRegister=true', 'SmtpServer=dir:outbox']);
+const { shots } = board;
+const outbox = join(board.data, 'outbox');
 
-// The generated password of the newest mail to `address` in the outbox (base64 GBK body).
+// The password and the text of the newest mail to `address` in the outbox (base64 GBK body).
 function mailedPassword(address) {
   const files = readdirSync(outbox).filter((f) => f.endsWith('.eml')).sort();
   for (const f of files.reverse()) {
@@ -24,6 +27,8 @@ function mailedPassword(address) {
     const charset = (/charset="?([\w-]+)/i.exec(headers) || [, 'utf-8'])[1];
     const text = new TextDecoder(charset.toLowerCase() === 'gb2312' ? 'gbk' : charset).decode(body);
     const m = /口令：([0-9A-Za-z]{6})</.exec(text);
+    assert.equal(statSync(join(outbox, f)).mode & 0o777, 0o600);
+    assert.ok(text.includes(`<a href=${board.base}>`), text);
     if (m) return m[1];
   }
   throw new Error(`no password mail to ${address} in ${outbox}`);
@@ -53,6 +58,7 @@ test('a visitor registers, signs in and is listed online', async () => {
 
   const password = mailedPassword(email);
   assert.match(password, /^[0-9A-Za-z]{6}$/);
+  assert.equal(statSync(outbox).mode & 0o777, 0o700);
 
   // Sign in from the page the navigation bar links to.
   await page.goto(base);

@@ -55,52 +55,6 @@ TEST(SettingsTest, TheBoardAddressFollowsTheListeningAddress) {
   EXPECT_EQ(app.Get("BBURL").Str(), "https://board.example/");
 }
 
-TEST(SettingsTest, EveryFieldHasItsDefaultWithoutVariables) {
-  const Settings s = Load({});
-  EXPECT_EQ(s.ConnectionString, "Provider=MSDASQL.1;USER ID=sa;PASSWORD=;DATA SOURCE=Corkboard");
-  EXPECT_TRUE(s.MailOnReply);
-  EXPECT_TRUE(s.EMailRegister);
-  EXPECT_FALSE(s.DisplayPostCount);
-  EXPECT_TRUE(s.EMailCheck);
-  EXPECT_TRUE(s.DisplayMemberTotal);
-  EXPECT_TRUE(s.DisplayRegistration);
-  EXPECT_TRUE(s.DisplayTopicSize);
-  EXPECT_EQ(s.UploadBaseDir, "data/upload");
-  EXPECT_EQ(s.RejectiveIP, "");
-  const std::vector<std::pair<int, int>> numbers = {
-      {s.SubmitInterval, 20}, {s.OnlineTime, 5}, {s.maxUser, 20},  {s.DaysPruneDefault, 5},
-      {s.HotCount, 10},       {s.PageSize, 20},  {s.PageStyle, 0}, {s.MemberMinimum, 30}};
-  for (size_t i = 0; i < numbers.size(); ++i) {
-    EXPECT_EQ(numbers[i].first, numbers[i].second) << "number #" << i;
-  }
-  EXPECT_EQ(s.SmtpServer, "dir:outbox");
-  EXPECT_EQ(s.BBURL, "http://127.0.0.1:8080/");
-  EXPECT_EQ(s.BBName, "Corkboard");
-  EXPECT_EQ(s.GuestTitle, "游客");
-  EXPECT_EQ(s.BBSTYLE, "CBK");
-  EXPECT_NE(s.Copyright.find("<p align=center>"), std::string::npos);
-  EXPECT_EQ(s.NavBar, defaults::kNavBar);
-  EXPECT_EQ(s.Logo,
-            "<a href=default.asp><img style=border-color:#000000 border=1 "
-            "src=\"images/title.gif\" WIDTH=276 HEIGHT=75></a>");
-  EXPECT_EQ(s.BBTopic, "postnew.jpg");
-  EXPECT_EQ(s.BBReply, "reply5.jpg");
-  EXPECT_EQ(s.BGColor, "bgcolor=\"#FFFFFF\"");
-  EXPECT_EQ(s.TableColorStrip, "bgcolor=\"#000000\"");
-  EXPECT_EQ(s.AltColumnColor1, "bgcolor=\"#f7f7f7\"");
-  EXPECT_EQ(s.AltColumnColor2, "bgcolor=\"#dedfdf\"");
-  EXPECT_EQ(s.CategoryStripColor, "bgcolor=\"#80D9D9\"");
-  EXPECT_EQ(s.TableStripTextColor, "#ffffff");
-  EXPECT_EQ(s.TimeColor, "#800080");
-  EXPECT_EQ(s.CategoryStripTextColor, "#000000");
-  EXPECT_EQ(s.BBTitleFontColor, "#000080");
-  EXPECT_EQ(s.PageBackGround, "");
-  EXPECT_EQ(s.TableWidth, "95%");
-  EXPECT_EQ(s.InnerTableWidth, "95%");
-  EXPECT_EQ(s.TableBorderStart, "");
-  EXPECT_EQ(s.TableBorderEnd, "");
-}
-
 struct ValueCase {
   const char* what;
   Values values;
@@ -218,19 +172,6 @@ TEST(SettingsTest, OnStartPageRaisesBeforeAnyOutput) {
   EXPECT_THROW(host.RunWith<Corkboard>([&](Corkboard&) { ran = true; }), ScriptError);
   EXPECT_FALSE(ran);
   EXPECT_EQ(host.body(), "");
-}
-
-TEST(SettingsTest, ConnectionStringPropertyLastsUntilTheNextStart) {
-  test::FakeHost host;
-  host.Configure({{"DSN", "Board"}});
-  host.RunWith<Corkboard>([](Corkboard& page) {
-    page.SetConnectionString("DATA SOURCE=Other");
-    EXPECT_EQ(page.settings().ConnectionString, "DATA SOURCE=Other");
-  });
-  host.RunWith<Corkboard>([](Corkboard& page) {
-    EXPECT_EQ(page.settings().ConnectionString,
-              "Provider=MSDASQL.1;USER ID=sa;PASSWORD=;DATA SOURCE=Board");
-  });
 }
 
 TEST(SettingsTest, ChangedVariablesTakeEffectOnTheNextPage) {

@@ -152,10 +152,7 @@ TEST_F(HttpServerTest, StaticFilesAndRefusedPaths) {
       {"/default.css", 200, "text/css"},
       {"/images/NEW.gif", 200, "image/gif"},
       {"/nothing.gif", 404, nullptr},
-      {"/../secret.txt", 400, nullptr},
-      {"/%2e%2e/secret.txt", 400, nullptr},
-      {"/images/%2E%2E%2F%2E%2E%2Fsecret.txt", 400, nullptr},
-      {"/%252e%252e/secret.txt", 400, nullptr},
+      {"/images/%2E%2E%2F%2E%2E%2Fsecret.txt", 400, nullptr},  // more in page_host_test
   };
   for (const Case& c : cases) {
     auto r = Fetch(port, GetRequest(c.target));
@@ -316,12 +313,9 @@ TEST_F(HttpServerTest, JumpStaysOnThisBoard) {
     const char* location;
   };
   const Case cases[] = {
+      // The choice of target is tested in routes_test.
       {"jumpTo=list.asp%3FGroupName%3D%25D6%25D0", "list.asp?GroupName=%D6%D0"},
-      {"Jumpto=archivelist.asp%3Farchiveid%3D2", "archivelist.asp?archiveid=2"},
-      {"jumpTo=http%3A%2F%2Fevil.example%2F", "default.asp"},
-      {"jumpTo=%2F%2Fevil.example%2Flist.asp", "default.asp"},
       {"jumpTo=list.asp%0D%0ASet-Cookie:%20x=1", "default.asp"},
-      {"", "default.asp"},
   };
   for (const Case& c : cases) {
     auto r = Fetch(port, GetRequest(std::string("/Jump.asp?") + c.query));

@@ -6,22 +6,23 @@
 namespace cb {
 namespace {
 
-// A route that records its name, so a test can see which one the router picked.
+// A page that writes the name of its route, so that a test sees the page and the name agree.
 PageFn Named(std::string name) {
   return [name](ScriptingContext& ctx) { ctx.response().Write(name); };
 }
 
 // The name of the route the router picks for a request, or "<none>".
 std::string Picked(const Router& router, std::string_view path, Request& request) {
-  const PageFn* fn = router.Find(path, request);
-  if (!fn) return "<none>";
+  const RouteMatch match = router.Match(path, request);
+  if (!match.page) return "<none>";
   Response response;
   Server server;
   Session session;
   Application app;
   HostServices services;
   ScriptingContext ctx(request, response, server, session, app, services);
-  (*fn)(ctx);
+  (*match.page)(ctx);
+  EXPECT_EQ(response.body(), match.name);
   return response.body();
 }
 
@@ -36,12 +37,12 @@ std::string Pick(const Router& router, std::string_view path, std::string_view a
 
 TEST(RouterTest, AddressesAndActionsIgnoreCase) {
   Router r;
-  r.Add("/newsdetail.asp", Named("detail"));
-  r.Add("default.asp", Named("home"));
-  r.Add("posting.asp", Named("unknown"));
-  r.AddAction("posting.asp", "PostTopic", Named("posttopic"));
-  r.AddAction("posting.asp", "reply", Named("reply"));
-  r.Add("admin/forum.asp", Named("forum"));
+  r.Add("/newsdetail.asp", Named("detail"), "detail");
+  r.Add("default.asp", Named("home"), "home");
+  r.Add("posting.asp", Named("unknown"), "unknown");
+  r.AddAction("posting.asp", "PostTopic", Named("posttopic"), "posttopic");
+  r.AddAction("posting.asp", "reply", Named("reply"), "reply");
+  r.Add("admin/forum.asp", Named("forum"), "forum");
   struct Case {
     const char* path;
     const char* action;
@@ -69,8 +70,8 @@ TEST(RouterTest, AddressesAndActionsIgnoreCase) {
 
 TEST(RouterTest, ActionFromQueryWinsOverForm) {
   Router r;
-  r.AddAction("cbkmisc.asp", "lostpw", Named("lostpw"));
-  r.AddAction("cbkmisc.asp", "login", Named("login"));
+  r.AddAction("cbkmisc.asp", "lostpw", Named("lostpw"), "lostpw");
+  r.AddAction("cbkmisc.asp", "login", Named("login"), "login");
   Request both;
   both.query().Add("action", "lostpw");
   both.form().Add("action", "login");

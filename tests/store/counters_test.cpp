@@ -2,43 +2,46 @@
 // reply count and last reply, a member's post count; after inserts and deletes of posts.
 #include <gtest/gtest.h>
 
-#include "board_fixture.h"
+#include "store/connection.h"
+#include "store/recordset.h"
+#include "support/test_board.h"
 
 namespace cb {
 namespace {
 
-class CountersTest : public BoardTest {
+class CountersTest : public ::testing::Test {
  protected:
+  test::TestBoard board;
+
   void SetUp() override {
-    BoardTest::SetUp();
-    AddForum("F");
-    AddForum("G");
-    AddMember("ann");
-    AddMember("ben");
+    board.AddCatalogForum("c", "F");
+    board.AddCatalogForum("c", "G");
+    board.AddMember("ann", "pw");
+    board.AddMember("ben", "pw");
   }
 
   // Posts at a given day of May 2001 so that "newest" is unambiguous.
   long PostAt(int day, const std::string& forum, const std::string& user, long parent = 0) {
-    clock_->Set(DateTime::FromParts(2001, 5, day, 12, 0, 0));
-    return AddPost(forum, user, parent);
+    board.clock().Set(DateTime::FromParts(2001, 5, day, 12, 0, 0));
+    return board.AddPost(forum, user, parent);
   }
 
   // "topics replies lastuser lastday" of a forum.
   std::string Forum(const std::string& name) {
     std::unique_ptr<Recordset> rs =
-        con_.Execute("select * from forum where forumname='" + name + "'");
+        board.con().Execute("select * from forum where forumname='" + name + "'");
     return Show(rs->Fields("topiccount")) + " " + Show(rs->Fields("replycount")) + " " +
            Show(rs->Fields("lastpostusername")) + " " + Day(rs->Fields("lastposttime"));
   }
   // "replies lastuser lastday" of a topic.
   std::string Topic(long id) {
     std::unique_ptr<Recordset> rs =
-        con_.Execute("select * from post where postid=" + std::to_string(id));
+        board.con().Execute("select * from post where postid=" + std::to_string(id));
     return Show(rs->Fields("replycount")) + " " + Show(rs->Fields("lastreplyusername")) + " " +
            Day(rs->Fields("lastreplyposttime"));
   }
   long Posts(const std::string& user) {
-    return Scalar("select postcount from register where username='" + user + "'").CLng();
+    return board.Scalar("select postcount from register where username='" + user + "'").CLng();
   }
 
   static std::string Show(const Variant& v) { return v.IsNull() ? "NULL" : v.Str(); }
@@ -47,7 +50,7 @@ class CountersTest : public BoardTest {
   }
 };
 
-TEST_P(CountersTest, NewTopicStandsForItsOwnLastReply) {
+TEST_F(CountersTest, NewTopicStandsForItsOwnLastReply) {
   long t = PostAt(3, "F", "ann");
   EXPECT_EQ(Topic(t), "0 ann 3");
   EXPECT_EQ(Forum("F"), "1 0 ann 3");
@@ -55,7 +58,7 @@ TEST_P(CountersTest, NewTopicStandsForItsOwnLastReply) {
   EXPECT_EQ(Posts("ann"), 1);
 }
 
-TEST_P(CountersTest, RepliesUpdateTopicForumAndMember) {
+TEST_F(CountersTest, RepliesUpdateTopicForumAndMember) {
   long t = PostAt(3, "F", "ann");
   long r1 = PostAt(4, "F", "ben", t);
   PostAt(5, "F", "ann", t);
@@ -67,54 +70,55 @@ TEST_P(CountersTest, RepliesUpdateTopicForumAndMember) {
   PostAt(1, "F", "ben", t);
   EXPECT_EQ(Topic(t), "3 ann 5");
   EXPECT_EQ(Forum("F"), "1 3 ann 5");
-  Exec("delete from post where postid=" + std::to_string(r1));
+  board.Exec("delete from post where postid=" + std::to_string(r1));
   EXPECT_EQ(Topic(t), "2 ann 5");
   EXPECT_EQ(Posts("ben"), 1);
 }
 
-TEST_P(CountersTest, DeletingTheNewestFallsBackToTheNewestLeft) {
+TEST_F(CountersTest, DeletingTheNewestFallsBackToTheNewestLeft) {
   long t = PostAt(3, "F", "ann");
   PostAt(4, "F", "ben", t);
   long r2 = PostAt(6, "F", "ann", t);
   long other = PostAt(5, "F", "ben");
-  Exec("delete from post where postid=" + std::to_string(r2));
+  board.Exec("delete from post where postid=" + std::to_string(r2));
   EXPECT_EQ(Topic(t), "1 ben 4");
   EXPECT_EQ(Forum("F"), "2 1 ben 5");
-  Exec("delete from post where postid=" + std::to_string(other));
+  board.Exec("delete from post where postid=" + std::to_string(other));
   EXPECT_EQ(Forum("F"), "1 1 ben 4");
-  Exec("delete from post where parentid=" + std::to_string(t));
+  board.Exec("delete from post where parentid=" + std::to_string(t));
   EXPECT_EQ(Topic(t), "0 ann 3");  // back to the topic itself
 }
 
-TEST_P(CountersTest, DeletingAThreadAtOnce) {
+TEST_F(CountersTest, DeletingAThreadAtOnce) {
   long t = PostAt(3, "F", "ann");
   PostAt(4, "F", "ben", t);
   PostAt(5, "F", "ben", t);
   long keep = PostAt(2, "F", "ann");
-  Exec("delete from post where postid=" + std::to_string(t) + " or parentid=" + std::to_string(t));
+  board.Exec("delete from post where postid=" + std::to_string(t) +
+             " or parentid=" + std::to_string(t));
   EXPECT_EQ(Forum("F"), "1 0 ann 2");
   EXPECT_EQ(Posts("ann"), 1);
   EXPECT_EQ(Posts("ben"), 0);
-  Exec("delete from post where postid=" + std::to_string(keep));
+  board.Exec("delete from post where postid=" + std::to_string(keep));
   EXPECT_EQ(Forum("F"), "0 0 ann 2");  // an empty forum keeps its last post, as maintenance does
 }
 
-TEST_P(CountersTest, CopyingATopicCountsOnlyTheCopiedReplies) {
+TEST_F(CountersTest, CopyingATopicCountsOnlyTheCopiedReplies) {
   long t = PostAt(3, "F", "ann");
   PostAt(4, "F", "ben", t);
   // The thread-moving statements: the topic with its counters, then each reply.
-  Exec(
+  board.Exec(
       "insert into post (forumname,hits,usesign,status,subject,message,posttime,icon,username,"
       "edithistory,smiles,emailnotification,ip,lastreplyusername,lastreplyposttime,replycount) "
       " select 'G',hits,usesign,status,subject,message,posttime,icon,username,edithistory,"
       "smiles,emailnotification,ip,lastreplyusername,lastreplyposttime,replycount from post "
       "where postid=" +
       std::to_string(t));
-  long copy = Scalar("select @@identity").CLng();
+  long copy = board.Scalar("select @@identity").CLng();
   EXPECT_EQ(Topic(copy), "0 ann 3");
   for (const std::string& reply :
-       Column("select postid from post where parentid=" + std::to_string(t))) {
-    Exec(
+       board.Column("select postid from post where parentid=" + std::to_string(t))) {
+    board.Exec(
         "insert into post (forumname,subject,posttime,username,parentid) select 'G',subject,"
         "posttime,username," +
         std::to_string(copy) + " from post where postid=" + reply);
@@ -124,38 +128,36 @@ TEST_P(CountersTest, CopyingATopicCountsOnlyTheCopiedReplies) {
   EXPECT_EQ(Posts("ben"), 2);
 }
 
-TEST_P(CountersTest, ForumsMatchWithoutCase) {
+TEST_F(CountersTest, ForumsMatchWithoutCase) {
   PostAt(3, "f", "ANN");
   EXPECT_EQ(Forum("F"), "1 0 ANN 3");
   EXPECT_EQ(Posts("ann"), 1);
 }
 
-TEST_P(CountersTest, CountersAgreeWithTheMaintenanceRecount) {
+TEST_F(CountersTest, CountersAgreeWithTheMaintenanceRecount) {
   long a = PostAt(1, "F", "ann");
   long b = PostAt(2, "G", "ben");
   for (int i = 0; i < 6; ++i)
     PostAt(3 + i, i % 2 ? "F" : "G", i % 3 ? "ann" : "ben", i % 2 ? a : b);
-  Exec("delete from post where postid=" + std::to_string(a + 3));
+  board.Exec("delete from post where postid=" + std::to_string(a + 3));
   for (const char* f : {"F", "G"}) {
     SCOPED_TRACE(f);
-    std::unique_ptr<Recordset> c = con_.Execute(
+    std::unique_ptr<Recordset> c = board.con().Execute(
         std::string("select count(postid),count(parentid) from post where forumname='") + f + "'");
     long all = c->Fields(0).CLng(), replies = c->Fields(1).CLng();
-    std::unique_ptr<Recordset> last =
-        con_.Execute(std::string("select top 1 username,posttime from post where forumname='") + f +
-                     "' order by posttime desc");
+    std::unique_ptr<Recordset> last = board.con().Execute(
+        std::string("select top 1 username,posttime from post where forumname='") + f +
+        "' order by posttime desc");
     EXPECT_EQ(Forum(f), std::to_string(all - replies) + " " + std::to_string(replies) + " " +
                             last->Fields(0).Str() + " " + Day(last->Fields(1)));
   }
   for (const char* u : {"ann", "ben"}) {
     EXPECT_EQ(
         Posts(u),
-        Scalar(std::string("select count(Postid) from post where  username='") + u + "'").CLng());
+        board.Scalar(std::string("select count(Postid) from post where  username='") + u + "'")
+            .CLng());
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(Backends, CountersTest, ::testing::ValuesIn(BackendsUnderTest()),
-                         BackendName);
 
 }  // namespace
 }  // namespace cb

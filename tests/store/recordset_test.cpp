@@ -1,26 +1,31 @@
 // Record sets as pages use them: paging at the edges, AddNew with @@identity, changes and deletes
 // through a record set, field lookup, GetRows and GetString.
+#include "store/recordset.h"
+
 #include <gtest/gtest.h>
 
-#include "board_fixture.h"
 #include "store/backend.h"
+#include "store/connection.h"
 #include "store/sql_translate.h"
 #include "store/sqlite/sqlite_backend.h"
 #include "store/store_error.h"
+#include "support/test_board.h"
 
 namespace cb {
 namespace {
 
-class RecordsetTest : public BoardTest {
+class RecordsetTest : public ::testing::Test {
  protected:
+  test::TestBoard board;
+
   // n topics in forum "F", topic i (from 1) with subject "t<i>" and last reply on day i.
   void AddTopics(int n) {
-    AddForum("F");
+    board.AddCatalogForum("c", "F");
     for (int i = 1; i <= n; ++i) {
-      clock_->Set(DateTime::FromParts(2001, 1, 1).AddDays(i));
-      AddRow("post", {{"forumname", Variant("F")},
-                      {"username", Variant("u")},
-                      {"subject", Variant("t" + std::to_string(i))}});
+      board.clock().Set(DateTime::FromParts(2001, 1, 1).AddDays(i));
+      board.AddRow("post", {{"forumname", Variant("F")},
+                            {"username", Variant("u")},
+                            {"subject", Variant("t" + std::to_string(i))}});
     }
   }
 
@@ -32,7 +37,7 @@ class RecordsetTest : public BoardTest {
   std::vector<std::string> ReadPage(int page_size, int page, long* count, int* pages) {
     Recordset rs;
     rs.SetCacheSize(page_size);
-    rs.Open(kList, con_, adOpenStatic, adLockReadOnly);
+    rs.Open(kList, board.con(), adOpenStatic, adLockReadOnly);
     *count = rs.RecordCount();
     std::vector<std::string> out;
     if (rs.Eof()) {
@@ -50,7 +55,7 @@ class RecordsetTest : public BoardTest {
   }
 };
 
-TEST_P(RecordsetTest, PagingAtTheEdges) {
+TEST_F(RecordsetTest, PagingAtTheEdges) {
   AddTopics(45);
   struct Case {
     int page;
@@ -74,40 +79,40 @@ TEST_P(RecordsetTest, PagingAtTheEdges) {
   }
 }
 
-TEST_P(RecordsetTest, APageReadsOneWindowAndAnInsertReadsNothing) {
+TEST_F(RecordsetTest, APageReadsOneWindowAndAnInsertReadsNothing) {
   AddTopics(45);
   Recordset rs;
   rs.SetCacheSize(20);
-  rs.Open(kList, con_, adOpenStatic, adLockReadOnly);
+  rs.Open(kList, board.con(), adOpenStatic, adLockReadOnly);
   EXPECT_EQ(rs.RecordCount(), 45);
   rs.SetPageSize(20);
   rs.SetAbsolutePage(2);
   for (int i = 0; i < 20; ++i) rs.MoveNext();
   EXPECT_EQ(rs.RowsRead(), 20);
   Recordset add;
-  add.Open("Select * from post where 1<>0", con_, adOpenStatic, adLockOptimistic);
+  add.Open("Select * from post where 1<>0", board.con(), adOpenStatic, adLockOptimistic);
   add.AddNew();
   add.Set("forumname", "F");
   add.Update();
   EXPECT_EQ(add.RowsRead(), 0);
 }
 
-TEST_P(RecordsetTest, PagingAnEmptyResult) {
-  AddForum("F");
+TEST_F(RecordsetTest, PagingAnEmptyResult) {
+  board.AddCatalogForum("c", "F");
   long count = -5;
   int pages = -5;
   EXPECT_TRUE(ReadPage(20, 1, &count, &pages).empty());
   EXPECT_EQ(count, 0);
   EXPECT_EQ(pages, 0);
   Recordset rs;
-  rs.Open(kList, con_, adOpenStatic, adLockReadOnly);
+  rs.Open(kList, board.con(), adOpenStatic, adLockReadOnly);
   EXPECT_TRUE(rs.Eof());
   EXPECT_TRUE(rs.Bof());
   EXPECT_THROW(rs("subject"), ScriptError);
   EXPECT_THROW(rs.MoveNext(), ScriptError);
 }
 
-TEST_P(RecordsetTest, PageCountsRoundUpAndExactPagesEndClean) {
+TEST_F(RecordsetTest, PageCountsRoundUpAndExactPagesEndClean) {
   AddTopics(40);
   struct Case {
     int size;
@@ -124,10 +129,10 @@ TEST_P(RecordsetTest, PageCountsRoundUpAndExactPagesEndClean) {
   }
 }
 
-TEST_P(RecordsetTest, ReadingOnPastAPageAndStatePositions) {
+TEST_F(RecordsetTest, ReadingOnPastAPageAndStatePositions) {
   AddTopics(30);
   Recordset rs;
-  rs.Open(kList, con_, adOpenStatic, adLockReadOnly);
+  rs.Open(kList, board.con(), adOpenStatic, adLockReadOnly);
   rs.SetPageSize(10);
   rs.SetAbsolutePage(3);
   EXPECT_EQ(rs.AbsolutePage(), 3);
@@ -143,12 +148,13 @@ TEST_P(RecordsetTest, ReadingOnPastAPageAndStatePositions) {
   EXPECT_THROW(rs.SetAbsolutePage(0), ScriptError);
 }
 
-TEST_P(RecordsetTest, ForwardOnlyAndTopCounts) {
+TEST_F(RecordsetTest, ForwardOnlyAndTopCounts) {
   AddTopics(5);
-  std::unique_ptr<Recordset> rs = con_.Execute(kList);
+  std::unique_ptr<Recordset> rs = board.con().Execute(kList);
   EXPECT_EQ(rs->RecordCount(), -1);
   Recordset top;
-  top.Open("select top 3 postid from post order by postid", con_, adOpenStatic, adLockReadOnly);
+  top.Open("select top 3 postid from post order by postid", board.con(), adOpenStatic,
+           adLockReadOnly);
   EXPECT_EQ(top.RecordCount(), 3);
   top.SetPageSize(2);
   EXPECT_EQ(top.PageCount(), 2);
@@ -158,10 +164,10 @@ TEST_P(RecordsetTest, ForwardOnlyAndTopCounts) {
   EXPECT_TRUE(top.Eof());
 }
 
-TEST_P(RecordsetTest, AddNewThenIdentity) {
-  AddForum("F");
+TEST_F(RecordsetTest, AddNewThenIdentity) {
+  board.AddCatalogForum("c", "F");
   Recordset rs;
-  rs.Open("Select * from post where 1<>0", con_, adOpenStatic, adLockOptimistic);
+  rs.Open("Select * from post where 1<>0", board.con(), adOpenStatic, adLockOptimistic);
   rs.AddNew();
   rs.Set("forumname", "F");
   rs.Set("username", "u");
@@ -169,14 +175,14 @@ TEST_P(RecordsetTest, AddNewThenIdentity) {
   rs.Set("icon", int16_t(3));
   rs.Update();
   rs.Close();
-  long first = Scalar("select @@identity").CLng();
+  long first = board.Scalar("select @@identity").CLng();
   EXPECT_GT(first, 0);
-  EXPECT_EQ(Scalar("select subject from post where postid=" + std::to_string(first)).Str(),
+  EXPECT_EQ(board.Scalar("select subject from post where postid=" + std::to_string(first)).Str(),
             "first");
   // Another connection's insert does not change this connection's identity.
   {
     Connection other;
-    other.Open(cs_);
+    other.Open(board.connection_string());
     Recordset o;
     o.Open("select * from post where 1=0", other, adOpenStatic, adLockOptimistic);
     o.AddNew();
@@ -185,19 +191,20 @@ TEST_P(RecordsetTest, AddNewThenIdentity) {
     o.Close();
     EXPECT_EQ(other.Execute("select @@identity")->Fields(0).CLng(), first + 1);
   }
-  EXPECT_EQ(Scalar("select @@identity").CLng(), first);
+  EXPECT_EQ(board.Scalar("select @@identity").CLng(), first);
   // An insert into a table without an identity leaves none.
-  Exec("insert into favor (username,postid) values ('u'," + std::to_string(first) + ")");
-  EXPECT_TRUE(Scalar("select @@identity").IsNull());
-  Exec("insert into post (forumname,subject) select forumname,subject from post where postid=" +
-       std::to_string(first));
-  EXPECT_EQ(Scalar("select @@identity").CLng(), first + 2);
+  board.Exec("insert into favor (username,postid) values ('u'," + std::to_string(first) + ")");
+  EXPECT_TRUE(board.Scalar("select @@identity").IsNull());
+  board.Exec(
+      "insert into post (forumname,subject) select forumname,subject from post where postid=" +
+      std::to_string(first));
+  EXPECT_EQ(board.Scalar("select @@identity").CLng(), first + 2);
 }
 
-TEST_P(RecordsetTest, TheAddedRowIsCurrentWithItsDefaults) {
-  AddForum("F");
+TEST_F(RecordsetTest, TheAddedRowIsCurrentWithItsDefaults) {
+  board.AddCatalogForum("c", "F");
   Recordset rs;
-  rs.Open("select * from post where 1=0", con_, adOpenStatic, adLockOptimistic);
+  rs.Open("select * from post where 1=0", board.con(), adOpenStatic, adLockOptimistic);
   EXPECT_TRUE(rs.Eof());
   rs.AddNew();
   EXPECT_FALSE(rs.Eof());
@@ -205,16 +212,16 @@ TEST_P(RecordsetTest, TheAddedRowIsCurrentWithItsDefaults) {
   rs.Set("usesign", true);
   rs.Update();
   EXPECT_EQ(rs("status").Str(), "open");
-  EXPECT_EQ(rs("posttime").CDate(), clock_->Now());
+  EXPECT_EQ(rs("posttime").CDate(), board.clock().Now());
   EXPECT_EQ(rs("usesign").type(), VType::kBoolean);
   EXPECT_TRUE(rs("usesign").CBool());
   EXPECT_GT(rs("postid").CLng(), 0);
 }
 
-TEST_P(RecordsetTest, UpdateAndDeleteThroughARecordset) {
+TEST_F(RecordsetTest, UpdateAndDeleteThroughARecordset) {
   AddTopics(3);
   Recordset rs;
-  rs.Open("select * from post where forumname='F' order by postid", con_, adOpenStatic,
+  rs.Open("select * from post where forumname='F' order by postid", board.con(), adOpenStatic,
           adLockOptimistic);
   rs.Set("subject", "changed");
   rs.Set("posttime", "2001-2-3 4:5:6");  // texts are written as padded dates
@@ -226,41 +233,43 @@ TEST_P(RecordsetTest, UpdateAndDeleteThroughARecordset) {
   rs.Set("hits", "7");
   rs.MoveNext();  // moving on writes the change, as the legacy layer does
   rs.Close();
-  EXPECT_EQ(Column("select subject from post order by postid"),
+  EXPECT_EQ(board.Column("select subject from post order by postid"),
             (std::vector<std::string>{"changed", "t3"}));
-  EXPECT_EQ(Scalar("select count(*) from post where posttime='2001-02-03 04:05:06'").CLng(), 1);
-  EXPECT_EQ(Scalar("select hits from post where subject='t3'").CLng(), 7);
+  EXPECT_EQ(board.Scalar("select count(*) from post where posttime='2001-02-03 04:05:06'").CLng(),
+            1);
+  EXPECT_EQ(board.Scalar("select hits from post where subject='t3'").CLng(), 7);
 }
 
-TEST_P(RecordsetTest, UpdatingARowDeletedMeanwhileFails) {
+TEST_F(RecordsetTest, UpdatingARowDeletedMeanwhileFails) {
   AddTopics(1);
   Recordset rs;
-  rs.Open("select * from post where subject='t1'", con_, adOpenStatic, adLockOptimistic);
+  rs.Open("select * from post where subject='t1'", board.con(), adOpenStatic, adLockOptimistic);
   ASSERT_FALSE(rs.Eof());
-  Exec("delete from post where subject='t1'");
+  board.Exec("delete from post where subject='t1'");
   rs.Set("subject", "x");
   EXPECT_THROW(rs.Update(), DatabaseError);
-  EXPECT_EQ(Scalar("select count(*) from post").CLng(), 0);
+  EXPECT_EQ(board.Scalar("select count(*) from post").CLng(), 0);
 }
 
-TEST_P(RecordsetTest, ReadOnlyAndJoinedRecordsetsRefuseChanges) {
+TEST_F(RecordsetTest, ReadOnlyAndJoinedRecordsetsRefuseChanges) {
   AddTopics(1);
   Recordset ro;
-  ro.Open("select * from post", con_, adOpenStatic, adLockReadOnly);
+  ro.Open("select * from post", board.con(), adOpenStatic, adLockReadOnly);
   EXPECT_THROW(ro.Set("subject", "x"), ScriptError);
   EXPECT_THROW(ro.AddNew(), ScriptError);
   Recordset join;
-  join.Open("select post.* from post inner join forum on post.forumname=forum.forumname", con_,
-            adOpenStatic, adLockOptimistic);
+  join.Open("select post.* from post inner join forum on post.forumname=forum.forumname",
+            board.con(), adOpenStatic, adLockOptimistic);
   EXPECT_THROW(join.AddNew(), ScriptError);
   EXPECT_EQ(join("subject").Str(), "t1");
 }
 
-TEST_P(RecordsetTest, FieldsByNameWithoutCaseAndTheLaterDuplicateWins) {
-  AddForum("F");
-  AddRow("register", {{"username", Variant("u")}, {"icon", Variant("face.gif")}});
-  AddRow("post", {{"forumname", Variant("F")}, {"username", Variant("u")}, {"icon", Variant(5)}});
-  std::unique_ptr<Recordset> rs = con_.Execute(
+TEST_F(RecordsetTest, FieldsByNameWithoutCaseAndTheLaterDuplicateWins) {
+  board.AddCatalogForum("c", "F");
+  board.AddRow("register", {{"username", Variant("u")}, {"icon", Variant("face.gif")}});
+  board.AddRow("post",
+               {{"forumname", Variant("F")}, {"username", Variant("u")}, {"icon", Variant(5)}});
+  std::unique_ptr<Recordset> rs = board.con().Execute(
       "Select post.*,Register.icon,post.icon as posticon from post left outer join Register on "
       "post.username=Register.username");
   EXPECT_EQ(rs->Fields("ICON").Str(), "face.gif");
@@ -270,84 +279,84 @@ TEST_P(RecordsetTest, FieldsByNameWithoutCaseAndTheLaterDuplicateWins) {
   EXPECT_EQ(rs->FieldName(rs->FieldCount() - 1), "posticon");
 }
 
-TEST_P(RecordsetTest, GetRowsAndGetString) {
-  AddForum("F");
-  Exec("insert into subscibe (username,forumname) values ('u','F')");
-  Exec("insert into subscibe (username,forumname) values ('u','G')");
-  Exec("insert into subscibe (username,forumname) values ('v',null)");
-  std::unique_ptr<Recordset> rs = con_.Execute("select * from subscibe order by username");
+TEST_F(RecordsetTest, GetRowsAndGetString) {
+  board.AddCatalogForum("c", "F");
+  board.Exec("insert into subscibe (username,forumname) values ('u','F')");
+  board.Exec("insert into subscibe (username,forumname) values ('u','G')");
+  board.Exec("insert into subscibe (username,forumname) values ('v',null)");
+  std::unique_ptr<Recordset> rs = board.con().Execute("select * from subscibe order by username");
   Array2D rows = rs->GetRows();
   ASSERT_EQ(rows.rows(), 2);  // columns
   ASSERT_EQ(rows.cols(), 3);  // records
   EXPECT_EQ(rows.at(1, 1).Str(), "G");
   EXPECT_TRUE(rs->Eof());
   EXPECT_THROW(rs->GetRows(), ScriptError);
-  rs = con_.Execute("select * from subscibe order by username");
+  rs = board.con().Execute("select * from subscibe order by username");
   EXPECT_EQ(rs->GetString(",", ";", "-"), "u,F;u,G;v,-;");
 }
 
-TEST_P(RecordsetTest, ClosedObjectsRaise) {
+TEST_F(RecordsetTest, ClosedObjectsRaise) {
   Recordset rs;
   EXPECT_EQ(rs.State(), adStateClosed);
   EXPECT_THROW(rs.Eof(), ScriptError);
-  rs.Open("select * from forum", con_, adOpenStatic, adLockReadOnly);
+  rs.Open("select * from forum", board.con(), adOpenStatic, adLockReadOnly);
   EXPECT_EQ(rs.State(), adStateOpen);
-  con_.Close();
-  EXPECT_EQ(con_.State(), adStateClosed);
+  board.con().Close();
+  EXPECT_EQ(board.con().State(), adStateClosed);
   EXPECT_THROW(rs.RecordCount(), ScriptError);
   rs.Close();
-  EXPECT_THROW(con_.Execute("select 1"), ScriptError);
+  EXPECT_THROW(board.con().Execute("select 1"), ScriptError);
   Connection nowhere;
   EXPECT_THROW(nowhere.Open("Provider=MSDASQL.1;USER ID=sa;PASSWORD=;DATA SOURCE=NoSuchBoard"),
                ScriptError);
   EXPECT_EQ(nowhere.State(), adStateClosed);
 }
 
-TEST_P(RecordsetTest, CloseRollsBackAnOpenTransaction) {
-  AddForum("F");
-  con_.BeginTrans();
-  Exec("delete from forum");
-  con_.Close();
-  con_.Open(cs_);
-  EXPECT_EQ(Scalar("select count(*) from forum").CLng(), 1);
-  con_.BeginTrans();
-  Exec("delete from forum");
-  con_.RollbackTrans();
-  EXPECT_EQ(Scalar("select count(*) from forum").CLng(), 1);
-  con_.BeginTrans();
-  Exec("delete from forum");
-  con_.CommitTrans();
-  EXPECT_EQ(Scalar("select count(*) from forum").CLng(), 0);
+TEST_F(RecordsetTest, CloseRollsBackAnOpenTransaction) {
+  board.AddCatalogForum("c", "F");
+  board.con().BeginTrans();
+  board.Exec("delete from forum");
+  board.con().Close();
+  board.con().Open(board.connection_string());
+  EXPECT_EQ(board.Scalar("select count(*) from forum").CLng(), 1);
+  board.con().BeginTrans();
+  board.Exec("delete from forum");
+  board.con().RollbackTrans();
+  EXPECT_EQ(board.Scalar("select count(*) from forum").CLng(), 1);
+  board.con().BeginTrans();
+  board.Exec("delete from forum");
+  board.con().CommitTrans();
+  EXPECT_EQ(board.Scalar("select count(*) from forum").CLng(), 0);
 }
 
-TEST_P(RecordsetTest, CountsFollowWrites) {
+TEST_F(RecordsetTest, CountsFollowWrites) {
   AddTopics(3);
   auto count = [&] {
     Recordset rs;
-    rs.Open(kList, con_, adOpenStatic, adLockReadOnly);
+    rs.Open(kList, board.con(), adOpenStatic, adLockReadOnly);
     return rs.RecordCount();
   };
   EXPECT_EQ(count(), 3);
   EXPECT_EQ(count(), 3);
-  Exec("delete from post where subject='t1'");
+  board.Exec("delete from post where subject='t1'");
   EXPECT_EQ(count(), 2);
   {
     Connection other;  // a write on another connection is seen too
-    other.Open(cs_);
+    other.Open(board.connection_string());
     other.Execute("delete from post where subject='t2'");
   }
   EXPECT_EQ(count(), 1);
 }
 
 // Sign-ins with distinct long names: each is found, and no cache keeps the names.
-TEST_P(RecordsetTest, LongTextsAreBoundNotKept) {
+TEST_F(RecordsetTest, LongTextsAreBoundNotKept) {
   size_t before = TranslationCacheBytes();
   for (int i = 0; i < 16; ++i) {
     const std::string name(256 << 10, static_cast<char>('a' + i));
-    Exec("insert into register (username,password) values ('" + name + "','pw')");
+    board.Exec("insert into register (username,password) values ('" + name + "','pw')");
     Recordset rs;
-    rs.Open("select username from register where username='" + name + "'", con_, adOpenStatic,
-            adLockReadOnly);
+    rs.Open("select username from register where username='" + name + "'", board.con(),
+            adOpenStatic, adLockReadOnly);
     ASSERT_EQ(rs.RecordCount(), 1);
     EXPECT_EQ(rs.Fields(0).Str(), name);
   }
@@ -355,13 +364,10 @@ TEST_P(RecordsetTest, LongTextsAreBoundNotKept) {
   // Many distinct statements: the prepared ones kept stay within their bound.
   const std::string wide(1000, 'c');
   for (int i = 0; i < 1500; ++i)
-    Exec("select postid as " + wide + std::to_string(i) + " from post");
-  EXPECT_LE(con_.backend().CachedStatementBytes(), kSqliteStatementCacheBytes);
-  EXPECT_GT(con_.backend().CachedStatementBytes(), kSqliteStatementCacheBytes / 2);
+    board.Exec("select postid as " + wide + std::to_string(i) + " from post");
+  EXPECT_LE(board.con().backend().CachedStatementBytes(), kSqliteStatementCacheBytes);
+  EXPECT_GT(board.con().backend().CachedStatementBytes(), kSqliteStatementCacheBytes / 2);
 }
-
-INSTANTIATE_TEST_SUITE_P(Backends, RecordsetTest, ::testing::ValuesIn(BackendsUnderTest()),
-                         BackendName);
 
 }  // namespace
 }  // namespace cb

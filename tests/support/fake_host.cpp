@@ -1,8 +1,10 @@
-// FakeHost: request building from test-friendly URLs and access to what the page produced.
+// FakeHost: requests as a browser sends them, built into host objects by the host's own builder,
+// and access to what the page produced.
 #include "support/fake_host.h"
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 
@@ -13,14 +15,7 @@ namespace cb::test {
 
 namespace {
 
-// Percent-decoding with "+" as space; bytes that are not UTF-8 are read as GBK, as a browser
-// of a GBK page sends them.
-std::string Decode(std::string_view raw) {
-  std::string bytes = PercentDecode(raw, /*plus_is_space=*/true);
-  return IsValidUtf8(bytes) ? bytes : GbkToUtf8(bytes);
-}
-
-// The query as a browser sends it: non-ASCII characters as percent-encoded GBK bytes.
+// The query as a browser sends it: non-ASCII characters and spaces as percent-encoded GBK bytes.
 std::string BrowserQuery(std::string_view query) {
   std::string out;
   for (unsigned char c : Utf8ToGbk(query)) {
@@ -31,22 +26,6 @@ std::string BrowserQuery(std::string_view query) {
     }
   }
   return out;
-}
-
-void ParseInto(std::string_view query, ValueCollection& out) {
-  size_t start = 0;
-  while (start <= query.size()) {
-    size_t amp = query.find('&', start);
-    std::string_view pair = query.substr(start, amp == std::string_view::npos ? amp : amp - start);
-    if (!pair.empty()) {
-      size_t eq = pair.find('=');
-      std::string name = Decode(pair.substr(0, eq));
-      std::string value = eq == std::string_view::npos ? "" : Decode(pair.substr(eq + 1));
-      out.Add(std::move(name), std::move(value));
-    }
-    if (amp == std::string_view::npos) break;
-    start = amp + 1;
-  }
 }
 
 // A data folder of its own for each host, removed with it.
@@ -68,23 +47,33 @@ FakeHost::FakeHost()
     : clock_(DateTime::FromParts(2024, 5, 9, 10, 20, 30)),
       context_(request_, response_, server_, session_, application_, services_) {
   services_.clock = &clock_;
+  services_.random = &random_;
   services_.data_dir = FreshDataDir();
   NewRequest("GET", "/default.asp");
 }
 
 void FakeHost::NewRequest(std::string_view method, std::string_view url) {
-  request_ = Request();
-  response_ = Response();
   const size_t q = url.find('?');
-  const std::string_view path = url.substr(0, q);
-  const std::string_view query = q == std::string_view::npos ? "" : url.substr(q + 1);
-  request_.SetRawQueryString(BrowserQuery(query));
-  ParseInto(query, request_.query());
-  request_.SetServerVariable("request_method", std::string(method));
-  request_.SetServerVariable("script_name", std::string(path));
-  request_.SetServerVariable("Remote_addr", "127.0.0.1");
-  request_.SetServerVariable("query_string", request_.RawQueryString());
-  for (const auto& [name, value] : cookie_jar_) request_.cookies().Set(name, value);
+  incoming_ = IncomingRequest();
+  incoming_.method = std::string(method);
+  incoming_.target = std::string(url.substr(0, q));
+  if (q != std::string_view::npos) incoming_.target += "?" + BrowserQuery(url.substr(q + 1));
+  cookies_.assign(cookie_jar_.begin(), cookie_jar_.end());
+  variables_.clear();
+  response_ = Response();
+  Rebuild();
+}
+
+void FakeHost::Rebuild() {
+  IncomingRequest in = incoming_;
+  std::string header;
+  for (const auto& [name, value] : cookies_) {
+    header += (header.empty() ? "" : "; ") + UrlEncode(name) + "=" + UrlEncode(value);
+  }
+  if (!header.empty()) in.headers.emplace_back("Cookie", header);
+  request_ = Request();
+  BuildRequest(in, ViewOfClient(in, {}), ParseTarget(in.target).value(), request_);
+  for (const auto& [name, value] : variables_) request_.SetServerVariable(name, value);
 }
 
 FakeHost& FakeHost::KeepCookies() {
@@ -109,29 +98,38 @@ FakeHost& FakeHost::Get(std::string_view url) {
 }
 
 FakeHost& FakeHost::PostForm(std::string_view url, const FormFields& fields) {
-  NewRequest("POST", url);
   std::string body;
   for (const auto& [name, value] : fields) {
-    request_.form().Add(name, value);
-    if (!body.empty()) body += '&';
-    body += UrlEncode(name) + "=" + UrlEncode(value);
+    body += (body.empty() ? "" : "&") + UrlEncode(name) + "=" + UrlEncode(value);
   }
-  request_.SetBody(body);
+  NewRequest("POST", url);
+  incoming_.headers = {{"Content-Type", "application/x-www-form-urlencoded"}};
+  incoming_.body = std::move(body);
+  Rebuild();
   return *this;
 }
 
 FakeHost& FakeHost::Cookie(std::string name, std::string value) {
-  request_.cookies().Set(std::move(name), std::move(value));
+  auto same = [&](const auto& cookie) { return cookie.first == name; };
+  auto it = std::find_if(cookies_.begin(), cookies_.end(), same);
+  if (it != cookies_.end()) {
+    it->second = std::move(value);
+  } else {
+    cookies_.emplace_back(std::move(name), std::move(value));
+  }
+  Rebuild();
   return *this;
 }
 
 FakeHost& FakeHost::RemoteAddr(std::string address) {
-  request_.SetServerVariable("Remote_addr", std::move(address));
+  incoming_.remote_addr = std::move(address);
+  Rebuild();
   return *this;
 }
 
 FakeHost& FakeHost::ServerVariable(std::string name, std::string value) {
-  request_.SetServerVariable(std::move(name), std::move(value));
+  variables_.emplace_back(std::move(name), std::move(value));
+  Rebuild();
   return *this;
 }
 

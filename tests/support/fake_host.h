@@ -1,6 +1,8 @@
 // FakeHost: the host objects of one visitor in memory, for page tests without sockets. Build a
-// request (Get/PostForm, cookies, address), run a page method, read the body, cookies, redirect,
-// session and application. Session and application persist across requests; the clock is fixed.
+// request (Get/PostForm, cookies, address) that the host's own request builder turns into the
+// page's Request, run a page method, read the body, cookies, redirect, session and application.
+// Session and application persist across requests; the environment has a fixed clock, a seeded
+// random source and a data folder of its own.
 #pragma once
 
 #include <initializer_list>
@@ -12,7 +14,9 @@
 #include <vector>
 
 #include "host/context.h"
+#include "host/page_host.h"
 #include "runtime/datetime.h"
+#include "runtime/random.h"
 
 namespace cb::test {
 
@@ -27,10 +31,11 @@ class FakeHost {
   FakeHost& operator=(const FakeHost&) = delete;
 
   // Starts a new request. Values in url may be written plainly in UTF-8 ("?GroupName=测试") or
-  // percent-encoded (UTF-8 or GBK bytes); the raw query string is kept as a browser sends it.
+  // percent-encoded GBK bytes; it is sent as a browser of a GBK page sends it, and so is the form.
   FakeHost& Get(std::string_view url);
   FakeHost& PostForm(std::string_view url, const FormFields& fields);
-  // Further settings of the current request.
+  // Further settings of the current request. A cookie replaces one of exactly the same name and
+  // otherwise joins the Cookie header after the others.
   FakeHost& Cookie(std::string name, std::string value);
   FakeHost& RemoteAddr(std::string address);
   FakeHost& ServerVariable(std::string name, std::string value);
@@ -63,6 +68,8 @@ class FakeHost {
   Application& application() { return application_; }
   Server& server() { return server_; }
   FixedClock& clock() { return clock_; }
+  SeededRandom& random() { return random_; }
+  // The environment pages see (install a mail transport here).
   HostServices& services() { return services_; }
   ScriptingContext& context() { return context_; }
 
@@ -76,12 +83,18 @@ class FakeHost {
 
  private:
   void NewRequest(std::string_view method, std::string_view url);
+  // The page's Request anew from the incoming request, its cookies and the variables set.
+  void Rebuild();
   void StoreCookies();
 
   bool keep_cookies_ = false;
   std::map<std::string, std::string, NoCaseLess> cookie_jar_;
+  IncomingRequest incoming_;
+  FormFields cookies_;    // of the current request, in the order sent
+  FormFields variables_;  // server variables set over the built ones
 
   FixedClock clock_;
+  SeededRandom random_;
   HostServices services_;
   Request request_;
   Response response_;

@@ -11,9 +11,12 @@ namespace cb::test {
 
 namespace {
 
+// "<page>/<case>" is an HTML file; a name with an extension of its own ("mail/x.eml") keeps it.
 std::filesystem::path GoldenPath(std::string_view name) {
-  return std::filesystem::path(CORKBOARD_SOURCE_DIR) / "tests" / "golden" /
-         (std::string(name) + ".html");
+  std::filesystem::path path =
+      std::filesystem::path(CORKBOARD_SOURCE_DIR) / "tests" / "golden" / std::string(name);
+  if (!path.has_extension()) path += ".html";
+  return path;
 }
 
 bool UpdateRequested() {
@@ -43,6 +46,10 @@ std::string Around(std::string_view text, size_t pos) {
 }
 
 }  // namespace
+
+std::string GoldenCase(std::string_view name, std::string_view output) {
+  return std::string(kCaseMark).append(name).append("\n").append(output).append("\n");
+}
 
 std::string ReadGolden(std::string_view name) {
   std::ifstream in(GoldenPath(name), std::ios::binary);
@@ -81,10 +88,20 @@ std::string ReadGolden(std::string_view name) {
       ++column;
     }
   }
+  // In a file of several cases, name the case the difference falls in.
+  const size_t header = expected.rfind(kCaseMark, pos);
+  const std::string in_case =
+      header == std::string::npos
+          ? ""
+          : " in case \"" +
+                expected.substr(header + kCaseMark.size(),
+                                expected.find('\n', header) - header - kCaseMark.size()) +
+                "\"";
   return ::testing::AssertionFailure()
-         << "output differs from " << path.string() << " at line " << line << ", column " << column
-         << " (byte " << pos << "; expected " << expected.size() << " bytes, got " << actual.size()
-         << ")\n  expected: " << Around(expected, pos) << "\n  actual:   " << Around(actual, pos)
+         << "output differs from " << path.string() << in_case << " at line " << line << ", column "
+         << column << " (byte " << pos << "; expected " << expected.size() << " bytes, got "
+         << actual.size() << ")\n  expected: " << Around(expected, pos)
+         << "\n  actual:   " << Around(actual, pos)
          << "\n  (UPDATE_GOLDEN=1 rewrites the file; review the change before committing)";
 }
 

@@ -10,9 +10,15 @@
 
 namespace cb::test {
 
-// name is "<page>/<case>". A file that ends in one newline that the output lacks still matches,
-// so that golden files can be edited by hand.
+// name is "<page>/<case>" (an .html file), or "<folder>/<case>.<ext>" for other texts. A file
+// that ends in one newline that the output lacks still matches, so that golden files can be
+// edited by hand.
 ::testing::AssertionResult MatchesGolden(std::string_view name, std::string_view actual);
+
+// One case of a table in a golden file of several: a line "=== <name>" and the output. A test
+// joins its cases' outputs and compares them with one file.
+inline constexpr std::string_view kCaseMark = "=== ";
+std::string GoldenCase(std::string_view name, std::string_view output);
 
 // The golden file's text ("" when missing).
 std::string ReadGolden(std::string_view name);

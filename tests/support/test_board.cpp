@@ -18,12 +18,22 @@ std::string Quoted(const std::string& text) { return "'" + SqlQuote(text) + "'";
 
 }  // namespace
 
-TestBoard::TestBoard(FakeHost& host) : host_(host) {
-  // The host's clock outlives the board: the data source holds it without owning it.
-  std::shared_ptr<const Clock> clock(&host.clock(), [](const Clock*) {});
-  connection_string_ = RegisterMemoryDataSource(clock);
-  dsn_ = DataSourceNameOf(connection_string_);
+TestBoard::TestBoard(FakeHost& host) : clock_(&host.clock()) {
+  Open();
   host.Configure({{"DSN", dsn_}});
+}
+
+TestBoard::TestBoard()
+    : own_clock_(std::make_unique<FixedClock>(DateTime::FromParts(2001, 5, 9, 8, 3, 7))),
+      clock_(own_clock_.get()) {
+  Open();
+}
+
+void TestBoard::Open() {
+  // The clock outlives the board: the data source holds it without owning it.
+  connection_string_ =
+      RegisterMemoryDataSource(std::shared_ptr<const Clock>(clock_, [](const Clock*) {}));
+  dsn_ = DataSourceNameOf(connection_string_);
   con_ = std::make_unique<Connection>();
   con_->Open(connection_string_);
 }
@@ -35,7 +45,7 @@ TestBoard::~TestBoard() {
 
 Connection& TestBoard::con() { return *con_; }
 
-std::string TestBoard::Now() const { return host_.clock().Now().YmdHms(); }
+std::string TestBoard::Now() const { return clock_->Now().YmdHms(); }
 
 void TestBoard::Exec(const std::string& sql) { con_->Execute(sql); }
 
@@ -44,6 +54,25 @@ void TestBoard::ExecRaw(const std::string& sql) { con_->backend().ExecScript(sql
 Variant TestBoard::Scalar(const std::string& sql) {
   auto rs = con_->Execute(sql);
   return rs->Eof() ? Variant() : rs->Fields(0);
+}
+
+std::vector<std::string> TestBoard::Column(const std::string& sql) {
+  std::vector<std::string> out;
+  for (auto rs = con_->Execute(sql); !rs->Eof(); rs->MoveNext()) {
+    out.push_back(rs->Fields(0).IsNull() ? "NULL" : rs->Fields(0).Str());
+  }
+  return out;
+}
+
+Variant TestBoard::AddRow(const std::string& table,
+                          const std::vector<std::pair<std::string, Variant>>& values) {
+  Recordset rs;
+  rs.Open("select * from " + table + " where 1=0", *con_, adOpenStatic, adLockOptimistic);
+  rs.AddNew();
+  for (const auto& [name, value] : values) rs.Set(name, value);
+  rs.Update();
+  rs.Close();
+  return Scalar("select @@identity");
 }
 
 int64_t TestBoard::LastIdentity() {
@@ -68,7 +97,7 @@ void TestBoard::AddMember(const std::string& name, const std::string& password,
       "values (" +
       Quoted(name) + "," + Quoted(password) + "," + SqlTextOrNull(o.email) + "," +
       SqlTextOrNull(o.status) + "," + (o.canpost ? "1" : "0") + "," + std::to_string(o.postcount) +
-      ",'" + Now() + "')");
+      ",'" + (o.signdate.empty() ? Now() : o.signdate) + "')");
 }
 
 void TestBoard::AddModerator(const std::string& forum, const std::string& member) {
@@ -136,6 +165,15 @@ int64_t TestBoard::AddPrivateMessage(const std::string& recipient, const std::st
   Exec("insert into pm (recipient,sender,subject,message,posttime) values (" + Quoted(recipient) +
        "," + Quoted(sender) + "," + Quoted(subject) + "," + Quoted(message) + ",'" + Now() + "')");
   return LastIdentity();
+}
+
+int64_t TestBoard::AddPost(const std::string& forum, const std::string& author, int64_t parent) {
+  std::vector<std::pair<std::string, Variant>> values = {{"forumname", Variant(forum)},
+                                                         {"username", Variant(author)},
+                                                         {"subject", Variant("s")},
+                                                         {"message", Variant("m")}};
+  if (parent != 0) values.emplace_back("parentid", Variant(static_cast<int32_t>(parent)));
+  return static_cast<int64_t>(AddRow("post", values).CDbl());
 }
 
 }  // namespace cb::test

@@ -1,11 +1,14 @@
 // TestBoard: a fresh in-memory SQLite board for one test, with the schema, seed helpers that
-// return the new rows' ids, and the host's DSN pointed at it so that pages open it.
+// return the new rows' ids, and (given a fake host) the host's DSN pointed at it so that pages
+// open it. The one board fixture of the page, fragment and store tests.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "runtime/variant.h"
 #include "support/fake_host.h"
@@ -29,12 +32,15 @@ struct MemberOptions {
   bool canpost = true;
   std::string email = "";  // "" leaves the column NULL
   int postcount = 0;
+  std::string signdate = "";  // "" for the clock's now
 };
 
 class TestBoard {
  public:
   // The board's "now" is the host's fixed clock; the host's application gets the board's DSN.
   explicit TestBoard(FakeHost& host);
+  // A board of its own for the store tests; its clock starts at 2001-05-09 08:03:07.
+  TestBoard();
   ~TestBoard();
   TestBoard(const TestBoard&) = delete;
   TestBoard& operator=(const TestBoard&) = delete;
@@ -43,6 +49,8 @@ class TestBoard {
   Connection& con();
   const std::string& connection_string() const { return connection_string_; }
   const std::string& dsn() const { return dsn_; }
+  // The clock that stamps rows (the host's when there is one).
+  FixedClock& clock() { return *clock_; }
 
   void AddCatalogForum(const std::string& catalog, const std::string& forum,
                        const ForumOptions& options = {});
@@ -71,19 +79,32 @@ class TestBoard {
   int64_t AddPrivateMessage(const std::string& recipient, const std::string& sender,
                             const std::string& subject, const std::string& message = "");
 
+  // A row added through a record set, as the pages add them, so that the store fills in the
+  // defaults; returns "select @@identity".
+  Variant AddRow(const std::string& table,
+                 const std::vector<std::pair<std::string, Variant>>& values);
+
+  // A topic (parent 0) or reply added through a record set as the posting pages add one, with
+  // only its forum, author, subject "s" and message "m": the store stamps and counts it.
+  int64_t AddPost(const std::string& forum, const std::string& author, int64_t parent = 0);
+
   // Runs a statement on the board (SQL Server dialect, as pages write it).
   void Exec(const std::string& sql);
   // Runs schema statements directly on the backend, past the translator (e.g. DROP TABLE to prove
   // that a procedure does not touch a table).
   void ExecRaw(const std::string& sql);
-  // The first column of the first row of a query.
+  // The first column of the first row of a query (Empty when there is none).
   Variant Scalar(const std::string& sql);
+  // The first column of every row, as text ("NULL" for a null).
+  std::vector<std::string> Column(const std::string& sql);
 
  private:
+  void Open();
   int64_t LastIdentity();
   std::string Now() const;
 
-  FakeHost& host_;
+  std::unique_ptr<FixedClock> own_clock_;
+  FixedClock* clock_;
   std::string connection_string_;
   std::string dsn_;
   std::unique_ptr<Connection> con_;

@@ -1,0 +1,109 @@
+// announce.asp: the form a moderator gets, publishing to chosen forums (shown on their topic lists
+// within the dates), the list each publisher sees, editing and deleting.
+#include <gtest/gtest.h>
+
+#include "admin/panel_fixture.h"
+#include "frame/corkboard.h"
+#include "support/golden.h"
+
+namespace cb {
+namespace {
+
+using test::FormFields;
+using test::Has;
+using test::kBoss;
+using test::kMod;
+
+struct AnnouncePage : ::testing::Test {
+  test::PanelBoard b;
+
+  std::string Submit(FormFields fields, const test::Person& who = kBoss) {
+    return b.Post(&Admin::Announce, "/admin/announce.asp", std::move(fields), &who);
+  }
+  static FormFields Draft(const FormFields& changes = {}) {
+    return test::WithChanges({{"action", "submitannounce"},
+                              {"Subject", "<b>停电</b>"},
+                              {"EditedMessage", "周六停电"},
+                              {"StartYear", "2024"},
+                              {"StartMonth", "05"},
+                              {"StartDay", "10"},
+                              {"EndYear", "2024"},
+                              {"EndMonth", "05"},
+                              {"EndDay", "12"}},
+                             changes);
+  }
+  std::string TopicList(const char* forum) {
+    b.host.Get(std::string("/list.asp?GroupName=") + forum);
+    return b.host.Run(&Corkboard::list);
+  }
+  std::string Id(int64_t id) { return std::to_string(id); }
+};
+
+TEST_F(AnnouncePage, TheFormOffersTheModeratorsForumsOnly) {
+  b.SignedIn(kMod);
+  const std::string page =
+      Submit({{"action", "enter"}, {"AnnounceFunction", "CreateAnnouncement"}}, kMod);
+  EXPECT_GOLDEN("admin/announce_form", page);
+}
+
+TEST_F(AnnouncePage, PublishedAnnouncementsShowWithinTheirDates) {
+  FormFields both = Draft();
+  both.emplace_back("ForumName", "技术");
+  both.emplace_back("ForumName", "闲聊");
+  EXPECT_TRUE(Has(Submit(both), "公告发布结束"));
+  const std::string id = b.Scalar("select max(id) from announce").Str();
+  EXPECT_EQ(b.Count("select count(*) from announceto where id=" + id), 2);
+  EXPECT_EQ(b.Scalar("select username from announce where id=" + id).Str(), "boss");
+  EXPECT_EQ(b.Scalar("select startdate from announce where id=" + id).CDate().YmdHms(),
+            "2024-05-10 00:00:00");
+
+  const std::string line = "&lt;b&gt;停电&lt;/b&gt;</a>";
+  b.board.Exec("delete from announce where id<>" + id);
+  EXPECT_FALSE(Has(TopicList("闲聊"), line));  // 9 May: before the start
+  for (const char* day : {"2024-05-10 08:00:00", "2024-05-12 23:00:00"}) {
+    b.host.clock().Set(*DateTime::Parse(day));
+    EXPECT_TRUE(Has(TopicList("闲聊"), line)) << day;
+  }
+  b.host.clock().Set(*DateTime::Parse("2024-05-13 00:00:00"));
+  EXPECT_FALSE(Has(TopicList("技术"), line));
+}
+
+TEST_F(AnnouncePage, AModeratorPublishesOnlyToHisForums) {
+  FormFields mixed = Draft();
+  mixed.emplace_back("ForumName", "技术");
+  mixed.emplace_back("ForumName", "闲聊");
+  EXPECT_TRUE(Has(Submit(mixed, kMod), "你不能发布公告到其它论坛，请检查！"));
+  EXPECT_EQ(b.Count("select count(*) from announce"), 2);
+}
+
+TEST_F(AnnouncePage, EachPublisherListsAndOpensHisOwn) {
+  const std::string mine =
+      Submit({{"action", "enter"}, {"AnnounceFunction", "EditAnnouncement"}}, kMod);
+  EXPECT_TRUE(Has(mine, "VALUE=" + Id(b.own_announce) + ">"));
+  EXPECT_FALSE(Has(mine, "VALUE=" + Id(b.other_announce) + ">"));
+  const std::string all = Submit({{"action", "enter"}, {"AnnounceFunction", "EditAnnouncement"}});
+  EXPECT_TRUE(Has(all, "VALUE=" + Id(b.other_announce) + ">"));
+  EXPECT_TRUE(Has(Submit({{"action", "reviewannounce"}}), "请选择要编辑的公告！"));
+  const std::string review =
+      Submit({{"action", "reviewannounce"}, {"editannounce", Id(b.own_announce)}});
+  EXPECT_TRUE(Has(review, "<tr><td>原来的发布人：</td><td>mod</td></tr>"));
+  EXPECT_TRUE(Has(review, "<OPTION VALUE=05 SELECTED>五月"));
+  EXPECT_TRUE(Has(review, "<input type=hidden name=announceid value=" + Id(b.own_announce) + ">"));
+}
+
+TEST_F(AnnouncePage, EditingKeepsTheForumsAndNamesTheEditorDeletingKeepsTheRest) {
+  FormFields edit = Draft(
+      {{"action", "submitanncedit"}, {"announceid", Id(b.own_announce)}, {"Subject", "新版规"}});
+  EXPECT_TRUE(Has(Submit(edit), "公告修改结束"));
+  EXPECT_EQ(b.Scalar("select subject from announce where id=" + Id(b.own_announce)).Str(),
+            "新版规");
+  EXPECT_EQ(b.Scalar("select username from announce where id=" + Id(b.own_announce)).Str(), "boss");
+  EXPECT_EQ(b.Count("select count(*) from announceto where id=" + Id(b.own_announce)), 1);
+
+  Submit({{"action", "submitanncedit"}, {"announceid", Id(b.own_announce)}, {"delete", "on"}});
+  EXPECT_EQ(b.Count("select count(*) from announce"), 1);
+  EXPECT_EQ(b.Count("select count(*) from announceto"), 2);
+}
+
+}  // namespace
+}  // namespace cb

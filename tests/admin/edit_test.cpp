@@ -1,0 +1,119 @@
+// edit.asp: the thread as the editor sees it, pruning by date and by member with the counts that
+// remain, deleting and renaming topics, and saving or deleting one message.
+#include <gtest/gtest.h>
+
+#include "admin/panel_fixture.h"
+#include "support/golden.h"
+
+namespace cb {
+namespace {
+
+using test::FormFields;
+using test::Has;
+using test::kBoss;
+using test::kMod;
+using test::kOwnForum;
+
+struct EditPage : ::testing::Test {
+  test::PanelBoard b;
+
+  std::string Submit(FormFields fields, const test::Person& who = kBoss) {
+    return b.Post(&Admin::Edit, "/admin/edit.asp", std::move(fields), &who);
+  }
+  std::string Ask(const std::string& query, const test::Person& who = kBoss) {
+    b.SignedIn(who);
+    return b.Get(&Admin::Edit, "/admin/edit.asp?" + query);
+  }
+  long Posts() { return b.Count("select count(*) from post"); }
+  std::string Id(int64_t id) { return std::to_string(id); }
+};
+
+TEST_F(EditPage, ThreadShowsEveryMessageAsText) {
+  EXPECT_GOLDEN("admin/edit_tree", Ask("action=GetEditthreads&Topic=" + Id(b.own_topic), kMod));
+  EXPECT_TRUE(
+      Has(Ask("action=GetEditthreads&Topic=" + Id(b.own_reply)), "对不起，你选择的不是主题！"));
+  EXPECT_TRUE(Has(Ask("action=GetEditthreads&Topic=999"), "对不起，该主题不存在！"));
+}
+
+TEST_F(EditPage, PruneByDateListsTheWindowAndDeletesOnlyTheTicked) {
+  const DateTime now = b.host.clock().Now();
+  const int64_t recent = b.board.AddTopic(kOwnForum, "joe", "近", "", now.AddDays(-59));
+  b.board.AddReply(recent, "mod", "Re", "", now.AddDays(-1));
+  const int64_t old = b.board.AddTopic(kOwnForum, "joe", "远", "", now.AddDays(-61));
+  const std::string list = Ask("action=PrunebyDate&ForumName=技术&DaysPrune=60");
+  for (int64_t id : {b.own_topic, recent}) {
+    EXPECT_TRUE(Has(list, "name=Delete value=" + Id(id) + " checked")) << id;
+  }
+  EXPECT_FALSE(Has(list, "value=" + Id(old) + " checked"));
+
+  const long before = Posts();
+  EXPECT_TRUE(Has(Submit({{"action", "SubmitPrune"}, {"Delete", Id(recent)}}), "贴子删除完毕"));
+  EXPECT_EQ(Posts(), before - 2);  // the topic and its reply; the unticked stay
+  EXPECT_EQ(b.Scalar("select topiccount from forum where forumname='技术'").CLng(), 2);
+  EXPECT_EQ(b.Scalar("select replycount from forum where forumname='技术'").CLng(), 1);
+  EXPECT_EQ(b.CounterMismatch(), "");
+  EXPECT_TRUE(Has(Submit({{"action", "SubmitPrune"}, {"Delete", "1 or 1=1"}}), "参数错误"));
+  EXPECT_EQ(Posts(), before - 2);
+}
+
+TEST_F(EditPage, PruneByMemberFindsNamesAndListsTheirTopics) {
+  b.board.AddTopic(kOwnForum, "mod", "版主的话题");
+  EXPECT_TRUE(
+      Has(Submit({{"action", "EditFunction"}, {"EditFunction", "PruneUser"}, {"DeleteName", "zz"}}),
+          "没有发现与之相匹配的用户！"));
+  EXPECT_TRUE(Has(Submit({{"action", "EditFunction"}, {"EditFunction", "PruneUser"}}),
+                  "您没有输入要删除的用户名!"));
+  const std::string choice =
+      Submit({{"action", "EditFunction"}, {"EditFunction", "PruneUser"}, {"DeleteName", "O"}});
+  EXPECT_TRUE(Has(choice, "<OPTION VALUE=\"joe\">joe<OPTION VALUE=\"mod\">mod</SELECT>"));
+  const std::string list = Ask("action=PruneByUser&ForumName=技术&MatchUser=joe");
+  EXPECT_TRUE(Has(list, "value=" + Id(b.own_topic) + " checked"));
+  EXPECT_FALSE(Has(list, "版主的话题"));
+}
+
+TEST_F(EditPage, RenamingATopicRenamesItsReplies) {
+  Submit({{"action", "submitEditSubject"}, {"topic", Id(b.own_topic)}, {"NewSubject", "新'题"}});
+  EXPECT_EQ(b.Count("select count(*) from post where subject='新''题'"), 2);
+  EXPECT_EQ(b.Scalar("select subject from post where postid=" + Id(b.other_topic)).Str(), "天气");
+}
+
+TEST_F(EditPage, DeletingATopicTakesItsRepliesAReplyGoesAlone) {
+  const int64_t second = b.board.AddReply(b.own_topic, "joe", "Re2");
+  Submit({{"action", "DoMessageEdit"},
+          {"MessageNumber", Id(b.own_reply)},
+          {"MessageText", "x"},
+          {"DeleteMessage", "yes"}});
+  EXPECT_EQ(b.Count("select count(*) from post where parentid=" + Id(b.own_topic)), 1);
+  EXPECT_EQ(b.Scalar("select lastreplyusername from post where postid=" + Id(b.own_topic)).Str(),
+            "joe");
+  Submit({{"action", "doDeleteThread"}, {"topic", Id(b.own_topic)}});
+  EXPECT_EQ(b.Count("select count(*) from post where postid in (" + Id(b.own_topic) + "," +
+                    Id(second) + ")"),
+            0);
+  EXPECT_EQ(Posts(), 2);
+  EXPECT_EQ(b.CounterMismatch(), "");
+}
+
+TEST_F(EditPage, EachEditAddsOneNoteAfterTheEarlierOnes) {
+  const FormFields edit = {{"action", "DoMessageEdit"}, {"MessageNumber", Id(b.own_reply)}};
+  EXPECT_TRUE(Has(Submit(test::WithChanges(edit, {{"MessageText", "第一次"}})), "贴子编辑结束"));
+  Submit(test::WithChanges(edit, {{"MessageText", "第二次"}}), kMod);
+  EXPECT_EQ(b.Scalar("select message from post where postid=" + Id(b.own_reply)).Str(), "第二次");
+  const std::string note = "编辑过(编辑时间2024-05-09 <FONT COLOR=#800080>10:20:30</font>)]<br>";
+  EXPECT_EQ(b.Scalar("select edithistory from post where postid=" + Id(b.own_reply)).Str(),
+            "[这消息被boss" + note + "[这消息被mod" + note);
+  const struct {
+    FormFields changes;
+    const char* refusal;
+  } refusals[] = {
+      {{{"MessageNumber", "x"}, {"MessageText", "a"}}, "参数错误"},
+      {{{"MessageText", "  "}}, "贴子内容不能为空！"},
+      {{{"MessageNumber", "999"}, {"MessageText", "a"}}, "数据库中找不到该记录！"},
+  };
+  for (const auto& r : refusals) {
+    EXPECT_TRUE(Has(Submit(test::WithChanges(edit, r.changes)), r.refusal)) << r.refusal;
+  }
+}
+
+}  // namespace
+}  // namespace cb

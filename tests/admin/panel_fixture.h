@@ -1,0 +1,108 @@
+// A small board for the control-panel tests: two forums (技术, moderated by "mod"; 闲聊), an
+// administrator, a moderator and a member, a topic with a reply in each forum, an announcement
+// by each of the moderator and the administrator; helpers to post as one of them and to compare
+// the board's counters with a recount.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "admin/admin.h"
+#include "store/connection.h"
+#include "support/fake_host.h"
+#include "support/page_text.h"
+#include "support/test_board.h"
+
+namespace cb::test {
+
+struct Person {
+  const char* name;
+  const char* password;
+};
+inline constexpr Person kBoss{"boss", "pw1"};  // administrator
+inline constexpr Person kMod{"mod", "pw2"};    // moderator of 技术
+inline constexpr Person kJoe{"joe", "pw3"};    // member
+inline constexpr const char* kOwnForum = "技术";
+inline constexpr const char* kOtherForum = "闲聊";
+
+struct PanelBoard {
+  FakeHost host;
+  TestBoard board{host};
+  int64_t own_topic = 0, own_reply = 0, other_topic = 0, other_reply = 0;
+  int64_t own_announce = 0, other_announce = 0;
+
+  PanelBoard() {
+    host.Configure({{"BBName", "测试论坛"}});
+    board.AddCatalogForum("电脑", kOwnForum, {.descript = "技术讨论", .sequence = 1});
+    board.AddCatalogForum("生活", kOtherForum, {.descript = "随便聊", .sequence = 2});
+    board.AddMember(kBoss.name, kBoss.password, {.status = "administrator"});
+    board.AddMember(kMod.name, kMod.password, {.status = "Moderater", .email = "mod@example.com"});
+    board.AddMember(kJoe.name, kJoe.password);
+    board.AddModerator(kOwnForum, kMod.name);
+    const DateTime earlier = host.clock().Now().AddDays(-3);
+    own_topic = board.AddTopic(kOwnForum, kJoe.name, "编译器", "怎么装 [b]g++[/b]？", earlier);
+    own_reply = board.AddReply(own_topic, kBoss.name, "Re: 编译器", "apt-get <install>");
+    other_topic = board.AddTopic(kOtherForum, kJoe.name, "天气", "下雨了", earlier);
+    other_reply = board.AddReply(other_topic, kMod.name, "Re: 天气", "带伞");
+    const DateTime today = host.clock().Now().DateOnly();
+    own_announce =
+        board.AddAnnouncement(kOwnForum, kMod.name, "版规", "请文明发言", today, today.AddDays(7));
+    other_announce =
+        board.AddAnnouncement(kOtherForum, kBoss.name, "通知", "周末维护", today, today.AddDays(7));
+  }
+
+  // The control-panel sign-in kept in the session, as an earlier step leaves it.
+  void SignedIn(const Person& p) {
+    host.session().Set("UserNamecp", Variant(p.name));
+    host.session().Set("Passwordcp", Variant(p.password));
+  }
+  std::string Post(void (Admin::*page)(), const std::string& url, FormFields fields,
+                   const Person* who) {
+    if (who != nullptr) {
+      fields.emplace_back("UserName", who->name);
+      fields.emplace_back("Password", who->password);
+    }
+    host.PostForm(url, fields);
+    return host.Run(page);
+  }
+  std::string Get(void (Admin::*page)(), const std::string& url) {
+    host.Get(url);
+    return host.Run(page);
+  }
+  Variant Scalar(const std::string& sql) { return board.Scalar(sql); }
+  long Count(const std::string& sql) { return board.Scalar(sql).CLng(); }
+
+  // Every derived counter against a recount from post: forums, topics and members. Empty when
+  // they all agree, else the first disagreement.
+  std::string CounterMismatch() {
+    const char* checks[][2] = {
+        {"forum topics",
+         "select count(*) from forum f where isnull(topiccount,0)<>(select "
+         "count(*) from post p where p.forumname=f.forumname and p.parentid is "
+         "null)"},
+        {"forum replies",
+         "select count(*) from forum f where isnull(replycount,0)<>(select "
+         "count(*) from post p where p.forumname=f.forumname and p.parentid is "
+         "not null)"},
+        {"topic replies",
+         "select count(*) from post t where t.parentid is null and "
+         "isnull(t.replycount,0)<>(select count(*) from post r where "
+         "r.parentid=t.postid)"},
+        {"member posts",
+         "select count(*) from register m where isnull(postcount,0)<>(select "
+         "count(*) from post p where p.username=m.username)"},
+    };
+    for (const auto& [what, sql] : checks) {
+      if (Count(sql) != 0) return what;
+    }
+    return "";
+  }
+};
+
+// The Admin error page's own ending: a refusal, not a step's page.
+inline bool IsRefusal(const std::string& page) {
+  return page.find("</h3></h3></td></tr></table>") != std::string::npos;
+}
+
+}  // namespace cb::test

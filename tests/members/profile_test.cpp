@@ -1,0 +1,239 @@
+// The profile page (sign-in form, edit form, save and its cookies), a member's public view and the
+// preferences page, through the fake host on an in-memory board.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "frame/corkboard.h"
+#include "frame/procedures.h"
+#include "members/member_pages.h"
+#include "support/fake_host.h"
+#include "support/golden.h"
+#include "support/page_text.h"
+#include "support/test_board.h"
+
+namespace cb {
+namespace {
+
+using test::FakeHost;
+using test::FormFields;
+using test::Has;
+using test::TestBoard;
+
+struct ProfilePage : ::testing::Test {
+  FakeHost host;
+  TestBoard board{host};
+
+  void SetUp() override {
+    host.Configure({{"BBName", "测试论坛"}});
+    board.AddMember("alice", "pw1", {.email = "alice@example.com"});
+    board.AddMember("bob", "pw2", {.email = "bob@example.com"});
+    board.Exec(
+        "update register set oicq='12345',location='北京 <b>',url='http://a.example/',"
+        "interests='围棋',signature='签名 <script>',emailview=1,allowmassmail=0,daysprune=10 "
+        "where username='alice'");
+  }
+  void SignIn(const std::string& name, const std::string& password) {
+    host.session().Set("Login", Variant(int16_t{1}));
+    host.session().Set("UserName", Variant(name));
+    host.session().Set("Password", Variant(password));
+  }
+  static FormFields SaveForm(FormFields changes = {}) {
+    return test::WithChanges({{"action", "check"},
+                              {"username", "alice"},
+                              {"password", "pw1"},
+                              {"Password1", "pw1"},
+                              {"OldPassword", ""},
+                              {"Email", "alice@example.com"},
+                              {"OICQ", "12345"},
+                              {"ICQ", ""},
+                              {"Location", "上海"},
+                              {"Occupation", "教师"},
+                              {"URL", "http://alice.example/"},
+                              {"Interests", "象棋"},
+                              {"EmailView", "no"},
+                              {"Signature", "新的签名"},
+                              {"AllowMassMail", "yes"}},
+                             changes);
+  }
+  std::string Save(const FormFields& form) {
+    host.PostForm("/profile.asp", form);
+    return host.Run(&Corkboard::Profile);
+  }
+  std::string Stored(const std::string& column, const std::string& user = "alice") {
+    return board.Scalar("select " + column + " from register where username='" + user + "'").Str();
+  }
+};
+
+TEST_F(ProfilePage, GoldenForms) {
+  host.Get("/profile.asp").Cookie("UserName", "alice").Cookie("Password", "pw\"1");
+  EXPECT_GOLDEN("profile/identity_form", host.Run(&Corkboard::Profile));
+  SignIn("alice", "pw1");
+  host.Get("/profile.asp");
+  EXPECT_GOLDEN("profile/edit_form", host.Run(&Corkboard::Profile));
+}
+
+TEST_F(ProfilePage, SignInFormChecksThePasswordAndKeepsTheMember) {
+  host.PostForm("/profile.asp", {{"action", "chkUser"}, {"username", "alice"}, {"password", "x"}});
+  EXPECT_TRUE(Has(host.Run(&Corkboard::Profile), "对不起，你不是论坛的注册用户！"));
+  EXPECT_FALSE(host.session().TakeRenewal());
+  EXPECT_TRUE(host.session().Get("UserName").IsEmpty());
+
+  host.PostForm("/profile.asp",
+                {{"action", "chkUser"}, {"username", " ALICE "}, {"password", "pw1"}});
+  EXPECT_TRUE(Has(host.Run(&Corkboard::Profile), "name=frmFillOut"));
+  EXPECT_TRUE(host.session().TakeRenewal());
+  EXPECT_EQ(host.session().Get("UserName").Str(), "alice");
+  // The save goes to the member just checked.
+  Save(SaveForm());
+  EXPECT_EQ(Stored("location"), "上海");
+}
+
+TEST_F(ProfilePage, SaveWritesTheMembersOwnRowAndCookies) {
+  SignIn("alice", "pw1");
+  host.PostForm("/profile.asp", SaveForm({{"Signature", std::string(600, 's')}}))
+      .Cookie("NameStorage", "YES");
+  const std::string page = host.Run(&Corkboard::Profile);
+  EXPECT_TRUE(Has(page,
+                  "<p align=center><a href=default.asp><b>编辑用户资料成功，按此回 测试论坛 "
+                  "首页>></a></b></p>"))
+      << page;
+  const std::pair<const char*, std::string> stored[] = {
+      {"location", "上海"},   {"occupation", "教师"},    {"url", "http://alice.example/"},
+      {"interests", "象棋"},  {"oicq", "12345"},         {"signature", std::string(500, 's')},
+      {"emailview", "False"}, {"allowmassmail", "True"}, {"namestorage", "True"}};
+  for (const auto& [column, value] : stored) EXPECT_EQ(Stored(column), value) << column;
+  EXPECT_EQ(Stored("location", "bob"), "");
+  EXPECT_EQ(host.ResponseCookie("NameStorage"), "yes");
+  EXPECT_EQ(host.ResponseCookie("UserName"), "alice");
+  EXPECT_EQ(host.ResponseCookie("Password"), "pw1");
+  EXPECT_EQ(host.ResponseCookie("DaysPrune"), "10");
+  EXPECT_EQ(host.response().cookies().at("Password").expires, DateTime::FromParts(2025, 5, 9));
+
+  // Without the cookie the name and password cookies are deleted.
+  host.PostForm("/profile.asp", SaveForm());
+  host.Run(&Corkboard::Profile);
+  EXPECT_EQ(host.ResponseCookie("NameStorage"), "no");
+  EXPECT_EQ(host.response().cookies().at("UserName").value, "");
+  EXPECT_EQ(host.response().cookies().at("Password").expires, DateTime::FromParts(2023, 5, 10));
+  EXPECT_EQ(Stored("namestorage"), "False");
+}
+
+TEST_F(ProfilePage, PasswordOrAddressChangeNeedsTheCurrentPassword) {
+  SignIn("alice", "pw1");
+  EXPECT_TRUE(
+      Has(Save(SaveForm({{"password", "new2"}, {"Password1", "new2"}})), kProfileOldPassword));
+  EXPECT_EQ(Stored("password"), "pw1");
+
+  // Another member's address is refused like at registration.
+  EXPECT_TRUE(
+      Has(Save(SaveForm({{"Email", "BOB@example.com"}, {"OldPassword", "pw1"}})), kEmailTaken));
+
+  Save(SaveForm({{"password", "new2"}, {"Password1", "new2"}, {"OldPassword", "pw1"}}));
+  EXPECT_EQ(Stored("password"), "new2");
+  // The visit goes on with the new password, under a new id.
+  EXPECT_EQ(host.session().Get("Password").Str(), "new2");
+  EXPECT_TRUE(host.session().TakeRenewal());
+}
+
+TEST_F(ProfilePage, WrongCurrentPasswordsCountAsFailedSignIns) {
+  SignIn("alice", "pw1");
+  const FormFields guess = {{"Email", "x@example.com"}, {"OldPassword", "guess"}};
+  for (int i = 0; i < 10; ++i) Save(SaveForm(guess));
+  EXPECT_TRUE(Has(Save(SaveForm({{"Email", "x@example.com"}, {"OldPassword", "pw1"}})),
+                  kProfileOldPassword));
+  EXPECT_EQ(Stored("email"), "alice@example.com");
+}
+
+TEST_F(ProfilePage, SaveNeverReachesAnotherMembersRow) {
+  struct Case {
+    const char* what;
+    bool signed_in;
+    FormFields changes;
+  };
+  const Case cases[] = {
+      {"a visit that checked no one", false, {{"username", "bob"}}},
+      {"the hidden name of another member", true, {{"username", "bob"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (const char* key : {"Login", "UserName", "Password"}) host.session().Set(key, Variant());
+    if (c.signed_in) SignIn("alice", "pw1");
+    const std::string page =
+        Save(SaveForm(test::WithChanges(c.changes, {{"password", "pw2"}, {"Password1", "pw2"}})));
+    EXPECT_TRUE(Has(page, kProfileNotMember)) << page;
+    EXPECT_EQ(Stored("location", "bob"), "");
+    EXPECT_EQ(Stored("location"), "北京 <b>");
+  }
+}
+
+TEST_F(ProfilePage, RefusalsAreErrorPages) {
+  SignIn("alice", "pw1");
+  struct Case {
+    FormFields changes;
+    const char* message;
+  };
+  // The first and the last of the form's own checks (the rest: member_decisions_test).
+  const Case cases[] = {
+      {{{"password", ""}, {"Password1", ""}}, "口令不能为空！"},
+      {{{"ICQ", "12<b>"}}, kMessengerNumberMessage},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    const std::string page = Save(SaveForm(c.changes));
+    EXPECT_TRUE(Has(page, c.message)) << page;
+    EXPECT_TRUE(test::EndsPage(page));
+    EXPECT_EQ(Stored("location"), "北京 <b>");
+    EXPECT_TRUE(host.response().cookies().empty());
+  }
+}
+
+TEST_F(ProfilePage, MemberViewShowsWhatTheMemberChoseAsText) {
+  board.Exec(
+      "update register set status='administrator',postcount=12,jf=30,icq='777' "
+      "where username='alice'");
+  host.Get("/viewuser.asp?userName=alice");
+  EXPECT_GOLDEN("viewuser/member", host.Run(&Corkboard::ViewUser));
+
+  // A hidden address, a home page without its scheme.
+  board.Exec("update register set url='www.bob.example' where username='bob'");
+  host.Get("/viewuser.asp?userName=bob");
+  const std::string bob = host.Run(&Corkboard::ViewUser);
+  EXPECT_TRUE(Has(bob, "用户没有提供他的邮件地址或用户不允许显示他的电子邮件信息"));
+  EXPECT_FALSE(Has(bob, "bob@example.com"));
+  EXPECT_TRUE(Has(bob, "<a href=http://www.bob.example target=_blank>"));
+
+  host.Get("/viewuser.asp?userName=nobody'");
+  EXPECT_TRUE(Has(host.Run(&Corkboard::ViewUser), "该用户不存在！"));
+}
+
+TEST_F(ProfilePage, PreferencesShowTheCookiesSentAndWriteTheChosenOnes) {
+  host.Get("/option.asp").Cookie("DaysPrune", "-5").Cookie("NameStorage", "no");
+  const std::string shown = host.Run(&Corkboard::CorkboardOption);
+  EXPECT_TRUE(Has(shown, "<option value=5 selected>显示前五天的贴子</option>"));
+  EXPECT_TRUE(Has(shown, "value=no checked>"));
+  EXPECT_TRUE(Has(shown, "<form ACTION=option.asp METHOD=POST NAME=PREFS>"));
+  EXPECT_TRUE(Has(shown, "<option value=0>显示所有的的贴子</option>"));
+  EXPECT_TRUE(host.response().cookies().empty());
+
+  host.PostForm("/option.asp",
+                {{"action", "PrefsSubmit"}, {"NameStorage", "no"}, {"DaysPrune", "30"}})
+      .Cookie("DaysPrune", "abc");
+  const std::string after = host.Run(&Corkboard::CorkboardOption);
+  EXPECT_EQ(host.ResponseCookie("NameStorage"), "no");
+  EXPECT_EQ(host.ResponseCookie("DaysPrune"), "30");
+  EXPECT_EQ(host.response().cookies().at("UserName").expires, DateTime::FromParts(2023, 5, 10));
+  EXPECT_EQ(host.response().cookies().at("Password").value, "");
+  // The page reflects what the browser sent: no valid day cookie, so the board's default.
+  EXPECT_TRUE(Has(after, "<option value=5 selected>")) << after;
+  EXPECT_TRUE(Has(after, "value=yes checked>"));
+
+  host.PostForm("/option.asp", {{"NameStorage", "yes"}, {"DaysPrune", "x"}});
+  host.Run(&Corkboard::CorkboardOption);
+  EXPECT_EQ(host.ResponseCookie("NameStorage"), "yes");
+  EXPECT_EQ(host.response().cookies().count("DaysPrune"), 0u);
+  EXPECT_EQ(host.response().cookies().count("UserName"), 0u);
+}
+
+}  // namespace
+}  // namespace cb
