@@ -205,8 +205,7 @@ TEST_F(HttpServerTest, BadRequestsGetTheirStatus) {
       {"form body over the form limit",
        "POST /size.asp HTTP/1.1\r\nHost: x\r\nContent-Length: 300000\r\n\r\n", 413},
       {"chunk over the form limit",
-       "POST /size.asp HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\n50000\r\n",
-       413},
+       "POST /size.asp HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\n50000\r\n", 413},
       {"upload over the upload limit",
        "POST /upload.asp HTTP/1.1\r\nHost: x\r\nContent-Length: 4000000\r\n\r\n", 413},
   };
@@ -465,7 +464,8 @@ TEST_F(HttpServerTest, BlockedPageStallsNeitherStaticFilesNorOtherPagesNorKeepAl
   auto page = Fetch(port, GetRequest("/hello.asp"));
   ASSERT_TRUE(kept.Send(GetRequest("/FAQ.html")));
   auto again = kept.Read();
-  EXPECT_LT(Since(start), Ms(2000));
+  // Behind the blocked page they would wait for the gate, which opens only below.
+  EXPECT_LT(Since(start), Ms(5000));
   ASSERT_TRUE(file && page && again);
   EXPECT_EQ(file->body, "td{}");
   EXPECT_EQ(GbkToUtf8(page->body), "你好");
@@ -494,7 +494,7 @@ TEST_F(HttpServerTest, FullQueueTurnsVisitorsAwayAtOnceAndStopAnswersTheQueue) {
   RawClient turned_away(port);
   ASSERT_TRUE(turned_away.Send(GetRequest("/hello.asp")));
   auto busy = turned_away.Read();
-  EXPECT_LT(Since(start), Ms(1000));
+  EXPECT_LT(Since(start), Ms(3000));  // queued, it would wait for the gate
   ASSERT_TRUE(busy);
   EXPECT_EQ(busy->status, 503);
   EXPECT_EQ(busy->Header("retry-after"), "2");
@@ -568,9 +568,9 @@ TEST_F(HttpServerTest, IdleAndSlowCrowdsDoNotDelayOtherVisitors) {
     }
   }
   EXPECT_GE(served, 20);
-  // Normal latency on a loaded sanitizer build is a few milliseconds; stalled behind the crowd
-  // it would be the request timeout.
-  EXPECT_LT(slowest, Ms(500)) << served << " requests in " << Since(start).count() << " ms";
+  // Normal latency on a sanitizer build is a few milliseconds (more on a machine shared with
+  // other builds); stalled behind the crowd it would be the request timeout, 20 s.
+  EXPECT_LT(slowest, Ms(3000)) << served << " requests in " << Since(start).count() << " ms";
   EXPECT_GE(server_->connection_count(), crowd.size());  // the crowd is still held
 }
 

@@ -298,10 +298,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
       form.keep_alive = false;
     }
     try {
-      net::post(stream_.get_executor(),
-                [self = shared_from_this(), out = std::move(out), form]() mutable {
-                  self->Deliver(std::move(out), form);
-                });
+      net::post(stream_.get_executor(), [self = shared_from_this(), out = std::move(out),
+                                         form]() mutable { self->Deliver(std::move(out), form); });
     } catch (const std::exception& e) {
       // Nothing can be written; the connection closes when its last owner lets go.
       core_.Log(std::string("answer lost: ") + e.what());
@@ -633,8 +631,6 @@ SessionStore& HttpServer::sessions() { return impl_->core.host_.sessions(); }
 
 size_t HttpServer::connection_count() { return impl_->core.ConnectionCount(); }
 
-size_t HttpServer::queued_pages() {
-  return impl_->core.pool_ ? impl_->core.pool_->queued() : 0;
-}
+size_t HttpServer::queued_pages() { return impl_->core.pool_ ? impl_->core.pool_->queued() : 0; }
 
 }  // namespace cb
