@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "host/config.h"
 #include "host/net/http_server.h"
 #include "host/router.h"
+#include "mail/mail_queue.h"
 #include "runtime/script_error.h"
 #include "store/board_setup.h"
 #include "store/data_sources.h"
@@ -20,11 +22,13 @@ namespace {
 constexpr const char* kUsage =
     "usage:\n"
     "  corkboard serve [--listen HOST:PORT] [--data DIR] [--config FILE] [--site DIR] "
-    "[--threads N]\n"
+    "[--threads N] [--workers N]\n"
     "  corkboard user add NAME PASSWORD [--role administrator|moderater] [--data DIR] "
     "[--config FILE]\n";
 
 constexpr const char* kDefaultDataSource = "Corkboard";
+// The folder of the data folder where notices wait for the mail server.
+constexpr const char* kMailQueueFolder = "mailqueue";
 
 // The data source the pages open: the DSN setting, "Corkboard" unless configured.
 std::string BoardDataSource(const cb::HostConfig& cfg) {
@@ -66,12 +70,19 @@ int Serve(const std::vector<std::string>& args) {
   cb::AddBoardRoutes(router);
   // Mails link to BBURL; without one, to the listening address (port 0 is known once bound).
   if (cfg.listen_port != 0) cb::DefaultBoardUrl(app, cfg.listen_host, cfg.listen_port);
-  cb::HttpServer server(cfg, app, std::move(router));
+  // Notices wait here to be sent in the background; it outlives the server, whose pages queue.
+  const std::filesystem::path queue_folder = std::filesystem::path(cfg.data_dir) / kMailQueueFolder;
+  auto mail_queue = std::make_shared<cb::MailQueue>(queue_folder.string());
+  cb::Environment env;
+  env.mail_queue = mail_queue;
+  cb::HttpServer server(cfg, app, std::move(router), env);
   server.Start();
   cb::DefaultBoardUrl(app, cfg.listen_host, server.port());
   std::fprintf(stderr, "corkboard: serving http://%s:%u/ (data in %s)\n", cfg.listen_host.c_str(),
                static_cast<unsigned>(cfg.listen_port), cfg.data_dir.c_str());
-  return server.Run();
+  int code = server.Run();
+  mail_queue->Stop();  // the pages have ended: what they queued is tried once more
+  return code;
 }
 
 // corkboard user add NAME PASSWORD [--role R] [--data DIR] [--config FILE]

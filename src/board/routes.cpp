@@ -189,6 +189,8 @@ void AddAdminRoutes(Router& r) {
       {"admin/index.asp", CB_METHOD(Admin, Index)},
   };
   for (const auto& [path, m] : pages) AddPage(r, path, m);
+  // The one address that takes a file: every other takes a form's body at most.
+  r.SetBodySize("admin/upload.asp", BodySize::kUpload);
   r.Add("admin/pm.asp", AdminPmPage, "AdminPmPage");
   // The panel's pages link the stylesheet relative to their own folder.
   r.Add("admin/default.css", AdminStyleSheet, "AdminStyleSheet");

@@ -26,6 +26,7 @@ void PageBase::OnStartPage(ScriptingContext* passedScriptingContext) {
   settings_.DataDir = env.data_dir;
   settings_.UploadBaseDir = InDataFolder(env.data_dir, settings_.UploadBaseDir);
   settings_.Transport = env.mail_transport;
+  settings_.Queue = env.mail_queue;
 }
 
 void PageBase::OnEndPage() { ctx_ = nullptr; }

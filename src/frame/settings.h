@@ -10,6 +10,7 @@
 namespace cb {
 
 class Application;
+class MailSpool;
 class MailTransport;
 
 struct Settings {
@@ -49,6 +50,8 @@ struct Settings {
   // transport installed in the environment carries every mail in place of SmtpServer.
   std::string DataDir;
   std::shared_ptr<MailTransport> Transport;
+  // Where notices wait to be sent in the background; null: they are sent at once.
+  std::shared_ptr<MailSpool> Queue;
 
   // LoadStyle (attribute texts after LoadStyle where noted).
   std::string BBTitle;

@@ -57,6 +57,14 @@ void ApplyKey(std::string_view key, std::string_view value, HostConfig& cfg,
     cfg.site_dir = std::string(value);
   } else if (EqualsNoCase(key, "Threads")) {
     cfg.threads = ParseNumberIn<int>(value, 1, 256, what);
+  } else if (EqualsNoCase(key, "Workers")) {
+    cfg.workers = ParseNumberIn<int>(value, 0, 1024, what);
+  } else if (EqualsNoCase(key, "WorkerQueue")) {
+    cfg.worker_queue = ParseNumberIn<size_t>(value, 0, 1000000, what);
+  } else if (EqualsNoCase(key, "MaxBodyBytes")) {
+    cfg.max_body_bytes = ParseNumberIn<size_t>(value, 1024, size_t{1} << 30, what);
+  } else if (EqualsNoCase(key, "MaxUploadBytes")) {
+    cfg.max_upload_bytes = ParseNumberIn<size_t>(value, 1024, size_t{1} << 30, what);
   } else if (EqualsNoCase(key, "SessionTimeout")) {
     cfg.session_timeout = std::chrono::minutes(ParseNumberIn<int>(value, 1, 24 * 60, what));
   } else if (EqualsNoCase(key, "MaxConnections")) {
@@ -144,12 +152,16 @@ HostConfig ConfigFromArgs(const std::vector<std::string>& args) {
       cfg.site_dir = value;
     } else if (flag == "--threads") {
       cfg.threads = ParseNumberIn<int>(value, 1, 256, flag);
+    } else if (flag == "--workers") {
+      cfg.workers = ParseNumberIn<int>(value, 0, 1024, flag);
     } else if (flag == "--session-timeout") {
       cfg.session_timeout = std::chrono::minutes(ParseNumberIn<int>(value, 1, 24 * 60, flag));
     } else if (flag == "--request-timeout") {
       cfg.request_timeout = std::chrono::seconds(ParseNumberIn<int>(value, 1, 3600, flag));
     } else if (flag == "--max-body") {
       cfg.max_body_bytes = ParseNumberIn<size_t>(value, 1024, size_t{1} << 30, flag);
+    } else if (flag == "--max-upload") {
+      cfg.max_upload_bytes = ParseNumberIn<size_t>(value, 1024, size_t{1} << 30, flag);
     } else if (flag == "--set") {
       size_t eq = value.find('=');
       if (eq == std::string::npos || eq == 0) throw ConfigError("--set needs KEY=VALUE");

@@ -26,12 +26,17 @@ struct HostConfig {
   uint16_t listen_port = 8080;
   std::string data_dir = "data";
   std::string site_dir = "site";
-  int threads = 4;  // pages run synchronously on these
+  int threads = 2;  // network threads: they read requests and write answers, never run a page
+  // Page workers (0: twice the processors) and the requests that may wait while all are busy;
+  // beyond that a request is answered 503 at once.
+  int workers = 0;
+  size_t worker_queue = 256;
   std::chrono::minutes session_timeout{20};
   std::chrono::milliseconds request_timeout{30000};  // a request must arrive within this
   size_t max_header_bytes = 16 * 1024;
-  size_t max_body_bytes = 3 * 1024 * 1024;  // a 2 MiB upload with its form fits
-  bool access_log = true;                   // one line per request on stderr
+  size_t max_body_bytes = 256 * 1024;         // a form's body: the longest post fits many times
+  size_t max_upload_bytes = 3 * 1024 * 1024;  // the upload page's: its 2 MiB file with the form
+  bool access_log = true;                     // one line per request on stderr
   // Open connections at most; 0 takes the descriptor limit less room for files and databases.
   size_t max_connections = 0;
   // Sessions kept at most, in total and per visitor address (the least recently used go first).
@@ -52,8 +57,9 @@ void ParseConfigText(std::string_view text, HostConfig& cfg, std::string_view or
 void LoadConfigFile(const std::string& path, HostConfig& cfg);
 
 // The configuration of a command line: "--config FILE" is read first, then the flags override it:
-// --listen HOST:PORT, --data DIR, --site DIR, --threads N, --session-timeout MINUTES,
-// --request-timeout SECONDS, --max-body BYTES, --set KEY=VALUE (an application value),
+// --listen HOST:PORT, --data DIR, --site DIR, --threads N, --workers N, --session-timeout MINUTES,
+// --request-timeout SECONDS, --max-body BYTES, --max-upload BYTES, --set KEY=VALUE (an application
+// value),
 // --quiet (no access log). Raises ConfigError on an unknown flag or a bad value.
 HostConfig ConfigFromArgs(const std::vector<std::string>& args);
 

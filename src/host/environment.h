@@ -24,12 +24,24 @@ class MailTransport {
                           const std::string& message) = 0;
 };
 
+// Keeps a mail for sending later, in the background: the notices whose failure no page reports.
+// Accept stores the mail (so that a restart loses none) and returns at once; server is the
+// board's SmtpServer setting, which the mail is sent through.
+class MailSpool {
+ public:
+  virtual ~MailSpool() = default;
+  virtual Outcome Accept(const std::string& server, const std::string& from,
+                         const std::vector<std::string>& recipients,
+                         const std::string& message) = 0;
+};
+
 struct Environment {
   const Clock* clock = &SystemClock::Shared();      // "now" for pages and mails; idle times
   Random* random = &SecureRandom::Shared();         // session ids, passwords, mail and file names
   std::string data_dir = "data";                    // --data: database, outbox, generated files
   std::string site_dir = "site";                    // --site: the static files
   std::shared_ptr<MailTransport> mail_transport{};  // none: the SmtpServer setting decides
+  std::shared_ptr<MailSpool> mail_queue{};          // none: notices are sent at once too
 
   DateTime Now() const { return clock->Now(); }
 };

@@ -90,6 +90,9 @@ std::optional<WebOrigin> OriginOf(std::string_view url) {
 constexpr std::string_view kPostOnlyMessage = "该操作只能通过论坛页面上的表单提交！";
 constexpr std::string_view kCrossSiteMessage = "对不起，该表单来自其他网站，请求已被拒绝！";
 
+// Seconds a visitor turned away by a full board is asked to wait before trying again.
+constexpr const char* kBusyRetrySeconds = "2";
+
 std::string SimplePage(std::string_view title, std::string_view body_html) {
   return "<html><head><meta http-equiv=Content-Type content=\"text/html; charset=gb2312\">"
          "<title>" +
@@ -189,6 +192,12 @@ OutgoingResponse StatusPage(int status, std::string_view title_utf8) {
   return HtmlAnswer(status, SimplePage(title, "<h3>" + title + "</h3>"));
 }
 
+OutgoingResponse BusyPage() {
+  OutgoingResponse out = StatusPage(503, "论坛繁忙，请稍后再试");
+  out.headers.emplace_back("Retry-After", kBusyRetrySeconds);
+  return out;
+}
+
 namespace {
 
 Environment WithFolders(Environment env, const HostConfig& cfg) {
@@ -199,9 +208,23 @@ Environment WithFolders(Environment env, const HostConfig& cfg) {
 
 }  // namespace
 
+// A page to run: the route's page, or the address's error page reporting a refusal.
+struct PageHost::PageCall {
+  Request request;
+  ClientView client;
+  std::string target;
+  const PageFn* page = nullptr;
+  const ErrorPageFn* error_page = nullptr;
+  std::string_view message;  // of the refusal, a constant
+  int refusal = 0;           // its status, which replaces a 200 of the error page
+  HeaderList extra_headers;
+};
+
 PageHost::PageHost(const HostConfig& cfg, Application& app, Router router, Environment env)
     : app_(app),
       router_(std::move(router)),
+      max_form_body_(cfg.max_body_bytes),
+      max_upload_body_(cfg.max_upload_bytes),
       trusted_proxies_(cfg.trusted_proxies),
       services_(WithFolders(std::move(env), cfg)),
       sessions_(std::chrono::duration_cast<std::chrono::seconds>(cfg.session_timeout),
@@ -215,50 +238,92 @@ PageHost::PageHost(const HostConfig& cfg, Application& app, Router router, Envir
 PageHost::PageHost(const HostConfig& cfg, Application& app, Router router, const Clock& clock)
     : PageHost(cfg, app, std::move(router), Environment{.clock = &clock}) {}
 
+size_t PageHost::BodyLimit(std::string_view target) const {
+  std::optional<RequestTarget> parsed = ParseTarget(target);
+  if (!parsed) return max_form_body_;
+  return router_.BodySizeOf(parsed->path) == BodySize::kUpload ? max_upload_body_ : max_form_body_;
+}
+
 OutgoingResponse PageHost::Handle(const IncomingRequest& in) {
+  Dispatch dispatch = Prepare(in);
+  if (dispatch.answer) return std::move(*dispatch.answer);
+  return dispatch.run_page();
+}
+
+Dispatch PageHost::Prepare(IncomingRequest in) {
+  Dispatch dispatch;
   try {
-    return HandleOrThrow(in);
+    return PrepareOrThrow(in);
   } catch (const std::exception& e) {
-    return ErrorAnswer(kUnexpectedError, e.what(), "Corkboard host", in.target);
+    dispatch.answer = ErrorAnswer(kUnexpectedError, e.what(), "Corkboard host", in.target);
   } catch (...) {
-    return ErrorAnswer(kUnexpectedError, "unknown failure", "Corkboard host", in.target);
+    dispatch.answer = ErrorAnswer(kUnexpectedError, "unknown failure", "Corkboard host", in.target);
   }
+  return dispatch;
 }
 
-OutgoingResponse PageHost::HandleOrThrow(const IncomingRequest& in) {
+Dispatch PageHost::PrepareOrThrow(IncomingRequest& in) {
+  Dispatch dispatch;
   std::optional<RequestTarget> target = ParseTarget(in.target);
-  if (!target) return StatusPage(400, "Bad Request");
-  ClientView client = ViewOfClient(in, trusted_proxies_);
-  Request request;
-  BuildRequest(in, client, *target, request);
-  RouteMatch route = router_.Match(target->path, request);
-  if (!route.page) return ServeStatic(target->raw_path, in);
+  if (!target) {
+    dispatch.answer = StatusPage(400, "Bad Request");
+    return dispatch;
+  }
+  auto call = std::make_shared<PageCall>();
+  call->client = ViewOfClient(in, trusted_proxies_);
+  BuildRequest(in, call->client, *target, call->request);
+  RouteMatch route = router_.Match(target->path, call->request);
+  if (!route.page) {
+    dispatch.answer = ServeStatic(target->raw_path, in);
+    return dispatch;
+  }
   if (in.method != "GET" && in.method != "POST" && in.method != "HEAD") {
-    OutgoingResponse out = StatusPage(405, "Method Not Allowed");
-    out.headers.emplace_back("Allow", "GET, HEAD, POST");
-    return out;
+    dispatch.answer = StatusPage(405, "Method Not Allowed");
+    dispatch.answer->headers.emplace_back("Allow", "GET, HEAD, POST");
+    return dispatch;
   }
+  call->page = route.page;
+  // A refused request sees the address's own error page when it has one, else a status page.
+  auto refuse = [&](int status, std::string_view message) {
+    if (route.error_page) {
+      call->error_page = route.error_page;
+      call->message = message;
+      call->refusal = status;
+    } else {
+      dispatch.answer = StatusPage(status, status == 405 ? "Method Not Allowed" : "Forbidden");
+    }
+  };
   if (route.post_only && in.method != "POST") {
-    OutgoingResponse out = Refuse(route, 405, kPostOnlyMessage, request, in, client);
-    out.headers.emplace_back("Allow", "POST");
-    return out;
+    refuse(405, kPostOnlyMessage);
+    (dispatch.answer ? dispatch.answer->headers : call->extra_headers)
+        .emplace_back("Allow", "POST");
+  } else if (IsCrossSitePost(in, call->client, app_.Get("BBURL").Str())) {
+    refuse(403, kCrossSiteMessage);
   }
-  if (IsCrossSitePost(in, client, app_.Get("BBURL").Str())) {
-    return Refuse(route, 403, kCrossSiteMessage, request, in, client);
-  }
-  return RunPage(*route.page, request, in, client);
+  if (dispatch.answer) return dispatch;
+  call->target = std::move(in.target);
+  dispatch.run_page = [this, call = std::move(call)] { return Call(*call); };
+  return dispatch;
 }
 
-OutgoingResponse PageHost::Refuse(const RouteMatch& route, int status, std::string_view message,
-                                  Request& request, const IncomingRequest& in,
-                                  const ClientView& client) {
-  if (!route.error_page) {
-    return StatusPage(status, status == 405 ? "Method Not Allowed" : "Forbidden");
+OutgoingResponse PageHost::Call(PageCall& call) {
+  OutgoingResponse out;
+  try {
+    if (call.error_page) {
+      const ErrorPageFn& error_page = *call.error_page;
+      std::string_view message = call.message;
+      out = RunPage([&](ScriptingContext& ctx) { error_page(ctx, message); }, call.request,
+                    call.target, call.client);
+      if (out.status == 200) out.status = call.refusal;
+    } else {
+      out = RunPage(*call.page, call.request, call.target, call.client);
+    }
+    for (auto& header : call.extra_headers) out.headers.push_back(std::move(header));
+  } catch (const std::exception& e) {
+    out = ErrorAnswer(kUnexpectedError, e.what(), "Corkboard host", call.target);
+  } catch (...) {
+    out = ErrorAnswer(kUnexpectedError, "unknown failure", "Corkboard host", call.target);
   }
-  const ErrorPageFn& error_page = *route.error_page;
-  OutgoingResponse out =
-      RunPage([&](ScriptingContext& ctx) { error_page(ctx, message); }, request, in, client);
-  if (out.status == 200) out.status = status;
   return out;
 }
 
@@ -310,7 +375,7 @@ void BuildRequest(const IncomingRequest& in, const ClientView& client, const Req
   for (const auto& [name, value] : vars) out.SetServerVariable(name, value);
 }
 
-OutgoingResponse PageHost::RunPage(const PageFn& page, Request& request, const IncomingRequest& in,
+OutgoingResponse PageHost::RunPage(const PageFn& page, Request& request, std::string_view target,
                                    const ClientView& client) {
   // The session id travels in the host's own cookie, which pages never see.
   std::string session_id = request.cookies().Get(SessionStore::kCookieName).Str();
@@ -332,11 +397,11 @@ OutgoingResponse PageHost::RunPage(const PageFn& page, Request& request, const I
     page(ctx);
     out = ToHttp(response, client.secure);
   } catch (const ScriptError& e) {
-    out = ErrorAnswer(e.number(), e.description(), e.source(), in.target);
+    out = ErrorAnswer(e.number(), e.description(), e.source(), target);
   } catch (const std::exception& e) {
-    out = ErrorAnswer(kUnexpectedError, e.what(), "Corkboard", in.target);
+    out = ErrorAnswer(kUnexpectedError, e.what(), "Corkboard", target);
   } catch (...) {
-    out = ErrorAnswer(kUnexpectedError, "unknown failure", "Corkboard", in.target);
+    out = ErrorAnswer(kUnexpectedError, "unknown failure", "Corkboard", target);
   }
   // A new session's id is known to nobody yet, so it needs no renewal, only keeping.
   bool renew = session->TakeRenewal() && !fresh;

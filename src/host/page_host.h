@@ -3,7 +3,10 @@
 // server and the tests both drive this.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,6 +38,14 @@ struct OutgoingResponse {
   int status = 200;
   HeaderList headers;  // Content-Type, Location, Set-Cookie, ...
   std::string body;    // the bytes on the wire
+};
+
+// What the host makes of a request before any page runs: its own answer (a static file, a status
+// page, a refusal without a page), sent at once; or the page to run, which the network server
+// hands to a worker thread.
+struct Dispatch {
+  std::optional<OutgoingResponse> answer;
+  std::function<OutgoingResponse()> run_page;  // set when answer is not; never throws
 };
 
 // The client of a request as the host believes it: its address and whether it came over HTTPS
@@ -79,22 +90,32 @@ class PageHost {
   // The real environment but for the clock.
   PageHost(const HostConfig& cfg, Application& app, Router router, const Clock& clock);
 
-  // Never throws: a failing page becomes an HTTP 500 report.
+  // Never throws: a failing page becomes an HTTP 500 report. The run_page of the result refers to
+  // this host and must not outlive it.
+  Dispatch Prepare(IncomingRequest in);
+  // Prepare and the page at once. Never throws.
   OutgoingResponse Handle(const IncomingRequest& in);
+  // The largest body a request for that target ("/admin/upload.asp?x=1") may send; the header
+  // alone decides, before the body is read.
+  size_t BodyLimit(std::string_view target) const;
+  // The largest body any address takes.
+  size_t LargestBodyLimit() const { return std::max(max_form_body_, max_upload_body_); }
 
   SessionStore& sessions() { return sessions_; }
   const Environment& services() const { return services_; }
 
  private:
-  OutgoingResponse HandleOrThrow(const IncomingRequest& in);
-  OutgoingResponse RunPage(const PageFn& page, Request& request, const IncomingRequest& in,
+  struct PageCall;
+  Dispatch PrepareOrThrow(IncomingRequest& in);
+  OutgoingResponse Call(PageCall& call);
+  OutgoingResponse RunPage(const PageFn& page, Request& request, std::string_view target,
                            const ClientView& client);
-  OutgoingResponse Refuse(const RouteMatch& route, int status, std::string_view message,
-                          Request& request, const IncomingRequest& in, const ClientView& client);
   OutgoingResponse ServeStatic(std::string_view raw_path, const IncomingRequest& in);
 
   Application& app_;
   Router router_;
+  size_t max_form_body_;
+  size_t max_upload_body_;
   std::vector<std::string> trusted_proxies_;
   Environment services_;
   SessionStore sessions_;
@@ -104,5 +125,8 @@ class PageHost {
 
 // Small GBK pages of the host itself (status pages, not board pages).
 OutgoingResponse StatusPage(int status, std::string_view title_utf8);
+// The answer when every page worker is busy and the queue is full, or the board is stopping: 503
+// with a Retry-After, so that a browser or a proxy tries again shortly.
+OutgoingResponse BusyPage();
 
 }  // namespace cb

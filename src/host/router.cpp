@@ -27,10 +27,22 @@ void Router::SetErrorPage(std::string_view path, ErrorPageFn fn) {
   routes_[Key(path)].error_page = std::move(fn);
 }
 
-RouteMatch Router::Match(std::string_view path, const Request& request) const {
+void Router::SetBodySize(std::string_view path, BodySize size) {
+  routes_[Key(path)].body_size = size;
+}
+
+std::string Router::RequestKey(std::string_view path) {
   std::string key = Key(path);
-  if (key.empty()) key = "default.asp";
-  auto it = routes_.find(key);
+  return key.empty() ? "default.asp" : key;
+}
+
+BodySize Router::BodySizeOf(std::string_view path) const {
+  auto it = routes_.find(RequestKey(path));
+  return it == routes_.end() ? BodySize::kForm : it->second.body_size;
+}
+
+RouteMatch Router::Match(std::string_view path, const Request& request) const {
+  auto it = routes_.find(RequestKey(path));
   if (it == routes_.end()) return {};
   const Route& route = it->second;
   RouteMatch match;

@@ -17,6 +17,10 @@ using PageFn = std::function<void(ScriptingContext&)>;
 // Writes a page's own error page with a message (UTF-8), for requests the host refuses.
 using ErrorPageFn = std::function<void(ScriptingContext&, std::string_view message)>;
 
+// How large a request body an address takes: a form's (the host's MaxBodyBytes) or a file
+// upload's (MaxUploadBytes). The host knows the sizes; the route table only names the kind.
+enum class BodySize { kForm, kUpload };
+
 // What answers a request: the page and the name it was added under, whether its action runs only
 // by POST, and the error page of the address (null when it has none).
 struct RouteMatch {
@@ -41,6 +45,8 @@ class Router {
   void RequirePost(std::string_view path, std::string_view action);
   // The page that reports the host's refusals at that address.
   void SetErrorPage(std::string_view path, ErrorPageFn fn);
+  // Requests to that address may carry a body of that kind (kForm unless set).
+  void SetBodySize(std::string_view path, BodySize size);
 
   // The route for a request path ("/NewsDetail.asp"); "/" is the forum index. No page when none
   // serves the path (it may still be a static file).
@@ -48,6 +54,8 @@ class Router {
   const PageFn* Find(std::string_view path, const Request& request) const {
     return Match(path, request).page;
   }
+  // The body size a request path ("/admin/upload.asp") may send, known before the body is read.
+  BodySize BodySizeOf(std::string_view path) const;
 
   // The address key a path is filed under: lower case, no leading "/", "" for the site root.
   static std::string Key(std::string_view path);
@@ -62,7 +70,10 @@ class Router {
     std::map<std::string, Page> actions;  // lower-case action -> method
     std::set<std::string> post_only;      // lower-case actions
     ErrorPageFn error_page;
+    BodySize body_size = BodySize::kForm;
   };
+  // The key of a request path: "/" is the forum index.
+  static std::string RequestKey(std::string_view path);
   std::map<std::string, Route> routes_;
 };
 

@@ -342,8 +342,8 @@ bool MailComponent::Compose(std::string& message) {
                              : "undisclosed-recipients:;";
   message = "Date: " + DateHeader(now) + "\r\n" +
             "From: " + Mailbox(from_name_, from_address_, utf8_mail) + "\r\n" +
-            (reply_to_.empty() ? "" : "Reply-To: " + reply_to_ + "\r\n") + "To: " + to +
-            "\r\n" + "Subject: " + HeaderText(subject_, utf8_mail) + "\r\n" + "Message-ID: <" +
+            (reply_to_.empty() ? "" : "Reply-To: " + reply_to_ + "\r\n") + "To: " + to + "\r\n" +
+            "Subject: " + HeaderText(subject_, utf8_mail) + "\r\n" + "Message-ID: <" +
             Hex(random_.Next64()) + "." + std::to_string(now.seconds()) + "@" + domain + ">\r\n" +
             "MIME-Version: 1.0\r\n" + "Content-Type: " + type + "; charset=" + body_label + "\r\n" +
             "Content-Transfer-Encoding: base64\r\n" + "\r\n" + Base64Lines(body_bytes);
@@ -373,8 +373,10 @@ Outcome MakeOutbox(const std::string& dir) {
 
 // Writes to a hidden temporary file, then links it under a fresh name: a reader never sees a
 // half-written mail, and an existing mail is never replaced.
-Outcome WriteOutboxFile(const std::string& dir, const std::string& text, const DateTime& now,
-                        Random& random) {
+}  // namespace
+
+Outcome WriteMailFile(const std::string& dir, const std::string& text, const DateTime& now,
+                      Random& random, std::string* written) {
   static std::atomic<unsigned> sequence{0};
   if (Outcome made = MakeOutbox(dir); !made) return made;
   const CivilTime c = Civil(now);
@@ -404,15 +406,16 @@ Outcome WriteOutboxFile(const std::string& dir, const std::string& text, const D
     int link_errno = 0;
     if (ok && ::link(tmp.c_str(), final_path.c_str()) != 0) link_errno = errno;
     ::unlink(tmp.c_str());
-    if (ok && link_errno == 0) return {};
+    if (ok && link_errno == 0) {
+      if (written) *written = final_path;
+      return {};
+    }
     if (ok && link_errno == EEXIST) continue;
     return Outcome::Failure("无法写入邮件文件（" +
                             Printable(std::strerror(link_errno ? link_errno : EIO)) + "）");
   }
   return Outcome::Failure("无法为邮件文件取得唯一的名字");
 }
-
-}  // namespace
 
 OutboxTransport::OutboxTransport(std::string folder, const Clock& clock, Random& random)
     : folder_(std::move(folder)), clock_(clock), random_(random) {}
@@ -422,7 +425,7 @@ Outcome OutboxTransport::Deliver(const std::string& from,
                                  const std::string& message) {
   std::string envelope = "X-Sender: " + from + "\r\n";
   for (const std::string& r : recipients) envelope += "X-Receiver: " + r + "\r\n";
-  return WriteOutboxFile(folder_, envelope + message, clock_.Now(), random_);
+  return WriteMailFile(folder_, envelope + message, clock_.Now(), random_);
 }
 
 SmtpTransport::SmtpTransport(std::string server, std::chrono::milliseconds connect_timeout,
@@ -521,15 +524,40 @@ bool MailComponent::Send() {
   }
 }
 
-bool SendMail(const Settings& s, const Clock& clock, const std::string& fromname,
-              const std::string& fromaddress, const std::string& toname,
-              const std::string& toaddress, const std::string& subject, const std::string& body,
-              std::string& errortext, const std::string& replyto) {
+namespace {
+
+// A page that reports a mail's failure waits for it on its worker: a dead server costs the
+// visitor a few seconds, not a minute.
+constexpr std::chrono::seconds kPageMailConnect{3};
+constexpr std::chrono::seconds kPageMailTotal{15};
+
+// Hands each composed mail to the spool, to go through server later.
+class SpoolTransport final : public MailTransport {
+ public:
+  SpoolTransport(MailSpool& spool, std::string server)
+      : spool_(spool), server_(std::move(server)) {}
+  Outcome Deliver(const std::string& from, const std::vector<std::string>& recipients,
+                  const std::string& message) override {
+    return spool_.Accept(server_, from, recipients, message);
+  }
+
+ private:
+  MailSpool& spool_;
+  std::string server_;
+};
+
+// The board's HTML mail through the transport given (null: the one the settings name).
+bool SendBoardMail(const Settings& s, const Clock& clock, std::shared_ptr<MailTransport> transport,
+                   const std::string& fromname, const std::string& fromaddress,
+                   const std::string& toname, const std::string& toaddress,
+                   const std::string& subject, const std::string& body, std::string& errortext,
+                   const std::string& replyto) {
   try {
     MailComponent mail(clock);
     mail.Server(s.SmtpServer);
     mail.DataFolder(s.DataDir);
-    mail.Transport(s.Transport);
+    mail.Transport(transport ? std::move(transport) : s.Transport);
+    mail.Timeouts(kPageMailConnect, kPageMailTotal);
     mail.FromName(fromname);
     mail.FromAddress(fromaddress);
     mail.ReplyTo(replyto);
@@ -549,6 +577,34 @@ bool SendMail(const Settings& s, const Clock& clock, const std::string& fromname
     errortext = "邮件发送失败";
   }
   return false;
+}
+
+}  // namespace
+
+bool SendMail(const Settings& s, const Clock& clock, const std::string& fromname,
+              const std::string& fromaddress, const std::string& toname,
+              const std::string& toaddress, const std::string& subject, const std::string& body,
+              std::string& errortext, const std::string& replyto) {
+  return SendBoardMail(s, clock, nullptr, fromname, fromaddress, toname, toaddress, subject, body,
+                       errortext, replyto);
+}
+
+bool IsSmtpServer(std::string_view server) {
+  server = TrimBlanks(server);
+  return !server.empty() && !StartsWithNoCase(server, kDirPrefix);
+}
+
+bool SendNotice(const Settings& s, const Clock& clock, const std::string& fromname,
+                const std::string& fromaddress, const std::string& toname,
+                const std::string& toaddress, const std::string& subject, const std::string& body,
+                std::string& errortext) {
+  // Only a mail server can keep a page waiting; an outbox folder is written at once.
+  std::shared_ptr<MailTransport> spool;
+  if (s.Queue && !s.Transport && IsSmtpServer(s.SmtpServer)) {
+    spool = std::make_shared<SpoolTransport>(*s.Queue, std::string(TrimBlanks(s.SmtpServer)));
+  }
+  return SendBoardMail(s, clock, std::move(spool), fromname, fromaddress, toname, toaddress,
+                       subject, body, errortext, "");
 }
 
 // ---- Reading the outbox back ----

@@ -172,9 +172,10 @@ void NoticeToAuthor(Connection& con, const Settings& s, const Clock& clock,
     const std::string body =
         author + "," + replier + "回复了您在" + s.BBName + "中发表的主题:" + HtmlSafe(subject) +
         "，请到以下地址查看详细情况<a href=" + s.BBURL + ">" + s.BBName + "</a><br>谢谢!";
-    std::string error;  // a failed notice does not stop the reply
-    SendMail(s, clock, s.BBName, s.BBEMail, author, rs->Fields("email").Str(),
-             "您的贴子已经有人回复了！", body, error);
+    // A failed notice does not stop the reply; with a mail server it is sent in the background.
+    std::string error;
+    SendNotice(s, clock, s.BBName, s.BBEMail, author, rs->Fields("email").Str(),
+               "您的贴子已经有人回复了！", body, error);
   }
   rs->Close();
 }

@@ -151,6 +151,15 @@ TEST(BoardRoutesTest, EachAddressAndActionReachesItsPage) {
   }
 }
 
+TEST(BoardRoutesTest, OnlyTheUploadPageTakesAFileSizedBody) {
+  Router r;
+  AddBoardRoutes(r);
+  EXPECT_EQ(r.BodySizeOf("/Admin/Upload.asp"), BodySize::kUpload);
+  for (const char* a : {"/", "/posting.asp", "/admin/mail.asp", "/admin/account.asp", "/x.gif"}) {
+    EXPECT_EQ(r.BodySizeOf(a), BodySize::kForm) << a;
+  }
+}
+
 TEST(BoardRoutesTest, JumpGoesOnlyToAddressesOfThisBoard) {
   struct Case {
     const char* requested;

@@ -39,8 +39,13 @@ TEST(ConfigTest, HostKeysSetTheHostOptions) {
       "listen = 0.0.0.0:9090\nDataDir = /srv/board\nSiteDir = /srv/site\nThreads = 6\n"
       "SessionTimeout = 45\nDataSource.Corkboard = sqlite:corkboard.db\n"
       "DataSource.Other = sqlite:/abs/other.db\nTrustedProxy = 127.0.0.1, ::1 ,\n"
-      "MaxConnections = 500\nMaxSessions = 5000\nSessionsPerAddress = 50\n",
+      "MaxConnections = 500\nMaxSessions = 5000\nSessionsPerAddress = 50\n"
+      "Workers = 8\nWorkerQueue = 40\nMaxBodyBytes = 65536\nMaxUploadBytes = 10485760\n",
       cfg);
+  EXPECT_EQ(cfg.workers, 8);
+  EXPECT_EQ(cfg.worker_queue, 40u);
+  EXPECT_EQ(cfg.max_body_bytes, 65536u);
+  EXPECT_EQ(cfg.max_upload_bytes, 10485760u);
   EXPECT_EQ(cfg.trusted_proxies, (std::vector<std::string>{"127.0.0.1", "::1"}));
   EXPECT_EQ(cfg.max_connections, 500u);
   EXPECT_EQ(cfg.max_sessions, 5000u);
@@ -70,6 +75,8 @@ TEST(ConfigTest, BadLinesNameTheirLine) {
       {"SessionTimeout = 0\n", "config:1"},
       {"DataSource.X = postgres:whatever\n", "config:1"},
       {"MaxSessions = 10\n", "config:1"},
+      {"MaxBodyBytes = 100\n", "config:1"},
+      {"Workers = -1\n", "config:1"},
   };
   for (const Case& c : cases) {
     HostConfig cfg;

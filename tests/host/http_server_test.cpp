@@ -1,6 +1,7 @@
 // The real server on a free port: keep-alive, static files, refused paths, the limits (400, 413,
 // 431), slow clients, failing pages, jump.asp, HEAD, the access log, a full connection table, no
-// descriptor left, and the graceful stop.
+// descriptor left, the graceful stop, and pages on workers (a blocked page, a full queue, crowds
+// of idle and slow clients).
 #include "host/net/http_server.h"
 
 #include <gtest/gtest.h>
@@ -27,7 +28,32 @@ using test::Fetch;
 using test::GetRequest;
 using test::RawClient;
 
-Router ServerTestRoutes() {
+// Holds the requests of block.asp until the test opens it.
+class Gate {
+ public:
+  void Pass() {
+    ++waiting_;
+    opened_.wait();
+  }
+  void Open() {
+    if (!open_.exchange(true)) promise_.set_value();
+  }
+  // True once n requests wait at the gate (within five seconds).
+  bool Waiting(int n) {
+    for (int i = 0; i < 500 && waiting_ < n; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return waiting_ >= n;
+  }
+
+ private:
+  std::promise<void> promise_;
+  std::shared_future<void> opened_ = promise_.get_future().share();
+  std::atomic<bool> open_{false};
+  std::atomic<int> waiting_{0};
+};
+
+Router ServerTestRoutes(Gate& gate) {
   Router r;
   AddBoardRoutes(r);  // jump.asp and the aliases; the board's own pages are not requested here
   r.Add("hello.asp", [](ScriptingContext& ctx) { ctx.response().Write("你好"); });
@@ -38,9 +64,16 @@ Router ServerTestRoutes() {
     std::this_thread::sleep_for(std::chrono::milliseconds(400));
     ctx.response().Write("slow done");
   });
-  r.Add("size.asp", [](ScriptingContext& ctx) {
+  auto size = [](ScriptingContext& ctx) {
     ctx.response().Write(std::to_string(ctx.request().TotalBytes()) + " " +
                          ctx.request().Form("note").Str());
+  };
+  r.Add("size.asp", size);
+  r.Add("upload.asp", size);
+  r.SetBodySize("upload.asp", BodySize::kUpload);
+  r.Add("block.asp", [&gate](ScriptingContext& ctx) {
+    gate.Pass();
+    ctx.response().Write("let through");
   });
   return r;
 }
@@ -58,14 +91,16 @@ class HttpServerTest : public ::testing::Test {
     cfg_.listen_port = 0;
     cfg_.site_dir = (root_ / "site").string();
     cfg_.threads = 2;
+    cfg_.workers = 2;
     cfg_.request_timeout = std::chrono::milliseconds(300);
   }
   void TearDown() override {
+    gate_.Open();
     if (server_) server_->Stop();
     fs::remove_all(root_);
   }
   uint16_t StartServer() {
-    server_ = std::make_unique<HttpServer>(cfg_, app_, ServerTestRoutes(), &clock_);
+    server_ = std::make_unique<HttpServer>(cfg_, app_, ServerTestRoutes(gate_), &clock_);
     server_->SetAccessLog([this](const std::string& line) {
       std::lock_guard lock(log_mu_);
       log_.push_back(line);
@@ -78,6 +113,7 @@ class HttpServerTest : public ::testing::Test {
     return log_;
   }
 
+  Gate gate_;  // before the server, which may still hold requests at it when the test ends
   fs::path root_;
   HostConfig cfg_;
   Application app_;
@@ -165,6 +201,13 @@ TEST_F(HttpServerTest, BadRequestsGetTheirStatus) {
       {"header too big", big_header, 431},
       {"body too big", "POST /size.asp HTTP/1.1\r\nHost: x\r\nContent-Length: 4000000\r\n\r\n",
        413},
+      // A form address takes no upload-sized body, whether its length is given or chunked.
+      {"form body over the form limit",
+       "POST /size.asp HTTP/1.1\r\nHost: x\r\nContent-Length: 300000\r\n\r\n", 413},
+      {"chunk over the form limit",
+       "POST /size.asp HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\n50000\r\n", 413},
+      {"upload over the upload limit",
+       "POST /upload.asp HTTP/1.1\r\nHost: x\r\nContent-Length: 4000000\r\n\r\n", 413},
   };
   for (const Case& c : cases) {
     RawClient client(port);
@@ -204,7 +247,7 @@ TEST_F(HttpServerTest, MangledRequestsNeverStopTheServer) {
   EXPECT_EQ(ok->status, 200);
 }
 
-TEST_F(HttpServerTest, TwoMegabyteUploadWithItsFormIsAccepted) {
+TEST_F(HttpServerTest, TwoMegabyteUploadWithItsFormIsAcceptedByTheUploadAddress) {
   // The fixture's short timeout is for the slow-client cases; a loaded sanitizer build needs
   // longer than that to move 2 MiB.
   cfg_.request_timeout = std::chrono::seconds(20);
@@ -212,7 +255,7 @@ TEST_F(HttpServerTest, TwoMegabyteUploadWithItsFormIsAccepted) {
   std::string body = "note=%D6%D0&file=" + std::string(2 * 1024 * 1024 + 100, 'x');
   RawClient client(port);
   ASSERT_TRUE(
-      client.Send("POST /size.asp HTTP/1.1\r\nHost: x\r\nContent-Type: "
+      client.Send("POST /Upload.asp HTTP/1.1\r\nHost: x\r\nContent-Type: "
                   "application/x-www-form-urlencoded\r\nExpect: 100-continue\r\n"
                   "Content-Length: " +
                   std::to_string(body.size()) + "\r\n\r\n"));
@@ -400,9 +443,140 @@ TEST_F(HttpServerTest, NoDescriptorLeftPausesAcceptingAndReportsRarely) {
   }
 }
 
+using Ms = std::chrono::milliseconds;
+
+Ms Since(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration_cast<Ms>(std::chrono::steady_clock::now() - start);
+}
+
+TEST_F(HttpServerTest, BlockedPageStallsNeitherStaticFilesNorOtherPagesNorKeepAlives) {
+  cfg_.threads = 1;  // one network thread: a page on it would stall everything below
+  cfg_.request_timeout = std::chrono::seconds(10);
+  uint16_t port = StartServer();
+  RawClient kept(port);
+  ASSERT_TRUE(kept.Send(GetRequest("/hello.asp")));
+  ASSERT_TRUE(kept.Read());
+  RawClient blocked(port);
+  ASSERT_TRUE(blocked.Send(GetRequest("/block.asp")));
+  ASSERT_TRUE(gate_.Waiting(1));
+  auto start = std::chrono::steady_clock::now();
+  auto file = Fetch(port, GetRequest("/default.css"));
+  auto page = Fetch(port, GetRequest("/hello.asp"));
+  ASSERT_TRUE(kept.Send(GetRequest("/FAQ.html")));
+  auto again = kept.Read();
+  // Behind the blocked page they would wait for the gate, which opens only below.
+  EXPECT_LT(Since(start), Ms(5000));
+  ASSERT_TRUE(file && page && again);
+  EXPECT_EQ(file->body, "td{}");
+  EXPECT_EQ(GbkToUtf8(page->body), "你好");
+  EXPECT_EQ(again->status, 200);
+  gate_.Open();
+  auto late = blocked.Read();
+  ASSERT_TRUE(late);
+  EXPECT_EQ(late->body, "let through");
+}
+
+TEST_F(HttpServerTest, FullQueueTurnsVisitorsAwayAtOnceAndStopAnswersTheQueue) {
+  cfg_.workers = 1;
+  cfg_.worker_queue = 1;
+  cfg_.request_timeout = std::chrono::seconds(10);
+  uint16_t port = StartServer();
+  RawClient running(port);
+  ASSERT_TRUE(running.Send(GetRequest("/block.asp")));
+  ASSERT_TRUE(gate_.Waiting(1));
+  RawClient queued(port);
+  ASSERT_TRUE(queued.Send(GetRequest("/hello.asp")));
+  for (int i = 0; i < 500 && server_->queued_pages() < 1; ++i) std::this_thread::sleep_for(Ms(10));
+  ASSERT_EQ(server_->queued_pages(), 1u);
+
+  // No room: answered now, on a connection that stays open; static files still come.
+  auto start = std::chrono::steady_clock::now();
+  RawClient turned_away(port);
+  ASSERT_TRUE(turned_away.Send(GetRequest("/hello.asp")));
+  auto busy = turned_away.Read();
+  EXPECT_LT(Since(start), Ms(3000));  // queued, it would wait for the gate
+  ASSERT_TRUE(busy);
+  EXPECT_EQ(busy->status, 503);
+  EXPECT_EQ(busy->Header("retry-after"), "2");
+  EXPECT_NE(GbkToUtf8(busy->body).find("论坛繁忙"), std::string::npos);
+  ASSERT_TRUE(turned_away.Send(GetRequest("/default.css")));
+  auto file = turned_away.Read();
+  ASSERT_TRUE(file);
+  EXPECT_EQ(file->status, 200);
+
+  // Stopping answers the waiting page 503 at once and lets the running one finish.
+  auto stopped = std::async(std::launch::async, [&] { server_->Stop(); });
+  auto dropped = queued.Read();
+  ASSERT_TRUE(dropped);
+  EXPECT_EQ(dropped->status, 503);
+  gate_.Open();
+  auto finished = running.Read();
+  ASSERT_TRUE(finished);
+  EXPECT_EQ(finished->body, "let through");
+  EXPECT_EQ(stopped.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+}
+
+// Raises the open-file limit of this process (server and clients) to at least n; false when the
+// hard limit does not allow it.
+bool AllowOpenFiles(rlim_t n) {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return false;
+  if (limit.rlim_cur >= n) return true;
+  if (limit.rlim_max != RLIM_INFINITY && limit.rlim_max < n) return false;
+  limit.rlim_cur = n;
+  return setrlimit(RLIMIT_NOFILE, &limit) == 0;
+}
+
+TEST_F(HttpServerTest, IdleAndSlowCrowdsDoNotDelayOtherVisitors) {
+  constexpr int kIdle = 500, kSlow = 1000;
+  // Each connection costs a descriptor on both ends, plus room for the sanitizers and the site.
+  if (!AllowOpenFiles(2 * (kIdle + kSlow) + 512)) {
+    GTEST_SKIP() << "open-file limit too low";
+  }
+  cfg_.request_timeout = std::chrono::seconds(20);  // the crowd outlasts the test
+  uint16_t port = StartServer();
+  std::vector<std::unique_ptr<RawClient>> crowd;
+  for (int i = 0; i < kIdle + kSlow; ++i) {
+    crowd.push_back(std::make_unique<RawClient>(port));
+    ASSERT_TRUE(crowd.back()->connected()) << i;
+    if (i >= kIdle) {
+      ASSERT_TRUE(crowd.back()->Send("GET /hello.asp HTTP/1.1\r\nX-Slow: "));
+    }
+  }
+  for (int i = 0; i < 500 && server_->connection_count() < crowd.size(); ++i) {
+    std::this_thread::sleep_for(Ms(10));
+  }
+  ASSERT_EQ(server_->connection_count(), crowd.size());  // all held, none evicted
+
+  // For three seconds the slow ones send a byte a second while a visitor comes and goes.
+  Ms slowest{0};
+  int served = 0;
+  auto start = std::chrono::steady_clock::now();
+  for (int second = 0; second < 3; ++second) {
+    for (int i = kIdle; i < kIdle + kSlow; ++i) ASSERT_TRUE(crowd[i]->Send("x")) << i;
+    auto tick = std::chrono::steady_clock::now();
+    while (Since(tick) < Ms(1000)) {
+      for (const char* target : {"/hello.asp", "/default.css"}) {
+        auto before = std::chrono::steady_clock::now();
+        auto r = Fetch(port, GetRequest(target));
+        slowest = std::max(slowest, Since(before));
+        ASSERT_TRUE(r) << target;
+        ASSERT_EQ(r->status, 200) << target;
+        ++served;
+      }
+      std::this_thread::sleep_for(Ms(50));
+    }
+  }
+  EXPECT_GE(served, 20);
+  // Normal latency on a sanitizer build is a few milliseconds (more on a machine shared with
+  // other builds); stalled behind the crowd it would be the request timeout, 20 s.
+  EXPECT_LT(slowest, Ms(3000)) << served << " requests in " << Since(start).count() << " ms";
+  EXPECT_GE(server_->connection_count(), crowd.size());  // the crowd is still held
+}
+
 TEST_F(HttpServerTest, SigtermEndsRunWithZero) {
   cfg_.threads = 1;
-  server_ = std::make_unique<HttpServer>(cfg_, app_, ServerTestRoutes(), &clock_);
+  server_ = std::make_unique<HttpServer>(cfg_, app_, ServerTestRoutes(gate_), &clock_);
   server_->SetAccessLog([](const std::string&) {});
   auto run = std::async(std::launch::async, [&] { return server_->Run(); });
   for (int i = 0; i < 200 && server_->port() == 0; ++i) {

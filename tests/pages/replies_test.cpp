@@ -1,12 +1,18 @@
 // Replies: the reply and quoting forms with the thread review, their refusals, PostReply's
-// refusals in order, the stored reply and counters, and the reply notice mail.
+// refusals in order, the stored reply and counters, and the reply notice mail (at once to an
+// outbox folder, through the queue to a mail server).
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <memory>
 #include <string>
+#include <thread>
 
 #include "frame/corkboard.h"
 #include "mail/mail.h"
+#include "mail/mail_queue.h"
 #include "pages/posting_fixture.h"
+#include "support/fake_smtp.h"
 #include "support/golden.h"
 
 namespace cb {
@@ -245,6 +251,31 @@ TEST_F(RepliesTest, ReplyNotice) {
             "情况<a href=http://board.example/>测试论坛</a><br>谢谢!"))
         << m.body;
   }
+}
+
+TEST_F(RepliesTest, ReplyNoticeToAStalledServerWaitsInTheQueueNotInThePage) {
+  using namespace std::chrono_literals;
+  test::FakeSmtp smtp(test::FakeSmtp::Mode::kStall);
+  smtp.Serve(host);
+  MailQueueOptions quick;
+  quick.first_retry = 20ms;
+  quick.connect_timeout = quick.total_timeout = 300ms;
+  quick.log = [](const std::string&) {};
+  auto queue = std::make_shared<MailQueue>(host.services().data_dir + "/mailqueue", quick);
+  host.services().mail_queue = queue;
+  const auto start = std::chrono::steady_clock::now();
+  const std::string page = Post(ReplyForm());
+  // Sent from the page, the notice would hold it for the server's timeout (15 s).
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+  ASSERT_TRUE(Has(page, "谢谢您回复话题")) << page;
+  EXPECT_EQ(queue->waiting(), 1u);
+  smtp.SetMode(test::FakeSmtp::Mode::kAccept);
+  for (int i = 0; i < 1000 && smtp.mails().empty(); ++i) std::this_thread::sleep_for(10ms);
+  ASSERT_EQ(smtp.mails().size(), 1u);
+  EXPECT_EQ(smtp.mails()[0].from, "bb@example.com");
+  EXPECT_EQ(smtp.mails()[0].recipients, (std::vector<std::string>{"alice@example.com"}));
+  queue->Stop();
+  EXPECT_EQ(queue->waiting(), 0u);
 }
 
 }  // namespace

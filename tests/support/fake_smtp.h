@@ -35,6 +35,8 @@ class FakeSmtp {
   std::string address() const;
   // Points the board of a page test at this server.
   void Serve(FakeHost& host) const;
+  // Changes the behaviour for the connections that follow (a dead server coming back).
+  void SetMode(Mode mode) { mode_ = mode; }
   // The mails accepted so far, in order of arrival.
   std::vector<Mail> mails() const;
 
@@ -42,7 +44,7 @@ class FakeSmtp {
   void Loop();
   void Converse(int fd);
 
-  const Mode mode_;
+  std::atomic<Mode> mode_;
   int listener_ = -1;
   int wake_[2] = {-1, -1};  // written to when the server is to stop
   int port_ = 0;

@@ -1,5 +1,6 @@
-// The HTTP server on Boost.Beast: one io_context run by a fixed pool of threads, one strand per
-// connection, pages run synchronously by the page host. The only file that includes Beast.
+// The HTTP server on Boost.Beast: one io_context run by a few network threads, one strand per
+// connection; pages run on the worker pool and hand their answers back to the connection's strand.
+// The only file that includes Beast.
 #include "host/net/http_server.h"
 
 #include <sys/resource.h>
@@ -22,6 +23,7 @@
 
 #include "host/http_text.h"
 #include "host/page_host.h"
+#include "host/worker_pool.h"
 
 namespace cb {
 
@@ -33,8 +35,8 @@ namespace net = boost::asio;
 using tcp = net::ip::tcp;
 using SteadyClock = std::chrono::steady_clock;
 
-// How long a stopping server waits for requests in flight, and how long a refused client may
-// go on sending before its connection is dropped.
+// How long a stopping server waits for requests in flight (pages included), and how long a
+// refused client may go on sending before its connection is dropped.
 constexpr auto kStopGrace = std::chrono::seconds(10);
 constexpr auto kLingerTime = std::chrono::seconds(2);
 // A failed accept (no descriptor left) is retried after a pause instead of at once, and reported
@@ -51,6 +53,13 @@ size_t ConnectionLimit(size_t configured) {
   size_t soft = limit.rlim_cur == RLIM_INFINITY ? size_t{1} << 20 : limit.rlim_cur;
   size_t headroom = std::max<size_t>(64, soft / 8);
   return soft > headroom + 16 ? soft - headroom : 16;
+}
+
+// Page workers: the configured number, else two per processor (a page mostly waits on the
+// database or a mail server, so more workers than processors keep the processors busy).
+size_t WorkerCount(int configured) {
+  if (configured > 0) return static_cast<size_t>(configured);
+  return std::max<size_t>(2, 2 * std::max(1u, std::thread::hardware_concurrency()));
 }
 
 int64_t SteadyNanos() {
@@ -135,13 +144,27 @@ class ServerCore {
   std::vector<std::thread> threads_;
 
   net::io_context ioc_;
+  // Keeps the network threads running while the only work left is pages on workers, whose
+  // answers still come back through the io_context.
+  std::optional<net::executor_work_guard<net::io_context::executor_type>> work_;
   tcp::acceptor acceptor_;
   net::steady_timer accept_timer_;
   std::optional<net::signal_set> signals_;
+
+ public:
+  // Declared after the io_context so that it ends first: its jobs post to the io_context.
+  std::optional<WorkerPool> pool_;
 };
 
-// One client connection: read a request, let the page host answer it, write, and again while
-// the client keeps the connection alive.
+// How a request wants its answer, kept while its page runs on a worker.
+struct ReplyForm {
+  unsigned version = 11;
+  bool keep_alive = false;
+  bool head = false;
+};
+
+// One client connection: read a request, let the page host answer it (at once, or through a
+// worker), write, and again while the client keeps the connection alive.
 class Connection : public std::enable_shared_from_this<Connection> {
  public:
   Connection(tcp::socket&& socket, ServerCore& core) : stream_(std::move(socket)), core_(core) {
@@ -177,7 +200,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
     idle_since_ = SteadyNanos();
     parser_.emplace();
     parser_->header_limit(static_cast<std::uint32_t>(core_.cfg_.max_header_bytes));
-    parser_->body_limit(core_.cfg_.max_body_bytes);
+    // The address, known only with the header, may take less: OnHeader narrows the limit.
+    parser_->body_limit(core_.host_.LargestBodyLimit());
     stream_.expires_after(core_.cfg_.request_timeout);
     http::async_read_header(stream_, buffer_, *parser_,
                             beast::bind_front_handler(&Connection::OnHeader, shared_from_this()));
@@ -189,6 +213,10 @@ class Connection : public std::enable_shared_from_this<Connection> {
     idle_since_ = 0;
     started_ = SteadyClock::now();
     if (parser_->is_done()) return Process();
+    size_t limit = core_.host_.BodyLimit(Str(parser_->get().target()));
+    auto length = parser_->content_length();
+    if (length && *length > limit) return Refuse(413, "Payload Too Large");
+    parser_->body_limit(limit);  // a chunked body counts against it as it comes
     auto expect = parser_->get()[http::field::expect];
     if (beast::iequals(expect, "100-continue")) {
       auto cont = std::make_shared<http::response<http::empty_body>>(http::status::continue_,
@@ -225,9 +253,12 @@ class Connection : public std::enable_shared_from_this<Connection> {
     Refuse(400, "Bad Request");
   }
 
+  // On the strand: the host's own answers go out at once, pages go to a worker.
   void Process() {
+    auto& req = parser_->get();
+    ReplyForm form{req.version(), req.keep_alive(), req.method() == http::verb::head};
+    Dispatch dispatch;
     try {
-      auto& req = parser_->get();
       IncomingRequest in;
       in.method = Str(req.method_string());
       in.target = Str(req.target());
@@ -238,11 +269,46 @@ class Connection : public std::enable_shared_from_this<Connection> {
       in.server_port = local_port_;
       log_method_ = in.method;
       log_target_ = in.target;
-      bool head = req.method() == http::verb::head;
-      bool keep_alive = req.keep_alive();
-      unsigned version = req.version();
-      OutgoingResponse out = core_.host_.Handle(in);
-      Send(std::move(out), version, keep_alive, head);
+      dispatch = core_.host_.Prepare(std::move(in));
+    } catch (const std::exception& e) {
+      core_.Log(std::string("request failed: ") + e.what());
+      return SendBare500();
+    }
+    if (dispatch.answer) return Deliver(std::move(*dispatch.answer), form);
+    // The read's deadline must not close the socket under a page that takes longer; the write
+    // sets its own.
+    stream_.expires_never();
+    auto job = [self = shared_from_this(), run = std::move(dispatch.run_page),
+                form](WorkerPool::Fate fate) { self->RunOnWorker(run, fate, form); };
+    // A full queue turns the visitor away now rather than after an unbounded wait.
+    if (!core_.pool_->TrySubmit(std::move(job))) Deliver(BusyPage(), form);
+  }
+
+  // On a worker: the page (or, when the pool stopped before its turn, the busy answer), then
+  // back to the connection's strand to write it.
+  void RunOnWorker(const std::function<OutgoingResponse()>& run, WorkerPool::Fate fate,
+                   ReplyForm form) {
+    OutgoingResponse out;
+    try {
+      out = fate == WorkerPool::Fate::kRun ? run() : BusyPage();
+    } catch (const std::exception& e) {
+      core_.Log(std::string("page failed: ") + e.what());
+      out = OutgoingResponse();
+      out.status = 500;
+      form.keep_alive = false;
+    }
+    try {
+      net::post(stream_.get_executor(), [self = shared_from_this(), out = std::move(out),
+                                         form]() mutable { self->Deliver(std::move(out), form); });
+    } catch (const std::exception& e) {
+      // Nothing can be written; the connection closes when its last owner lets go.
+      core_.Log(std::string("answer lost: ") + e.what());
+    }
+  }
+
+  void Deliver(OutgoingResponse out, ReplyForm form) {
+    try {
+      Send(std::move(out), form);
     } catch (const std::exception& e) {
       core_.Log(std::string("response failed: ") + e.what());
       SendBare500();
@@ -255,7 +321,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
     log_method_ = "-";
     log_target_ = "-";
     try {
-      Send(StatusPage(status, reason), 11, false, false);
+      Send(StatusPage(status, reason), ReplyForm{});
     } catch (const std::exception&) {
       Close();
     }
@@ -265,15 +331,15 @@ class Connection : public std::enable_shared_from_this<Connection> {
     try {
       OutgoingResponse out;
       out.status = 500;
-      Send(std::move(out), 11, false, false);
+      Send(std::move(out), ReplyForm{});
     } catch (const std::exception&) {
       Close();
     }
   }
 
-  void Send(OutgoingResponse out, unsigned version, bool keep_alive, bool head) {
+  void Send(OutgoingResponse out, ReplyForm form) {
     auto res = std::make_shared<http::response<http::string_body>>();
-    res->version(version);
+    res->version(form.version);
     res->result(static_cast<unsigned>(out.status));
     res->set(http::field::server, "Corkboard");
     res->set(http::field::date, HttpDateFromUnix(static_cast<int64_t>(std::time(nullptr))));
@@ -281,14 +347,14 @@ class Connection : public std::enable_shared_from_this<Connection> {
     std::size_t size = out.body.size();
     res->body() = std::move(out.body);
     res->prepare_payload();
-    if (head) {
+    if (form.head) {
       res->body().clear();
       if (out.status != 304 && out.status != 204) res->content_length(size);
     }
-    bool close = !keep_alive || core_.stopping_;
+    bool close = !form.keep_alive || core_.stopping_;
     res->keep_alive(!close);
     status_ = out.status;
-    bytes_ = head ? 0 : size;
+    bytes_ = form.head ? 0 : size;
     res_ = res;
     stream_.expires_after(core_.cfg_.request_timeout);
     http::async_write(stream_, *res,
@@ -365,6 +431,8 @@ void ServerCore::Start() {
     throw std::runtime_error("cannot listen on " + cfg_.listen_host + ":" +
                              std::to_string(cfg_.listen_port) + ": " + e.what());
   }
+  pool_.emplace(WorkerCount(cfg_.workers), cfg_.worker_queue);
+  work_.emplace(ioc_.get_executor());
   Accept();
   for (int i = 0; i < cfg_.threads; ++i) threads_.emplace_back([this] { RunLoop(); });
 }
@@ -375,8 +443,8 @@ void ServerCore::RunLoop() {
       ioc_.run();
       return;
     } catch (const std::exception& e) {
-      // Handlers catch their own failures; this only keeps a worker alive if one slips through.
-      Log(std::string("worker: ") + e.what());
+      // Handlers catch their own failures; this only keeps a thread alive if one slips through.
+      Log(std::string("network thread: ") + e.what());
     }
   }
 }
@@ -489,6 +557,8 @@ void ServerCore::BeginStop() {
     if (signals_) signals_->cancel(ec);
   });
   for (auto& c : live) c->CloseIfIdle();
+  // Pages waiting for a worker are answered 503 now; running ones finish within the grace.
+  if (pool_) pool_->Close();
   cv_.notify_all();
 }
 
@@ -499,6 +569,12 @@ void ServerCore::FinishStop() {
     finished_ = true;
     cv_.wait_for(lock, kStopGrace, [&] { return connections_.empty(); });
   }
+  // A page still running past the grace cannot be cut short; its thread is waited for.
+  if (pool_) {
+    if (!pool_->WaitIdle(SteadyClock::now())) Log("stop: waiting for pages still running");
+    pool_->Join();
+  }
+  work_.reset();
   ioc_.stop();
   for (auto& t : threads_) t.join();
   threads_.clear();
@@ -554,5 +630,7 @@ int HttpServer::Run() { return impl_->core.Run(); }
 SessionStore& HttpServer::sessions() { return impl_->core.host_.sessions(); }
 
 size_t HttpServer::connection_count() { return impl_->core.ConnectionCount(); }
+
+size_t HttpServer::queued_pages() { return impl_->core.pool_ ? impl_->core.pool_->queued() : 0; }
 
 }  // namespace cb

@@ -1,6 +1,6 @@
-// The board's HTTP/1.1 server: keep-alive connections served by a fixed pool of worker threads that
-// run pages synchronously, with limits, timeouts, an access log and a graceful stop. The header
-// shows no networking library, so the main program and tests compile without it.
+// The board's HTTP/1.1 server: keep-alive connections read and written by a few network threads,
+// pages run by a bounded pool of workers, with limits, timeouts, an access log and a graceful stop.
+// The header shows no networking library, so the main program and tests compile without it.
 #pragma once
 
 #include <cstdint>
@@ -32,21 +32,24 @@ class HttpServer {
   // error by default, nothing with HostConfig::access_log false). Before Start.
   void SetAccessLog(std::function<void(const std::string&)> sink);
 
-  // Binds the listening address (port 0 picks a free port) and starts the worker threads.
+  // Binds the listening address (port 0 picks a free port) and starts the network and page
+  // threads.
   // Raises std::runtime_error when the address cannot be bound.
   void Start();
   // The bound port, after Start.
   uint16_t port() const;
-  // Stops accepting, closes idle connections, lets requests in flight finish (for at most a grace
-  // period), then ends the worker threads. Idempotent; never call it from a page.
+  // Stops accepting, closes idle connections, answers pages still waiting for a worker with 503,
+  // lets requests in flight finish (for at most a grace period; a page still running is waited
+  // for), then ends the threads. Idempotent; never call it from a page.
   void Stop();
   // Start, then serve until SIGINT or SIGTERM (or Stop from another thread), then stop as above.
   // Returns the process exit code, 0.
   int Run();
 
   SessionStore& sessions();
-  // Connections open now (for monitoring and tests).
+  // Connections open now, and pages waiting for a worker (for monitoring and tests).
   size_t connection_count();
+  size_t queued_pages();
 
  private:
   class Impl;

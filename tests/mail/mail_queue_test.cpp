@@ -1,0 +1,179 @@
+// The mail queue: a stalled server delays nobody and gets the mail once it answers; pauses grow
+// and a mail is given up into the failed folder; a stop tries once more and leaves the rest for
+// the next start.
+#include "mail/mail_queue.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+#include "mail/mail.h"
+#include "support/fake_smtp.h"
+
+namespace cb {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using test::FakeSmtp;
+
+// A transport that fails its first `failures` deliveries, then records each mail.
+class ScriptedTransport final : public MailTransport {
+ public:
+  explicit ScriptedTransport(int failures) : failures_(failures) {}
+  Outcome Deliver(const std::string& from, const std::vector<std::string>& recipients,
+                  const std::string& message) override {
+    std::lock_guard lock(mu_);
+    if (failures_ > 0) {
+      --failures_;
+      return Outcome::Failure("try later");
+    }
+    delivered_.push_back(from + " > " + recipients.front() + " | " + message);
+    return {};
+  }
+  std::vector<std::string> delivered() {
+    std::lock_guard lock(mu_);
+    return delivered_;
+  }
+
+ private:
+  std::mutex mu_;
+  int failures_;
+  std::vector<std::string> delivered_;
+};
+
+class Lines {
+ public:
+  std::function<void(const std::string&)> Sink() {
+    return [this](const std::string& line) {
+      std::lock_guard lock(mu_);
+      lines_.push_back(line);
+    };
+  }
+  std::vector<std::string> all() {
+    std::lock_guard lock(mu_);
+    return lines_;
+  }
+
+ private:
+  std::mutex mu_;
+  std::vector<std::string> lines_;
+};
+
+template <class F>
+bool Eventually(F done) {
+  for (int i = 0; i < 1000 && !done(); ++i) std::this_thread::sleep_for(10ms);
+  return done();
+}
+
+size_t Files(const fs::path& dir) {
+  size_t n = 0;
+  std::error_code ec;
+  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+    n += it->path().extension() == ".eml";
+  }
+  return n;
+}
+
+class MailQueueTest : public ::testing::Test {
+ protected:
+  void TearDown() override { fs::remove_all(root_); }
+  MailQueueOptions Quick() {
+    MailQueueOptions o;
+    o.first_retry = 20ms;
+    o.connect_timeout = 200ms;
+    o.total_timeout = 300ms;
+    o.drain_time = 2s;
+    o.log = log_.Sink();
+    return o;
+  }
+  fs::path root_ = fs::temp_directory_path() / ("cbqueue" + std::to_string(getpid()));
+  std::string folder_ = (root_ / "mailqueue").string();
+  Lines log_;
+};
+
+TEST_F(MailQueueTest, StalledServerDelaysNobodyAndGetsTheMailOnceItAnswers) {
+  FakeSmtp smtp(FakeSmtp::Mode::kStall);
+  MailQueue queue(folder_, Quick());
+  auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(queue.Accept(smtp.address(), "bb@example.com", {"alice@example.com"},
+                           "Subject: hi\r\n\r\nbody\r\n"));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 250ms);  // less than one attempt
+  EXPECT_EQ(queue.waiting(), 1u);
+  EXPECT_EQ(Files(folder_), 1u);
+  ASSERT_TRUE(Eventually([&] { return !log_.all().empty(); }));  // the first attempt timed out
+  smtp.SetMode(FakeSmtp::Mode::kAccept);
+  ASSERT_TRUE(Eventually([&] { return smtp.mails().size() == 1; }));
+  const FakeSmtp::Mail mail = smtp.mails()[0];
+  EXPECT_EQ(mail.from, "bb@example.com");
+  EXPECT_EQ(mail.recipients, (std::vector<std::string>{"alice@example.com"}));
+  EXPECT_EQ(mail.message, "Subject: hi\r\n\r\nbody\r\n");
+  ASSERT_TRUE(Eventually([&] { return queue.waiting() == 0; }));
+  EXPECT_EQ(Files(folder_), 0u);
+}
+
+TEST_F(MailQueueTest, PausesDoubleUpToTheLongestAndTheMailIsGivenUpIntoFailed) {
+  MailQueueOptions o = Quick();
+  o.first_retry = 10ms;
+  o.longest_retry = 40ms;
+  o.attempts = 5;
+  auto transport = std::make_shared<ScriptedTransport>(100);
+  MailQueue queue(folder_, o, transport);
+  ASSERT_TRUE(queue.Accept("smtp.example:25", "a@x.cn", {"b@y.cn"}, "m\r\n"));
+  ASSERT_TRUE(Eventually([&] { return queue.waiting() == 0; }));
+  std::vector<std::string> lines = log_.all();
+  ASSERT_EQ(lines.size(), 5u);
+  const char* pauses[] = {"10", "20", "40", "40"};
+  for (size_t i = 0; i < 4; ++i) {
+    EXPECT_TRUE(lines[i].ends_with("not sent: try later; next attempt in " +
+                                   std::string(pauses[i]) + " ms"))
+        << lines[i];
+  }
+  EXPECT_TRUE(lines[4].ends_with("given up after 5 attempts: try later")) << lines[4];
+  EXPECT_EQ(Files(folder_), 0u);
+  EXPECT_EQ(Files(fs::path(folder_) / "failed"), 1u);
+  EXPECT_TRUE(transport->delivered().empty());
+}
+
+TEST_F(MailQueueTest, StopTriesOnceMoreAndLeavesTheRestForTheNextStart) {
+  MailQueueOptions o = Quick();
+  o.first_retry = 1h;  // no retry but the stop's
+  {
+    // The stop's attempt succeeds for the first mail only.
+    auto transport = std::make_shared<ScriptedTransport>(1);
+    MailQueue queue(folder_, o, transport);
+    ASSERT_TRUE(queue.Accept("smtp.example:25", "a@x.cn", {"one@y.cn"}, "1\r\n"));
+    ASSERT_TRUE(Eventually([&] { return log_.all().size() == 1; }));  // failed once, waits 1 h
+    queue.Stop();
+    EXPECT_EQ(transport->delivered(), (std::vector<std::string>{"a@x.cn > one@y.cn | 1\r\n"}));
+    EXPECT_FALSE(queue.Accept("smtp.example:25", "a@x.cn", {"late@y.cn"}, "x\r\n"));
+  }
+  {
+    auto failing = std::make_shared<ScriptedTransport>(100);
+    MailQueue queue(folder_, o, failing);
+    ASSERT_TRUE(queue.Accept("smtp.example:25", "a@x.cn", {"two@y.cn"}, "2\r\n"));
+    ASSERT_TRUE(queue.Accept("smtp.example:25", "a@x.cn", {"three@y.cn"}, "3\r\n"));
+  }  // stopped by its end: both tried again, both left
+  EXPECT_EQ(Files(folder_), 2u);
+  auto transport = std::make_shared<ScriptedTransport>(0);
+  MailQueue queue(folder_, o, transport);
+  ASSERT_TRUE(Eventually([&] { return queue.waiting() == 0; }));
+  EXPECT_EQ(transport->delivered(),
+            (std::vector<std::string>{"a@x.cn > two@y.cn | 2\r\n", "a@x.cn > three@y.cn | 3\r\n"}));
+  EXPECT_EQ(Files(folder_), 0u);
+}
+
+TEST_F(MailQueueTest, AServerSettingThatCouldAddALineIsRefused) {
+  MailQueue queue(folder_, Quick(), std::make_shared<ScriptedTransport>(0));
+  for (const char* server : {"", "a.example\r\nX-Sender: evil@x.cn", "a b"}) {
+    EXPECT_FALSE(queue.Accept(server, "a@x.cn", {"b@y.cn"}, "m\r\n")) << server;
+  }
+  EXPECT_EQ(Files(folder_), 0u);
+}
+
+}  // namespace
+}  // namespace cb
