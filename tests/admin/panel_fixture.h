@@ -9,6 +9,7 @@
 #include <string>
 
 #include "admin/admin.h"
+#include "pages/recount.h"
 #include "store/connection.h"
 #include "support/fake_host.h"
 #include "support/page_text.h"
@@ -73,31 +74,8 @@ struct PanelBoard {
   Variant Scalar(const std::string& sql) { return board.Scalar(sql); }
   long Count(const std::string& sql) { return board.Scalar(sql).CLng(); }
 
-  // Every derived counter against a recount from post: forums, topics and members. Empty when
-  // they all agree, else the first disagreement.
-  std::string CounterMismatch() {
-    const char* checks[][2] = {
-        {"forum topics",
-         "select count(*) from forum f where isnull(topiccount,0)<>(select "
-         "count(*) from post p where p.forumname=f.forumname and p.parentid is "
-         "null)"},
-        {"forum replies",
-         "select count(*) from forum f where isnull(replycount,0)<>(select "
-         "count(*) from post p where p.forumname=f.forumname and p.parentid is "
-         "not null)"},
-        {"topic replies",
-         "select count(*) from post t where t.parentid is null and "
-         "isnull(t.replycount,0)<>(select count(*) from post r where "
-         "r.parentid=t.postid)"},
-        {"member posts",
-         "select count(*) from register m where isnull(postcount,0)<>(select "
-         "count(*) from post p where p.username=m.username)"},
-    };
-    for (const auto& [what, sql] : checks) {
-      if (Count(sql) != 0) return what;
-    }
-    return "";
-  }
+  // Every derived counter against a full recount from post: "" when they all agree.
+  std::string CounterMismatch() { return CounterDisagreements(board); }
 };
 
 // The Admin error page's own ending: a refusal, not a step's page.

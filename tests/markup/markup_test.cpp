@@ -12,6 +12,7 @@
 
 #include "markup/fuzz/markup_invariants.h"
 #include "runtime/gbk.h"
+#include "support/golden.h"
 #include "support/payloads.h"
 
 namespace cb {
@@ -26,113 +27,85 @@ size_t Count(std::string_view s, std::string_view what) {
   return n;
 }
 
-struct Case {
-  std::string in;  // as the member typed it
+// Each input as the member typed it; the golden file holds what it becomes.
+void ExpectRendered(const char* golden, const std::vector<std::string>& inputs) {
   std::string out;
-};
-
-constexpr std::string_view kQuoteOpen = "<blockquote><font size=\"1\">引用：</font><hr>";
-constexpr std::string_view kQuoteClose = "<hr></blockquote>";
-
-TEST(ToHtml, RendersEachTag) {
-  const std::string q(kQuoteOpen), qc(kQuoteClose);
-  const std::vector<Case> cases = {
-      {"[b]粗[/b] [I]斜[/i] [u]线[/U]", "<b>粗</b> <i>斜</i> <u>线</u>"},
-      {"[center]中[/center]", "<div align=\"center\">中</div>"},
-      {"[font=Arial Black]f[/font]", "<font face=\"Arial Black\">f</font>"},
-      {"[font=宋体]f[/font]", "<font face=\"宋体\">f</font>"},
-      {"[size=6]s[/size]", "<font size=\"6\">s</font>"},
-      {"[color=LimeGreen]c[/color][color=#a0B1c2]d[/color][color=#fff]e[/color]",
-       "<font color=\"LimeGreen\">c</font><font color=\"#a0B1c2\">d</font>"
-       "<font color=\"#fff\">e</font>"},
-      {"[url]http://example.com/a?b=1&c=2[/url]",
-       "<a href=\"http://example.com/a?b=1&amp;c=2\" target=\"_blank\">"
-       "http://example.com/a?b=1&amp;c=2</a>"},
-      {"[url=https://example.com:8080/x#y]站[/url]",
-       "<a href=\"https://example.com:8080/x#y\" target=\"_blank\">站</a>"},
-      {"[url=www.example.com]w[/url]",
-       "<a href=\"http://www.example.com\" target=\"_blank\">w</a>"},
-      {"[url=\"http://example.com\"]q[/url]",
-       "<a href=\"http://example.com\" target=\"_blank\">q</a>"},
-      {"[url=http://example.com][/url]",
-       "<a href=\"http://example.com\" target=\"_blank\">http://example.com</a>"},
-      {"[url=ftp://files.example.com/a.zip]f[/url]",
-       "<a href=\"ftp://files.example.com/a.zip\" target=\"_blank\">f</a>"},
-      {"[url=http://example.com/中文]z[/url]",
-       "<a href=\"http://example.com/%E4%B8%AD%E6%96%87\" target=\"_blank\">z</a>"},
-      {"[url=http://example.com/a'b]z[/url]",
-       "<a href=\"http://example.com/a%27b\" target=\"_blank\">z</a>"},
-      {"[email]me@example.com.cn[/email]",
-       "<a href=\"mailto:me@example.com.cn\">me@example.com.cn</a>"},
-      {"[email=a.b+c@mail-1.example.org]写信[/email]",
-       "<a href=\"mailto:a.b+c@mail-1.example.org\">写信</a>"},
-      {"[img]http://example.com/p.gif[/img]",
-       "<img src=\"http://example.com/p.gif\" border=\"0\" alt=\"\">"},
-      {"[url=http://example.com][img]https://example.com/p.gif[/img][/url]",
-       "<a href=\"http://example.com\" target=\"_blank\">"
-       "<img src=\"https://example.com/p.gif\" border=\"0\" alt=\"\"></a>"},
-      {"[code]\r\n[b]x[/b] <p> :)\r\n  y[/code]",
-       "<blockquote><font size=\"1\">代码：</font><hr><pre>[b]x[/b] &lt;p&gt; :)\n  y</pre><hr>"
-       "</blockquote>"},
-      {"[code]\r\nx\r\n[/code]\r\ny",
-       "<blockquote><font size=\"1\">代码：</font><hr><pre>x</pre><hr></blockquote>y"},
-      {"[quote]引文[/quote]", q + "引文" + qc},
-      {"[quote]a[quote]b[/quote]c[/quote]", q + "a" + q + "b" + qc + "c" + qc},
-      {"张三在上个贴子中说\r\n[quote] 原文 [/quote]", "张三在上个贴子中说<br>" + q + " 原文 " + qc},
-      {"[list]\r\n[*]一\r\n[*]二\r\n[/list]\r\n后", "<ul><li>一<br></li><li>二<br></li></ul>后"},
-      {"[list=1][*]a[*]b[/list]", "<ol type=\"1\"><li>a</li><li>b</li></ol>"},
-      {"[list][*]a[list=A][*]b[/list][*]c[/list]",
-       "<ul><li>a<ol type=\"A\"><li>b</li></ol></li><li>c</li></ul>"},
-      {"a\r\nb\nc\rd\r\n\r\ne", "a<br>b<br>c<br>d<br><br>e"},
-      {"[quote]x[/quote]\r\n\r\ny", q + "x" + qc + "<br>y"},
-      {"[b][i][u]x[/u][/i][/b]", "<b><i><u>x</u></i></b>"},
-      {"[b]a[/b][b]b[/b]", "<b>a</b><b>b</b>"},
-      {"1 < 2 & \"3\" > 0", "1 &lt; 2 &amp; &quot;3&quot; &gt; 0"},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(ToHtml(Encode(c.in)), c.out) << c.in;
-    EXPECT_EQ(markup_check::Check(c.out), "") << c.in;
+  for (const std::string& in : inputs) {
+    const std::string html = ToHtml(Encode(in));
+    EXPECT_EQ(markup_check::Check(html), "") << in;
+    out += test::GoldenCase(in, html);
   }
+  EXPECT_GOLDEN(golden, out);
 }
 
-TEST(ToHtml, LeavesMalformedTagsAsText) {
-  const std::vector<Case> cases = {
-      {"[b]x", "[b]x"},
-      {"x[/b]", "x[/b]"},
-      {"[b]x[/i]", "[b]x[/i]"},
-      {"[b][i]x[/b][/i]", "<b>[i]x</b>[/i]"},
-      {"[b=1]x[/b]", "[b=1]x[/b]"},
-      {"[bold]x[/bold] [ b]x[/ b]", "[bold]x[/bold] [ b]x[/ b]"},
-      {"[[b]]x[/b]]", "[<b>]x</b>]"},
-      {"[size=7]x[/size] [size=]x[/size]", "[size=7]x[/size] [size=]x[/size]"},
-      {"[color=red;x]c[/color] [color=#ggg]c[/color]",
-       "[color=red;x]c[/color] [color=#ggg]c[/color]"},
-      {"[font=a;b]f[/font]", "[font=a;b]f[/font]"},
-      {"[url]not a link[/url]", "[url]not a link[/url]"},
-      {"[url=example]x[/url]", "[url=example]x[/url]"},
-      {"[url=http://]x[/url] [url=http://a..b]y[/url]",
-       "[url=http://]x[/url] [url=http://a..b]y[/url]"},
-      {"[url]http://a b.com[/url]", "[url]http://a b.com[/url]"},
-      {"[img]ftp://example.com/p.gif[/img]", "[img]ftp://example.com/p.gif[/img]"},
-      {"[img=http://example.com/p.gif]x[/img]", "[img=http://example.com/p.gif]x[/img]"},
-      {"[email]no-at-sign.com[/email] [email=a@b]x[/email]",
-       "[email]no-at-sign.com[/email] [email=a@b]x[/email]"},
-      {"[*]x", "[*]x"},
-      {"[list][*]a[*]b", "[list][*]a[*]b"},
-      {"[list=2][*]a[/list]", "[list=2][*]a[/list]"},
-      {"[/list]", "[/list]"},
-      {"[code]x", "[code]x"},
-      {"[quote]a[quote]b[/quote]",
-       "[quote]a" + std::string(kQuoteOpen) + "b" + std::string(kQuoteClose)},
-      {"[url=http://a.com]x[url=http://b.com]y[/url][/url]",
-       "<a href=\"http://a.com\" target=\"_blank\">x[url=http://b.com]y</a>[/url]"},
-      {"[url=http://a.com][email]a@b.cn[/email][/url]",
-       "<a href=\"http://a.com\" target=\"_blank\">[email]a@b.cn[/email]</a>"},
-      {"[list][*][b]a[*]b[/list]", "<ul><li>[b]a</li><li>b</li></ul>"},
+TEST(ToHtml, RendersEachTag) {
+  const std::vector<std::string> inputs = {
+      "[b]粗[/b] [I]斜[/i] [u]线[/U]",
+      "[center]中[/center]",
+      "[font=Arial Black]f[/font]",
+      "[font=宋体]f[/font]",
+      "[size=6]s[/size]",
+      "[color=LimeGreen]c[/color][color=#a0B1c2]d[/color][color=#fff]e[/color]",
+      "[url]http://example.com/a?b=1&c=2[/url]",
+      "[url=https://example.com:8080/x#y]站[/url]",
+      "[url=www.example.com]w[/url]",
+      "[url=\"http://example.com\"]q[/url]",
+      "[url=http://example.com][/url]",
+      "[url=ftp://files.example.com/a.zip]f[/url]",
+      "[url=http://example.com/中文]z[/url]",
+      "[url=http://example.com/a'b]z[/url]",
+      "[email]me@example.com.cn[/email]",
+      "[email=a.b+c@mail-1.example.org]写信[/email]",
+      "[img]http://example.com/p.gif[/img]",
+      "[url=http://example.com][img]https://example.com/p.gif[/img][/url]",
+      "[code]\r\n[b]x[/b] <p> :)\r\n  y[/code]",
+      "[code]\r\nx\r\n[/code]\r\ny",
+      "[quote]引文[/quote]",
+      "[quote]a[quote]b[/quote]c[/quote]",
+      "张三在上个贴子中说\r\n[quote] 原文 [/quote]",
+      "[list]\r\n[*]一\r\n[*]二\r\n[/list]\r\n后",
+      "[list=1][*]a[*]b[/list]",
+      "[list][*]a[list=A][*]b[/list][*]c[/list]",
+      "a\r\nb\nc\rd\r\n\r\ne",
+      "[quote]x[/quote]\r\n\r\ny",
+      "[b][i][u]x[/u][/i][/b]",
+      "[b]a[/b][b]b[/b]",
+      "1 < 2 & \"3\" > 0",
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(ToHtml(Encode(c.in)), c.out) << c.in;
-  }
+  ExpectRendered("markup/tags.txt", inputs);
+}
+
+// Unbalanced, misnested and ill-formed tags stay as typed.
+TEST(ToHtml, LeavesMalformedTagsAsText) {
+  const std::vector<std::string> inputs = {
+      "[b]x",
+      "x[/b]",
+      "[b]x[/i]",
+      "[b][i]x[/b][/i]",
+      "[b=1]x[/b]",
+      "[bold]x[/bold] [ b]x[/ b]",
+      "[[b]]x[/b]]",
+      "[size=7]x[/size] [size=]x[/size]",
+      "[color=red;x]c[/color] [color=#ggg]c[/color]",
+      "[font=a;b]f[/font]",
+      "[url]not a link[/url]",
+      "[url=example]x[/url]",
+      "[url=http://]x[/url] [url=http://a..b]y[/url]",
+      "[url]http://a b.com[/url]",
+      "[img]ftp://example.com/p.gif[/img]",
+      "[img=http://example.com/p.gif]x[/img]",
+      "[email]no-at-sign.com[/email] [email=a@b]x[/email]",
+      "[*]x",
+      "[list][*]a[*]b",
+      "[list=2][*]a[/list]",
+      "[/list]",
+      "[code]x",
+      "[quote]a[quote]b[/quote]",
+      "[url=http://a.com]x[url=http://b.com]y[/url][/url]",
+      "[url=http://a.com][email]a@b.cn[/email][/url]",
+      "[list][*][b]a[*]b[/list]",
+  };
+  ExpectRendered("markup/malformed.txt", inputs);
 }
 
 TEST(ToHtml, CapsNestingDepth) {

@@ -134,19 +134,23 @@ TEST(SendThread, FriendMailBodyKeepsOnlyTheBoardLink) {
   }
 }
 
+// A path of this board, whatever it looks like; never another host.
 TEST(SendThread, ReturnsOnlyToPagesOfTheBoard) {
-  const std::string board = "http://board.example/";
-  EXPECT_EQ(FriendReturnAddress("http://board.example/newsdetail.asp?id=3", board),
-            "newsdetail.asp?id=3");
-  EXPECT_EQ(FriendReturnAddress("HTTP://BOARD.EXAMPLE/list.asp", board), "list.asp");
-  EXPECT_EQ(FriendReturnAddress("http://evil.example/", board), "default.asp");
-  EXPECT_EQ(FriendReturnAddress("http://board.example.evil/", board), "default.asp");
-  // A path of this board, whatever it looks like; never another host.
-  EXPECT_EQ(FriendReturnAddress("http://board.example//evil.example/", board), "/evil.example/");
-  EXPECT_EQ(FriendReturnAddress("http://board.example//evil.example/", "http://board.example"),
-            "default.asp");
-  EXPECT_EQ(FriendReturnAddress("http://board.example/\\evil.example/", board), "default.asp");
-  EXPECT_EQ(FriendReturnAddress("", board), "default.asp");
+  const char* board = "http://board.example/";
+  const struct {
+    const char *referer, *board, *back;
+  } cases[] = {
+      {"http://board.example/newsdetail.asp?id=3", board, "newsdetail.asp?id=3"},
+      {"HTTP://BOARD.EXAMPLE/list.asp", board, "list.asp"},
+      {"http://evil.example/", board, "default.asp"},
+      {"http://board.example.evil/", board, "default.asp"},
+      {"http://board.example//evil.example/", board, "/evil.example/"},
+      {"http://board.example//evil.example/", "http://board.example", "default.asp"},
+      {"http://board.example/\\evil.example/", board, "default.asp"},
+      {"", board, "default.asp"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(FriendReturnAddress(c.referer, c.board), c.back) << c.referer;
 }
 
 }  // namespace

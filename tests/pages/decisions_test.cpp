@@ -16,6 +16,13 @@
 namespace cb {
 namespace {
 
+// The facts with one change applied.
+template <class Facts, class Change>
+Facts With(Facts facts, Change change) {
+  change(facts);
+  return facts;
+}
+
 TEST(Decisions, Registration) {
   const RegistrationFacts ok{.email_register = false,
                              .name_field = " 小明abc ",
@@ -32,11 +39,7 @@ TEST(Decisions, Registration) {
     RegistrationFacts facts;
     const char* starts;  // nullptr: no refusal
   };
-  auto with = [&](auto change) {
-    RegistrationFacts f = ok;
-    change(f);
-    return f;
-  };
+  auto with = [&](auto change) { return With(ok, change); };
   const Case cases[] = {
       {"passes", ok, nullptr},
       {"bad name before everything",
@@ -71,17 +74,13 @@ TEST(Decisions, Registration) {
 TEST(Decisions, Posting) {
   // Every fact known and fine, as after a reply's last read.
   const SubmitFacts ok{.flood_free = true,
-                     .member = true,
-                     .may_post = true,
-                     .topic = true,
-                     .forum = true,
-                     .admitted = true,
-                     .closed = false};
-  auto with = [&](auto change) {
-    SubmitFacts f = ok;
-    change(f);
-    return f;
-  };
+                       .member = true,
+                       .may_post = true,
+                       .topic = true,
+                       .forum = true,
+                       .admitted = true,
+                       .closed = false};
+  auto with = [&](auto change) { return With(ok, change); };
   const struct {
     SubmitFacts facts;
     std::optional<PostStop> stop;
@@ -129,11 +128,7 @@ TEST(Decisions, ReplyForm) {
                           .topic = true,
                           .topic_forum_admitted = true,
                           .closed = false};
-  auto with = [&](auto change) {
-    ReplyFormFacts f = ok;
-    change(f);
-    return f;
-  };
+  auto with = [&](auto change) { return With(ok, change); };
   const struct {
     ReplyFormFacts facts;
     std::optional<ReplyFormStop> stop;
@@ -165,11 +160,7 @@ TEST(Decisions, ThreadView) {
                          .reply = false,
                          .forum = true,
                          .admitted = true};
-  auto with = [&](auto change) {
-    ThreadFacts f = walk;
-    change(f);
-    return f;
-  };
+  auto with = [&](auto change) { return With(walk, change); };
   const struct {
     ThreadFacts facts;
     std::optional<ThreadStop> stop;
@@ -194,11 +185,7 @@ TEST(Decisions, ThreadView) {
 
 TEST(Decisions, AddressLookup) {
   const AddressFacts ok{.topic_ok = true, .guarded = false, .role = int16_t{2}, .post = true};
-  auto with = [&](auto change) {
-    AddressFacts f = ok;
-    change(f);
-    return f;
-  };
+  auto with = [&](auto change) { return With(ok, change); };
   const struct {
     AddressFacts facts;
     std::optional<AddressStop> stop;

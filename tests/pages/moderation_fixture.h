@@ -59,10 +59,11 @@ struct ModerationBoard {
   }
 
   static std::string Id(int64_t id) { return std::to_string(id); }
-  // Topic number 70000, past the 16-bit range, by bob.
+  // Topic number 70000, past the 16-bit range, by bob, posted on day 6.
   void AddTopic70000(const std::string& forum, const std::string& message) {
-    board.Exec("insert into post (postid,forumname,username,subject,message) values (70000,'" +
-               forum + "','bob','大号','" + message + "')");
+    board.Exec(
+        "insert into post (postid,forumname,username,subject,message,posttime) values (70000,'" +
+        forum + "','bob','大号','" + message + "','" + At(6).YmdHms() + "')");
   }
   Variant Column(int64_t post, const std::string& column) {
     return board.Scalar("select " + column + " from post where postid=" + Id(post));
@@ -70,16 +71,17 @@ struct ModerationBoard {
   int64_t Count(const std::string& where) {
     return board.Scalar("select count(*) from post where " + where).CLng();
   }
-  // A snapshot of every row of post, to show that a refused action changed nothing.
-  std::string Posts() {
+  // Every row of a query, "value|value|...|" a line.
+  std::string Rows(const std::string& sql) {
     std::string out;
-    for (auto rs = board.con().Execute("select * from post order by postid"); !rs->Eof();
-         rs->MoveNext()) {
+    for (auto rs = board.con().Execute(sql); !rs->Eof(); rs->MoveNext()) {
       for (int i = 0; i < rs->FieldCount(); ++i) out += rs->Fields(i).Str() + "|";
       out += "\n";
     }
     return out;
   }
+  // A snapshot of every row of post, to show that a refused action changed nothing.
+  std::string Posts() { return Rows("select * from post order by postid"); }
   // Posts a form as actor (an empty actor posts no identity fields).
   std::string Post(void (Corkboard::*page)(), const std::string& url, FormFields form,
                    const Actor& actor) {

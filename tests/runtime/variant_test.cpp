@@ -105,47 +105,32 @@ TEST(VariantTest, CByteAcceptsZeroToTwoHundredFiftyFive) {
       [](const Variant& v) { return long{v.CByte()}; });
 }
 
+// 1 for true.
 TEST(VariantTest, CBoolReadsTrueFalseTextsAndNumbers) {
-  struct Case {
-    Variant in;
-    std::optional<bool> want;  // empty: raises
-    long error = 0;
-  };
-  const std::vector<Case> cases = {
-      {"true", true},
-      {"TRUE", true},
-      {"False", false},
-      {" true ", true},
-      {"1", true},
-      {"0", false},
-      {"0.0", false},
-      {"-1", true},
-      {"0.1", true},
-      {"yes", std::nullopt, err::kTypeMismatch},
-      {"", std::nullopt, err::kTypeMismatch},
-      {"truex", std::nullopt, err::kTypeMismatch},
-      {Variant::Null(), std::nullopt, err::kInvalidUseOfNull},
-      {Variant(), false},
-      {0.0, false},
-      {0.1, true},
-      {int16_t{0}, false},
-      {int32_t{-1}, true},
-      {DateTime(), false},
-      {kNewYear1900, true},
-  };
-  for (size_t i = 0; i < cases.size(); ++i) {
-    SCOPED_TRACE("case " + std::to_string(i));
-    if (cases[i].want) {
-      EXPECT_EQ(cases[i].in.CBool(), *cases[i].want);
-    } else {
-      try {
-        cases[i].in.CBool();
-        ADD_FAILURE() << "no error";
-      } catch (const ScriptError& e) {
-        EXPECT_EQ(e.number(), cases[i].error);
-      }
-    }
-  }
+  CheckIntCases(
+      {
+          {"true", 1},
+          {"TRUE", 1},
+          {"False", 0},
+          {" true ", 1},
+          {"1", 1},
+          {"0", 0},
+          {"0.0", 0},
+          {"-1", 1},
+          {"0.1", 1},
+          {"yes", 0, err::kTypeMismatch},
+          {"", 0, err::kTypeMismatch},
+          {"truex", 0, err::kTypeMismatch},
+          {Variant::Null(), 0, err::kInvalidUseOfNull},
+          {Variant(), 0},
+          {0.0, 0},
+          {0.1, 1},
+          {int16_t{0}, 0},
+          {int32_t{-1}, 1},
+          {DateTime(), 0},
+          {kNewYear1900, 1},
+      },
+      [](const Variant& v) { return long{v.CBool()}; });
 }
 
 TEST(VariantTest, StrGivesTheLegacyTextOfEachKind) {
