@@ -7,12 +7,6 @@
 
 namespace cb {
 
-void Admin::DataMaintenance() { WriteNotAvailablePage("Admin.DataMaintenance"); }
-void Admin::FileUp() { WriteNotAvailablePage("Admin.FileUp"); }
-void Admin::ImportAccount() { WriteNotAvailablePage("Admin.ImportAccount"); }
 void Admin::Archives() { WriteNotAvailablePage("Admin.Archives"); }
-void Admin::EMail() { WriteNotAvailablePage("Admin.EMail"); }
-void Admin::JsCode() { WriteNotAvailablePage("Admin.JsCode"); }
-void Admin::MonthPostAnalyzer() { WriteNotAvailablePage("Admin.MonthPostAnalyzer"); }
 
 }  // namespace cb

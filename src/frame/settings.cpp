@@ -26,7 +26,7 @@ const char* const kNavBar =
     "<a href=option.asp>设置</a> | <a href=search.asp>搜索</a> | "
     "<a href=showFavor.asp>查看收藏</a> | <a href=FAQ.html target=_blank>帮助</a> | "
     "<a href=top.asp>排行榜</a>";
-const char* const kUploadBaseDir = "data/upload";
+const char* const kUploadBaseDir = "upload";  // in the data folder
 }  // namespace defaults
 
 namespace {
