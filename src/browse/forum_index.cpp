@@ -35,6 +35,35 @@ struct IndexWriter {
   void OnlineRow(const Application& app, const std::string& listed, const std::string& address);
 };
 
+// The previous visit, which marks forums with new posts: at the first page of a session the date
+// of the last-visit cookie, kept for the session in "sessionLoginDT", while the last-visit cookie
+// moves to now; later in the session the date kept. Without either, now.
+DateTime NoteVisit(Session& session, const Request& request, Response& response,
+                   const DateTime& now) {
+  const DateTime expires = now.DateOnly().AddDays(365);
+  if (!session.Get("FirstIn").Str().empty()) {
+    session.Set("FirstIn", Variant("no"));
+    return CookieDate(request, "SessionLoginDT").value_or(now);
+  }
+  const DateTime last_visit = LastVisitCookie(request).value_or(now);
+  response.SetCookie("sessionLoginDT", last_visit.GeneralText(), expires);
+  response.SetCookie(kLastVisitCookie, now.GeneralText(), expires);
+  session.SetRecomputable("FirstIn", Variant("yes"));
+  return last_visit;
+}
+
+// The top of the index: the logo beside the board's name and links, or the CLUB top.
+std::string IndexTop(const Settings& s) {
+  if (s.BBSTYLE == "CBK") {
+    return "<table border=0 width=" + s.TableWidth + "><tr><td>" + s.Logo +
+           "</td><td><p align=Left>&nbsp;&nbsp;&nbsp;<b><font class=bbtitle color=\"" +
+           s.BBTitleFontColor + "\">" + s.BBName + "</font></b></p><p>" + s.NavBar +
+           "</p></td></tr></table>";
+  }
+  if (s.BBSTYLE == "CLUB") return ClubPageTop(s);
+  return "";
+}
+
 }  // namespace
 
 void Corkboard::Home() {
@@ -45,41 +74,10 @@ void Corkboard::Home() {
         std::string listed;
         const std::string address = Request_().ServerVariables("Remote_addr").Str();
         UpdateOnline(address, "首页", listed);
-        const DateTime now = Now();
-        const std::string now_text = now.GeneralText();
-        const DateTime expires = now.DateOnly().AddDays(365);
-
-        // The previous visit: the start of the session before this one.
-        DateTime last_visit = now;
-        if (Session_().Get("FirstIn").Str().empty()) {
-          if (auto d = LastVisitCookie(Request_())) last_visit = *d;
-          Response_().SetCookie("sessionLoginDT", last_visit.GeneralText());
-          Response_().SetCookieExpires("sessionLoginDT", expires);
-          Response_().SetCookie(kLastVisitCookie, now_text);
-          Response_().SetCookieExpires(kLastVisitCookie, expires);
-          Session_().SetRecomputable("FirstIn", Variant("yes"));
-        } else {
-          Session_().Set("FirstIn", Variant("no"));
-          if (auto d = CookieDate(Request_(), "SessionLoginDT")) last_visit = *d;
-        }
-
+        const DateTime last_visit = NoteVisit(Session_(), Request_(), Response_(), Now());
         const Settings& s = S();
         Response& out = Response_();
-        out << WritePageHead(s, s.BBName) << "<div align=center><center>";
-        if (s.BBSTYLE == "CBK") {
-          out << "<table border=0 width=" << s.TableWidth << ">"
-              << "<tr>"
-              << "<td>" << s.Logo << "</td>"
-              << "<td><p align=Left>&nbsp;&nbsp;&nbsp;<b><font class=bbtitle color=\""
-              << s.BBTitleFontColor << "\">" << s.BBName << "</font></b></p>"
-              << "<p>" << s.NavBar << "</p>"
-              << "</td>"
-              << "</tr>"
-              << "</table>";
-        } else if (s.BBSTYLE == "CLUB") {
-          out << ClubPageTop(s);
-        }
-
+        out << WritePageHead(s, s.BBName) << "<div align=center><center>" << IndexTop(s);
         con = OpenConnection_();
         IndexWriter index{s, out, Server_(), *con, rs};
         index.FunctionBar();

@@ -1,10 +1,15 @@
 // The thread view (newsdetail.asp): one page of a topic and its replies, HotCount posts a page,
 // with the heading, the thread bar above and below the posts, moderator tools, posting buttons,
 // the walk to the neighbouring topic ("findthread") and the view count.
+#include "browse/thread_view.h"
+
 #include <memory>
+#include <optional>
 
 #include "browse/post_renderer.h"
+#include "frame/checks.h"
 #include "frame/corkboard.h"
+#include "frame/fragments.h"
 #include "frame/page_frame.h"
 #include "frame/procedures.h"
 #include "runtime/convert.h"
@@ -14,9 +19,6 @@
 namespace cb {
 
 namespace {
-
-constexpr const char* kNoForum =
-    "对不起，该论坛不存在，可能是你输错了url或正好管理员刚刚删除了该论坛！";
 
 constexpr const char* kWinOpenScript =
     "<script language=javascript>\r\n"
@@ -42,113 +44,169 @@ struct ThreadWriter {
   std::string Buttons() const;
   std::string ThreadBar() const;
   std::string ModeratorTools() const;
+  // The posts table: the header with the first shown post's subject, then one page of posts.
+  void Posts(Response& out, Recordset& rs) const;
 };
 
 }  // namespace
 
+namespace {
+
+bool BadWalk(const ThreadFacts& f) {
+  return f.walk && (f.walk_forum.empty() || (f.go != "older" && f.go != "newer"));
+}
+
+constexpr Rule<ThreadFacts, ThreadStop> kThreadRules[] = {
+    {ThreadStop::kBadId, [](const ThreadFacts& f) { return !f.id_ok; }},
+    {ThreadStop::kBadWalk, BadWalk},
+    {ThreadStop::kNoNewer,
+     [](const ThreadFacts& f) { return f.go == "newer" && KnownFalse(f.neighbour); }},
+    {ThreadStop::kNoOlder,
+     [](const ThreadFacts& f) { return f.go == "older" && KnownFalse(f.neighbour); }},
+    {ThreadStop::kNoTopic, [](const ThreadFacts& f) { return KnownFalse(f.found); }},
+    {ThreadStop::kReply, [](const ThreadFacts& f) { return Known(f.reply); }},
+    {ThreadStop::kNoForum, [](const ThreadFacts& f) { return KnownFalse(f.forum); }},
+    {ThreadStop::kPrivate, [](const ThreadFacts& f) { return KnownFalse(f.admitted); }},
+};
+
+// The neighbouring topic of the walk ("newer": the next higher number), or nothing.
+std::optional<int32_t> Neighbour(Connection& con, const std::string& forum, const std::string& go,
+                                 int32_t id) {
+  auto rs = go == "newer" ? con.Execute("select top 1 postid from post  where forumname='" +
+                                        SqlQuote(forum) + "' and postid>" + std::to_string(id) +
+                                        " and isnull(parentid,0)=0 order by postid")
+                          : con.Execute("select top 1 postid from post where forumname='" +
+                                        SqlQuote(forum) + "' and postid<" + std::to_string(id) +
+                                        " and isnull(parentid,0)=0 order by postid desc");
+  if (rs->Eof()) return std::nullopt;
+  return rs->Fields("postid").CLng();
+}
+
+// The writer of the thread whose first row rs holds, rs turned to the page asked for (the last
+// when it asks for more).
+ThreadWriter TurnToPage(const Settings& s, const Server& server, Recordset& rs,
+                        const std::string& id, int16_t page) {
+  const std::string status = ToLower(rs.Fields("Status").Str());
+  ThreadWriter w{s,
+                 server,
+                 id,
+                 rs.Fields("ForumName").Str(),
+                 rs.Fields("subject").Str(),
+                 status == "open",
+                 status == "close",
+                 page,
+                 0};
+  rs.SetPageSize(s.HotCount);
+  w.page_count = rs.PageCount();
+  if (page > w.page_count) w.page = w.page_count;
+  rs.SetAbsolutePage(w.page);
+  return w;
+}
+
+std::unique_ptr<Recordset> OpenThread(Connection& con, const Settings& s, const std::string& id) {
+  auto rs = std::make_unique<Recordset>();
+  rs->SetCacheSize(s.HotCount);
+  rs->Open(
+      "Select post.*,register.oicq,register.location,register.emailview,register.status as "
+      "userstatus,register.email,register.postcount,icq,url as "
+      "homepage,signature,Register.signdate,Register.nickname,Register.icon,post.icon as "
+      "posticon from post left outer join Register on post.username=Register.username "
+      "where postid=" +
+          id + " or parentid=" + id + " order by postid",
+      con, adOpenStatic, adLockReadOnly);
+  return rs;
+}
+
+}  // namespace
+
+std::optional<ThreadStop> ThreadRefusal(const ThreadFacts& f) {
+  return FirstRefusal(kThreadRules, f);
+}
+
+const char* ThreadStopText(ThreadStop stop) {
+  switch (stop) {
+    case ThreadStop::kBadId:
+      return "调用参数错误，请检查！";
+    case ThreadStop::kBadWalk:
+      return "调用参数错误！请联系系统管理员!";
+    case ThreadStop::kNoNewer:
+      return "对不起，没有比该主题更新的贴子了！按浏览器的后退按钮可退回到上一个主题！";
+    case ThreadStop::kNoOlder:
+      return "对不起，没有比该主题更旧的贴子了！按浏览器的后退按钮可退回到上一个主题！";
+    case ThreadStop::kNoTopic:
+      return "没有该主题！";
+    case ThreadStop::kReply:
+      return "调用错误!";
+    case ThreadStop::kNoForum:
+      return kNoForumMessage;
+    case ThreadStop::kPrivate:
+      break;
+  }
+  return "";
+}
+
 void Corkboard::Detail() {
   std::unique_ptr<Connection> con;
   std::unique_ptr<Recordset> rs;
+  ThreadFacts facts;
+  const auto stop_if_refused = [&] {
+    const std::optional<ThreadStop> stop = ThreadRefusal(facts);
+    if (!stop || *stop == ThreadStop::kPrivate) return;  // the page writes the sign-in form
+    if (*stop == ThreadStop::kNoNewer || *stop == ThreadStop::kNoOlder) {
+      MessageWithJumpTo(*con, facts.walk_forum, ThreadStopText(*stop));
+      SkipToTail();
+    }
+    Refuse(ThreadStopText(*stop));
+  };
   RunPage(
       [&] {
-        std::string listed;
-        UpdateOnline(Request_().ServerVariables("Remote_addr").Str(), "查看话题内容", listed);
+        RecordVisit("查看话题内容");
         const Settings& s = S();
         Response& out = Response_();
-        const std::string action = ToLower(Request_()("action").Str());
         // Every id reaches SQL as a number, whatever the action.
         const Variant id_value = Request_()("id");
-        if (!ToLong(id_value)) Refuse("调用参数错误，请检查！");
+        facts.id_ok = ToLong(id_value);
+        stop_if_refused();
         int32_t id = id_value.CLng();
 
         con = OpenConnection_();
-        if (action == "findthread") {
-          const std::string forum = Request_()("forum").Str();
-          const std::string go = ToLower(Request_()("go").Str());
-          if (forum.empty() || (go != "older" && go != "newer")) {
-            Refuse("调用参数错误！请联系系统管理员!");
-          }
-          rs = go == "newer" ? con->Execute("select top 1 postid from post  where forumname='" +
-                                            SqlQuote(forum) + "' and postid>" + std::to_string(id) +
-                                            " and isnull(parentid,0)=0 order by postid")
-                             : con->Execute("select top 1 postid from post where forumname='" +
-                                            SqlQuote(forum) + "' and postid<" + std::to_string(id) +
-                                            " and isnull(parentid,0)=0 order by postid desc");
-          if (rs->Eof()) {
-            MessageWithJumpTo(
-                *con, forum,
-                go == "newer"
-                    ? "对不起，没有比该主题更新的贴子了！按浏览器的后退按钮可退回到上一个主题！"
-                    : "对不起，没有比该主题更旧的贴子了！按浏览器的后退按钮可退回到上一个主题！");
-            SkipToTail();
-          }
-          id = rs->Fields("postid").CLng();
-          rs->Close();
+        if (ToLower(Request_()("action").Str()) == "findthread") {
+          facts.walk = true;
+          facts.walk_forum = Request_()("forum").Str();
+          facts.go = ToLower(Request_()("go").Str());
+          stop_if_refused();
+          const std::optional<int32_t> next = Neighbour(*con, facts.walk_forum, facts.go, id);
+          facts.neighbour = next.has_value();
+          stop_if_refused();
+          id = *next;
         }
 
-        int16_t page = 1;
-        const Variant page_value = Request_()("page");
-        if (ToLong(page_value)) page = page_value.CInt();
-
+        const int16_t page = PageNumber(Request_()("page"));
         const std::string ids = std::to_string(id);
-        rs = std::make_unique<Recordset>();
-        rs->SetCacheSize(s.HotCount);
-        rs->Open(
-            "Select post.*,register.oicq,register.location,register.emailview,register.status as "
-            "userstatus,register.email,register.postcount,icq,url as "
-            "homepage,signature,Register.signdate,Register.nickname,Register.icon,post.icon as "
-            "posticon from post left outer join Register on post.username=Register.username "
-            "where postid=" +
-                ids + " or parentid=" + ids + " order by postid",
-            *con, adOpenStatic, adLockReadOnly);
-        if (rs->Eof()) Refuse("没有该主题！");
-        if (!rs->Fields("Parentid").IsNull()) Refuse("调用错误!");
+        rs = OpenThread(*con, s, ids);
+        facts.found = !rs->Eof();
+        facts.reply = facts.found.value() && !rs->Fields("Parentid").IsNull();
+        stop_if_refused();
 
-        ThreadWriter w{s,
-                       Server_(),
-                       ids,
-                       rs->Fields("ForumName").Str(),
-                       rs->Fields("subject").Str(),
-                       false,
-                       false,
-                       page,
-                       0};
-        const std::string status = ToLower(rs->Fields("Status").Str());
-        w.open = status == "open";
-        w.closed = status == "close";
-        rs->SetPageSize(s.HotCount);
-        w.page_count = rs->PageCount();
-        if (page > w.page_count) page = static_cast<int16_t>(w.page_count);
-        w.page = page;
-        rs->SetAbsolutePage(page);
+        const ThreadWriter w = TurnToPage(s, Server_(), *rs, ids, page);
 
         // Nothing of a private topic, not even its subject in the title, before admission.
-        if (!CheckForum(*con, w.forum)) Refuse(kNoForum);
-        if (!Admitted(w.forum)) {
+        const ForumCheck forum = CheckForum(*con, w.forum);
+        facts.forum = forum.exists;
+        facts.admitted = !forum.exists || Admitted(forum);
+        stop_if_refused();
+        if (!*facts.admitted) {
           out << WritePageHead(s, s.BBName);
           PrivateForum(w.forum);
           SkipToTail();
         }
-        out << WritePageHead(s, Server_().HTMLEncode(w.subject) + " - " + s.BBName);
-        out << kWinOpenScript << "<center>" << w.Heading() << w.ThreadBar();
 
-        out << s.TableBorderStart
-            << "<table cellpadding=4 cellspacing=1 border=0 width=" << s.InnerTableWidth << ">"
-            << "<tr " << s.TableColorStrip
-            << "><td width=18% nowrap><font color=" << s.TableStripTextColor
-            << "><b>发表人</b></font></td><td><font color=" << s.TableStripTextColor
-            << "><b>主题:</b> " << Server_().HTMLEncode(rs->Fields("Subject").Str())
-            << "</font></td></tr>";
-        const ThreadContext thread{ThreadContext::Kind::kLive, ids, w.forum, w.subject, ""};
-        const PostRenderer renderer(s, Server_(), thread);
-        for (int i = 1; i <= s.HotCount && !rs->Eof(); ++i) {
-          out << renderer.Row(*rs, i);
-          rs->MoveNext();
-        }
+        out << WritePageHead(s, Server_().HTMLEncode(w.subject) + " - " + s.BBName)
+            << kWinOpenScript << "<center>" << w.Heading() << w.ThreadBar();
+        w.Posts(out, *rs);
         rs->Close();
-        out << "</table>" << s.TableBorderEnd << w.ThreadBar() << w.ModeratorTools()
-            << "<table border=0 width=" << s.TableWidth << "><tr><td align=center>" << w.Buttons()
-            << "</td></tr></table>";
+        out << w.ThreadBar() << w.ModeratorTools() << "<table border=0 width=" << s.TableWidth
+            << "><tr><td align=center>" << w.Buttons() << "</td></tr></table>";
         if (s.BBSTYLE == "CBK") out << JumpTo(*con, Variant(w.forum), false);
         con->Execute("Update Post set hits=isnull(hits,0)+1 where postid=" + ids +
                      " or parentid=" + ids);
@@ -159,6 +217,22 @@ void Corkboard::Detail() {
 }
 
 namespace {
+
+void ThreadWriter::Posts(Response& out, Recordset& rs) const {
+  out << s.TableBorderStart
+      << "<table cellpadding=4 cellspacing=1 border=0 width=" << s.InnerTableWidth << ">"
+      << "<tr " << s.TableColorStrip
+      << "><td width=18% nowrap><font color=" << s.TableStripTextColor
+      << "><b>发表人</b></font></td><td><font color=" << s.TableStripTextColor << "><b>主题:</b> "
+      << server.HTMLEncode(rs.Fields("Subject").Str()) << "</font></td></tr>";
+  const ThreadContext thread{ThreadContext::Kind::kLive, id, forum, subject, ""};
+  const PostRenderer renderer(s, server, thread);
+  for (int i = 1; i <= s.HotCount && !rs.Eof(); ++i) {
+    out << renderer.Row(rs, i);
+    rs.MoveNext();
+  }
+  out << "</table>" << s.TableBorderEnd;
+}
 
 std::string ThreadWriter::Buttons() const {
   std::string html = "<a href=posting.asp?action=newtopic&forum=" + server.URLEncode(forum) +

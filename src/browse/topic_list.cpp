@@ -1,11 +1,14 @@
 // The topic list (list.asp): one page of a forum's topics, newest activity first, limited to a day
 // range, with the forum's heading block, status icons, thread page links, pager, legend and jump
 // menu.
+#include "browse/topic_list.h"
+
 #include <cstdlib>
 #include <memory>
 #include <optional>
 
 #include "frame/corkboard.h"
+#include "frame/fragments.h"
 #include "frame/page_frame.h"
 #include "frame/procedures.h"
 #include "runtime/convert.h"
@@ -15,9 +18,6 @@
 namespace cb {
 
 namespace {
-
-constexpr const char* kNoForum =
-    "对不起，该论坛不存在，可能是你输错了url或正好管理员刚刚删除了该论坛！";
 
 struct DayOption {
   int16_t days;
@@ -46,131 +46,107 @@ struct ListWriter {
   int16_t days;
 
   void Heading(const std::string& master, const std::string& announce_line) const;
+  // The table of one page of topics; clamps page to the last one and returns the page count.
+  int16_t Topics(Recordset& rs, int16_t& page, const DateTime& last_visit) const;
   std::string DaySelector() const;
   void Row(const Recordset& rs, const DateTime& last_visit) const;
   std::string ThreadPages(const Variant& postid, const Variant& replycount) const;
   void Legend() const;
 };
 
+// The link to the forum's newest announcement shown today, or "".
+std::string AnnouncementLine(Connection& con, const Server& server, const std::string& forum,
+                             const DateTime& now) {
+  const std::string today = now.DateOnly().YmdHms();
+  auto rs = con.Execute(
+      "select top 1 subject from announce inner join announceto on "
+      "announce.id=announceto.id where startdate<='" +
+      today + "' and EndDate>='" + today + "' and ForumName='" + SqlQuote(forum) +
+      "' order by posttime desc");
+  if (rs->Eof()) return "";
+  // Announcements are members' text: shown as text.
+  return "<img src=images/announce.gif>&nbsp;<a href=cbkmisc.asp?action=getannounce&forum=" +
+         server.URLEncode(forum) + ">" + HtmlSafe(rs->Fields("Subject").Str()) + "</a>";
+}
+
+// The forum's topics within the day range, newest activity first, as a static paged cursor.
+std::unique_ptr<Recordset> OpenTopics(Connection& con, const Settings& s, const std::string& forum,
+                                      int16_t days, const DateTime& now) {
+  std::string sql = s.DisplayTopicSize
+                        ? "select  datalength(message) as msglen,username,status,postid,"
+                          "subject,hits,icon,replycount,lastreplyposttime as lastly,"
+                          "lastreplyusername "
+                        : "select  username,status,postid,subject,hits,icon,replycount,"
+                          "lastreplyposttime as lastly,lastreplyusername ";
+  sql += " from post where parentid is null and forumname='" + SqlQuote(forum);
+  if (days != 0) {
+    sql += "'  and lastreplyposttime>='" + now.AddDays(-days).YmdHms() +
+           "' order by Lastreplyposttime desc";
+  } else {
+    sql += "'   order by Lastreplyposttime desc";
+  }
+  auto rs = std::make_unique<Recordset>();
+  rs->SetCacheSize(s.PageSize);
+  rs->Open(sql, con, adOpenStatic, adLockReadOnly);
+  return rs;
+}
+
 }  // namespace
+
+LastVisit ListLastVisit(std::string_view visit_cookie, DateTime now) {
+  if (visit_cookie.empty()) return {now, true};
+  return {DateTime::Parse(visit_cookie).value_or(now), false};
+}
+
+DayRange ListDayRange(const Variant& query_days, const Variant& cookie_days, int16_t default_days) {
+  if (!query_days.Str().empty()) {
+    return {IsNumeric(query_days) ? Abs16(query_days.CInt()) : default_days, false};
+  }
+  if (cookie_days.Str().empty()) return {default_days, false};
+  if (!IsNumeric(cookie_days)) return {default_days, true};
+  return {Abs16(cookie_days.CInt()), false};
+}
 
 void Corkboard::list() {
   std::unique_ptr<Connection> con;
   std::unique_ptr<Recordset> rs;
   RunPage(
       [&] {
-        std::string listed;
-        UpdateOnline(Request_().ServerVariables("Remote_addr").Str(), "贴子列表", listed);
+        RecordVisit("贴子列表");
         const Settings& s = S();
         Response& out = Response_();
         out << WritePageHead(s, "贴子列表 - " + s.BBName) << "\r\n"
             << "<center>";
-
-        const std::string forum = Request_().QueryString("GroupName").Str();
         con = OpenConnection_();
-        if (!CheckForum(*con, forum)) Refuse(kNoForum);
+        const ForumCheck forum = CheckForum(*con, Request_().QueryString("GroupName").Str());
+        if (!forum) Refuse(kNoForumMessage);
         if (!Admitted(forum)) {
-          PrivateForum(forum);
+          PrivateForum(forum.name);
           SkipToTail();
         }
 
         const DateTime now = Now();
         const DateTime expires = now.DateOnly().AddDays(365);
-        // The last visit decides which topics are marked as news.
-        DateTime last_visit = now;
-        const std::string visit_cookie = Request_().Cookies("sessionLoginDT").Str();
-        if (visit_cookie.empty()) {
-          out.SetCookie("sessionLoginDT", now.GeneralText());
-          out.SetCookieExpires("sessionLoginDT", expires);
-        } else if (auto d = DateTime::Parse(visit_cookie)) {
-          last_visit = *d;
+        const LastVisit visit = ListLastVisit(Request_().Cookies("sessionLoginDT").Str(), now);
+        if (visit.set_cookie) out.SetCookie("sessionLoginDT", now.GeneralText(), expires);
+        const DayRange range = ListDayRange(Request_().QueryString("DaysPrune"),
+                                            Request_().Cookies("DaysPrune"), s.DaysPruneDefault);
+        if (range.reset_cookie) {
+          out.SetCookie("DaysPrune", std::to_string(s.DaysPruneDefault), expires);
         }
 
-        int16_t days = s.DaysPruneDefault;
-        const Variant query_days = Request_().QueryString("DaysPrune");
-        const Variant cookie_days = Request_().Cookies("DaysPrune");
-        if (!query_days.Str().empty()) {
-          if (IsNumeric(query_days)) days = Abs16(query_days.CInt());
-        } else if (!cookie_days.Str().empty()) {
-          if (IsNumeric(cookie_days)) {
-            days = Abs16(cookie_days.CInt());
-          } else {
-            out.SetCookie("DaysPrune", std::to_string(s.DaysPruneDefault));
-            out.SetCookieExpires("DaysPrune", expires);
-          }
-        }
-
-        std::string announce_line;
-        const std::string today = now.DateOnly().YmdHms();
-        rs = con->Execute(
-            "select top 1 subject from announce inner join announceto on "
-            "announce.id=announceto.id where startdate<='" +
-            today + "' and EndDate>='" + today + "' and ForumName='" + SqlQuote(forum) +
-            "' order by posttime desc");
-        if (!rs->Eof()) {
-          // Announcements are members' text: shown as text.
-          announce_line =
-              "<img src=images/announce.gif>&nbsp;<a href=cbkmisc.asp?action=getannounce&forum=" +
-              Server_().URLEncode(forum) + ">" + HtmlSafe(rs->Fields("Subject").Str()) + "</a>";
-        }
-        rs->Close();
-
-        ListWriter w{s, out, Server_(), forum, days};
-        w.Heading(forum_master_, announce_line);
-
-        int16_t page = 1;
-        const Variant page_value = Request_()("Page");
-        if (!page_value.Str().empty() && ToLong(page_value)) page = page_value.CInt();
-
-        std::string sql = s.DisplayTopicSize
-                              ? "select  datalength(message) as msglen,username,status,postid,"
-                                "subject,hits,icon,replycount,lastreplyposttime as lastly,"
-                                "lastreplyusername "
-                              : "select  username,status,postid,subject,hits,icon,replycount,"
-                                "lastreplyposttime as lastly,lastreplyusername ";
-        sql += " from post where parentid is null and forumname='" + SqlQuote(forum);
-        if (days != 0) {
-          sql += "'  and lastreplyposttime>='" + now.AddDays(-days).YmdHms() +
-                 "' order by Lastreplyposttime desc";
-        } else {
-          sql += "'   order by Lastreplyposttime desc";
-        }
-        rs = std::make_unique<Recordset>();
-        rs->SetCacheSize(s.PageSize);
-        rs->Open(sql, *con, adOpenStatic, adLockReadOnly);
+        ListWriter w{s, out, Server_(), forum.name, range.days};
+        w.Heading(forum.master, AnnouncementLine(*con, Server_(), forum.name, now));
+        int16_t page = PageNumber(Request_()("Page"));
+        rs = OpenTopics(*con, s, forum.name, range.days, now);
         const int32_t record_count = static_cast<int32_t>(rs->RecordCount());
-
-        out << s.TableBorderStart
-            << "<table border=0 cellspacing=1 cellpadding=4 width=" << s.InnerTableWidth << ">"
-            << "\r\n";
-        const std::string strip_font = "<font color=" + s.TableStripTextColor + "><b>";
-        out << "<tr " << s.TableColorStrip << "><td width=20></td><td width=20></td>"
-            << "<td align=center nowrap>" << strip_font << "点击</b></font></td>"
-            << "<td>" << strip_font << "话题</b></font></td>"
-            << "<td align=center nowrap>" << strip_font << "话题发起</b></font></td>"
-            << "<td align=center nowrap>" << strip_font << "窗</b></font></td>"
-            << "<td align=center nowrap>" << strip_font << "回复</b></font></td>"
-            << "<td align=center nowrap>" << strip_font << "最后发表</b></font></td></tr>";
-
-        int16_t page_count = 0;
-        if (!rs->Eof()) {
-          rs->SetPageSize(s.PageSize);
-          page_count = static_cast<int16_t>(rs->PageCount());
-          if (page > page_count) page = page_count;
-          rs->SetAbsolutePage(page);
-          for (int i = 0; i < s.PageSize && !rs->Eof(); ++i) {
-            w.Row(*rs, last_visit);
-            rs->MoveNext();
-          }
-        }
+        const int16_t page_count = w.Topics(*rs, page, visit.when);
         rs->Close();
-        out << "</table>" << s.TableBorderEnd;
-
-        PageStyle(
-            record_count, page, page_count, s.PageSize,
-            "&GroupName=" + Server_().URLEncode(forum) + "&DaysPrune=" + std::to_string(days));
+        PageStyle(record_count, page, page_count, s.PageSize,
+                  "&GroupName=" + Server_().URLEncode(forum.name) +
+                      "&DaysPrune=" + std::to_string(range.days));
         w.Legend();
-        if (s.BBSTYLE == "CBK") out << JumpTo(*con, Variant(forum), false);
+        if (s.BBSTYLE == "CBK") out << JumpTo(*con, Variant(forum.name), false);
         out << "</center>" << s.Copyright;
       },
       [&] { Response_() << "</body></html>"; });
@@ -211,6 +187,33 @@ void ListWriter::Heading(const std::string& master, const std::string& announce_
         << "<td valign=middle align=right>" << new_topic << "<br>" << DaySelector() << "</td></tr>"
         << "</form></table>";
   }
+}
+
+int16_t ListWriter::Topics(Recordset& rs, int16_t& page, const DateTime& last_visit) const {
+  out << s.TableBorderStart
+      << "<table border=0 cellspacing=1 cellpadding=4 width=" << s.InnerTableWidth << ">"
+      << "\r\n";
+  const std::string strip_font = "<font color=" + s.TableStripTextColor + "><b>";
+  out << "<tr " << s.TableColorStrip << "><td width=20></td><td width=20></td>"
+      << "<td align=center nowrap>" << strip_font << "点击</b></font></td>"
+      << "<td>" << strip_font << "话题</b></font></td>"
+      << "<td align=center nowrap>" << strip_font << "话题发起</b></font></td>"
+      << "<td align=center nowrap>" << strip_font << "窗</b></font></td>"
+      << "<td align=center nowrap>" << strip_font << "回复</b></font></td>"
+      << "<td align=center nowrap>" << strip_font << "最后发表</b></font></td></tr>";
+  int16_t page_count = 0;
+  if (!rs.Eof()) {
+    rs.SetPageSize(s.PageSize);
+    page_count = static_cast<int16_t>(rs.PageCount());
+    if (page > page_count) page = page_count;
+    rs.SetAbsolutePage(page);
+    for (int i = 0; i < s.PageSize && !rs.Eof(); ++i) {
+      Row(rs, last_visit);
+      rs.MoveNext();
+    }
+  }
+  out << "</table>" << s.TableBorderEnd;
+  return page_count;
 }
 
 std::string ListWriter::DaySelector() const {

@@ -12,6 +12,16 @@ namespace cb {
 class Connection;
 struct Decision;
 
+// A forum as CheckForum found it; as a bool, whether it exists.
+struct ForumCheck {
+  bool exists = false;
+  std::string name{};      // as asked for: the session key of an admission
+  std::string restrict{};  // the column "restrict" lower-cased; "" when null
+  std::string master{};    // the column "forummaster", "诚征版主" when null or empty
+  explicit operator bool() const { return exists; }
+  bool IsPrivate() const { return restrict == "private"; }
+};
+
 class Corkboard : public PageBase {
  public:
   // Defined with presence (browse/presence.cpp) and declared first, so that the class's virtual
@@ -81,9 +91,9 @@ class Corkboard : public PageBase {
   void PageStyle(int32_t intRecordCount, int16_t intPage, int16_t intPageCount,
                  int16_t intPageSize, const std::string& Addon = "");
   void PrivateForum(const std::string& forumname);
-  bool CheckForum(Connection& con, const std::string& forumname);
-  // After CheckForum of forumname: the forum is not private, or this session was admitted to it.
-  bool Admitted(const std::string& forumname) const;
+  ForumCheck CheckForum(Connection& con, const std::string& forumname);
+  // The forum is not private, or this session was admitted to it.
+  bool Admitted(const ForumCheck& forum) const;
   void Wait(const std::string& tip, const std::string& url, const std::string& target,
             uint8_t waittime = 2);
 
@@ -101,10 +111,6 @@ class Corkboard : public PageBase {
   void Enforce(const Decision& decision, const std::string& title, const std::string& forum);
   // The session is signed in as an administrator.
   bool VisitorIsAdministrator();
-
-  // Filled by CheckForum.
-  std::string forum_restrict_;
-  std::string forum_master_;
 };
 
 }  // namespace cb

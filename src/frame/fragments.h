@@ -19,6 +19,9 @@ std::string PagerText(const Settings& s, std::string_view script, int32_t record
 std::string WaitText(std::string_view tip, std::string_view url, std::string_view target,
                      uint8_t waittime);
 
+// What pages show through ErrorForm when CheckForum finds no forum.
+extern const char* const kNoForumMessage;
+
 // The body of the error page of each class, after its head.
 std::string CorkboardErrorText(const Settings& s, std::string_view message);
 std::string PmErrorText(const Settings& s, std::string_view message);

@@ -1,6 +1,7 @@
 // The forum existence check that pages run before showing a forum, and the sign-in form of a
 // private forum.
 #include "frame/corkboard.h"
+#include "frame/fragments.h"
 #include "frame/page_frame.h"
 #include "frame/procedures.h"
 #include "runtime/convert.h"
@@ -9,18 +10,23 @@
 
 namespace cb {
 
-bool Corkboard::CheckForum(Connection& con, const std::string& forumname) {
-  if (forumname.empty()) return false;
+const char* const kNoForumMessage =
+    "对不起，该论坛不存在，可能是你输错了url或正好管理员刚刚删除了该论坛！";
+
+ForumCheck Corkboard::CheckForum(Connection& con, const std::string& forumname) {
+  ForumCheck forum{.name = forumname};
+  if (forumname.empty()) return forum;
   auto rs = con.Execute("select * from forum where forumname='" + SqlQuote(forumname) + "'");
-  if (rs->Eof()) return false;
-  forum_restrict_ = ToLower(rs->Fields("restrict").Str());
-  forum_master_ = rs->Fields("forummaster").Str();
-  if (forum_master_.empty()) forum_master_ = "诚征版主";
-  return true;
+  if (rs->Eof()) return forum;
+  forum.exists = true;
+  forum.restrict = ToLower(rs->Fields("restrict").Str());
+  forum.master = rs->Fields("forummaster").Str();
+  if (forum.master.empty()) forum.master = "诚征版主";
+  return forum;
 }
 
-bool Corkboard::Admitted(const std::string& forumname) const {
-  return forum_restrict_ != "private" || !Session_().Get(forumname).Str().empty();
+bool Corkboard::Admitted(const ForumCheck& forum) const {
+  return !forum.IsPrivate() || !Session_().Get(forum.name).Str().empty();
 }
 
 void Corkboard::PrivateForum(const std::string& forumname) {

@@ -22,7 +22,10 @@ void PageBase::OnStartPage(ScriptingContext* passedScriptingContext) {
   ctx_ = passedScriptingContext;
   LoadSettings(ctx_->application(), settings_);
   LoadStyle(ctx_->application(), settings_);
-  settings_.DataDir = ctx_->services().data_dir;
+  const Environment& env = ctx_->services();
+  settings_.DataDir = env.data_dir;
+  settings_.UploadBaseDir = InDataFolder(env.data_dir, settings_.UploadBaseDir);
+  settings_.Transport = env.mail_transport;
 }
 
 void PageBase::OnEndPage() { ctx_ = nullptr; }
@@ -54,19 +57,24 @@ void PageBase::RunPage(const std::function<void()>& body, const std::function<vo
 
 void PageBase::RunFramedPage(const FramedPage& frame, const std::function<void()>& content) {
   const bool footer_in_body = frame.on_error == ErrorPage::kReplacesFooter;
-  RunPage(
-      [&] {
-        if (!frame.location.empty()) RecordVisit(frame.location);
-        Response_() << WritePageHead(S(), frame.title + " - " + S().BBName) << "<center>";
-        if (!frame.own_top) Response_() << PageTop(S(), frame.heading);
-        content();
-        Response_() << "</center>";
-        if (footer_in_body) Response_() << S().Copyright;
-      },
-      [&] {
-        if (!footer_in_body) Response_() << S().Copyright;
-        Response_() << "</body></html>";
-      });
+  const auto body = [&] {
+    if (!frame.location.empty()) RecordVisit(frame.location);
+    Response_() << WritePageHead(S(), frame.title + " - " + S().BBName) << "<center>";
+    if (!frame.own_top) Response_() << PageTop(S(), frame.heading);
+    content();
+    Response_() << "</center>";
+    if (footer_in_body) Response_() << S().Copyright;
+  };
+  const auto tail = [&] {
+    if (!footer_in_body) Response_() << S().Copyright;
+    Response_() << "</body></html>";
+  };
+  if (frame.handles_errors) {
+    RunPage(body, tail);
+  } else {
+    body();
+    tail();
+  }
 }
 
 void PageBase::Refuse(const Variant& message) {

@@ -41,6 +41,8 @@ class PageBase {
   Session& Session_() const { return ctx_->session(); }
   Application& Application_() const { return ctx_->application(); }
   ScriptingContext& Context() const { return *ctx_; }
+  // The environment: clocks, randomness, the data folder, the mail transport.
+  const Environment& Env() const { return ctx_->services(); }
   DateTime Now() const { return ctx_->Now(); }
   const Settings& S() const { return settings_; }
 

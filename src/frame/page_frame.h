@@ -46,6 +46,7 @@ struct FramedPage {
   std::string heading{};   // heading of the standard "CBK" top
   bool own_top = false;    // the page writes its own (richer) top at the start of its content
   ErrorPage on_error = ErrorPage::kFooterFollows;
+  bool handles_errors = true;  // false: an error passes to the host (pages without a handler)
 };
 
 }  // namespace cb

@@ -1,12 +1,10 @@
 // The shared procedures. They write nothing to the response.
 #include "frame/procedures.h"
 
-#include <sys/random.h>
-
-#include <cerrno>
 #include <filesystem>
 
 #include "runtime/convert.h"
+#include "runtime/percent.h"
 #include "runtime/script_error.h"
 
 namespace cb {
@@ -64,7 +62,7 @@ bool CheckMessengerNumber(std::string_view number) {
 }
 
 std::string ScriptStringInAddress(std::string_view text) {
-  static const char kHex[] = "0123456789abcdef";
+  const char* const kHex = kLowerHexDigits;
   std::string out;
   auto escape = [&](uint32_t cp) {
     if (cp < 0x100) {
@@ -136,6 +134,8 @@ bool ToLong(const Variant& value) {
   }
 }
 
+int16_t PageNumber(const Variant& value) { return ToLong(value) ? value.CInt() : int16_t{1}; }
+
 std::string SqlQuote(const Variant& value) {
   std::string text = value.Str();
   std::string out;
@@ -205,33 +205,18 @@ void UserTitle(const Settings& s, const Variant& status, const Variant& post_cou
   }
 }
 
-uint32_t SecureUniform(uint32_t n) {
-  if (n < 2) return 0;
-  // Rejecting the lowest 2^32 mod n values leaves a range that n divides evenly.
-  const uint32_t threshold = static_cast<uint32_t>(-n) % n;
-  while (true) {
-    uint32_t r = 0;
-    ssize_t got = getrandom(&r, sizeof r, 0);
-    if (got != static_cast<ssize_t>(sizeof r)) {
-      if (got < 0 && errno == EINTR) continue;
-      throw ScriptError(err::kInvalidProcedureCall, "无法取得随机数");
-    }
-    if (r >= threshold) return r % n;
-  }
-}
-
-std::string RandomText(long length, const UniformChoice& choose) {
+std::string RandomText(long length, Random& random) {
   std::string out;
   for (long i = 0; i < length; ++i) {
-    switch (choose(3)) {
+    switch (random.Uniform(3)) {
       case 0:
-        out += static_cast<char>('0' + choose(10));
+        out += static_cast<char>('0' + random.Uniform(10));
         break;
       case 1:
-        out += static_cast<char>('A' + choose(26));
+        out += static_cast<char>('A' + random.Uniform(26));
         break;
       default:
-        out += static_cast<char>('a' + choose(26));
+        out += static_cast<char>('a' + random.Uniform(26));
         break;
     }
   }

@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -14,6 +13,7 @@
 #include "frame/settings.h"
 #include "host/context.h"
 #include "runtime/datetime.h"
+#include "runtime/random.h"
 #include "runtime/variant.h"
 
 namespace cb {
@@ -42,6 +42,9 @@ std::optional<DateTime> LastVisitCookie(const Request& request);
 // True when value is numeric, fits a 32-bit integer after rounding and is greater than 0. Never
 // raises.
 bool ToLong(const Variant& value);
+// The page of a paged list a request asks for: 1 unless value passes ToLong, else value as a
+// 16-bit number (raising the overflow beyond it).
+int16_t PageNumber(const Variant& value);
 // The value as text with every "'" doubled, for use between single quotes in SQL.
 std::string SqlQuote(const Variant& value);
 // "yyyy-mm-dd <FONT COLOR=TimeColor>Hh:Nn:Ss</font>"; a null time gives empty texts.
@@ -55,12 +58,10 @@ std::string Abbreviate(std::string_view text, int16_t length);
 void UserTitle(const Settings& s, const Variant& status, const Variant& post_count,
                std::string& icons, std::string& title);
 
-// A uniform choice in [0, n); the default draws from the operating system's secure source.
-using UniformChoice = std::function<uint32_t(uint32_t n)>;
-uint32_t SecureUniform(uint32_t n);
 // length characters: each a digit, an upper-case or a lower-case letter (kind first, equally
-// likely, then uniformly within the kind). Used for members' passwords.
-std::string RandomText(long length, const UniformChoice& choose = SecureUniform);
+// likely, then uniformly within the kind). Used for members' passwords: pages pass the
+// environment's source.
+std::string RandomText(long length, Random& random = SecureRandom::Shared());
 
 // The folder of the board's generated files of one kind: <data folder>/generated/<name>, created
 // when missing. The server publishes it at /<name>/ (e.g. the news scripts at /js/N.js).

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <filesystem>
 
 #include "host/context.h"
 #include "runtime/convert.h"
@@ -159,6 +160,12 @@ void LoadStyle(const Application& app, Settings& s) {
     s.TableBorderStart.clear();
     s.TableBorderEnd.clear();
   }
+}
+
+std::string InDataFolder(const std::string& data_dir, const std::string& path) {
+  const std::filesystem::path p(path);
+  if (p.is_absolute() || data_dir.empty()) return path;
+  return (std::filesystem::path(data_dir) / p).string();
 }
 
 std::string BoardUrlFor(std::string_view listen_host, uint16_t port,

@@ -3,12 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
 namespace cb {
 
 class Application;
+class MailTransport;
 
 struct Settings {
   // LoadSettings, in reading order.
@@ -42,9 +44,11 @@ struct Settings {
   uint8_t PageStyle = 0;
   int16_t MemberMinimum = 30;
 
-  // Not an application variable: the host's data folder, set by the page frame. A relative "dir:"
-  // outbox lies in it.
+  // Not application variables: the environment's data folder and mail transport, set by the page
+  // frame. A relative "dir:" outbox and a relative UploadBaseDir lie in the data folder; a
+  // transport installed in the environment carries every mail in place of SmtpServer.
   std::string DataDir;
+  std::shared_ptr<MailTransport> Transport;
 
   // LoadStyle (attribute texts after LoadStyle where noted).
   std::string BBTitle;
@@ -79,6 +83,9 @@ std::string BoardUrlFor(std::string_view listen_host, uint16_t port,
                         std::string_view machine_name);
 // Sets BBURL from the listening address and this machine's name unless it is configured.
 void DefaultBoardUrl(Application& app, std::string_view listen_host, uint16_t port);
+
+// path as it stands when absolute, else inside the data folder.
+std::string InDataFolder(const std::string& data_dir, const std::string& path);
 
 // Built-in defaults of the keys whose default is this board's choice.
 namespace defaults {

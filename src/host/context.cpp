@@ -99,6 +99,11 @@ void Response::SetCookieExpires(const std::string& name, DateTime expires) {
   cookies_[name].expires = expires;
 }
 
+void Response::SetCookie(const std::string& name, std::string value, DateTime expires) {
+  SetCookie(name, std::move(value));
+  SetCookieExpires(name, expires);
+}
+
 // ---- Server
 
 std::string Server::HTMLEncode(std::string_view s) const { return HtmlEncode(s); }

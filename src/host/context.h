@@ -1,6 +1,6 @@
 // The host objects a page works through: Request, Response, Server, Session, Application and the
-// ScriptingContext that hands them over. Plain data, no sockets: the HTTP server and the test host
-// fill and read the same objects.
+// ScriptingContext that hands them over with the environment. Plain data, no sockets: the HTTP
+// server and the test host fill and read the same objects.
 #pragma once
 
 #include <chrono>
@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "host/environment.h"
 #include "runtime/datetime.h"
 #include "runtime/variant.h"
 
@@ -91,6 +92,8 @@ class Response {
   void Redirect(std::string url);
   void SetCookie(const std::string& name, std::string value);
   void SetCookieExpires(const std::string& name, DateTime expires);
+  // Both at once: the value and its expiry date.
+  void SetCookie(const std::string& name, std::string value, DateTime expires);
 
   const std::string& body() const { return body_; }
   std::string& mutable_body() { return body_; }
@@ -184,17 +187,10 @@ class ApplicationLock {
   Application& app_;
 };
 
-// Host-side services the pages reach through the context besides the five legacy objects.
-struct HostServices {
-  const Clock* clock = nullptr;     // "now" for pages; never null in a running page
-  std::string data_dir = "data";    // the board's data folder (database, generated files)
-  std::string site_dir = "site";    // the static site folder
-};
-
 class ScriptingContext {
  public:
-  ScriptingContext(Request& req, Response& resp, Server& server, Session& session,
-                   Application& app, const HostServices& services)
+  ScriptingContext(Request& req, Response& resp, Server& server, Session& session, Application& app,
+                   const Environment& services)
       : request_(req),
         response_(resp),
         server_(server),
@@ -206,8 +202,9 @@ class ScriptingContext {
   Server& server() const { return server_; }
   Session& session() const { return session_; }
   Application& application() const { return application_; }
-  const HostServices& services() const { return services_; }
-  DateTime Now() const { return services_.clock->Now(); }
+  // The environment: clocks, randomness, folders, mail transport.
+  const Environment& services() const { return services_; }
+  DateTime Now() const { return services_.Now(); }
 
  private:
   Request& request_;
@@ -215,7 +212,7 @@ class ScriptingContext {
   Server& server_;
   Session& session_;
   Application& application_;
-  const HostServices& services_;
+  const Environment& services_;
 };
 
 }  // namespace cb

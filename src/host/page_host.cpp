@@ -190,19 +190,31 @@ OutgoingResponse StatusPage(int status, std::string_view title_utf8) {
   return HtmlAnswer(status, SimplePage(title, "<h3>" + title + "</h3>"));
 }
 
-PageHost::PageHost(const HostConfig& cfg, Application& app, Router router, const Clock& clock)
+namespace {
+
+Environment WithFolders(Environment env, const HostConfig& cfg) {
+  env.data_dir = cfg.data_dir;
+  env.site_dir = cfg.site_dir;
+  return env;
+}
+
+}  // namespace
+
+PageHost::PageHost(const HostConfig& cfg, Application& app, Router router, Environment env)
     : app_(app),
       router_(std::move(router)),
       trusted_proxies_(cfg.trusted_proxies),
-      sessions_(std::chrono::duration_cast<std::chrono::seconds>(cfg.session_timeout)),
+      services_(WithFolders(std::move(env), cfg)),
+      sessions_(std::chrono::duration_cast<std::chrono::seconds>(cfg.session_timeout),
+                *services_.clock, *services_.random),
       site_(cfg.site_dir) {
   sessions_.SetLimits({.total = cfg.max_sessions,
                        .per_address = cfg.sessions_per_address,
                        .trial_total = std::max<size_t>(cfg.max_sessions / 10, 1)});
-  services_.clock = &clock;
-  services_.data_dir = cfg.data_dir;
-  services_.site_dir = cfg.site_dir;
 }
+
+PageHost::PageHost(const HostConfig& cfg, Application& app, Router router, const Clock& clock)
+    : PageHost(cfg, app, std::move(router), Environment{.clock = &clock}) {}
 
 OutgoingResponse PageHost::Handle(const IncomingRequest& in) {
   try {

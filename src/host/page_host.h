@@ -73,14 +73,17 @@ std::string ErrorReportPage(long number, std::string_view description, std::stri
 
 class PageHost {
  public:
-  // clock: "now" for the pages; must outlive the host.
+  // env: the clocks, randomness and mail transport for the host and its pages (what it points to
+  // must outlive the host); its folders are taken from cfg (--data, --site).
+  PageHost(const HostConfig& cfg, Application& app, Router router, Environment env = {});
+  // The real environment but for the clock.
   PageHost(const HostConfig& cfg, Application& app, Router router, const Clock& clock);
 
   // Never throws: a failing page becomes an HTTP 500 report.
   OutgoingResponse Handle(const IncomingRequest& in);
 
   SessionStore& sessions() { return sessions_; }
-  const HostServices& services() const { return services_; }
+  const Environment& services() const { return services_; }
 
  private:
   OutgoingResponse HandleOrThrow(const IncomingRequest& in);
@@ -93,7 +96,7 @@ class PageHost {
   Application& app_;
   Router router_;
   std::vector<std::string> trusted_proxies_;
-  HostServices services_;
+  Environment services_;
   SessionStore sessions_;
   SiteFolder site_;
   Server server_;

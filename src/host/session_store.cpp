@@ -1,35 +1,13 @@
 // Visitor sessions in memory: two least-recently-used tiers, swept by idle time, capped.
 #include "host/session_store.h"
 
-#include <sys/random.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <list>
-#include <stdexcept>
 #include <unordered_map>
 
 namespace cb {
 
-std::string RandomSessionId() {
-  unsigned char bytes[16];
-  size_t got = 0;
-  while (got < sizeof bytes) {
-    ssize_t n = getrandom(bytes + got, sizeof bytes - got, 0);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw std::runtime_error("no secure random source for session ids");
-    }
-    got += static_cast<size_t>(n);
-  }
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string id;
-  for (unsigned char b : bytes) {
-    id += kHex[b >> 4];
-    id += kHex[b & 15];
-  }
-  return id;
-}
+std::string RandomSessionId(Random& random) { return random.Hex(16); }
 
 // One tier of sessions: found by id, listed least recently used first overall and per address,
 // so that the idle sweep and the caps both take from the front of a list.
@@ -113,8 +91,8 @@ class SessionStore::Tier {
   size_t total_ = 1, per_address_ = 1;
 };
 
-SessionStore::SessionStore(std::chrono::seconds idle_timeout, NowFn now, IdFn new_id)
-    : idle_timeout_(idle_timeout), now_(std::move(now)), new_id_(std::move(new_id)) {
+SessionStore::SessionStore(std::chrono::seconds idle_timeout, const Clock& clock, Random& random)
+    : idle_timeout_(idle_timeout), clock_(clock), random_(random) {
   SessionLimits defaults;
   kept_ = std::make_unique<Tier>(defaults.total, defaults.per_address);
   trial_ = std::make_unique<Tier>(defaults.trial_total, defaults.per_address);
@@ -129,7 +107,7 @@ void SessionStore::SetLimits(const SessionLimits& limits) {
 }
 
 std::shared_ptr<Session> SessionStore::Find(std::string_view id) {
-  TimePoint now = now_();
+  TimePoint now = clock_.Steady();
   std::string key(id);
   std::lock_guard lock(mu_);
   kept_->DropIdle(now, idle_timeout_);
@@ -142,11 +120,11 @@ std::shared_ptr<Session> SessionStore::Find(std::string_view id) {
 }
 
 std::shared_ptr<Session> SessionStore::NewSession() const {
-  return std::make_shared<Session>(new_id_());
+  return std::make_shared<Session>(RandomSessionId(random_));
 }
 
 void SessionStore::Keep(std::shared_ptr<Session> session, const std::string& address) {
-  TimePoint now = now_();
+  TimePoint now = clock_.Steady();
   std::string id = session->id();
   bool trial = session->OnlyRecomputable();
   std::lock_guard lock(mu_);
@@ -156,8 +134,8 @@ void SessionStore::Keep(std::shared_ptr<Session> session, const std::string& add
 }
 
 void SessionStore::Renew(const std::shared_ptr<Session>& session, const std::string& address) {
-  TimePoint now = now_();
-  std::string fresh = new_id_();
+  TimePoint now = clock_.Steady();
+  std::string fresh = RandomSessionId(random_);
   std::lock_guard lock(mu_);
   std::string old = session->id();
   std::string kept_address = address;
@@ -167,7 +145,7 @@ void SessionStore::Renew(const std::shared_ptr<Session>& session, const std::str
 }
 
 size_t SessionStore::Sweep() {
-  TimePoint now = now_();
+  TimePoint now = clock_.Steady();
   std::lock_guard lock(mu_);
   return kept_->DropIdle(now, idle_timeout_) + trial_->DropIdle(now, idle_timeout_);
 }

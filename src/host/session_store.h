@@ -1,22 +1,24 @@
 // Visitor sessions in memory: created under a random 128-bit id, found again by the id from the
 // visitor's cookie, dropped after an idle time or, past the caps, least recently used first.
 // A new session holding only recomputable values waits in a small trial tier until its visitor
-// sends the cookie back. The clock and the id source are injectable.
+// sends the cookie back. Idle times run on the environment's steady clock, ids come from its
+// random source.
 #pragma once
 
 #include <chrono>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
 
 #include "host/context.h"
+#include "runtime/datetime.h"
+#include "runtime/random.h"
 
 namespace cb {
 
-// 32 lower-case hex digits from the kernel's secure random source.
-std::string RandomSessionId();
+// 32 lower-case hex digits (128 bits) from random.
+std::string RandomSessionId(Random& random = SecureRandom::Shared());
 
 struct SessionLimits {
   size_t total = 100000;       // sessions kept at most
@@ -26,12 +28,12 @@ struct SessionLimits {
 
 class SessionStore {
  public:
-  using TimePoint = std::chrono::steady_clock::time_point;
-  using NowFn = std::function<TimePoint()>;
-  using IdFn = std::function<std::string()>;
+  using TimePoint = Clock::SteadyTime;
 
-  explicit SessionStore(std::chrono::seconds idle_timeout, NowFn now = &DefaultNow,
-                        IdFn new_id = &RandomSessionId);
+  // clock and random must outlive the store.
+  explicit SessionStore(std::chrono::seconds idle_timeout,
+                        const Clock& clock = SystemClock::Shared(),
+                        Random& random = SecureRandom::Shared());
   ~SessionStore();
   SessionStore(const SessionStore&) = delete;
   SessionStore& operator=(const SessionStore&) = delete;
@@ -60,11 +62,9 @@ class SessionStore {
 
  private:
   class Tier;
-  static TimePoint DefaultNow() { return std::chrono::steady_clock::now(); }
-
   std::chrono::seconds idle_timeout_;
-  NowFn now_;
-  IdFn new_id_;
+  const Clock& clock_;
+  Random& random_;
   mutable std::mutex mu_;
   std::unique_ptr<Tier> kept_;
   std::unique_ptr<Tier> trial_;

@@ -20,7 +20,6 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
-#include <random>
 #include <sstream>
 #include <string_view>
 
@@ -302,13 +301,7 @@ struct SlistDeleter {
 
 // ---- The component ----
 
-MailComponent::MailComponent(const Clock& clock, RandomSource random)
-    : clock_(clock), random_(std::move(random)) {
-  if (!random_) {
-    auto gen = std::make_shared<std::mt19937_64>(std::random_device{}());
-    random_ = [gen] { return (*gen)(); };
-  }
-}
+MailComponent::MailComponent(const Clock& clock, Random& random) : clock_(clock), random_(random) {}
 
 bool MailComponent::Fail(std::string text) {
   error_ = std::move(text);
@@ -351,17 +344,19 @@ bool MailComponent::Compose(std::string& message) {
             "From: " + Mailbox(from_name_, from_address_, utf8_mail) + "\r\n" +
             (reply_to_.empty() ? "" : "Reply-To: " + reply_to_ + "\r\n") + "To: " + to +
             "\r\n" + "Subject: " + HeaderText(subject_, utf8_mail) + "\r\n" + "Message-ID: <" +
-            Hex(random_()) + "." + std::to_string(now.seconds()) + "@" + domain + ">\r\n" +
+            Hex(random_.Next64()) + "." + std::to_string(now.seconds()) + "@" + domain + ">\r\n" +
             "MIME-Version: 1.0\r\n" + "Content-Type: " + type + "; charset=" + body_label + "\r\n" +
             "Content-Transfer-Encoding: base64\r\n" + "\r\n" + Base64Lines(body_bytes);
   return true;
 }
 
+// ---- The transports ----
+
 namespace {
 
 // Mails may hold generated passwords: a new outbox is the board's alone (0700), and so is each
 // mail (0600). An existing folder keeps the modes its operator gave it.
-bool MakeOutbox(const std::string& dir, std::string& error) {
+Outcome MakeOutbox(const std::string& dir) {
   std::error_code ec;
   fs::path path = fs::path(dir).lexically_normal();
   if (!path.has_filename()) path = path.parent_path();  // "outbox/"
@@ -372,17 +367,16 @@ bool MakeOutbox(const std::string& dir, std::string& error) {
   if (!ec && !fs::is_directory(path, ec) && !ec) {
     ec = std::make_error_code(std::errc::not_a_directory);
   }
-  if (!ec) return true;
-  error = "无法创建邮件文件夹（" + Printable(ec.message()) + "）";
-  return false;
+  if (!ec) return {};
+  return Outcome::Failure("无法创建邮件文件夹（" + Printable(ec.message()) + "）");
 }
 
 // Writes to a hidden temporary file, then links it under a fresh name: a reader never sees a
 // half-written mail, and an existing mail is never replaced.
-bool WriteOutboxFile(const std::string& dir, const std::string& text, const DateTime& now,
-                     const RandomSource& random, std::string& error) {
+Outcome WriteOutboxFile(const std::string& dir, const std::string& text, const DateTime& now,
+                        Random& random) {
   static std::atomic<unsigned> sequence{0};
-  if (!MakeOutbox(dir, error)) return false;
+  if (Outcome made = MakeOutbox(dir); !made) return made;
   const CivilTime c = Civil(now);
   char stamp[32];
   std::snprintf(stamp, sizeof stamp, "%04d%02u%02u%02d%02d%02d", c.year, c.month, c.day, c.hour,
@@ -390,14 +384,13 @@ bool WriteOutboxFile(const std::string& dir, const std::string& text, const Date
   for (int attempt = 0; attempt < 8; ++attempt) {
     char seq[16];
     std::snprintf(seq, sizeof seq, "%08u", sequence.fetch_add(1));
-    const std::string name = std::string(stamp) + "-" + seq + "-" + Hex(random()).substr(8);
+    const std::string name = std::string(stamp) + "-" + seq + "-" + Hex(random.Next64()).substr(8);
     const std::string tmp = (fs::path(dir) / ("." + name + ".tmp")).string();
     const std::string final_path = (fs::path(dir) / (name + ".eml")).string();
     int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
       if (errno == EEXIST) continue;
-      error = "无法写入邮件文件夹（" + Printable(std::strerror(errno)) + "）";
-      return false;
+      return Outcome::Failure("无法写入邮件文件夹（" + Printable(std::strerror(errno)) + "）");
     }
     size_t done = 0;
     while (done < text.size()) {
@@ -411,36 +404,46 @@ bool WriteOutboxFile(const std::string& dir, const std::string& text, const Date
     int link_errno = 0;
     if (ok && ::link(tmp.c_str(), final_path.c_str()) != 0) link_errno = errno;
     ::unlink(tmp.c_str());
-    if (ok && link_errno == 0) return true;
+    if (ok && link_errno == 0) return {};
     if (ok && link_errno == EEXIST) continue;
-    error = "无法写入邮件文件（" + Printable(std::strerror(link_errno ? link_errno : EIO)) + "）";
-    return false;
+    return Outcome::Failure("无法写入邮件文件（" +
+                            Printable(std::strerror(link_errno ? link_errno : EIO)) + "）");
   }
-  error = "无法为邮件文件取得唯一的名字";
-  return false;
+  return Outcome::Failure("无法为邮件文件取得唯一的名字");
 }
 
-bool SendSmtp(const std::string& server, const std::string& from,
-              const std::vector<std::string>& recipients, const std::string& message,
-              std::chrono::milliseconds connect_timeout, std::chrono::milliseconds total_timeout,
-              std::string& error) {
+}  // namespace
+
+OutboxTransport::OutboxTransport(std::string folder, const Clock& clock, Random& random)
+    : folder_(std::move(folder)), clock_(clock), random_(random) {}
+
+Outcome OutboxTransport::Deliver(const std::string& from,
+                                 const std::vector<std::string>& recipients,
+                                 const std::string& message) {
+  std::string envelope = "X-Sender: " + from + "\r\n";
+  for (const std::string& r : recipients) envelope += "X-Receiver: " + r + "\r\n";
+  return WriteOutboxFile(folder_, envelope + message, clock_.Now(), random_);
+}
+
+SmtpTransport::SmtpTransport(std::string server, std::chrono::milliseconds connect_timeout,
+                             std::chrono::milliseconds total_timeout)
+    : server_(std::move(server)),
+      connect_timeout_(connect_timeout),
+      total_timeout_(total_timeout) {}
+
+Outcome SmtpTransport::Deliver(const std::string& from, const std::vector<std::string>& recipients,
+                               const std::string& message) {
   InitCurlOnce();
   std::unique_ptr<CURL, CurlDeleter> curl(curl_easy_init());
-  if (!curl) {
-    error = "无法创建邮件连接";
-    return false;
-  }
+  if (!curl) return Outcome::Failure("无法创建邮件连接");
   std::unique_ptr<curl_slist, SlistDeleter> rcpt;
   for (const std::string& r : recipients) {
     curl_slist* next = curl_slist_append(rcpt.get(), ("<" + r + ">").c_str());
-    if (next == nullptr) {
-      error = "内存不足";
-      return false;
-    }
+    if (next == nullptr) return Outcome::Failure("内存不足");
     rcpt.release();
     rcpt.reset(next);
   }
-  const std::string url = SmtpUrl(server);
+  const std::string url = SmtpUrl(server_);
   const std::string mail_from = "<" + from + ">";
   Upload upload{message};
   std::string refusal;
@@ -454,41 +457,53 @@ bool SendSmtp(const std::string& server, const std::string& from,
   curl_easy_setopt(c, CURLOPT_READFUNCTION, ReadUpload);
   curl_easy_setopt(c, CURLOPT_READDATA, &upload);
   curl_easy_setopt(c, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(message.size()));
-  curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(connect_timeout.count()));
-  curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(total_timeout.count()));
+  curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(connect_timeout_.count()));
+  curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(total_timeout_.count()));
   curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);  // pages send from worker threads
   curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errbuf);
   curl_easy_setopt(c, CURLOPT_VERBOSE, 1L);  // only feeds KeepRefusal; nothing is printed
   curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, KeepRefusal);
   curl_easy_setopt(c, CURLOPT_DEBUGDATA, &refusal);
   CURLcode rc = curl_easy_perform(c);
-  if (rc == CURLE_OK) return true;
+  if (rc == CURLE_OK) return {};
   const std::string detail = Printable(errbuf[0] ? errbuf : curl_easy_strerror(rc));
   switch (rc) {
     case CURLE_COULDNT_RESOLVE_HOST:
     case CURLE_COULDNT_CONNECT:
-      error = "无法连接邮件服务器（" + detail + "）";
-      break;
+      return Outcome::Failure("无法连接邮件服务器（" + detail + "）");
     case CURLE_OPERATION_TIMEDOUT:
-      error = "邮件服务器没有及时响应（" + detail + "）";
-      break;
+      return Outcome::Failure("邮件服务器没有及时响应（" + detail + "）");
     default:
-      error = !refusal.empty() ? "邮件服务器拒绝了邮件（" + Printable(refusal) + "）"
-                               : "邮件发送失败（" + detail + "）";
+      return Outcome::Failure(!refusal.empty()
+                                  ? "邮件服务器拒绝了邮件（" + Printable(refusal) + "）"
+                                  : "邮件发送失败（" + detail + "）");
   }
-  return false;
 }
 
-}  // namespace
+std::shared_ptr<MailTransport> MailComponent::ChooseTransport() {
+  if (transport_) return transport_;
+  const std::string server(TrimBlanks(server_));
+  if (server.empty()) {
+    Fail("没有设置邮件服务器");
+    return nullptr;
+  }
+  if (HasControl(server) || server.find(' ') != std::string::npos) {
+    Fail("邮件服务器设置无效");
+    return nullptr;
+  }
+  if (!StartsWithNoCase(server, kDirPrefix)) {
+    return std::make_shared<SmtpTransport>(server, connect_timeout_, total_timeout_);
+  }
+  fs::path dir = fs::path(server.substr(kDirPrefix.size()));
+  if (dir.is_relative() && !data_folder_.empty()) dir = fs::path(data_folder_) / dir;
+  return std::make_shared<OutboxTransport>(dir.string(), clock_, random_);
+}
 
 bool MailComponent::Send() {
   try {
     error_.clear();
-    const std::string server(TrimBlanks(server_));
-    if (server.empty()) return Fail("没有设置邮件服务器");
-    if (HasControl(server) || server.find(' ') != std::string::npos) {
-      return Fail("邮件服务器设置无效");
-    }
+    const std::shared_ptr<MailTransport> transport = ChooseTransport();
+    if (!transport) return false;
     // Addresses split from a list ("a@x.cn, b@y.cn") keep their blanks; they are no part of it.
     from_address_ = std::string(TrimBlanks(from_address_));
     reply_to_ = std::string(TrimBlanks(reply_to_));
@@ -497,19 +512,8 @@ bool MailComponent::Send() {
     if (!Compose(message)) return false;
     std::vector<std::string> addresses;
     for (const Recipient& r : recipients_) addresses.push_back(r.address);
-    std::string error;
-    bool ok;
-    if (StartsWithNoCase(server, kDirPrefix)) {
-      std::string envelope = "X-Sender: " + from_address_ + "\r\n";
-      for (const std::string& a : addresses) envelope += "X-Receiver: " + a + "\r\n";
-      fs::path dir = fs::path(server.substr(kDirPrefix.size()));
-      if (dir.is_relative() && !data_folder_.empty()) dir = fs::path(data_folder_) / dir;
-      ok = WriteOutboxFile(dir.string(), envelope + message, clock_.Now(), random_, error);
-    } else {
-      ok = SendSmtp(server, from_address_, addresses, message, connect_timeout_, total_timeout_,
-                    error);
-    }
-    return ok ? true : Fail(error);
+    const Outcome sent = transport->Deliver(from_address_, addresses, message);
+    return sent ? true : Fail(sent.reason());
   } catch (const std::exception& e) {
     return Fail("邮件发送失败（" + Printable(e.what()) + "）");
   } catch (...) {
@@ -525,6 +529,7 @@ bool SendMail(const Settings& s, const Clock& clock, const std::string& fromname
     MailComponent mail(clock);
     mail.Server(s.SmtpServer);
     mail.DataFolder(s.DataDir);
+    mail.Transport(s.Transport);
     mail.FromName(fromname);
     mail.FromAddress(fromaddress);
     mail.ReplyTo(replyto);

@@ -89,7 +89,8 @@ void Corkboard::Favor() {
         // subject in the list of favourites.
         const std::string forum = rs->Fields("forumname").Str();
         rs->Close();
-        if (!CheckForum(*con, forum) || !Admitted(forum)) Refuse(kBadParameter);
+        const ForumCheck c = CheckForum(*con, forum);
+        if (!c || !Admitted(c)) Refuse(kBadParameter);
 
         bool may_post = false;
         auto member = [&] { return CanPost(who.name, who.password, *con, may_post); };

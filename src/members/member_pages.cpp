@@ -71,11 +71,17 @@ const char* const kEmailTaken =
     "您输入的 EMail 已经有人使用，论坛规定一个 EMail 只能注册一次，请使用其它 EMail。如果您是因为"
     "遗忘了密码而重复注册，请使用论坛提供的找回丢失的密码功能取回密码或同论坛管理员联系!";
 
+const char* const kEmailMissing = "你必须输入一个Email地址！按浏览器的后退按钮可重新处理！";
+const char* const kEmailInvalid =
+    "你输入的Email地址不合法，请重新输入！按浏览器的后退按钮可重新处理！";
+
+bool EmailMalformed(std::string_view email) {
+  return email.find('.') == std::string_view::npos || email.find('@') == std::string_view::npos;
+}
+
 const char* EmailRefusal(std::string_view email) {
-  if (email.empty()) return "你必须输入一个Email地址！按浏览器的后退按钮可重新处理！";
-  if (email.find('.') == std::string_view::npos || email.find('@') == std::string_view::npos) {
-    return "你输入的Email地址不合法，请重新输入！按浏览器的后退按钮可重新处理！";
-  }
+  if (email.empty()) return kEmailMissing;
+  if (EmailMalformed(email)) return kEmailInvalid;
   return nullptr;
 }
 

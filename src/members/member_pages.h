@@ -36,6 +36,10 @@ void KeepMemberInSession(Session& session, const std::string& name, const std::s
 // The refusal for an e-mail address of a member form, or nullptr when it passes.
 const char* EmailRefusal(std::string_view email);
 extern const char* const kEmailTaken;
+extern const char* const kEmailMissing;
+extern const char* const kEmailInvalid;
+// An address without "." or "@".
+bool EmailMalformed(std::string_view email);
 
 // ---- Mail sent for a visitor (lost password, send-to-friend) ----
 

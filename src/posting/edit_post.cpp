@@ -108,8 +108,9 @@ void Corkboard::EditPost() {
             forum = post.forum;
           }
           rs->Close();
-          f.forum_ok = CheckForum(*con, forum);
-          f.admitted = Admitted(forum);
+          const ForumCheck c = CheckForum(*con, forum);
+          f.forum_ok = bool(c);
+          f.admitted = Admitted(c);
           con->Close();
         }
         Enforce(DecideEditForm(f), title, forum);
@@ -181,7 +182,8 @@ void Corkboard::SubmitEdit() {
           f.found = !rs->Eof();
           if (f.found) {
             post = ReadPostRow(*rs, id, f);
-            f.admitted = !CheckForum(*con, post.forum) || Admitted(post.forum);
+            const ForumCheck c = CheckForum(*con, post.forum);
+            f.admitted = !c || Admitted(c);
             if (f.admitted) {
               f.role = GuardedRole(Application_(), Session_(), req, Now(), who, post.forum, *con);
               f.own = post.author == who.name;

@@ -68,7 +68,8 @@ TopicRow LoadTopic(Corkboard& page, Connection& con, const Server& server, int32
   topic.forum = rs->Fields("forumname").Str();
   topic.subject = server.HTMLEncode(rs->Fields("subject").Str());
   f.is_topic = IsTopicParent(rs->Fields("parentid"));
-  f.admitted = !page.CheckForum(con, topic.forum) || page.Admitted(topic.forum);
+  const ForumCheck c = page.CheckForum(con, topic.forum);
+  f.admitted = !c || page.Admitted(c);
   return topic;
 }
 

@@ -1,7 +1,9 @@
 // New topics: the form (NewTopic) and its submission (posttopic), which adds one row to post.
 #include <memory>
+#include <optional>
 
 #include "frame/corkboard.h"
+#include "frame/fragments.h"
 #include "frame/page_frame.h"
 #include "frame/procedures.h"
 #include "members/member_checks.h"
@@ -14,9 +16,6 @@ namespace cb {
 
 namespace {
 
-constexpr const char* kNoForum =
-    "对不起，该论坛不存在，可能是你输错了url或正好管理员刚刚删除了该论坛！";
-
 std::string OptionsRow(const Settings& s) {
   return "<tr " + s.AltColumnColor2 +
          "><td valign=top><b>选项：</b></td><td>"
@@ -28,21 +27,38 @@ std::string OptionsRow(const Settings& s) {
          "包含你在户口本中的签名。只有注册用户有此功能。</td></tr>";
 }
 
+// The topic row on an open record set (static, optimistic).
+void AddTopic(Recordset& rs, const Request& req, const std::string& forum,
+              const std::string& member, const std::string& subject, const std::string& message,
+              const std::string& address, int16_t icon) {
+  rs.AddNew();
+  rs.Set("username", Variant(member));
+  rs.Set("Subject", Variant(subject));
+  rs.Set("message", Variant(message));
+  rs.Set("Forumname", Variant(forum));
+  rs.Set("ip", Variant(address));
+  rs.Set("smiles", Variant(int32_t{Checked(req("DisableSmilies")) ? 0 : 1}));
+  if (Checked(req.Form("Signature"))) rs.Set("useSign", Variant(true));
+  if (Checked(req.Form("EMailNotification"))) rs.Set("emailNotification", Variant(true));
+  rs.Set("icon", Variant(icon));
+  rs.Update();
+}
+
 }  // namespace
 
 void Corkboard::NewTopic() {
   std::unique_ptr<Connection> con;
   RunPage(
       [&] {
-        std::string listed;
-        UpdateOnline(Request_().ServerVariables("Remote_addr").Str(), "发表话题", listed);
+        RecordVisit("发表话题");
         const Settings& s = S();
         Response& out = Response_();
         const std::string forum = Request_().QueryString("Forum").Str();
         con = OpenConnection_();
         out << WritePageHead(s, "发表新话题");
-        if (!CheckForum(*con, forum)) Refuse(kNoForum);
-        if (!Admitted(forum)) {
+        const ForumCheck checked = CheckForum(*con, forum);
+        if (!checked) Refuse(kNoForumMessage);
+        if (!Admitted(checked)) {
           PrivateForum(forum);
           SkipToTail();
         }
@@ -84,53 +100,46 @@ void Corkboard::posttopic() {
   RunPage(
       [&] {
         const Request& req = Request_();
+        const Settings& s = S();
         const std::string forum = req.Form("Forum").Str();
         ActingMember who = ReadActingMember(Session_(), req);
         // A missing icon is an empty text, which does not convert: the runtime error page.
         const int16_t icon = Variant(req.Form("MsgIcon").Str()).CInt();
         const std::string subject = Trim(req.Form("topicsubject").Str());
         const std::string message = Trim(req.Form("Message").Str());
-        const Variant signature = req.Form("Signature");
-        const Variant notification = req.Form("EMailNotification");
         const std::string address = req.ServerVariables("Remote_addr").Str();
-        std::string listed;
-        UpdateOnline(address, "发表话题", listed);
-
-        const Settings& s = S();
-        if (!IsAllowedIP(s, address)) {
-          Refuse(kRefusedAddressStart + HtmlSafe(address) + kRefusedAddressEnd);
-        }
-        if (who.name.empty() || who.password.empty()) Refuse(kNameAndPassword);
-        if (subject.empty() || message.empty()) {
-          Refuse("请同时输入主题和内容！按浏览器的后退按钮可重新输入！");
-        }
-        if (!PostSubmitCheck()) Refuse(FloodMessage(s));
-        con = OpenConnection_();
-        bool may_post = false;
-        if (!CanPost(who.name, who.password, *con, may_post)) Refuse(kNotMember);
-        if (!may_post) Refuse(kBarred);
-        // The form names the forum: it must exist and admit this session, as its pages require.
-        if (!CheckForum(*con, forum)) Refuse(kNoForum);
-        if (!Admitted(forum)) {
+        RecordVisit("发表话题");
+        SubmitFacts facts;
+        const auto stop_if_refused = [&] {
+          const std::optional<PostStop> stop = SubmitRefusal(facts);
+          if (!stop) return;
+          if (*stop != PostStop::kPrivate) Refuse(SubmitRefusalText(*stop, s, address, false));
           Response_() << WritePageHead(s, s.BBName);
           PrivateForum(forum);
           SkipToTail();
-        }
+        };
+
+        facts.address_allowed = IsAllowedIP(s, address);
+        facts.named = !who.name.empty() && !who.password.empty();
+        facts.has_content = !subject.empty() && !message.empty();
+        stop_if_refused();
+        facts.flood_free = PostSubmitCheck();
+        stop_if_refused();
+        con = OpenConnection_();
+        bool may_post = false;
+        facts.member = CanPost(who.name, who.password, *con, may_post);
+        facts.may_post = may_post;
+        stop_if_refused();
+        // The form names the forum: it must exist and admit this session, as its pages require.
+        const ForumCheck checked = CheckForum(*con, forum);
+        facts.forum = checked.exists;
+        facts.admitted = !checked || Admitted(checked);
+        stop_if_refused();
 
         // One insert: the store's triggers bring the counters along in the same statement.
         rs = std::make_unique<Recordset>();
         rs->Open("Select * from post where 1<>0", *con, adOpenStatic, adLockOptimistic);
-        rs->AddNew();
-        rs->Set("username", Variant(who.name));
-        rs->Set("Subject", Variant(subject));
-        rs->Set("message", Variant(message));
-        rs->Set("Forumname", Variant(forum));
-        rs->Set("ip", Variant(address));
-        rs->Set("smiles", Variant(int32_t{Checked(req("DisableSmilies")) ? 0 : 1}));
-        if (Checked(signature)) rs->Set("useSign", Variant(true));
-        if (Checked(notification)) rs->Set("emailNotification", Variant(true));
-        rs->Set("icon", Variant(icon));
-        rs->Update();
+        AddTopic(*rs, req, forum, who.name, subject, message, address, icon);
         rs->Close();
 
         Response_() << WritePageHead(s, s.BBName);

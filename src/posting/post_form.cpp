@@ -1,6 +1,8 @@
 // Form rows and texts shared by the posting pages.
 #include "posting/post_form.h"
 
+#include "frame/checks.h"
+#include "frame/fragments.h"
 #include "frame/page_frame.h"
 #include "posting/editor_toolbar.h"
 #include "runtime/convert.h"
@@ -15,10 +17,59 @@ const char* const kNotMember =
     "对不起，您不是本论坛的注册用户，请先注册后再发表！按浏览器的后退按钮可重新输入！";
 const char* const kBarred =
     "对不起，您已经被禁止在本论坛发表话题，请和论坛管理员联系以获得详细信息！";
+const char* const kClosedTopicMessage = "该主题已被关闭，不再接受回复，请检查！";
 
 std::string FloodMessage(const Settings& s) {
   return "论坛开启了重复递交检查功能，如果你在 " + std::to_string(s.SubmitInterval) +
          " 秒内递交第二个贴子被视为重复提交,请稍待片刻后再试!";
+}
+
+namespace {
+
+constexpr Rule<SubmitFacts, PostStop> kPostRules[] = {
+    {PostStop::kAddress, [](const SubmitFacts& f) { return !f.address_allowed; }},
+    {PostStop::kNameAndPassword, [](const SubmitFacts& f) { return !f.named; }},
+    {PostStop::kEmpty, [](const SubmitFacts& f) { return !f.has_content; }},
+    {PostStop::kFlood, [](const SubmitFacts& f) { return KnownFalse(f.flood_free); }},
+    {PostStop::kNotMember, [](const SubmitFacts& f) { return KnownFalse(f.member); }},
+    {PostStop::kBarred, [](const SubmitFacts& f) { return KnownFalse(f.may_post); }},
+    {PostStop::kNoTopic, [](const SubmitFacts& f) { return KnownFalse(f.topic); }},
+    {PostStop::kNoForum, [](const SubmitFacts& f) { return KnownFalse(f.forum); }},
+    {PostStop::kPrivate, [](const SubmitFacts& f) { return KnownFalse(f.admitted); }},
+    {PostStop::kClosed, [](const SubmitFacts& f) { return Known(f.closed); }},
+};
+
+}  // namespace
+
+std::optional<PostStop> SubmitRefusal(const SubmitFacts& f) { return FirstRefusal(kPostRules, f); }
+
+std::string SubmitRefusalText(PostStop stop, const Settings& s, const std::string& address,
+                            bool reply) {
+  switch (stop) {
+    case PostStop::kAddress:
+      // The address may come from a trusted proxy's header: kept as text.
+      return kRefusedAddressStart + HtmlSafe(address) + kRefusedAddressEnd;
+    case PostStop::kNameAndPassword:
+      return kNameAndPassword;
+    case PostStop::kEmpty:
+      return reply ? "请输入内容！按浏览器的后退按钮可重新输入！"
+                   : "请同时输入主题和内容！按浏览器的后退按钮可重新输入！";
+    case PostStop::kFlood:
+      return FloodMessage(s);
+    case PostStop::kNotMember:
+      return kNotMember;
+    case PostStop::kBarred:
+      return kBarred;
+    case PostStop::kNoTopic:
+      return "对不起，该主题已经不存在，可能已经被删除！";
+    case PostStop::kNoForum:
+      return kNoForumMessage;
+    case PostStop::kClosed:
+      return kClosedTopicMessage;
+    case PostStop::kPrivate:
+      break;
+  }
+  return "";
 }
 
 bool SignedIn(const Session& session) {

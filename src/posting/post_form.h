@@ -2,6 +2,7 @@
 // rows of the form, the acting member, and the refusal texts both submissions give.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "frame/settings.h"
@@ -37,12 +38,48 @@ std::string BodyRow(const Settings& s, const std::string& label, const std::stri
 // The notes after the form; cbkcode is the address of the markup help page.
 std::string MarkupNotes(const std::string& cbkcode);
 
+// Where a submission (new topic, reply) stops instead of writing its row, in the order both
+// check.
+enum class PostStop {
+  kAddress,          // the address is on RejectiveIP
+  kNameAndPassword,  // either is empty
+  kEmpty,            // new topic: no subject or no body; reply: no body
+  kFlood,            // PostSubmitCheck refused
+  kNotMember,        // CanPost found no member with that password
+  kBarred,           // the member may not post
+  kNoTopic,          // reply: the number is no topic's
+  kNoForum,          // the forum is gone
+  kPrivate,          // the forum is private and this session was not admitted: its sign-in form
+  kClosed,           // reply: the topic is closed
+};
+
+// What a submission knows at each step; the facts read later stay empty until read, and those a
+// page never reads (a new topic's kNoTopic and kClosed) never stop it.
+struct SubmitFacts {
+  bool address_allowed = true;
+  bool named = true;        // user name and password both given
+  bool has_content = true;  // new topic: subject and body; reply: body
+  std::optional<bool> flood_free{};
+  std::optional<bool> member{};
+  std::optional<bool> may_post{};
+  std::optional<bool> topic{};
+  std::optional<bool> forum{};
+  std::optional<bool> admitted{};
+  std::optional<bool> closed{};
+};
+std::optional<PostStop> SubmitRefusal(const SubmitFacts& f);
+// The error page's message of a stop (kPrivate has none). reply: the reply's texts where the two
+// submissions differ.
+std::string SubmitRefusalText(PostStop stop, const Settings& s, const std::string& address,
+                            bool reply);
+
 // Refusals of both submissions.
 extern const char* const kRefusedAddressStart;
 extern const char* const kRefusedAddressEnd;
 extern const char* const kNameAndPassword;
 extern const char* const kNotMember;
 extern const char* const kBarred;
+extern const char* const kClosedTopicMessage;
 std::string FloodMessage(const Settings& s);
 
 }  // namespace cb

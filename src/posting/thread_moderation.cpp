@@ -186,7 +186,8 @@ void Corkboard::Transfer() {
         int32_t archive = 0;
         // A private forum is a destination only for a session it admits, as it is a place to read.
         auto admitted = [&](const std::string& forum) {
-          return !CheckForum(*con, forum) || Admitted(forum);
+          const ForumCheck c = CheckForum(*con, forum);
+          return !c || Admitted(c);
         };
         // Only a ticked "Delete" removes the source thread: a missing choice keeps it.
         const bool keep =
@@ -262,7 +263,8 @@ void Corkboard::CopyPost() {
             forum = rs->Fields("forumname").Str();
             subject = rs->Fields("subject").Str();
             message = rs->Fields("message").Str();
-            f.admitted = !CheckForum(*con, forum) || Admitted(forum);
+            const ForumCheck c = CheckForum(*con, forum);
+            f.admitted = !c || Admitted(c);
           }
           con->Close();
         }

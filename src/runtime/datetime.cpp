@@ -108,6 +108,11 @@ int64_t DiffMinutes(const DateTime& a, const DateTime& b) {
   return FloorDiv(b.seconds(), 60) - FloorDiv(a.seconds(), 60);
 }
 
+const SystemClock& SystemClock::Shared() {
+  static const SystemClock instance;
+  return instance;
+}
+
 DateTime SystemClock::Now() const {
   const std::time_t t = std::time(nullptr);
   std::tm local{};

@@ -2,6 +2,7 @@
 // ("yyyy-mm-dd", "Hh:Nn:Ss", the general date text), parsing and differences; and the clock.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -55,27 +56,39 @@ class DateTime {
 int64_t DiffSeconds(const DateTime& a, const DateTime& b);
 int64_t DiffMinutes(const DateTime& a, const DateTime& b);  // minute boundaries crossed
 
-// The source of "now": the real local clock in the server, a fixed one in tests.
+// The source of time: the real clocks in the server, a fixed one in tests. Now() is the local
+// wall clock the board's dates come from; Steady() measures idle times and never goes back.
 class Clock {
  public:
+  using SteadyTime = std::chrono::steady_clock::time_point;
   virtual ~Clock() = default;
   virtual DateTime Now() const = 0;
+  virtual SteadyTime Steady() const { return std::chrono::steady_clock::now(); }
 };
 
 class SystemClock : public Clock {
  public:
+  static const SystemClock& Shared();
   DateTime Now() const override;
 };
 
+// Stands still until moved. Advance moves both clocks; Set moves the wall clock alone, as a
+// corrected system clock does.
 class FixedClock : public Clock {
  public:
   explicit FixedClock(DateTime now) : now_(now) {}
   DateTime Now() const override { return now_; }
+  SteadyTime Steady() const override { return steady_; }
   void Set(DateTime now) { now_ = now; }
-  void Advance(int64_t seconds) { now_ = now_.AddSeconds(seconds); }
+  void Advance(int64_t seconds) { Advance(std::chrono::seconds(seconds)); }
+  void Advance(std::chrono::seconds d) {
+    now_ = now_.AddSeconds(d.count());
+    steady_ += d;
+  }
 
  private:
   DateTime now_;
+  SteadyTime steady_{};
 };
 
 }  // namespace cb

@@ -10,6 +10,8 @@ namespace cb {
 
 // The digits escapes are written with (upper case, as browsers and URLEncode write them).
 inline constexpr char kHexDigits[] = "0123456789ABCDEF";
+// Lower-case digits, for ids and script escapes.
+inline constexpr char kLowerHexDigits[] = "0123456789abcdef";
 
 // The value of a hex digit of either case, else -1.
 int HexValue(char c);

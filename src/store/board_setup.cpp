@@ -1,9 +1,6 @@
 // First-start seeding and account creation.
 #include "store/board_setup.h"
 
-#include <sys/random.h>
-
-#include <cerrno>
 #include <stdexcept>
 
 #include "runtime/convert.h"
@@ -43,22 +40,11 @@ void InsertMember(Connection& con, const std::string& name, const std::string& p
 
 }  // namespace
 
-std::string RandomPassword(size_t length) {
+std::string RandomPassword(size_t length, Random& random) {
   static constexpr char kAlphabet[] =
       "ABCDEFGHJKLMNPQRSTUVWXYZabcdefghijkmnpqrstuvwxyz23456789";  // no look-alikes
-  constexpr unsigned kSize = sizeof(kAlphabet) - 1;
   std::string out;
-  while (out.size() < length) {
-    unsigned char buf[64];
-    ssize_t n = getrandom(buf, sizeof buf, 0);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw std::runtime_error("no secure random source");
-    }
-    for (ssize_t i = 0; i < n && out.size() < length; ++i) {
-      if (buf[i] < 256 - 256 % kSize) out += kAlphabet[buf[i] % kSize];  // no modulo bias
-    }
-  }
+  while (out.size() < length) out += kAlphabet[random.Uniform(sizeof(kAlphabet) - 1)];
   return out;
 }
 

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "runtime/random.h"
+
 namespace cb {
 
 struct SeedResult {
@@ -23,7 +25,7 @@ SeedResult SeedNewBoard(const std::string& connection_string);
 void AddUser(const std::string& connection_string, const std::string& name,
              const std::string& password, const std::string& role = "");
 
-// Letters and digits from the system's secure random source.
-std::string RandomPassword(size_t length);
+// Letters and digits without look-alikes, from random.
+std::string RandomPassword(size_t length, Random& random = SecureRandom::Shared());
 
 }  // namespace cb

@@ -164,8 +164,7 @@ uint64_t PooledHandle::WriteGeneration() {
 }
 
 DateTime PooledHandle::Now() const {
-  static const SystemClock system;
-  return (source_->spec.clock ? *source_->spec.clock : static_cast<const Clock&>(system)).Now();
+  return (source_->spec.clock ? *source_->spec.clock : SystemClock::Shared()).Now();
 }
 
 void PooledHandle::NoteWrite() { source_->generation.fetch_add(1); }

@@ -250,15 +250,18 @@ TEST(ProceduresTest, UserTitleLevelsOverflowSixteenBits) {
 
 TEST(ProceduresTest, RandomTextPicksKindThenCharacter) {
   // kind 0 digit 7, kind 1 letter 16 (Q), kind 2 letter 25 (z)
-  std::vector<uint32_t> draws = {0, 7, 1, 16, 2, 25};
-  size_t next = 0;
-  std::vector<uint32_t> bounds;
-  auto scripted = [&](uint32_t n) {
-    bounds.push_back(n);
-    return draws[next++];
-  };
+  struct Scripted : Random {
+    std::vector<uint32_t> draws = {0, 7, 1, 16, 2, 25};
+    size_t next = 0;
+    std::vector<uint32_t> bounds;
+    void Fill(unsigned char*, size_t) override { ADD_FAILURE() << "raw bytes drawn"; }
+    uint32_t Uniform(uint32_t n) override {
+      bounds.push_back(n);
+      return draws[next++];
+    }
+  } scripted;
   EXPECT_EQ(RandomText(3, scripted), "7Qz");
-  EXPECT_EQ(bounds, (std::vector<uint32_t>{3, 10, 3, 26, 3, 26}));
+  EXPECT_EQ(scripted.bounds, (std::vector<uint32_t>{3, 10, 3, 26, 3, 26}));
   EXPECT_EQ(RandomText(0, scripted), "");
 }
 

@@ -13,8 +13,8 @@ using namespace std::chrono_literals;
 
 class SessionStoreTest : public ::testing::Test {
  protected:
-  SessionStore::TimePoint now_{};
-  SessionStore store_{std::chrono::minutes(20), [this] { return now_; }};
+  FixedClock clock_{DateTime::FromParts(2024, 5, 9)};
+  SessionStore store_{std::chrono::minutes(20), clock_};
 
   std::string KeepNew(const char* user, const std::string& address = "10.0.0.1") {
     auto s = store_.NewSession();
@@ -39,7 +39,7 @@ TEST_F(SessionStoreTest, IdleTimeDecidesExpiry) {
   const Case cases[] = {{0s, true}, {19min, true}, {20min, true}, {20min + 1s, false}, {2h, false}};
   for (const Case& c : cases) {
     std::string id = KeepNew("甲");
-    now_ += c.idle;
+    clock_.Advance(c.idle);
     auto found = store_.Find(id);
     EXPECT_EQ(found != nullptr, c.alive) << c.idle.count();
     if (found) {
@@ -51,7 +51,7 @@ TEST_F(SessionStoreTest, IdleTimeDecidesExpiry) {
 TEST_F(SessionStoreTest, EachVisitKeepsTheSessionAlive) {
   std::string id = KeepNew("甲");
   for (int i = 0; i < 5; ++i) {
-    now_ += 15min;
+    clock_.Advance(15min);
     ASSERT_NE(store_.Find(id), nullptr) << i;
   }
 }
@@ -70,9 +70,9 @@ TEST_F(SessionStoreTest, VisitorsSeeOnlyTheirOwnValues) {
 TEST_F(SessionStoreTest, SweepDropsOnlyIdleSessions) {
   KeepNew("old1");
   KeepNew("old2");
-  now_ += 15min;
+  clock_.Advance(15min);
   std::string fresh = KeepNew("new");
-  now_ += 10min;
+  clock_.Advance(10min);
   EXPECT_EQ(store_.Sweep(), 2u);
   EXPECT_EQ(store_.size(), 1u);
   EXPECT_NE(store_.Find(fresh), nullptr);
@@ -80,7 +80,7 @@ TEST_F(SessionStoreTest, SweepDropsOnlyIdleSessions) {
 
 TEST_F(SessionStoreTest, SweepsByItselfWhileVisitorsCome) {
   for (int i = 0; i < 50; ++i) KeepNew("gone");
-  now_ += 30min;
+  clock_.Advance(30min);
   KeepNew("stays");
   EXPECT_EQ(store_.size(), 1u);
 }
@@ -96,7 +96,7 @@ TEST_F(SessionStoreTest, CapsDropTheLeastRecentlyUsedOfTheAddressThenOfAll) {
   std::string a1 = KeepNew("a1", "10.0.0.1");
   std::string a2 = KeepNew("a2", "10.0.0.1");
   std::string b1 = KeepNew("b1", "10.0.0.2");
-  now_ += 1s;
+  clock_.Advance(1s);
   ASSERT_NE(store_.Find(a1), nullptr);  // a1 is now used more recently than a2
   std::string a3 = KeepNew("a3", "10.0.0.1");
   std::string c1 = KeepNew("c1", "10.0.0.3");

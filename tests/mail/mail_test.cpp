@@ -75,7 +75,7 @@ class MailTest : public ::testing::Test {
 
   // The board's mail component with a fixed random source, as SendMail fills it.
   MailComponent Board(const std::string& server) {
-    MailComponent m(clock_, [] { return uint64_t{0x1234}; });
+    MailComponent m(clock_, random_);
     m.Server(server);
     m.FromName("论坛管家");
     m.FromAddress("board@corkboard.test");
@@ -87,6 +87,12 @@ class MailTest : public ::testing::Test {
   std::optional<std::string> saved_tz_;
   std::string root_;
   FixedClock clock_{DateTime::FromParts(2001, 5, 9, 8, 3, 7)};
+  // Every draw is 0x1234: the Message-ID is known.
+  struct FixedDraws : Random {
+    void Fill(unsigned char* out, size_t n) override {
+      for (size_t i = 0; i < n; ++i) out[i] = i == 0 ? 0x34 : i == 1 ? 0x12 : 0;
+    }
+  } random_;
 };
 
 // The Message-ID's random part, which SendMail draws afresh, as the fixed source gives it.

@@ -47,6 +47,7 @@ FakeHost::FakeHost()
     : clock_(DateTime::FromParts(2024, 5, 9, 10, 20, 30)),
       context_(request_, response_, server_, session_, application_, services_) {
   services_.clock = &clock_;
+  services_.random = &random_;
   services_.data_dir = FreshDataDir();
   NewRequest("GET", "/default.asp");
 }

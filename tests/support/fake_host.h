@@ -1,7 +1,8 @@
 // FakeHost: the host objects of one visitor in memory, for page tests without sockets. Build a
 // request (Get/PostForm, cookies, address) that the host's own request builder turns into the
 // page's Request, run a page method, read the body, cookies, redirect, session and application.
-// Session and application persist across requests; the clock is fixed.
+// Session and application persist across requests; the environment has a fixed clock, a seeded
+// random source and a data folder of its own.
 #pragma once
 
 #include <initializer_list>
@@ -15,6 +16,7 @@
 #include "host/context.h"
 #include "host/page_host.h"
 #include "runtime/datetime.h"
+#include "runtime/random.h"
 
 namespace cb::test {
 
@@ -68,6 +70,8 @@ class FakeHost {
   Application& application() { return application_; }
   Server& server() { return server_; }
   FixedClock& clock() { return clock_; }
+  SeededRandom& random() { return random_; }
+  // The environment pages see (install a mail transport here).
   HostServices& services() { return services_; }
   ScriptingContext& context() { return context_; }
 
@@ -92,6 +96,7 @@ class FakeHost {
   FormFields variables_;  // server variables set over the built ones
 
   FixedClock clock_;
+  SeededRandom random_;
   HostServices services_;
   Request request_;
   Response response_;

@@ -76,10 +76,9 @@ class Connection;
 // What the connections share: the page host, the limits, the registry of open connections.
 class ServerCore {
  public:
-  ServerCore(HostConfig cfg, Application& app, Router router, const Clock* clock)
+  ServerCore(HostConfig cfg, Application& app, Router router, Environment env)
       : cfg_(std::move(cfg)),
-        clock_(clock ? clock : &system_clock_),
-        host_(cfg_, app, std::move(router), *clock_),
+        host_(cfg_, app, std::move(router), std::move(env)),
         ioc_(cfg_.threads),
         acceptor_(net::make_strand(ioc_)),
         accept_timer_(acceptor_.get_executor()) {
@@ -115,9 +114,6 @@ class ServerCore {
   void ReportAcceptFailure(const beast::error_code& ec);
   bool CloseOldestIdle();
   void RunLoop();
-
-  SystemClock system_clock_;
-  const Clock* clock_;
 
  public:
   PageHost host_;
@@ -526,13 +522,17 @@ int ServerCore::Run() {
 
 class HttpServer::Impl {
  public:
-  Impl(HostConfig cfg, Application& app, Router router, const Clock* clock)
-      : core(std::move(cfg), app, std::move(router), clock) {}
+  Impl(HostConfig cfg, Application& app, Router router, Environment env)
+      : core(std::move(cfg), app, std::move(router), std::move(env)) {}
   ServerCore core;
 };
 
+HttpServer::HttpServer(HostConfig cfg, Application& app, Router router, Environment env)
+    : impl_(std::make_unique<Impl>(std::move(cfg), app, std::move(router), std::move(env))) {}
+
 HttpServer::HttpServer(HostConfig cfg, Application& app, Router router, const Clock* clock)
-    : impl_(std::make_unique<Impl>(std::move(cfg), app, std::move(router), clock)) {}
+    : HttpServer(std::move(cfg), app, std::move(router),
+                 Environment{.clock = clock ? clock : &SystemClock::Shared()}) {}
 
 HttpServer::~HttpServer() { Stop(); }
 

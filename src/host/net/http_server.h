@@ -18,9 +18,12 @@ namespace cb {
 
 class HttpServer {
  public:
-  // clock: "now" for the pages (the system clock when null); app: filled by the caller (see
-  // FillApplication); both must outlive the server. The router holds the pages.
-  HttpServer(HostConfig cfg, Application& app, Router router, const Clock* clock = nullptr);
+  // app: filled by the caller (see FillApplication); env: the clocks, randomness and mail
+  // transport (its folders come from cfg). What both point to must outlive the server. The router
+  // holds the pages.
+  HttpServer(HostConfig cfg, Application& app, Router router, Environment env = {});
+  // The real environment but for the clock (the system clock when null).
+  HttpServer(HostConfig cfg, Application& app, Router router, const Clock* clock);
   ~HttpServer();  // stops the server if it still runs
   HttpServer(const HttpServer&) = delete;
   HttpServer& operator=(const HttpServer&) = delete;
