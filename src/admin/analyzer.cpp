@@ -90,8 +90,7 @@ void Admin::MonthPostAnalyzer() {
               << "</td><td><img src=images/dot.gif height=8 width=" << share << "></td><td>"
               << share << "</td><td>" << std::to_string(d.posts) << "</td></tr>";
         }
-        out << "<tr><td colspan=4>合计</td><td>" << std::to_string(total)
-            << "</td></tr></table></center>";
+        out << "</table></center>";
       },
       [&] { Response_() << "</body></html>"; });
   CloseQuietly(nullptr, con.get());

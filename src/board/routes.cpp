@@ -245,6 +245,10 @@ constexpr std::pair<const char*, const char*> kPostOnly[] = {
     {"admin/member.asp", "submitedit"},
     {"admin/archive.asp", "enterarchive"},
     {"admin/archive.asp", "archivecenter"},
+    {"admin/mail.asp", "mailusers"},
+    {"admin/account.asp", "importaccount"},
+    {"admin/jscode.asp", "forumjs"},
+    {"admin/jscode.asp", "archivejs"},
 };
 
 // The host's refusals are reported on the error page of the class that owns the address.

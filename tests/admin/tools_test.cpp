@@ -248,6 +248,39 @@ TEST_F(Tools, MassMailGoesOutInTheBackgroundOnePerMember) {
   EXPECT_TRUE(test::IsRefusal(b.Get(&Admin::EMail, "/admin/mail.asp?action=progress")));
 }
 
+TEST_F(Tools, MassMailCutShortGoesOnAfterARestart) {
+  // As a stop leaves a mailing: spooled, its first address handled.
+  const fs::path spool = data / "massmail";
+  fs::create_directories(spool);
+  std::string job;
+  for (const std::string field : {"dir:outbox", "论坛", "board@bbs", "用户", "通知", "<p>正文",
+                                  "2024-05-09 10:20:30", "3", "a@x", "b@x", "c@x"}) {
+    job += std::to_string(field.size()) + "\n" + field + "\n";
+  }
+  std::ofstream(spool / "20240509-1-1.job", std::ios::binary) << job;
+  std::ofstream(spool / "20240509-1-1.job.done", std::ios::binary) << "s";
+  std::ofstream(spool / "20240509-1-2.job", std::ios::binary) << "3\nabc";  // damaged
+  MassMailQueue queue;
+  queue.Resume(data.string());
+  queue.Resume(data.string());  // once only
+  ASSERT_EQ(queue.Recent().size(), 1u);
+  const MassMailProgress resumed = queue.Recent().front();
+  ASSERT_TRUE(queue.WaitFinished(resumed.id, std::chrono::seconds(30)));
+  std::vector<std::string> to;
+  for (const OutboxMail& mail : ReadOutbox((data / "outbox").string())) {
+    to.insert(to.end(), mail.recipients.begin(), mail.recipients.end());
+    EXPECT_EQ(mail.subject, "通知");
+  }
+  EXPECT_EQ(to, (std::vector<std::string>{"b@x", "c@x"}));
+  const MassMailProgress done = *queue.Find(resumed.id);
+  EXPECT_EQ(done.started.YmdHms(), "2024-05-09 10:20:30");
+  EXPECT_EQ(done.total, 3u);
+  EXPECT_EQ(done.sent, 3u);
+  EXPECT_FALSE(fs::exists(spool / "20240509-1-1.job"));
+  EXPECT_FALSE(fs::exists(spool / "20240509-1-1.job.done"));
+  EXPECT_TRUE(fs::exists(spool / "20240509-1-2.job"));
+}
+
 TEST_F(Tools, ImportsEachAccountWholeOrNotAtAll) {
   const fs::path folder = data / "cbk";
   fs::create_directories(folder);

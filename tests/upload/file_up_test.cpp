@@ -155,7 +155,9 @@ TEST_F(FileUpPage, UploadsAreServedAsFilesThatCannotRunScript) {
     const Response& r = b.host.response();
     EXPECT_EQ(r.status(), c.status) << c.address;
     EXPECT_EQ(r.content_type(), c.type) << c.address;
-    if (c.body != nullptr) EXPECT_EQ(r.body(), c.body) << c.address;
+    if (c.body != nullptr) {
+      EXPECT_EQ(r.body(), c.body) << c.address;
+    }
     if (c.status == 200 && c.serve == ServeUploadedFile) {
       using Headers = std::vector<std::pair<std::string, std::string>>;
       Headers expected = {{"X-Content-Type-Options", "nosniff"},

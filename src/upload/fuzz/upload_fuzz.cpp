@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     input.remove_prefix(lf + 1);
   }
   // A buffer of exactly the body's size, so that any read past it is caught.
-  std::unique_ptr<char[]> body(new char[input.size() + 1]);
+  std::unique_ptr<char[]> body(new char[input.size()]);
   std::memcpy(body.get(), input.data(), input.size());
   const std::string_view view(body.get(), input.size());
 
