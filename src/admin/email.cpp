@@ -34,6 +34,8 @@ std::vector<std::string> MassMailAddresses(Connection& con) {
 
 // The list holds members' addresses: readable by the board's user alone.
 void WriteMailingList(const std::filesystem::path& file, const std::string& text) {
+  std::error_code ec;
+  std::filesystem::create_directories(file.parent_path(), ec);
   {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out << Utf8ToGbk(text);

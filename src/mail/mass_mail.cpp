@@ -116,6 +116,8 @@ MassMailQueue& MassMailQueue::Board() {
   return queue;
 }
 
+MassMailQueue::MassMailQueue() { InitMailLibrary(); }
+
 MassMailQueue::~MassMailQueue() {
   {
     std::lock_guard<std::mutex> lock(mu_);

@@ -47,7 +47,7 @@ class MassMailQueue {
  public:
   static constexpr size_t kKept = 20;  // finished mailings remembered for the progress page
 
-  MassMailQueue() = default;
+  MassMailQueue();
   // Finishes the mail in hand and waits for the thread; the rest stays spooled.
   ~MassMailQueue();
   MassMailQueue(const MassMailQueue&) = delete;

@@ -303,13 +303,13 @@ TEST_F(Tools, ImportsEachAccountWholeOrNotAtAll) {
                   "<hr size=1><br>失败账号:&lt;script&gt;(bad.cgi)：用户名不合法<br>BOSS(dup.cgi)<br>"
                   "nopw(nopw.cgi)：没有密码<br><hr size=1>迁移日期：2024-05-09 10:20:30"))
       << page;
-  EXPECT_EQ(b.board.Column("select username||'|'||password||'|'||email||'|'||ifnull(url,'-')||'|'||"
+  EXPECT_EQ(b.board.Column("select username||'|'||password||'|'||email||'|'||isnull(url,'-')||'|'||"
                            "occupation||'|'||location||'|'||postcount||'|'||status||'|'||interests||'|'||"
                            "signdate||'|'||namestorage||'|'||signature||'|'||icq||'|'||emailview "
                            "from register where username='小李'"),
             std::vector<std::string>{"小李|secret|li@example.org|-|学生|北京|12|moderater|读书|"
                                      "2001-03-04 05:06:07|1|签名|12345|0"});
-  EXPECT_EQ(b.board.Column("select postcount||'|'||ifnull(icq,'-')||'|'||namestorage from register "
+  EXPECT_EQ(b.board.Column("select postcount||'|'||isnull(icq,'-')||'|'||namestorage from register "
                            "where username='odd'"),
             std::vector<std::string>{"0|-|1"});
   EXPECT_EQ(b.Count("select count(*) from register"), 5);
