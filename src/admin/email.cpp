@@ -123,7 +123,7 @@ void Admin::EMail() {
         };
         const size_t count = mailing.addresses.size();
         MassMailQueue::Board().Start(std::move(mailing), Now());
-        Response_() << "<br><br><center><p><h3>邮件已经送出</h3></p><p>共 "
+        Response_() << "<br><br><center><p><h3>邮件已经送出</h3></p></center><center><p>共 "
                     << std::to_string(count)
                     << " 位用户，邮件正在后台逐一发送。<a href=mail.asp?action=progress>"
                        "查看发送进度</a></p></center>";

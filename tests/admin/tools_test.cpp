@@ -210,7 +210,7 @@ TEST_F(Tools, MassMailGoesOutInTheBackgroundOnePerMember) {
   const FormFields mailing = {
       {"action", "mailusers"}, {"Subject", "维护通知"}, {"Message", "<b>周末</b>维护"}};
   const std::string page = Post(&Admin::EMail, "/admin/mail.asp", mailing);
-  EXPECT_TRUE(Has(page, "<h3>邮件已经送出</h3></p><p>共 2 位用户")) << page;
+  EXPECT_TRUE(Has(page, "<br><br><center><p><h3>邮件已经送出</h3></p></center><center><p>共 2 位用户")) << page;
   const MassMailProgress started = MassMailQueue::Board().Recent().front();
   ASSERT_TRUE(MassMailQueue::Board().WaitFinished(started.id, std::chrono::seconds(30)));
   const std::vector<OutboxMail> mails = ReadOutbox((data / "outbox").string());

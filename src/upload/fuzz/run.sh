@@ -9,6 +9,7 @@ root=$(cd "$here/../../.." && pwd)
 seconds=${1:-15}
 out=${2:-$root/build/fuzz}
 mkdir -p "$out/corpus-upload"
+out=$(cd "$out" && pwd)
 if [ ! -f "$out/build/build.ninja" ]; then
   cmake -S "$root" -B "$out/build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
     -DCORKBOARD_FUZZ=ON -DCORKBOARD_TESTS=OFF > "$out/configure.log" ||
