@@ -121,7 +121,10 @@ test('the moderator uploads a picture into the folder the administrator gave him
   await page.fill('input[name=Password]', admin.password);
   await page.fill('input[name=NN]', moderator.name);
   await page.click('input[type=submit][value="获 得 用 户 信 息"]');
-  await page.click(`a[href^="member.asp?action=getbio4admin"]:has-text("${moderator.name}")`);
+  // The member's link opens a window of its own: follow it in this one.
+  const bio = await page.getAttribute(
+    `a[href^="member.asp?action=getbio4admin"]:has-text("${moderator.name}")`, 'href');
+  await page.goto(new URL(bio, page.url()).href);
   await page.fill('input[name=uploaddir]', 'keeper');
   await page.click('input[type=submit][value="重 新 设 置 此 用 户"]');
   assert.match(await page.innerText('body'), /用户资料更新结束/);
