@@ -11,6 +11,7 @@
 #include "board/routes.h"
 #include "host/config.h"
 #include "host/net/http_server.h"
+#include "mail/mass_mail.h"
 #include "host/router.h"
 #include "mail/mail_queue.h"
 #include "runtime/script_error.h"
@@ -78,6 +79,8 @@ int Serve(const std::vector<std::string>& args) {
   cb::HttpServer server(cfg, app, std::move(router), env);
   server.Start();
   cb::DefaultBoardUrl(app, cfg.listen_host, server.port());
+  // A mass mailing cut short by the last stop goes on with the addresses it had not reached.
+  cb::MassMailQueue::Board().Resume(cfg.data_dir);
   std::fprintf(stderr, "corkboard: serving http://%s:%u/ (data in %s)\n", cfg.listen_host.c_str(),
                static_cast<unsigned>(cfg.listen_port), cfg.data_dir.c_str());
   int code = server.Run();

@@ -7,6 +7,7 @@
 #include "host/static_files.h"
 #include "messages/pm.h"
 #include "runtime/convert.h"
+#include "upload/published.h"
 
 namespace cb {
 
@@ -59,6 +60,9 @@ bool ServeSiteFile(ScriptingContext& ctx, std::string_view file) {
 void AdminWithSlash(ScriptingContext& ctx) { ctx.response().Redirect("admin/"); }
 
 void AdminStyleSheet(ScriptingContext& ctx) { ServeSiteFile(ctx, "DEFAULT.CSS"); }
+
+// The statistics page draws its bars with the picture relative to its own folder.
+void AdminBarPicture(ScriptingContext& ctx) { ServeSiteFile(ctx, "images/dot.gif"); }
 
 // replywquote links cbkcode.asp where every other page links cbkcode.htm.
 void CodeHelp(ScriptingContext& ctx) {
@@ -194,12 +198,16 @@ void AddAdminRoutes(Router& r) {
   r.Add("admin/pm.asp", AdminPmPage, "AdminPmPage");
   // The panel's pages link the stylesheet relative to their own folder.
   r.Add("admin/default.css", AdminStyleSheet, "AdminStyleSheet");
+  r.Add("admin/images/dot.gif", AdminBarPicture, "AdminBarPicture");
   r.Add("admin", AdminWithSlash, "AdminWithSlash");
 }
 
 void AddAliases(Router& r) {
   r.Add("cbkcode.asp", CodeHelp, "CodeHelp");
   r.Add("default.htm", DefaultHtm, "DefaultHtm");
+  // The two kinds of files served from the data folder.
+  r.AddFolder("js", ServeNewsScript, "ServeNewsScript");
+  r.AddFolder("upload", ServeUploadedFile, "ServeUploadedFile");
 }
 
 // Actions that sign in or change data and are reached only by a form that posts. Actions the
@@ -242,6 +250,10 @@ constexpr std::pair<const char*, const char*> kPostOnly[] = {
     {"admin/member.asp", "submitedit"},
     {"admin/archive.asp", "enterarchive"},
     {"admin/archive.asp", "archivecenter"},
+    {"admin/mail.asp", "mailusers"},
+    {"admin/account.asp", "importaccount"},
+    {"admin/jscode.asp", "forumjs"},
+    {"admin/jscode.asp", "archivejs"},
 };
 
 // The host's refusals are reported on the error page of the class that owns the address.
@@ -256,7 +268,7 @@ void AddErrorPages(Router& r) {
   for (const char* path :
        {"admin/forum.asp", "admin/edit.asp", "admin/announce.asp", "admin/member.asp",
         "admin/archive.asp", "admin/misc.asp", "admin/mail.asp", "admin/account.asp",
-        "admin/upload.asp", "admin/pm.asp"}) {
+        "admin/upload.asp", "admin/pm.asp", "admin/analyzer.asp", "admin/jscode.asp"}) {
     r.SetErrorPage(path, ErrorPageOf<Admin>());
   }
 }

@@ -104,6 +104,12 @@ class Response {
   const std::string& content_type() const { return content_type_; }
   void SetStatus(int status) { status_ = status; }
   int status() const { return status_; }
+  // A further header of a raw answer (how a browser is to treat a file); names and values are the
+  // program's own, never a visitor's.
+  void AddHeader(std::string name, std::string value) {
+    headers_.emplace_back(std::move(name), std::move(value));
+  }
+  const std::vector<std::pair<std::string, std::string>>& headers() const { return headers_; }
 
  private:
   std::string body_;
@@ -111,6 +117,7 @@ class Response {
   std::map<std::string, ResponseCookie, NoCaseLess> cookies_;
   std::string content_type_;
   int status_ = 200;
+  std::vector<std::pair<std::string, std::string>> headers_;
 };
 
 class Server {

@@ -129,6 +129,7 @@ OutgoingResponse ToHttp(const Response& response, bool secure) {
     out.status = response.status();
     out.headers.emplace_back("Content-Type", response.content_type());
     out.body = response.body();
+    for (const auto& header : response.headers()) out.headers.push_back(header);
   }
   out.headers.emplace_back("Cache-Control", "private");
   for (const auto& [name, cookie] : response.cookies()) {

@@ -19,6 +19,12 @@ void Router::AddAction(std::string_view path, std::string_view action, PageFn fn
   routes_[Key(path)].actions[ToLower(action)] = {std::move(fn), std::move(name)};
 }
 
+void Router::AddFolder(std::string_view folder, PageFn fn, std::string name) {
+  std::string key = Key(folder);
+  if (!key.ends_with('/')) key += '/';
+  folders_[key] = {std::move(fn), std::move(name)};
+}
+
 void Router::RequirePost(std::string_view path, std::string_view action) {
   routes_[Key(path)].post_only.insert(ToLower(action));
 }
@@ -42,8 +48,16 @@ BodySize Router::BodySizeOf(std::string_view path) const {
 }
 
 RouteMatch Router::Match(std::string_view path, const Request& request) const {
-  auto it = routes_.find(RequestKey(path));
-  if (it == routes_.end()) return {};
+  const std::string key = RequestKey(path);
+  auto it = routes_.find(key);
+  if (it == routes_.end()) {
+    for (const auto& [folder, page] : folders_) {
+      if (key.size() > folder.size() && key.starts_with(folder)) {
+        return {.page = &page.fn, .name = page.name};
+      }
+    }
+    return {};
+  }
   const Route& route = it->second;
   RouteMatch match;
   if (route.error_page) match.error_page = &route.error_page;

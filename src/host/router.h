@@ -40,6 +40,10 @@ class Router {
   // action, or none, go to the route set by Add.
   void AddAction(std::string_view path, std::string_view action, PageFn fn, std::string name = {});
 
+  // Every address below a folder ("js" answers "js/1.js"), for the addresses without a route of
+  // their own; the page reads the address it was asked for from the request.
+  void AddFolder(std::string_view folder, PageFn fn, std::string name = {});
+
   // That action at that address (case ignored) changes data or identity and is reached by a form
   // that posts: a request by any other method is refused.
   void RequirePost(std::string_view path, std::string_view action);
@@ -75,6 +79,7 @@ class Router {
   // The key of a request path: "/" is the forum index.
   static std::string RequestKey(std::string_view path);
   std::map<std::string, Route> routes_;
+  std::map<std::string, Page> folders_;  // "js/" -> page
 };
 
 // Creates a Page on the context and runs fn(page) between OnStartPage and OnEndPage. OnEndPage

@@ -299,6 +299,8 @@ struct SlistDeleter {
 
 }  // namespace
 
+void InitMailLibrary() { InitCurlOnce(); }
+
 // ---- The component ----
 
 MailComponent::MailComponent(const Clock& clock, Random& random) : clock_(clock), random_(random) {}

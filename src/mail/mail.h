@@ -157,4 +157,8 @@ struct OutboxMail {
 // The mails of an outbox folder, oldest first; empty when the folder does not exist.
 std::vector<OutboxMail> ReadOutbox(const std::string& dir);
 
+// Prepares the SMTP library (once). An object that sends from a thread of its own and joins it
+// only at exit calls this before it exists, so the library's exit handler runs after the join.
+void InitMailLibrary();
+
 }  // namespace cb

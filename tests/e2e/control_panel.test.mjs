@@ -105,3 +105,43 @@ test('the administrator adds a forum with a moderator who then closes a topic th
   assert.match(await page.innerText('body'), /对不起，你没有执行该操作的权限/);
   await page.screenshot({ path: join(shots, 'panel-moderator-refused.png'), fullPage: true });
 });
+
+// A 1x1 PNG picture.
+const picture = Buffer.from('iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8BQDwAE'
+  + 'hQGAhKmMIQAAAABJRU5ErkJggg==', 'base64');
+
+test('the moderator uploads a picture into the folder the administrator gave him', async () => {
+  const page = await board.context.newPage();
+  const { base, shots } = board;
+  await board.context.clearCookies();
+
+  // The administrator gives the moderator an upload folder.
+  await page.goto(`${base}admin/member.asp`);
+  await page.fill('input[name=UserName]', admin.name);
+  await page.fill('input[name=Password]', admin.password);
+  await page.fill('input[name=NN]', moderator.name);
+  await page.click('input[type=submit][value="获 得 用 户 信 息"]');
+  // The member's link opens a window of its own: follow it in this one.
+  const bio = await page.getAttribute(
+    `a[href^="member.asp?action=getbio4admin"]:has-text("${moderator.name}")`, 'href');
+  await page.goto(new URL(bio, page.url()).href);
+  await page.fill('input[name=uploaddir]', 'keeper');
+  await page.click('input[type=submit][value="重 新 设 置 此 用 户"]');
+  assert.match(await page.innerText('body'), /用户资料更新结束/);
+
+  // The moderator, in a fresh session, uploads a picture and opens it.
+  await board.context.clearCookies();
+  await page.goto(`${base}admin/upload.asp`);
+  await page.fill('input[name=username]', moderator.name);
+  await page.fill('input[name=password]', moderator.password);
+  await page.setInputFiles('input[name=image]',
+    { name: 'dot.png', mimeType: 'image/png', buffer: picture });
+  await page.click('input[type=submit][value="上传文件"]');
+  assert.match(await page.innerText('body'), /文件 dot\.png 已经成功上传到keeper目录！/);
+  await page.screenshot({ path: join(shots, 'panel-upload.png'), fullPage: true });
+  const address = new URL(await page.getAttribute('a:has-text("dot.png")', 'href'), page.url());
+  const answer = await page.goto(address.href);
+  assert.equal(answer.headers()['content-type'], 'image/png');
+  assert.deepEqual(await answer.body(), picture);
+  assert.equal(await page.evaluate(() => document.images[0]?.naturalWidth), 1);
+});

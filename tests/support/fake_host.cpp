@@ -109,6 +109,14 @@ FakeHost& FakeHost::PostForm(std::string_view url, const FormFields& fields) {
   return *this;
 }
 
+FakeHost& FakeHost::PostBody(std::string_view url, std::string content_type, std::string body) {
+  NewRequest("POST", url);
+  incoming_.headers = {{"Content-Type", std::move(content_type)}};
+  incoming_.body = std::move(body);
+  Rebuild();
+  return *this;
+}
+
 FakeHost& FakeHost::Cookie(std::string name, std::string value) {
   auto same = [&](const auto& cookie) { return cookie.first == name; };
   auto it = std::find_if(cookies_.begin(), cookies_.end(), same);

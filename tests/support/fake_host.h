@@ -34,6 +34,8 @@ class FakeHost {
   // percent-encoded GBK bytes; it is sent as a browser of a GBK page sends it, and so is the form.
   FakeHost& Get(std::string_view url);
   FakeHost& PostForm(std::string_view url, const FormFields& fields);
+  // A POST whose body is sent as it stands under its own content type (a multipart upload).
+  FakeHost& PostBody(std::string_view url, std::string content_type, std::string body);
   // Further settings of the current request. A cookie replaces one of exactly the same name and
   // otherwise joins the Cookie header after the others.
   FakeHost& Cookie(std::string name, std::string value);

@@ -1,0 +1,329 @@
+// The maintenance tools: the recount after deliberately damaged counters, the statistics of a
+// seeded month, the news scripts and their address, the mailing list and the mass mail in the
+// background, and the import of CBK member files.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "admin/cbk_account.h"
+#include "admin/panel_fixture.h"
+#include "admin/tools_rules.h"
+#include "mail/mail.h"
+#include "mail/mass_mail.h"
+#include "runtime/gbk.h"
+#include "support/fake_smtp.h"
+#include "support/golden.h"
+#include "upload/published.h"
+
+namespace cb {
+namespace {
+
+namespace fs = std::filesystem;
+using test::FormFields;
+using test::Has;
+using test::kBoss;
+
+std::string ReadAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+struct Tools : ::testing::Test {
+  test::PanelBoard b;
+  fs::path data{b.host.services().data_dir};
+
+  std::string Post(void (Admin::*page)(), const std::string& url, FormFields fields) {
+    return b.Post(page, url, std::move(fields), &kBoss);
+  }
+  std::string Text(const std::string& sql) { return b.Scalar(sql).Str(); }
+};
+
+TEST_F(Tools, FormsOfTheTools) {
+  b.SignedIn(kBoss);
+  std::string pages;
+  const std::pair<const char*, void (Admin::*)()> forms[] = {
+      {"/admin/misc.asp", &Admin::DataMaintenance}, {"/admin/analyzer.asp", &Admin::MonthPostAnalyzer},
+      {"/admin/jscode.asp", &Admin::JsCode},        {"/admin/mail.asp", &Admin::EMail},
+      {"/admin/account.asp", &Admin::ImportAccount},
+  };
+  for (const auto& [url, page] : forms) pages += test::GoldenCase(url, b.Get(page, url));
+  EXPECT_GOLDEN("admin/tool_forms", pages);
+}
+
+TEST_F(Tools, RecountRepairsDamagedCounters) {
+  b.board.AddCatalogForum("生活", "空版");
+  b.board.Exec("update forum set topiccount=9,replycount=-2,lastpostusername='old',"
+               "lastposttime='2001-01-01',forummaster='x'");
+  b.board.Exec("update post set replycount=7,lastreplyusername='zz',lastreplyposttime='2001-01-01'");
+  b.board.Exec("update register set postcount=40,jf=0,url='http://'");
+  ASSERT_NE(b.CounterMismatch(), "");
+
+  // Only the parts ticked run.
+  Post(&Admin::DataMaintenance, "/admin/misc.asp", {{"userinfo", "on"}});
+  EXPECT_EQ(b.Count("select topiccount from forum where forumname='技术'"), 9);
+  EXPECT_EQ(b.Count("select count(*) from register where url is not null"), 0);
+
+  const std::string page = Post(&Admin::DataMaintenance, "/admin/misc.asp",
+                                {{"foruminfo", "on"}, {"topicinfo", "on"}, {"userinfo", "on"}});
+  EXPECT_TRUE(Has(page, "<br><br><center><h3>数据维护结束</h3></center></body></html>")) << page;
+  EXPECT_EQ(b.CounterMismatch(), "");
+  EXPECT_EQ(Text("select lastpostusername from forum where forumname='技术'"), "boss");
+  EXPECT_EQ(Text("select lastposttime from forum where forumname='技术'"), "2024-05-09 10:20:30");
+  EXPECT_EQ(Text("select lastpostusername from forum where forumname='空版'"), "old");
+  EXPECT_EQ(b.Count("select topiccount+replycount from forum where forumname='空版'"), 0);
+  EXPECT_TRUE(Has(Text("select forummaster from forum where forumname='技术'"), ">mod</a>"));
+  EXPECT_EQ(Text("select forummaster from forum where forumname='空版'"), "诚征版主");
+  EXPECT_EQ(Text("select lastreplyusername from post where postid=" +
+                 std::to_string(b.other_topic)),
+            "mod");
+  // A topic without replies stands for its own last reply.
+  const int64_t lone = b.board.AddTopic("技术", "mod", "无回复");
+  b.board.Exec("update post set lastreplyusername='zz' where postid=" + std::to_string(lone));
+  // Points: his posts plus the replies of others to his topics, outside the excluded forum.
+  const std::pair<const char*, std::vector<std::string>> points[] = {
+      {"", {"boss=1", "joe=4", "mod=2"}},
+      {"技术", {"boss=0", "joe=2", "mod=1"}},
+  };
+  for (const auto& [excluded, expected] : points) {
+    Post(&Admin::DataMaintenance, "/admin/misc.asp",
+         {{"topicinfo", "on"}, {"userinfo", "on"}, {"forumname", excluded}});
+    EXPECT_EQ(b.board.Column("select username||'='||jf from register order by username"),
+              expected)
+        << excluded;
+  }
+  EXPECT_EQ(Text("select lastreplyusername from post where postid=" + std::to_string(lone)), "mod");
+}
+
+TEST_F(Tools, StatisticsOfASeededMonth) {
+  // The board already holds posts of 2024-05-06 and 2024-05-09 in both forums.
+  for (const char* when : {"2024-05-01 08:00:00", "2024-05-01 23:59:59", "2024-05-31 23:59:59"}) {
+    b.board.AddTopic("技术", "joe", "t", "", DateTime::Parse(when));
+  }
+  for (const char* when : {"2024-04-30 23:59:59", "2024-06-01 00:00:00", "2023-05-02 12:00:00"}) {
+    b.board.AddTopic("闲聊", "joe", "t", "", DateTime::Parse(when));
+  }
+  std::string pages;
+  const std::pair<const char*, FormFields> runs[] = {
+      {"whole board", {{"YEAR", "2024"}, {"MONTH", "5"}, {"forum", ""}}},
+      {"one forum", {{"YEAR", "2024"}, {"MONTH", "5"}, {"forum", "技术"}}},
+      {"an empty month", {{"YEAR", "2019"}, {"MONTH", "5"}, {"forum", "x' or '1'='1"}}},
+  };
+  for (const auto& [name, form] : runs) {
+    b.host.PostForm("/admin/analyzer.asp", form);
+    pages += test::GoldenCase(name, b.host.Run(&Admin::MonthPostAnalyzer));
+  }
+  EXPECT_GOLDEN("admin/analyzer", pages);
+  for (const auto& bad : {FormFields{{"YEAR", "x"}}, FormFields{{"MONTH", "13"}},
+                          FormFields{{"MONTH", "0"}}}) {
+    b.host.PostForm("/admin/analyzer.asp", bad);
+    EXPECT_TRUE(Has(b.host.Run(&Admin::MonthPostAnalyzer), "参数错误！")) << bad[0].second;
+  }
+}
+
+TEST(ToolRules, PercentWeekdayAndScriptLines) {
+  EXPECT_EQ(PercentText(2.0 / 7), "28.57%");
+  EXPECT_EQ(PercentText(1), "100.00%");
+  EXPECT_EQ(WeekdayFromMonday(2024, 5, 6), 1);
+  EXPECT_EQ(WeekdayFromMonday(2024, 5, 12), 7);
+  EXPECT_EQ(WeekdayFromMonday(2000, 1, 1), 6);
+  EXPECT_EQ(ScriptWriteLine("<a href=\"x\">a\\b\r\n\xE2\x80\xA8</a>"),
+            "document.write(\"<a href=\\\"x\\\">a\\\\b\\r\\n\\u2028</a>\");\r\n");
+  EXPECT_EQ(ScriptWriteLine("</ul>", false), "document.write(\"</ul>\")\r\n");
+  EXPECT_EQ(ScriptBase("http://bbs.example.org/board/"), "http://bbs.example.org/board");
+  EXPECT_EQ(MailingListText({"a@x", "b@y"}, "comma"), "a@x,b@y");
+  EXPECT_EQ(MailingListText({"a@x", "b@y"}, "line"), "a@x\r\nb@y");
+}
+
+TEST_F(Tools, NewsScriptsForTheForumsAndTheArchives) {
+  b.host.Configure({{"BBURL", "http://bbs.example.org/board/"}});
+  b.board.AddCatalogForum("生活", "私密", {.restrict = "private"});
+  b.board.AddTopic("私密", "joe", "秘密");
+  b.board.AddCatalogForum("生活", "空版");
+  b.board.AddTopic(test::kOwnForum, "joe", "<b>\"引号\"</b>\\", "",
+                   DateTime::FromParts(2024, 5, 8, 7, 5, 0));
+  fs::create_directories(data / "generated" / "js");
+  std::ofstream(data / "generated" / "js" / "4.js") << "stale";
+  const std::string page = Post(&Admin::JsCode, "/admin/jscode.asp",
+                                {{"Action", "ForumJs"}, {"Num", "2"}});
+  EXPECT_TRUE(Has(page, "<textarea class=smallarea cols=80 rows=10><!-- 技术 js 文件 -->\r\n"
+                        "<script language=javascript src=http://bbs.example.org/board/js/1.js>"
+                        "\r\n<!-- 闲聊 js 文件 -->\r\n<script language=javascript "
+                        "src=http://bbs.example.org/board/js/2.js>\r\n</textarea>"))
+      << page;
+  const fs::path js = data / "generated" / "js";
+  EXPECT_GOLDEN("admin/news_1.js", GbkToUtf8(ReadAll(js / "1.js")));
+  EXPECT_FALSE(fs::exists(js / "3.js"));  // 空版 keeps its number without a file
+  EXPECT_FALSE(fs::exists(js / "4.js"));
+
+  b.board.AddArchivedPost(b.board.AddArchive("旧帖"), 900, 0, test::kOwnForum, "joe", "归档话题",
+                          "", DateTime::FromParts(2023, 1, 2, 3, 4, 5));
+  EXPECT_TRUE(Has(Post(&Admin::JsCode, "/admin/jscode.asp", {{"Action", "archivejs"}, {"Num", "5"}}),
+                  "<!-- 归档精华 js 文件 -->\r\n<script language=javascript "
+                  "src=http://bbs.example.org/board/js/archive.js>"));
+  EXPECT_GOLDEN("admin/news_archive.js", GbkToUtf8(ReadAll(js / "archive.js")));
+
+  b.host.Get("/js/1.js");
+  ServeNewsScript(b.host.context());
+  EXPECT_EQ(b.host.response().body(), ReadAll(js / "1.js"));
+}
+
+TEST_F(Tools, NewsScriptRefusals) {
+  const std::pair<FormFields, const char*> cases[] = {
+      {{{"Action", "forumjs"}, {"Num", "0"}}, "参数错误！"},
+      {{{"Action", "forumjs"}, {"Num", "十"}}, "参数错误！"},
+      {{{"Action", "other"}, {"Num", "5"}}, "参数错误！"},
+  };
+  for (const auto& [form, message] : cases) {
+    EXPECT_TRUE(Has(Post(&Admin::JsCode, "/admin/jscode.asp", form), message));
+  }
+  b.host.PostForm("/admin/jscode.asp", {{"Action", "forumjs"}, {"Num", "5"}, {"UserName", "boss"}});
+  EXPECT_TRUE(Has(b.host.Run(&Admin::JsCode), "对不起，您必须输入您的用户名和密码！"));
+  EXPECT_FALSE(fs::exists(data / "generated" / "js" / "1.js"));
+}
+
+TEST_F(Tools, MailingListFileHoldsTheAddressesThatAcceptMassMail) {
+  b.board.AddMember("ann", "p", {.email = "ann@example.org"});
+  b.board.AddMember("bob", "p", {.email = "bob@example.org"});
+  b.board.Exec("update register set allowmassmail=0 where username='bob'");
+  const fs::path list = fs::absolute(data) / "emaillist.asp";
+  const std::pair<const char*, const char*> delimits[] = {
+      {"comma", "mod@example.com,ann@example.org"}, {"line", "mod@example.com\r\nann@example.org"}};
+  for (const auto& [delimit, text] : delimits) {
+    const std::string page = Post(&Admin::EMail, "/admin/mail.asp",
+                                  {{"action", "mailusers"}, {"createlist", "yes"}, {"delimit", delimit}});
+    EXPECT_TRUE(Has(page, "邮件列表文件已被保存到 " + list.string() + " 文件中")) << page;
+    EXPECT_EQ(ReadAll(list), text);
+  }
+  struct stat st {};
+  ASSERT_EQ(stat(list.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST_F(Tools, MassMailGoesOutInTheBackgroundOnePerMember) {
+  b.host.Configure({{"BBURL", "http://bbs/"}, {"BBEMail", "board@bbs"}});
+  b.board.AddMember("ann", "p", {.email = "ann@example.org"});
+  EXPECT_TRUE(Has(Post(&Admin::EMail, "/admin/mail.asp", {{"action", "mailusers"}, {"Subject", "s"}}),
+                  "请输入主题和内容！"));
+  const FormFields mailing = {
+      {"action", "mailusers"}, {"Subject", "维护通知"}, {"Message", "<b>周末</b>维护"}};
+  const std::string page = Post(&Admin::EMail, "/admin/mail.asp", mailing);
+  EXPECT_TRUE(Has(page, "<br><br><center><p><h3>邮件已经送出</h3></p></center><center><p>共 2 位用户")) << page;
+  const MassMailProgress started = MassMailQueue::Board().Recent().front();
+  ASSERT_TRUE(MassMailQueue::Board().WaitFinished(started.id, std::chrono::seconds(30)));
+  const std::vector<OutboxMail> mails = ReadOutbox((data / "outbox").string());
+  ASSERT_EQ(mails.size(), 2u);
+  const char* to[] = {"mod@example.com", "ann@example.org"};
+  for (size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(mails[i].recipients, std::vector<std::string>{to[i]});
+    EXPECT_EQ(mails[i].from, "测试论坛 <board@bbs>");
+    EXPECT_EQ(mails[i].to, std::string("测试论坛注册用户 <") + to[i] + ">");
+    EXPECT_EQ(mails[i].subject, "维护通知");
+    EXPECT_EQ(mails[i].body,
+              "<html><body><b>周末</b>维护<br><p>---------------------------------<br>"
+              "欢迎访问<a href=http://bbs/>测试论坛</a><br>");
+  }
+
+  // A server that refuses one address: the others still go, the failure is counted.
+  test::FakeSmtp smtp;
+  smtp.Serve(b.host);
+  b.board.AddMember("gone", "p", {.email = "gone@refused.example"});
+  Post(&Admin::EMail, "/admin/mail.asp", mailing);
+  const MassMailProgress second = MassMailQueue::Board().Recent().front();
+  ASSERT_TRUE(MassMailQueue::Board().WaitFinished(second.id, std::chrono::seconds(30)));
+  EXPECT_EQ(smtp.mails().size(), 2u);
+  b.SignedIn(kBoss);
+  const std::string progress = b.Get(&Admin::EMail, "/admin/mail.asp?action=progress");
+  EXPECT_TRUE(Has(progress, "<tr><td>" + std::to_string(started.id) +
+                                "</td><td>维护通知</td><td>2024-05-09 10:20:30</td><td>2</td>"
+                                "<td>2</td><td>0</td><td>已完成</td><td>&nbsp;</td></tr>"))
+      << progress;
+  const MassMailProgress done = *MassMailQueue::Board().Find(second.id);
+  EXPECT_EQ(done.sent, 2u);
+  EXPECT_EQ(done.failed, 1u);
+  EXPECT_NE(done.last_error, "");
+  b.SignedIn(test::kMod);
+  EXPECT_TRUE(test::IsRefusal(b.Get(&Admin::EMail, "/admin/mail.asp?action=progress")));
+}
+
+TEST_F(Tools, MassMailCutShortGoesOnAfterARestart) {
+  // As a stop leaves a mailing: spooled, its first address handled.
+  const fs::path spool = data / "massmail";
+  fs::create_directories(spool);
+  std::string job;
+  for (const std::string field : {"dir:outbox", "论坛", "board@bbs", "用户", "通知", "<p>正文",
+                                  "2024-05-09 10:20:30", "3", "a@x", "b@x", "c@x"}) {
+    job += std::to_string(field.size()) + "\n" + field + "\n";
+  }
+  std::ofstream(spool / "20240509-1-1.job", std::ios::binary) << job;
+  std::ofstream(spool / "20240509-1-1.job.done", std::ios::binary) << "s";
+  std::ofstream(spool / "20240509-1-2.job", std::ios::binary) << "3\nabc";  // damaged
+  MassMailQueue queue;
+  queue.Resume(data.string());
+  queue.Resume(data.string());  // once only
+  ASSERT_EQ(queue.Recent().size(), 1u);
+  const MassMailProgress resumed = queue.Recent().front();
+  ASSERT_TRUE(queue.WaitFinished(resumed.id, std::chrono::seconds(30)));
+  std::vector<std::string> to;
+  for (const OutboxMail& mail : ReadOutbox((data / "outbox").string())) {
+    to.insert(to.end(), mail.recipients.begin(), mail.recipients.end());
+    EXPECT_EQ(mail.subject, "通知");
+  }
+  EXPECT_EQ(to, (std::vector<std::string>{"b@x", "c@x"}));
+  const MassMailProgress done = *queue.Find(resumed.id);
+  EXPECT_EQ(done.started.YmdHms(), "2024-05-09 10:20:30");
+  EXPECT_EQ(done.total, 3u);
+  EXPECT_EQ(done.sent, 3u);
+  EXPECT_FALSE(fs::exists(spool / "20240509-1-1.job"));
+  EXPECT_FALSE(fs::exists(spool / "20240509-1-1.job.done"));
+  EXPECT_TRUE(fs::exists(spool / "20240509-1-2.job"));
+}
+
+TEST_F(Tools, ImportsEachAccountWholeOrNotAtAll) {
+  const fs::path folder = data / "cbk";
+  fs::create_directories(folder);
+  auto write = [&](const char* file, const std::string& utf8) {
+    std::ofstream(folder / file, std::ios::binary) << Utf8ToGbk(utf8);
+  };
+  write("xiaoli.cgi",
+        "小李\r\nsecret\r\nli@example.org\r\nHTTP://\r\n\r\n学生\r\n北京\r\n12\r\nmoderater\r\n"
+        "读书\r\n2001-03-04 05:06:07\r\nyes\r\n  签名  \r\n12345\r\nno\r\nextra\r\n");
+  write("ODD.CGI", "odd\npw\n\n\n\n\n\nlots\n\n\nyesterday\n\n\nicq-number\n");
+  write("dup.cgi", "BOSS\r\nx\r\n");
+  write("bad.cgi", "<script>\r\nx\r\n");
+  write("nopw.cgi", "nopw\r\n\r\n");
+  write("readme.txt", "not an account");
+  const std::string page =
+      Post(&Admin::ImportAccount, "/admin/account.asp", {{"action", "ImportAccount"}, {"dir", "cbk"}});
+  EXPECT_TRUE(Has(page,
+                  "<br><br><center><h1>迁移报告</h1></center><p>成功迁移账号共2人<br><b>成功账号:"
+                  "</b>odd(ODD.CGI)，已忽略格式错误的第8、11、14行<br>小李(xiaoli.cgi)<br>"
+                  "<hr size=1><br>失败账号:&lt;script&gt;(bad.cgi)：用户名不合法<br>BOSS(dup.cgi)<br>"
+                  "nopw(nopw.cgi)：没有密码<br><hr size=1>迁移日期：2024-05-09 10:20:30"))
+      << page;
+  EXPECT_EQ(b.board.Column("select username||'|'||password||'|'||email||'|'||isnull(url,'-')||'|'||"
+                           "occupation||'|'||location||'|'||postcount||'|'||status||'|'||interests||'|'||"
+                           "signdate||'|'||namestorage||'|'||signature||'|'||icq||'|'||emailview "
+                           "from register where username='小李'"),
+            std::vector<std::string>{"小李|secret|li@example.org|-|学生|北京|12|moderater|读书|"
+                                     "2001-03-04 05:06:07|1|签名|12345|0"});
+  EXPECT_EQ(b.board.Column("select postcount||'|'||isnull(icq,'-')||'|'||namestorage from register "
+                           "where username='odd'"),
+            std::vector<std::string>{"0|-|1"});
+  EXPECT_EQ(b.Count("select count(*) from register"), 5);
+  EXPECT_TRUE(Has(Post(&Admin::ImportAccount, "/admin/account.asp", {{"dir", "missing"}}),
+                  "找不到账号目录 missing"));
+}
+
+TEST(CbkAccount, ReadsLinesIntoColumns) {
+  const CbkAccount account = ReadCbkAccount("ann\r\npw\r\n\r\nhttp://ann.example\r\n");
+  EXPECT_EQ(account.refusal, "");
+  EXPECT_EQ(CbkInsertSql(account),
+            "insert into register (username,password,url) values ('ann','pw','http://ann.example')");
+  EXPECT_EQ(ReadCbkAccount(std::string(kLargestCbkFile + 1, 'a')).refusal, "文件过大");
+}
+
+}  // namespace
+}  // namespace cb

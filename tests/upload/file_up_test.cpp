@@ -1,0 +1,181 @@
+// upload.asp: who may upload, what a refused upload leaves behind (nothing, anywhere), the file
+// saved into the member's own folder and replaced whole, and how the board serves it.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "admin/panel_fixture.h"
+#include "support/golden.h"
+#include "upload/published.h"
+#include "upload/upload.h"
+
+namespace cb {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Has;
+
+constexpr const char* kType = "multipart/form-data; boundary=----Form7";
+
+std::string Field(const std::string& name, const std::string& value) {
+  return "------Form7\r\nContent-Disposition: form-data; name=\"" + name + "\"\r\n\r\n" + value +
+         "\r\n";
+}
+
+// The upload form as a browser sends it: the sign-in fields, then the file.
+std::string UploadBody(const std::string& name, const std::string& password,
+                       const std::string& file, const std::string& bytes) {
+  return Field("username", name) + Field("password", password) +
+         "------Form7\r\nContent-Disposition: form-data; name=\"image\"; filename=\"" + file +
+         "\"\r\nContent-Type: image/png\r\n\r\n" + bytes + "\r\n------Form7--\r\n";
+}
+
+std::string ReadAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Every file below a folder, as paths relative to it.
+std::vector<std::string> FilesBelow(const fs::path& root) {
+  std::vector<std::string> out;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    if (entry.is_regular_file()) out.push_back(fs::relative(entry.path(), root).string());
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+struct FileUpPage : ::testing::Test {
+  test::PanelBoard b;
+  fs::path data{b.host.services().data_dir};
+
+  FileUpPage() {
+    b.board.Exec("update register set uploaddir='modfiles' where username='mod'");
+    b.board.Exec("update register set uploaddir='bossfiles' where username='boss'");
+  }
+  std::string Send(const std::string& body, const char* type = kType) {
+    b.host.PostBody("/admin/upload.asp", type, body);
+    return b.host.Run(&Admin::FileUp);
+  }
+};
+
+TEST_F(FileUpPage, FormIsPrefilledFromThePanelSignIn) {
+  b.SignedIn(test::kMod);
+  EXPECT_GOLDEN("upload/form", b.Get(&Admin::FileUp, "/admin/upload.asp"));
+}
+
+TEST_F(FileUpPage, SavesIntoTheMembersOwnFolderAndReplacesWhole) {
+  const std::string page = Send(UploadBody("mod", "pw2", "C:\\图片\\logo.png", "PNG\r\n1234567"));
+  EXPECT_TRUE(Has(page, "文件 logo.png 已经成功上传到modfiles目录！<br><a "
+                        "href=\"../upload/modfiles/logo.png\" target=_blank>logo.png</a>"))
+      << page;
+  EXPECT_EQ(ReadAll(data / "upload" / "modfiles" / "logo.png"), "PNG\r\n1234567");
+  Send(UploadBody("mod", "pw2", "logo.png", "new"));
+  EXPECT_EQ(ReadAll(data / "upload" / "modfiles" / "logo.png"), "new");
+  // A refused file leaves the stored one as it was.
+  Send(UploadBody("mod", "pw2", "logo.png", ""));
+  EXPECT_EQ(ReadAll(data / "upload" / "modfiles" / "logo.png"), "new");
+  EXPECT_EQ(FilesBelow(data), std::vector<std::string>{"upload/modfiles/logo.png"});
+}
+
+TEST_F(FileUpPage, RefusesWithThePagesTextsAndWritesNothing) {
+  b.board.Exec("update register set uploaddir='../../escape' where username='boss'");
+  b.board.AddMember("mod2", "pw4", {.status = "moderater"});
+  const std::string big(2097154, 'x');
+  const std::string body = UploadBody("mod", "pw2", "a.png", "png");
+  const std::pair<std::string, const char*> cases[] = {
+      {UploadBody("", "", "a.png", "png"), "对不起，您不是我们的注册用户，不能执行该操作！"},
+      {UploadBody("mod", "wrong", "a.png", "png"), "对不起，您不是我们的注册用户"},
+      {UploadBody("x' or '1'='1", "x' or '1'='1", "a.png", "png"), "对不起，您不是我们的注册用户"},
+      {UploadBody("joe", "pw3", "a.png", "png"), "对不起，您没有执行该操作的权限！"},
+      {UploadBody("mod2", "pw4", "a.png", "png"),
+       "对不起，管理员还没有为您设定上传目录，您不能上传文件，请联系管理员！"},
+      {UploadBody("boss", "pw1", "a.png", "png"), "文件上传失败！"},  // a folder outside the root
+      {UploadBody("mod", "pw2", "a.PHP3", "<?php"), "文件上传失败！"},
+      {UploadBody("mod", "pw2", "a.asp.png", "<%"), "文件上传失败！"},
+      {UploadBody("mod", "pw2", "..\\..\\a.png", "png"), "文件上传失败！"},
+      {UploadBody("mod", "pw2", "../a.png", "png"), "文件上传失败！"},
+      {UploadBody("mod", "pw2", "C:a.png", "png"), "文件上传失败！"},
+      {UploadBody("mod", "pw2", std::string("a\0.png", 6), "png"), "文件上传失败！"},
+      {UploadBody("mod", "pw2", "big.png", big), "文件上传失败！"},
+      {UploadBody("mod", "pw2", "empty.png", ""), "文件上传失败！"},
+      {body.substr(0, body.size() - 30), "文件上传失败！"},  // cut inside the file
+      {body.substr(0, 60), "对不起，您不是我们的注册用户"},  // cut inside the sign-in
+      {Field("username", "mod") + Field("password", "pw2") + "------Form7--\r\n", "文件上传失败！"},
+  };
+  for (const auto& [sent, message] : cases) {
+    const std::string page = Send(sent);
+    EXPECT_TRUE(test::IsRefusal(page) && Has(page, message)) << message << "\n" << page;
+  }
+  for (const char* type : {"multipart/form-data", "text/plain"}) {
+    EXPECT_TRUE(Has(Send(body, type), "对不起，您不是我们的注册用户")) << type;
+  }
+  EXPECT_FALSE(fs::exists(data / "escape"));
+  EXPECT_FALSE(fs::exists(data.parent_path() / "escape"));
+  const std::vector<std::string> files = FilesBelow(data);
+  EXPECT_TRUE(files.empty()) << files.front();
+}
+
+TEST_F(FileUpPage, TheLargestFileIsSaved) {
+  const std::string largest(2097153, 'y');
+  EXPECT_TRUE(Has(Send(UploadBody("mod", "pw2", "big.png", largest)), "已经成功上传"));
+  EXPECT_EQ(fs::file_size(data / "upload" / "modfiles" / "big.png"), 2097153u);
+}
+
+TEST_F(FileUpPage, UploadsAreServedAsFilesThatCannotRunScript) {
+  Send(UploadBody("mod", "pw2", "logo.png", "PNG"));
+  Send(UploadBody("mod", "pw2", "page.html", "<script>alert(1)</script>"));
+  fs::create_directories(data / "generated" / "js");
+  std::ofstream(data / "secret.txt") << "secret";
+  std::ofstream(data / "generated" / "js" / "1.js") << "document.write(\"x\");";
+  struct Case {
+    const char* address;
+    void (*serve)(ScriptingContext&);
+    int status;
+    const char* type;
+    const char* body;
+  };
+  const Case cases[] = {
+      {"/upload/modfiles/logo.png", ServeUploadedFile, 200, "image/png", "PNG"},
+      {"/upload/ModFiles/LOGO.png", ServeUploadedFile, 200, "image/png", "PNG"},
+      {"/upload/modfiles/page.html", ServeUploadedFile, 200, "application/octet-stream",
+       "<script>alert(1)</script>"},
+      {"/upload/modfiles/missing.png", ServeUploadedFile, 404, "", nullptr},
+      {"/upload/modfiles/..%2f..%2fsecret.txt", ServeUploadedFile, 404, "", nullptr},
+      {"/upload/%2e%2e/secret.txt", ServeUploadedFile, 404, "", nullptr},
+      {"/js/1.js", ServeNewsScript, 200, "application/javascript; charset=gb2312",
+       "document.write(\"x\");"},
+      {"/js/../../secret.txt", ServeNewsScript, 404, "", nullptr},
+  };
+  for (const Case& c : cases) {
+    b.host.Get(c.address);
+    b.host.response() = Response();
+    c.serve(b.host.context());
+    const Response& r = b.host.response();
+    EXPECT_EQ(r.status(), c.status) << c.address;
+    EXPECT_EQ(r.content_type(), c.type) << c.address;
+    if (c.body != nullptr) {
+      EXPECT_EQ(r.body(), c.body) << c.address;
+    }
+    if (c.status == 200 && c.serve == ServeUploadedFile) {
+      using Headers = std::vector<std::pair<std::string, std::string>>;
+      Headers expected = {{"X-Content-Type-Options", "nosniff"},
+                          {"Content-Security-Policy", "sandbox"}};
+      if (std::string(c.type) == "application/octet-stream") {
+        expected.emplace_back("Content-Disposition", "attachment");
+      }
+      EXPECT_EQ(r.headers(), expected) << c.address;
+    }
+  }
+  // An upload root that holds the data folder publishes nothing.
+  b.host.Configure({{"UploadBaseDir", "."}});
+  b.host.Get("/upload/secret.txt");
+  b.host.response() = Response();
+  ServeUploadedFile(b.host.context());
+  EXPECT_EQ(b.host.response().status(), 404);
+  EXPECT_TRUE(Has(Send(UploadBody("mod", "pw2", "b.png", "PNG")), "文件上传失败！"));
+}
+
+}  // namespace
+}  // namespace cb
