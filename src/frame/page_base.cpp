@@ -85,17 +85,6 @@ void PageBase::Refuse(const Variant& message) {
 
 void PageBase::SkipToTail() { throw BodyStopped{}; }
 
-void PageBase::WriteNotAvailablePage(const char* page_name) {
-  RunFramedPage({.title = "此功能尚未开放", .heading = "此功能尚未开放"}, [&] {
-    Response_() << "<p><b>此功能尚未开放</b></p><p><font class=smallFont>(" << HtmlSafe(page_name)
-                << ")</font></p><p><a href=default.asp>返回论坛首页</a></p>";
-  });
-}
-
-void PageBase::RaiseNotAvailable(const char* procedure_name) {
-  throw ScriptError(err::kInvalidProcedureCall, std::string(procedure_name) + " 尚未开放");
-}
-
 void CloseQuietly(Recordset* rs, Connection* con) {
   try {
     if (rs != nullptr && rs->State() == adStateOpen) rs->Close();

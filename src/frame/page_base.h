@@ -70,10 +70,6 @@ class PageBase {
   [[noreturn]] static void SkipToTail();
   // Records the visit in the presence table before the head of a framed page (Corkboard only).
   virtual void RecordVisit(const std::string& location) { (void)location; }
-  // The honest page of a method that this release does not offer yet.
-  void WriteNotAvailablePage(const char* page_name);
-  // What a procedure that this release does not offer yet raises to the page that calls it.
-  [[noreturn]] static void RaiseNotAvailable(const char* procedure_name);
 
   Settings settings_;
 

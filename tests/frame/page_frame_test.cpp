@@ -30,7 +30,6 @@ class FramePage : public Corkboard {
   using PageBase::Refuse;
   using PageBase::RunFramedPage;
   using PageBase::SkipToTail;
-  using PageBase::WriteNotAvailablePage;
   void RecordVisit(const std::string& location) override { visits.push_back(location); }
   Response& Out() { return Response_(); }
   std::vector<std::string> visits;
@@ -150,9 +149,8 @@ TEST_F(FramedPageTest, ErrorPageReplacesTheBodyAndTheTailFollows) {
   }
 }
 
-// An error without a number gets the generic one; an error's text cannot carry markup; the
-// not-available page is a whole page.
-TEST_F(FramedPageTest, ErrorTextsAndTheNotAvailablePage) {
+// An error without a number gets the generic one; an error's text cannot carry markup.
+TEST_F(FramedPageTest, ErrorTexts) {
   std::string pages = test::GoldenCase("no number", Show({.title = "t"}, [](FramePage&) {
                                          throw std::runtime_error("disk <full>");
                                        }));
@@ -160,9 +158,6 @@ TEST_F(FramedPageTest, ErrorTextsAndTheNotAvailablePage) {
                               throw ScriptError(err::kDatabase,
                                                 "near \"<script>alert(1)</script>\"", "Corkboard");
                             }));
-  pages += test::GoldenCase("not available", host_.RunWith<FramePage>([](FramePage& p) {
-    p.WriteNotAvailablePage("Admin.JsCode");
-  }));
   EXPECT_GOLDEN("frame/errors", pages);
 }
 

@@ -216,3 +216,29 @@ TEST_F(ProfilePage, PreferencesShowTheCookiesSentAndWriteTheChosenOnes) {
 
 }  // namespace
 }  // namespace cb
+
+namespace cb {
+namespace {
+
+TEST(MessengerPage, ShowsOnlyANumberOfDigits) {
+  const struct {
+    const char* uin;
+    const char* shown;  // nullptr: refused
+  } cases[] = {{"12345", "<b>ICQ 号码：</b>12345<br>"},
+               {"", nullptr},
+               {"12a", nullptr},
+               {"');alert(1);//", nullptr},
+               {"12345678901", nullptr}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.uin);
+    test::FakeHost host;
+    host.Get(std::string("/cbkmisc.asp?action=icqmessage&UIN=") + c.uin);
+    const std::string page = host.Run(&Corkboard::IcqMessage);
+    EXPECT_EQ(test::Has(page, "参数错误！"), c.shown == nullptr) << page;
+    if (c.shown) EXPECT_TRUE(test::Has(page, c.shown)) << page;
+    EXPECT_FALSE(test::Has(page, "alert")) << page;
+  }
+}
+
+}  // namespace
+}  // namespace cb
