@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "frame/settings.h"
 #include "board/routes.h"
+#include "frame/settings.h"
+#include "frame/view_counts.h"
 #include "host/config.h"
 #include "host/net/http_server.h"
 #include "host/router.h"
@@ -71,6 +72,8 @@ int Serve(const std::vector<std::string>& args) {
   cb::DefaultBoardUrl(app, cfg.listen_host, server.port());
   std::fprintf(stderr, "corkboard: serving http://%s:%u/ (data in %s)\n", cfg.listen_host.c_str(),
                static_cast<unsigned>(cfg.listen_port), cfg.data_dir.c_str());
+  // Declared after the server's start so that it ends first: its end writes the last views.
+  cb::ViewCountWriter view_counts;
   return server.Run();
 }
 

@@ -32,7 +32,14 @@ struct PooledHandle::Source {
   std::unique_ptr<BackendConnection> keeper;
 
   std::atomic<uint64_t> generation{1};
+  // A connection of its own that never writes: its data version moves with every commit of any
+  // other connection to the database, in this process or another.
+  std::mutex watch_mu;
+  std::unique_ptr<BackendConnection> watcher;
+  uint64_t watched_version = 0;
+
   std::mutex count_mu;
+  CountCacheStats stats;
   ByteLru<std::pair<uint64_t, int64_t>> counts{kCountBytes, kLargestCount};
 };
 
@@ -65,6 +72,8 @@ void Retire(const std::shared_ptr<PooledHandle::Source>& s) {
   s->retired = true;
   s->idle.clear();
   s->keeper.reset();
+  std::lock_guard<std::mutex> watch(s->watch_mu);
+  s->watcher.reset();
 }
 
 }  // namespace
@@ -154,14 +163,28 @@ PooledHandle::~PooledHandle() {
 }
 
 uint64_t PooledHandle::WriteGeneration() {
-  // Another connection (or process) committed since this one last looked: counts are stale.
-  uint64_t v = con_->DataVersion();
-  if (v != seen_version_) {
-    seen_version_ = v;
+  Source& s = *source_;
+  std::lock_guard<std::mutex> lock(s.watch_mu);
+  try {
+    // The watcher opens before any count is remembered, so no commit escapes it.
+    if (!s.watcher) {
+      s.watcher = OpenRaw(s);
+      s.watched_version = s.watcher->DataVersion();
+    }
+    uint64_t v = s.watcher->DataVersion();
+    if (v != s.watched_version) {
+      s.watched_version = v;
+      NoteWrite();
+    }
+  } catch (...) {
+    // No way to tell what changed: nothing remembered so far holds.
+    s.watcher.reset();
     NoteWrite();
   }
-  return source_->generation.load();
+  return s.generation.load();
 }
+
+const std::string& PooledHandle::SourceName() const { return source_->name; }
 
 DateTime PooledHandle::Now() const {
   return (source_->spec.clock ? *source_->spec.clock : SystemClock::Shared()).Now();
@@ -173,9 +196,20 @@ bool PooledHandle::CachedCount(const std::string& key, int64_t* count) {
   uint64_t gen = WriteGeneration();
   std::lock_guard<std::mutex> lock(source_->count_mu);
   const std::pair<uint64_t, int64_t>* found = source_->counts.Get(key);
-  if (!found || found->first != gen) return false;
+  if (!found || found->first != gen) {
+    ++source_->stats.misses;
+    return false;
+  }
+  ++source_->stats.hits;
   *count = found->second;
   return true;
+}
+
+CountCacheStats CountCacheStatsOf(const std::string& name) {
+  std::shared_ptr<PooledHandle::Source> source = Lookup(name);
+  if (!source) return {};
+  std::lock_guard<std::mutex> lock(source->count_mu);
+  return source->stats;
 }
 
 void PooledHandle::RememberCount(const std::string& key, uint64_t generation, int64_t count) {

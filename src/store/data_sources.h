@@ -45,21 +45,31 @@ class PooledHandle {
   PooledHandle& operator=(const PooledHandle&) = delete;
 
   BackendConnection& backend() { return *con_; }
-  // Counts written rows of this source: a count remembered at one write generation holds
-  // until the next write.
+  // Counts writes to this source: a count remembered at one write generation holds until the
+  // next write, whether it came through this process's connections (NoteWrite) or through any
+  // other connection to the same database, another process's included.
   uint64_t WriteGeneration();
   void NoteWrite();
   // A remembered row count of a statement, valid at the current generation.
   bool CachedCount(const std::string& key, int64_t* count);
   void RememberCount(const std::string& key, uint64_t generation, int64_t count);
+  // The registered name of the data source (as registered, any letter case).
+  const std::string& SourceName() const;
   // "Now" by the data source's clock.
   DateTime Now() const;
 
  private:
   std::shared_ptr<Source> source_;
   std::unique_ptr<BackendConnection> con_;
-  uint64_t seen_version_ = 0;
 };
+
+// How often a remembered row count of the named source served a page, and how often it had to
+// be counted (for monitoring and tests).
+struct CountCacheStats {
+  uint64_t hits = 0;
+  uint64_t misses = 0;
+};
+CountCacheStats CountCacheStatsOf(const std::string& name);
 
 // A pooled connection of the data source the connection string names; the schema is created or
 // migrated on the first connection of a source. Raises ScriptError (err::kDatabaseOpen) when
