@@ -9,6 +9,7 @@
 #include "runtime/script_error.h"
 #include "store/connection.h"
 #include "store/data_sources.h"
+#include "store/recordset.h"
 
 namespace cb {
 

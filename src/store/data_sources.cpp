@@ -18,6 +18,20 @@ constexpr size_t kMaxIdle = 16;
 // Remembered row counts, by bytes; a count keyed by a long text (a search for it) is not kept.
 constexpr size_t kCountBytes = 1 << 20;
 constexpr size_t kLargestCount = 4 << 10;
+// Remembered windows of rows, by an estimate of their bytes.
+constexpr size_t kWindowBytes = 32 << 20;
+constexpr size_t kLargestWindow = 2 << 20;
+
+size_t BytesOf(const PooledHandle::Rows& rows) {
+  size_t bytes = 0;
+  for (const auto& row : rows) {
+    bytes += sizeof(row) + row.size() * sizeof(Variant);
+    for (const Variant& v : row) {
+      if (v.IsString()) bytes += v.AsStringRef().size();
+    }
+  }
+  return bytes;
+}
 }  // namespace
 
 struct PooledHandle::Source {
@@ -41,6 +55,10 @@ struct PooledHandle::Source {
   std::mutex count_mu;
   CountCacheStats stats;
   ByteLru<std::pair<uint64_t, int64_t>> counts{kCountBytes, kLargestCount};
+  ByteLru<std::pair<uint64_t, std::shared_ptr<const PooledHandle::Rows>>> windows{kWindowBytes,
+                                                                                  kLargestWindow};
+  std::mutex flight_mu;
+  std::map<std::string, std::shared_ptr<std::mutex>> flights;  // windows being read, by key
 };
 
 namespace {
@@ -203,6 +221,45 @@ bool PooledHandle::CachedCount(const std::string& key, int64_t* count) {
   ++source_->stats.hits;
   *count = found->second;
   return true;
+}
+
+std::shared_ptr<const PooledHandle::Rows> PooledHandle::SharedWindow(
+    const std::string& key, const std::function<Rows()>& read) {
+  Source& s = *source_;
+  const auto kept = [&](uint64_t gen) -> std::shared_ptr<const Rows> {
+    std::lock_guard<std::mutex> lock(s.count_mu);
+    const auto* found = s.windows.Get(key);
+    return found && found->first == gen ? found->second : nullptr;
+  };
+  if (auto rows = kept(WriteGeneration())) return rows;
+
+  // One reader per key: the others wait for its turn to end, then find its rows.
+  std::shared_ptr<std::mutex> turn;
+  {
+    std::lock_guard<std::mutex> lock(s.flight_mu);
+    auto& slot = s.flights[key];
+    if (!slot) slot = std::make_shared<std::mutex>();
+    turn = slot;
+  }
+  struct Leave {
+    Source& s;
+    const std::string& key;
+    std::shared_ptr<std::mutex>& turn;
+    ~Leave() {
+      std::lock_guard<std::mutex> lock(s.flight_mu);
+      auto it = s.flights.find(key);
+      // Only the map's share and ours left: nobody waits, the slot can go.
+      if (it != s.flights.end() && it->second == turn && turn.use_count() <= 2) s.flights.erase(it);
+    }
+  } leave{s, key, turn};
+  std::lock_guard<std::mutex> mine(*turn);
+  const uint64_t gen = WriteGeneration();
+  if (auto rows = kept(gen)) return rows;
+  auto rows = std::make_shared<const Rows>(read());
+  const size_t bytes = BytesOf(*rows);
+  std::lock_guard<std::mutex> lock(s.count_mu);
+  s.windows.Put(key, {gen, rows}, bytes);
+  return rows;
 }
 
 CountCacheStats CountCacheStatsOf(const std::string& name) {

@@ -3,10 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "runtime/datetime.h"
+#include "runtime/variant.h"
 #include "store/backend.h"
 
 namespace cb {
@@ -53,6 +56,13 @@ class PooledHandle {
   // A remembered row count of a statement, valid at the current generation.
   bool CachedCount(const std::string& key, int64_t* count);
   void RememberCount(const std::string& key, uint64_t generation, int64_t count);
+  // A remembered window of rows of a read-only statement (the page of a thread or a topic list
+  // that every visitor reads alike), valid at the current generation; null when there is none.
+  // When it is missing, read() reads it, one caller per key at a time: the pages that find it
+  // missing together wait for the first one's rows rather than all reading them.
+  using Rows = std::vector<std::vector<Variant>>;
+  std::shared_ptr<const Rows> SharedWindow(const std::string& key,
+                                           const std::function<Rows()>& read);
   // The registered name of the data source (as registered, any letter case).
   const std::string& SourceName() const;
   // "Now" by the data source's clock.
