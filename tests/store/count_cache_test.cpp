@@ -1,5 +1,5 @@
-// The remembered row counts of paged record sets: they serve every page and every pooled
-// connection until a write to the database, through this process's connections or through a
+// The remembered row counts and pages of paged record sets: they serve every page and every
+// pooled connection until a write to the database, through this process's connections or through a
 // handle of its own as another process would write the file.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -46,6 +46,16 @@ class CountCache : public ::testing::Test {
     rs.Open("select * from post where forumname='f' order by postid", con, adOpenStatic,
             adLockReadOnly);
     return rs.RecordCount();
+  }
+
+  // The subject of the first row of the paged statement's first page.
+  static std::string FirstSubject(Connection& con) {
+    Recordset rs;
+    rs.SetPageSize(20);
+    rs.Open("select * from post where forumname='f' order by postid", con, adOpenStatic,
+            adLockReadOnly);
+    rs.SetAbsolutePage(1);
+    return rs.Eof() ? "" : rs.Fields("subject").Str();
   }
 
   // A write through a handle the board's pool knows nothing of.
@@ -107,6 +117,16 @@ TEST_F(CountCache, HitsUntilAnyConnectionWrites) {
     EXPECT_EQ(after.hits - before.hits, step.hit ? 1u : 0u);
     EXPECT_EQ(after.misses - before.misses, step.hit ? 0u : 1u);
   }
+}
+
+TEST_F(CountCache, KeptPageGivesWayToAnyWrite) {
+  b_.Execute(kInsert);
+  EXPECT_EQ(FirstSubject(a_), "s");
+  EXPECT_EQ(FirstSubject(b_), "s");
+  WriteOutside("update post set subject='t'");
+  EXPECT_EQ(FirstSubject(b_), "t");
+  a_.Execute("update post set subject='u'");
+  EXPECT_EQ(FirstSubject(b_), "u");
 }
 
 TEST_F(CountCache, NotUsedInsideATransaction) {
