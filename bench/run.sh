@@ -109,26 +109,36 @@ paths=(
   "archivecontent.asp?id=$big&page=1001"
 )
 
-# One wrk run: "requests/s p50 p99" (latencies in ms).
+# One visitor's cookies (its session and the board's visit cookies), from a first front page.
+cookie=$(curl -s -D - -o /dev/null "http://127.0.0.1:$port/default.asp" |
+  awk -F'[:;] *' 'tolower($1) == "set-cookie" { printf "%s%s", sep, $2; sep = "; " }')
+
+# One wrk run: "requests/s p50 p99" (latencies in ms); with a second argument, that Cookie header.
 measure() {
-  wrk -t2 -c32 -d"${seconds}s" --latency "$1" | awk '
+  wrk -t2 -c32 -d"${seconds}s" --latency ${2:+-H "Cookie: $2"} "$1" | awk '
     function ms(v) { if (v ~ /us$/) return v / 1000; if (v ~ /ms$/) return v + 0;
                      if (v ~ /s$/) return v * 1000; return v }
     /^ +50%/ { p50 = ms($2) } /^ +99%/ { p99 = ms($2) } /^Requests\/sec/ { rps = $2 }
     END { printf "%.0f %.2f %.2f\n", rps, p50, p99 }'
 }
 
+for jar in "$cookie" ""; do
+echo
+echo "Visitor: ${jar:+one session cookie}${jar:-no cookies}"
+echo
 echo "| page | bytes | req/s | p50 ms | p99 ms | nginx req/s | nginx p50 ms | nginx p99 ms | ratio |"
 echo "|---|---|---|---|---|---|---|---|---|"
 for i in "${!names[@]}"; do
   url="http://127.0.0.1:$port/${paths[$i]}"
-  curl -s -o "$static/${names[$i]}.html" "$url"
+  curl -s ${jar:+-H "Cookie: $jar"} -o "$static/${names[$i]}.html" "$url"
   bytes=$(stat -c %s "$static/${names[$i]}.html")
-  read -r rps p50 p99 <<< "$(measure "$url")"
+  read -r rps p50 p99 <<< "$(measure "$url" "$jar")"
   read -r nrps np50 np99 <<< "$(measure "http://127.0.0.1:$nginx_port/${names[$i]}.html")"
   ratio=$(awk -v a="$rps" -v b="$nrps" 'BEGIN { printf "%.2f", a / b }')
   echo "| ${names[$i]} | $bytes | $rps | $p50 | $p99 | $nrps | $np50 | $np99 | $ratio |"
 done
+done
+
 # One request at a time: the time to the last byte of a search's first page, median and worst of
 # five, by how many posts hold the word (the generator writes 20 words, so two-word phrases are
 # rare and three-character words are everywhere).

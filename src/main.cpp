@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "frame/settings.h"
 #include "board/routes.h"
+#include "frame/settings.h"
+#include "frame/view_counts.h"
 #include "host/config.h"
 #include "host/net/http_server.h"
 #include "mail/mass_mail.h"
@@ -83,7 +84,12 @@ int Serve(const std::vector<std::string>& args) {
   cb::MassMailQueue::Board().Resume(cfg.data_dir);
   std::fprintf(stderr, "corkboard: serving http://%s:%u/ (data in %s)\n", cfg.listen_host.c_str(),
                static_cast<unsigned>(cfg.listen_port), cfg.data_dir.c_str());
-  int code = server.Run();
+  int code = 0;
+  {
+    // Made after the server's start and ended before the mail queue: its end writes the last views.
+    cb::ViewCountWriter view_counts;
+    code = server.Run();
+  }
   mail_queue->Stop();  // the pages have ended: what they queued is tried once more
   return code;
 }

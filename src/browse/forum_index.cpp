@@ -1,7 +1,11 @@
 // The forum index (Home): the front page with the statistics, every forum by catalog with its
 // new-post marker, the private-message and online rows, and the visit-time cookies behind markers.
 #include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
 
+#include "frame/board_cache.h"
 #include "frame/corkboard.h"
 #include "frame/page_frame.h"
 #include "frame/procedures.h"
@@ -50,6 +54,28 @@ DateTime NoteVisit(Session& session, const Request& request, Response& response,
   response.SetCookie(kLastVisitCookie, now.GeneralText(), expires);
   session.SetRecomputable("FirstIn", Variant("yes"));
   return last_visit;
+}
+
+// One forum's row of the index as read, before the visitor's new-post marker.
+struct IndexForum {
+  std::string name, descript, catalog, master;
+  int64_t topics = 0, posts = 0;
+  Variant last_time, last_user;
+};
+
+std::vector<IndexForum> ReadForums(Connection& con) {
+  auto rs = con.Execute(
+      "select Forum.Forumname,Forum.descript,Forum.Catalog,isnull(topiccount,0)+isnull("
+      "replycount,0) as postcount, isnull(topiccount,0) as  subjectcount,lastposttime as "
+      "lasttime,lastpostusername,forummaster from Forum  order by forum.sequence ");
+  std::vector<IndexForum> rows;
+  for (; !rs->Eof(); rs->MoveNext()) {
+    rows.push_back({rs->Fields("ForumName").Str(), rs->Fields("Descript").Str(),
+                    rs->Fields("Catalog").Str(), rs->Fields("ForumMaster").Str(),
+                    CountOf(rs->Fields("SubjectCount")), CountOf(rs->Fields("PostCount")),
+                    rs->Fields("lastTime"), rs->Fields("lastpostusername")});
+  }
+  return rows;
 }
 
 // The top of the index: the logo beside the board's name and links, or the CLUB top.
@@ -115,9 +141,13 @@ void IndexWriter::Statistics(const DateTime& last_visit) {
   out << "<table border=0 width=" << s.TableWidth << ">";
   if (s.DisplayPostCount) {
     out << "<tr><td colspan=2 align=right>";
-    rs = con.Execute("select sum(isnull(topiccount,0)),sum(isnull(replycount,0)) from forum");
-    const int64_t topics = CountOf(rs->Fields(0));
-    const int64_t replies = CountOf(rs->Fields(1));
+    const auto totals =
+        BoardCached<std::pair<int64_t, int64_t>>(con, "IndexTotals", "", [](Connection& c) {
+          auto r =
+              c.Execute("select sum(isnull(topiccount,0)),sum(isnull(replycount,0)) from forum");
+          return std::pair{CountOf(r->Fields(0)), CountOf(r->Fields(1))};
+        });
+    const auto [topics, replies] = *totals;
     out << "主题总数:<b>" << std::to_string(topics) << "</b> | 回复总数:<b>"
         << std::to_string(replies) << "</b> | 贴子总数:<b>" << std::to_string(topics + replies)
         << "</b>"
@@ -128,13 +158,19 @@ void IndexWriter::Statistics(const DateTime& last_visit) {
       << "<td nowrap align=right>"
       << "<a href=member.asp>注册用户列表</a> ";
   if (s.DisplayMemberTotal) {
-    rs = con.Execute("Select count(username) from Register");
-    out << "| 注册用户:<b>" << rs->Fields(0).Str() << "</b> ";
+    const auto members = BoardCached<std::string>(con, "IndexMembers", "", [](Connection& c) {
+      return c.Execute("Select count(username) from Register")->Fields(0).Str();
+    });
+    out << "| 注册用户:<b>" << *members << "</b> ";
   }
   if (s.DisplayRegistration) {
-    rs = con.Execute("select top 1 username from Register order by signdate desc");
-    if (!rs->Eof()) {
-      const std::string newest = rs->Fields("username").Str();
+    const auto newest_member =
+        BoardCached<std::optional<std::string>>(con, "IndexNewest", "", [](Connection& c) {
+          auto r = c.Execute("select top 1 username from Register order by signdate desc");
+          return r->Eof() ? std::nullopt : std::optional(r->Fields("username").Str());
+        });
+    if (newest_member->has_value()) {
+      const std::string& newest = **newest_member;
       out << "|&nbsp;最后加盟:<a href=viewuser.asp?username=" << server.URLEncode(newest) << "><b>"
           << newest << "</b></a>";
     }
@@ -162,15 +198,12 @@ void IndexWriter::ForumTable(const DateTime& last_visit) {
       << "<td vAlign=bottom align=center noWrap><p style=color:white><b>版主</b> </td>\r\n"
       << "</tr>\r\n";
 
-  rs = con.Execute(
-      "select Forum.Forumname,Forum.descript,Forum.Catalog,isnull(topiccount,0)+isnull("
-      "replycount,0) as postcount, isnull(topiccount,0) as  subjectcount,lastposttime as "
-      "lasttime,lastpostusername,forummaster from Forum  order by forum.sequence ");
+  const auto forums = BoardCached<std::vector<IndexForum>>(con, "IndexForums", "", ReadForums);
   bool first = true;
   std::string catalog;
-  for (; !rs->Eof(); rs->MoveNext()) {
+  for (const IndexForum& row : *forums) {
     // Forum names, descriptions, catalogs and master texts are the operator's HTML.
-    const std::string this_catalog = rs->Fields("Catalog").Str();
+    const std::string& this_catalog = row.catalog;
     if (first || this_catalog != catalog) {
       out << "<tr " << s.CategoryStripColor << ">"
           << "<td colSpan=6><font color=" << s.CategoryStripTextColor << "><b>" << this_catalog
@@ -180,21 +213,21 @@ void IndexWriter::ForumTable(const DateTime& last_visit) {
     first = false;
     catalog = this_catalog;
 
-    const Variant last_time = rs->Fields("lastTime");
+    const Variant& last_time = row.last_time;
     const bool fresh =
         !last_time.IsNull() && !last_time.IsEmpty() && last_time.CDate() > last_visit;
-    const std::string forum = rs->Fields("ForumName").Str();
+    const std::string& forum = row.name;
     out << "<tr><td vAlign=top " << s.BGColor << " align=center>"
         << (fresh ? "<img border=0 src=images/on.gif >" : "<img border=0 src=images/off.gif >")
         << "</td>";
     out << "<td  vAlign=top " << s.AltColumnColor1
         << "><p><b><a href=\"list.asp?GroupName=" << server.URLEncode(forum) << "\">" << forum
-        << "</a></b><br>" << rs->Fields("Descript").Str() << "</td>";
+        << "</a></b><br>" << row.descript << "</td>";
     out << "<td   noWrap vAlign=top align=center " << s.AltColumnColor2 << "><p>"
-        << std::to_string(CountOf(rs->Fields("SubjectCount"))) << "&nbsp;</td>";
+        << std::to_string(row.topics) << "&nbsp;</td>";
     out << "<td align=center noWrap vAlign=top " << s.AltColumnColor1 << "><p>"
-        << std::to_string(CountOf(rs->Fields("PostCount"))) << "&nbsp;</td>";
-    const Variant last_user = rs->Fields("lastpostusername");
+        << std::to_string(row.posts) << "&nbsp;</td>";
+    const Variant& last_user = row.last_user;
     if (last_user.IsNull()) {
       out << "<td " << s.AltColumnColor2 << "></td>";
     } else {
@@ -203,8 +236,7 @@ void IndexWriter::ForumTable(const DateTime& last_visit) {
           << FormatLastPostTime(s, last_time) << "<br>by "
           << "<a href=viewuser.asp?username=" << server.URLEncode(who) << ">" << who << "</a></td>";
     }
-    out << "<td  vAlign=top  align=left " << s.AltColumnColor1 << " >"
-        << rs->Fields("ForumMaster").Str() << "</td>"
+    out << "<td  vAlign=top  align=left " << s.AltColumnColor1 << " >" << row.master << "</td>"
         << "</tr>";
   }
 }

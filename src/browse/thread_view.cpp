@@ -1,6 +1,6 @@
 // The thread view (newsdetail.asp): one page of a topic and its replies, HotCount posts a page,
 // with the heading, the thread bar above and below the posts, moderator tools, posting buttons,
-// the walk to the neighbouring topic ("findthread") and the view count.
+// the walk to the neighbouring topic ("findthread") and the view count (written behind).
 #include "browse/thread_view.h"
 
 #include <memory>
@@ -12,6 +12,7 @@
 #include "frame/fragments.h"
 #include "frame/page_frame.h"
 #include "frame/procedures.h"
+#include "frame/view_counts.h"
 #include "runtime/convert.h"
 #include "store/connection.h"
 #include "store/recordset.h"
@@ -200,8 +201,7 @@ void Corkboard::Detail() {
         out << w.ThreadBar() << w.ModeratorTools() << "<table border=0 width=" << s.TableWidth
             << "><tr><td align=center>" << w.Buttons() << "</td></tr></table>";
         if (s.BBSTYLE == "CBK") out << JumpTo(*con, Variant(w.forum), false);
-        con->Execute("Update Post set hits=isnull(hits,0)+1 where postid=" + ids +
-                     " or parentid=" + ids);
+        ViewCounts::Of(s.ConnectionString).Record(id);
         out << "</center>" << s.Copyright;
       },
       [&] { Response_() << "</body></html>"; });

@@ -80,7 +80,10 @@ std::unique_ptr<Recordset> OpenTopics(Connection& con, const Settings& s, const 
                           "lastreplyposttime as lastly,lastreplyusername ";
   sql += " from post where parentid is null and forumname='" + SqlQuote(forum);
   if (days != 0) {
-    sql += "'  and lastreplyposttime>='" + now.AddDays(-days).YmdHms() +
+    // The range starts on a whole minute, so the statement, and with it the remembered count of
+    // its rows, stays the same for a minute rather than changing every second.
+    const DateTime since = now.AddDays(-days);
+    sql += "'  and lastreplyposttime>='" + since.AddSeconds(-since.second()).YmdHms() +
            "' order by Lastreplyposttime desc";
   } else {
     sql += "'   order by Lastreplyposttime desc";

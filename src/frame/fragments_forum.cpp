@@ -1,5 +1,6 @@
 // The forum existence check that pages run before showing a forum, and the sign-in form of a
 // private forum.
+#include "frame/board_cache.h"
 #include "frame/corkboard.h"
 #include "frame/fragments.h"
 #include "frame/page_frame.h"
@@ -14,15 +15,18 @@ const char* const kNoForumMessage =
     "对不起，该论坛不存在，可能是你输错了url或正好管理员刚刚删除了该论坛！";
 
 ForumCheck Corkboard::CheckForum(Connection& con, const std::string& forumname) {
-  ForumCheck forum{.name = forumname};
-  if (forumname.empty()) return forum;
-  auto rs = con.Execute("select * from forum where forumname='" + SqlQuote(forumname) + "'");
-  if (rs->Eof()) return forum;
-  forum.exists = true;
-  forum.restrict = ToLower(rs->Fields("restrict").Str());
-  forum.master = rs->Fields("forummaster").Str();
-  if (forum.master.empty()) forum.master = "诚征版主";
-  return forum;
+  if (forumname.empty()) return ForumCheck{.name = forumname};
+  // Every page of a forum asks: the answer is kept per name until the database changes.
+  return *BoardCached<ForumCheck>(con, "CheckForum", forumname, [&](Connection& c) {
+    ForumCheck forum{.name = forumname};
+    auto rs = c.Execute("select * from forum where forumname='" + SqlQuote(forumname) + "'");
+    if (rs->Eof()) return forum;
+    forum.exists = true;
+    forum.restrict = ToLower(rs->Fields("restrict").Str());
+    forum.master = rs->Fields("forummaster").Str();
+    if (forum.master.empty()) forum.master = "诚征版主";
+    return forum;
+  });
 }
 
 bool Corkboard::Admitted(const ForumCheck& forum) const {

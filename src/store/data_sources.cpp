@@ -18,6 +18,20 @@ constexpr size_t kMaxIdle = 16;
 // Remembered row counts, by bytes; a count keyed by a long text (a search for it) is not kept.
 constexpr size_t kCountBytes = 1 << 20;
 constexpr size_t kLargestCount = 4 << 10;
+// Remembered windows of rows, by an estimate of their bytes.
+constexpr size_t kWindowBytes = 32 << 20;
+constexpr size_t kLargestWindow = 2 << 20;
+
+size_t BytesOf(const PooledHandle::Rows& rows) {
+  size_t bytes = 0;
+  for (const auto& row : rows) {
+    bytes += sizeof(row) + row.size() * sizeof(Variant);
+    for (const Variant& v : row) {
+      if (v.IsString()) bytes += v.AsStringRef().size();
+    }
+  }
+  return bytes;
+}
 }  // namespace
 
 struct PooledHandle::Source {
@@ -32,8 +46,19 @@ struct PooledHandle::Source {
   std::unique_ptr<BackendConnection> keeper;
 
   std::atomic<uint64_t> generation{1};
+  // A connection of its own that never writes: its data version moves with every commit of any
+  // other connection to the database, in this process or another.
+  std::mutex watch_mu;
+  std::unique_ptr<BackendConnection> watcher;
+  uint64_t watched_version = 0;
+
   std::mutex count_mu;
+  CountCacheStats stats;
   ByteLru<std::pair<uint64_t, int64_t>> counts{kCountBytes, kLargestCount};
+  ByteLru<std::pair<uint64_t, std::shared_ptr<const PooledHandle::Rows>>> windows{kWindowBytes,
+                                                                                  kLargestWindow};
+  std::mutex flight_mu;
+  std::map<std::string, std::shared_ptr<std::mutex>> flights;  // windows being read, by key
 };
 
 namespace {
@@ -65,6 +90,8 @@ void Retire(const std::shared_ptr<PooledHandle::Source>& s) {
   s->retired = true;
   s->idle.clear();
   s->keeper.reset();
+  std::lock_guard<std::mutex> watch(s->watch_mu);
+  s->watcher.reset();
 }
 
 }  // namespace
@@ -154,14 +181,28 @@ PooledHandle::~PooledHandle() {
 }
 
 uint64_t PooledHandle::WriteGeneration() {
-  // Another connection (or process) committed since this one last looked: counts are stale.
-  uint64_t v = con_->DataVersion();
-  if (v != seen_version_) {
-    seen_version_ = v;
+  Source& s = *source_;
+  std::lock_guard<std::mutex> lock(s.watch_mu);
+  try {
+    // The watcher opens before any count is remembered, so no commit escapes it.
+    if (!s.watcher) {
+      s.watcher = OpenRaw(s);
+      s.watched_version = s.watcher->DataVersion();
+    }
+    uint64_t v = s.watcher->DataVersion();
+    if (v != s.watched_version) {
+      s.watched_version = v;
+      NoteWrite();
+    }
+  } catch (...) {
+    // No way to tell what changed: nothing remembered so far holds.
+    s.watcher.reset();
     NoteWrite();
   }
-  return source_->generation.load();
+  return s.generation.load();
 }
+
+const std::string& PooledHandle::SourceName() const { return source_->name; }
 
 DateTime PooledHandle::Now() const {
   return (source_->spec.clock ? *source_->spec.clock : SystemClock::Shared()).Now();
@@ -173,9 +214,59 @@ bool PooledHandle::CachedCount(const std::string& key, int64_t* count) {
   uint64_t gen = WriteGeneration();
   std::lock_guard<std::mutex> lock(source_->count_mu);
   const std::pair<uint64_t, int64_t>* found = source_->counts.Get(key);
-  if (!found || found->first != gen) return false;
+  if (!found || found->first != gen) {
+    ++source_->stats.misses;
+    return false;
+  }
+  ++source_->stats.hits;
   *count = found->second;
   return true;
+}
+
+std::shared_ptr<const PooledHandle::Rows> PooledHandle::SharedWindow(
+    const std::string& key, const std::function<Rows()>& read) {
+  Source& s = *source_;
+  const auto kept = [&](uint64_t gen) -> std::shared_ptr<const Rows> {
+    std::lock_guard<std::mutex> lock(s.count_mu);
+    const auto* found = s.windows.Get(key);
+    return found && found->first == gen ? found->second : nullptr;
+  };
+  if (auto rows = kept(WriteGeneration())) return rows;
+
+  // One reader per key: the others wait for its turn to end, then find its rows.
+  std::shared_ptr<std::mutex> turn;
+  {
+    std::lock_guard<std::mutex> lock(s.flight_mu);
+    auto& slot = s.flights[key];
+    if (!slot) slot = std::make_shared<std::mutex>();
+    turn = slot;
+  }
+  struct Leave {
+    Source& s;
+    const std::string& key;
+    std::shared_ptr<std::mutex>& turn;
+    ~Leave() {
+      std::lock_guard<std::mutex> lock(s.flight_mu);
+      auto it = s.flights.find(key);
+      // Only the map's share and ours left: nobody waits, the slot can go.
+      if (it != s.flights.end() && it->second == turn && turn.use_count() <= 2) s.flights.erase(it);
+    }
+  } leave{s, key, turn};
+  std::lock_guard<std::mutex> mine(*turn);
+  const uint64_t gen = WriteGeneration();
+  if (auto rows = kept(gen)) return rows;
+  auto rows = std::make_shared<const Rows>(read());
+  const size_t bytes = BytesOf(*rows);
+  std::lock_guard<std::mutex> lock(s.count_mu);
+  s.windows.Put(key, {gen, rows}, bytes);
+  return rows;
+}
+
+CountCacheStats CountCacheStatsOf(const std::string& name) {
+  std::shared_ptr<PooledHandle::Source> source = Lookup(name);
+  if (!source) return {};
+  std::lock_guard<std::mutex> lock(source->count_mu);
+  return source->stats;
 }
 
 void PooledHandle::RememberCount(const std::string& key, uint64_t generation, int64_t count) {

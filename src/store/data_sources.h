@@ -3,10 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "runtime/datetime.h"
+#include "runtime/variant.h"
 #include "store/backend.h"
 
 namespace cb {
@@ -45,21 +48,38 @@ class PooledHandle {
   PooledHandle& operator=(const PooledHandle&) = delete;
 
   BackendConnection& backend() { return *con_; }
-  // Counts written rows of this source: a count remembered at one write generation holds
-  // until the next write.
+  // Counts writes to this source: a count remembered at one write generation holds until the
+  // next write, whether it came through this process's connections (NoteWrite) or through any
+  // other connection to the same database, another process's included.
   uint64_t WriteGeneration();
   void NoteWrite();
   // A remembered row count of a statement, valid at the current generation.
   bool CachedCount(const std::string& key, int64_t* count);
   void RememberCount(const std::string& key, uint64_t generation, int64_t count);
+  // A remembered window of rows of a read-only statement (the page of a thread or a topic list
+  // that every visitor reads alike), valid at the current generation; null when there is none.
+  // When it is missing, read() reads it, one caller per key at a time: the pages that find it
+  // missing together wait for the first one's rows rather than all reading them.
+  using Rows = std::vector<std::vector<Variant>>;
+  std::shared_ptr<const Rows> SharedWindow(const std::string& key,
+                                           const std::function<Rows()>& read);
+  // The registered name of the data source (as registered, any letter case).
+  const std::string& SourceName() const;
   // "Now" by the data source's clock.
   DateTime Now() const;
 
  private:
   std::shared_ptr<Source> source_;
   std::unique_ptr<BackendConnection> con_;
-  uint64_t seen_version_ = 0;
 };
+
+// How often a remembered row count of the named source served a page, and how often it had to
+// be counted (for monitoring and tests).
+struct CountCacheStats {
+  uint64_t hits = 0;
+  uint64_t misses = 0;
+};
+CountCacheStats CountCacheStatsOf(const std::string& name);
 
 // A pooled connection of the data source the connection string names; the schema is created or
 // migrated on the first connection of a source. Raises ScriptError (err::kDatabaseOpen) when

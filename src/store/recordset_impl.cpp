@@ -43,15 +43,28 @@ struct ResetOnExit {
   ~ResetOnExit() { st.Reset(); }
 };
 
-std::string CountKey(const Translation& tr) {
-  std::string key = tr.CountSql();
-  for (size_t k = tr.count_first_param; k < tr.params.size(); ++k) {
-    const SqlValue& v = tr.params[k];
+void AppendParams(std::string& key, const std::vector<SqlValue>& params, size_t first) {
+  for (size_t k = first; k < params.size(); ++k) {
+    const SqlValue& v = params[k];
     key += '\x1f';
     if (const int64_t* i = std::get_if<int64_t>(&v)) key += "i" + std::to_string(*i);
     if (const double* d = std::get_if<double>(&v)) key += "d" + std::to_string(*d);
     if (const std::string* s = std::get_if<std::string>(&v)) key += "s" + *s;
   }
+}
+
+std::string CountKey(const Translation& tr) {
+  std::string key = tr.CountSql();
+  AppendParams(key, tr.params, tr.count_first_param);
+  return key;
+}
+
+// The window statement, its parameters and the window's place.
+std::string WindowKey(const Translation& tr, const std::string& window_sql, int64_t limit,
+                      int64_t pos) {
+  std::string key = window_sql;
+  AppendParams(key, tr.params, 0);
+  key += "\x1fL" + std::to_string(limit) + "\x1fO" + std::to_string(pos);
   return key;
 }
 
@@ -144,7 +157,11 @@ void RecordsetImpl::LoadWindow(int64_t pos) {
   if (tr_->top) limit = std::min(limit, std::max<int64_t>(0, *tr_->top - pos));
   std::vector<std::vector<Variant>> rows;
   std::vector<SqlValue> locators;
-  if (limit > 0) {
+  // A read-only window of a paged (static) cursor outside a transaction is the same for every
+  // page until the next write: a thread's page, a forum's page of topics.
+  const bool shared = static_ && limit > 0 && !locator_ && !Con().backend().InTransaction();
+  const auto read = [&] {
+    std::vector<std::vector<Variant>> read_rows;
     Guard([&] {
       auto st = Con().backend().Prepare(window_sql_, tr_->original);
       ResetOnExit reset{*st};
@@ -154,10 +171,16 @@ void RecordsetImpl::LoadWindow(int64_t pos) {
         std::vector<Variant> row;
         row.reserve(n);
         for (int i = 0; i < n; ++i) row.push_back(FromSql(kinds_[i], st->Column(i)));
-        rows.push_back(std::move(row));
+        read_rows.push_back(std::move(row));
         if (locator_) locators.push_back(st->Column(n));
       }
     });
+    return read_rows;
+  };
+  if (shared) {
+    rows = *Con().handle().SharedWindow(WindowKey(*tr_, window_sql_, limit, pos), read);
+  } else if (limit > 0) {
+    rows = read();
   }
   if (static_cast<int64_t>(rows.size()) < limit || limit == 0) {
     total_ = pos + static_cast<int64_t>(rows.size());

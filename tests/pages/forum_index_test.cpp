@@ -144,6 +144,27 @@ TEST(Home, ArchiveMenuIsBuiltOnceAndRebuiltWhenEmptied) {
   EXPECT_GOLDEN("index/archive_menu", pages);
 }
 
+// What every visitor sees is kept between pages, but never past an operator's change.
+TEST(Home, KeptRowsGiveWayToAnOperatorsChange) {
+  FakeHost host;
+  TestBoard board(host);
+  SeedBoard(board);
+  const auto page = [&](const std::string& address, void (Corkboard::*method)()) {
+    host.Get(address);
+    return host.Run(method);
+  };
+  const std::string list = "/list.asp?GroupName=Rock+%26+Roll";
+  EXPECT_NE(page("/default.asp", &Corkboard::Home).find("<br>音乐</td>"), std::string::npos);
+  EXPECT_EQ(page(list, &Corkboard::list).find("加　密　论　坛"), std::string::npos);
+  board.Exec(
+      "update forum set descript='摇滚',[restrict]='private',topiccount=9 where "
+      "forumname='Rock & Roll'");
+  const std::string index = page("/default.asp", &Corkboard::Home);
+  EXPECT_NE(index.find("<br>摇滚</td>"), std::string::npos);
+  EXPECT_NE(index.find("<p>9&nbsp;</td>"), std::string::npos);
+  EXPECT_NE(page(list, &Corkboard::list).find("加　密　论　坛"), std::string::npos);
+}
+
 TEST(Home, DatabaseErrorReplacesThePageAndFooter) {
   FakeHost host;
   host.Configure({{"DSN", "NoSuchBoard"}, {"Copyright", "<p>FOOTER</p>"}});
