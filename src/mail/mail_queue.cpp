@@ -139,8 +139,10 @@ void MailQueue::Run() {
       wake_.wait(lock);
       continue;
     }
-    if (next->due > SteadyClock::now()) {
-      wake_.wait_until(lock, next->due);
+    // A copy: Accept may move the entries while the thread waits.
+    const SteadyClock::time_point due = next->due;
+    if (due > SteadyClock::now()) {
+      wake_.wait_until(lock, due);
       continue;
     }
     Entry entry = *next;
