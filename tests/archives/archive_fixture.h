@@ -9,16 +9,6 @@
 
 namespace cb::test {
 
-// The rows a query gives, one line each, the fields ended by "|".
-inline std::string Rows(TestBoard& board, const std::string& sql) {
-  std::string out;
-  for (auto rs = board.con().Execute(sql); !rs->Eof(); rs->MoveNext()) {
-    for (int i = 0; i < rs->FieldCount(); ++i) out += rs->Fields(i).Str() + "|";
-    out += "\n";
-  }
-  return out;
-}
-
 struct ArchiveBoard : ModerationBoard {
   int64_t gems = 0;   // "精华 <2023>", holding bob's thread of A
   int64_t older = 0;  // "旧档案", empty
@@ -44,7 +34,7 @@ struct ArchiveBoard : ModerationBoard {
   }
   // Every archived row, to show that a refused action changed nothing.
   std::string ArchivedRows() {
-    return Rows(board, "select * from archivelist order by archiveid,postid");
+    return Rows("select * from archivelist order by archiveid,postid");
   }
   void SignIn(const Actor& actor) {
     host.session().Set("Login", Variant(1));

@@ -235,7 +235,9 @@ TEST(MessengerPage, ShowsOnlyANumberOfDigits) {
     host.Get(std::string("/cbkmisc.asp?action=icqmessage&UIN=") + c.uin);
     const std::string page = host.Run(&Corkboard::IcqMessage);
     EXPECT_EQ(test::Has(page, "参数错误！"), c.shown == nullptr) << page;
-    if (c.shown) EXPECT_TRUE(test::Has(page, c.shown)) << page;
+    if (c.shown) {
+      EXPECT_TRUE(test::Has(page, c.shown)) << page;
+    }
     EXPECT_FALSE(test::Has(page, "alert")) << page;
   }
 }

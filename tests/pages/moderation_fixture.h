@@ -29,6 +29,16 @@ constexpr Actor kCarol{"carol", "pw"};
 constexpr Actor kModA{"moda", "pw"};  // moderates forum A only
 constexpr Actor kAdmin{"admin", "pw"};
 
+// The rows a query gives, one line each, the fields ended by "|".
+inline std::string Rows(TestBoard& board, const std::string& sql) {
+  std::string out;
+  for (auto rs = board.con().Execute(sql); !rs->Eof(); rs->MoveNext()) {
+    for (int i = 0; i < rs->FieldCount(); ++i) out += rs->Fields(i).Str() + "|";
+    out += "\n";
+  }
+  return out;
+}
+
 struct ModerationBoard {
   FakeHost host;
   TestBoard board{host};
@@ -71,15 +81,7 @@ struct ModerationBoard {
   int64_t Count(const std::string& where) {
     return board.Scalar("select count(*) from post where " + where).CLng();
   }
-  // Every row of a query, "value|value|...|" a line.
-  std::string Rows(const std::string& sql) {
-    std::string out;
-    for (auto rs = board.con().Execute(sql); !rs->Eof(); rs->MoveNext()) {
-      for (int i = 0; i < rs->FieldCount(); ++i) out += rs->Fields(i).Str() + "|";
-      out += "\n";
-    }
-    return out;
-  }
+  std::string Rows(const std::string& sql) { return test::Rows(board, sql); }
   // A snapshot of every row of post, to show that a refused action changed nothing.
   std::string Posts() { return Rows("select * from post order by postid"); }
   // Posts a form as actor (an empty actor posts no identity fields).
