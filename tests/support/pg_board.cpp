@@ -9,8 +9,11 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <set>
+#include <variant>
 
 #include "store/backend.h"
+#include "store/schema.h"
 #include "store/schema_migrate.h"
 
 namespace cb::test {
@@ -82,20 +85,68 @@ std::string PgTestCluster() {
   return dir ? dir : "";
 }
 
-std::string CreatePgBoard(bool empty) {
-  if (!empty) EnsureTemplate();
-  static std::atomic<int> next{0};
-  std::string db = "cbt_" + std::to_string(getpid()) + "_" + std::to_string(next.fetch_add(1));
-  Admin().ExecScript("CREATE DATABASE " + db + " TEMPLATE " + (empty ? "template0" : kTemplate));
-  return Uri(db);
+namespace {
+
+constexpr const char* kPoolPrefix = "cb_pool_";
+constexpr int64_t kPoolLockBase = 7723100;
+
+std::mutex pool_mu;
+std::set<int> claimed_here;  // advisory locks are reentrant within the admin session
+
+bool TryLock(int k) {
+  auto st = Admin().Prepare(
+      "SELECT pg_try_advisory_lock(" + std::to_string(kPoolLockBase + k) + ")", "claim");
+  bool got = st->Step() && std::get<int64_t>(st->Column(0)) != 0;
+  st->Reset();
+  return got;
 }
 
-void DropPgBoard(const std::string& spec) {
+// Rows of every table go, and identities start again at 1.
+void Empty(const std::string& db) {
+  std::string tables;
+  for (const TableDef& t : BoardTables()) tables += (tables.empty() ? "" : ", ") + t.name;
+  auto con = FindBackend("postgres")->Open(Uri(db));
+  con->ExecScript("TRUNCATE " + tables + " RESTART IDENTITY");
+}
+
+}  // namespace
+
+std::string CreatePgBoard(bool empty) {
+  static std::atomic<int> next{0};
+  if (empty) {
+    std::string db = "cbt_" + std::to_string(getpid()) + "_" + std::to_string(next.fetch_add(1));
+    Admin().ExecScript("CREATE DATABASE " + db + " TEMPLATE template0");
+    return Uri(db);
+  }
+  EnsureTemplate();
+  std::lock_guard<std::mutex> lock(pool_mu);
+  for (int k = 1;; ++k) {
+    if (claimed_here.count(k) || !TryLock(k)) continue;
+    claimed_here.insert(k);
+    std::string db = kPoolPrefix + std::to_string(k);
+    if (Exists(Admin(), db)) {
+      Empty(db);
+    } else {
+      Admin().ExecScript("CREATE DATABASE " + db + " TEMPLATE " + kTemplate);
+    }
+    return Uri(db);
+  }
+}
+
+void DropPgBoard(const std::string& spec, bool reusable) {
   size_t slash = spec.find("@/");
   size_t query = spec.find('?');
   if (slash == std::string::npos || query == std::string::npos) return;
   std::string db = spec.substr(slash + 2, query - slash - 2);
-  Admin().ExecScript("DROP DATABASE IF EXISTS " + db + " WITH (FORCE)");
+  if (db.rfind(kPoolPrefix, 0) != 0) {
+    Admin().ExecScript("DROP DATABASE IF EXISTS " + db + " WITH (FORCE)");
+    return;
+  }
+  if (!reusable) Admin().ExecScript("DROP DATABASE IF EXISTS " + db + " WITH (FORCE)");
+  int k = std::stoi(db.substr(std::string(kPoolPrefix).size()));
+  std::lock_guard<std::mutex> lock(pool_mu);
+  Admin().ExecScript("SELECT pg_advisory_unlock(" + std::to_string(kPoolLockBase + k) + ")");
+  claimed_here.erase(k);
 }
 
 }  // namespace cb::test

@@ -52,7 +52,7 @@ void TestBoard::Open() {
 TestBoard::~TestBoard() {
   con_.reset();
   UnregisterDataSource(dsn_);
-  if (!pg_spec_.empty()) DropPgBoard(pg_spec_);
+  if (!pg_spec_.empty()) DropPgBoard(pg_spec_, /*reusable=*/!raw_sql_);
 }
 
 Connection& TestBoard::con() { return *con_; }
@@ -61,7 +61,10 @@ std::string TestBoard::Now() const { return clock_->Now().YmdHms(); }
 
 void TestBoard::Exec(const std::string& sql) { con_->Execute(sql); }
 
-void TestBoard::ExecRaw(const std::string& sql) { con_->backend().ExecScript(sql); }
+void TestBoard::ExecRaw(const std::string& sql) {
+  raw_sql_ = true;  // it may have changed the schema: the board is not used again
+  con_->backend().ExecScript(sql);
+}
 
 Variant TestBoard::Scalar(const std::string& sql) {
   auto rs = con_->Execute(sql);

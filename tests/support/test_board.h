@@ -110,7 +110,8 @@ class TestBoard {
   FixedClock* clock_;
   std::string connection_string_;
   std::string dsn_;
-  std::string pg_spec_;  // the PostgreSQL database, dropped with the board
+  std::string pg_spec_;  // the PostgreSQL database, given back with the board
+  bool raw_sql_ = false;
   std::unique_ptr<Connection> con_;
 };
 
