@@ -83,9 +83,10 @@ void ApplyKey(std::string_view key, std::string_view value, HostConfig& cfg,
     }
   } else if (key.size() > kDataSourcePrefix.size() &&
              EqualsNoCase(key.substr(0, kDataSourcePrefix.size()), kDataSourcePrefix)) {
-    if (value.substr(0, 7) != "sqlite:" || value.size() == 7) {
-      throw ConfigError(what + ": a data source is sqlite:<path>, got \"" + std::string(value) +
-                        "\"");
+    bool postgres = value.substr(0, 13) == "postgresql://" || value.substr(0, 11) == "postgres://";
+    if (!postgres && (value.substr(0, 7) != "sqlite:" || value.size() == 7)) {
+      throw ConfigError(what + ": a data source is sqlite:<path> or postgresql://..., got \"" +
+                        std::string(value) + "\"");
     }
     cfg.data_sources.insert_or_assign(std::string(key.substr(kDataSourcePrefix.size())),
                                       std::string(value));
@@ -178,6 +179,10 @@ std::map<std::string, std::string, NoCaseLess> ResolvedDataSources(const HostCon
   namespace fs = std::filesystem;
   std::map<std::string, std::string, NoCaseLess> out;
   for (const auto& [name, spec] : cfg.data_sources) {
+    if (spec.rfind("sqlite:", 0) != 0) {  // a database server's address stands as it is
+      out.emplace(name, spec);
+      continue;
+    }
     fs::path path(spec.substr(7));
     // ":memory:" and the like are SQLite's own names, not files.
     if (path.is_relative() && spec[7] != ':') path = fs::absolute(fs::path(cfg.data_dir) / path);

@@ -1,5 +1,5 @@
 // The backend seam: a database connection that prepares and runs translated statements, with
-// its dialect and schema. One implementation per folder (store/sqlite/, later store/postgres/).
+// its dialect and schema. One implementation per folder (store/sqlite/, store/postgres/).
 #pragma once
 
 #include <cstdint>
@@ -47,6 +47,9 @@ class BackendConnection {
   virtual void Commit() = 0;
   virtual void Rollback() = 0;
   virtual bool InTransaction() const = 0;
+  // Inside a transaction: keeps other processes out of schema changes until it ends (SQLite's
+  // write lock already does).
+  virtual void LockSchema() {}
   // Runs schema statements (no results, no parameters).
   virtual void ExecScript(const std::string& sql) = 0;
   // Changes when another connection has committed since this one last asked.

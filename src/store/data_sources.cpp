@@ -135,6 +135,12 @@ bool IsDataSourceRegistered(const std::string& name) { return Lookup(name) != nu
 DataSourceSpec ParseDataSourceSpec(const std::string& text) {
   size_t colon = text.find(':');
   std::string backend = colon == std::string::npos ? "" : ToLower(text.substr(0, colon));
+  if (backend == "postgresql" || backend == "postgres") {
+    DataSourceSpec spec;
+    spec.backend = "postgres";
+    spec.location = text;  // libpq reads the whole URI
+    return spec;
+  }
   if (backend != "sqlite") {
     throw ScriptError(err::kDatabaseOpen, "Unknown database backend in \"" + text + "\"",
                       kStoreSource);

@@ -16,7 +16,7 @@ namespace cb {
 
 struct DataSourceSpec {
   std::string backend = "sqlite";
-  std::string location;  // SQLite: a file path or a "file:" URI
+  std::string location;  // SQLite: a file path or a "file:" URI; PostgreSQL: the URI
   // The time a record set stamps on the time columns a new row leaves empty; null: the system
   // clock. (A statement inserting rows gets the column default: the system's local time.)
   std::shared_ptr<const Clock> clock;
@@ -30,8 +30,8 @@ void RegisterDataSource(const std::string& name, DataSourceSpec spec);
 void UnregisterDataSource(const std::string& name);
 bool IsDataSourceRegistered(const std::string& name);
 
-// "sqlite:/srv/board/data/corkboard.db", the form of the host's configuration. Raises
-// ScriptError for another backend.
+// "sqlite:/srv/board/data/corkboard.db" or "postgresql://user@host/db" (any libpq URI), the
+// forms of the host's configuration. Raises ScriptError for another backend.
 DataSourceSpec ParseDataSourceSpec(const std::string& text);
 
 // The value of "DATA SOURCE=" (or "DSN=") of a connection string; empty when absent.

@@ -30,6 +30,9 @@ class Dialect {
   // Placeholder of the index-th parameter (from 1). Numbered, so that a statement derived from
   // another (a count) can leave out its first parameters.
   virtual std::string Parameter(int index) const { return "?" + std::to_string(index); }
+  // Placeholder of a number literal lifted from a statement, typed where the backend cannot
+  // infer a type from its place (1<>0).
+  virtual std::string NumberParameter(int index, bool /*whole*/) const { return Parameter(index); }
   // Appended to a select to keep its first n rows (TOP n).
   virtual std::string Limit(std::string_view n) const { return " LIMIT " + std::string(n); }
   // Appended to a select to read a window; its two parameters are the row count and the offset.
@@ -37,9 +40,30 @@ class Dialect {
     return " LIMIT " + Parameter(first_index) + " OFFSET " + Parameter(first_index + 1);
   }
   // A select-list expression that locates a row of table_ref for a later update or delete, and
-  // the condition that finds it again (with one parameter).
-  virtual std::string LocatorColumn(std::string_view table_ref) const = 0;
-  virtual std::string LocatorCondition(int param_index) const = 0;
+  // the condition that finds it again (with one parameter); identity: the table's identity
+  // column, empty when it has none.
+  virtual std::string LocatorColumn(std::string_view table_ref,
+                                    std::string_view identity) const = 0;
+  virtual std::string LocatorCondition(int param_index, std::string_view identity) const = 0;
+  // Whether inserts and updates through a record set read the row's locator (and identity)
+  // back with RETURNING, because the locator of a row changes when it is written.
+  virtual bool ReturnsLocator() const { return false; }
+
+  // Appended to an ORDER BY term so that NULLs sort as in SQL Server (first ascending, last
+  // descending); empty where the backend already does.
+  virtual std::string NullsOrder(bool /*descending*/) const { return ""; }
+
+  // LIKE with SQL Server's rules ([...] classes, letters without case). Empty: the backend's
+  // LIKE already follows them. Otherwise the operator that replaces LIKE, whose right side must
+  // be a literal pattern (with an optional ESCAPE character, 0 for none), written by LikePattern.
+  virtual std::string LikeOperator(bool /*negated*/) const { return ""; }
+  virtual std::string LikePattern(std::string_view pattern, char /*escape*/) const {
+    return std::string(pattern);
+  }
+
+  // Whether an ORDER BY after UNION must name output columns (an ordinal replaces a column the
+  // first select lists under another name).
+  virtual bool UnionOrdersByOutput() const { return false; }
 
   // Appended to an expression that gives a column's text, so that it compares without regard to
   // case as the column does.

@@ -370,19 +370,31 @@ void RecordsetImpl::Insert() {
   std::string sql = values.empty()
                         ? "INSERT INTO " + table.name + " DEFAULT VALUES"
                         : "INSERT INTO " + table.name + " (" + cols + ") VALUES (" + marks + ")";
+  const bool returning = be.dialect().ReturnsLocator();
+  if (returning) {
+    sql += " RETURNING " + be.dialect().LocatorColumn(table.name, table.identity) +
+           (table.identity.empty() ? "" : ", " + table.identity);
+  }
   auto st = be.Prepare(sql, tr_->original);
   ResetOnExit reset{*st};
   BindAll(*st, values);
-  st->Step();
+  bool row = st->Step();
   Con().handle().NoteWrite();
-  int64_t rowid = be.LastInsertId();
-  Con().SetIdentity(table.identity.empty() ? Variant::Null() : Variant(rowid));
+  SqlValue locator, identity;
+  if (returning) {
+    if (row) locator = st->Column(0);
+    if (row && !table.identity.empty()) identity = st->Column(1);
+  } else {
+    locator = identity = be.LastInsertId();  // SQLite: the rowid, which is the identity too
+  }
+  Con().SetIdentity(table.identity.empty() ? Variant::Null() : FromSql(ColumnKind::kInteger, identity));
   // The new row becomes current as the table now holds it (defaults and triggers applied).
   added_row_ = edit_;
   auto read = be.Prepare(
-      "SELECT * FROM " + table.name + " WHERE " + be.dialect().LocatorCondition(1), tr_->original);
+      "SELECT * FROM " + table.name + " WHERE " + be.dialect().LocatorCondition(1, table.identity),
+      tr_->original);
   ResetOnExit reset_read{*read};
-  read->Bind(1, rowid);
+  read->Bind(1, locator);
   if (read->Step()) {
     for (int c = 0; c < read->ColumnCount(); ++c) {
       auto it = index_.find(ToLower(read->ColumnName(c)));
@@ -410,11 +422,15 @@ void RecordsetImpl::UpdateRow() {
   }
   if (values.empty()) return;
   std::string sql = "UPDATE " + table.name + " SET " + sets + " WHERE " +
-                    be.dialect().LocatorCondition(static_cast<int>(values.size()) + 1);
+                    be.dialect().LocatorCondition(static_cast<int>(values.size()) + 1, table.identity);
+  // Where a written row moves (PostgreSQL), its new place is read back for the next change.
+  if (be.dialect().ReturnsLocator()) {
+    sql += " RETURNING " + be.dialect().LocatorColumn(table.name, table.identity);
+  }
   auto st = be.Prepare(sql, tr_->original);
   ResetOnExit reset{*st};
   BindAll(*st, values, {locators_[at]});
-  st->Step();
+  if (st->Step() && be.dialect().ReturnsLocator()) locators_[at] = st->Column(0);
   Con().handle().NoteWrite();
   if (be.Changes() == 0) {
     throw DatabaseError(store_err::kRowNotFound,
@@ -440,7 +456,8 @@ void RecordsetImpl::Delete() {
   const TableDef& table = *FindTable(tr_->table);
   Guard([&] {
     BackendConnection& be = Con().backend();
-    auto st = be.Prepare("DELETE FROM " + table.name + " WHERE " + be.dialect().LocatorCondition(1),
+    auto st = be.Prepare(
+        "DELETE FROM " + table.name + " WHERE " + be.dialect().LocatorCondition(1, table.identity),
                          tr_->original);
     ResetOnExit reset{*st};
     st->Bind(1, locators_[at]);

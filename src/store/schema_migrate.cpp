@@ -22,6 +22,7 @@ void EnsureSchema(BackendConnection& con, const std::vector<Migration>& migratio
   for (const Migration& m : migrations) {
     con.Begin();
     try {
+      con.LockSchema();
       if (SchemaVersion(con) < m.version) {
         for (const std::string& s : m.statements) con.ExecScript(s);
         if (m.step) m.step(con);

@@ -89,6 +89,14 @@ bool FoundByIndex(std::string_view pattern, const Dialect& d) {
   return chars >= min_chars;
 }
 
+// 'true' and 'false' as a flag holds them; any other text as it stands (the database converts or
+// refuses it).
+std::string FlagText(const std::string& s) {
+  if (EqualsNoCase(s, "true")) return "1";
+  if (EqualsNoCase(s, "false")) return "0";
+  return s;
+}
+
 SqlValue NumberValue(const std::string& s) {
   if (s.find_first_not_of("0123456789") == std::string::npos) {
     int64_t v = 0;
@@ -104,6 +112,10 @@ struct LiteralUse {
   uint32_t literal;
   bool date;      // a date text, padded
   bool contains;  // a LIKE pattern searched through a text index: the index's value
+  bool like;      // a LIKE pattern, in the dialect's form
+  char escape;    // its ESCAPE character, 0 for none
+  bool flag;      // a text stored into or compared with a flag
+  bool real;      // a number with a fraction (the dialect may type whole and real numbers apart)
 };
 struct Recipe {
   std::vector<LiteralUse> params;
@@ -136,6 +148,8 @@ class Translator {
     RewriteContains();
     RewriteDayTests();
     NormalizeDates();
+    OrderNulls();
+    OrderUnionByOutput();
     if (tr.kind == StatementKind::kInsert) AnalyzeInsert(tr);
     ApplyTops(tr);
     if (tr.kind == StatementKind::kSelect) {
@@ -163,6 +177,9 @@ class Translator {
     no_lift_.assign(n, false);
     padded_.assign(n, false);
     contains_.assign(n, false);
+    like_.assign(n, false);
+    like_escape_.assign(n, 0);
+    flag_.assign(n, false);
     literal_.assign(n, 0);
     int depth = 0;
     uint32_t literals = 0;
@@ -221,6 +238,117 @@ class Translator {
     }
   }
 
+  // The terms of the ORDER BY at token i: each as [first, last] token.
+  std::vector<std::pair<size_t, size_t>> OrderTerms(size_t i) const {
+    std::vector<std::pair<size_t, size_t>> terms;
+    size_t first = i + 2;
+    size_t j = first;
+    for (; j < t_.size(); ++j) {
+      if (depth_[j] < depth_[i]) break;
+      if (depth_[j] == depth_[i] &&
+          (t_[j].IsWord("union") || t_[j].IsWord("having") || t_[j].IsWord("except") ||
+           t_[j].IsWord("intersect") || t_[j].IsWord("order"))) {
+        break;
+      }
+      if (depth_[j] == depth_[i] && t_[j].IsOp(",")) {
+        if (j > first) terms.emplace_back(first, j - 1);
+        first = j + 1;
+      }
+    }
+    if (j > first) terms.emplace_back(first, j - 1);
+    return terms;
+  }
+
+  bool IsOrderBy(size_t i) const { return t_[i].IsWord("order") && WordAt(i + 1, "by"); }
+
+  // NULLs first ascending and last descending, as SQL Server sorts them.
+  void OrderNulls() {
+    if (d_.NullsOrder(false).empty()) return;
+    for (size_t i = 0; i + 1 < t_.size(); ++i) {
+      if (!IsOrderBy(i)) continue;
+      for (auto [first, last] : OrderTerms(i)) {
+        after_[last] += d_.NullsOrder(t_[last].IsWord("desc"));
+      }
+    }
+  }
+
+  // "select posttime as lastlytime ... union ... order by posttime": the ordinal of the column
+  // that the first select lists under another name.
+  void OrderUnionByOutput() {
+    if (!d_.UnionOrdersByOutput()) return;
+    size_t order = 0;
+    bool compound = false;
+    for (size_t i = 0; i < t_.size(); ++i) {
+      if (depth_[i] != 0) continue;
+      if (t_[i].IsWord("union") || t_[i].IsWord("except") || t_[i].IsWord("intersect")) {
+        compound = true;
+      }
+      if (IsOrderBy(i)) order = i;
+    }
+    if (!compound || !order) return;
+    std::vector<std::pair<std::string, std::string>> items = FirstSelectItems();
+    for (auto [first, last] : OrderTerms(order)) {
+      size_t end = last;
+      if (t_[end].IsWord("asc") || t_[end].IsWord("desc")) --end;
+      // A column, or a qualified one: post.posttime.
+      size_t name = end;
+      if (!(name == first || (name == first + 2 && t_[first + 1].IsOp(".")))) continue;
+      if (!t_[name].IsName()) continue;
+      std::string wanted = ToLower(t_[name].value);
+      bool is_output = false;
+      size_t ordinal = 0;
+      for (size_t k = 0; k < items.size(); ++k) {
+        if (items[k].second == wanted) is_output = true;
+        if (!ordinal && items[k].first == wanted) ordinal = k + 1;
+      }
+      if (is_output || !ordinal) continue;
+      for (size_t k = first; k < name; ++k) out_[k] = "";
+      out_[name] = std::to_string(ordinal);
+    }
+  }
+
+  // The select list of the statement's first select: each item's column (when it is a plain,
+  // maybe qualified, name) and its output name, lower-cased.
+  std::vector<std::pair<std::string, std::string>> FirstSelectItems() const {
+    std::vector<std::pair<std::string, std::string>> items;
+    size_t i = 0;
+    while (i < t_.size() && !t_[i].IsWord("select")) ++i;
+    if (i == t_.size()) return items;
+    int depth = depth_[i];
+    size_t first = i + 1;
+    if (WordAt(first, "distinct") || WordAt(first, "all")) ++first;
+    if (WordAt(first, "top")) first += 2;
+    auto add = [&](size_t a, size_t b) {  // tokens [a, b]
+      if (b < a) return;
+      std::string column, output;
+      size_t expr_end = b;
+      if (b > a && t_[b].IsName() && (t_[b - 1].IsWord("as") || t_[b - 1].IsName())) {
+        output = ToLower(t_[b].value);
+        expr_end = t_[b - 1].IsWord("as") ? b - 2 : b - 1;
+      }
+      if (expr_end >= a) {
+        bool plain = expr_end == a || (expr_end == a + 2 && t_[a + 1].IsOp("."));
+        if (plain && t_[expr_end].IsName()) column = ToLower(t_[expr_end].value);
+      }
+      if (output.empty()) output = column;
+      items.emplace_back(column, output);
+    };
+    size_t start = first;
+    for (size_t j = first; j < t_.size(); ++j) {
+      if (depth_[j] < depth) break;
+      if (depth_[j] != depth) continue;
+      if (t_[j].IsWord("from") || t_[j].IsWord("union")) {
+        add(start, j - 1);
+        return items;
+      }
+      if (t_[j].IsOp(",")) {
+        add(start, j - 1);
+        start = j + 1;
+      }
+    }
+    return items;
+  }
+
   void RewriteToken(size_t i) {
     const SqlToken& t = t_[i];
     switch (t.kind) {
@@ -236,6 +364,7 @@ class Translator {
         if (i == 0 && t.IsWord("delete") && At(1) && !WordAt(1, "from")) out_[0] += " from";
         if (i == 0 && t.IsWord("insert") && At(1) && !WordAt(1, "into")) out_[0] += " into";
         if (OpAt(i + 1, "(")) RewriteCall(i);
+        if (t.IsWord("like")) RewriteLike(i);
         return;
       default:
         return;
@@ -271,6 +400,30 @@ class Translator {
         after_[c] += d_.CaseInsensitive();
         return;
       }
+    }
+  }
+
+  // a [NOT] LIKE 'pattern' -> the dialect's operator and form of the pattern.
+  void RewriteLike(size_t i) {
+    bool negated = i > 0 && t_[i - 1].IsWord("not");
+    std::string op = d_.LikeOperator(negated);
+    if (op.empty()) return;
+    const SqlToken* pattern = At(i + 1);
+    if (!pattern || pattern->kind != TokKind::kString) {
+      Unsupported("LIKE without a literal pattern on " + std::string(d_.name()));
+    }
+    if (negated) out_[i - 1] = "";
+    out_[i] = op;
+    like_[i + 1] = true;
+    if (WordAt(i + 2, "escape")) {
+      // The escape character goes into the pattern's form (and stays part of the shape).
+      const SqlToken* escape = At(i + 3);
+      if (!escape || escape->kind != TokKind::kString || escape->value.size() != 1) {
+        Unsupported("LIKE ... ESCAPE without a one-character literal");
+      }
+      like_escape_[i + 1] = escape->value[0];
+      out_[i + 2] = "";
+      out_[i + 3] = "";
     }
   }
 
@@ -484,25 +637,31 @@ class Translator {
     return found;
   }
 
-  bool IsDateName(size_t k) const {
+  // The kind of the column named at token k (kUnknown when it names none).
+  ColumnKind NameKindAt(size_t k) const {
     const SqlToken* t = At(k);
-    if (!t || !t->IsName()) return false;
-    if (OpAt(k + 1, ".")) return IsDateName(k + 2);  // qualifier: post.posttime
-    return IsDateColumnName(t->value);
+    if (!t || !t->IsName()) return ColumnKind::kUnknown;
+    if (OpAt(k + 1, ".")) return NameKindAt(k + 2);  // qualifier: post.posttime
+    return ColumnNameKind(t->value);
   }
+  bool IsDateName(size_t k) const { return NameKindAt(k) == ColumnKind::kDate; }
 
-  // Date texts next to a date column are padded so that text comparison orders them as dates.
+  // Texts next to a column: a date is padded so that text comparison orders it as a date; a
+  // flag's 'true' and 'false' become 1 and 0, as SQL Server converts them.
   void NormalizeDates() {
     for (size_t i = 0; i < t_.size(); ++i) {
       if (t_[i].kind != TokKind::kString) continue;
-      bool date = false;
-      if (i >= 2 && IsComparison(t_[i - 1]) && IsDateName(i - 2)) date = true;
-      if (At(i + 1) && IsComparison(t_[i + 1]) && IsDateName(i + 2)) date = true;
-      if (i >= 2 && t_[i - 1].IsWord("between") && IsDateName(i - 2)) date = true;
-      if (i >= 4 && t_[i - 1].IsWord("and") && t_[i - 3].IsWord("between") && IsDateName(i - 4)) {
-        date = true;
+      ColumnKind kind = ColumnKind::kUnknown;
+      if (i >= 2 && IsComparison(t_[i - 1])) kind = NameKindAt(i - 2);
+      if (kind == ColumnKind::kUnknown && At(i + 1) && IsComparison(t_[i + 1])) {
+        kind = NameKindAt(i + 2);
       }
-      if (date) PadDate(i);
+      if (i >= 2 && t_[i - 1].IsWord("between") && IsDateName(i - 2)) kind = ColumnKind::kDate;
+      if (i >= 4 && t_[i - 1].IsWord("and") && t_[i - 3].IsWord("between") && IsDateName(i - 4)) {
+        kind = ColumnKind::kDate;
+      }
+      if (kind == ColumnKind::kDate) PadDate(i);
+      if (kind == ColumnKind::kFlag) flag_[i] = true;
     }
   }
 
@@ -535,9 +694,10 @@ class Translator {
       bool last = m + 1 >= t_.size() || depth_[m + 1] < value_depth;
       if (!ends && !last) continue;
       size_t end = ends ? m : m + 1;
-      if (end == start + 1 && t_[start].kind == TokKind::kString && col < columns.size() &&
-          IsDateColumnName(columns[col])) {
-        PadDate(start);
+      if (end == start + 1 && t_[start].kind == TokKind::kString && col < columns.size()) {
+        ColumnKind kind = ColumnNameKind(columns[col]);
+        if (kind == ColumnKind::kDate) PadDate(start);
+        if (kind == ColumnKind::kFlag) flag_[start] = true;
       }
       ++col;
       start = m + 1;
@@ -649,15 +809,25 @@ class Translator {
       if (!out_[i].empty()) {
         if (t.space_before && !body.empty()) body += ' ';
         if (lifted) {
+          bool real = false;
           if (t.kind == TokKind::kNumber) {
             tr.params.push_back(NumberValue(t.text));
+            real = std::holds_alternative<double>(tr.params.back());
           } else if (contains_[i]) {
             tr.params.push_back(d_.ContainsValue(*ContainedText(t.value)));
           } else {
-            tr.params.push_back(padded_[i] ? PaddedDate(t.value, sql_) : t.value);
+            tr.params.push_back(padded_[i] ? PaddedDate(t.value, sql_)
+                                : like_[i]  ? d_.LikePattern(t.value, like_escape_[i])
+                                : flag_[i]  ? FlagText(t.value)
+                                            : t.value);
           }
-          if (recipe_) recipe_->params.push_back({literal_[i], padded_[i], contains_[i]});
-          body += d_.Parameter(++index);
+          if (recipe_) {
+            recipe_->params.push_back({literal_[i], padded_[i], contains_[i], like_[i],
+                                       like_escape_[i], flag_[i], real});
+          }
+          ++index;
+          body += t.kind == TokKind::kNumber ? d_.NumberParameter(index, !real)
+                                             : d_.Parameter(index);
         } else {
           body += out_[i];
         }
@@ -678,6 +848,9 @@ class Translator {
   std::vector<bool> no_lift_;       // literals that stay in the text
   std::vector<bool> padded_;        // date texts made whole
   std::vector<bool> contains_;      // LIKE patterns searched through a text index
+  std::vector<bool> like_;          // LIKE patterns the dialect rewrites
+  std::vector<char> like_escape_;   // and their ESCAPE characters
+  std::vector<bool> flag_;          // texts meant as flags
   std::vector<uint32_t> literal_;   // a literal's number among the statement's literals
   Recipe* recipe_ = nullptr;
   size_t from_token_ = 0;        // top-level FROM of a single-table select
@@ -710,7 +883,9 @@ std::optional<std::string> ContainedText(std::string_view pattern) {
 
 std::string Translation::BodyWithLocator(const Dialect& d) const {
   if (table.empty() || from == std::string::npos) return body;
-  return body.substr(0, from) + ", " + d.LocatorColumn(table_ref) + " AS cb_locator" +
+  const TableDef* t = FindTable(table);
+  return body.substr(0, from) + ", " + d.LocatorColumn(table_ref, t ? t->identity : "") +
+         " AS cb_locator" +
          body.substr(from);
 }
 
@@ -761,10 +936,15 @@ struct Template {
       SqlLiteral& l = literals[use.literal];
       if (l.kind == TokKind::kNumber) {
         tr->params.push_back(NumberValue(l.value));
+        // A real number where the shape was made with a whole one is typed apart.
+        if (std::holds_alternative<double>(tr->params.back()) != use.real) return nullptr;
       } else if (use.contains) {
         tr->params.push_back(dialect.ContainsValue(*ContainedText(l.value)));
       } else {
-        tr->params.push_back(use.date ? PaddedDate(l.value, sql) : std::move(l.value));
+        tr->params.push_back(use.date   ? PaddedDate(l.value, sql)
+                             : use.like ? dialect.LikePattern(l.value, use.escape)
+                             : use.flag ? FlagText(l.value)
+                                        : std::move(l.value));
       }
     }
     return tr;

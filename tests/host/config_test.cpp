@@ -39,6 +39,7 @@ TEST(ConfigTest, HostKeysSetTheHostOptions) {
       "listen = 0.0.0.0:9090\nDataDir = /srv/board\nSiteDir = /srv/site\nThreads = 6\n"
       "SessionTimeout = 45\nDataSource.Corkboard = sqlite:corkboard.db\n"
       "DataSource.Other = sqlite:/abs/other.db\nTrustedProxy = 127.0.0.1, ::1 ,\n"
+      "DataSource.Big = postgresql://board@db.example/corkboard\n"
       "MaxConnections = 500\nMaxSessions = 5000\nSessionsPerAddress = 50\n"
       "Workers = 8\nWorkerQueue = 40\nMaxBodyBytes = 65536\nMaxUploadBytes = 10485760\n",
       cfg);
@@ -59,6 +60,7 @@ TEST(ConfigTest, HostKeysSetTheHostOptions) {
   auto sources = ResolvedDataSources(cfg);
   EXPECT_EQ(sources["corkboard"], "sqlite:/srv/board/corkboard.db");
   EXPECT_EQ(sources["Other"], "sqlite:/abs/other.db");
+  EXPECT_EQ(sources["big"], "postgresql://board@db.example/corkboard");
 }
 
 TEST(ConfigTest, BadLinesNameTheirLine) {

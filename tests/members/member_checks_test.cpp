@@ -43,8 +43,12 @@ TEST_F(MemberChecksTest, ModeratorLinks) {
   };
   for (const auto& [forum, links] : cases) EXPECT_EQ(ModeratorLinks(forum, board_.con()), links);
   board_.Exec("update register set email='a@b.c onmouseover=alert(1)>' where username='alice'");
-  EXPECT_EQ(ModeratorLinks("Web", board_.con()),
-            "<a href=mailto:a@b.c%20onmouseover=alert(1)%3E>alice</a>, bob");
+  // The query has no ORDER BY: after the update a database may list the moderators either way.
+  std::string links = ModeratorLinks("Web", board_.con());
+  EXPECT_NE(links.find("<a href=mailto:a@b.c%20onmouseover=alert(1)%3E>alice</a>"),
+            std::string::npos)
+      << links;
+  EXPECT_EQ(links.size(), std::string("<a href=mailto:a@b.c%20onmouseover=alert(1)%3E>alice</a>, bob").size());
 }
 
 TEST_F(MemberChecksTest, CheckModerator) {

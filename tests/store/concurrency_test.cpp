@@ -1,5 +1,7 @@
-// Several pages writing one database file at once: nothing fails, nothing is lost, the counters
-// agree with the rows. Also the first start's seeding and account creation on that file.
+// Several pages writing one board at once (a database file, or a PostgreSQL database when the
+// tests run on a cluster), through two data sources as two board processes would: nothing fails,
+// nothing is lost, the counters agree with the rows. Also the first start's seeding and account
+// creation on that board.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -11,6 +13,7 @@
 #include "store/connection.h"
 #include "store/data_sources.h"
 #include "store/recordset.h"
+#include "support/pg_board.h"
 
 namespace cb {
 namespace {
@@ -25,10 +28,14 @@ class FileBoard : public ::testing::Test {
             ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
-    RegisterDataSource(kName, ParseDataSourceSpec("sqlite:" + (dir_ / "corkboard.db").string()));
+    spec_ = test::OnPostgres() ? test::CreatePgBoard() : "sqlite:" + (dir_ / "corkboard.db").string();
+    RegisterDataSource(kName, ParseDataSourceSpec(spec_));
+    RegisterDataSource(kOther, ParseDataSourceSpec(spec_));
   }
   void TearDown() override {
     UnregisterDataSource(kName);
+    UnregisterDataSource(kOther);
+    if (test::OnPostgres()) test::DropPgBoard(spec_);
     fs::remove_all(dir_);
   }
 
@@ -37,8 +44,11 @@ class FileBoard : public ::testing::Test {
   }
 
   static constexpr const char* kName = "FileBoard";
+  static constexpr const char* kOther = "OtherProcess";  // a pool of its own on the same board
   const std::string cs_ = "Provider=MSDASQL.1;USER ID=sa;PASSWORD=;DATA SOURCE=fileboard";
+  const std::string other_cs_ = "Provider=MSDASQL.1;USER ID=sa;PASSWORD=;DATA SOURCE=otherprocess";
   fs::path dir_;
+  std::string spec_;
 };
 
 TEST_F(FileBoard, ConcurrentWritersLoseNothing) {
@@ -52,8 +62,8 @@ TEST_F(FileBoard, ConcurrentWritersLoseNothing) {
     threads.emplace_back([&, w] {
       try {
         for (int i = 0; i < kTopicsEach; ++i) {
-          Connection con;  // one page: its own pooled connection
-          con.Open(cs_);
+          Connection con;  // one page: its own pooled connection, from either "process"
+          con.Open(w % 2 ? other_cs_ : cs_);
           Recordset rs;
           rs.Open("Select * from post where 1<>0", con, adOpenStatic, adLockOptimistic);
           rs.AddNew();

@@ -7,6 +7,7 @@
 #include "store/recordset.h"
 #include "store/sqlite/sqlite_backend.h"
 #include "store/store_error.h"
+#include "support/pg_board.h"
 #include "support/test_board.h"
 
 namespace cb {
@@ -215,7 +216,10 @@ TEST_F(DialectTest, HostileTextRoundTrips) {
                   .CLng();
     std::unique_ptr<Recordset> rs =
         board.con().Execute("select subject from post where postid=" + std::to_string(id));
-    EXPECT_EQ(rs->Fields("subject").Str(), text);
+    // PostgreSQL text cannot hold a NUL character: the store drops it.
+    std::string stored = text;
+    if (test::OnPostgres()) std::erase(stored, '\0');
+    EXPECT_EQ(rs->Fields("subject").Str(), stored);
     // ... and as a literal, quotes doubled as the pages do.
     std::string quoted;
     for (char c : text) quoted += c == '\'' ? std::string("''") : std::string(1, c);
@@ -226,7 +230,7 @@ TEST_F(DialectTest, HostileTextRoundTrips) {
                   .CLng(),
               1);
     EXPECT_EQ(board.Scalar("select message from post where postid=" + std::to_string(id)).Str(),
-              text);
+              stored);
   }
 }
 

@@ -353,9 +353,10 @@ TEST_F(RecordsetTest, LongTextsAreBoundNotKept) {
   size_t before = TranslationCacheBytes();
   for (int i = 0; i < 16; ++i) {
     const std::string name(256 << 10, static_cast<char>('a' + i));
-    board.Exec("insert into register (username,password) values ('" + name + "','pw')");
+    board.Exec("insert into register (username,signature) values ('m" + std::to_string(i) +
+               "','" + name + "')");
     Recordset rs;
-    rs.Open("select username from register where username='" + name + "'", board.con(),
+    rs.Open("select signature from register where signature='" + name + "'", board.con(),
             adOpenStatic, adLockReadOnly);
     ASSERT_EQ(rs.RecordCount(), 1);
     EXPECT_EQ(rs.Fields(0).Str(), name);

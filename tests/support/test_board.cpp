@@ -5,6 +5,7 @@
 #include "store/connection.h"
 #include "store/data_sources.h"
 #include "store/recordset.h"
+#include "support/pg_board.h"
 
 namespace cb::test {
 
@@ -31,9 +32,19 @@ TestBoard::TestBoard()
 
 void TestBoard::Open() {
   // The clock outlives the board: the data source holds it without owning it.
-  connection_string_ =
-      RegisterMemoryDataSource(std::shared_ptr<const Clock>(clock_, [](const Clock*) {}));
-  dsn_ = DataSourceNameOf(connection_string_);
+  std::shared_ptr<const Clock> clock(clock_, [](const Clock*) {});
+  if (OnPostgres()) {
+    static int next = 0;
+    pg_spec_ = CreatePgBoard();
+    dsn_ = "cbpg" + std::to_string(next++);
+    DataSourceSpec spec = ParseDataSourceSpec(pg_spec_);
+    spec.clock = std::move(clock);
+    RegisterDataSource(dsn_, std::move(spec));
+    connection_string_ = "Provider=MSDASQL.1;USER ID=sa;PASSWORD=;DATA SOURCE=" + dsn_;
+  } else {
+    connection_string_ = RegisterMemoryDataSource(std::move(clock));
+    dsn_ = DataSourceNameOf(connection_string_);
+  }
   con_ = std::make_unique<Connection>();
   con_->Open(connection_string_);
 }
@@ -41,6 +52,7 @@ void TestBoard::Open() {
 TestBoard::~TestBoard() {
   con_.reset();
   UnregisterDataSource(dsn_);
+  if (!pg_spec_.empty()) DropPgBoard(pg_spec_, /*reusable=*/!raw_sql_);
 }
 
 Connection& TestBoard::con() { return *con_; }
@@ -49,7 +61,10 @@ std::string TestBoard::Now() const { return clock_->Now().YmdHms(); }
 
 void TestBoard::Exec(const std::string& sql) { con_->Execute(sql); }
 
-void TestBoard::ExecRaw(const std::string& sql) { con_->backend().ExecScript(sql); }
+void TestBoard::ExecRaw(const std::string& sql) {
+  raw_sql_ = true;  // it may have changed the schema: the board is not used again
+  con_->backend().ExecScript(sql);
+}
 
 Variant TestBoard::Scalar(const std::string& sql) {
   auto rs = con_->Execute(sql);

@@ -1,6 +1,7 @@
-// TestBoard: a fresh in-memory SQLite board for one test, with the schema, seed helpers that
-// return the new rows' ids, and (given a fake host) the host's DSN pointed at it so that pages
-// open it. The one board fixture of the page, fragment and store tests.
+// TestBoard: a fresh board for one test (in-memory SQLite, or a fresh PostgreSQL database when
+// the tests run on a cluster; see pg_board.h), with the schema, seed helpers that return the new
+// rows' ids, and (given a fake host) the host's DSN pointed at it so that pages open it. The one
+// board fixture of the page, fragment and store tests.
 #pragma once
 
 #include <cstdint>
@@ -49,6 +50,8 @@ class TestBoard {
   Connection& con();
   const std::string& connection_string() const { return connection_string_; }
   const std::string& dsn() const { return dsn_; }
+  // The data-source text of a PostgreSQL board ("" on SQLite).
+  const std::string& spec() const { return pg_spec_; }
   // The clock that stamps rows (the host's when there is one).
   FixedClock& clock() { return *clock_; }
 
@@ -107,6 +110,8 @@ class TestBoard {
   FixedClock* clock_;
   std::string connection_string_;
   std::string dsn_;
+  std::string pg_spec_;  // the PostgreSQL database, given back with the board
+  bool raw_sql_ = false;
   std::unique_ptr<Connection> con_;
 };
 

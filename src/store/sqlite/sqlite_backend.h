@@ -16,10 +16,11 @@ class SqliteDialect : public Dialect {
  public:
   std::string_view name() const override { return "sqlite"; }
   std::string Function(std::string_view sqlserver_name) const override;
-  std::string LocatorColumn(std::string_view table_ref) const override {
+  // The rowid, which is also the identity of a table that has one.
+  std::string LocatorColumn(std::string_view table_ref, std::string_view) const override {
     return std::string(table_ref) + ".rowid";
   }
-  std::string LocatorCondition(int param_index) const override {
+  std::string LocatorCondition(int param_index, std::string_view) const override {
     return "rowid = " + Parameter(param_index);
   }
   std::string CaseInsensitive() const override { return " COLLATE NOCASE"; }
