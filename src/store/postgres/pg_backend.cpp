@@ -3,12 +3,15 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <functional>
 #include <map>
 #include <optional>
+#include <string_view>
+#include <vector>
 
 #include "runtime/convert.h"
 #include "store/byte_lru.h"
@@ -17,6 +20,40 @@
 namespace cb {
 
 namespace {
+
+// The types PQprepare is given: text for a parameter number the statement skips (a count keeps
+// its parameters' numbers but drops the select list that held the first ones), which the server
+// could not infer; 0 (inferred) for the others. Empty when no number is skipped.
+std::vector<Oid> ParameterTypes(std::string_view sql) {
+  constexpr Oid kTextOid = 25;
+  std::vector<bool> used;
+  char quote = 0;
+  for (size_t i = 0; i < sql.size(); ++i) {
+    const char c = sql[i];
+    if (quote) {
+      if (c == quote) quote = 0;
+      continue;
+    }
+    if (c == '\'' || c == '"') {
+      quote = c;
+      continue;
+    }
+    if (c != '$' || i + 1 >= sql.size() || sql[i + 1] < '0' || sql[i + 1] > '9') continue;
+    size_t n = 0;
+    while (i + 1 < sql.size() && sql[i + 1] >= '0' && sql[i + 1] <= '9') {
+      n = n * 10 + static_cast<size_t>(sql[++i] - '0');
+    }
+    if (n == 0) continue;
+    if (used.size() < n) used.resize(n, false);
+    used[n - 1] = true;
+  }
+  if (std::find(used.begin(), used.end(), false) == used.end()) return {};
+  std::vector<Oid> types(used.size(), 0);
+  for (size_t k = 0; k < used.size(); ++k) {
+    if (!used[k]) types[k] = kTextOid;
+  }
+  return types;
+}
 
 // Built-in type numbers of the result columns the board reads.
 constexpr Oid kBool = 16, kInt8 = 20, kInt2 = 21, kInt4 = 23, kOid = 26, kFloat4 = 700,
@@ -130,7 +167,9 @@ class PgConnection : public BackendConnection {
     if (!st) {
       std::string name = "cb" + std::to_string(++next_statement_);
       Guarded([&] {
-        Result r(PQprepare(conn_, name.c_str(), sql.c_str(), 0, nullptr));
+        const std::vector<Oid> types = ParameterTypes(sql);
+        Result r(PQprepare(conn_, name.c_str(), sql.c_str(), static_cast<int>(types.size()),
+                           types.empty() ? nullptr : types.data()));
         if (!Succeeded(r.get())) FailResult(conn_, r.get(), original);
         Result d(PQdescribePrepared(conn_, name.c_str()));
         if (!Succeeded(d.get())) FailResult(conn_, d.get(), original);
