@@ -42,6 +42,22 @@ async function waitForBoard(board, ms) {
   throw new Error(`server did not answer within ${ms} ms:\n${board.serverLog}`);
 }
 
+// The board's wait pages move on by themselves (a meta refresh); a goto that such a refresh
+// interrupts on a slow machine is tried again once the page has settled, as a visitor would.
+function retryInterruptedGoto(page) {
+  const goto = page.goto.bind(page);
+  page.goto = async (url, options) => {
+    for (let attempt = 1; ; ++attempt) {
+      try {
+        return await goto(url, options);
+      } catch (e) {
+        if (attempt >= 3 || !/interrupted by another navigation/.test(String(e.message))) throw e;
+        await page.waitForLoadState('load').catch(() => {});
+      }
+    }
+  };
+}
+
 // Registers before/after hooks for one board. `settings` are extra --set values; `ready` runs
 // once the server answers, before the browser opens. The returned object's base, context, ...
 // are filled in by the before hook.
@@ -75,6 +91,8 @@ export function useBoard(name, settings = [], ready = async () => {}) {
         '--disable-background-networking', '--disable-component-update', '--disable-sync'],
       viewport: { width: 1100, height: 900 },
     });
+    board.context.pages().forEach(retryInterruptedGoto);
+    board.context.on('page', retryInterruptedGoto);
   });
 
   after(async () => {
