@@ -7,11 +7,9 @@
 
 #include "browse/online.h"
 #include "browse/thread_view.h"
-#include "browse/topic_list.h"
 #include "members/registration.h"
 #include "posting/post_form.h"
 #include "posting/replies.h"
-#include "runtime/script_error.h"
 
 namespace cb {
 namespace {
@@ -106,19 +104,11 @@ TEST(Decisions, Posting) {
   }
 }
 
-TEST(Decisions, PostingTexts) {
-  Settings s;
-  s.SubmitInterval = 30;
-  EXPECT_EQ(SubmitRefusalText(PostStop::kAddress, s, "1.2.3.<4>", false),
+// The other refusal texts are in the posting pages' golden files; a remote address is text.
+TEST(Decisions, RefusedAddressIsText) {
+  EXPECT_EQ(SubmitRefusalText(PostStop::kAddress, Settings(), "1.2.3.<4>", false),
             "对不起，你的 ip 地址 1.2.3.&lt;4&gt; 已经被列入 IP "
             "拒绝列表！您不能发表或回复任何话题。如果要取消此 IP 拒绝，请和论坛管理员联系！");
-  EXPECT_EQ(SubmitRefusalText(PostStop::kEmpty, s, "", false),
-            "请同时输入主题和内容！按浏览器的后退按钮可重新输入！");
-  EXPECT_EQ(SubmitRefusalText(PostStop::kEmpty, s, "", true),
-            "请输入内容！按浏览器的后退按钮可重新输入！");
-  EXPECT_EQ(SubmitRefusalText(PostStop::kFlood, s, "", true),
-            "论坛开启了重复递交检查功能，如果你在 30 "
-            "秒内递交第二个贴子被视为重复提交,请稍待片刻后再试!");
 }
 
 TEST(Decisions, ReplyForm) {
@@ -202,41 +192,6 @@ TEST(Decisions, AddressLookup) {
   for (size_t i = 0; i < std::size(cases); ++i) {
     EXPECT_EQ(AddressRefusal(cases[i].facts), cases[i].stop) << "case " << i;
   }
-}
-
-TEST(Decisions, TopicListDayRangeAndVisit) {
-  const Variant none("");
-  const struct {
-    Variant query, cookie;
-    int16_t days;
-    bool reset;
-  } cases[] = {
-      {none, none, 5, false},
-      {Variant("-10"), Variant("30"), 10, false},  // the query wins, as an absolute value
-      {Variant("abc"), Variant("30"), 5, false},   // a word keeps the default, cookie unread
-      {none, Variant("30"), 30, false},
-      {none, Variant("abc"), 5, true},  // a broken cookie is reset to the default
-      {Variant("0"), none, 0, false},
-  };
-  for (const auto& c : cases) {
-    const DayRange r = ListDayRange(c.query, c.cookie, 5);
-    EXPECT_EQ(r.days, c.days) << c.query.Str() << "/" << c.cookie.Str();
-    EXPECT_EQ(r.reset_cookie, c.reset) << c.query.Str() << "/" << c.cookie.Str();
-  }
-  for (const char* overflow : {"-32768", "40000"}) {
-    EXPECT_THROW(ListDayRange(Variant(overflow), none, 5), ScriptError) << overflow;
-  }
-
-  const DateTime now = DateTime::FromParts(2024, 5, 9, 10, 20, 30);
-  const LastVisit fresh = ListLastVisit("", now);
-  EXPECT_EQ(fresh.when, now);
-  EXPECT_TRUE(fresh.set_cookie);
-  const LastVisit kept = ListLastVisit("2024-05-01 08:00:00", now);
-  EXPECT_EQ(kept.when, DateTime::FromParts(2024, 5, 1, 8, 0, 0));
-  EXPECT_FALSE(kept.set_cookie);
-  const LastVisit broken = ListLastVisit("yesterday", now);
-  EXPECT_EQ(broken.when, now);
-  EXPECT_FALSE(broken.set_cookie);
 }
 
 }  // namespace

@@ -72,6 +72,7 @@ TEST_F(OutsideWorld, InstalledTransportTakesTheMailInsteadOfTheServerSetting) {
             RandomText(6, same));
 }
 
+// A failed mail leaves no member and sets no cookie; the same name can try again.
 TEST_F(OutsideWorld, TransportFailureIsTheMailComponentsErrorText) {
   transport->reason = "队列已满";
   const std::string page = Register();
@@ -80,6 +81,10 @@ TEST_F(OutsideWorld, TransportFailureIsTheMailComponentsErrorText) {
             std::string::npos)
       << page;
   EXPECT_EQ(board.Scalar("select count(*) from register").CLng(), 0);
+  EXPECT_TRUE(host.response().cookies().empty());
+  transport->reason = "";
+  EXPECT_NE(Register().find("您好，您已经成功在"), std::string::npos);
+  EXPECT_EQ(board.Scalar("select count(*) from register").CLng(), 1);
 }
 
 TEST_F(OutsideWorld, RelativeUploadFolderLiesInTheDataFolder) {

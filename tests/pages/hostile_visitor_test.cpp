@@ -215,9 +215,7 @@ TEST_F(HostileVisitor, OnlineDebugShowsFullAddressesOnlyToAdministrators) {
   host.Run(&Corkboard::Online);
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.user) + "/" + c.password);
-    host.session().Set("Login", Variant(int16_t{1}));
-    host.session().Set("UserName", Variant(c.user));
-    host.session().Set("Password", Variant(c.password));
+    host.SignIn(c.user, c.password);
     host.Get("/online.asp?action=debug").RemoteAddr("10.9.9.9");
     const std::string page = host.Run(&Corkboard::Online);
     EXPECT_EQ(Has(page, "10.1.2.3"), c.unmasked);

@@ -34,12 +34,25 @@ TEST(ModerationRules, PermissionTable) {
   }
 }
 
-// Facts under which every page proceeds: a topic of a public forum, an administrator acting.
-PostFacts AllowedTopic() { return {.found = true, .is_topic = true, .role = role::kAdministrator}; }
+// The facts of the tables: a bad number, a missing post, a reply, a topic (a guest acting), the
+// author's own post, and a post that anybody with the right may act on.
+constexpr PostFacts kBadNumber{.number_ok = false, .admitted = false};
+constexpr PostFacts kMissing{.admitted = false};
+constexpr PostFacts kReply{.found = true};
+constexpr PostFacts kTopic{.found = true, .is_topic = true};
+constexpr PostFacts kPrivateTopic{.found = true, .is_topic = true, .admitted = false};
+constexpr PostFacts kOwnTopic{.found = true, .is_topic = true, .role = role::kMember, .own = true};
+constexpr PostFacts kAllowedTopic{.found = true, .is_topic = true, .role = role::kAdministrator};
 
 constexpr Decision kProceed{};
 constexpr Decision kPrivate{Verdict::kPrivateForum, nullptr};
-Decision Refused(const char* message) { return {Verdict::kRefuse, message}; }
+constexpr Decision Refused(const char* message) { return {Verdict::kRefuse, message}; }
+constexpr Decision kBadParameters = Refused("参数错误！");
+constexpr const char* kNoModeratorRight =
+    "对不起，您没有执行该操作的权限，该权限需要您有版主或管理员的许可。按后退按钮重新输入用户名和"
+    "口令！";
+constexpr const char* kNotRegistered =
+    "对不起，你不是我们的注册用户，请先注册。按后退按钮重新输入用户名和口令！";
 
 void ExpectDecision(const Decision& actual, const Decision& expected) {
   EXPECT_EQ(actual.verdict, expected.verdict);
@@ -47,64 +60,47 @@ void ExpectDecision(const Decision& actual, const Decision& expected) {
 }
 
 TEST(ModerationRules, EditFormOrder) {
-  struct Case {
-    PostFacts facts;
-    Decision expected;
-  };
-  const Case cases[] = {
+  const std::pair<PostFacts, Decision> cases[] = {
       {{.number_ok = false, .forum_ok = false, .admitted = false}, Refused("参数错误")},
       {{.forum_ok = false, .admitted = false},
        Refused("对不起，该论坛不存在，可能是你输错了url或正好管理员刚刚删除了该论坛！")},
-      {{.admitted = false}, kPrivate},
+      {kMissing, kPrivate},
       {{}, Refused("该贴子已不存在，可能被其他人删除！")},
-      {{.found = true}, kProceed},  // the form is shown to anybody
+      {kReply, kProceed},  // the form is shown to anybody
   };
-  for (const Case& c : cases) ExpectDecision(DecideEditForm(c.facts), c.expected);
+  for (const auto& [facts, expected] : cases) ExpectDecision(DecideEditForm(facts), expected);
 }
 
 TEST(ModerationRules, SubmitEditOrder) {
-  const char* kNotMember = "对不起，您不是本论坛的用户，请先注册后再使用！";
+  const Decision not_member = Refused("对不起，您不是本论坛的用户，请先注册后再使用！");
+  const Decision no_body = Refused("内容不能为空！你也可以按浏览器的后退按钮进行修改！");
+  const PostFacts others{.found = true, .role = role::kMember};
+  const EditSubmission blank{.subject_blank = true, .body_blank = true};
+  const EditSubmission deleting{.deleting = true, .subject_blank = true, .body_blank = true};
   struct Case {
     const char* name;
     PostFacts facts;
     EditSubmission edit;
     Decision expected;
   };
-  const EditSubmission blank{.subject_blank = true, .body_blank = true};
-  const EditSubmission deleting{.deleting = true, .subject_blank = true, .body_blank = true};
-  const PostFacts stranger{.found = true, .is_topic = true, .admitted = false};
   const Case cases[] = {
-      {"number", {.number_ok = false, .admitted = false}, blank, Refused("参数错误！")},
-      {"missing", {.admitted = false}, blank, Refused("参数错误！")},
-      {"private", stranger, blank, kPrivate},
-      {"subject", {.found = true, .is_topic = true}, blank, Refused("主题不能为空！")},
-      {"reply needs no subject",
-       {.found = true},
-       blank,
-       Refused("内容不能为空！你也可以按浏览器的后退按钮进行修改！")},
-      {"body",
-       {.found = true, .is_topic = true},
-       {.body_blank = true},
-       Refused("内容不能为空！你也可以按浏览器的后退按钮进行修改！")},
-      {"edit, not a member", {.found = true, .is_topic = true}, {}, Refused(kNotMember)},
+      {"number", kBadNumber, blank, kBadParameters},
+      {"missing", kMissing, blank, kBadParameters},
+      {"private", kPrivateTopic, blank, kPrivate},
+      {"subject", kTopic, blank, Refused("主题不能为空！")},
+      {"reply needs no subject", kReply, blank, no_body},
+      {"body", kTopic, {.body_blank = true}, no_body},
+      {"edit, not a member", kTopic, {}, not_member},
       {"edit, another's post",
-       {.found = true, .role = role::kMember},
+       others,
        {},
        Refused("您没有权限编辑该贴子，该贴子只能为管理员、版主或原作者才可编辑！")},
       {"edit, own post", {.found = true, .role = role::kMember, .own = true}, {}, kProceed},
-      {"delete, private", stranger, deleting, kPrivate},
-      {"delete ignores blank fields",
-       {.found = true, .is_topic = true},
-       deleting,
-       Refused(kNotMember)},
-      {"delete, another's post",
-       {.found = true, .role = role::kMember},
-       deleting,
+      {"delete, private", kPrivateTopic, deleting, kPrivate},
+      {"delete ignores blank fields", kTopic, deleting, not_member},
+      {"delete, another's post", others, deleting,
        Refused("对不起，你没有删除该贴子的权限，只有管理员、版主或贴子的原作者才能删除它！")},
-      {"delete, own topic",
-       {.found = true, .is_topic = true, .role = role::kMember, .own = true},
-       deleting,
-       kProceed},
+      {"delete, own topic", kOwnTopic, deleting, kProceed},
       {"delete, moderator", {.found = true, .role = role::kModerator}, deleting, kProceed},
   };
   for (const Case& c : cases) {
@@ -114,47 +110,33 @@ TEST(ModerationRules, SubmitEditOrder) {
 }
 
 // The pages on a whole topic share their first steps; a reply's number is no topic.
-struct TopicCase {
-  const char* name;
-  PostFacts facts;
-  Decision expected;
+const std::vector<std::pair<PostFacts, Decision>> kTopicSteps = {
+    {kBadNumber, kBadParameters},
+    {kMissing, kBadParameters},
+    {{.found = true, .admitted = false}, kBadParameters},
+    {kPrivateTopic, kPrivate},
 };
-std::vector<TopicCase> TopicSteps() {
-  return {
-      {"number", {.number_ok = false, .admitted = false}, Refused("参数错误！")},
-      {"missing", {.admitted = false}, Refused("参数错误！")},
-      {"a reply", {.found = true, .admitted = false}, Refused("参数错误！")},
-      {"private", {.found = true, .is_topic = true, .admitted = false}, kPrivate},
-  };
-}
 
 TEST(ModerationRules, DeleteTopicOrder) {
-  const char* kNotMember =
-      "对不起，你不是我们的注册用户，请先注册。按后退按钮重新输入用户名和口令！";
-  const char* kNoRight =
-      "对不起，您没有执行该操作的权限，该权限需要您有版主或管理员的许可。按后退按钮重新输入用户名和"
-      "口令！";
-  std::vector<TopicCase> cases = TopicSteps();
-  cases.push_back({"not a member", {.found = true, .is_topic = true}, Refused(kNotMember)});
-  cases.push_back({"own topic, member",
-                   {.found = true, .is_topic = true, .role = role::kMember, .own = true},
-                   Refused(kNoRight)});
-  cases.push_back(
-      {"moderator", {.found = true, .is_topic = true, .role = role::kModerator}, kProceed});
-  for (const TopicCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    ExpectDecision(DecideDeleteTopic(c.facts, true), c.expected);
+  std::vector<std::pair<PostFacts, Decision>> cases = kTopicSteps;
+  cases.insert(cases.end(),
+               {{kTopic, Refused(kNotRegistered)},
+                {kOwnTopic, Refused(kNoModeratorRight)},
+                {{.found = true, .is_topic = true, .role = role::kModerator}, kProceed}});
+  for (size_t i = 0; i < cases.size(); ++i) {
+    SCOPED_TRACE(i);
+    ExpectDecision(DecideDeleteTopic(cases[i].first, true), cases[i].second);
   }
   // The identification form needs no identity.
-  ExpectDecision(DecideDeleteTopic({.found = true, .is_topic = true}, false), kProceed);
-  ExpectDecision(DecideDeleteTopic({.found = true}, false), Refused("参数错误！"));
+  ExpectDecision(DecideDeleteTopic(kTopic, false), kProceed);
+  ExpectDecision(DecideDeleteTopic(kReply, false), kBadParameters);
 }
 
 TEST(ModerationRules, CloseThreadOrder) {
-  ExpectDecision(DecideCloseThread(AllowedTopic(), false, true, "close"), Refused("参数错误！"));
-  for (const TopicCase& c : TopicSteps()) {
-    SCOPED_TRACE(c.name);
-    ExpectDecision(DecideCloseThread(c.facts, true, true, "x"), c.expected);
+  ExpectDecision(DecideCloseThread(kAllowedTopic, false, true, "close"), kBadParameters);
+  for (size_t i = 0; i < kTopicSteps.size(); ++i) {
+    SCOPED_TRACE(i);
+    ExpectDecision(DecideCloseThread(kTopicSteps[i].first, true, true, "x"), kTopicSteps[i].second);
   }
   struct Case {
     PostFacts facts;
@@ -162,18 +144,12 @@ TEST(ModerationRules, CloseThreadOrder) {
     const char* which;
     Decision expected;
   };
-  const PostFacts member{.found = true, .is_topic = true, .role = role::kMember, .own = true};
   const Case cases[] = {
-      {{.found = true, .is_topic = true}, false, "", kProceed},
-      {{.found = true, .is_topic = true}, true, "closed", Refused("参数错误！")},
-      {{.found = true, .is_topic = true},
-       true,
-       "close",
-       Refused("对不起，你不是我们的注册用户，请先注册。按后退按钮重新输入用户名和口令！")},
-      {member, true, "open",
-       Refused("对不起，您没有执行该操作的权限，该权限需要您有版主或管理员的许可。按后退按钮重新输"
-               "入用户名和口令！")},
-      {AllowedTopic(), true, "open", kProceed},
+      {kTopic, false, "", kProceed},
+      {kTopic, true, "closed", kBadParameters},
+      {kTopic, true, "close", Refused(kNotRegistered)},
+      {kOwnTopic, true, "open", Refused(kNoModeratorRight)},
+      {kAllowedTopic, true, "open", kProceed},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.which);
@@ -182,15 +158,15 @@ TEST(ModerationRules, CloseThreadOrder) {
 }
 
 TEST(ModerationRules, TransferOrder) {
-  for (const TopicCase& c : TopicSteps()) {
-    SCOPED_TRACE(c.name);
-    ExpectDecision(DecideTransfer(c.facts, {.posted = true}), c.expected);
+  for (size_t i = 0; i < kTopicSteps.size(); ++i) {
+    SCOPED_TRACE(i);
+    ExpectDecision(DecideTransfer(kTopicSteps[i].first, {.posted = true}), kTopicSteps[i].second);
   }
-  const char* kNotMember = "对不起，您不是本论坛的注册用户，请先注册！";
-  const char* kNoRight = "对不起，您没有执行该操作的权限，该操作需要版主或管理员级别的权限！";
-  const char* kTwice = "对不起，该主题已经存在于档案中，请选择其他主题！";
-  const PostFacts guest{.found = true, .is_topic = true};
-  const PostFacts member{.found = true, .is_topic = true, .role = role::kMember, .own = true};
+  // A request to move (the destination valid or not, archived before) or to archive.
+  const TransferRequest move{.posted = true, .destination_ok = true};
+  const TransferRequest archive{.posted = true, .archive = true, .destination_ok = true};
+  const TransferRequest archived_before{
+      .posted = true, .archive = true, .destination_ok = true, .already_archived = true};
   struct Case {
     const char* name;
     PostFacts facts;
@@ -198,30 +174,23 @@ TEST(ModerationRules, TransferOrder) {
     Decision expected;
   };
   const Case cases[] = {
-      {"form", guest, {}, kProceed},
+      {"form", kTopic, {}, kProceed},
       {"no forum",
-       guest,
+       kTopic,
        {.posted = true, .already_archived = true},
        Refused("请您选择转移目的地，按返回按钮重新选择！")},
       {"no archive",
-       guest,
+       kTopic,
        {.posted = true, .archive = true, .already_archived = true},
        Refused("请您选择归档档案，请按返回按钮重新选择！")},
-      {"move, not a member", guest, {.posted = true, .destination_ok = true}, Refused(kNotMember)},
-      {"archive, member",
-       member,
-       {.posted = true, .archive = true, .destination_ok = true, .already_archived = true},
-       Refused(kNoRight)},
-      {"archived before",
-       AllowedTopic(),
-       {.posted = true, .archive = true, .destination_ok = true, .already_archived = true},
-       Refused(kTwice)},
-      {"archive",
-       AllowedTopic(),
-       {.posted = true, .archive = true, .destination_ok = true},
-       kProceed},
+      {"move, not a member", kTopic, move, Refused("对不起，您不是本论坛的注册用户，请先注册！")},
+      {"archive, member", kOwnTopic, archived_before,
+       Refused("对不起，您没有执行该操作的权限，该操作需要版主或管理员级别的权限！")},
+      {"archived before", kAllowedTopic, archived_before,
+       Refused("对不起，该主题已经存在于档案中，请选择其他主题！")},
+      {"archive", kAllowedTopic, archive, kProceed},
       {"move",
-       AllowedTopic(),
+       kAllowedTopic,
        {.posted = true, .destination_ok = true, .already_archived = true},
        kProceed},
   };
@@ -232,17 +201,13 @@ TEST(ModerationRules, TransferOrder) {
 }
 
 TEST(ModerationRules, CopyPostOrder) {
-  struct Case {
-    PostFacts facts;
-    Decision expected;
-  };
-  const Case cases[] = {
-      {{.number_ok = false, .admitted = false}, Refused("参数错误！")},
-      {{.admitted = false}, Refused("不存在该贴子！")},
+  const std::pair<PostFacts, Decision> cases[] = {
+      {kBadNumber, kBadParameters},
+      {kMissing, Refused("不存在该贴子！")},
       {{.found = true, .admitted = false}, kPrivate},
-      {{.found = true}, kProceed},  // a reply too, and for anybody
+      {kReply, kProceed},  // a reply too, and for anybody
   };
-  for (const Case& c : cases) ExpectDecision(DecideCopyPost(c.facts), c.expected);
+  for (const auto& [facts, expected] : cases) ExpectDecision(DecideCopyPost(facts), expected);
 }
 
 }  // namespace

@@ -49,12 +49,9 @@ TEST_F(NewTopicTest, FormGoldenPages) {
 }
 
 TEST_F(NewTopicTest, FormRefusals) {
-  std::string pages;
-  for (const char* forum : {"没有", "", "密室"}) {
-    host.Get(std::string("/posting.asp?action=newtopic&forum=") + forum);
-    pages += test::GoldenCase(forum, host.Run(&Corkboard::NewTopic));
-  }
-  EXPECT_GOLDEN("posting/new_topic_form_refused", pages);
+  test::ExpectGoldenCases("posting/new_topic_form_refused", [&](const std::string& forum) {
+    return host.Get("/posting.asp?action=newtopic&forum=" + forum).Run(&Corkboard::NewTopic);
+  });
 }
 
 // Each case breaks its own rule and every later one, so only the order picks the message.
@@ -124,9 +121,7 @@ TEST_F(NewTopicTest, TrimsAndKeepsMarkupAsTyped) {
 }
 
 TEST_F(NewTopicTest, SignedInSessionWinsOverTheForm) {
-  host.session().Set("Login", Variant(int16_t{1}));
-  host.session().Set("UserName", Variant("bob"));
-  host.session().Set("Password", Variant("pw"));
+  host.SignIn("bob", "pw");
   const std::string page = Post({{"UserName", "barred"}, {"Password", "x"}});
   EXPECT_TRUE(Has(page, "bob,谢谢您发表新主题"));
   EXPECT_EQ(board.Scalar("select username from post").Str(), "bob");

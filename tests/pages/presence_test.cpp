@@ -55,44 +55,33 @@ int Count(FakeHost& host, const char* key) { return host.application().Get(key).
 TEST(UpdateOnline, ListsVisitorsAndCountsGuests) {
   struct Case {
     const char* what;
-    std::vector<Visit> visits;
-    std::vector<std::string> listed;  // the name of each visit
-    int online;
-    int guests;
+    std::vector<std::pair<Visit, std::string>> visits;  // and the name each is listed under
+    int online, guests;
   };
+  const Visit guest1{"10.0.0.1", "", ""}, alice1{"10.0.0.1", "alice", ""};
   const Case cases[] = {
-      {"two guests behind one address share a row",
-       {{"10.0.0.1", "", ""}, {"10.0.0.1", "", ""}},
-       {"GUEST ", "GUEST "},
-       1,
-       1},
+      {"two guests behind one address share a row", {{guest1, "GUEST "}, {guest1, "GUEST "}}, 1, 1},
       {"a guest who signs in keeps the row under the member's name",
-       {{"10.0.0.1", "", ""}, {"10.0.0.1", "alice", ""}},
-       {"GUEST ", "alice"},
+       {{guest1, "GUEST "}, {alice1, "alice"}},
        1,
        0},
       {"a member who changes address keeps one row",
-       {{"10.0.0.1", "alice", ""}, {"10.0.0.9", "alice", ""}},
-       {"alice", "alice"},
+       {{alice1, "alice"}, {{"10.0.0.9", "alice", ""}, "alice"}},
        1,
        0},
       {"a session without the name cookie is a guest until the next page",
-       {{"10.0.0.1", "", "bob"}, {"10.0.0.1", "", "bob"}},
-       {"GUEST ", "bob"},
+       {{{"10.0.0.1", "", "bob"}, "GUEST "}, {{"10.0.0.1", "", "bob"}, "bob"}},
        1,
        0},
       {"different addresses get rows of their own",
-       {{"10.0.0.1", "", ""}, {"10.0.0.2", "carol", ""}, {"10.0.0.3", "", ""}},
-       {"GUEST ", "carol", "GUEST "},
+       {{guest1, "GUEST "}, {{"10.0.0.2", "carol", ""}, "carol"}, {{"10.0.0.3", "", ""}, "GUEST "}},
        3,
        2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     FakeHost host;
-    for (size_t i = 0; i < c.visits.size(); ++i) {
-      EXPECT_EQ(Record(host, c.visits[i]), c.listed[i]) << "visit " << i;
-    }
+    for (const auto& [visit, listed] : c.visits) EXPECT_EQ(Record(host, visit), listed);
     EXPECT_EQ(Count(host, "OnlineCount"), c.online);
     EXPECT_EQ(Count(host, "GuestCount"), c.guests);
     EXPECT_EQ(UsedRows(host), c.online);
@@ -235,12 +224,9 @@ TEST(OnlinePage, ShowsGuestsOnlyMaskedAddresses) {
   FakeHost host;
   Record(host, {"10.1.2.3", "", ""});
   Record(host, {"10.9.9.9", "<b>x</b>", ""}, "回复：<i>话题</i>");
-  std::string pages;
-  for (const char* url : {"/online.asp", "/online.asp?action=debug"}) {
-    host.Get(url).RemoteAddr("10.1.2.3");
-    pages += test::GoldenCase(url, host.Run(&Corkboard::Online));
-  }
-  EXPECT_GOLDEN("online/guest", pages);
+  test::ExpectGoldenCases("online/guest", [&](const std::string& url) {
+    return host.Get(url).RemoteAddr("10.1.2.3").Run(&Corkboard::Online);
+  });
 }
 
 }  // namespace

@@ -3,8 +3,6 @@
 // The pages are golden files.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <regex>
 #include <string>
 
@@ -112,22 +110,6 @@ TEST_F(Registration, MailsAGeneratedPasswordAndStoresTheMember) {
   EXPECT_EQ(password_cookie.expires, DateTime::FromParts(2023, 5, 10));
 }
 
-TEST_F(Registration, FailedMailLeavesNoMember) {
-  const std::string blocked = host.services().data_dir + "/not-a-folder";
-  std::filesystem::create_directories(host.services().data_dir);
-  std::ofstream(blocked) << "a file";
-  host.Configure({{"SmtpServer", "dir:" + blocked + "/outbox"}});
-  const std::string page = Submit(Form());
-  EXPECT_TRUE(Has(page, "对不起，小明abc，由于如下错误，你不能成功的注册:")) << page;
-  EXPECT_TRUE(Has(page, ",请注意检查您的email地址！"));
-  EXPECT_EQ(Members(), 0);
-  EXPECT_TRUE(host.response().cookies().empty());
-  // The same name can try again once mail works.
-  host.Configure({{"SmtpServer", "dir:" + outbox}});
-  EXPECT_TRUE(Has(Submit(Form()), "您好，您已经成功在"));
-  EXPECT_EQ(Members(), 1);
-}
-
 TEST_F(Registration, TypedPasswordIsStoredAndShownBack) {
   TypedPasswords();
   EXPECT_GOLDEN("members/registration_typed", Submit(Form({{"UserName", "  小明abc "},
@@ -154,28 +136,13 @@ TEST_F(Registration, WithoutNameStorageOnlyThePreferenceAndVisitCookiesAreSet) {
 TEST_F(Registration, RefusesWithThePagesMessages) {
   TypedPasswords();
   board.AddMember("taken", "pw", {.email = "taken@example.com"});
-  const FormFields cases[] = {
-      {{"UserName", "bad_name"}},
-      {{"UserName", "abcdefghijklmnop"}},
-      {{"password", ""}, {"password2", ""}},
-      {{"password2", "other"}},
-      {{"Email", ""}},
-      {{"Email", "xm@examplecom"}},
-      {{"Email", "xm.example.com"}},
-      {{"Email", "taken@example.com"}},
-      {{"UserName", "taken"}, {"Email", "new@example.com"}},
-      {{"UserName", "TAKEN"}, {"Email", "new@example.com"}},
-  };
-  std::string pages;
-  for (const FormFields& changes : cases) {
-    std::string name;
-    for (const auto& [field, value] : changes) name += field + "=" + value + " ";
-    SCOPED_TRACE(name);
-    pages += test::GoldenCase(name, Submit(Form(changes)));
+  // The golden file's cases are the changed fields, "name=value " each.
+  test::ExpectGoldenCases("members/registration_refused", [&](const std::string& changes) {
+    const std::string page = Submit(Form(test::FieldsOf(changes, " ")));
     EXPECT_EQ(Members(), 1);
     EXPECT_TRUE(host.response().cookies().empty());
-  }
-  EXPECT_GOLDEN("members/registration_refused", pages);
+    return page;
+  });
 }
 
 TEST_F(Registration, AddressesAreCheckedForBothSignsOnly) {

@@ -148,12 +148,12 @@ TEST(Announcements, NewSinceTheLastVisit) {
       {"2024-05-09 11:00:00", "posticon.gif"},
       {nullptr, "posticonnew.gif"},  // first visit: now
   };
+  FakeHost host;
+  TestBoard board(host);
+  board.AddCatalogForum("休闲", "灌水乐园");
+  board.AddAnnouncement("灌水乐园", "alice", "公告", "[b]粗[/b] <i>", Day(1, 0), Day(20, 0));
   for (const Case& c : cases) {
     SCOPED_TRACE(c.last_visit ? c.last_visit : "none");
-    FakeHost host;
-    TestBoard board(host);
-    board.AddCatalogForum("休闲", "灌水乐园");
-    board.AddAnnouncement("灌水乐园", "alice", "公告", "[b]粗[/b] <i>", Day(1, 0), Day(20, 0));
     host.Get("/cbkmisc.asp?action=getannounce&forum=灌水乐园");
     if (c.last_visit) host.Cookie("sessionLoginDT", c.last_visit);
     const std::string page = host.Run(&Corkboard::Getannounce);

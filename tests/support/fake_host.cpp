@@ -58,7 +58,7 @@ void FakeHost::NewRequest(std::string_view method, std::string_view url) {
   incoming_.method = std::string(method);
   incoming_.target = std::string(url.substr(0, q));
   if (q != std::string_view::npos) incoming_.target += "?" + BrowserQuery(url.substr(q + 1));
-  cookies_.assign(cookie_jar_.begin(), cookie_jar_.end());
+  cookies_.clear();
   variables_.clear();
   response_ = Response();
   Rebuild();
@@ -74,22 +74,6 @@ void FakeHost::Rebuild() {
   request_ = Request();
   BuildRequest(in, ViewOfClient(in, {}), ParseTarget(in.target).value(), request_);
   for (const auto& [name, value] : variables_) request_.SetServerVariable(name, value);
-}
-
-FakeHost& FakeHost::KeepCookies() {
-  keep_cookies_ = true;
-  return *this;
-}
-
-void FakeHost::StoreCookies() {
-  if (!keep_cookies_) return;
-  for (const auto& [name, cookie] : response_.cookies()) {
-    if (cookie.expires && *cookie.expires < clock_.Now()) {
-      cookie_jar_.erase(name);
-    } else {
-      cookie_jar_[name] = cookie.value;
-    }
-  }
 }
 
 FakeHost& FakeHost::Get(std::string_view url) {
@@ -144,6 +128,12 @@ FakeHost& FakeHost::ServerVariable(std::string name, std::string value) {
 std::string FakeHost::ResponseCookie(std::string_view name) const {
   auto it = response_.cookies().find(name);
   return it == response_.cookies().end() ? "" : it->second.value;
+}
+
+void FakeHost::SignIn(const std::string& name, const std::string& password) {
+  session_.Set("Login", Variant(int16_t{1}));
+  session_.Set("UserName", Variant(name));
+  session_.Set("Password", Variant(password));
 }
 
 void FakeHost::Configure(std::initializer_list<std::pair<std::string, std::string>> values) {

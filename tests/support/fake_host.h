@@ -6,7 +6,6 @@
 #pragma once
 
 #include <initializer_list>
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -41,9 +40,6 @@ class FakeHost {
   FakeHost& Cookie(std::string name, std::string value);
   FakeHost& RemoteAddr(std::string address);
   FakeHost& ServerVariable(std::string name, std::string value);
-  // From now on behave like a browser: cookies that pages set are sent with the following
-  // requests; one set to expire before the clock's now is dropped.
-  FakeHost& KeepCookies();
 
   // Runs one page of a fresh instance of Page: OnStartPage, the method, OnEndPage; returns the
   // body. Errors that escape the page (as they would reach the host) propagate.
@@ -60,7 +56,6 @@ class FakeHost {
     page.OnStartPage(&context_);
     call(page);
     page.OnEndPage();
-    StoreCookies();
     return response_.body();
   }
 
@@ -68,9 +63,7 @@ class FakeHost {
   Response& response() { return response_; }
   Session& session() { return session_; }
   Application& application() { return application_; }
-  Server& server() { return server_; }
   FixedClock& clock() { return clock_; }
-  SeededRandom& random() { return random_; }
   // The environment pages see (install a mail transport here).
   HostServices& services() { return services_; }
   ScriptingContext& context() { return context_; }
@@ -80,6 +73,9 @@ class FakeHost {
   std::string ResponseCookie(std::string_view name) const;
   const std::optional<std::string>& redirect() const { return response_.redirect(); }
 
+  // The session of a member signed in with name and password.
+  void SignIn(const std::string& name, const std::string& password);
+
   // Sets application variables (the board's configuration) for the following pages.
   void Configure(std::initializer_list<std::pair<std::string, std::string>> values);
 
@@ -87,10 +83,7 @@ class FakeHost {
   void NewRequest(std::string_view method, std::string_view url);
   // The page's Request anew from the incoming request, its cookies and the variables set.
   void Rebuild();
-  void StoreCookies();
 
-  bool keep_cookies_ = false;
-  std::map<std::string, std::string, NoCaseLess> cookie_jar_;
   IncomingRequest incoming_;
   FormFields cookies_;    // of the current request, in the order sent
   FormFields variables_;  // server variables set over the built ones

@@ -59,6 +59,21 @@ std::string ReadGolden(std::string_view name) {
   return ss.str();
 }
 
+void ExpectGoldenCases(std::string_view name,
+                       const std::function<std::string(const std::string&)>& run) {
+  const std::string golden = ReadGolden(name);
+  std::string out;
+  for (size_t at = 0; (at = golden.find(kCaseMark, at)) != std::string::npos; ++at) {
+    if (at > 0 && golden[at - 1] != '\n') continue;
+    const size_t start = at + kCaseMark.size();
+    const std::string case_name = golden.substr(start, golden.find('\n', start) - start);
+    SCOPED_TRACE(case_name);
+    out += GoldenCase(case_name, run(case_name));
+  }
+  EXPECT_FALSE(out.empty()) << "no cases in " << name;
+  EXPECT_GOLDEN(name, out);
+}
+
 ::testing::AssertionResult MatchesGolden(std::string_view name, std::string_view actual) {
   const std::filesystem::path path = GoldenPath(name);
   if (UpdateRequested()) {

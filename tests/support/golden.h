@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -23,12 +24,11 @@ std::string GoldenCase(std::string_view name, std::string_view output);
 // The golden file's text ("" when missing).
 std::string ReadGolden(std::string_view name);
 
+// A table whose inputs are its case names (a query, an address) keeps them in its golden file,
+// next to the output each gives: runs every case name of the file through run and compares.
+void ExpectGoldenCases(std::string_view name,
+                       const std::function<std::string(const std::string&)>& run);
+
 }  // namespace cb::test
 
 #define EXPECT_GOLDEN(name, actual) EXPECT_TRUE(::cb::test::MatchesGolden((name), (actual)))
-
-namespace cb::test {
-inline void ExpectGolden(std::string_view name, std::string_view actual) {
-  EXPECT_GOLDEN(name, actual);
-}
-}  // namespace cb::test

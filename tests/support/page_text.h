@@ -1,7 +1,8 @@
-// Small checks shared by the page tests: text search in a page, a form with some fields changed,
-// and whether a page was closed off properly after an early stop.
+// Small checks shared by the page tests: text search in a page, a form with some fields changed
+// or read from a case name, and whether a page was closed off properly after an early stop.
 #pragma once
 
+#include <algorithm>
 #include <string>
 
 #include "support/fake_host.h"
@@ -30,6 +31,18 @@ inline FormFields WithChanges(FormFields form, const FormFields& changes) {
     if (!replaced) form.emplace_back(name, value);
   }
   return form;
+}
+
+// The fields of "name=value" pairs separated by separator (a case name of a golden file).
+inline FormFields FieldsOf(const std::string& text, const std::string& separator) {
+  FormFields fields;
+  for (size_t at = 0; at < text.size();) {
+    const size_t end = std::min(text.find(separator, at), text.size());
+    const size_t eq = text.find('=', at);
+    fields.emplace_back(text.substr(at, eq - at), text.substr(eq + 1, end - eq - 1));
+    at = end + separator.size();
+  }
+  return fields;
 }
 
 }  // namespace cb::test

@@ -95,57 +95,55 @@ int64_t TestBoard::LastIdentity() {
   return static_cast<int64_t>(rs->Fields(0).CDbl());
 }
 
+void TestBoard::Insert(const std::string& table, const std::string& columns,
+                       std::initializer_list<std::string> values) {
+  std::string list;
+  for (const std::string& v : values) list += (list.empty() ? "" : ",") + v;
+  Exec("insert into " + table + " (" + columns + ") values (" + list + ")");
+}
+
 void TestBoard::AddCatalogForum(const std::string& catalog, const std::string& forum,
                                 const ForumOptions& o) {
-  Exec(
-      "insert into forum (forumname,descript,catalog,sequence,forummaster,[restrict],"
-      "forumpassword) values (" +
-      Quoted(forum) + "," + Quoted(o.descript) + "," + Quoted(catalog) + "," +
-      std::to_string(o.sequence) + "," + SqlTextOrNull(o.forummaster) + "," +
-      SqlTextOrNull(o.restrict) + "," + SqlTextOrNull(o.forumpassword) + ")");
+  Insert("forum", "forumname,descript,catalog,sequence,forummaster,[restrict],forumpassword",
+         {Quoted(forum), Quoted(o.descript), Quoted(catalog), std::to_string(o.sequence),
+          SqlTextOrNull(o.forummaster), SqlTextOrNull(o.restrict), SqlTextOrNull(o.forumpassword)});
 }
 
 void TestBoard::AddMember(const std::string& name, const std::string& password,
                           const MemberOptions& o) {
-  Exec(
-      "insert into register (username,password,email,status,canpost,postcount,signdate) "
-      "values (" +
-      Quoted(name) + "," + Quoted(password) + "," + SqlTextOrNull(o.email) + "," +
-      SqlTextOrNull(o.status) + "," + (o.canpost ? "1" : "0") + "," + std::to_string(o.postcount) +
-      ",'" + (o.signdate.empty() ? Now() : o.signdate) + "')");
+  Insert("register", "username,password,email,status,canpost,postcount,signdate",
+         {Quoted(name), Quoted(password), SqlTextOrNull(o.email), SqlTextOrNull(o.status),
+          o.canpost ? "1" : "0", std::to_string(o.postcount),
+          Quoted(o.signdate.empty() ? Now() : o.signdate)});
 }
 
 void TestBoard::AddModerator(const std::string& forum, const std::string& member) {
-  Exec("insert into moderated (forum,moderater) values (" + Quoted(forum) + "," + Quoted(member) +
-       ")");
+  Insert("moderated", "forum,moderater", {Quoted(forum), Quoted(member)});
 }
 
 int64_t TestBoard::AddTopic(const std::string& forum, const std::string& author,
                             const std::string& subject, const std::string& message,
                             std::optional<DateTime> posttime) {
-  const std::string when = posttime ? posttime->YmdHms() : Now();
-  Exec(
-      "insert into post (forumname,username,subject,message,posttime,lastreplyposttime,"
-      "lastreplyusername,ip) values (" +
-      Quoted(forum) + "," + Quoted(author) + "," + Quoted(subject) + "," + Quoted(message) + ",'" +
-      when + "','" + when + "'," + Quoted(author) + ",'127.0.0.1')");
+  const std::string when = Quoted(posttime ? posttime->YmdHms() : Now());
+  Insert("post",
+         "forumname,username,subject,message,posttime,lastreplyposttime,lastreplyusername,ip",
+         {Quoted(forum), Quoted(author), Quoted(subject), Quoted(message), when, when,
+          Quoted(author), "'127.0.0.1'"});
   return LastIdentity();
 }
 
 int64_t TestBoard::AddReply(int64_t topic, const std::string& author, const std::string& subject,
                             const std::string& message, std::optional<DateTime> posttime) {
-  const std::string when = posttime ? posttime->YmdHms() : Now();
   const std::string forum =
       Scalar("select forumname from post where postid=" + std::to_string(topic)).Str();
-  Exec("insert into post (parentid,forumname,username,subject,message,posttime,ip) values (" +
-       std::to_string(topic) + "," + Quoted(forum) + "," + Quoted(author) + "," + Quoted(subject) +
-       "," + Quoted(message) + ",'" + when + "','127.0.0.1')");
+  Insert("post", "parentid,forumname,username,subject,message,posttime,ip",
+         {std::to_string(topic), Quoted(forum), Quoted(author), Quoted(subject), Quoted(message),
+          Quoted(posttime ? posttime->YmdHms() : Now()), "'127.0.0.1'"});
   return LastIdentity();
 }
 
 int64_t TestBoard::AddArchive(const std::string& name, const std::string& descript) {
-  Exec("insert into archive (archivename,descript) values (" + Quoted(name) + "," +
-       Quoted(descript) + ")");
+  Insert("archive", "archivename,descript", {Quoted(name), Quoted(descript)});
   return LastIdentity();
 }
 
@@ -153,32 +151,30 @@ void TestBoard::AddArchivedPost(int64_t archive, int64_t postid, int64_t parent,
                                 const std::string& forum, const std::string& author,
                                 const std::string& subject, const std::string& message,
                                 std::optional<DateTime> posttime) {
-  const std::string when = posttime ? posttime->YmdHms() : Now();
-  Exec(
-      "insert into archivelist (archiveid,postid,parentid,forumname,username,posttime,message,"
-      "subject,status,hits,icon,ip) values (" +
-      std::to_string(archive) + "," + std::to_string(postid) + "," +
-      (parent == 0 ? std::string("NULL") : std::to_string(parent)) + "," + Quoted(forum) + "," +
-      Quoted(author) + ",'" + when + "'," + Quoted(message) + "," + Quoted(subject) +
-      ",'open',0,1,'127.0.0.1')");
+  Insert(
+      "archivelist",
+      "archiveid,postid,parentid,forumname,username,posttime,message,subject,status,hits,icon,ip",
+      {std::to_string(archive), std::to_string(postid),
+       parent == 0 ? "NULL" : std::to_string(parent), Quoted(forum), Quoted(author),
+       Quoted(posttime ? posttime->YmdHms() : Now()), Quoted(message), Quoted(subject), "'open'",
+       "0", "1", "'127.0.0.1'"});
 }
 
 int64_t TestBoard::AddAnnouncement(const std::string& forum, const std::string& author,
                                    const std::string& subject, const std::string& content,
                                    const DateTime& start, const DateTime& end) {
-  Exec("insert into announce (username,subject,content,startdate,enddate,posttime) values (" +
-       Quoted(author) + "," + Quoted(subject) + "," + Quoted(content) + ",'" + start.YmdHms() +
-       "','" + end.YmdHms() + "','" + Now() + "')");
+  Insert("announce", "username,subject,content,startdate,enddate,posttime",
+         {Quoted(author), Quoted(subject), Quoted(content), Quoted(start.YmdHms()),
+          Quoted(end.YmdHms()), Quoted(Now())});
   const int64_t id = LastIdentity();
-  Exec("insert into announceto (id,forumname) values (" + std::to_string(id) + "," + Quoted(forum) +
-       ")");
+  Insert("announceto", "id,forumname", {std::to_string(id), Quoted(forum)});
   return id;
 }
 
 int64_t TestBoard::AddPrivateMessage(const std::string& recipient, const std::string& sender,
                                      const std::string& subject, const std::string& message) {
-  Exec("insert into pm (recipient,sender,subject,message,posttime) values (" + Quoted(recipient) +
-       "," + Quoted(sender) + "," + Quoted(subject) + "," + Quoted(message) + ",'" + Now() + "')");
+  Insert("pm", "recipient,sender,subject,message,posttime",
+         {Quoted(recipient), Quoted(sender), Quoted(subject), Quoted(message), Quoted(Now())});
   return LastIdentity();
 }
 

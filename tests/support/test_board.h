@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -104,6 +105,9 @@ class TestBoard {
  private:
   void Open();
   int64_t LastIdentity();
+  // Inserts one row of SQL literals.
+  void Insert(const std::string& table, const std::string& columns,
+              std::initializer_list<std::string> values);
   std::string Now() const;
 
   std::unique_ptr<FixedClock> own_clock_;
