@@ -134,37 +134,25 @@ TEST(Search, DailyTopicsAndMemberPosts) {
 }
 
 // Failures the page reports as run-time errors; the kept search stays as it was.
+// The golden file's cases are the changed fields: a date that is not a number (13), too large (6)
+// or missing (13), an archive number that is not a number or missing (13).
 TEST(Search, RunTimeErrors) {
-  struct Case {
-    const char* name;
-    FormFields changes;
-    const char* expected;
-  };
-  const Case cases[] = {
-      {"date not a number", {{"SearchDate", "abc"}}, "错误号：13"},
-      {"date too large", {{"SearchDate", "40000"}}, "错误号：6"},
-      {"date missing", {{"SearchDate", ""}}, "错误号：13"},
-      {"archive not a number", {{"ForumChoice", "archive_x"}}, "错误号：13"},
-      {"archive missing", {{"ForumChoice", "archive_"}}, "错误号：13"},
-  };
   FakeHost host;
   TestBoard board(host);
   Seed(board);
   // Paging with no search kept has no statement to run.
-  host.Get("/search.asp?action=gotopage&page=2");
-  std::string page = host.Run(&Corkboard::Search);
+  std::string page = host.Get("/search.asp?action=gotopage&page=2").Run(&Corkboard::Search);
   EXPECT_TRUE(Has(page, "错误号：-2147217908")) << page;
   EXPECT_TRUE(test::EndsPage(page));
 
   Search(host, {{"SearchTerms", "天气"}});
   const std::string kept = host.session().Get("searchsql").Str();
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    page = Search(host, c.changes);
-    EXPECT_TRUE(Has(page, c.expected)) << page;
+  test::ExpectGoldenCases("search/runtime_errors", [&](const std::string& changes) {
+    page = Search(host, test::FieldsOf(changes, "; "));
     EXPECT_TRUE(test::EndsPage(page));
     EXPECT_EQ(host.session().Get("searchsql").Str(), kept);
-  }
+    return page;
+  });
 }
 
 // Terms are text to find: quotes, wildcards, brackets and odd bytes give the Part's results or
@@ -230,24 +218,10 @@ TEST(Search, PagesThroughTheKeptSearch) {
   // The session keeps the search's fields, from which each page rebuilds its statement.
   const std::string kept = host.session().Get("searchsql").Str();
   EXPECT_EQ(kept.find("select"), std::string::npos) << kept;
-  struct Case {
-    const char* query;
-    size_t rows;
-    const char* first;
-  };
-  const Case cases[] = {
-      {"action=GotoPage&page=3", 3, "第2个 apple"},
-      {"action=gotopage&page=2", 10, "第12个 apple"},
-      {"action=gotopage&page=99", 3, "第2个 apple"},
-      {"action=gotopage&page=abc", 10, "第22个 apple"},
-      {"action=browser", 10, "第22个 apple"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.query);
-    page = host.Get(std::string("/search.asp?") + c.query).Run(&Corkboard::Search);
-    ASSERT_EQ(Results(page).size(), c.rows) << page;
-    EXPECT_EQ(Results(page).front(), c.first);
-  }
+  // Each page, a page past the end (the last) and a page that is not a number (the first).
+  test::ExpectGoldenCases("search/kept_pages.txt", [&](const std::string& query) {
+    return Lines(Results(host.Get("/search.asp?" + query).Run(&Corkboard::Search)));
+  });
   // A kept value that is not one this board wrote is no search; statements are never run.
   for (const char* tampered : {"select * from register", "kind=simple&forum=x' or '1'='1",
                                "kind=daily&day=2024-05-09'; delete from post"}) {
