@@ -1,5 +1,5 @@
-// Shared procedures without a database: names, lists, addresses, numbers, quoting, times,
-// masking, abbreviation, member titles, random codes and the generated-files folder.
+// Shared procedures without a database (those whose cases are texts: tests/data/procedures.txt):
+// numbers, quoting, times, member titles, random codes and the generated-files folder.
 #include "frame/procedures.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@
 
 #include "host/context.h"
 #include "runtime/script_error.h"
+#include "support/case_table.h"
 
 namespace cb {
 namespace {
@@ -25,103 +26,35 @@ Settings WithSettings(const std::vector<std::pair<std::string, std::string>>& va
   return s;
 }
 
-TEST(ProceduresTest, MessengerNumbersAreUpToTenDigits) {
-  const struct {
-    const char* number;
-    bool ok;
-  } cases[] = {
-      {"", true},    {"0", true},   {"0123456789", true}, {"12345678901", false}, {"12 34", false},
-      {" 1", false}, {"+1", false}, {"1e5", false},       {"１２", false},        {"12');x", false},
-  };
-  for (const auto& c : cases) EXPECT_EQ(CheckMessengerNumber(c.number), c.ok) << c.number;
-}
 
-TEST(ProceduresTest, ScriptStringInAddressKeepsOnlyLettersAndDigits) {
-  const struct {
-    std::string text;
-    std::string escaped;
-  } cases[] = {
-      {"12345", "12345"},
-      {"%27%29", "\\x2527\\x2529"},
-      {"');x//", "\\x27\\x29\\x3bx\\x2f\\x2f"},
-      {"\"\\<&\n", "\\x22\\x5c\\x3c\\x26\\x0a"},
-      {"\xc3\xa9中", "\\xe9\\u4e2d"},
-      {"\xf0\x9f\x98\x80", "\\ud83d\\ude00"},  // outside the basic plane: a surrogate pair
-      {"\xff", "\\ufffd"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(ScriptStringInAddress(c.text), c.escaped) << c.text;
-}
 
-TEST(ProceduresTest, CheckUserNameTrimsInPlaceAndRefusesPunctuation) {
-  const struct {
-    std::string text;
-    long limit;
-    bool ok;
-    std::string stored;
-  } cases[] = {
-      {"  张三abc  ", 0, true, "张三abc"},
-      {"Abc123", 0, true, "Abc123"},
-      {"a_b", 0, false, "a_b"},
-      {"a b", 0, false, "a b"},
-      {" a b ", 0, false, "a b"},
-      {"", 0, false, ""},
-      {"    ", 0, false, ""},
-      {"abcdefghijklmnop", 15, false, "abcdefghijklmnop"},
-      {"abcdefghijklmno", 15, true, "abcdefghijklmno"},
-      {"abcdefghijklmnopqrstuvwxyz0123456789", 0, true, "abcdefghijklmnopqrstuvwxyz0123456789"},
-      {"名字", 2, true, "名字"},  // characters are counted, not bytes
-      {"名字", 1, false, "名字"},
-      {"全角，逗号", 0, true, "全角，逗号"},  // a double-byte character always passes
-      // The edges of the refused single-byte ranges.
-      {"a/", 0, false, "a/"},
-      {"a:", 0, false, "a:"},
-      {"a@", 0, false, "a@"},
-      {"a[", 0, false, "a["},
-      {"a`", 0, false, "a`"},
-      {"a{", 0, false, "a{"},
-      {"a.b", 0, false, "a.b"},
-      {"a-b", 0, false, "a-b"},
-      {"09AZaz", 0, true, "09AZaz"},
-  };
-  for (const auto& c : cases) {
-    std::string text = c.text;
-    EXPECT_EQ(CheckUserName(text, c.limit), c.ok) << "'" << c.text << "' limit " << c.limit;
-    EXPECT_EQ(text, c.stored) << "'" << c.text << "'";
-  }
-}
 
-TEST(ProceduresTest, InListComparesItemsExactly) {
-  const struct {
-    const char* list;
-    const char* value;
-    bool expected;
-  } cases[] = {
-      {"a,b", "b", true}, {"a,b", "a", true}, {"a,b", "B", false},   {"a, b", "b", false},
-      {"", "", false},    {"a,,b", "", true}, {"a,b", "a,b", false}, {"abc", "ab", false},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(InList(c.list, c.value), c.expected) << c.list << " / " << c.value;
-  }
-}
 
-TEST(ProceduresTest, IsAllowedIPRefusesListedAddressesExactly) {
-  const struct {
-    const char* rejective;
-    const char* address;
-    bool allowed;
-  } cases[] = {
-      {"", "1.2.3.4", true},
-      {"1.2.3.4,5.6.7.8", "1.2.3.4", false},
-      {"1.2.3.4,5.6.7.8", "5.6.7.8", false},
-      {"1.2.3.4,5.6.7.8", "1.2.3.5", true},
-      {"1.2.3.4,5.6.7.8", "1.2.3.40", true},
-      {"1.2.3.4 ,5.6.7.8", "1.2.3.4", true},  // a trailing space no longer matches
-      {"1.2.3.*", "1.2.3.4", true},           // no wildcards
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(IsAllowedIP(WithSettings({{"RejectiveIP", c.rejective}}), c.address), c.allowed)
-        << c.rejective << " / " << c.address;
-  }
+
+TEST(ProceduresTest, TextCases) {
+  using Texts = std::vector<std::string>;
+  using test::Yes;
+  test::CheckCaseTable(
+      "procedures.txt",
+      {{"CheckMessengerNumber", [](const Texts& a) { return Yes(CheckMessengerNumber(a.at(0))); }},
+       {"ScriptStringInAddress",
+        [](const Texts& a) { return Texts{ScriptStringInAddress(a.at(0))}; }},
+       {"CheckUserName",
+        [](const Texts& a) {
+          std::string name = a.at(0);
+          const bool ok = CheckUserName(name, std::stol(a.at(1)));
+          return Texts{Yes(ok)[0], name};
+        }},
+       {"InList", [](const Texts& a) { return Yes(InList(a.at(0), a.at(1))); }},
+       {"IsAllowedIP",
+        [](const Texts& a) {
+          return Yes(IsAllowedIP(WithSettings({{"RejectiveIP", a.at(0)}}), a.at(1)));
+        }},
+       {"MaskIP", [](const Texts& a) { return Texts{MaskIP(a.at(0))}; }},
+       {"Abbreviate", [](const Texts& a) {
+          return Texts{Abbreviate(a.at(0), static_cast<int16_t>(std::stoi(a.at(1))))};
+        }}});
+  EXPECT_THROW(Abbreviate("abc", -1), ScriptError);
 }
 
 TEST(ProceduresTest, ToLongIsTrueOnlyForPositive32BitNumbers) {
@@ -176,29 +109,7 @@ TEST(ProceduresTest, PostTimesShowDateAndColouredTime) {
             "COLOR=#123456></font>");
 }
 
-TEST(ProceduresTest, MaskIPReplacesTheLastGroup) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"1.2.3.45", "1.2.3.*"}, {"10.1.2.3", "10.1.2.*"}, {"localhost", "localhost"}, {"", ""},
-      {"1.2.3.", "1.2.3.*"},   {"::1", "::1"},
-  };
-  for (const auto& [address, masked] : cases) EXPECT_EQ(MaskIP(address), masked) << address;
-}
 
-TEST(ProceduresTest, AbbreviateCountsCharacters) {
-  const struct {
-    const char* text;
-    int16_t length;
-    const char* expected;
-  } cases[] = {
-      {"0123456789", 10, "0123456789"}, {"0123456789", 9, "012345678......"},
-      {"0123456789", 0, "......"},      {"一二三四五", 3, "一二三......"},
-      {"一二三", 3, "一二三"},          {"", 0, ""},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(Abbreviate(c.text, c.length), c.expected) << c.text << " " << c.length;
-  }
-  EXPECT_THROW(Abbreviate("abc", -1), ScriptError);
-}
 
 TEST(ProceduresTest, UserTitleByRoleAndPostCount) {
   const char* kBasic = "<img src=icon/user.gif vspace=5>";
