@@ -26,11 +26,6 @@ Settings WithSettings(const std::vector<std::pair<std::string, std::string>>& va
   return s;
 }
 
-
-
-
-
-
 TEST(ProceduresTest, TextCases) {
   using Texts = std::vector<std::string>;
   using test::Yes;
@@ -108,8 +103,6 @@ TEST(ProceduresTest, PostTimesShowDateAndColouredTime) {
             "<font class=lastlyposttime></font>&nbsp;<FONT class=lastlyposttime "
             "COLOR=#123456></font>");
 }
-
-
 
 TEST(ProceduresTest, UserTitleByRoleAndPostCount) {
   const char* kBasic = "<img src=icon/user.gif vspace=5>";

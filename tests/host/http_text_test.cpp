@@ -12,7 +12,6 @@
 namespace cb {
 namespace {
 
-
 TEST(HttpTextTest, TextCases) {
   using Texts = std::vector<std::string>;
   const auto fields = [](const ValueCollection& values) {
@@ -54,7 +53,6 @@ TEST(HttpTextTest, CookieValuesRoundTripThroughGbkEncoding) {
   EXPECT_EQ(FormatSetCookie("Password", ResponseCookie{"pw", std::nullopt}, /*secure=*/true),
             "Password=pw; HttpOnly; SameSite=Lax; Secure");
 }
-
 
 class TimeZoneTest : public ::testing::Test {
  protected:
@@ -99,8 +97,6 @@ TEST_F(TimeZoneTest, CookieExpiryIsTheLocalDateInGmt) {
   std::string line = FormatSetCookie("DaysPrune", ResponseCookie{"5", local(1715250030)});
   EXPECT_EQ(line, "DaysPrune=5; expires=Thu, 09 May 2024 02:20:30 GMT; HttpOnly; SameSite=Lax");
 }
-
-
 
 }  // namespace
 }  // namespace cb

@@ -90,10 +90,11 @@ TEST(ConvertTest, IsNumericOfEachKind) {
   const struct {
     Variant v;
     bool numeric;
-  } cases[] = {{Variant(), true}, {Variant::Null(), false}, {true, true},
-               {int16_t{3}, true}, {2.5, true},             {"", false},
-               {" 7.4 ", true},    {"seven", false},        {DateTime(), false},
-               {Array2D(1, 1), false}};
+  } cases[] = {{Variant(), true},   {Variant::Null(), false},
+               {true, true},        {int16_t{3}, true},
+               {2.5, true},         {"", false},
+               {" 7.4 ", true},     {"seven", false},
+               {DateTime(), false}, {Array2D(1, 1), false}};
   for (const auto& c : cases) EXPECT_EQ(IsNumeric(c.v), c.numeric) << '"' << c.v.Str() << '"';
 }
 

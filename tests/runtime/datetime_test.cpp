@@ -1,5 +1,6 @@
 // Tests of dates (the texts Parse accepts and refuses are in tests/data/runtime.txt): the general
-// text and its round trip, calendar fields on both sides of 1970, carrying of parts, and minute differences.
+// text and its round trip, calendar fields on both sides of 1970, carrying of parts, and minute
+// differences.
 #include "runtime/datetime.h"
 
 #include <gtest/gtest.h>
@@ -10,8 +11,6 @@
 
 namespace cb {
 namespace {
-
-
 
 TEST(DateTimeTest, GeneralTextConvertsBackExactly) {
   const struct {

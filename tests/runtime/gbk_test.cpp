@@ -1,5 +1,6 @@
-// Tests of the GBK edge (the cases of single texts are in tests/data/runtime.txt): the table-driven encoder (references for characters GBK lacks, byte lengths)
-// is checked against iconv itself for every BMP character and for random broken text.
+// Tests of the GBK edge (the cases of single texts are in tests/data/runtime.txt): the table-driven
+// encoder (references for characters GBK lacks, byte lengths) is checked against iconv itself for
+// every BMP character and for random broken text.
 #include "runtime/gbk.h"
 
 #include <errno.h>
@@ -137,7 +138,6 @@ TEST(GbkTest, RandomBrokenTextConvertsAsIconvDoes) {
   }
 }
 
-
 TEST(GbkTest, LongTextCrossesTheConversionBuffer) {
   std::string utf8;
   std::string gbk;
@@ -150,11 +150,6 @@ TEST(GbkTest, LongTextCrossesTheConversionBuffer) {
   for (int i = 0; i < 1500; ++i) back += i % 100 == 0 ? "&#128512;" : "论";
   EXPECT_EQ(GbkToUtf8(gbk), back);
 }
-
-
-
-
-
 
 TEST(GbkTest, ConversionsOnManyThreadsAtOnce) {
   std::vector<std::thread> threads;

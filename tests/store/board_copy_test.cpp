@@ -24,9 +24,7 @@ std::string ConnectionTo(const std::string& dsn) {
   return "Provider=MSDASQL.1;USER ID=;PASSWORD=;DATA SOURCE=" + dsn;
 }
 
-long Scalar(Connection& con, const std::string& sql) {
-  return con.Execute(sql)->Fields(0).CLng();
-}
+long Scalar(Connection& con, const std::string& sql) { return con.Execute(sql)->Fields(0).CLng(); }
 
 class BoardCopyTest : public ::testing::Test {
  protected:
@@ -56,8 +54,9 @@ class BoardCopyTest : public ::testing::Test {
                               "('F','Ann','") +
                   s + "','2001-05-09 08:03:07')");
     }
-    con.Execute("insert into post (forumname,username,subject,parentid,posttime) values "
-                "('F','Ann','re',1,'2001-06-01 12:00:00')");
+    con.Execute(
+        "insert into post (forumname,username,subject,parentid,posttime) values "
+        "('F','Ann','re',1,'2001-06-01 12:00:00')");
     con.Execute("delete from post where subject='gone'");
     con.Execute("insert into pm (recipient,sender,subject,message) values ('ann','bob','hi','m')");
   }

@@ -353,8 +353,8 @@ TEST_F(RecordsetTest, LongTextsAreBoundNotKept) {
   size_t before = TranslationCacheBytes();
   for (int i = 0; i < 16; ++i) {
     const std::string name(256 << 10, static_cast<char>('a' + i));
-    board.Exec("insert into register (username,signature) values ('m" + std::to_string(i) +
-               "','" + name + "')");
+    board.Exec("insert into register (username,signature) values ('m" + std::to_string(i) + "','" +
+               name + "')");
     Recordset rs;
     rs.Open("select signature from register where signature='" + name + "'", board.con(),
             adOpenStatic, adLockReadOnly);

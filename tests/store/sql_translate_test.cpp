@@ -68,8 +68,7 @@ void CheckDialect(const Case& c, const Dialect& d, const std::string& prefix) {
       c.Has("primed") ? (void)TranslateCached(c["in"], d) : (void)TranslateSql(c["in"], d);
       ADD_FAILURE() << "translated";
     } catch (const DatabaseError& e) {
-      EXPECT_NE(e.description().find(c[prefix + "refused"]), std::string::npos)
-          << e.description();
+      EXPECT_NE(e.description().find(c[prefix + "refused"]), std::string::npos) << e.description();
       EXPECT_EQ(e.statement(), c["in"]);
       EXPECT_EQ(e.source(), "Corkboard.Store");
     }
@@ -85,8 +84,8 @@ void CheckDialect(const Case& c, const Dialect& d, const std::string& prefix) {
   }
   if (c.Has("kind")) {
     const std::map<std::string, StatementKind> kinds = {
-        {"select", StatementKind::kSelect}, {"insert", StatementKind::kInsert},
-        {"update", StatementKind::kUpdate}, {"delete", StatementKind::kDelete},
+        {"select", StatementKind::kSelect},     {"insert", StatementKind::kInsert},
+        {"update", StatementKind::kUpdate},     {"delete", StatementKind::kDelete},
         {"identity", StatementKind::kIdentity}, {"noop", StatementKind::kNoOp}};
     EXPECT_EQ(t.kind, kinds.at(c["kind"]));
   }
