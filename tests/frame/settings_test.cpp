@@ -57,14 +57,6 @@ TEST(SettingsTest, TheBoardAddressFollowsTheListeningAddress) {
   EXPECT_EQ(app.Get("BBURL").Str(), "https://board.example/");
 }
 
-// A typed value of the case table: null, int16:N, int32:N, or a text.
-Variant Typed(const std::string& v) {
-  if (v == "null") return Variant::Null();
-  if (v.starts_with("int16:")) return Variant(static_cast<int16_t>(std::stoi(v.substr(6))));
-  if (v.starts_with("int32:")) return Variant(static_cast<int32_t>(std::stoi(v.substr(6))));
-  return Variant(v);
-}
-
 TEST(SettingsTest, ReadsAndConvertsValues) {
   using Texts = std::vector<std::string>;
   const auto num = [](auto Settings::*f) {
@@ -97,7 +89,7 @@ TEST(SettingsTest, ReadsAndConvertsValues) {
   test::CheckCaseTable("settings.txt", {{"setting", [&](const Texts& a) {
                                            Values values;
                                            for (size_t i = 0; i + 1 < a.size(); i += 2) {
-                                             values.emplace_back(a[i], Typed(a[i + 1]));
+                                             values.emplace_back(a[i], test::Typed(a[i + 1]));
                                            }
                                            try {
                                              return Texts{fields.at(a.back())(Load(values))};

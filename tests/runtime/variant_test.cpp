@@ -13,22 +13,7 @@
 namespace cb {
 namespace {
 
-// A value of tests/data/variant.txt.
-Variant Typed(const std::string& v) {
-  const auto number = [&] { return v.substr(v.find(':') + 1); };
-  if (!v.starts_with("@")) return Variant(v);
-  if (v == "@null") return Variant::Null();
-  if (v == "@empty") return Variant();
-  if (v == "@true" || v == "@false") return Variant(v == "@true");
-  if (v == "@array") return Variant(Array2D(1, 1));
-  if (v.starts_with("@i16:")) return Variant(static_cast<int16_t>(std::stoi(number())));
-  if (v.starts_with("@i32:")) return Variant(static_cast<int32_t>(std::stol(number())));
-  if (v.starts_with("@i64:")) return Variant(static_cast<int64_t>(std::stoll(number())));
-  if (v.starts_with("@d:")) return Variant(std::stod(number()));
-  if (v.starts_with("@date:")) return Variant(DateTime::Parse(number()).value());
-  ADD_FAILURE() << "no such value: " << v;
-  return Variant();
-}
+using test::Typed;
 
 // An integer conversion's value, or "error N".
 template <typename Convert>

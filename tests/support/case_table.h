@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "runtime/datetime.h"
+#include "runtime/variant.h"
+
 namespace cb::test {
 
 struct TextCase {
@@ -100,5 +103,23 @@ inline void CheckCaseTable(const std::string& file_name,
 }
 
 inline std::vector<std::string> Yes(bool b) { return {b ? "yes" : "no"}; }
+
+// A typed value: @null, @empty, @true, @false, @i16:N, @i32:N, @i64:N, @d:N (a double),
+// @date:Y-M-D [h:m:s] or @array; any other text is itself.
+inline Variant Typed(const std::string& v) {
+  const std::string n = v.substr(v.find(':') + 1);
+  if (!v.starts_with("@")) return Variant(v);
+  if (v == "@null") return Variant::Null();
+  if (v == "@empty") return Variant();
+  if (v == "@true" || v == "@false") return Variant(v == "@true");
+  if (v == "@array") return Variant(Array2D(1, 1));
+  if (v.starts_with("@i16:")) return Variant(static_cast<int16_t>(std::stoi(n)));
+  if (v.starts_with("@i32:")) return Variant(static_cast<int32_t>(std::stol(n)));
+  if (v.starts_with("@i64:")) return Variant(static_cast<int64_t>(std::stoll(n)));
+  if (v.starts_with("@d:")) return Variant(std::stod(n));
+  if (v.starts_with("@date:")) return Variant(DateTime::Parse(n).value());
+  ADD_FAILURE() << "no such value: " << v;
+  return Variant();
+}
 
 }  // namespace cb::test
