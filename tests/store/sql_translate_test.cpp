@@ -138,6 +138,9 @@ TEST(SqlTranslate, KeepsTopAndOrderApartForPaging) {
   EXPECT_EQ(t.body.substr(t.order_by), " order by hits desc");
   EXPECT_EQ(t.CountSql().find("order by"), std::string::npos);
   EXPECT_TRUE(t.table.empty());  // a join: rows cannot be changed through it
+  // Comments go, a trailing semicolon goes (a line comment ends a line, so this case is here).
+  EXPECT_EQ(TranslateSql("select postid -- the id\nfrom post /* all */;", kSqlite).sql,
+            "select postid from post");
   EXPECT_EQ(TranslateSql("select * from post where postid=1", kSqlite).BodyWithLocator(kSqlite),
             "select *, post.rowid AS cb_locator from post where postid=?1");
   // One text, one translation object.
