@@ -231,7 +231,6 @@ TEST_F(PageHostTest, AnswersOfTheCaseTable) {
       in.headers.emplace_back("Host", "board.example");
     }
     const OutgoingResponse out = host_->Handle(in);
-    EXPECT_EQ(Header(out, "Allow"), out.status == 405 ? "POST" : "") << a.at(1);
     EXPECT_EQ(out.body.find("SECRET"), std::string::npos) << a.at(1);
     // A page's text; for other answers only which refusal they are, if any.
     std::string page = GbkToUtf8(out.body);
@@ -240,7 +239,9 @@ TEST_F(PageHostTest, AnswersOfTheCaseTable) {
     }
     if (!pages.contains(page) && (out.status != 200 || a.at(1).find(".asp") == std::string::npos))
       page = "";
-    return {std::to_string(out.status), page};
+    std::vector<std::string> answer = {std::to_string(out.status), page};
+    if (!Header(out, "Allow").empty()) answer.push_back(Header(out, "Allow"));
+    return answer;
   };
   test::CheckCaseTable("page_host.txt", {{"form", answer}, {"static", answer}});
 }
