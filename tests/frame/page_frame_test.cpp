@@ -1,4 +1,5 @@
-// The page frame: head, tops, framed pages in both layouts, and where the error page lands.
+// The page frame: head, tops, framed pages in both layouts, where the error page lands, and the
+// page's own connection.
 #include "frame/page_frame.h"
 
 #include <gtest/gtest.h>
@@ -9,8 +10,10 @@
 #include <vector>
 
 #include "frame/corkboard.h"
+#include "store/connection.h"
 #include "support/fake_host.h"
 #include "support/golden.h"
+#include "support/test_board.h"
 
 namespace cb {
 namespace {
@@ -169,6 +172,37 @@ TEST_F(FramedPageTest, SkipToTailKeepsWhatWasWritten) {
         p.SkipToTail();
       });
   EXPECT_TRUE(body.ends_with("<center><form>private</form></body></html>")) << body;
+}
+
+class ConnectedPage : public Corkboard {
+ public:
+  using PageBase::OpenConnection_;
+};
+
+// The connection-string property picks the database of one page. (A database error inside a framed
+// page is a ScriptError like any other, above.)
+TEST(PageConnectionTest, ConnectionStringPropertyChoosesTheDatabaseOfThisPage) {
+  test::FakeHost host;
+  test::TestBoard board(host);
+  const std::string board_string = board.connection_string();
+  host.Configure({{"DSN", "NoSuchBoard"}});
+  host.RunWith<ConnectedPage>([&](ConnectedPage& page) {
+    page.SetConnectionString(board_string);
+    EXPECT_EQ(page.settings().ConnectionString, board_string);
+    auto con = page.OpenConnection_();
+    EXPECT_EQ(con->State(), adStateOpen);
+  });
+  // The next page is back on the board's own.
+  host.RunWith<ConnectedPage>([&](ConnectedPage& page) {
+    try {
+      page.OpenConnection_();
+      ADD_FAILURE() << "opened the unregistered data source";
+    } catch (const ScriptError& e) {
+      EXPECT_EQ(e.number(), err::kDatabaseOpen);
+    }
+    EXPECT_EQ(page.settings().ConnectionString,
+              "Provider=MSDASQL.1;USER ID=sa;PASSWORD=;DATA SOURCE=NoSuchBoard");
+  });
 }
 
 }  // namespace

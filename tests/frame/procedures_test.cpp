@@ -1,17 +1,19 @@
-// Shared procedures without a database: names, lists, addresses, numbers, quoting, times,
-// masking, abbreviation, member titles, random codes and the generated-files folder.
+// Shared procedures without a database (those whose cases are texts: tests/data/procedures.txt):
+// numbers, quoting, times, member titles, random codes and the generated-files folder.
 #include "frame/procedures.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "host/context.h"
 #include "runtime/script_error.h"
+#include "support/case_table.h"
 
 namespace cb {
 namespace {
@@ -25,132 +27,50 @@ Settings WithSettings(const std::vector<std::pair<std::string, std::string>>& va
   return s;
 }
 
-TEST(ProceduresTest, MessengerNumbersAreUpToTenDigits) {
-  const struct {
-    const char* number;
-    bool ok;
-  } cases[] = {
-      {"", true},    {"0", true},   {"0123456789", true}, {"12345678901", false}, {"12 34", false},
-      {" 1", false}, {"+1", false}, {"1e5", false},       {"１２", false},        {"12');x", false},
-  };
-  for (const auto& c : cases) EXPECT_EQ(CheckMessengerNumber(c.number), c.ok) << c.number;
-}
-
-TEST(ProceduresTest, ScriptStringInAddressKeepsOnlyLettersAndDigits) {
-  const struct {
-    std::string text;
-    std::string escaped;
-  } cases[] = {
-      {"12345", "12345"},
-      {"%27%29", "\\x2527\\x2529"},
-      {"');x//", "\\x27\\x29\\x3bx\\x2f\\x2f"},
-      {"\"\\<&\n", "\\x22\\x5c\\x3c\\x26\\x0a"},
-      {"\xc3\xa9中", "\\xe9\\u4e2d"},
-      {"\xf0\x9f\x98\x80", "\\ud83d\\ude00"},  // outside the basic plane: a surrogate pair
-      {"\xff", "\\ufffd"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(ScriptStringInAddress(c.text), c.escaped) << c.text;
-}
-
-TEST(ProceduresTest, CheckUserNameTrimsInPlaceAndRefusesPunctuation) {
-  const struct {
-    std::string text;
-    long limit;
-    bool ok;
-    std::string stored;
-  } cases[] = {
-      {"  张三abc  ", 0, true, "张三abc"},
-      {"Abc123", 0, true, "Abc123"},
-      {"a_b", 0, false, "a_b"},
-      {"a b", 0, false, "a b"},
-      {" a b ", 0, false, "a b"},
-      {"", 0, false, ""},
-      {"    ", 0, false, ""},
-      {"abcdefghijklmnop", 15, false, "abcdefghijklmnop"},
-      {"abcdefghijklmno", 15, true, "abcdefghijklmno"},
-      {"abcdefghijklmnopqrstuvwxyz0123456789", 0, true, "abcdefghijklmnopqrstuvwxyz0123456789"},
-      {"名字", 2, true, "名字"},  // characters are counted, not bytes
-      {"名字", 1, false, "名字"},
-      {"全角，逗号", 0, true, "全角，逗号"},  // a double-byte character always passes
-      // The edges of the refused single-byte ranges.
-      {"a/", 0, false, "a/"},
-      {"a:", 0, false, "a:"},
-      {"a@", 0, false, "a@"},
-      {"a[", 0, false, "a["},
-      {"a`", 0, false, "a`"},
-      {"a{", 0, false, "a{"},
-      {"a.b", 0, false, "a.b"},
-      {"a-b", 0, false, "a-b"},
-      {"09AZaz", 0, true, "09AZaz"},
-  };
-  for (const auto& c : cases) {
-    std::string text = c.text;
-    EXPECT_EQ(CheckUserName(text, c.limit), c.ok) << "'" << c.text << "' limit " << c.limit;
-    EXPECT_EQ(text, c.stored) << "'" << c.text << "'";
+// A member's title and the name of their icons, or "error N".
+std::vector<std::string> UserTitleCase(const std::vector<std::string>& a) {
+  const std::map<std::string, std::string> icons = {
+      {"<img src=icon/user.gif vspace=5>", "basic"},
+      {"<img src=icon/user1.gif vspace=5>", "advanced"},
+      {"<img src=icon/user1.gif vspace=5>&nbsp;<img src=icon/user.gif vspace=5>", "super"},
+      {"<img src=icon/user1.gif vspace=5>&nbsp;<img src=icon/user1.gif vspace=5>", "ultimate"},
+      {"<img src=icon/admin.gif vspace=5>", "admin"}};
+  std::string written, title;
+  try {
+    UserTitle(WithSettings({{"MemberMinimum", a.at(2)}}), test::Typed(a.at(0)),
+              test::Typed(a.at(1)), written, title);
+  } catch (const ScriptError& e) {
+    return {"error", std::to_string(e.number())};
   }
+  return {title, icons.contains(written) ? icons.at(written) : written};
 }
 
-TEST(ProceduresTest, InListComparesItemsExactly) {
-  const struct {
-    const char* list;
-    const char* value;
-    bool expected;
-  } cases[] = {
-      {"a,b", "b", true}, {"a,b", "a", true}, {"a,b", "B", false},   {"a, b", "b", false},
-      {"", "", false},    {"a,,b", "", true}, {"a,b", "a,b", false}, {"abc", "ab", false},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(InList(c.list, c.value), c.expected) << c.list << " / " << c.value;
-  }
-}
-
-TEST(ProceduresTest, IsAllowedIPRefusesListedAddressesExactly) {
-  const struct {
-    const char* rejective;
-    const char* address;
-    bool allowed;
-  } cases[] = {
-      {"", "1.2.3.4", true},
-      {"1.2.3.4,5.6.7.8", "1.2.3.4", false},
-      {"1.2.3.4,5.6.7.8", "5.6.7.8", false},
-      {"1.2.3.4,5.6.7.8", "1.2.3.5", true},
-      {"1.2.3.4,5.6.7.8", "1.2.3.40", true},
-      {"1.2.3.4 ,5.6.7.8", "1.2.3.4", true},  // a trailing space no longer matches
-      {"1.2.3.*", "1.2.3.4", true},           // no wildcards
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(IsAllowedIP(WithSettings({{"RejectiveIP", c.rejective}}), c.address), c.allowed)
-        << c.rejective << " / " << c.address;
-  }
-}
-
-TEST(ProceduresTest, ToLongIsTrueOnlyForPositive32BitNumbers) {
-  const struct {
-    Variant value;
-    bool expected;
-  } cases[] = {
-      {Variant("7"), true},
-      {Variant("7.4"), true},
-      {Variant(" 7 "), true},
-      {Variant(int32_t{7}), true},
-      {Variant("0"), false},
-      {Variant("-5"), false},
-      {Variant("word"), false},
-      {Variant(""), false},
-      {Variant(), false},
-      {Variant::Null(), false},
-      {Variant("0.4"), false},
-      {Variant("0.6"), true},
-      {Variant("2147483647"), true},
-      {Variant("2147483648"), false},
-      {Variant("1e3"), true},
-      {Variant(true), false},
-      {Variant("12abc"), false},
-      {Variant("99999999999999999999"), false},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(ToLong(c.value), c.expected) << "'" << c.value.Str() << "'";
-  }
+TEST(ProceduresTest, TextCases) {
+  using Texts = std::vector<std::string>;
+  using test::Yes;
+  test::CheckCaseTable(
+      "procedures.txt",
+      {{"CheckMessengerNumber", [](const Texts& a) { return Yes(CheckMessengerNumber(a.at(0))); }},
+       {"ScriptStringInAddress",
+        [](const Texts& a) { return Texts{ScriptStringInAddress(a.at(0))}; }},
+       {"CheckUserName",
+        [](const Texts& a) {
+          std::string name = a.at(0);
+          const bool ok = CheckUserName(name, std::stol(a.at(1)));
+          return Texts{Yes(ok)[0], name};
+        }},
+       {"InList", [](const Texts& a) { return Yes(InList(a.at(0), a.at(1))); }},
+       {"IsAllowedIP",
+        [](const Texts& a) {
+          return Yes(IsAllowedIP(WithSettings({{"RejectiveIP", a.at(0)}}), a.at(1)));
+        }},
+       {"MaskIP", [](const Texts& a) { return Texts{MaskIP(a.at(0))}; }},
+       {"ToLong", [](const Texts& a) { return Yes(ToLong(test::Typed(a.at(0)))); }},
+       {"UserTitle", UserTitleCase},
+       {"Abbreviate", [](const Texts& a) {
+          return Texts{Abbreviate(a.at(0), static_cast<int16_t>(std::stoi(a.at(1))))};
+        }}});
+  EXPECT_THROW(Abbreviate("abc", -1), ScriptError);
 }
 
 TEST(ProceduresTest, SqlQuoteDoublesApostrophes) {
@@ -174,78 +94,6 @@ TEST(ProceduresTest, PostTimesShowDateAndColouredTime) {
   EXPECT_EQ(FormatLastPostTime(s, Variant::Null()),
             "<font class=lastlyposttime></font>&nbsp;<FONT class=lastlyposttime "
             "COLOR=#123456></font>");
-}
-
-TEST(ProceduresTest, MaskIPReplacesTheLastGroup) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"1.2.3.45", "1.2.3.*"}, {"10.1.2.3", "10.1.2.*"}, {"localhost", "localhost"}, {"", ""},
-      {"1.2.3.", "1.2.3.*"},   {"::1", "::1"},
-  };
-  for (const auto& [address, masked] : cases) EXPECT_EQ(MaskIP(address), masked) << address;
-}
-
-TEST(ProceduresTest, AbbreviateCountsCharacters) {
-  const struct {
-    const char* text;
-    int16_t length;
-    const char* expected;
-  } cases[] = {
-      {"0123456789", 10, "0123456789"}, {"0123456789", 9, "012345678......"},
-      {"0123456789", 0, "......"},      {"一二三四五", 3, "一二三......"},
-      {"一二三", 3, "一二三"},          {"", 0, ""},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(Abbreviate(c.text, c.length), c.expected) << c.text << " " << c.length;
-  }
-  EXPECT_THROW(Abbreviate("abc", -1), ScriptError);
-}
-
-TEST(ProceduresTest, UserTitleByRoleAndPostCount) {
-  const char* kBasic = "<img src=icon/user.gif vspace=5>";
-  const char* kAdvanced = "<img src=icon/user1.gif vspace=5>";
-  const char* kSuper = "<img src=icon/user1.gif vspace=5>&nbsp;<img src=icon/user.gif vspace=5>";
-  const char* kUltimate =
-      "<img src=icon/user1.gif vspace=5>&nbsp;<img src=icon/user1.gif vspace=5>";
-  const char* kAdmin = "<img src=icon/admin.gif vspace=5>";
-  const struct {
-    Variant status;
-    Variant posts;
-    const char* minimum;
-    const char* title;
-    const char* icons;
-  } cases[] = {
-      {Variant("ADMINistrator"), Variant(int32_t{0}), "30", "管理员", kAdmin},
-      {Variant("Moderater"), Variant(int32_t{500}), "30", "版主", kAdmin},
-      {Variant::Null(), Variant(int32_t{30}), "30", "初级用户", kBasic},
-      {Variant::Null(), Variant(int32_t{31}), "30", "高级用户", kAdvanced},
-      {Variant::Null(), Variant(int32_t{60}), "30", "高级用户", kAdvanced},
-      {Variant::Null(), Variant(int32_t{61}), "30", "超级用户", kSuper},
-      {Variant::Null(), Variant(int32_t{90}), "30", "超级用户", kSuper},
-      {Variant::Null(), Variant(int32_t{91}), "30", "终极用户", kUltimate},
-      {Variant(""), Variant(int32_t{46}), "45", "高级用户", kAdvanced},
-      {Variant("member"), Variant(int32_t{45}), "45", "初级用户", kBasic},
-      {Variant::Null(), Variant::Null(), "30", "初级用户", kBasic},
-      {Variant::Null(), Variant(int32_t{32767}), "10922", "终极用户", kUltimate},
-      // The role is decided before the levels are computed, so no overflow for an administrator.
-      {Variant("administrator"), Variant(int32_t{1}), "10923", "管理员", kAdmin},
-  };
-  for (const auto& c : cases) {
-    std::string icons, title;
-    UserTitle(WithSettings({{"MemberMinimum", c.minimum}}), c.status, c.posts, icons, title);
-    EXPECT_EQ(title, c.title) << c.status.Str() << " " << c.posts.Str() << " m=" << c.minimum;
-    EXPECT_EQ(icons, c.icons) << c.status.Str() << " " << c.posts.Str();
-  }
-}
-
-TEST(ProceduresTest, UserTitleLevelsOverflowSixteenBits) {
-  std::string icons, title;
-  try {
-    UserTitle(WithSettings({{"MemberMinimum", "10923"}}), Variant::Null(), Variant(int32_t{5}),
-              icons, title);
-    ADD_FAILURE() << "no overflow";
-  } catch (const ScriptError& e) {
-    EXPECT_EQ(e.number(), err::kOverflow);
-  }
 }
 
 TEST(ProceduresTest, RandomTextPicksKindThenCharacter) {

@@ -1,5 +1,5 @@
 // HTTP texts: GBK in url-encoded fields and cookies (round trips), cookie expiry dates in GMT,
-// redirect locations, content types.
+// redirect locations, content types (the cases of single texts: tests/data/http_text.txt).
 #include "host/http_text.h"
 
 #include <gtest/gtest.h>
@@ -7,28 +7,33 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "support/case_table.h"
+
 namespace cb {
 namespace {
 
-TEST(HttpTextTest, UrlEncodedFieldsDecodeAsGbk) {
-  struct Case {
-    const char* raw;
-    std::vector<std::pair<std::string, std::string>> fields;
+TEST(HttpTextTest, TextCases) {
+  using Texts = std::vector<std::string>;
+  const auto fields = [](const ValueCollection& values) {
+    Texts out;
+    for (const auto& [name, value] : values.all()) out.insert(out.end(), {name, value});
+    return out;
   };
-  const Case cases[] = {
-      {"GroupName=%D6%D0%CE%C4&page=2", {{"GroupName", "中文"}, {"page", "2"}}},
-      {"a=x+y&&b=", {{"a", "x y"}, {"b", ""}}},
-      {"flag&%D0%D5%C3%FB=%D5%C5", {{"flag", ""}, {"姓名", "张"}}},
-      {"=orphan&k=v=w", {{"k", "v=w"}}},
-      // Broken escapes stay as written; a byte that is not GBK becomes U+FFFD.
-      {"p=100%&q=%zz", {{"p", "100%"}, {"q", "%zz"}}},
-      {"r=%FF", {{"r", "\xEF\xBF\xBD"}}},
-  };
-  for (const Case& c : cases) {
-    ValueCollection out;
-    ParseUrlEncoded(c.raw, out);
-    EXPECT_EQ(out.all(), c.fields) << c.raw;
-  }
+  test::CheckCaseTable(
+      "http_text.txt",
+      {{"EncodeLocation", [](const Texts& a) { return Texts{EncodeLocation(a.at(0))}; }},
+       {"ContentTypeForFile", [](const Texts& a) { return Texts{ContentTypeForFile(a.at(0))}; }},
+       {"ParseUrlEncoded",
+        [&](const Texts& a) {
+          ValueCollection out;
+          ParseUrlEncoded(a.at(0), out);
+          return fields(out);
+        }},
+       {"ParseCookieHeader", [&](const Texts& a) {
+          ValueCollection jar;
+          ParseCookieHeader(a.at(0), jar);
+          return fields(jar);
+        }}});
 }
 
 TEST(HttpTextTest, CookieValuesRoundTripThroughGbkEncoding) {
@@ -47,14 +52,6 @@ TEST(HttpTextTest, CookieValuesRoundTripThroughGbkEncoding) {
             "UserName=%D5%C5%C8%FD; HttpOnly; SameSite=Lax");
   EXPECT_EQ(FormatSetCookie("Password", ResponseCookie{"pw", std::nullopt}, /*secure=*/true),
             "Password=pw; HttpOnly; SameSite=Lax; Secure");
-}
-
-TEST(HttpTextTest, CookieHeaderToleratesSpacesAndQuotes) {
-  ValueCollection jar;
-  ParseCookieHeader(" a = 1 ;b=\"quoted\";;  c=", jar);
-  std::vector<std::pair<std::string, std::string>> expected = {
-      {"a", "1"}, {"b", "quoted"}, {"c", ""}};
-  EXPECT_EQ(jar.all(), expected);
 }
 
 class TimeZoneTest : public ::testing::Test {
@@ -99,41 +96,6 @@ TEST_F(TimeZoneTest, CookieExpiryIsTheLocalDateInGmt) {
   Use("CST-8");
   std::string line = FormatSetCookie("DaysPrune", ResponseCookie{"5", local(1715250030)});
   EXPECT_EQ(line, "DaysPrune=5; expires=Thu, 09 May 2024 02:20:30 GMT; HttpOnly; SameSite=Lax");
-}
-
-TEST(HttpTextTest, LocationKeepsAsciiAndEncodesTheRestAsGbk) {
-  struct Case {
-    const char* url;
-    const char* expected;
-  };
-  const Case cases[] = {
-      {"Default.htm", "Default.htm"},
-      {"list.asp?GroupName=%D6%D0", "list.asp?GroupName=%D6%D0"},
-      {"list.asp?GroupName=中文", "list.asp?GroupName=%D6%D0%CE%C4"},
-      {"a b", "a%20b"},
-      {"x\r\nSet-Cookie: evil=1", "x%0D%0ASet-Cookie:%20evil=1"},
-  };
-  for (const Case& c : cases) EXPECT_EQ(EncodeLocation(c.url), c.expected) << c.url;
-}
-
-TEST(HttpTextTest, ContentTypesByExtension) {
-  struct Case {
-    const char* name;
-    const char* type;
-  };
-  const Case cases[] = {
-      {"FAQ.html", "text/html; charset=gb2312"},
-      {"cbkcode.HTM", "text/html; charset=gb2312"},
-      {"DEFAULT.CSS", "text/css"},
-      {"a.gif", "image/gif"},
-      {"b.JPG", "image/jpeg"},
-      {"c.png", "image/png"},
-      {"editor.js", "application/javascript"},
-      {"favicon.ico", "image/x-icon"},
-      {"README", ""},
-      {"x.asp", ""},
-  };
-  for (const Case& c : cases) EXPECT_EQ(ContentTypeForFile(c.name), c.type) << c.name;
 }
 
 }  // namespace

@@ -31,7 +31,14 @@ class SessionStoreTest : public ::testing::Test {
   }
 };
 
-TEST_F(SessionStoreTest, IdleTimeDecidesExpiry) {
+TEST_F(SessionStoreTest, IdleTimeDecidesExpiryAndEachVisitKeepsTheSessionAlive) {
+  auto unkept = store_.NewSession();  // not kept until asked
+  EXPECT_EQ(store_.Find(unkept->id()), nullptr);
+  std::string visited = KeepNew("甲");
+  for (int i = 0; i < 5; ++i) {
+    clock_.Advance(15min);
+    ASSERT_NE(store_.Find(visited), nullptr) << i;
+  }
   struct Case {
     std::chrono::seconds idle;
     bool alive;
@@ -48,26 +55,7 @@ TEST_F(SessionStoreTest, IdleTimeDecidesExpiry) {
   }
 }
 
-TEST_F(SessionStoreTest, EachVisitKeepsTheSessionAlive) {
-  std::string id = KeepNew("甲");
-  for (int i = 0; i < 5; ++i) {
-    clock_.Advance(15min);
-    ASSERT_NE(store_.Find(id), nullptr) << i;
-  }
-}
-
-TEST_F(SessionStoreTest, VisitorsSeeOnlyTheirOwnValues) {
-  std::string a = KeepNew("甲");
-  std::string b = KeepNew("乙");
-  ASSERT_NE(a, b);
-  store_.Find(a)->Set("Login", Variant(int32_t{1}));
-  EXPECT_EQ(store_.Find(a)->Get("username").Str(), "甲");
-  EXPECT_EQ(store_.Find(b)->Get("username").Str(), "乙");
-  EXPECT_TRUE(store_.Find(b)->Get("login").IsEmpty());
-  EXPECT_EQ(store_.Find("not-an-id"), nullptr);
-}
-
-TEST_F(SessionStoreTest, SweepDropsOnlyIdleSessions) {
+TEST_F(SessionStoreTest, SweepDropsOnlyIdleSessionsAndRunsByItself) {
   KeepNew("old1");
   KeepNew("old2");
   clock_.Advance(15min);
@@ -76,19 +64,10 @@ TEST_F(SessionStoreTest, SweepDropsOnlyIdleSessions) {
   EXPECT_EQ(store_.Sweep(), 2u);
   EXPECT_EQ(store_.size(), 1u);
   EXPECT_NE(store_.Find(fresh), nullptr);
-}
-
-TEST_F(SessionStoreTest, SweepsByItselfWhileVisitorsCome) {
   for (int i = 0; i < 50; ++i) KeepNew("gone");
   clock_.Advance(30min);
-  KeepNew("stays");
+  KeepNew("stays");  // visitors coming is enough
   EXPECT_EQ(store_.size(), 1u);
-}
-
-TEST_F(SessionStoreTest, NewSessionIsNotKeptUntilAsked) {
-  auto s = store_.NewSession();
-  EXPECT_EQ(store_.Find(s->id()), nullptr);
-  EXPECT_EQ(store_.size(), 0u);
 }
 
 TEST_F(SessionStoreTest, CapsDropTheLeastRecentlyUsedOfTheAddressThenOfAll) {
@@ -107,6 +86,12 @@ TEST_F(SessionStoreTest, CapsDropTheLeastRecentlyUsedOfTheAddressThenOfAll) {
   };
   const Case cases[] = {{a1, true}, {a2, false}, {a3, true}, {b1, false}, {c1, true}, {c2, true}};
   for (const Case& c : cases) EXPECT_EQ(store_.Find(c.id) != nullptr, c.alive) << c.id;
+  // Each visitor sees only their own values.
+  store_.Find(a1)->Set("Login", Variant(int32_t{1}));
+  EXPECT_EQ(store_.Find(a1)->Get("username").Str(), "a1");
+  EXPECT_EQ(store_.Find(c1)->Get("username").Str(), "c1");
+  EXPECT_TRUE(store_.Find(c1)->Get("login").IsEmpty());
+  EXPECT_EQ(store_.Find("not-an-id"), nullptr);
   EXPECT_EQ(store_.size(), 4u);
 }
 

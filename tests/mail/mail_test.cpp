@@ -190,31 +190,27 @@ TEST_F(MailTest, LineBreaksAndBadAddressesAreRefusedBeforeSending) {
   FakeSmtp smtp;
   const char* kSubject = "邮件主题不能含有换行或控制字符";
   const char* kRecipient = "收件人地址无效（第1个收件人）";
-  struct Case {
-    void (*change)(Letter&);
+  const struct {
+    std::string Letter::*field;
+    const char* value;
     const char* error;
-  };
-  const Case cases[] = {
-      {[](Letter& l) { l.subject = "hi\r\nBcc: evil@attacker.test"; }, kSubject},
-      {[](Letter& l) { l.subject = "hi\nBcc: evil@attacker.test"; }, kSubject},
-      {[](Letter& l) { l.subject = "hi\rBcc: evil@attacker.test"; }, kSubject},
-      {[](Letter& l) { l.from_name = "x\r\nBcc: evil@attacker.test"; },
-       "发件人名称不能含有换行或控制字符"},
-      {[](Letter& l) { l.to_name = "y\nBcc: evil@attacker.test"; },
-       "收件人名称不能含有换行或控制字符"},
-      {[](Letter& l) { l.from_address = "a@b.test\r\nBcc: e@attacker.test"; }, "发件人地址无效"},
-      {[](Letter& l) { l.from_address = ""; }, "发件人地址无效"},
-      {[](Letter& l) { l.to_address = "t@x.test\nBcc: e@attacker.test"; }, kRecipient},
-      {[](Letter& l) { l.to_address = "t@x.test>\r\nRCPT TO:<e@a.test"; }, kRecipient},
-      {[](Letter& l) { l.to_address = "t x@x.test"; }, kRecipient},
-      {[](Letter& l) { l.to_address = "nobody"; }, kRecipient},
-      {[](Letter& l) { l.to_address = "a@b@c.test"; }, kRecipient},
-  };
-  for (const Case& c : cases) {
+  } cases[] = {
+      {&Letter::subject, "hi\r\nBcc: evil@attacker.test", kSubject},
+      {&Letter::subject, "hi\nBcc: evil@attacker.test", kSubject},
+      {&Letter::subject, "hi\rBcc: evil@attacker.test", kSubject},
+      {&Letter::from_name, "x\r\nBcc: evil@attacker.test", "发件人名称不能含有换行或控制字符"},
+      {&Letter::to_name, "y\nBcc: evil@attacker.test", "收件人名称不能含有换行或控制字符"},
+      {&Letter::from_address, "a@b.test\r\nBcc: e@attacker.test", "发件人地址无效"},
+      {&Letter::from_address, "", "发件人地址无效"},
+      {&Letter::to_address, "t@x.test\nBcc: e@attacker.test", kRecipient},
+      {&Letter::to_address, "t@x.test>\r\nRCPT TO:<e@a.test", kRecipient},
+      {&Letter::to_address, "t x@x.test", kRecipient},
+      {&Letter::to_address, "nobody", kRecipient},
+      {&Letter::to_address, "a@b@c.test", kRecipient}};
+  for (const auto& c : cases) {
     Letter l;
-    c.change(l);
-    SCOPED_TRACE(l.subject + "|" + l.from_name + "|" + l.to_name + "|" + l.from_address + "|" +
-                 l.to_address);
+    l.*c.field = c.value;
+    SCOPED_TRACE(c.value);
     EXPECT_EQ(Send(smtp.address(), l), c.error);
     MailComponent m = Board(smtp.address());
     m.FromName(l.from_name);

@@ -12,6 +12,7 @@
 
 #include "markup/fuzz/markup_invariants.h"
 #include "runtime/gbk.h"
+#include "support/case_table.h"
 #include "support/golden.h"
 #include "support/payloads.h"
 
@@ -28,9 +29,11 @@ size_t Count(std::string_view s, std::string_view what) {
 }
 
 // Each input as the member typed it; the golden file holds what it becomes.
-void ExpectRendered(const char* golden, const std::vector<std::string>& inputs) {
+void ExpectRendered(const char* golden, const std::vector<test::TextCase>& cases) {
+  ASSERT_FALSE(cases.empty()) << golden;
   std::string out;
-  for (const std::string& in : inputs) {
+  for (const test::TextCase& c : cases) {
+    const std::string& in = c.in.at(0);
     const std::string html = ToHtml(Encode(in));
     EXPECT_EQ(markup_check::Check(html), "") << in;
     out += test::GoldenCase(in, html);
@@ -39,73 +42,11 @@ void ExpectRendered(const char* golden, const std::vector<std::string>& inputs) 
 }
 
 TEST(ToHtml, RendersEachTag) {
-  const std::vector<std::string> inputs = {
-      "[b]粗[/b] [I]斜[/i] [u]线[/U]",
-      "[center]中[/center]",
-      "[font=Arial Black]f[/font]",
-      "[font=宋体]f[/font]",
-      "[size=6]s[/size]",
-      "[color=LimeGreen]c[/color][color=#a0B1c2]d[/color][color=#fff]e[/color]",
-      "[url]http://example.com/a?b=1&c=2[/url]",
-      "[url=https://example.com:8080/x#y]站[/url]",
-      "[url=www.example.com]w[/url]",
-      "[url=\"http://example.com\"]q[/url]",
-      "[url=http://example.com][/url]",
-      "[url=ftp://files.example.com/a.zip]f[/url]",
-      "[url=http://example.com/中文]z[/url]",
-      "[url=http://example.com/a'b]z[/url]",
-      "[email]me@example.com.cn[/email]",
-      "[email=a.b+c@mail-1.example.org]写信[/email]",
-      "[img]http://example.com/p.gif[/img]",
-      "[url=http://example.com][img]https://example.com/p.gif[/img][/url]",
-      "[code]\r\n[b]x[/b] <p> :)\r\n  y[/code]",
-      "[code]\r\nx\r\n[/code]\r\ny",
-      "[quote]引文[/quote]",
-      "[quote]a[quote]b[/quote]c[/quote]",
-      "张三在上个贴子中说\r\n[quote] 原文 [/quote]",
-      "[list]\r\n[*]一\r\n[*]二\r\n[/list]\r\n后",
-      "[list=1][*]a[*]b[/list]",
-      "[list][*]a[list=A][*]b[/list][*]c[/list]",
-      "a\r\nb\nc\rd\r\n\r\ne",
-      "[quote]x[/quote]\r\n\r\ny",
-      "[b][i][u]x[/u][/i][/b]",
-      "[b]a[/b][b]b[/b]",
-      "1 < 2 & \"3\" > 0",
-  };
-  ExpectRendered("markup/tags.txt", inputs);
+  ExpectRendered("markup/tags.txt", test::ReadCaseTable("markup_inputs.txt")["tags"]);
 }
 
-// Unbalanced, misnested and ill-formed tags stay as typed.
 TEST(ToHtml, LeavesMalformedTagsAsText) {
-  const std::vector<std::string> inputs = {
-      "[b]x",
-      "x[/b]",
-      "[b]x[/i]",
-      "[b][i]x[/b][/i]",
-      "[b=1]x[/b]",
-      "[bold]x[/bold] [ b]x[/ b]",
-      "[[b]]x[/b]]",
-      "[size=7]x[/size] [size=]x[/size]",
-      "[color=red;x]c[/color] [color=#ggg]c[/color]",
-      "[font=a;b]f[/font]",
-      "[url]not a link[/url]",
-      "[url=example]x[/url]",
-      "[url=http://]x[/url] [url=http://a..b]y[/url]",
-      "[url]http://a b.com[/url]",
-      "[img]ftp://example.com/p.gif[/img]",
-      "[img=http://example.com/p.gif]x[/img]",
-      "[email]no-at-sign.com[/email] [email=a@b]x[/email]",
-      "[*]x",
-      "[list][*]a[*]b",
-      "[list=2][*]a[/list]",
-      "[/list]",
-      "[code]x",
-      "[quote]a[quote]b[/quote]",
-      "[url=http://a.com]x[url=http://b.com]y[/url][/url]",
-      "[url=http://a.com][email]a@b.cn[/email][/url]",
-      "[list][*][b]a[*]b[/list]",
-  };
-  ExpectRendered("markup/malformed.txt", inputs);
+  ExpectRendered("markup/malformed.txt", test::ReadCaseTable("markup_inputs.txt")["malformed"]);
 }
 
 TEST(ToHtml, CapsNestingDepth) {

@@ -1,31 +1,78 @@
-// Tests of the text and number conversions: the IsNumeric grammar, leading numbers, rounding,
-// ASCII-only case folding next to Chinese text, character counts and thousands separators.
+// The text, number, date and GBK conversions whose cases are texts (tests/data/runtime.txt), and
+// those of numbers and values: rounding half to even, IsNumeric of each kind.
 #include "runtime/convert.h"
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "runtime/datetime.h"
+#include "runtime/gbk.h"
 #include "runtime/variant.h"
+#include "support/case_table.h"
 
 namespace cb {
 namespace {
 
-TEST(ConvertTest, NumericTextGrammar) {
-  const struct {
-    const char* text;
-    bool numeric;
-  } cases[] = {
-      {"5", true},       {" 5 ", true},  {"-5", true},    {"+5", true},     {".5", true},
-      {"5.", true},      {"-.5", true},  {"1e5", true},   {"1E+5", true},   {"1.5e-3", true},
-      {"  007  ", true}, {"", false},    {" ", false},    {".", false},     {"-", false},
-      {"e5", false},     {"1e", false},  {"1e+", false},  {"--5", false},   {"5-", false},
-      {"1,000", false},  {"1 2", false}, {"0x10", false}, {"inf", false},   {"nan", false},
-      {"1e400", false},  {"\t5", false}, {"5 e1", false}, {"1.2.3", false}, {"５", false},
-      {"5a", false},     {"- 5", false},
-  };
-  for (const auto& c : cases) EXPECT_EQ(IsNumericText(c.text), c.numeric) << '"' << c.text << '"';
+using Texts = std::vector<std::string>;
+using test::Yes;
+
+std::string Number(double d) {
+  std::ostringstream out;
+  out << d;
+  return out.str();
+}
+
+TEST(ConvertTest, TextCases) {
+  test::CheckCaseTable(
+      "runtime.txt",
+      {{"IsNumericText", [](const Texts& a) { return Yes(IsNumericText(a.at(0))); }},
+       {"LeadingNumber", [](const Texts& a) { return Texts{Number(LeadingNumber(a.at(0)))}; }},
+       {"FindNoCase",
+        [](const Texts& a) {
+          const size_t at = FindNoCase(a.at(0), a.at(1), std::stoul(a.at(2)));
+          return Texts{at == std::string::npos ? "npos" : std::to_string(at)};
+        }},
+       {"ToLower", [](const Texts& a) { return Texts{ToLower(a.at(0))}; }},
+       {"ToUpper", [](const Texts& a) { return Texts{ToUpper(a.at(0))}; }},
+       {"EqualsNoCase", [](const Texts& a) { return Yes(EqualsNoCase(a.at(0), a.at(1))); }},
+       {"ReplaceNoCase",
+        [](const Texts& a) { return Texts{ReplaceNoCase(a.at(0), a.at(1), a.at(2))}; }},
+       {"Trim", [](const Texts& a) { return Texts{Trim(a.at(0))}; }},
+       {"CharLength", [](const Texts& a) { return Texts{std::to_string(CharLength(a.at(0)))}; }},
+       {"LeftChars", [](const Texts& a) { return Texts{LeftChars(a.at(0), std::stoul(a.at(1)))}; }},
+       {"FormatThousands",
+        [](const Texts& a) { return Texts{FormatThousands(std::stoll(a.at(0)))}; }},
+       {"Parse",
+        [](const Texts& a) {
+          const std::optional<DateTime> d = DateTime::Parse(a.at(0));
+          return Texts{d ? d->YmdHms() : "refused"};
+        }},
+       {"Gbk",
+        [](const Texts& a) {
+          const std::string gbk = Utf8ToGbk(a.at(0));
+          EXPECT_EQ(GbkToUtf8(gbk), a.at(0));
+          return Texts{gbk};
+        }},
+       {"GbkToUtf8",
+        [](const Texts& a) {
+          const std::string utf8 = GbkToUtf8(a.at(0));
+          EXPECT_TRUE(IsValidUtf8(utf8));
+          return Texts{utf8};
+        }},
+       {"IsValidUtf8", [](const Texts& a) { return Yes(IsValidUtf8(a.at(0))); }},
+       {"UrlEncode", [](const Texts& a) { return Texts{UrlEncode(a.at(0))}; }},
+       {"UrlDecodeGbk",
+        [](const Texts& a) {
+          bool whole = false;
+          const std::string text = UrlDecodeGbk(a.at(0), &whole);
+          return Texts{text, Yes(whole)[0]};
+        }},
+       {"HtmlEncode", [](const Texts& a) { return Texts{HtmlEncode(a.at(0))}; }}});
+  EXPECT_THROW(LeadingNumber("1e999"), ScriptError);
+  EXPECT_EQ(UrlDecodeGbk(UrlEncode("回复 a&b=论坛")), "回复 a&b=论坛");
 }
 
 TEST(ConvertTest, ParseNumberReadsTheValue) {
@@ -43,27 +90,12 @@ TEST(ConvertTest, IsNumericOfEachKind) {
   const struct {
     Variant v;
     bool numeric;
-  } cases[] = {
-      {Variant(), true},   {Variant::Null(), false},
-      {true, true},        {int16_t{3}, true},
-      {2.5, true},         {"", false},
-      {" 7.4 ", true},     {"seven", false},
-      {DateTime(), false}, {Array2D(1, 1), false},
-  };
+  } cases[] = {{Variant(), true},   {Variant::Null(), false},
+               {true, true},        {int16_t{3}, true},
+               {2.5, true},         {"", false},
+               {" 7.4 ", true},     {"seven", false},
+               {DateTime(), false}, {Array2D(1, 1), false}};
   for (const auto& c : cases) EXPECT_EQ(IsNumeric(c.v), c.numeric) << '"' << c.v.Str() << '"';
-}
-
-TEST(ConvertTest, LeadingNumberReadsLikeVal) {
-  const struct {
-    const char* text;
-    double want;
-  } cases[] = {
-      {"3abc", 3}, {" 12x", 12}, {"abc", 0},     {"-4", -4}, {"2.5e1z", 25}, {"", 0},
-      {"1e", 1},   {".5x", 0.5}, {"1 2", 12},    {"\t7", 7}, {"1d2", 100},   {"3days", 3},
-      {"--4", 0},  {"4-2", 4},   {"1.2.3", 1.2}, {"+6", 6},  {"论坛3", 0},   {"45", 45},
-  };
-  for (const auto& c : cases) EXPECT_EQ(LeadingNumber(c.text), c.want) << '"' << c.text << '"';
-  EXPECT_THROW(LeadingNumber("1e999"), ScriptError);
 }
 
 TEST(ConvertTest, RoundHalfEven) {
@@ -74,93 +106,6 @@ TEST(ConvertTest, RoundHalfEven) {
       {0.5, 0},    {1.5, 2},  {2.5, 2},  {-2.5, -2},     {-3.5, -4},
       {2.4999, 2}, {2.51, 3}, {-0.4, 0}, {1e300, 1e300}, {4503599627370497.0, 4503599627370497.0}};
   for (const auto& c : cases) EXPECT_EQ(RoundHalfEven(c.in), c.want) << c.in;
-}
-
-TEST(ConvertTest, FindNoCaseFoldsAsciiOnly) {
-  const struct {
-    const char* hay;
-    const char* needle;
-    size_t from;
-    size_t want;
-  } cases[] = {
-      {"Hello World", "WORLD", 0, 6},
-      {"Hello World", "o", 5, 7},
-      {"Hello", "", 2, 2},
-      {"Hello", "", 6, std::string::npos},
-      {"Hello", "lo", 9, std::string::npos},
-      {"论坛ABC", "abc", 0, 6},
-      {"ÀB", "àb", 0, std::string::npos},
-      {"ab", "abc", 0, std::string::npos},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(FindNoCase(c.hay, c.needle, c.from), c.want) << c.hay << " / " << c.needle;
-  }
-}
-
-TEST(ConvertTest, ReplaceNoCase) {
-  const struct {
-    const char* text;
-    const char* find;
-    const char* repl;
-    const char* want;
-  } cases[] = {
-      {"aXbxc", "x", "-", "a-b-c"},
-      {"aaa", "aa", "b", "ba"},
-      {"ab", "a", "aa", "aab"},
-      {"abc", "", "x", "abc"},
-      {"[B]粗[/b]", "[b]", "<b>", "<b>粗[/b]"},
-      {"none", "z", "y", "none"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(ReplaceNoCase(c.text, c.find, c.repl), c.want);
-}
-
-TEST(ConvertTest, CaseFoldingLeavesOtherBytesAlone) {
-  EXPECT_EQ(ToLower("ÀBC论坛Z"), "Àbc论坛z");
-  EXPECT_EQ(ToUpper("àbc论坛z"), "àBC论坛Z");
-  EXPECT_TRUE(EqualsNoCase("Administrator", "ADMINISTRATOR"));
-  EXPECT_FALSE(EqualsNoCase("moderater", "moderator"));
-  EXPECT_FALSE(EqualsNoCase("a", "a "));
-  EXPECT_FALSE(EqualsNoCase("À", "à"));
-}
-
-TEST(ConvertTest, TrimRemovesSpacesOnly) {
-  const struct {
-    const char* in;
-    const char* want;
-  } cases[] = {{"  a b  ", "a b"}, {"\ta\t", "\ta\t"}, {"   ", ""}, {"", ""}, {" 论坛 ", "论坛"}};
-  for (const auto& c : cases) EXPECT_EQ(Trim(c.in), c.want);
-}
-
-TEST(ConvertTest, CharacterCountsAreCodePoints) {
-  EXPECT_EQ(CharLength("论坛ab"), 4u);
-  EXPECT_EQ(CharLength("😀"), 1u);
-  EXPECT_EQ(CharLength(""), 0u);
-  const struct {
-    const char* in;
-    size_t n;
-    const char* want;
-  } cases[] = {{"论坛ab", 1, "论"},
-               {"论坛ab", 3, "论坛a"},
-               {"论坛ab", 9, "论坛ab"},
-               {"论坛ab", 0, ""},
-               {"a😀b", 2, "a😀"}};
-  for (const auto& c : cases) EXPECT_EQ(LeftChars(c.in, c.n), c.want);
-}
-
-TEST(ConvertTest, FormatThousands) {
-  const struct {
-    int64_t n;
-    const char* want;
-  } cases[] = {{0, ""},
-               {1, "1"},
-               {999, "999"},
-               {1000, "1,000"},
-               {1234567, "1,234,567"},
-               {-1234, "-1,234"},
-               {-999, "-999"},
-               {100000, "100,000"},
-               {INT64_MIN, "-9,223,372,036,854,775,808"}};
-  for (const auto& c : cases) EXPECT_EQ(FormatThousands(c.n), c.want);
 }
 
 }  // namespace

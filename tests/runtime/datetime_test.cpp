@@ -1,5 +1,6 @@
-// Tests of dates: the texts accepted and refused by Parse, the general text and its round trip,
-// calendar fields on both sides of 1970, carrying of parts, and minute differences.
+// Tests of dates (the texts Parse accepts and refuses are in tests/data/runtime.txt): the general
+// text and its round trip, calendar fields on both sides of 1970, carrying of parts, and minute
+// differences.
 #include "runtime/datetime.h"
 
 #include <gtest/gtest.h>
@@ -10,68 +11,6 @@
 
 namespace cb {
 namespace {
-
-TEST(DateTimeTest, ParseAcceptsTheUsualForms) {
-  const struct {
-    const char* text;
-    const char* want;  // YmdHms
-  } cases[] = {
-      {"2001-05-09", "2001-05-09 00:00:00"},
-      {"2001-5-9", "2001-05-09 00:00:00"},
-      {"2001/5/9", "2001-05-09 00:00:00"},
-      {"2001/05/09 23:59:59", "2001-05-09 23:59:59"},
-      {"2001-5-9 8:3", "2001-05-09 08:03:00"},
-      {"2001-5-9 8:03:07", "2001-05-09 08:03:07"},
-      {"2001-5-9 8:03:07 PM", "2001-05-09 20:03:07"},
-      {"2001-5-9 8:03:07pm", "2001-05-09 20:03:07"},
-      {"2001-5-9 12:00:00 AM", "2001-05-09 00:00:00"},
-      {"2001-5-9 12:30 PM", "2001-05-09 12:30:00"},
-      {"2001-5-9 11:59:59 am", "2001-05-09 11:59:59"},
-      {"  2001-5-9   8:03  ", "2001-05-09 08:03:00"},
-      {"08:03:07", "1899-12-30 08:03:07"},
-      {"8:03 PM", "1899-12-30 20:03:00"},
-      {"2000-02-29", "2000-02-29 00:00:00"},
-      {"2004-2-29", "2004-02-29 00:00:00"},
-      {"9999-12-31 23:59:59", "9999-12-31 23:59:59"},
-      {"1899-12-29 06:00", "1899-12-29 06:00:00"},
-  };
-  for (const auto& c : cases) {
-    const std::optional<DateTime> d = DateTime::Parse(c.text);
-    ASSERT_TRUE(d.has_value()) << c.text;
-    EXPECT_EQ(d->YmdHms(), c.want) << c.text;
-  }
-}
-
-TEST(DateTimeTest, ParseRefusesWhatIsNotADate) {
-  const char* const cases[] = {
-      "",
-      "   ",
-      "abc",
-      "2001-02-30",
-      "1900-02-29",
-      "2001-13-01",
-      "2001-00-10",
-      "2001-5-0",
-      "2001-5/9",
-      "2001-5-9 24:00",
-      "2001-5-9 8:60",
-      "2001-5-9 8:03:60",
-      "2001-5-9 13:00 PM",
-      "2001-5-9 0:00 AM",
-      "2001-5-9x",
-      "2001-5-9 8",
-      "2001-5-9 8:",
-      "2001-5-98",
-      "01-5-9",
-      "20010-5-9",
-      "2001-5-9 8:03:07 XM",
-      "25:00:00",
-      "2001-5-9T08:03:07",
-      "2001-5-9 8:03:07 PM x",
-      "-2001-5-9",
-  };
-  for (const char* text : cases) EXPECT_FALSE(DateTime::Parse(text).has_value()) << text;
-}
 
 TEST(DateTimeTest, GeneralTextConvertsBackExactly) {
   const struct {

@@ -1,6 +1,6 @@
 // Moving and keeping boards: a SQLite board copied into PostgreSQL with its identities and
 // counters, backups of a serving board, and what a PostgreSQL board does when its server drops
-// a connection or a statement fails inside a transaction.
+// a connection.
 #include "store/board_copy.h"
 
 #include <gtest/gtest.h>
@@ -24,9 +24,7 @@ std::string ConnectionTo(const std::string& dsn) {
   return "Provider=MSDASQL.1;USER ID=;PASSWORD=;DATA SOURCE=" + dsn;
 }
 
-long Scalar(Connection& con, const std::string& sql) {
-  return con.Execute(sql)->Fields(0).CLng();
-}
+long Scalar(Connection& con, const std::string& sql) { return con.Execute(sql)->Fields(0).CLng(); }
 
 class BoardCopyTest : public ::testing::Test {
  protected:
@@ -56,8 +54,9 @@ class BoardCopyTest : public ::testing::Test {
                               "('F','Ann','") +
                   s + "','2001-05-09 08:03:07')");
     }
-    con.Execute("insert into post (forumname,username,subject,parentid,posttime) values "
-                "('F','Ann','re',1,'2001-06-01 12:00:00')");
+    con.Execute(
+        "insert into post (forumname,username,subject,parentid,posttime) values "
+        "('F','Ann','re',1,'2001-06-01 12:00:00')");
     con.Execute("delete from post where subject='gone'");
     con.Execute("insert into pm (recipient,sender,subject,message) values ('ann','bob','hi','m')");
   }
@@ -161,22 +160,6 @@ TEST(PostgresConnection, ReconnectsAfterTheServerDropsIt) {
   EXPECT_THROW(victim.Execute("select count(*) from forum"), DatabaseError);
   EXPECT_EQ(Scalar(victim, "select count(*) from forum"), 1);
   EXPECT_NE(pid_of(victim), pid);
-}
-
-// As in SQL Server, a failing statement inside a transaction is undone alone.
-TEST(Transactions, AFailingStatementLeavesTheTransactionGoing) {
-  test::TestBoard board;
-  Connection& con = board.con();
-  con.BeginTrans();
-  con.Execute("insert into favor (username,postid) values ('a',1)");
-  EXPECT_THROW(con.Execute("insert into favor (username,postid) values ('A',1)"), DatabaseError);
-  con.Execute("insert into favor (username,postid) values ('b',1)");
-  con.CommitTrans();
-  EXPECT_EQ(Scalar(con, "select count(*) from favor"), 2);
-  con.BeginTrans();
-  con.Execute("delete from favor");
-  con.RollbackTrans();
-  EXPECT_EQ(Scalar(con, "select count(*) from favor"), 2);
 }
 
 }  // namespace

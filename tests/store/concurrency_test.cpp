@@ -28,7 +28,8 @@ class FileBoard : public ::testing::Test {
             ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
-    spec_ = test::OnPostgres() ? test::CreatePgBoard() : "sqlite:" + (dir_ / "corkboard.db").string();
+    spec_ =
+        test::OnPostgres() ? test::CreatePgBoard() : "sqlite:" + (dir_ / "corkboard.db").string();
     RegisterDataSource(kName, ParseDataSourceSpec(spec_));
     RegisterDataSource(kOther, ParseDataSourceSpec(spec_));
   }

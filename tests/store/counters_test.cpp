@@ -50,36 +50,24 @@ class CountersTest : public ::testing::Test {
   }
 };
 
-TEST_F(CountersTest, NewTopicStandsForItsOwnLastReply) {
-  long t = PostAt(3, "F", "ann");
-  EXPECT_EQ(Topic(t), "0 ann 3");
+TEST_F(CountersTest, FollowInsertsAndDeletes) {
+  const long t = PostAt(3, "F", "ann");
+  EXPECT_EQ(Topic(t), "0 ann 3");  // a new topic stands for its own last reply
   EXPECT_EQ(Forum("F"), "1 0 ann 3");
   EXPECT_EQ(Forum("G"), "0 0 NULL NULL");
-  EXPECT_EQ(Posts("ann"), 1);
-}
-
-TEST_F(CountersTest, RepliesUpdateTopicForumAndMember) {
-  long t = PostAt(3, "F", "ann");
-  long r1 = PostAt(4, "F", "ben", t);
-  PostAt(5, "F", "ann", t);
-  EXPECT_EQ(Topic(t), "2 ann 5");
-  EXPECT_EQ(Forum("F"), "1 2 ann 5");
+  PostAt(4, "F", "ben", t);
+  const long r2 = PostAt(6, "F", "ann", t);
+  EXPECT_EQ(Topic(t), "2 ann 6");
+  EXPECT_EQ(Forum("F"), "1 2 ann 6");
   EXPECT_EQ(Posts("ann"), 2);
   EXPECT_EQ(Posts("ben"), 1);
-  // An older post (a copied one) does not become the newest.
-  PostAt(1, "F", "ben", t);
-  EXPECT_EQ(Topic(t), "3 ann 5");
-  EXPECT_EQ(Forum("F"), "1 3 ann 5");
-  board.Exec("delete from post where postid=" + std::to_string(r1));
-  EXPECT_EQ(Topic(t), "2 ann 5");
+  const long old = PostAt(1, "F", "ben", t);  // an older post (a copied one) is not the newest
+  EXPECT_EQ(Topic(t), "3 ann 6");
+  board.Exec("delete from post where postid=" + std::to_string(old));
+  EXPECT_EQ(Topic(t), "2 ann 6");
   EXPECT_EQ(Posts("ben"), 1);
-}
-
-TEST_F(CountersTest, DeletingTheNewestFallsBackToTheNewestLeft) {
-  long t = PostAt(3, "F", "ann");
-  PostAt(4, "F", "ben", t);
-  long r2 = PostAt(6, "F", "ann", t);
-  long other = PostAt(5, "F", "ben");
+  const long other = PostAt(5, "F", "ben");
+  // Deleting the newest falls back to the newest left.
   board.Exec("delete from post where postid=" + std::to_string(r2));
   EXPECT_EQ(Topic(t), "1 ben 4");
   EXPECT_EQ(Forum("F"), "2 1 ben 5");
