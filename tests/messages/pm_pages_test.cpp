@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "pages/moderation_fixture.h"
 #include "pm_fixture.h"
 #include "support/golden.h"
 
@@ -62,14 +63,9 @@ TEST(PmPages, SendingStoresAnInboxAndAnOutboxCopy) {
   Correspondence m;
   ASSERT_GT(m.first, 0);
   const std::string id = std::to_string(m.first);
-  const auto column = [&](const char* name) {
-    return m.board.Scalar(std::string("select ") + name + " from pm where postid=" + id).Str();
-  };
-  EXPECT_EQ(column("recipient"), "alice");  // typed "Alice"
-  EXPECT_EQ(column("sender"), "bob");
-  EXPECT_EQ(column("subject"), "你好");  // typed "  你好 "
-  EXPECT_EQ(column("message"), "[b]周末[/b]见 :)");
-  EXPECT_EQ(m.Count("select icon from pm where postid=" + id), 3);
+  // Typed "Alice" and "  你好 ".
+  EXPECT_EQ(test::Rows(m.board, "select recipient,sender,subject,message,icon from pm where postid=" + id),
+            "alice|bob|你好|[b]周末[/b]见 :)|3|\n");
   EXPECT_EQ(m.Count("select usesign from pm where postid=" + id), -1);
   EXPECT_EQ(m.Count("select isnew from pm where postid=" + id), -1);
   EXPECT_EQ(m.Count("select count(*) from outbox o inner join pm p on o.postid=p.postid and "

@@ -15,6 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::Has;
+using test::ReadAll;
 
 constexpr const char* kType = "multipart/form-data; boundary=----Form7";
 
@@ -29,11 +30,6 @@ std::string UploadBody(const std::string& name, const std::string& password,
   return Field("username", name) + Field("password", password) +
          "------Form7\r\nContent-Disposition: form-data; name=\"image\"; filename=\"" + file +
          "\"\r\nContent-Type: image/png\r\n\r\n" + bytes + "\r\n------Form7--\r\n";
-}
-
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // Every file below a folder, as paths relative to it.
