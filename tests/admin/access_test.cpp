@@ -6,13 +6,13 @@
 #include <ostream>
 #include <string>
 
+#include "admin/form_text.h"
 #include "admin/panel_fixture.h"
 #include "frame/throttle.h"
 
 namespace cb {
 namespace {
 
-using test::FormFields;
 using test::PanelBoard;
 using test::Person;
 
@@ -59,19 +59,6 @@ std::string Fill(std::string text, const PanelBoard& b, Role r) {
       text.replace(at, key.size(), value);
   }
   return text;
-}
-
-FormFields ParseForm(const std::string& form) {
-  FormFields out;
-  for (size_t start = 0; start < form.size();) {
-    size_t end = form.find('&', start);
-    if (end == std::string::npos) end = form.size();
-    const std::string pair = form.substr(start, end - start);
-    const size_t eq = pair.find('=');
-    out.emplace_back(pair.substr(0, eq), pair.substr(eq + 1));
-    start = end + 1;
-  }
-  return out;
 }
 
 constexpr Who kAdmin = Who::kAdministrator, kAnyMod = Who::kAnyModerator,
@@ -175,7 +162,7 @@ TEST_P(PanelAccess, OnlyTheRightPeopleGetThrough) {
     const Variant before = probe.empty() ? Variant() : b.Scalar(probe);
     const std::string url = Fill(c.url, b, role);
     const std::string page =
-        c.form ? b.Post(c.page, url, ParseForm(Fill(c.form, b, role)), who) : b.Get(c.page, url);
+        c.form ? b.Post(c.page, url, test::FormText(Fill(c.form, b, role)), who) : b.Get(c.page, url);
     EXPECT_FALSE(test::Has(page, "错误号")) << page;
     const bool allowed = Allowed(c.who, role);
     EXPECT_EQ(test::IsRefusal(page), !allowed) << page;

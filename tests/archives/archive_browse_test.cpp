@@ -39,7 +39,7 @@ TEST(ArchiveList, GoldenPages) {
 TEST(ArchiveList, EmptyArchiveAndRefusals) {
   ArchiveBoard b;
   std::string pages;
-  for (const std::string query : {"ArchiveID=" + b.Id(b.older), std::string("ArchiveID=x"),
+  for (const std::string& query : {"ArchiveID=" + b.Id(b.older), std::string("ArchiveID=x"),
                                   std::string("ArchiveID=0"), std::string("ArchiveID=1&page=x")}) {
     pages += test::GoldenCase(query, b.Get(&Corkboard::ArchiveList, "/archivelist.asp?" + query));
   }
@@ -90,7 +90,7 @@ TEST(ArchiveContent, TenPostsAPageWhateverHotCount) {
 TEST(ArchiveContent, RefusalsAndNoWrites) {
   ArchiveBoard b;
   std::string pages;
-  for (const std::string query : {std::string("id=x"), "id=" + b.Id(b.topic) + "&page=x",
+  for (const std::string& query : {std::string("id=x"), "id=" + b.Id(b.topic) + "&page=x",
                                   "id=" + b.Id(b.other),  // live, never archived
                                   "id=" + b.Id(b.reply)}) {
     pages += test::GoldenCase(query,

@@ -1,7 +1,7 @@
 // The control panel in a real browser: the administrator signs in, adds a forum and names its
-// moderator; the moderator then finds only that forum in the panel, renames a topic there and
-// closes it on the board, and is refused the forum he does not moderate; with the upload folder
-// the administrator gives him he uploads a picture and the board serves it.
+// moderator; the moderator then finds only that forum in the panel and renames a topic there;
+// with the upload folder the administrator gives him he uploads a picture and the board serves
+// it. Who may do what is the page tests' access table.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { join } from 'node:path';
@@ -12,13 +12,9 @@ const moderator = { name: 'keeper', password: 'keep2024' };
 const forum = '新手上路';
 const board = useBoard('panel', ['SubmitInterval=0'], [admin, moderator]);
 
-test('the administrator adds a forum with a moderator who then closes a topic there', async () => {
+test('the administrator adds a forum with a moderator who then renames a topic there', async () => {
   const page = await board.context.newPage();
   const { base, shots } = board;
-
-  // A topic list builds the cached jump menu before the change.
-  await openForum(page, board);
-  assert.equal(await page.locator(`select[name=jumpTo] option:has-text("${forum}")`).count(), 0);
 
   // The administrator: front page of the panel, sign-in, the summary, the new-forum form.
   await page.goto(`${base}admin/`);
@@ -39,12 +35,10 @@ test('the administrator adds a forum with a moderator who then closes a topic th
   await page.click('a[href="forum.asp?action=order"]');
   assert.match(await page.innerText('body'), /你现在共有 2 个论坛/);
 
-  // The board's index lists it with its moderator; the jump menu was rebuilt.
+  // The board's index lists it with its moderator.
   await page.goto(base);
   const row = page.locator('tr', { has: page.locator(`a:has-text("${forum}")`) }).last();
   assert.match(await row.innerText(), new RegExp(moderator.name));
-  await openForum(page, board);
-  assert.equal(await page.locator(`select[name=jumpTo] option:has-text("${forum}")`).count(), 1);
 
   // The moderator, in a fresh session, opens a topic in his forum.
   await board.context.clearCookies();
@@ -66,20 +60,7 @@ test('the administrator adds a forum with a moderator who then closes a topic th
   assert.match(await page.innerText('body'), /主题更新完毕/);
   await openForum(page, board, forum);
   assert.ok(await page.locator('a[title="欢迎新朋友"]').count() > 0);
-
-  // Back on the board he closes the topic in his forum.
-  await page.click('a[title="欢迎新朋友"]:not([target])');
-  await page.click('a:has-text("关闭话题")');
-  await fillSignIn(page, moderator);
-  await page.click('input[type=submit][value="提交认证"]');
-  assert.match(await page.innerText('body'), /已经被关闭，将不再接受任何回复/);
-
-  // The forum he does not moderate stays closed to him, whatever address he types.
-  const otherForum = '%D7%D4%D3%C9%CC%D6%C2%DB';  // 自由讨论 in GBK
-  await page.goto(`${base}admin/edit.asp?action=AdminEditThisForum&ForumName=${otherForum}`
-    + '&DaysPrune=60');
-  assert.match(await page.innerText('body'), /对不起，你没有执行该操作的权限/);
-  await page.screenshot({ path: join(shots, 'panel-moderator-refused.png'), fullPage: true });
+  await page.screenshot({ path: join(shots, 'panel-renamed-topic.png'), fullPage: true });
 });
 
 // A 1x1 PNG picture.

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "admin/form_text.h"
 #include "frame/corkboard.h"
 #include "frame/procedures.h"
 #include "members/member_pages.h"
@@ -39,22 +40,12 @@ struct ProfilePage : ::testing::Test {
     host.session().Set("Password", Variant(password));
   }
   static FormFields SaveForm(FormFields changes = {}) {
-    return test::WithChanges({{"action", "check"},
-                              {"username", "alice"},
-                              {"password", "pw1"},
-                              {"Password1", "pw1"},
-                              {"OldPassword", ""},
-                              {"Email", "alice@example.com"},
-                              {"OICQ", "12345"},
-                              {"ICQ", ""},
-                              {"Location", "上海"},
-                              {"Occupation", "教师"},
-                              {"URL", "http://alice.example/"},
-                              {"Interests", "象棋"},
-                              {"EmailView", "no"},
-                              {"Signature", "新的签名"},
-                              {"AllowMassMail", "yes"}},
-                             changes);
+    return test::WithChanges(
+        test::FormText("action=check&username=alice&password=pw1&Password1=pw1&OldPassword=&"
+                       "Email=alice@example.com&OICQ=12345&ICQ=&Location=上海&Occupation=教师&"
+                       "URL=http://alice.example/&Interests=象棋&EmailView=no&Signature=新的签名&"
+                       "AllowMassMail=yes"),
+        changes);
   }
   std::string Save(const FormFields& form) {
     host.PostForm("/profile.asp", form);

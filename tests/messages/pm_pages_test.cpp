@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "admin/form_text.h"
 #include "pages/moderation_fixture.h"
 #include "pm_fixture.h"
 #include "support/golden.h"
@@ -93,11 +94,8 @@ TEST(PmPages, PostRefusals) {
     m.host.Configure({{"RejectiveIP", "10.9.9.9"}});
     m.board.Exec("insert into ignorelist (username,ignoreusername) values ('carol','alice')");
     m.host
-        .PostForm("/pm.asp", {{"action", "postpm"},
-                              {"recipient", c.recipient},
-                              {"Subject", c.subject},
-                              {"Message", "m"},
-                              {"MsgIcon", "1"}})
+        .PostForm("/pm.asp", test::FormText(std::string("action=postpm&recipient=") + c.recipient +
+                                            "&Subject=" + c.subject + "&Message=m&MsgIcon=1"))
         .RemoteAddr(c.address);
     pages += test::GoldenCase(c.what, m.Run());
     EXPECT_EQ(m.Count("select count(*) from pm") + m.Count("select count(*) from outbox"), 0);
@@ -110,11 +108,7 @@ TEST(PmPages, FloodGuardAndAccountChecks) {
   m.host.Configure({{"SubmitInterval", "20"}});
   ASSERT_GT(m.Send("bob", "一", "1"), 0);
   const auto again = [&] {
-    return m.Post({{"action", "postpm"},
-                   {"recipient", "bob"},
-                   {"Subject", "二"},
-                   {"Message", "2"},
-                   {"MsgIcon", "1"}});
+    return m.Post(test::FormText("action=postpm&recipient=bob&Subject=二&Message=2&MsgIcon=1"));
   };
   m.host.clock().Advance(10);  // 10 s after the first
   EXPECT_TRUE(Has(again(), "如果你在 20 秒内递交第二个贴子被视为重复提交"));
