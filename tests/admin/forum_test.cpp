@@ -48,7 +48,7 @@ TEST_F(ForumPage, SummaryKeepsNamesAsText) {
 
 TEST_F(ForumPage, DisplayOrderIsWrittenOnlyWhenEveryValueIsAWholeNumber) {
   b.host.application().Set("ForumAndArchiveList", Variant("cached"));
-  const std::string sequences = "select forumname,sequence from forum order by forumname";
+  const std::string sequences = "select forumname,sequence from forum order by sequence desc";
   Submit(test::FormText("forumname=技术&forumname=闲聊&action=setforums&sequence=5&sequence=4"));
   EXPECT_EQ(b.Rows(sequences), "技术|5|\n闲聊|4|\n");
   EXPECT_EQ(Menu(), "");
