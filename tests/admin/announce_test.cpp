@@ -2,6 +2,7 @@
 // within the dates), the list each publisher sees, editing and deleting.
 #include <gtest/gtest.h>
 
+#include "admin/form_text.h"
 #include "admin/panel_fixture.h"
 #include "frame/corkboard.h"
 #include "support/golden.h"
@@ -21,16 +22,10 @@ struct AnnouncePage : ::testing::Test {
     return b.Post(&Admin::Announce, "/admin/announce.asp", std::move(fields), &who);
   }
   static FormFields Draft(const FormFields& changes = {}) {
-    return test::WithChanges({{"action", "submitannounce"},
-                              {"Subject", "<b>停电</b>"},
-                              {"EditedMessage", "周六停电"},
-                              {"StartYear", "2024"},
-                              {"StartMonth", "05"},
-                              {"StartDay", "10"},
-                              {"EndYear", "2024"},
-                              {"EndMonth", "05"},
-                              {"EndDay", "12"}},
-                             changes);
+    return test::WithChanges(
+        test::FormText("action=submitannounce&Subject=<b>停电</b>&EditedMessage=周六停电&"
+                       "StartYear=2024&StartMonth=05&StartDay=10&EndYear=2024&EndMonth=05&EndDay=12"),
+        changes);
   }
   std::string TopicList(const char* forum) {
     b.host.Get(std::string("/list.asp?GroupName=") + forum);

@@ -6,9 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "admin/admin.h"
+#include "pages/moderation_fixture.h"
 #include "pages/recount.h"
 #include "store/connection.h"
 #include "support/fake_host.h"
@@ -73,10 +77,18 @@ struct PanelBoard {
   }
   Variant Scalar(const std::string& sql) { return board.Scalar(sql); }
   long Count(const std::string& sql) { return board.Scalar(sql).CLng(); }
+  // The rows of a query, one line each, the fields ended by "|".
+  std::string Rows(const std::string& sql) { return test::Rows(board, sql); }
 
   // Every derived counter against a full recount from post: "" when they all agree.
   std::string CounterMismatch() { return CounterDisagreements(board); }
 };
+
+// A file's bytes ("" when missing).
+inline std::string ReadAll(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 // The Admin error page's own ending: a refusal, not a step's page.
 inline bool IsRefusal(const std::string& page) {

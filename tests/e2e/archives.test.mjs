@@ -3,30 +3,19 @@
 // and reads it there.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { execFileSync } from 'node:child_process';
 import { join } from 'node:path';
-import { binary, config, useBoard } from './harness.mjs';
+import { fillSignIn, firstForum, newTopic, useBoard } from './harness.mjs';
 
-const forum = '自由讨论';  // the forum a new board starts with
-const admin = { name: 'keeper', password: 'pw2024' };
+const admin = { name: 'keeper', password: 'pw2024', role: 'administrator' };
 const archiveName = '精华 <2024>';
-
-const board = useBoard('archives', ['SubmitInterval=0'], async ({ data }) => {
-  execFileSync(binary, ['user', 'add', admin.name, admin.password, '--role', 'administrator',
-    '--data', data, '--config', config], { stdio: 'pipe' });
-});
-
-async function signInFields(page) {
-  await page.fill('input[name=UserName]', admin.name);
-  await page.fill('input[name=Password]', admin.password);
-}
+const board = useBoard('archives', ['SubmitInterval=0'], [admin]);
 
 test('an administrator archives a topic and a guest reads it there', async () => {
   const page = await board.context.newPage();
 
   // The archive centre: sign in, add an archive.
   await page.goto(`${board.base}admin/archive.asp`);
-  await signInFields(page);
+  await fillSignIn(page, admin);
   await page.click('input[type=submit][value="进 入 归 档 中 心"]');
   await page.fill('input[name=NewArchiveName]', archiveName);
   await page.fill('textarea[name=NewDescript]', '旧话题');
@@ -34,20 +23,13 @@ test('an administrator archives a topic and a guest reads it there', async () =>
   assert.match(await page.innerText('body'), /档案更新结束/);
 
   // A topic of the forum, moved into the archive from its thread view.
-  await page.goto(board.base);
-  await page.click(`a[href^="list.asp?GroupName="]:has-text("${forum}")`);
-  await page.click('a[href^="posting.asp?action=newtopic"]');
-  await signInFields(page);
-  await page.fill('input[name=TopicSubject]', '值得收藏的话题');
-  await page.fill('textarea[name=Message]', '归档的 [b]内容[/b]');
-  await page.click('input[type=submit][value="发表新话题"]');
-  await page.waitForURL(/list\.asp/i, { timeout: 10000 });
+  await newTopic(page, board, admin, '值得收藏的话题', '归档的 [b]内容[/b]');
   await page.click('a[title="值得收藏的话题"]:not([target])');
   await page.click('a:has-text("移动/归档")');
   await page.check('input[name=Option][value=Archive]');
   await page.check('input[name=ArchiveChoiceOption][value=Delete]');
   await page.selectOption('select[name=ArchiveSelect]', { label: archiveName });
-  await signInFields(page);
+  await fillSignIn(page, admin);
   await page.click('input[type=submit][value="这就发送"]');
   assert.match(await page.innerText('body'), /主题：值得收藏的话题移动完成/);
 
@@ -63,7 +45,7 @@ test('an administrator archives a topic and a guest reads it there', async () =>
   await page.waitForURL(/archivecontent\.asp\?id=\d+/i);
   const body = await page.innerText('body');
   assert.match(body, /注意：这是一个归档话题。它是只读的。/);
-  assert.match(body, new RegExp(`此话题先前所在的论坛：${forum}`));
+  assert.match(body, new RegExp(`此话题先前所在的论坛：${firstForum}`));
   assert.equal(await page.locator('b', { hasText: '内容' }).count(), 1);
   await page.screenshot({ path: join(board.shots, 'archived-thread.png'), fullPage: true });
 });

@@ -6,7 +6,7 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { readdirSync, readFileSync, statSync } from 'node:fs';
 import { join } from 'node:path';
-import { useBoard } from './harness.mjs';
+import { fillSignIn, useBoard } from './harness.mjs';
 
 const board = useBoard('board', ['EMailRegister=true', 'SmtpServer=dir:outbox']);
 const { shots } = board;
@@ -63,8 +63,7 @@ test('a visitor registers, signs in and is listed online', async () => {
   // Sign in from the page the navigation bar links to.
   await page.goto(base);
   await page.click('a[href="login.htm"]');
-  await page.fill('input[name=UserName]', name);
-  await page.fill('input[name=Password]', password);
+  await fillSignIn(page, { name, password });
   await Promise.all([page.waitForURL(/default\.asp$/i), page.click('input[type=submit]')]);
 
   const online = page.locator('td', { hasText: '当前浏览的朋友' }).last();

@@ -1,7 +1,9 @@
 // The browser tests' shared harness: starts the real server on a free port with its own data
-// folder and outbox, opens a headless chromium profile, and stops both when the file's tests end.
+// folder, outbox and members, opens a headless chromium profile, and stops both when the file's
+// tests end; the steps several flows share (opening a forum, signing in on a form, a new topic).
 import { before, after } from 'node:test';
-import { spawn } from 'node:child_process';
+import assert from 'node:assert/strict';
+import { execFileSync, spawn } from 'node:child_process';
 import { mkdtempSync, rmSync, mkdirSync } from 'node:fs';
 import { createServer } from 'node:net';
 import { tmpdir } from 'node:os';
@@ -58,10 +60,11 @@ function retryInterruptedGoto(page) {
   };
 }
 
-// Registers before/after hooks for one board. `settings` are extra --set values; `ready` runs
-// once the server answers, before the browser opens. The returned object's base, context, ...
-// are filled in by the before hook.
-export function useBoard(name, settings = [], ready = async () => {}) {
+// Registers before/after hooks for one board. `settings` are extra --set values; `members`
+// ({name, password, role}) join through the command line once the running server has created
+// the board, before the browser opens. The returned object's base, context, ... are filled in by
+// the before hook.
+export function useBoard(name, settings = [], members = []) {
   const work = mkdtempSync(join(tmpdir(), `corkboard-e2e-${name}-`));
   const board = {
     work,
@@ -83,7 +86,10 @@ export function useBoard(name, settings = [], ready = async () => {}) {
     board.server.stdout.on('data', (d) => { board.serverLog += d; });
     board.server.stderr.on('data', (d) => { board.serverLog += d; });
     await waitForBoard(board, 30000);
-    await ready(board);
+    for (const { name: who, password, role } of members) {
+      execFileSync(binary, ['user', 'add', who, password, ...(role ? ['--role', role] : []),
+        '--data', board.data, '--config', config], { stdio: 'pipe' });
+    }
     board.context = await chromium.launchPersistentContext(join(work, 'profile'), {
       executablePath: chromiumPath,
       headless: true,
@@ -108,4 +114,34 @@ export function useBoard(name, settings = [], ready = async () => {}) {
   });
 
   return board;
+}
+
+// The forum a new board starts with.
+export const firstForum = '自由讨论';
+
+// Addresses carry GBK bytes, as the board's own links do: a forum is reached by its link.
+export async function openForum(page, board, forum = firstForum) {
+  await page.goto(board.base);
+  await page.click(`a[href^="list.asp?GroupName="]:has-text("${forum}")`);
+}
+
+// Fills the sign-in fields of a page or of one form on it, when it asks for them.
+export async function fillSignIn(scope, who, fields = ['UserName', 'Password']) {
+  const name = scope.locator(`input[name=${fields[0]}]`);
+  if (await name.count() === 0) return;
+  await name.fill(who.name);
+  await scope.locator(`input[name=${fields[1]}]`).fill(who.password);
+}
+
+// Writes a topic in a forum through its new-topic form; ends on the topic list it returns to.
+export async function newTopic(page, board, who, subject, message, forum = firstForum) {
+  await openForum(page, board, forum);
+  await page.click('a[href^="posting.asp?action=newtopic"]');
+  const form = page.locator('form[name=PostTopic]');
+  await fillSignIn(form, who);
+  await form.locator('input[name=TopicSubject]').fill(subject);
+  await form.locator('textarea[name=Message]').fill(message);
+  await page.click('input[type=submit][value="发表新话题"]');
+  assert.match(await page.innerText('body'), /谢谢您发表新主题/);
+  await page.waitForURL(/list\.asp/i, { timeout: 10000 });
 }

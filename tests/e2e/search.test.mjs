@@ -2,31 +2,17 @@
 // letter case, opens it from the results, and meets it again in the function row's digests.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { execFileSync } from 'node:child_process';
 import { join } from 'node:path';
-import { binary, config, useBoard } from './harness.mjs';
+import { newTopic, useBoard } from './harness.mjs';
 
-const forum = '自由讨论';  // the forum a new board starts with
 const member = { name: 'finder', password: 'pw2024' };
 const subject = '搜索测试的话题';
-
-const board = useBoard('search', ['SubmitInterval=0'], async ({ data }) => {
-  execFileSync(binary, ['user', 'add', member.name, member.password, '--data', data,
-    '--config', config], { stdio: 'pipe' });
-});
+const board = useBoard('search', ['SubmitInterval=0'], [member]);
 
 test('a member searches a word and opens a result', async () => {
   const page = await board.context.newPage();
   const { base, shots } = board;
-  await page.goto(base);
-  await page.click(`a[href^="list.asp?GroupName="]:has-text("${forum}")`);
-  await page.click('a[href^="posting.asp?action=newtopic"]');
-  await page.fill('input[name=UserName]', member.name);
-  await page.fill('input[name=Password]', member.password);
-  await page.fill('input[name=TopicSubject]', subject);
-  await page.fill('textarea[name=Message]', '我们在讨论 Corkboard 的全文搜索 100% 可用');
-  await page.click('input[type=submit][value="发表新话题"]');
-  await page.waitForURL(/list\.asp/i, { timeout: 10000 });
+  await newTopic(page, board, member, subject, '我们在讨论 Corkboard 的全文搜索 100% 可用');
 
   // The navigation bar leads to the form; the word is typed in lower case.
   await page.goto(base);
@@ -42,18 +28,14 @@ test('a member searches a word and opens a result', async () => {
   await page.waitForURL(/newsdetail\.asp\?id=\d+$/i, { timeout: 10000 });
   assert.match(await page.innerText('body'), /全文搜索 100% 可用/);
 
-  // A wildcard is a character like any other: "0%" finds the topic, "0%可" does not.
-  for (const [terms, found] of [['0% 可', 1], ['0%可', 0]]) {
-    await page.goto(`${base}search.asp`);
-    await page.fill('input[name=SearchTerms]', terms);
-    await page.click('input[type=submit][value="执行搜索"]');
-    assert.equal(await page.locator('a', { hasText: subject }).count(), found, terms);
-  }
+  // A "%" typed in the form reaches the search as a character (the rest: search_test).
+  await page.goto(`${base}search.asp`);
+  await page.fill('input[name=SearchTerms]', '0% 可');
+  await page.click('input[type=submit][value="执行搜索"]');
+  assert.equal(await page.locator('a', { hasText: subject }).count(), 1);
 
-  // The function row of the index: today's topics and the digests list it too.
-  for (const link of ['今天的话题', '最近25条贴子', '最热门25条贴子']) {
-    await page.goto(base);
-    await page.click(`a:has-text("${link}")`);
-    assert.match(await page.innerText('body'), new RegExp(subject), link);
-  }
+  // The function row of the index lists it too.
+  await page.goto(base);
+  await page.click('a:has-text("今天的话题")');
+  assert.match(await page.innerText('body'), new RegExp(subject));
 });

@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 
+#include "admin/form_text.h"
 #include "frame/corkboard.h"
 #include "support/fake_host.h"
 #include "support/golden.h"
@@ -169,12 +170,8 @@ TEST_F(Subscriptions, OnlyASignedInVerifiedMember) {
 TEST_F(Subscriptions, ReplacedAsAWholeForTheMemberAlone) {
   board.Exec("insert into subscibe (username,forumname) values ('bob','棋牌')");
   SignIn("alice", "pw1");
-  const std::string page = Submit({{"subscibe", "棋牌"},
-                                   {"subscibe", "密室"},
-                                   {"subscibe", "棋牌"},
-                                   {"subscibe", "没有的论坛"},
-                                   {"submit", "订阅"},
-                                   {"username", "bob"}});
+  const std::string page = Submit(test::FormText(
+      "subscibe=棋牌&subscibe=密室&subscibe=棋牌&subscibe=没有的论坛&submit=订阅&username=bob"));
   EXPECT_GOLDEN("favourites/subscriptions", page);
   EXPECT_EQ(board.Scalar("select count(*) from subscibe where username='alice'").CLng(), 2);
   EXPECT_EQ(board.Scalar("select count(*) from subscibe where username='bob'").CLng(), 1);

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "admin/form_text.h"
+#include "pages/moderation_fixture.h"
 #include "pm_fixture.h"
 #include "support/golden.h"
 
@@ -62,14 +64,9 @@ TEST(PmPages, SendingStoresAnInboxAndAnOutboxCopy) {
   Correspondence m;
   ASSERT_GT(m.first, 0);
   const std::string id = std::to_string(m.first);
-  const auto column = [&](const char* name) {
-    return m.board.Scalar(std::string("select ") + name + " from pm where postid=" + id).Str();
-  };
-  EXPECT_EQ(column("recipient"), "alice");  // typed "Alice"
-  EXPECT_EQ(column("sender"), "bob");
-  EXPECT_EQ(column("subject"), "你好");  // typed "  你好 "
-  EXPECT_EQ(column("message"), "[b]周末[/b]见 :)");
-  EXPECT_EQ(m.Count("select icon from pm where postid=" + id), 3);
+  // Typed "Alice" and "  你好 ".
+  EXPECT_EQ(test::Rows(m.board, "select recipient,sender,subject,message,icon from pm where postid=" + id),
+            "alice|bob|你好|[b]周末[/b]见 :)|3|\n");
   EXPECT_EQ(m.Count("select usesign from pm where postid=" + id), -1);
   EXPECT_EQ(m.Count("select isnew from pm where postid=" + id), -1);
   EXPECT_EQ(m.Count("select count(*) from outbox o inner join pm p on o.postid=p.postid and "
@@ -97,11 +94,8 @@ TEST(PmPages, PostRefusals) {
     m.host.Configure({{"RejectiveIP", "10.9.9.9"}});
     m.board.Exec("insert into ignorelist (username,ignoreusername) values ('carol','alice')");
     m.host
-        .PostForm("/pm.asp", {{"action", "postpm"},
-                              {"recipient", c.recipient},
-                              {"Subject", c.subject},
-                              {"Message", "m"},
-                              {"MsgIcon", "1"}})
+        .PostForm("/pm.asp", test::FormText(std::string("action=postpm&recipient=") + c.recipient +
+                                            "&Subject=" + c.subject + "&Message=m&MsgIcon=1"))
         .RemoteAddr(c.address);
     pages += test::GoldenCase(c.what, m.Run());
     EXPECT_EQ(m.Count("select count(*) from pm") + m.Count("select count(*) from outbox"), 0);
@@ -114,11 +108,7 @@ TEST(PmPages, FloodGuardAndAccountChecks) {
   m.host.Configure({{"SubmitInterval", "20"}});
   ASSERT_GT(m.Send("bob", "一", "1"), 0);
   const auto again = [&] {
-    return m.Post({{"action", "postpm"},
-                   {"recipient", "bob"},
-                   {"Subject", "二"},
-                   {"Message", "2"},
-                   {"MsgIcon", "1"}});
+    return m.Post(test::FormText("action=postpm&recipient=bob&Subject=二&Message=2&MsgIcon=1"));
   };
   m.host.clock().Advance(10);  // 10 s after the first
   EXPECT_TRUE(Has(again(), "如果你在 20 秒内递交第二个贴子被视为重复提交"));
