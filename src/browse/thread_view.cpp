@@ -80,9 +80,9 @@ std::optional<int32_t> Neighbour(Connection& con, const std::string& forum, cons
 // page of a long thread reads and joins only its own rows, not every post before it.
 std::unique_ptr<Recordset> OpenThreadKeys(Connection& con, const std::string& id) {
   auto keys = std::make_unique<Recordset>();
-  keys->Open("select postid from post where postid=" + id + " or parentid=" + id +
-                 " order by postid",
-             con, adOpenStatic, adLockReadOnly);
+  keys->Open(
+      "select postid from post where postid=" + id + " or parentid=" + id + " order by postid", con,
+      adOpenStatic, adLockReadOnly);
   return keys;
 }
 
@@ -120,8 +120,8 @@ ThreadRows OpenThreadPage(Connection& con, const Settings& s, Recordset& keys, i
 }
 
 // The writer of the thread whose leading row rs holds.
-ThreadWriter WriterOf(const Settings& s, const Server& server, Recordset& rs,
-                      const std::string& id, const ThreadRows& t) {
+ThreadWriter WriterOf(const Settings& s, const Server& server, Recordset& rs, const std::string& id,
+                      const ThreadRows& t) {
   const std::string status = ToLower(rs.Fields("Status").Str());
   return ThreadWriter{s,
                       server,
@@ -222,11 +222,12 @@ void Corkboard::Detail() {
           SkipToTail();
         }
 
+        const std::string bar = w.ThreadBar();  // above and below the posts
         out << WritePageHead(s, Server_().HTMLEncode(w.subject) + " - " + s.BBName)
-            << kWinOpenScript << "<center>" << w.Heading() << w.ThreadBar();
+            << kWinOpenScript << "<center>" << w.Heading() << bar;
         w.Posts(out, *rs);
         rs->Close();
-        out << w.ThreadBar() << w.ModeratorTools() << "<table border=0 width=" << s.TableWidth
+        out << bar << w.ModeratorTools() << "<table border=0 width=" << s.TableWidth
             << "><tr><td align=center>" << w.Buttons() << "</td></tr></table>";
         if (s.BBSTYLE == "CBK") out << JumpTo(*con, Variant(w.forum), false);
         ViewCounts::Of(s.ConnectionString).Record(id);

@@ -37,9 +37,9 @@ class BoardFaults : public ::testing::Test {
     root_ = fs::temp_directory_path() / ("cbfault" + std::to_string(getpid()));
     fs::remove_all(root_);
     fs::create_directories(root_);
-    cfg_ = ConfigFromArgs({"--listen", "127.0.0.1:0", "--data", root_.string(), "--site",
-                           std::string(CORKBOARD_SOURCE_DIR) + "/site", "--workers", "4",
-                           "--quiet"});
+    cfg_ =
+        ConfigFromArgs({"--listen", "127.0.0.1:0", "--data", root_.string(), "--site",
+                        std::string(CORKBOARD_SOURCE_DIR) + "/site", "--workers", "4", "--quiet"});
     RegisterDataSource("Corkboard", ParseDataSourceSpec("sqlite:" + (root_ / "board.db").string()));
     forum_ = SeedNewBoard(kConnection).forum;
     AddUser(kConnection, "poster", "pw");
@@ -130,7 +130,8 @@ TEST_F(BoardFaults, LockedDatabaseStallsOnlyTheWriteWhichLandsOnceTheLockIsGone)
   EXPECT_EQ(Number("select count(*) from post where parentid=" + topic), 1);
   // Every counter the write touched equals a recount.
   EXPECT_EQ(Number("select replycount from post where postid=" + topic), 1);
-  EXPECT_EQ(Number("select topiccount from forum"), Number("select count(*) from post where parentid is null"));
+  EXPECT_EQ(Number("select topiccount from forum"),
+            Number("select count(*) from post where parentid is null"));
   EXPECT_EQ(Number("select replycount from forum"),
             Number("select count(*) from post where parentid is not null"));
   EXPECT_EQ(Number("select postcount from register where username='poster'"), 2);
