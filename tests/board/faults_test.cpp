@@ -50,7 +50,7 @@ class BoardFaults : public ::testing::Test {
     server_->Start();
   }
   void TearDown() override {
-    server_->Stop();
+    if (server_) server_->Stop();
     UnregisterDataSource("Corkboard");
     fs::remove_all(root_);
   }
@@ -107,7 +107,7 @@ TEST_F(BoardFaults, LockedDatabaseStallsOnlyTheWriteWhichLandsOnceTheLockIsGone)
   });
 
   const std::string reads[] = {"default.asp", "list.asp?GroupName=" + forum,
-                               "newsdetail.asp?id=" + topic, "DEFAULT.CSS", "images/new.gif"};
+                               "newsdetail.asp?id=" + topic, "DEFAULT.CSS", "images/lock.gif"};
   int answered = 0;
   while (Steady::now() - locked_at < std::chrono::milliseconds(3500)) {
     for (const std::string& target : reads) {
