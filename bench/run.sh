@@ -6,7 +6,8 @@
 # (one request at a time), from a word found once to one in half of all posts.
 # The archive pages read a copy of that thread in an archive.
 # Usage: bench/run.sh [seconds per run (default 10)]
-# Env: CORKBOARD_BIN (default build/release/corkboard), BENCH_DIR (default build/bench-board).
+# Env: CORKBOARD_BIN (default build/release/corkboard), BENCH_DIR (default build/bench-board),
+# BENCH_PAGES (names of the pages to run, space-separated; default all).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bin=${CORKBOARD_BIN:-$root/build/release/corkboard}
@@ -129,6 +130,8 @@ echo
 echo "| page | bytes | req/s | p50 ms | p99 ms | nginx req/s | nginx p50 ms | nginx p99 ms | ratio |"
 echo "|---|---|---|---|---|---|---|---|---|"
 for i in "${!names[@]}"; do
+  # BENCH_PAGES="index thread_page1": only the pages named (and no single-request searches).
+  [[ -n "${BENCH_PAGES:-}" && " $BENCH_PAGES " != *" ${names[$i]} "* ]] && continue
   url="http://127.0.0.1:$port/${paths[$i]}"
   curl -s ${jar:+-H "Cookie: $jar"} -o "$static/${names[$i]}.html" "$url"
   bytes=$(stat -c %s "$static/${names[$i]}.html")
@@ -138,6 +141,11 @@ for i in "${!names[@]}"; do
   echo "| ${names[$i]} | $bytes | $rps | $p50 | $p99 | $nrps | $np50 | $np99 | $ratio |"
 done
 done
+
+if [ -n "${BENCH_PAGES:-}" ]; then
+  echo; echo "Peak memory (VmHWM): $(awk '/VmHWM/ { printf "%.0f MB", $2 / 1024 }' /proc/$board_pid/status)"
+  exit 0
+fi
 
 # One request at a time: the time to the last byte of a search's first page, median and worst of
 # five, by how many posts hold the word (the generator writes 20 words, so two-word phrases are

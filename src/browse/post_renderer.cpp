@@ -1,6 +1,8 @@
 // Post rows of the thread view and the archived-topic view.
 #include "browse/post_renderer.h"
 
+#include <charconv>
+
 #include "frame/page_frame.h"
 #include "frame/procedures.h"
 #include "host/context.h"
@@ -80,11 +82,27 @@ std::string PostsTableStart(const Settings& s, const Server& server, const std::
 
 std::string ThreadPageLinks(const std::string& address, int page, int page_count) {
   if (page_count <= 1) return "";
-  std::string html = "这个话题共有" + std::to_string(page_count) + "页：";
+  // A thread of 10,000 replies has a thousand pages: one string, sized once, no temporaries.
+  std::string html;
+  html.reserve(64 + static_cast<size_t>(page_count) * (address.size() + 32));
+  char num[16];
+  const auto number = [&](int n) {
+    return std::string_view(num,
+                            static_cast<size_t>(std::to_chars(num, num + sizeof num, n).ptr - num));
+  };
+  html.append("这个话题共有").append(number(page_count)).append("页：");
   for (int n = 1; n <= page_count; ++n) {
-    const std::string num = std::to_string(n);
-    html += n == page ? "<font color=darkgray>" + num + "</font>&nbsp;"
-                      : "<a href=" + address + num + ">" + num + "</a>&nbsp;";
+    const std::string_view text = number(n);
+    if (n == page) {
+      html.append("<font color=darkgray>").append(text).append("</font>&nbsp;");
+    } else {
+      html.append("<a href=")
+          .append(address)
+          .append(text)
+          .append(">")
+          .append(text)
+          .append("</a>&nbsp;");
+    }
   }
   return html;
 }

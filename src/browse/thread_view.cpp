@@ -3,6 +3,7 @@
 // the walk to the neighbouring topic ("findthread") and the view count (written behind).
 #include "browse/thread_view.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -75,39 +76,62 @@ std::optional<int32_t> Neighbour(Connection& con, const std::string& forum, cons
   return rs->Fields("postid").CLng();
 }
 
-// The writer of the thread whose first row rs holds, rs turned to the page asked for (the last
-// when it asks for more).
-ThreadWriter TurnToPage(const Settings& s, const Server& server, Recordset& rs,
-                        const std::string& id, int16_t page) {
-  const std::string status = ToLower(rs.Fields("Status").Str());
-  ThreadWriter w{s,
-                 server,
-                 id,
-                 rs.Fields("ForumName").Str(),
-                 rs.Fields("subject").Str(),
-                 status == "open",
-                 status == "close",
-                 page,
-                 0};
-  rs.SetPageSize(s.HotCount);
-  w.page_count = rs.PageCount();
-  if (page > w.page_count) w.page = w.page_count;
-  rs.SetAbsolutePage(w.page);
-  return w;
+// The thread's post numbers in order, paged: the page's keys come from the index alone, so a
+// page of a long thread reads and joins only its own rows, not every post before it.
+std::unique_ptr<Recordset> OpenThreadKeys(Connection& con, const std::string& id) {
+  auto keys = std::make_unique<Recordset>();
+  keys->Open(
+      "select postid from post where postid=" + id + " or parentid=" + id + " order by postid", con,
+      adOpenStatic, adLockReadOnly);
+  return keys;
 }
 
-std::unique_ptr<Recordset> OpenThread(Connection& con, const Settings& s, const std::string& id) {
-  auto rs = std::make_unique<Recordset>();
-  rs->SetCacheSize(s.HotCount);
-  rs->Open(
+// The thread's leading post (its topic, or the reply the id names) and the page's posts, in
+// order, with their authors' rows: the leading row always comes first, then the page's.
+struct ThreadRows {
+  std::unique_ptr<Recordset> rs;
+  int page = 1;
+  int page_count = 0;
+};
+
+ThreadRows OpenThreadPage(Connection& con, const Settings& s, Recordset& keys, int16_t page) {
+  ThreadRows t;
+  const std::string first = keys.Fields("postid").Str();
+  keys.SetPageSize(s.HotCount);
+  t.page_count = keys.PageCount();
+  t.page = std::min<int>(page, t.page_count);
+  keys.SetAbsolutePage(t.page);
+  std::string list = first;
+  for (int i = 0; i < s.HotCount && !keys.Eof(); ++i, keys.MoveNext()) {
+    const std::string key = keys.Fields("postid").Str();
+    if (key != first) list += "," + key;
+  }
+  t.rs = std::make_unique<Recordset>();
+  t.rs->SetCacheSize(s.HotCount + 1);
+  t.rs->Open(
       "Select post.*,register.oicq,register.location,register.emailview,register.status as "
       "userstatus,register.email,register.postcount,icq,url as "
       "homepage,signature,Register.signdate,Register.nickname,Register.icon,post.icon as "
       "posticon from post left outer join Register on post.username=Register.username "
-      "where postid=" +
-          id + " or parentid=" + id + " order by postid",
+      "where postid in (" +
+          list + ") order by postid",
       con, adOpenStatic, adLockReadOnly);
-  return rs;
+  return t;
+}
+
+// The writer of the thread whose leading row rs holds.
+ThreadWriter WriterOf(const Settings& s, const Server& server, Recordset& rs, const std::string& id,
+                      const ThreadRows& t) {
+  const std::string status = ToLower(rs.Fields("Status").Str());
+  return ThreadWriter{s,
+                      server,
+                      id,
+                      rs.Fields("ForumName").Str(),
+                      rs.Fields("subject").Str(),
+                      status == "open",
+                      status == "close",
+                      t.page,
+                      t.page_count};
 }
 
 }  // namespace
@@ -140,7 +164,7 @@ const char* ThreadStopText(ThreadStop stop) {
 
 void Corkboard::Detail() {
   std::unique_ptr<Connection> con;
-  std::unique_ptr<Recordset> rs;
+  std::unique_ptr<Recordset> keys, rs;
   ThreadFacts facts;
   const auto stop_if_refused = [&] {
     const std::optional<ThreadStop> stop = ThreadRefusal(facts);
@@ -176,12 +200,16 @@ void Corkboard::Detail() {
 
         const int16_t page = PageNumber(Request_()("page"));
         const std::string ids = std::to_string(id);
-        rs = OpenThread(*con, s, ids);
-        facts.found = !rs->Eof();
+        keys = OpenThreadKeys(*con, ids);
+        ThreadRows thread;
+        if (!keys->Eof()) thread = OpenThreadPage(*con, s, *keys, page);
+        rs = std::move(thread.rs);
+        facts.found = rs && !rs->Eof();
         facts.reply = facts.found.value() && !rs->Fields("Parentid").IsNull();
         stop_if_refused();
 
-        const ThreadWriter w = TurnToPage(s, Server_(), *rs, ids, page);
+        const ThreadWriter w = WriterOf(s, Server_(), *rs, ids, thread);
+        if (thread.page > 1) rs->MoveNext();  // the leading row belongs to page 1 only
 
         // Nothing of a private topic, not even its subject in the title, before admission.
         const ForumCheck forum = CheckForum(*con, w.forum);
@@ -194,17 +222,19 @@ void Corkboard::Detail() {
           SkipToTail();
         }
 
+        const std::string bar = w.ThreadBar();  // above and below the posts
         out << WritePageHead(s, Server_().HTMLEncode(w.subject) + " - " + s.BBName)
-            << kWinOpenScript << "<center>" << w.Heading() << w.ThreadBar();
+            << kWinOpenScript << "<center>" << w.Heading() << bar;
         w.Posts(out, *rs);
         rs->Close();
-        out << w.ThreadBar() << w.ModeratorTools() << "<table border=0 width=" << s.TableWidth
+        out << bar << w.ModeratorTools() << "<table border=0 width=" << s.TableWidth
             << "><tr><td align=center>" << w.Buttons() << "</td></tr></table>";
         if (s.BBSTYLE == "CBK") out << JumpTo(*con, Variant(w.forum), false);
         ViewCounts::Of(s.ConnectionString).Record(id);
         out << "</center>" << s.Copyright;
       },
       [&] { Response_() << "</body></html>"; });
+  CloseQuietly(keys.get(), nullptr);
   CloseQuietly(rs.get(), con.get());
 }
 

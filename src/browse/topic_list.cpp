@@ -3,6 +3,7 @@
 // menu.
 #include "browse/topic_list.h"
 
+#include <charconv>
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -266,11 +267,16 @@ std::string ThreadPagesText(const Variant& postid, int64_t posts, int16_t per_pa
   if (per_page <= 0) return "";
   const int64_t pages = (posts + per_page - 1) / per_page;
   if (pages <= 1) return "";
+  // The list's 10,000-reply thread has a thousand of these: one string, sized once.
+  const std::string id = postid.Str();
   std::string html = " <img src=images/multipage.gif alt=多页>";
+  html.reserve(html.size() + static_cast<size_t>(pages) * (id.size() + 48));
+  char num[24];
   for (int64_t n = 1; n <= pages; ++n) {
-    const std::string num = std::to_string(n);
-    html +=
-        "<a href=newsdetail.asp?id=" + postid.Str() + "&page=" + num + ">[" + num + "]</a>&nbsp;";
+    const std::string_view text(
+        num, static_cast<size_t>(std::to_chars(num, num + sizeof num, n).ptr - num));
+    html.append("<a href=newsdetail.asp?id=").append(id).append("&page=").append(text);
+    html.append(">[").append(text).append("]</a>&nbsp;");
   }
   return html;
 }
