@@ -7,7 +7,7 @@
 # The archive pages read a copy of that thread in an archive.
 # Usage: bench/run.sh [seconds per run (default 10)]
 # Env: CORKBOARD_BIN (default build/release/corkboard), BENCH_DIR (default build/bench-board),
-# BENCH_PAGES (names of the pages to run, space-separated; default all).
+# BENCH_PAGES (names of the pages to run, space-separated; default all), BENCH_SEARCH_ONLY.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bin=${CORKBOARD_BIN:-$root/build/release/corkboard}
@@ -123,7 +123,10 @@ measure() {
     END { printf "%.0f %.2f %.2f\n", rps, p50, p99 }'
 }
 
-for jar in "$cookie" ""; do
+# BENCH_SEARCH_ONLY=1 skips the wrk runs: only the searches one request at a time.
+jars=("$cookie" "")
+[ -n "${BENCH_SEARCH_ONLY:-}" ] && jars=()
+for jar in "${jars[@]}"; do
 echo
 echo "Visitor: ${jar:+one session cookie}${jar:-no cookies}"
 echo

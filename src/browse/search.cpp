@@ -10,6 +10,7 @@
 #include "frame/page_frame.h"
 #include "frame/procedures.h"
 #include "runtime/convert.h"
+#include "store/bounded_count.h"
 #include "store/connection.h"
 #include "store/recordset.h"
 
@@ -22,6 +23,13 @@ constexpr const char* kSource = "Corkboard.Search";
 constexpr const char* kKeptSearch = "searchsql";
 // What the database layer answers for a command without text: paging with no search kept.
 constexpr long kNoCommandText = -2147217908;
+
+// A simple search that finds more than this many posts lists only this many (the newest, where
+// its results are ordered): a word in half of a big board answers as fast as a rare one, and
+// its pager stays a page long.
+constexpr int32_t kMostResults = 1000;
+constexpr const char* kMoreThanListed =
+    "找到的记录超过 1000 个，这里只列出 1000 个；请使用更准确的关键词。";
 
 enum class SearchStep { kForm, kNewSearch, kKeptSearch };
 
@@ -116,6 +124,11 @@ void WriteResultRow(const Settings& s, Response& out, const Server& server, cons
       << s.AltColumnColor2 << ">" << HtmlSafe(rs("ForumName").Str()) << "</td></tr>";
 }
 
+// Whether the search finds more than n rows, counting no further than n + 1.
+bool FindsMoreThan(Connection& con, const SearchFields& f, int32_t n) {
+  return CountAtMost(con, SearchSql(f, SearchPlan::kCounted), n + 1) > n;
+}
+
 }  // namespace
 
 void Corkboard::Search() {
@@ -149,12 +162,16 @@ void Corkboard::Search() {
         if (step == SearchStep::kNewSearch) {
           Session_().Set(kKeptSearch, Variant(KeepSearch(search)));
         }
+        const bool capped =
+            search.kind == SearchKind::kSimple && FindsMoreThan(*con, search, kMostResults);
         rs = std::make_unique<Recordset>();
         rs->SetCacheSize(s.PageSize);
-        rs->Open(sql, *con, adOpenStatic, adLockReadOnly);
+        rs->Open(capped ? SearchSql(search, SearchPlan::kNewestFirst) : sql, *con, adOpenStatic,
+                 adLockReadOnly);
 
         WriteResultsTop(s, out);
-        const int32_t record_count = static_cast<int32_t>(rs->RecordCount());
+        const int32_t record_count =
+            capped ? kMostResults : static_cast<int32_t>(rs->RecordCount());
         if (record_count <= 0) {
           out << "<table border=0 width=" << s.TableWidth
               << "><tr><td align=center>没有发现任何记录！</td></tr></table></center>";
@@ -162,7 +179,9 @@ void Corkboard::Search() {
         }
         rs->SetPageSize(s.PageSize);
         // The pager counts pages in 16 bits: pages past the 32,767th are not offered.
-        const int16_t page_count = static_cast<int16_t>(std::min<int>(rs->PageCount(), INT16_MAX));
+        const int16_t page_count =
+            static_cast<int16_t>(capped ? (kMostResults + s.PageSize - 1) / s.PageSize
+                                        : std::min<int>(rs->PageCount(), INT16_MAX));
         int32_t page = 1;
         const Variant page_value = Request_()("Page");
         if (ToLong(page_value)) page = std::min<int32_t>(page_value.CLng(), page_count);
@@ -174,11 +193,19 @@ void Corkboard::Search() {
           out << "<td>" << StripFontStart(s) << "<b>" << head << "</b></font></td>";
         }
         out << "</tr>";
-        for (int i = 0; i < s.PageSize && !rs->Eof(); ++i) {
+        // A capped list ends at its last listed row, which may fall inside a page.
+        const int32_t rows =
+            capped ? std::min<int32_t>(s.PageSize, kMostResults - (page - 1) * s.PageSize)
+                   : s.PageSize;
+        for (int i = 0; i < rows && !rs->Eof(); ++i) {
           WriteResultRow(s, out, Server_(), *rs);
           rs->MoveNext();
         }
         out << "</table>" << s.TableBorderEnd;
+        if (capped) {
+          out << "<table border=0 width=" << s.TableWidth << "><tr><td align=center>"
+              << kMoreThanListed << "</td></tr></table>";
+        }
         PageStyle(record_count, static_cast<int16_t>(page), page_count, s.PageSize,
                   "&action=GotoPage");
         out << "</center>";

@@ -77,32 +77,66 @@ constexpr const char* kLive =
 constexpr const char* kArchived =
     " SELECT 1 as isarchive,(CASE WHEN parentid IS NULL THEN postid ELSE parentid END) AS id, "
     "username, ";
-constexpr const char* kLiveFrom =
-    " From post inner join forum on post.forumname=forum.forumname where "
-    "isnull([restrict],'')<>'private' ";
 constexpr const char* kArchivedColumns =
     " posttime AS lastlytime, subject, archive.archivename as forumname ";
 
-std::string SimpleSearchSql(const SearchFields& f) {
+// The pieces of a statement that differ by plan.
+struct Pieces {
+  std::string distinct;  // after each SELECT of a union
+  std::string join;      // the union of live and archived rows
+  std::string live_hint, archived_hint;
+};
+
+Pieces PiecesOf(SearchPlan plan) {
+  Pieces p{"", " Union ", "", ""};
+  if (plan == SearchPlan::kCounted) p = {"DISTINCT ", " Union All ", "", ""};
+  if (plan == SearchPlan::kNewestFirst) {
+    p.live_hint = " WITH (INDEX(post_by_time))";
+    p.archived_hint = " WITH (INDEX(archivelist_time))";
+  }
+  return p;
+}
+
+std::string LiveFrom(const Pieces& p) {
+  return " From post" + p.live_hint +
+         " inner join forum on post.forumname=forum.forumname where "
+         "isnull([restrict],'')<>'private' ";
+}
+
+std::string Select(const char* head, const Pieces& p) {
+  std::string s = head;
+  const size_t at = s.find("SELECT ") + 7;
+  return s.insert(at, p.distinct);
+}
+
+std::string SimpleSearchSql(const SearchFields& f, SearchPlan plan) {
   const std::string c = Condition(f);
-  const std::string archived =
-      std::string(kArchived) + kArchivedColumns + " FROM archivelist as post INNER JOIN " +
-      " archive ON archive.archiveid = post.archiveid where " + c + " ORDER BY posttime DESC ";
+  const Pieces all = PiecesOf(plan);
+  // One forum or one archive is no union: nothing to make distinct.
+  const Pieces one = PiecesOf(plan == SearchPlan::kCounted ? SearchPlan::kListed : plan);
+  const Pieces& p = f.forum == "all" ? all : one;
+  const std::string archived = Select(kArchived, p) + kArchivedColumns +
+                               " FROM archivelist as post" + p.archived_hint + " INNER JOIN " +
+                               " archive ON archive.archiveid = post.archiveid where " + c +
+                               " ORDER BY posttime DESC ";
   if (c.empty()) {
-    return std::string(kLive) + " posttime As lastlytime, subject, post.forumname " + kLiveFrom +
-           " " + " Union " +
-           " SELECT  1 as isarchive,(CASE WHEN parentid IS NULL THEN postid ELSE parentid END) "
-           "AS id, username, " +
-           kArchivedColumns + " FROM archivelist INNER JOIN " +
+    return Select(kLive, p) + " posttime As lastlytime, subject, post.forumname " + LiveFrom(p) +
+           " " + p.join +
+           Select(
+               " SELECT  1 as isarchive,(CASE WHEN parentid IS NULL THEN postid ELSE parentid "
+               "END) AS id, username, ",
+               p) +
+           kArchivedColumns + " FROM archivelist" + p.archived_hint + " INNER JOIN " +
            " archive ON archive.archiveid = archivelist.archiveid " + " ORDER BY posttime DESC ";
   }
   if (f.forum == "all") {
-    return std::string(kLive) + " posttime As lastlytime, subject, post.forumname " + kLiveFrom +
-           " and " + c + " Union " + archived;
+    return Select(kLive, p) + " posttime As lastlytime, subject, post.forumname " + LiveFrom(p) +
+           " and " + c + p.join + archived;
   }
   if (f.forum.starts_with("archive_")) return archived;
-  return std::string(kLive) + " posttime As lastlytime, subject, post.forumname  " + kLiveFrom +
-         "and " + c;
+  // Unordered: its first rows are read as found, with no index to walk.
+  return std::string(kLive) + " posttime As lastlytime, subject, post.forumname  " +
+         LiveFrom(PiecesOf(SearchPlan::kListed)) + "and " + c;
 }
 
 }  // namespace
@@ -134,10 +168,10 @@ SearchFields MemberSearch(std::string member) {
   return f;
 }
 
-std::string SearchSql(const SearchFields& f) {
+std::string SearchSql(const SearchFields& f, SearchPlan plan) {
   switch (f.kind) {
     case SearchKind::kSimple:
-      return SimpleSearchSql(f);
+      return SimpleSearchSql(f, plan);
     case SearchKind::kDaily: {
       const DateTime day = DateTime::Parse(f.day).value_or(DateTime());
       return "select 0 as isarchive,postid as id,username,lastreplyposttime as lastlytime,"

@@ -34,9 +34,16 @@ SearchFields SimpleSearch(const SearchForm& form, const DateTime& now);
 SearchFields DailySearch(const DateTime& now);
 SearchFields MemberSearch(std::string member);
 
-// The statement of a search. Raises the run-time error of an archive number that is not a whole
-// number.
-std::string SearchSql(const SearchFields& f);
+// How a simple search's statement is put. kListed: as the board lists results. kCounted: the
+// same rows for counting, each half of a union made distinct and the halves joined without a
+// second de-duplication (a live and an archived row never match), so a bounded count stops
+// early. kNewestFirst: the listed rows, ordered ones read through the posting-time indexes, so
+// that the first pages of a search that finds many posts read only those pages' rows.
+enum class SearchPlan { kListed, kCounted, kNewestFirst };
+
+// The statement of a search (the plan applies to simple searches). Raises the run-time error of
+// an archive number that is not a whole number.
+std::string SearchSql(const SearchFields& f, SearchPlan plan = SearchPlan::kListed);
 
 // The session's text of a search, and the search read back from it (nothing when the text is
 // not one this board wrote).

@@ -84,6 +84,13 @@ class Dialect {
   }
   // The parameter of ContainsCondition for a text of at least ContainsMinChars characters.
   virtual std::string ContainsValue(std::string_view text) const { return std::string(text); }
+
+  // What replaces the table hint "WITH (INDEX(name))" after a table reference: the backend's
+  // way to make a query walk that index, or empty where its planner needs no telling.
+  virtual std::string IndexHint(std::string_view index) const {
+    (void)index;
+    return "";
+  }
 };
 
 }  // namespace cb

@@ -1,10 +1,12 @@
-// Record sets: windows of rows, paging, and changes written through the row's locator.
+// Record sets: windows of rows, paging, and changes written through the row's locator; the
+// bounded count.
 #include "store/recordset_impl.h"
 
 #include <algorithm>
 
 #include "runtime/convert.h"
 #include "store/backend.h"
+#include "store/bounded_count.h"
 #include "store/data_sources.h"
 #include "store/schema.h"
 #include "store/store_error.h"
@@ -51,12 +53,6 @@ void AppendParams(std::string& key, const std::vector<SqlValue>& params, size_t 
     if (const double* d = std::get_if<double>(&v)) key += "d" + std::to_string(*d);
     if (const std::string* s = std::get_if<std::string>(&v)) key += "s" + *s;
   }
-}
-
-std::string CountKey(const Translation& tr) {
-  std::string key = tr.CountSql();
-  AppendParams(key, tr.params, tr.count_first_param);
-  return key;
 }
 
 // The window statement, its parameters and the window's place.
@@ -260,34 +256,52 @@ void RecordsetImpl::Set(std::string_view name, Variant value) {
   changed_[i] = true;
 }
 
+namespace {
+
+// Rows of a count statement, remembered per statement and parameters until the next write.
+int64_t RememberedCount(PooledHandle& h, const std::string& count_sql, const Translation& tr,
+                        size_t first_param) {
+  BackendConnection& be = h.backend();
+  std::string key = count_sql;
+  AppendParams(key, tr.params, first_param);
+  bool cacheable = !be.InTransaction();
+  int64_t count = 0;
+  if (cacheable && h.CachedCount(key, &count)) return count;
+  uint64_t generation = h.WriteGeneration();
+  auto st = be.Prepare(count_sql, tr.original);
+  ResetOnExit reset{*st};
+  BindAll(*st, tr.params, {}, first_param);
+  if (st->Step()) {
+    SqlValue v = st->Column(0);
+    if (const int64_t* i = std::get_if<int64_t>(&v)) count = *i;
+  }
+  if (cacheable) h.RememberCount(key, generation, count);
+  return count;
+}
+
+}  // namespace
+
 long RecordsetImpl::RecordCount() {
   if (!static_ && !fixed_) return -1;
   if (total_ < 0) {
     Guard([&] {
-      PooledHandle& h = Con().handle();
-      BackendConnection& be = h.backend();
-      std::string key = CountKey(*tr_);
-      bool cacheable = !be.InTransaction();
-      int64_t count = 0;
-      if (cacheable && h.CachedCount(key, &count)) {
-        total_ = count;
-        return;
-      }
-      uint64_t generation = h.WriteGeneration();
-      auto st = be.Prepare(tr_->CountSql(), tr_->original);
-      ResetOnExit reset{*st};
-      BindAll(*st, tr_->params, {}, tr_->count_first_param);
-      if (st->Step()) {
-        SqlValue v = st->Column(0);
-        if (const int64_t* i = std::get_if<int64_t>(&v)) count = *i;
-      }
-      if (cacheable) h.RememberCount(key, generation, count);
-      total_ = count;
+      total_ = RememberedCount(Con().handle(), tr_->CountSql(), *tr_, tr_->count_first_param);
     });
     if (tr_->top) total_ = std::min<int64_t>(total_, *tr_->top);
   }
   int64_t gone = std::count(deleted_.begin(), deleted_.end(), true);
   return static_cast<long>(total_ - gone);
+}
+
+long CountAtMost(Connection& con, const std::string& sql, long cap) {
+  try {
+    PooledHandle& h = con.handle();
+    std::shared_ptr<const Translation> tr = TranslateCached(sql, h.backend().dialect());
+    return static_cast<long>(
+        RememberedCount(h, tr->CappedCountSql(h.backend().dialect(), cap), *tr, 0));
+  } catch (const DatabaseError& e) {
+    con.Fail(e);
+  }
 }
 
 void RecordsetImpl::SetPageSize(int n) {

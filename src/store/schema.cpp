@@ -47,7 +47,9 @@ std::vector<TableDef> MakeTables() {
                 {"post_topics_by_last_reply", {"parentid", "lastreplyposttime"}},
                 {"post_by_parent", {"parentid", "posttime"}},
                 {"post_by_forum_time", {"forumname", "posttime"}},
-                {"post_by_user", {"username"}}}});
+                {"post_by_user", {"username"}},
+                // A search that finds many posts walks this for its newest ones.
+                {"post_by_time", {"posttime"}}}});
   t.push_back({"forum",
                {Col("forumname", K::kText), Col("descript", K::kText), Col("catalog", K::kText),
                 Num("sequence", K::kInteger, "0"), Num("topiccount", K::kInteger, "0"),

@@ -40,7 +40,8 @@ const std::set<std::string> kFromEnds = {"where", "group",  "order",    "having"
 // Words that end a FROM clause's table reference (so they are not an alias).
 const std::set<std::string> kClauseWords = {"where", "order", "group", "having", "inner",
                                             "left",  "right", "full",  "cross",  "join",
-                                            "union", "on",    "outer", "except", "intersect"};
+                                            "union", "on",    "outer", "except", "intersect",
+                                            "with"};
 
 bool IsComparison(const SqlToken& t) {
   static const std::set<std::string> ops = {"=", "<>", "!=", "<", ">", "<=", ">=", "!<", "!>"};
@@ -144,7 +145,14 @@ class Translator {
     Prepare();
     tr.kind = Kind();
     if (tr.kind == StatementKind::kNoOp || tr.kind == StatementKind::kIdentity) return tr;
-    for (size_t i = 0; i < t_.size(); ++i) RewriteToken(i);
+    for (size_t i = 0; i < t_.size(); ++i) {
+      if (IndexHintAt(i)) {
+        RewriteIndexHint(i);
+        i += 6;
+      } else {
+        RewriteToken(i);
+      }
+    }
     RewriteContains();
     RewriteDayTests();
     NormalizeDates();
@@ -347,6 +355,17 @@ class Translator {
       }
     }
     return items;
+  }
+
+  // "WITH (INDEX(name))" after a table reference: seven tokens.
+  bool IndexHintAt(size_t i) const {
+    return WordAt(i, "with") && OpAt(i + 1, "(") && WordAt(i + 2, "index") && OpAt(i + 3, "(") &&
+           At(i + 4) && At(i + 4)->IsName() && OpAt(i + 5, ")") && OpAt(i + 6, ")");
+  }
+
+  void RewriteIndexHint(size_t i) {
+    for (size_t k = i; k <= i + 6; ++k) out_[k] = "";
+    out_[i] = d_.IndexHint(t_[i + 4].value);
   }
 
   void RewriteToken(size_t i) {
@@ -894,6 +913,11 @@ std::string Translation::CountSql() const {
   // Without the select list the count reads only what the conditions need (an index).
   if (count_from != std::string::npos) return "SELECT count(*)" + inner.substr(count_from);
   return "SELECT count(*) FROM (" + inner + ") AS cb_rows";
+}
+
+std::string Translation::CappedCountSql(const Dialect& d, int64_t cap) const {
+  std::string inner = order_by == std::string::npos ? body : body.substr(0, order_by);
+  return "SELECT count(*) FROM (" + inner + d.Limit(std::to_string(cap)) + ") AS cb_rows";
 }
 
 Translation TranslateSql(std::string_view sql, const Dialect& dialect) {

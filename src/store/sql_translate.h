@@ -56,6 +56,9 @@ struct Translation {
   // "select count(*)" of body without its ORDER BY; its parameters are params from
   // count_first_param on, at their own numbers.
   std::string CountSql() const;
+  // The count of at most cap rows (all parameters, from the first): a select that finds its
+  // rows one at a time stops after cap of them.
+  std::string CappedCountSql(const Dialect& d, int64_t cap) const;
 };
 
 // The text a LIKE pattern looks for when it is "%text%" with no wildcard inside: a class of one

@@ -30,6 +30,9 @@ class SqliteDialect : public Dialect {
                                                         std::string_view table_ref,
                                                         std::string_view column) const override;
   std::string ContainsValue(std::string_view text) const override;
+  std::string IndexHint(std::string_view index) const override {
+    return "INDEXED BY " + QuoteName(index);
+  }
 };
 
 // Prepared statements kept per connection, in bytes (their text and SQLite's own memory): the
