@@ -22,7 +22,7 @@ cleanup() {
   [ -f "$work/nginx.pid" ] && kill "$(cat "$work/nginx.pid")" 2>/dev/null || true
   "$root/tests/support/pg_cluster.sh" stop "$cluster" >/dev/null 2>&1 || true
 }
-trap cleanup EXIT
+trap cleanup EXIT INT TERM
 
 "$root/tests/support/pg_cluster.sh" start "$cluster" >/dev/null
 sql() { "$pgbin/psql" -qAt -h "$cluster" -U corkboard "$@"; }

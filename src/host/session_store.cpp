@@ -202,7 +202,8 @@ void SessionStore::Finish(const std::shared_ptr<Session>& session) {
   if (!shared_ || session->stored_expires() < 0) return;
   std::string data = session->Encoded();
   const int64_t expires = Expiry();
-  const bool stale = session->stored_expires() - clock_.Now().seconds() < idle_timeout_.count() * 3 / 4;
+  const bool stale =
+      session->stored_expires() - clock_.Now().seconds() < idle_timeout_.count() * 3 / 4;
   if (data == session->stored_data() && !stale) return;
   shared_->UpdateSession(session->id(), data, expires);
   session->SetStored(std::move(data), expires);
@@ -212,7 +213,8 @@ size_t SessionStore::Sweep() {
   TimePoint now = clock_.Steady();
   if (shared_) {
     std::lock_guard lock(mu_);
-    return shared_->DropExpiredSessions(clock_.Now().seconds()) + trial_->DropIdle(now, idle_timeout_);
+    return shared_->DropExpiredSessions(clock_.Now().seconds()) +
+           trial_->DropIdle(now, idle_timeout_);
   }
   std::lock_guard lock(mu_);
   return kept_->DropIdle(now, idle_timeout_) + trial_->DropIdle(now, idle_timeout_);

@@ -16,18 +16,33 @@ namespace {
 bool ValueText(const Variant& v, char* kind, std::string* text) {
   char buf[32];
   switch (v.type()) {
-    case VType::kEmpty: *kind = 'e'; break;
-    case VType::kNull: *kind = 'n'; break;
-    case VType::kBoolean: *kind = 'b', *text = v.CBool() ? "1" : "0"; break;
-    case VType::kInteger: *kind = 'i', *text = std::to_string(v.CInt()); break;
-    case VType::kLong: *kind = 'l', *text = std::to_string(v.CLng()); break;
+    case VType::kEmpty:
+      *kind = 'e';
+      break;
+    case VType::kNull:
+      *kind = 'n';
+      break;
+    case VType::kBoolean:
+      *kind = 'b', *text = v.CBool() ? "1" : "0";
+      break;
+    case VType::kInteger:
+      *kind = 'i', *text = std::to_string(v.CInt());
+      break;
+    case VType::kLong:
+      *kind = 'l', *text = std::to_string(v.CLng());
+      break;
     case VType::kDouble:
       std::snprintf(buf, sizeof buf, "%.17g", v.CDbl());
       *kind = 'd', *text = buf;
       break;
-    case VType::kString: *kind = 's', *text = v.AsStringRef(); break;
-    case VType::kDate: *kind = 't', *text = std::to_string(v.CDate().seconds()); break;
-    case VType::kArray: return false;
+    case VType::kString:
+      *kind = 's', *text = v.AsStringRef();
+      break;
+    case VType::kDate:
+      *kind = 't', *text = std::to_string(v.CDate().seconds());
+      break;
+    case VType::kArray:
+      return false;
   }
   return true;
 }
@@ -35,14 +50,22 @@ bool ValueText(const Variant& v, char* kind, std::string* text) {
 Variant TextValue(char kind, const std::string& text) {
   try {
     switch (kind) {
-      case 'n': return Variant::Null();
-      case 'b': return Variant(text == "1");
-      case 'i': return Variant(static_cast<int16_t>(std::stoi(text)));
-      case 'l': return Variant(static_cast<int32_t>(std::stol(text)));
-      case 'd': return Variant(std::stod(text));
-      case 's': return Variant(text);
-      case 't': return Variant(DateTime::FromSeconds(std::stoll(text)));
-      default: return Variant();
+      case 'n':
+        return Variant::Null();
+      case 'b':
+        return Variant(text == "1");
+      case 'i':
+        return Variant(static_cast<int16_t>(std::stoi(text)));
+      case 'l':
+        return Variant(static_cast<int32_t>(std::stol(text)));
+      case 'd':
+        return Variant(std::stod(text));
+      case 's':
+        return Variant(text);
+      case 't':
+        return Variant(DateTime::FromSeconds(std::stoll(text)));
+      default:
+        return Variant();
     }
   } catch (const std::exception&) {
     return Variant();
@@ -95,8 +118,8 @@ Application::~Application() {
 
 void Application::Share(std::shared_ptr<SharedState> shared, std::vector<std::string> cached_keys) {
   cached_keys_ = std::move(cached_keys);
-  notice_origin_ = std::to_string(getpid()) + "." +
-                   std::to_string(reinterpret_cast<uintptr_t>(this));
+  notice_origin_ =
+      std::to_string(getpid()) + "." + std::to_string(reinterpret_cast<uintptr_t>(this));
   shared_ = std::move(shared);
   if (shared_) shared_->Listen([this](const std::string* notice) { OnNotice(notice); });
 }

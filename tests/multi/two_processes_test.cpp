@@ -131,8 +131,9 @@ TEST_F(TwoProcesses, AForumAddedThroughOneAppearsInTheOthersMenu) {
 }
 
 TEST_F(TwoProcesses, TheFloodGuardHoldsAnAddressBackOnBoth) {
-  const std::string form = "action=posttopic&forum=F1&UserName=alice&Password=pw&MsgIcon=1&"
-                           "TopicSubject=s&Message=m";
+  const std::string form =
+      "action=posttopic&forum=F1&UserName=alice&Password=pw&MsgIcon=1&"
+      "TopicSubject=s&Message=m";
   const Answer first = a_->Send("/posting.asp", form, "", "10.0.0.9");
   EXPECT_NE(first.html.find("谢谢您"), std::string::npos) << first.html;
   EXPECT_NE(b_->Send("/posting.asp", form, "", "10.0.0.9").html.find("重复递交"),

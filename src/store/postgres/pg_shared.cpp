@@ -43,7 +43,8 @@ PGconn* Connect(const std::string& location) {
     PQfinish(conn);
     throw DatabaseError(err::kDatabaseOpen, msg + " (PostgreSQL)", "", 0, "08001");
   }
-  PQsetNoticeProcessor(conn, [](void*, const char*) {}, nullptr);
+  PQsetNoticeProcessor(
+      conn, [](void*, const char*) {}, nullptr);
   return conn;
 }
 
@@ -51,13 +52,13 @@ PGconn* Connect(const std::string& location) {
 Result Run(PGconn* conn, const std::string& sql, const std::vector<std::string>& params = {}) {
   std::vector<const char*> values;
   for (const auto& p : params) values.push_back(p.c_str());
-  Result r(PQexecParams(conn, sql.c_str(), static_cast<int>(values.size()), nullptr,
-                        values.data(), nullptr, nullptr, 0));
+  Result r(PQexecParams(conn, sql.c_str(), static_cast<int>(values.size()), nullptr, values.data(),
+                        nullptr, nullptr, 0));
   const ExecStatusType status = PQresultStatus(r.get());
   if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
     const char* state = PQresultErrorField(r.get(), PG_DIAG_SQLSTATE);
-    throw DatabaseError(err::kDatabase, std::string(PQerrorMessage(conn)) + " (PostgreSQL)", sql,
-                        0, state ? state : "HY000");
+    throw DatabaseError(err::kDatabase, std::string(PQerrorMessage(conn)) + " (PostgreSQL)", sql, 0,
+                        state ? state : "HY000");
   }
   return r;
 }
