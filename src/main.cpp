@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "board/routes.h"
+#include "browse/online_share.h"
 #include "frame/settings.h"
 #include "frame/view_counts.h"
 #include "host/config.h"
@@ -22,6 +23,7 @@
 #include "store/board_copy.h"
 #include "store/board_setup.h"
 #include "store/data_sources.h"
+#include "store/shared_state.h"
 
 namespace {
 
@@ -37,6 +39,8 @@ constexpr const char* kUsage =
 constexpr const char* kDefaultDataSource = "Corkboard";
 // The folder of the data folder where notices wait for the mail server.
 constexpr const char* kMailQueueFolder = "mailqueue";
+// The application values that cache menus; emptying one empties it in every process.
+const std::vector<std::string> kCachedMenus = {"ForumAndArchiveList", "ArchiveList"};
 
 // The data source the pages open: the DSN setting, "Corkboard" unless configured.
 std::string BoardDataSource(const cb::HostConfig& cfg) {
@@ -90,6 +94,11 @@ int Serve(const std::vector<std::string>& args) {
   }
   cb::Application app;
   cb::FillApplication(cfg, app);
+  // A PostgreSQL board may be served by several processes: they share sessions, attempt tables,
+  // the online table and the emptying of the menus (nothing to share on SQLite).
+  std::shared_ptr<cb::SharedState> shared =
+      cb::OpenSharedState(cb::ParseDataSourceSpec(BoardSources(cfg)[BoardDataSource(cfg)]));
+  app.Share(shared, kCachedMenus);
   cb::Router router;
   cb::AddBoardRoutes(router);
   // Mails link to BBURL; without one, to the listening address (port 0 is known once bound).
@@ -110,6 +119,8 @@ int Serve(const std::vector<std::string>& args) {
   {
     // Made after the server's start and ended before the mail queue: its end writes the last views.
     cb::ViewCountWriter view_counts;
+    std::unique_ptr<cb::OnlineSharer> online;
+    if (shared) online = std::make_unique<cb::OnlineSharer>(app, shared);
     code = server.Run();
   }
   mail_queue->Stop();  // the pages have ended: what they queued is tried once more

@@ -32,7 +32,7 @@ const char* FirstRefusal(std::initializer_list<Refusal> checks) {
   return nullptr;
 }
 
-void EmptyForumMenus(Application& app) { app.Set("ForumAndArchiveList", Variant("")); }
+void EmptyForumMenus(Application& app) { app.SetEverywhere("ForumAndArchiveList", ""); }
 
 void RefreshForumMaster(Connection& con, const std::string& forum) {
   con.Execute("update forum set forummaster='" + SqlQuote(Variant(ModeratorLinks(forum, con))) +

@@ -112,8 +112,8 @@ std::vector<std::string> ArchiveSourceForums(Connection& con, int32_t archive) {
 }
 
 void EmptyArchiveMenus(Application& app) {
-  app.Set("ArchiveList", Variant(""));
-  app.Set("ForumAndArchiveList", Variant(""));
+  app.SetEverywhere("ArchiveList", "");
+  app.SetEverywhere("ForumAndArchiveList", "");
 }
 
 }  // namespace cb

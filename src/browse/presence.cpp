@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "browse/online_share.h"
 #include "frame/corkboard.h"
 #include "runtime/convert.h"
 
@@ -10,10 +11,7 @@ namespace cb {
 
 namespace {
 
-constexpr int kColumns = 6;
-constexpr int kName = 0, kAddress = 1, kLoginTime = 2, kLastActive = 3, kCheckTime = 4,
-              kLocation = 5;
-constexpr const char* kGuest = "GUEST ";
+using namespace online;
 // A page waits at most this long for the application lock; past it the visit goes unrecorded
 // rather than holding the page.
 constexpr std::chrono::milliseconds kLockWait{500};

@@ -1,11 +1,14 @@
 // Attempt tables live in the application like the online table: a two-dimensional array read,
-// changed and written back under the application lock, so that all pages see one count.
+// changed and written back under the application lock, so that all pages see one count; on a board
+// several processes serve, a shared value that each change holds against the other processes.
 #include "frame/throttle.h"
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 
 #include "runtime/convert.h"
+#include "runtime/fields.h"
 #include "runtime/script_error.h"
 #include "runtime/variant.h"
 
@@ -69,10 +72,54 @@ int RefusalSeconds(int32_t failures) {
                   SignInGuard::kLongestRefusalSeconds);
 }
 
+// On a board several processes serve, the table is a shared value: one text, a line per record.
+std::string Encoded(const std::vector<AttemptRecord>& records) {
+  std::string out;
+  for (const AttemptRecord& r : records) {
+    std::string key = r.key;
+    std::replace(key.begin(), key.end(), '\n', ' ');
+    out += std::to_string(r.count) + ' ' + std::to_string(r.last.seconds()) + ' ' +
+           std::to_string(r.until.seconds()) + ' ' + key + '\n';
+  }
+  return out;
+}
+
+std::vector<AttemptRecord> Decoded(std::string_view text) {
+  std::vector<AttemptRecord> records;
+  while (!text.empty()) {
+    const size_t end = text.find('\n');
+    const std::string line(text.substr(0, end));
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    long long count = 0, last = 0, until = 0;
+    int used = 0;
+    if (std::sscanf(line.c_str(), "%lld %lld %lld %n", &count, &last, &until, &used) == 3) {
+      records.push_back({line.substr(used), static_cast<int32_t>(count),
+                         DateTime::FromSeconds(last), DateTime::FromSeconds(until)});
+    }
+  }
+  return records;
+}
+
+void Cap(std::vector<AttemptRecord>& records, size_t capacity) {
+  if (records.size() <= capacity) return;
+  std::stable_sort(records.begin(), records.end(),
+                   [](const AttemptRecord& a, const AttemptRecord& b) { return a.last > b.last; });
+  records.resize(capacity);
+}
+
 }  // namespace
 
 bool ChangeAttempts(Application& app, std::string_view table, size_t capacity,
                     const std::function<void(std::vector<AttemptRecord>&)>& change) {
+  if (const auto& shared = app.shared()) {
+    shared->ChangeValue(std::string(table), [&](std::string& text) {
+      std::vector<AttemptRecord> records = Decoded(UnescapeText(text));
+      change(records);
+      Cap(records, capacity);
+      text = EscapeForText(Encoded(records));
+    });
+    return true;
+  }
   if (!app.TryLockFor(kLockWait)) return false;
   struct Unlock {
     Application& a;
@@ -80,12 +127,7 @@ bool ChangeAttempts(Application& app, std::string_view table, size_t capacity,
   } unlock{app};
   std::vector<AttemptRecord> records = Load(app.Get(table));
   change(records);
-  if (records.size() > capacity) {
-    std::stable_sort(
-        records.begin(), records.end(),
-        [](const AttemptRecord& a, const AttemptRecord& b) { return a.last > b.last; });
-    records.resize(capacity);
-  }
+  Cap(records, capacity);
   app.Set(table, Store(records));
   return true;
 }

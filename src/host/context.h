@@ -18,6 +18,7 @@
 #include "host/environment.h"
 #include "runtime/datetime.h"
 #include "runtime/variant.h"
+#include "store/shared_state.h"
 
 namespace cb {
 
@@ -149,8 +150,17 @@ class Session {
   bool OnlyRecomputable() const;
   bool TakeRenewal();
   void ResetId(std::string id);
+  // For the host's shared session table: every value as one text and back (arrays are not kept),
+  // and the text and expiry last read or written there (expiry -1: not from the table).
+  std::string Encoded() const;
+  void Decode(std::string_view text);
+  void SetStored(std::string data, int64_t expires);
+  const std::string& stored_data() const { return stored_data_; }
+  int64_t stored_expires() const { return stored_expires_; }
 
  private:
+  std::string stored_data_;
+  int64_t stored_expires_ = -1;
   std::string id_;
   mutable std::mutex mu_;
   std::map<std::string, Variant, NoCaseLess> values_;
@@ -162,17 +172,34 @@ class Session {
 // around read-modify-write sequences. Single reads and writes are atomic on their own.
 class Application {
  public:
+  Application() = default;
+  ~Application();
+  Application(const Application&) = delete;
+  Application& operator=(const Application&) = delete;
+
   Variant Get(std::string_view key) const;
   void Set(std::string_view key, Variant value);
+  // On a board several processes serve: the state they share (sessions, attempt tables, notices),
+  // and the cached values that a notice from another process replaces (all of them emptied when
+  // notices may have been missed). Null when this process serves the board alone.
+  void Share(std::shared_ptr<SharedState> shared, std::vector<std::string> cached_keys);
+  const std::shared_ptr<SharedState>& shared() const { return shared_; }
+  // Set, and on a shared board the same in every other process: for emptying a cached text.
+  void SetEverywhere(std::string_view key, const std::string& text);
   void Lock() { lock_.lock(); }
   void Unlock() { lock_.unlock(); }
   // Bounded wait for the lock, so that a page never hangs on a stuck holder.
   bool TryLockFor(std::chrono::milliseconds d) { return lock_.try_lock_for(d); }
 
  private:
+  void OnNotice(const std::string* notice);
+
   mutable std::mutex mu_;
   std::map<std::string, Variant, NoCaseLess> values_;
   std::timed_mutex lock_;
+  std::vector<std::string> cached_keys_;
+  std::string notice_origin_;  // marks this application's own notices
+  std::shared_ptr<SharedState> shared_;  // last: its listener stops before the values go
 };
 
 // Holds the application lock for a scope.

@@ -234,6 +234,7 @@ PageHost::PageHost(const HostConfig& cfg, Application& app, Router router, Envir
   sessions_.SetLimits({.total = cfg.max_sessions,
                        .per_address = cfg.sessions_per_address,
                        .trial_total = std::max<size_t>(cfg.max_sessions / 10, 1)});
+  if (app.shared()) sessions_.Share(app.shared());
 }
 
 PageHost::PageHost(const HostConfig& cfg, Application& app, Router router, const Clock& clock)
@@ -406,8 +407,14 @@ OutgoingResponse PageHost::RunPage(const PageFn& page, Request& request, std::st
   }
   // A new session's id is known to nobody yet, so it needs no renewal, only keeping.
   bool renew = session->TakeRenewal() && !fresh;
-  if (renew) sessions_.Renew(session, client.address);
-  if (fresh && !session->empty()) sessions_.Keep(session, client.address);
+  try {
+    if (renew) sessions_.Renew(session, client.address);
+    if (fresh && !session->empty()) sessions_.Keep(session, client.address);
+    if (!fresh && !renew) sessions_.Finish(session);
+  } catch (const ScriptError& e) {
+    // A session that could not be kept must not look kept: the visitor sees the failure.
+    return ErrorAnswer(e.number(), e.description(), e.source(), target);
+  }
   if (renew || (fresh && !session->empty())) {
     out.headers.emplace_back("Set-Cookie", std::string(SessionStore::kCookieName) + "=" +
                                                session->id() + "; Path=/; HttpOnly; SameSite=Lax" +

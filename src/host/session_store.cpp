@@ -1,4 +1,5 @@
-// Visitor sessions in memory: two least-recently-used tiers, swept by idle time, capped.
+// Visitor sessions in memory: two least-recently-used tiers, swept by idle time, capped; or the
+// kept ones in the table every process of the board shares.
 #include "host/session_store.h"
 
 #include <algorithm>
@@ -102,6 +103,7 @@ SessionStore::~SessionStore() = default;
 
 void SessionStore::SetLimits(const SessionLimits& limits) {
   std::lock_guard lock(mu_);
+  limits_ = limits;
   kept_->SetCaps(limits.total, limits.per_address);
   trial_->SetCaps(limits.trial_total, limits.per_address);
 }
@@ -109,6 +111,7 @@ void SessionStore::SetLimits(const SessionLimits& limits) {
 std::shared_ptr<Session> SessionStore::Find(std::string_view id) {
   TimePoint now = clock_.Steady();
   std::string key(id);
+  if (shared_) return FindShared(key);
   std::lock_guard lock(mu_);
   kept_->DropIdle(now, idle_timeout_);
   trial_->DropIdle(now, idle_timeout_);
@@ -127,6 +130,7 @@ void SessionStore::Keep(std::shared_ptr<Session> session, const std::string& add
   TimePoint now = clock_.Steady();
   std::string id = session->id();
   bool trial = session->OnlyRecomputable();
+  if (shared_ && !trial) return Store(*session, address);
   std::lock_guard lock(mu_);
   Tier& tier = trial ? *trial_ : *kept_;
   tier.DropIdle(now, idle_timeout_);
@@ -136,16 +140,82 @@ void SessionStore::Keep(std::shared_ptr<Session> session, const std::string& add
 void SessionStore::Renew(const std::shared_ptr<Session>& session, const std::string& address) {
   TimePoint now = clock_.Steady();
   std::string fresh = RandomSessionId(random_);
-  std::lock_guard lock(mu_);
   std::string old = session->id();
-  std::string kept_address = address;
-  if (!kept_->Take(old, &kept_address)) trial_->Take(old, &kept_address);
-  session->ResetId(fresh);
-  kept_->Insert(fresh, session, kept_address, now);
+  {
+    std::lock_guard lock(mu_);
+    std::string kept_address = address;
+    if (!kept_->Take(old, &kept_address)) trial_->Take(old, &kept_address);
+    session->ResetId(fresh);
+    if (!shared_) return kept_->Insert(fresh, session, kept_address, now);
+  }
+  shared_->DropSession(old);
+  Store(*session, address);
+}
+
+void SessionStore::Share(std::shared_ptr<SharedState> shared) {
+  std::lock_guard lock(mu_);
+  shared_ = std::move(shared);
+}
+
+int64_t SessionStore::Expiry() const { return clock_.Now().seconds() + idle_timeout_.count(); }
+
+std::shared_ptr<Session> SessionStore::FindShared(const std::string& id) {
+  std::string address;
+  std::shared_ptr<Session> promoted;
+  {
+    std::lock_guard lock(mu_);
+    trial_->DropIdle(clock_.Steady(), idle_timeout_);
+    promoted = trial_->Take(id, &address);
+  }
+  if (promoted) {
+    Store(*promoted, address);
+    return promoted;
+  }
+  std::optional<StoredSession> stored = shared_->LoadSession(id, clock_.Now().seconds());
+  if (!stored) return nullptr;
+  auto session = std::make_shared<Session>(id);
+  session->Decode(stored->data);
+  session->SetStored(std::move(stored->data), stored->expires);
+  return session;
+}
+
+void SessionStore::Store(Session& session, const std::string& address) {
+  std::string data = session.Encoded();
+  const int64_t expires = Expiry();
+  shared_->SaveSession(session.id(), address, data, expires);
+  session.SetStored(std::move(data), expires);
+  shared_->CapSessions(address, std::max<size_t>(limits_.per_address, 1));
+  // Expired rows go once a minute; until then finding one by id already ignores it.
+  const TimePoint now = clock_.Steady();
+  bool purge = false;
+  {
+    std::lock_guard lock(mu_);
+    if (last_purge_ == TimePoint{} || now - last_purge_ >= std::chrono::minutes(1)) {
+      last_purge_ = now;
+      purge = true;
+    }
+  }
+  if (purge) shared_->DropExpiredSessions(clock_.Now().seconds());
+}
+
+void SessionStore::Finish(const std::shared_ptr<Session>& session) {
+  if (!shared_ || session->stored_expires() < 0) return;
+  std::string data = session->Encoded();
+  const int64_t expires = Expiry();
+  const bool stale =
+      session->stored_expires() - clock_.Now().seconds() < idle_timeout_.count() * 3 / 4;
+  if (data == session->stored_data() && !stale) return;
+  shared_->UpdateSession(session->id(), data, expires);
+  session->SetStored(std::move(data), expires);
 }
 
 size_t SessionStore::Sweep() {
   TimePoint now = clock_.Steady();
+  if (shared_) {
+    std::lock_guard lock(mu_);
+    return shared_->DropExpiredSessions(clock_.Now().seconds()) +
+           trial_->DropIdle(now, idle_timeout_);
+  }
   std::lock_guard lock(mu_);
   return kept_->DropIdle(now, idle_timeout_) + trial_->DropIdle(now, idle_timeout_);
 }

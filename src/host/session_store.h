@@ -1,5 +1,6 @@
-// Visitor sessions in memory: created under a random 128-bit id, found again by the id from the
-// visitor's cookie, dropped after an idle time or, past the caps, least recently used first.
+// Visitor sessions: created under a random 128-bit id, found again by the id from the visitor's
+// cookie, dropped after an idle time or, past the caps, least recently used first. Kept in memory,
+// or on a board several processes serve in the shared session table.
 // A new session holding only recomputable values waits in a small trial tier until its visitor
 // sends the cookie back. Idle times run on the environment's steady clock, ids come from its
 // random source.
@@ -12,6 +13,7 @@
 #include <string_view>
 
 #include "host/context.h"
+#include "store/shared_state.h"
 #include "runtime/datetime.h"
 #include "runtime/random.h"
 
@@ -39,6 +41,12 @@ class SessionStore {
   SessionStore& operator=(const SessionStore&) = delete;
 
   void SetLimits(const SessionLimits& limits);
+  // From now on kept sessions live in shared, where every process of the board finds them; the
+  // trial tier stays in this process (a trial session found elsewhere is simply made again).
+  void Share(std::shared_ptr<SharedState> shared);
+  // After a page: a session read from the shared table is written back when its values changed,
+  // or when a quarter of its idle time has passed since it was last written (its expiry moves on).
+  void Finish(const std::shared_ptr<Session>& session);
 
   // The live session of that id, its idle time restarted; null when unknown or expired. A trial
   // session found again has proved that its visitor keeps cookies and is kept from now on.
@@ -68,6 +76,14 @@ class SessionStore {
   mutable std::mutex mu_;
   std::unique_ptr<Tier> kept_;
   std::unique_ptr<Tier> trial_;
+  std::shared_ptr<SharedState> shared_;
+  SessionLimits limits_;
+  TimePoint last_purge_{};
+
+  std::shared_ptr<Session> FindShared(const std::string& id);
+  // Writes a session anew in the shared table, with a fresh expiry.
+  void Store(Session& session, const std::string& address);
+  int64_t Expiry() const;
 };
 
 }  // namespace cb

@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# Two board processes behind nginx against one process alone, on one PostgreSQL board: the forum
+# index, a topic list and a thread, each for a visitor without cookies and for a signed-in member
+# (whose session the processes read from the database). A throwaway cluster (initdb in the work
+# folder) holds a small generated board: one forum of 2,000 topics with 10 replies each.
+# wrk on loopback, 2 threads, 32 connections.
+# Usage: bench/two_processes.sh [seconds per run (default 10)]
+# Env: CORKBOARD_BIN (default build/release/corkboard), BENCH_DIR (default build/bench-two).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+bin=${CORKBOARD_BIN:-$root/build/release/corkboard}
+work=${BENCH_DIR:-$root/build/bench-two}
+seconds=${1:-10}
+pgbin=$(ls -d /usr/lib/postgresql/*/bin | sort -V | tail -1)
+cluster=$work/pg
+rm -rf "$work" && mkdir -p "$work/logs"
+
+free_port() { /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  [ -f "$work/nginx.pid" ] && kill "$(cat "$work/nginx.pid")" 2>/dev/null || true
+  "$root/tests/support/pg_cluster.sh" stop "$cluster" >/dev/null 2>&1 || true
+}
+trap cleanup EXIT INT TERM
+
+"$root/tests/support/pg_cluster.sh" start "$cluster" >/dev/null
+sql() { "$pgbin/psql" -qAt -h "$cluster" -U corkboard "$@"; }
+sql -d postgres -c "CREATE DATABASE bench"
+uri="postgresql://corkboard@/bench?host=$cluster"
+conf=$work/corkboard.conf
+{ cat "$root/config/corkboard.conf"; echo "DataSource.Corkboard = $uri"; } > "$conf"
+
+start_board() {  # port
+  "$bin" serve --listen "127.0.0.1:$1" --data "$work/data" --site "$root/site" --config "$conf" \
+    --quiet > "$work/logs/board-$1.log" 2>&1 &
+  pids+=($!)
+  for _ in $(seq 100); do
+    curl -s -o /dev/null "http://127.0.0.1:$1/robots.txt" && return
+    sleep 0.1
+  done
+}
+one=$(free_port); two=$(free_port); lb=$(free_port)
+# The first start creates the schema, a catalog with one forum and an administrator.
+start_board "$one"
+"$bin" user add member pw --data "$work/data" --config "$conf" 2>/dev/null
+forum=$(sql -d bench -c "select forumname from forum limit 1")
+sql -d bench <<SQL
+insert into post (forumname, subject, message, username, posttime, icon)
+  select '$forum', '主题 ' || g, '正文 ' || g, 'member', now() - g * interval '1 minute', 1
+  from generate_series(1, 2000) g;
+insert into post (forumname, subject, message, username, posttime, parentid, icon)
+  select '$forum', 'Re', '回复 ' || r, 'member', now(), t.postid, 1
+  from (select postid from post) t, generate_series(1, 10) r;
+analyze;
+SQL
+topic=$(sql -d bench -c "select min(postid) from post where parentid is null")
+enc_forum=$(/usr/bin/python3 -c 'import sys,urllib.parse; print(urllib.parse.quote(sys.argv[1].encode("gbk")))' "$forum")
+start_board "$two"
+cat > "$work/nginx.conf" <<EOF
+worker_processes 2;
+pid $work/nginx.pid;
+error_log $work/logs/error.log;
+events { worker_connections 1024; }
+http {
+  access_log off;
+  client_body_temp_path $work/logs;
+  proxy_temp_path $work/logs;
+  fastcgi_temp_path $work/logs;
+  uwsgi_temp_path $work/logs;
+  scgi_temp_path $work/logs;
+  upstream corkboard { server 127.0.0.1:$one; server 127.0.0.1:$two; keepalive 64; }
+  server {
+    listen 127.0.0.1:$lb;
+    location / {
+      proxy_pass http://corkboard;
+      proxy_http_version 1.1;
+      proxy_set_header Connection "";
+      proxy_set_header Host \$host:\$server_port;
+    }
+  }
+}
+EOF
+nginx -c "$work/nginx.conf" -p "$work"
+
+# A signed-in member's session cookie, signed in through the balancer.
+member=$(curl -s -D - -o /dev/null -d "action=login&UserName=member&Password=pw" \
+  "http://127.0.0.1:$lb/cbkmisc.asp" |
+  awk -F'[:;] *' 'tolower($1) == "set-cookie" && $2 ~ /^CBSESSION=/ { print $2 }')
+
+measure() {  # url [cookie]: "requests/s non-2xx-or-3xx errors"
+  wrk -t2 -c32 -d"${seconds}s" ${2:+-H "Cookie: $2"} "$1" | awk '
+    /^Requests\/sec/ { rps = $2 } /Non-2xx/ { bad = $NF } /Socket errors/ { bad += 0 }
+    END { printf "%.0f %d\n", rps, bad }'
+}
+
+names=(index list thread)
+paths=("default.asp" "list.asp?GroupName=$enc_forum&Page=1" "newsdetail.asp?id=$topic&page=1")
+echo "Load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo
+echo "| page | visitor | one process req/s | two behind nginx req/s | errors |"
+echo "|---|---|---|---|---|"
+for i in "${!names[@]}"; do
+  for jar in "" "$member"; do
+    read -r single _ <<< "$(measure "http://127.0.0.1:$one/${paths[$i]}" "$jar")"
+    read -r double bad <<< "$(measure "http://127.0.0.1:$lb/${paths[$i]}" "$jar")"
+    echo "| ${names[$i]} | ${jar:+member}${jar:-guest} | $single | $double | $bad |"
+  done
+done
+echo
+echo "Load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
