@@ -6,9 +6,7 @@
 # (one request at a time), from a word found once to one in half of all posts.
 # The archive pages read a copy of that thread in an archive.
 # Usage: bench/run.sh [seconds per run (default 10)]
-# Env: CORKBOARD_BIN (default build/release/corkboard), BENCH_DIR (default build/bench-board),
-# BENCH_POSTGRES=1: the same board copied (`corkboard migrate`) into a throwaway PostgreSQL
-# cluster under BENCH_DIR/pg and served from there.
+# Env: CORKBOARD_BIN (default build/release/corkboard), BENCH_DIR (default build/bench-board).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bin=${CORKBOARD_BIN:-$root/build/release/corkboard}
@@ -46,16 +44,6 @@ search() {
   echo "search.asp?action=simplesearch&SearchTerms=$(gbk "$1")&BooleanAND=YES&ForumChoice=ALL&SearchIn=ALL&SearchDate=ALL&SearchUser=&ExactName=no"
 }
 
-sets=()
-if [ -n "${BENCH_POSTGRES:-}" ]; then
-  pg=$work/pg
-  uri="postgresql://corkboard@/postgres?host=$pg"
-  "$root/tests/support/pg_cluster.sh" start "$pg"
-  trap '"$root/tests/support/pg_cluster.sh" stop "$pg"' EXIT
-  "$bin" migrate --from "sqlite:$data/corkboard.db" --to "$uri"
-  sets=(--set "DataSource.Corkboard=$uri")
-fi
-
 free_port() { /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
 port=$(free_port)
 nginx_port=$(free_port)
@@ -63,7 +51,7 @@ static=$work/static
 rm -rf "$static" && mkdir -p "$static/logs"
 
 "$bin" serve --listen "127.0.0.1:$port" --data "$data" --site "$root/site" --config "$conf" \
-  "${sets[@]}" --quiet > "$work/server.log" 2>&1 &
+  --quiet > "$work/server.log" 2>&1 &
 board_pid=$!
 cat > "$static/nginx.conf" <<EOF
 worker_processes auto;
@@ -88,7 +76,7 @@ cleanup() {
   kill "$board_pid" 2>/dev/null || true
   [ -f "$static/nginx.pid" ] && kill "$(cat "$static/nginx.pid")" 2>/dev/null || true
 }
-trap 'cleanup; [ -z "${pg:-}" ] || "$root/tests/support/pg_cluster.sh" stop "$pg"' EXIT
+trap cleanup EXIT
 
 for _ in $(seq 100); do
   curl -s -o /dev/null "http://127.0.0.1:$port/robots.txt" && break

@@ -63,9 +63,9 @@ struct PermissionsPage : ::testing::Test {
 };
 
 TEST_F(PermissionsPage, SearchResultShowsEachMembersRights) {
-  // Newer than joe: the list is ordered by sign-up date alone.
+  // A second newer than joe: the list is ordered by sign-up date alone.
   b.board.AddMember("jo'<i>", "x",
-                    {.canpost = false, .postcount = 0, .signdate = "2099-01-01 00:00:00"});
+                    {.canpost = false, .postcount = 0, .signdate = "2024-05-09 10:20:31"});
   const std::string page = Submit({{"action", "getmatches"}, {"NN", "jo"}});
   EXPECT_GOLDEN("admin/member_permissions", page);
 }
@@ -74,7 +74,7 @@ TEST_F(PermissionsPage, PagesHoldFiftyMembers) {
   // Signed up a minute apart: the list is ordered by sign-up date alone.
   for (int i = 0; i < 57; ++i) {
     b.board.AddMember("m" + std::to_string(i), "p",
-                      {.signdate = "2001-01-01 00:" + std::string(i < 10 ? "0" : "") +
+                      {.signdate = "2024-05-09 11:" + std::string(i < 10 ? "0" : "") +
                                    std::to_string(i) + ":00"});
   }
   EXPECT_GOLDEN("admin/member_first_page", Submit({{"action", "getmatches"}, {"NN", "m"}}));

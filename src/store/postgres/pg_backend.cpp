@@ -201,10 +201,19 @@ class PgConnection : public BackendConnection {
 
   size_t CachedStatementBytes() const override { return statements_.bytes(); }
   int64_t Changes() const override { return changes_; }
+  // lastval() fails in a session that has not drawn a number yet (an insert that named its
+  // numbers, as a restore from the archive does); inside a transaction that failure would abort
+  // it, so there it runs under a savepoint of its own.
   int64_t LastInsertId() const override {
+    const bool in_transaction = PQtransactionStatus(conn_) == PQTRANS_INTRANS;
+    if (in_transaction) Result begin(PQexec(conn_, "SAVEPOINT cb_lastval"));
     Result r(PQexec(conn_, "SELECT lastval()"));
-    if (!Succeeded(r.get()) || PQntuples(r.get()) == 0) return 0;
-    return std::atoll(PQgetvalue(r.get(), 0, 0));
+    const bool found = Succeeded(r.get()) && PQntuples(r.get()) > 0;
+    if (in_transaction) {
+      Result end(PQexec(conn_, found ? "RELEASE SAVEPOINT cb_lastval"
+                                     : "ROLLBACK TO SAVEPOINT cb_lastval"));
+    }
+    return found ? std::atoll(PQgetvalue(r.get(), 0, 0)) : 0;
   }
 
   void Begin() override { Run("BEGIN"); }
