@@ -54,6 +54,9 @@ class BackendConnection {
   virtual void ExecScript(const std::string& sql) = 0;
   // Changes when another connection has committed since this one last asked.
   virtual uint64_t DataVersion() = 0;
+  // False when the connection is known to be broken (the server closed it while it sat idle in
+  // the pool, as a restart does): the pool drops it and opens another.
+  virtual bool Usable() { return true; }
 };
 
 // A migration brings the schema from version - 1 to version.

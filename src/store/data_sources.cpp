@@ -290,12 +290,16 @@ std::unique_ptr<PooledHandle> AcquireConnection(const std::string& connection_st
                       kStoreSource);
   }
   std::unique_ptr<BackendConnection> con;
-  {
-    std::lock_guard<std::mutex> lock(source->mu);
-    if (!source->idle.empty()) {
+  // Idle connections the database server closed meanwhile (a restart) are dropped, so that a
+  // page arriving after the restart does not fail on one.
+  while (!con) {
+    {
+      std::lock_guard<std::mutex> lock(source->mu);
+      if (source->idle.empty()) break;
       con = std::move(source->idle.back());
       source->idle.pop_back();
     }
+    if (!con->Usable()) con.reset();
   }
   if (!con) con = OpenRaw(*source);
   {

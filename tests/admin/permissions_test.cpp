@@ -61,13 +61,20 @@ struct PermissionsPage : ::testing::Test {
 };
 
 TEST_F(PermissionsPage, SearchResultShowsEachMembersRights) {
-  b.board.AddMember("jo'<i>", "x", {.canpost = false, .postcount = 0});
+  // A second newer than joe: the list is ordered by sign-up date alone.
+  b.board.AddMember("jo'<i>", "x",
+                    {.canpost = false, .postcount = 0, .signdate = "2024-05-09 10:20:31"});
   const std::string page = Submit({{"action", "getmatches"}, {"NN", "jo"}});
   EXPECT_GOLDEN("admin/member_permissions", page);
 }
 
 TEST_F(PermissionsPage, PagesHoldFiftyMembers) {
-  for (int i = 0; i < 57; ++i) b.board.AddMember("m" + std::to_string(i), "p");
+  // Signed up a minute apart: the list is ordered by sign-up date alone.
+  for (int i = 0; i < 57; ++i) {
+    b.board.AddMember("m" + std::to_string(i), "p",
+                      {.signdate = "2024-05-09 11:" + std::string(i < 10 ? "0" : "") +
+                                   std::to_string(i) + ":00"});
+  }
   EXPECT_GOLDEN("admin/member_first_page", Submit({{"action", "getmatches"}, {"NN", "m"}}));
   b.SignedIn(kBoss);
   EXPECT_GOLDEN("admin/member_last_page",

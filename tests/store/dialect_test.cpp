@@ -81,6 +81,10 @@ TEST_F(DialectTest, ConstructsGiveSqlServerResults) {
       {"select case when parentid is null then postid else parentid end from post where "
        "parentid is not null",
        std::to_string(t1)},
+      // A UNION ordered by a column the first select renames (the search's and archive lists').
+      {"select username,posttime as t from post union select username,posttime from "
+       "archivelist order by posttime",
+       "alice"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.sql);

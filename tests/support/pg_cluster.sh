@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # A throwaway PostgreSQL cluster for the tests: `pg_cluster.sh start DIR` creates one in DIR
 # (initdb, server on a unix socket in DIR, no TCP), `pg_cluster.sh stop DIR` stops it and removes
-# DIR. Connect with postgresql://corkboard@/postgres?host=DIR. As root, the server runs as the
-# postgres user (the server refuses root). Without the server binaries, start says so and exits 0
-# without a cluster; the tests then skip.
+# DIR, `restart DIR` restarts it (fast). Connect with postgresql://corkboard@/postgres?host=DIR.
+# As root, the server runs as the postgres user (the server refuses root). Without the server
+# binaries, start says so and exits 0 without a cluster; the tests then skip.
 set -euo pipefail
-cmd=${1:?start|stop}
+cmd=${1:?start|restart|stop}
 dir=${2:?cluster folder}
 bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -1 || true)
 as_owner=()
@@ -31,11 +31,16 @@ case "$cmd" in
       >/dev/null || { cat "$dir/server.log"; exit 1; }
     echo "pg_cluster: started in $dir"
     ;;
+  restart)
+    # Fast: the sessions of connected clients end at once, as in an operator's restart.
+    "${as_owner[@]}" "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -m fast -w restart \
+      >/dev/null || { cat "$dir/server.log"; exit 1; }
+    ;;
   stop)
     if [ -n "$bin" ] && [ -f "$dir/data/postmaster.pid" ]; then
       "${as_owner[@]}" "$bin/pg_ctl" -D "$dir/data" -m immediate -w stop >/dev/null || true
     fi
     rm -rf "$dir"
     ;;
-  *) echo "usage: $0 start|stop DIR" >&2; exit 2 ;;
+  *) echo "usage: $0 start|restart|stop DIR" >&2; exit 2 ;;
 esac

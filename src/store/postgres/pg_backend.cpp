@@ -2,6 +2,7 @@
 #include "store/postgres/pg_backend.h"
 
 #include <libpq-fe.h>
+#include <poll.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -200,10 +201,19 @@ class PgConnection : public BackendConnection {
 
   size_t CachedStatementBytes() const override { return statements_.bytes(); }
   int64_t Changes() const override { return changes_; }
+  // lastval() fails in a session that has not drawn a number yet (an insert that named its
+  // numbers, as a restore from the archive does); inside a transaction that failure would abort
+  // it, so there it runs under a savepoint of its own.
   int64_t LastInsertId() const override {
+    const bool in_transaction = PQtransactionStatus(conn_) == PQTRANS_INTRANS;
+    if (in_transaction) Result begin(PQexec(conn_, "SAVEPOINT cb_lastval"));
     Result r(PQexec(conn_, "SELECT lastval()"));
-    if (!Succeeded(r.get()) || PQntuples(r.get()) == 0) return 0;
-    return std::atoll(PQgetvalue(r.get(), 0, 0));
+    const bool found = Succeeded(r.get()) && PQntuples(r.get()) > 0;
+    if (in_transaction) {
+      Result end(PQexec(conn_, found ? "RELEASE SAVEPOINT cb_lastval"
+                                     : "ROLLBACK TO SAVEPOINT cb_lastval"));
+    }
+    return found ? std::atoll(PQgetvalue(r.get(), 0, 0)) : 0;
   }
 
   void Begin() override { Run("BEGIN"); }
@@ -232,6 +242,16 @@ class PgConnection : public BackendConnection {
     return std::hash<std::string>()(PQgetvalue(r.get(), 0, 0));
   }
 
+  // An idle connection has nothing to read but notifications; a server that ended the session
+  // left its farewell and the end of the stream, which reading notices.
+  bool Usable() override {
+    for (int i = 0; i < 2 && conn_ && PQstatus(conn_) == CONNECTION_OK; ++i) {
+      pollfd p{PQsocket(conn_), POLLIN, 0};
+      if (poll(&p, 1, 0) <= 0 || !PQconsumeInput(conn_)) break;
+    }
+    return conn_ && PQstatus(conn_) == CONNECTION_OK;
+  }
+
   // Types of extensions (citext), looked up once per connection.
   ColumnKind KindOfType(Oid type) {
     auto it = extra_kinds_.find(type);
@@ -249,8 +269,11 @@ class PgConnection : public BackendConnection {
 
  private:
   void Connect() {
-    const char* keys[] = {"dbname", "client_encoding", "application_name", nullptr};
-    const char* values[] = {location_.c_str(), "UTF8", "corkboard", nullptr};
+    // A server that does not answer fails the page after 10 s rather than holding its worker;
+    // the location may set its own connect_timeout, which comes later and wins.
+    const char* keys[] = {"connect_timeout", "dbname", "client_encoding", "application_name",
+                          nullptr};
+    const char* values[] = {"10", location_.c_str(), "UTF8", "corkboard", nullptr};
     conn_ = PQconnectdbParams(keys, values, 1);
     if (PQstatus(conn_) != CONNECTION_OK) {
       std::string msg = Trimmed(PQerrorMessage(conn_));
