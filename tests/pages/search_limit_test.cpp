@@ -10,6 +10,7 @@
 #include "browse/search_query.h"
 #include "frame/corkboard.h"
 #include "store/backend.h"
+#include "store/connection.h"
 #include "store/sql_translate.h"
 #include "support/fake_host.h"
 #include "support/page_text.h"

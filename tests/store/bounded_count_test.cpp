@@ -49,7 +49,7 @@ TEST(BoundedCount, IndexHintInEachDialect) {
       "on archive.archiveid=post.archiveid where post.subject like '%abcd%' order by posttime desc";
   const SqliteDialect sqlite;
   const Translation lite = TranslateSql(sql, sqlite);
-  EXPECT_NE(lite.sql.find("FROM archivelist as post INDEXED BY \"archivelist_time\" inner join"),
+  EXPECT_NE(lite.sql.find("from archivelist as post INDEXED BY \"archivelist_time\" inner join"),
             std::string::npos)
       << lite.sql;
   // The alias still names the table, so the text index serves the condition.
