@@ -77,8 +77,9 @@ void Post(int poster, const std::atomic<uint16_t>& port, const std::atomic<bool>
       tally.acknowledged.insert(subject);
     } else if (!r) {
       ++tally.cut;
-    } else if (r->status == 200 && text.ends_with("</html>") &&
+    } else if ((r->status == 200 || r->status == 500) && text.ends_with("</html>") &&
                text.find("错误号：") != std::string::npos) {
+      // 500: the page ran, but the visitor's session could not be kept in the database.
       ++tally.error_pages;
     } else if (tally.unexpected.empty()) {
       tally.unexpected = std::to_string(r->status) + " " + text.substr(0, 600);
