@@ -23,18 +23,6 @@ namespace {
 // The archive number an address or form names, 0 when none.
 int32_t NamedArchive(const Variant& v) { return ToLong(v) ? v.CLng() : 0; }
 
-// The top of the edit form: the archive and the post's subject beside the logo.
-std::string ArchiveEditTop(const Settings& s, const std::string& archive,
-                           const std::string& subject) {
-  if (s.BBSTYLE == "CBK") {
-    return "<table border=0 cellpadding=4 width=" + s.TableWidth + "><tr><td>" + s.Logo +
-           "</td><td><B>档案名称：<FONT COLOR=#2f2f4f>" + archive +
-           "</FONT><BR>归档话题：<FONT COLOR=#2f2f4f>" + subject + "</FONT></B></td></tr></table>";
-  }
-  if (s.BBSTYLE == "CLUB") return ClubPageTop(s);
-  return "";
-}
-
 }  // namespace
 
 void Corkboard::ArchiveEditPost() {
@@ -57,7 +45,7 @@ void Corkboard::ArchiveEditPost() {
         const std::string subject = server.HTMLEncode(post.subject);
         Response& out = Response_();
         out << WritePageHead(s, "编辑话题 - " + s.BBName) << "<center>"
-            << ArchiveEditTop(s, HtmlSafe(post.archive_name), subject)
+            << EditFormTop(s, "档案名称", HtmlSafe(post.archive_name), "归档话题", subject)
             << "<FORM ACTION=posting.asp NAME=PostTopic METHOD=POST>"
             << "<B>只有论坛领导（系统管理员，版主）或者发表这条消息的人才可以编辑和删除贴子</B>"
             << s.TableBorderStart

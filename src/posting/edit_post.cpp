@@ -54,17 +54,6 @@ PostRow ReadPostRow(const Recordset& rs, int32_t id, PostFacts& f) {
   return p;
 }
 
-// The top of the edit form: the forum and the post's subject beside the logo.
-std::string EditTop(const Settings& s, const std::string& forum, const std::string& subject) {
-  if (s.BBSTYLE == "CBK") {
-    return "<table border=0 cellpadding=4 width=" + s.TableWidth + "><tr><td>" + s.Logo +
-           "</td><td><B>论坛名称：<FONT COLOR=#2f2f4f>" + forum +
-           "</FONT><BR>帖子名称：<FONT COLOR=#2f2f4f>" + subject + "</FONT></B></td></tr></table>";
-  }
-  if (s.BBSTYLE == "CLUB") return ClubPageTop(s);
-  return "";
-}
-
 }  // namespace
 
 void Corkboard::Enforce(const Decision& decision, const std::string& title,
@@ -118,7 +107,7 @@ void Corkboard::EditPost() {
         const Server& server = Server_();
         const std::string subject = server.HTMLEncode(post.subject);
         Response& out = Response_();
-        out << WritePageHead(s, title) << "<center>" << EditTop(s, HtmlSafe(forum), subject)
+        out << WritePageHead(s, title) << "<center>" << EditFormTop(s, "论坛名称", HtmlSafe(forum), "帖子名称", subject)
             << "<FORM ACTION=posting.asp NAME=PostTopic METHOD=POST>" << s.TableBorderStart
             << "<table cellpadding=4 cellspacing=1 border=0 width=" << s.InnerTableWidth << ">"
             << "<tr " << s.TableColorStrip << "><td colspan=2><font color=" << s.TableStripTextColor

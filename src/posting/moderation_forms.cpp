@@ -43,6 +43,18 @@ std::string HeadingTop(const Settings& s, std::string_view heading) {
   return "";
 }
 
+std::string EditFormTop(const Settings& s, std::string_view place_label, std::string_view place,
+                        std::string_view subject_label, std::string_view subject) {
+  if (s.BBSTYLE == "CBK") {
+    return "<table border=0 cellpadding=4 width=" + s.TableWidth + "><tr><td>" + s.Logo +
+           "</td><td><B>" + std::string(place_label) + "：<FONT COLOR=#2f2f4f>" +
+           std::string(place) + "</FONT><BR>" + std::string(subject_label) +
+           "：<FONT COLOR=#2f2f4f>" + std::string(subject) + "</FONT></B></td></tr></table>";
+  }
+  if (s.BBSTYLE == "CLUB") return ClubPageTop(s);
+  return "";
+}
+
 std::string AuthorizeFormText(const Settings& s, const Request& request, const AuthorizeForm& f) {
   std::string html =
       HeadingTop(s, f.heading) + "<FORM ACTION=posting.asp NAME=Authorize METHOD=POST>" +

@@ -31,6 +31,10 @@ std::string IdentityRows(const Settings& s, const Request& request, const Identi
 
 // "CBK": the logo beside the heading centred in the title colour; "CLUB": ClubPageTop.
 std::string HeadingTop(const Settings& s, std::string_view heading);
+// The top of an edit form, "CBK": the logo beside two labelled lines (where the post is, its
+// subject); "CLUB": ClubPageTop. Both values are written as given (already HTML).
+std::string EditFormTop(const Settings& s, std::string_view place_label, std::string_view place,
+                        std::string_view subject_label, std::string_view subject);
 
 // The identification form that DeletePost and CloseThread show before they act: the top, the
 // form "Authorize" posting to posting.asp with the hidden fields (already markup), the note, the
