@@ -2,7 +2,9 @@
 # Two board processes behind nginx against one process alone, on one PostgreSQL board: the forum
 # index, a topic list and a thread, each for a visitor without cookies and for a signed-in member
 # (whose session the processes read from the database). A throwaway cluster (initdb in the work
-# folder) holds a small generated board: one forum of 2,000 topics with 10 replies each.
+# folder) holds a small generated board: one forum of 2,000 topics with 10 replies each. The same
+# board copied to SQLite (corkboard migrate) is served by one process too, for the comparison of
+# the two backends.
 # wrk on loopback, 2 threads, 32 connections.
 # Usage: bench/two_processes.sh [seconds per run (default 10)]
 # Env: CORKBOARD_BIN (default build/release/corkboard), BENCH_DIR (default build/bench-two).
@@ -31,9 +33,9 @@ uri="postgresql://corkboard@/bench?host=$cluster"
 conf=$work/corkboard.conf
 { cat "$root/config/corkboard.conf"; echo "DataSource.Corkboard = $uri"; } > "$conf"
 
-start_board() {  # port
-  "$bin" serve --listen "127.0.0.1:$1" --data "$work/data" --site "$root/site" --config "$conf" \
-    --quiet > "$work/logs/board-$1.log" 2>&1 &
+start_board() {  # port [data folder] [configuration]
+  "$bin" serve --listen "127.0.0.1:$1" --data "${2:-$work/data}" --site "$root/site" \
+    --config "${3:-$conf}" --quiet > "$work/logs/board-$1.log" 2>&1 &
   pids+=($!)
   for _ in $(seq 100); do
     curl -s -o /dev/null "http://127.0.0.1:$1/robots.txt" && return
@@ -57,6 +59,11 @@ SQL
 topic=$(sql -d bench -c "select min(postid) from post where parentid is null")
 enc_forum=$(/usr/bin/python3 -c 'import sys,urllib.parse; print(urllib.parse.quote(sys.argv[1].encode("gbk")))' "$forum")
 start_board "$two"
+# The same board on SQLite, copied row for row.
+mkdir -p "$work/sqlite"
+"$bin" migrate --from "$uri" --to "sqlite:$work/sqlite/corkboard.db" 2> "$work/logs/migrate.log"
+lite=$(free_port)
+start_board "$lite" "$work/sqlite" "$root/config/corkboard.conf"
 cat > "$work/nginx.conf" <<EOF
 worker_processes 2;
 pid $work/nginx.pid;
@@ -83,10 +90,14 @@ http {
 EOF
 nginx -c "$work/nginx.conf" -p "$work"
 
-# A signed-in member's session cookie, signed in through the balancer.
-member=$(curl -s -D - -o /dev/null -d "action=login&UserName=member&Password=pw" \
-  "http://127.0.0.1:$lb/cbkmisc.asp" |
-  awk -F'[:;] *' 'tolower($1) == "set-cookie" && $2 ~ /^CBSESSION=/ { print $2 }')
+# A signed-in member's session cookie, signed in through the balancer (and on the SQLite board).
+sign_in() {  # port
+  curl -s -D - -o /dev/null -d "action=login&UserName=member&Password=pw" \
+    "http://127.0.0.1:$1/cbkmisc.asp" |
+    awk -F'[:;] *' 'tolower($1) == "set-cookie" && $2 ~ /^CBSESSION=/ { print $2 }'
+}
+member=$(sign_in "$lb")
+lite_member=$(sign_in "$lite")
 
 measure() {  # url [cookie]: "requests/s non-2xx-or-3xx errors"
   wrk -t2 -c32 -d"${seconds}s" ${2:+-H "Cookie: $2"} "$1" | awk '
@@ -98,13 +109,17 @@ names=(index list thread)
 paths=("default.asp" "list.asp?GroupName=$enc_forum&Page=1" "newsdetail.asp?id=$topic&page=1")
 echo "Load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo
-echo "| page | visitor | one process req/s | two behind nginx req/s | errors |"
-echo "|---|---|---|---|---|"
+echo "| page | visitor | one process req/s | two behind nginx req/s | errors | SQLite, one process req/s | PostgreSQL / SQLite |"
+echo "|---|---|---|---|---|---|---|"
 for i in "${!names[@]}"; do
-  for jar in "" "$member"; do
+  for who in guest member; do
+    jar=""; lite_jar=""
+    [ "$who" = member ] && jar=$member && lite_jar=$lite_member
     read -r single _ <<< "$(measure "http://127.0.0.1:$one/${paths[$i]}" "$jar")"
     read -r double bad <<< "$(measure "http://127.0.0.1:$lb/${paths[$i]}" "$jar")"
-    echo "| ${names[$i]} | ${jar:+member}${jar:-guest} | $single | $double | $bad |"
+    read -r lone lbad <<< "$(measure "http://127.0.0.1:$lite/${paths[$i]}" "$lite_jar")"
+    ratio=$(awk -v a="$single" -v b="$lone" 'BEGIN { printf "%.2f", a / b }')
+    echo "| ${names[$i]} | $who | $single | $double | $((bad + lbad)) | $lone | $ratio |"
   done
 done
 echo

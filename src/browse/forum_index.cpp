@@ -180,64 +180,97 @@ void IndexWriter::Statistics(const DateTime& last_visit) {
       << "</table>";
 }
 
-void IndexWriter::ForumTable(const DateTime& last_visit) {
-  out << s.TableBorderStart
-      << "<table cellpadding=4 border=0 cellspacing=1  width=" << s.InnerTableWidth << ">\r\n";
-  out << "<tr " << s.TableColorStrip << ">\r\n"
-      << "<td></td>\r\n"
-      << "<td vAlign=bottom width=270><font color=" << s.TableStripTextColor
-      << "><b>讨论区</b></font></td>\r\n"
-      << "<td align=middle noWrap vAlign=bottom width=60><font color=" << s.TableStripTextColor
-      << "><b>主题数</b></font>\r\n"
-      << "</td>\r\n"
-      << "<td align=middle noWrap vAlign=bottom width=60><font color=" << s.TableStripTextColor
-      << "><b>贴子数</b></font>\r\n"
-      << "</td>\r\n"
-      << "<td align=middle noWrap vAlign=bottom width=120><font color=" << s.TableStripTextColor
-      << "><b>最后发表</b></font></td>\r\n"
-      << "<td vAlign=bottom align=center noWrap><p style=color:white><b>版主</b> </td>\r\n"
-      << "</tr>\r\n";
+namespace {
 
-  const auto forums = BoardCached<std::vector<IndexForum>>(con, "IndexForums", "", ReadForums);
+// The forum table as every visitor sees it, each forum's row split around its new-post marker,
+// the only part of the table that depends on the visitor.
+struct RenderedForum {
+  std::string before_marker;
+  std::optional<DateTime> last_time;  // none: never marked new
+  std::string after_marker;
+};
+struct RenderedForumTable {
+  std::string head;
+  std::vector<RenderedForum> forums;
+};
+
+RenderedForumTable RenderForumTable(const Settings& s, const Server& server,
+                                    const std::vector<IndexForum>& forums) {
+  RenderedForumTable table;
+  table.head = s.TableBorderStart +
+               "<table cellpadding=4 border=0 cellspacing=1  width=" + s.InnerTableWidth + ">\r\n";
+  table.head +=
+      "<tr " + s.TableColorStrip + ">\r\n" + "<td></td>\r\n" +
+      "<td vAlign=bottom width=270><font color=" + s.TableStripTextColor +
+      "><b>讨论区</b></font></td>\r\n" +
+      "<td align=middle noWrap vAlign=bottom width=60><font color=" + s.TableStripTextColor +
+      "><b>主题数</b></font>\r\n" + "</td>\r\n" +
+      "<td align=middle noWrap vAlign=bottom width=60><font color=" + s.TableStripTextColor +
+      "><b>贴子数</b></font>\r\n" + "</td>\r\n" +
+      "<td align=middle noWrap vAlign=bottom width=120><font color=" + s.TableStripTextColor +
+      "><b>最后发表</b></font></td>\r\n" +
+      "<td vAlign=bottom align=center noWrap><p style=color:white><b>版主</b> </td>\r\n" +
+      "</tr>\r\n";
   bool first = true;
   std::string catalog;
-  for (const IndexForum& row : *forums) {
+  for (const IndexForum& row : forums) {
+    RenderedForum& r = table.forums.emplace_back();
     // Forum names, descriptions, catalogs and master texts are the operator's HTML.
-    const std::string& this_catalog = row.catalog;
-    if (first || this_catalog != catalog) {
-      out << "<tr " << s.CategoryStripColor << ">"
-          << "<td colSpan=6><font color=" << s.CategoryStripTextColor << "><b>" << this_catalog
-          << "</b></font> </td>"
-          << "</tr>";
+    if (first || row.catalog != catalog) {
+      r.before_marker = "<tr " + s.CategoryStripColor + ">" +
+                        "<td colSpan=6><font color=" + s.CategoryStripTextColor + "><b>" +
+                        row.catalog + "</b></font> </td>" + "</tr>";
     }
     first = false;
-    catalog = this_catalog;
+    catalog = row.catalog;
+    r.before_marker += "<tr><td vAlign=top " + s.BGColor + " align=center>";
 
     const Variant& last_time = row.last_time;
-    const bool fresh =
-        !last_time.IsNull() && !last_time.IsEmpty() && last_time.CDate() > last_visit;
-    const std::string& forum = row.name;
-    out << "<tr><td vAlign=top " << s.BGColor << " align=center>"
-        << (fresh ? "<img border=0 src=images/on.gif >" : "<img border=0 src=images/off.gif >")
-        << "</td>";
-    out << "<td  vAlign=top " << s.AltColumnColor1
-        << "><p><b><a href=\"list.asp?GroupName=" << server.URLEncode(forum) << "\">" << forum
-        << "</a></b><br>" << row.descript << "</td>";
-    out << "<td   noWrap vAlign=top align=center " << s.AltColumnColor2 << "><p>"
-        << std::to_string(row.topics) << "&nbsp;</td>";
-    out << "<td align=center noWrap vAlign=top " << s.AltColumnColor1 << "><p>"
-        << std::to_string(row.posts) << "&nbsp;</td>";
-    const Variant& last_user = row.last_user;
-    if (last_user.IsNull()) {
-      out << "<td " << s.AltColumnColor2 << "></td>";
+    if (!last_time.IsNull() && !last_time.IsEmpty()) r.last_time = last_time.CDate();
+    std::string& out = r.after_marker;
+    out = "</td>";
+    out += "<td  vAlign=top " + s.AltColumnColor1 +
+           "><p><b><a href=\"list.asp?GroupName=" + server.URLEncode(row.name) + "\">" + row.name +
+           "</a></b><br>" + row.descript + "</td>";
+    out += "<td   noWrap vAlign=top align=center " + s.AltColumnColor2 + "><p>" +
+           std::to_string(row.topics) + "&nbsp;</td>";
+    out += "<td align=center noWrap vAlign=top " + s.AltColumnColor1 + "><p>" +
+           std::to_string(row.posts) + "&nbsp;</td>";
+    if (row.last_user.IsNull()) {
+      out += "<td " + s.AltColumnColor2 + "></td>";
     } else {
-      const std::string who = last_user.Str();
-      out << "<td   noWrap vAlign=top align=center " << s.AltColumnColor2 << "><p>"
-          << FormatLastPostTime(s, last_time) << "<br>by "
-          << "<a href=viewuser.asp?username=" << server.URLEncode(who) << ">" << who << "</a></td>";
+      const std::string who = row.last_user.Str();
+      out += "<td   noWrap vAlign=top align=center " + s.AltColumnColor2 + "><p>" +
+             FormatLastPostTime(s, last_time) + "<br>by " +
+             "<a href=viewuser.asp?username=" + server.URLEncode(who) + ">" + who + "</a></td>";
     }
-    out << "<td  vAlign=top  align=left " << s.AltColumnColor1 << " >" << row.master << "</td>"
-        << "</tr>";
+    out +=
+        "<td  vAlign=top  align=left " + s.AltColumnColor1 + " >" + row.master + "</td>" + "</tr>";
+  }
+  return table;
+}
+
+}  // namespace
+
+void IndexWriter::ForumTable(const DateTime& last_visit) {
+  // Kept per write generation and per look: the settings the table is written with are its key.
+  std::string look;
+  for (const std::string* part :
+       {&s.TableBorderStart, &s.InnerTableWidth, &s.TableColorStrip, &s.TableStripTextColor,
+        &s.CategoryStripColor, &s.CategoryStripTextColor, &s.BGColor, &s.AltColumnColor1,
+        &s.AltColumnColor2, &s.TimeColor}) {
+    look += *part;
+    look += '\x1f';
+  }
+  const auto table = BoardCached<RenderedForumTable>(
+      con, "IndexForumTable", look,
+      [&](Connection& c) { return RenderForumTable(s, server, ReadForums(c)); });
+  out << table->head;
+  for (const RenderedForum& row : table->forums) {
+    const bool fresh = row.last_time && *row.last_time > last_visit;
+    out << row.before_marker
+        << (fresh ? "<img border=0 src=images/on.gif >" : "<img border=0 src=images/off.gif >")
+        << row.after_marker;
   }
 }
 

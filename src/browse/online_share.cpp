@@ -136,9 +136,9 @@ void ShareOnline(Application& app, SharedState& shared, DateTime since, DateTime
     table.at(r, online::kLocation) = Variant(row.location);
     if (row.name == online::kGuest) ++guests;
   }
-  app.Set("OnlineCount", Variant(static_cast<int16_t>(std::min<size_t>(rows.size(), size))));
-  app.Set("Online", Variant(std::move(table)));
-  app.Set("GuestCount", Variant(guests));
+  app.SetQuietly("OnlineCount", Variant(static_cast<int16_t>(std::min<size_t>(rows.size(), size))));
+  app.SetQuietly("Online", Variant(std::move(table)));
+  app.SetQuietly("GuestCount", Variant(guests));
 }
 
 OnlineSharer::OnlineSharer(Application& app, std::shared_ptr<SharedState> shared,

@@ -123,9 +123,9 @@ void Corkboard::UpdateOnline(const std::string& address, const std::string& loca
     }
   }
 
-  app.Set("OnlineCount", Variant(online));
-  app.Set("Online", Variant(std::move(table)));
-  app.Set("GuestCount", Variant(guests));
+  app.SetQuietly("OnlineCount", Variant(online));
+  app.SetQuietly("Online", Variant(std::move(table)));
+  app.SetQuietly("GuestCount", Variant(guests));
 }
 
 void Corkboard::RecordVisit(const std::string& location) {

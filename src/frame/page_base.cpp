@@ -20,20 +20,20 @@ constexpr long kUnspecifiedError = -2147467259;
 
 void PageBase::OnStartPage(ScriptingContext* passedScriptingContext) {
   ctx_ = passedScriptingContext;
-  LoadSettings(ctx_->application(), settings_);
-  LoadStyle(ctx_->application(), settings_);
-  const Environment& env = ctx_->services();
-  settings_.DataDir = env.data_dir;
-  settings_.UploadBaseDir = InDataFolder(env.data_dir, settings_.UploadBaseDir);
-  settings_.Transport = env.mail_transport;
-  settings_.Queue = env.mail_queue;
+  settings_ = PageSettings(ctx_->application(), ctx_->services());
+}
+
+void PageBase::SetConnectionString(const std::string& s) {
+  auto mine = std::make_shared<Settings>(*settings_);
+  mine->ConnectionString = s;
+  settings_ = std::move(mine);
 }
 
 void PageBase::OnEndPage() { ctx_ = nullptr; }
 
 std::unique_ptr<Connection> PageBase::OpenConnection_() {
   auto con = std::make_unique<Connection>();
-  con->Open(settings_.ConnectionString, "", "", -1);
+  con->Open(settings_->ConnectionString, "", "", -1);
   return con;
 }
 

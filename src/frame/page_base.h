@@ -28,11 +28,11 @@ class PageBase {
   void OnEndPage();
 
   // Write-only property: replaces the composed connection string for this page.
-  void SetConnectionString(const std::string& s) { settings_.ConnectionString = s; }
+  void SetConnectionString(const std::string& s);
 
   virtual void ErrorForm(const Variant& errormessage) = 0;
 
-  const Settings& settings() const { return settings_; }
+  const Settings& settings() const { return *settings_; }
 
  protected:
   Request& Request_() const { return ctx_->request(); }
@@ -44,7 +44,7 @@ class PageBase {
   // The environment: clocks, randomness, the data folder, the mail transport.
   const Environment& Env() const { return ctx_->services(); }
   DateTime Now() const { return ctx_->Now(); }
-  const Settings& S() const { return settings_; }
+  const Settings& S() const { return *settings_; }
 
   // Opens a connection with the connection-string setting (the page's own connection).
   std::unique_ptr<Connection> OpenConnection_();
@@ -71,7 +71,8 @@ class PageBase {
   // Records the visit in the presence table before the head of a framed page (Corkboard only).
   virtual void RecordVisit(const std::string& location) { (void)location; }
 
-  Settings settings_;
+  // Shared with the pages that ran before while the application's values stay the same.
+  std::shared_ptr<const Settings> settings_ = std::make_shared<const Settings>();
 
  private:
   ScriptingContext* ctx_ = nullptr;

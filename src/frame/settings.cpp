@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <mutex>
 
 #include "host/context.h"
 #include "runtime/convert.h"
@@ -160,6 +161,36 @@ void LoadStyle(const Application& app, Settings& s) {
     s.TableBorderStart.clear();
     s.TableBorderEnd.clear();
   }
+}
+
+std::shared_ptr<const Settings> PageSettings(const Application& app, const Environment& env) {
+  struct Kept {
+    uint64_t stamp = 0;
+    const Environment* env = nullptr;
+    std::string data_dir;
+    std::shared_ptr<const Settings> settings;
+  };
+  static std::mutex mu;
+  static Kept kept;
+  const uint64_t stamp = app.Stamp();
+  {
+    std::lock_guard lock(mu);
+    if (kept.stamp == stamp && kept.env == &env && kept.data_dir == env.data_dir &&
+        kept.settings->Transport == env.mail_transport && kept.settings->Queue == env.mail_queue) {
+      return kept.settings;
+    }
+  }
+  auto s = std::make_shared<Settings>();
+  LoadSettings(app, *s);
+  LoadStyle(app, *s);
+  s->DataDir = env.data_dir;
+  s->UploadBaseDir = InDataFolder(env.data_dir, s->UploadBaseDir);
+  s->Transport = env.mail_transport;
+  s->Queue = env.mail_queue;
+  std::lock_guard lock(mu);
+  // Stamped as read before loading: a value set meanwhile makes the next page read them again.
+  kept = {stamp, &env, env.data_dir, s};
+  return s;
 }
 
 std::string InDataFolder(const std::string& data_dir, const std::string& path) {

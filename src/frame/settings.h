@@ -1,5 +1,5 @@
 // The board settings every page reads: filled from application variables (with a default for
-// each missing one) by LoadSettings and LoadStyle at the start of every page.
+// each missing one) by LoadSettings and LoadStyle, read again when those variables change.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +10,7 @@
 namespace cb {
 
 class Application;
+struct Environment;
 class MailSpool;
 class MailTransport;
 
@@ -78,6 +79,9 @@ struct Settings {
 // Raise ScriptError on a value that cannot be converted, before any page output.
 void LoadSettings(const Application& app, Settings& s);
 void LoadStyle(const Application& app, Settings& s);
+// LoadSettings and LoadStyle, with the paths and mail of the environment, read again only when
+// an application value changed since the last page (or the environment is another one).
+std::shared_ptr<const Settings> PageSettings(const Application& app, const Environment& env);
 
 // The address mails link to when BBURL is not set: the listening address as a browser reaches
 // it. A wildcard address (0.0.0.0, ::) stands for every address of the machine: its name is

@@ -174,6 +174,17 @@ Variant Application::Get(std::string_view key) const {
 void Application::Set(std::string_view key, Variant value) {
   std::lock_guard lock(mu_);
   values_.insert_or_assign(std::string(key), std::move(value));
+  stamp_.store(NextStamp(), std::memory_order_release);
+}
+
+void Application::SetQuietly(std::string_view key, Variant value) {
+  std::lock_guard lock(mu_);
+  values_.insert_or_assign(std::string(key), std::move(value));
+}
+
+uint64_t Application::NextStamp() {
+  static std::atomic<uint64_t> next{1};
+  return next.fetch_add(1);
 }
 
 }  // namespace cb

@@ -3,6 +3,7 @@
 // server and the test host fill and read the same objects.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <map>
 #include <memory>
@@ -179,6 +180,12 @@ class Application {
 
   Variant Get(std::string_view key) const;
   void Set(std::string_view key, Variant value);
+  // Set, for values that change on nearly every page and that nothing kept is made from (the
+  // presence table and its counts): the stamp stays.
+  void SetQuietly(std::string_view key, Variant value);
+  // Changes whenever a value is set (quietly aside), and is never the same for two applications:
+  // what is made from the values (the settings) is kept while it stays.
+  uint64_t Stamp() const { return stamp_.load(std::memory_order_acquire); }
   // On a board several processes serve: the state they share (sessions, attempt tables, notices),
   // and the cached values that a notice from another process replaces (all of them emptied when
   // notices may have been missed). Null when this process serves the board alone.
@@ -194,11 +201,14 @@ class Application {
  private:
   void OnNotice(const std::string* notice);
 
+  static uint64_t NextStamp();
+
   mutable std::mutex mu_;
   std::map<std::string, Variant, NoCaseLess> values_;
+  std::atomic<uint64_t> stamp_{NextStamp()};
   std::timed_mutex lock_;
   std::vector<std::string> cached_keys_;
-  std::string notice_origin_;  // marks this application's own notices
+  std::string notice_origin_;            // marks this application's own notices
   std::shared_ptr<SharedState> shared_;  // last: its listener stops before the values go
 };
 

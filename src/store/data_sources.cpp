@@ -2,6 +2,7 @@
 #include "store/data_sources.h"
 
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -34,6 +35,17 @@ size_t BytesOf(const PooledHandle::Rows& rows) {
 }
 }  // namespace
 
+namespace {
+
+// Write generations are drawn from one counter for every source, so that a source registered
+// again under a name never meets a value kept for the one it replaced.
+uint64_t NextGeneration() {
+  static std::atomic<uint64_t> next{1};
+  return next.fetch_add(1);
+}
+
+}  // namespace
+
 struct PooledHandle::Source {
   std::string name;
   DataSourceSpec spec;
@@ -45,12 +57,14 @@ struct PooledHandle::Source {
   std::vector<std::unique_ptr<BackendConnection>> idle;
   std::unique_ptr<BackendConnection> keeper;
 
-  std::atomic<uint64_t> generation{1};
+  std::atomic<uint64_t> generation{NextGeneration()};
   // A connection of its own that never writes: its data version moves with every commit of any
   // other connection to the database, in this process or another.
   std::mutex watch_mu;
   std::unique_ptr<BackendConnection> watcher;
   uint64_t watched_version = 0;
+  // Steady-clock nanoseconds before which the watcher is not asked again (see kWatchInterval).
+  std::atomic<int64_t> next_watch{0};
 
   std::mutex count_mu;
   CountCacheStats stats;
@@ -188,7 +202,16 @@ PooledHandle::~PooledHandle() {
 
 uint64_t PooledHandle::WriteGeneration() {
   Source& s = *source_;
+  // This process's own writes move the generation at once (NoteWrite); the watcher, a statement
+  // (a round trip on PostgreSQL) under one lock, is asked at most once per interval.
+  const auto steady_ns = [] {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+  };
+  if (steady_ns() < s.next_watch.load(std::memory_order_acquire)) return s.generation.load();
   std::lock_guard<std::mutex> lock(s.watch_mu);
+  if (steady_ns() < s.next_watch.load(std::memory_order_acquire)) return s.generation.load();
   try {
     // The watcher opens before any count is remembered, so no commit escapes it.
     if (!s.watcher) {
@@ -200,6 +223,8 @@ uint64_t PooledHandle::WriteGeneration() {
       s.watched_version = v;
       NoteWrite();
     }
+    s.next_watch.store(steady_ns() + std::chrono::nanoseconds(kWatchInterval).count(),
+                       std::memory_order_release);
   } catch (...) {
     // No way to tell what changed: nothing remembered so far holds.
     s.watcher.reset();
@@ -214,7 +239,13 @@ DateTime PooledHandle::Now() const {
   return (source_->spec.clock ? *source_->spec.clock : SystemClock::Shared()).Now();
 }
 
-void PooledHandle::NoteWrite() { source_->generation.fetch_add(1); }
+void PooledHandle::NoteWrite() {
+  // Only forward: two writers noting together leave the later draw.
+  const uint64_t next = NextGeneration();
+  uint64_t current = source_->generation.load();
+  while (current < next && !source_->generation.compare_exchange_weak(current, next)) {
+  }
+}
 
 bool PooledHandle::CachedCount(const std::string& key, int64_t* count) {
   uint64_t gen = WriteGeneration();

@@ -2,6 +2,7 @@
 // location, with a pool of open connections per source. Connection::Open takes its handle here.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -37,6 +38,10 @@ DataSourceSpec ParseDataSourceSpec(const std::string& text);
 // The value of "DATA SOURCE=" (or "DSN=") of a connection string; empty when absent.
 std::string DataSourceNameOf(const std::string& connection_string);
 
+// How long another process's commit may go unnoticed by the caches of this one: the database is
+// asked whether anything changed at most this often, however many pages read the caches.
+inline constexpr std::chrono::milliseconds kWatchInterval{1};
+
 // A connection of a pool, returned to it (after rolling back an open transaction) on
 // destruction.
 class PooledHandle {
@@ -49,8 +54,9 @@ class PooledHandle {
 
   BackendConnection& backend() { return *con_; }
   // Counts writes to this source: a count remembered at one write generation holds until the
-  // next write, whether it came through this process's connections (NoteWrite) or through any
-  // other connection to the same database, another process's included.
+  // next write, whether it came through this process's connections (NoteWrite, seen at once) or
+  // through any other connection to the same database, another process's included (seen within
+  // kWatchInterval).
   uint64_t WriteGeneration();
   void NoteWrite();
   // A remembered row count of a statement, valid at the current generation.

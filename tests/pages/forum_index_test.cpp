@@ -165,6 +165,30 @@ TEST(Home, KeptRowsGiveWayToAnOperatorsChange) {
   EXPECT_NE(page(list, &Corkboard::list).find("加　密　论　坛"), std::string::npos);
 }
 
+// The forum table is kept for every visitor; the new-post markers stay each visitor's own, and a
+// new post retires the kept table.
+TEST(Home, KeptForumTableMarksEachVisitorsNewPosts) {
+  FakeHost host;
+  TestBoard board(host);
+  SeedBoard(board);
+  const auto markers = [&](const char* last_visit) {
+    host.session().Set("FirstIn", Variant(""));
+    host.Get("/default.asp").Cookie("lastLoginDT", last_visit);
+    const std::string page = host.Run(&Corkboard::Home);
+    std::string marks;
+    for (size_t at = 0; (at = page.find("<img border=0 src=images/o", at)) != std::string::npos;
+         ++at) {
+      marks += page.compare(at + 26, 2, "n.") == 0 ? '+' : '-';
+    }
+    return marks;
+  };
+  EXPECT_EQ(markers("2024-03-01 00:00:00"), "++-");
+  EXPECT_EQ(markers("2024-05-01 00:00:00"), "+--");
+  EXPECT_EQ(markers("2024-06-01 00:00:00"), "---");
+  board.Exec("update forum set lastposttime='2024-07-01 00:00:00' where forumname='Rock & Roll'");
+  EXPECT_EQ(markers("2024-06-01 00:00:00"), "-+-");
+}
+
 TEST(Home, DatabaseErrorReplacesThePageAndFooter) {
   FakeHost host;
   host.Configure({{"DSN", "NoSuchBoard"}, {"Copyright", "<p>FOOTER</p>"}});

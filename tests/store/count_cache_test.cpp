@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 
 #include "store/connection.h"
 #include "store/data_sources.h"
@@ -58,13 +59,15 @@ class CountCache : public ::testing::Test {
     return rs.Eof() ? "" : rs.Fields("subject").Str();
   }
 
-  // A write through a handle the board's pool knows nothing of.
+  // A write through a handle the board's pool knows nothing of, then as long as the caches may
+  // take to notice it.
   void WriteOutside(const std::string& sql) {
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(path_.c_str(), &db), SQLITE_OK);
     sqlite3_busy_timeout(db, 5000);
     EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sql;
     sqlite3_close(db);
+    std::this_thread::sleep_for(kWatchInterval * 2);
   }
 
   fs::path dir_;
