@@ -13,19 +13,11 @@
 #include "store/connection.h"
 #include "support/fake_host.h"
 #include "support/golden.h"
+#include "support/page_text.h"
 #include "support/test_board.h"
 
 namespace cb {
 namespace {
-
-Settings LoadedSettings(const std::vector<std::pair<std::string, std::string>>& values = {}) {
-  Application app;
-  for (const auto& [k, v] : values) app.Set(k, Variant(v));
-  Settings s;
-  LoadSettings(app, s);
-  LoadStyle(app, s);
-  return s;
-}
 
 // A page that exposes the frame helpers and records presence calls instead of running them.
 class FramePage : public Corkboard {
@@ -41,28 +33,13 @@ class FramePage : public Corkboard {
 constexpr const char* kFooter = "<p align=center>footer</p>";
 
 TEST(PageFrameTest, HeadAndTopsMatchTheirGoldenText) {
-  const Settings s = LoadedSettings();
+  const Settings s = test::SettingsOf();
   EXPECT_GOLDEN("frame/head_default", WritePageHead(s, "贴子列表 - Corkboard"));
   // A title is written as given, special characters included.
-  const Settings bg = LoadedSettings({{"PageBackGround", "paper.gif"}, {"BGColor", "#eeeeee"}});
+  const Settings bg = test::SettingsOf({{"PageBackGround", "paper.gif"}, {"BGColor", "#eeeeee"}});
   EXPECT_GOLDEN("frame/head_background", WritePageHead(bg, "a<b>&\"c"));
   EXPECT_GOLDEN("frame/top_cbk", CbkPageTop(s, "成员列表"));
   EXPECT_GOLDEN("frame/top_club", ClubPageTop(s));
-}
-
-TEST(PageFrameTest, PageTopFollowsTheLayout) {
-  const struct {
-    const char* style;
-    std::string expected;
-  } cases[] = {
-      {"CBK", test::ReadGolden("frame/top_cbk")},
-      {"cbk", test::ReadGolden("frame/top_cbk")},
-      {"club", test::ReadGolden("frame/top_club")},
-      {"classic", ""},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(PageTop(LoadedSettings({{"BBSTYLE", c.style}}), "成员列表"), c.expected) << c.style;
-  }
 }
 
 TEST(PageFrameTest, HtmlSafeKeepsOrdinaryTextAndClosesBreakouts) {

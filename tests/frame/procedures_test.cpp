@@ -14,18 +14,10 @@
 #include "host/context.h"
 #include "runtime/script_error.h"
 #include "support/case_table.h"
+#include "support/page_text.h"
 
 namespace cb {
 namespace {
-
-Settings WithSettings(const std::vector<std::pair<std::string, std::string>>& values) {
-  Application app;
-  for (const auto& [k, v] : values) app.Set(k, Variant(v));
-  Settings s;
-  LoadSettings(app, s);
-  LoadStyle(app, s);
-  return s;
-}
 
 // A member's title and the name of their icons, or "error N".
 std::vector<std::string> UserTitleCase(const std::vector<std::string>& a) {
@@ -37,7 +29,7 @@ std::vector<std::string> UserTitleCase(const std::vector<std::string>& a) {
       {"<img src=icon/admin.gif vspace=5>", "admin"}};
   std::string written, title;
   try {
-    UserTitle(WithSettings({{"MemberMinimum", a.at(2)}}), test::Typed(a.at(0)),
+    UserTitle(test::SettingsOf({{"MemberMinimum", a.at(2)}}), test::Typed(a.at(0)),
               test::Typed(a.at(1)), written, title);
   } catch (const ScriptError& e) {
     return {"error", std::to_string(e.number())};
@@ -62,38 +54,22 @@ TEST(ProceduresTest, TextCases) {
        {"InList", [](const Texts& a) { return Yes(InList(a.at(0), a.at(1))); }},
        {"IsAllowedIP",
         [](const Texts& a) {
-          return Yes(IsAllowedIP(WithSettings({{"RejectiveIP", a.at(0)}}), a.at(1)));
+          return Yes(IsAllowedIP(test::SettingsOf({{"RejectiveIP", a.at(0)}}), a.at(1)));
         }},
        {"MaskIP", [](const Texts& a) { return Texts{MaskIP(a.at(0))}; }},
        {"ToLong", [](const Texts& a) { return Yes(ToLong(test::Typed(a.at(0)))); }},
        {"UserTitle", UserTitleCase},
+       {"SqlQuote", [](const Texts& a) { return Texts{SqlQuote(test::Typed(a.at(0)))}; }},
+       {"FormatPostTime",
+        [](const Texts& a) {
+          const Settings s = test::SettingsOf({{"TimeColor", "#123456"}});
+          const Variant t = test::Typed(a.at(0));
+          return Texts{FormatPostTime(s, t), FormatLastPostTime(s, t)};
+        }},
        {"Abbreviate", [](const Texts& a) {
           return Texts{Abbreviate(a.at(0), static_cast<int16_t>(std::stoi(a.at(1))))};
         }}});
   EXPECT_THROW(Abbreviate("abc", -1), ScriptError);
-}
-
-TEST(ProceduresTest, SqlQuoteDoublesApostrophes) {
-  EXPECT_EQ(SqlQuote("O'Brien"), "O''Brien");
-  EXPECT_EQ(SqlQuote("''"), "''''");
-  EXPECT_EQ(SqlQuote("x' or '1'='1"), "x'' or ''1''=''1");
-  EXPECT_EQ(SqlQuote(Variant::Null()), "");
-  EXPECT_EQ(SqlQuote(Variant(int32_t{5})), "5");
-}
-
-TEST(ProceduresTest, PostTimesShowDateAndColouredTime) {
-  const Settings s = WithSettings({{"TimeColor", "#123456"}});
-  const Variant t(DateTime::FromParts(2001, 5, 9, 8, 3, 7));
-  EXPECT_EQ(FormatPostTime(s, t), "2001-05-09 <FONT COLOR=#123456>08:03:07</font>");
-  EXPECT_EQ(FormatPostTime(s, Variant("2001-5-9 8:03:07")),
-            "2001-05-09 <FONT COLOR=#123456>08:03:07</font>");
-  EXPECT_EQ(FormatPostTime(s, Variant::Null()), " <FONT COLOR=#123456></font>");
-  EXPECT_EQ(FormatLastPostTime(s, t),
-            "<font class=lastlyposttime>2001-05-09</font>&nbsp;<FONT class=lastlyposttime "
-            "COLOR=#123456>08:03:07</font>");
-  EXPECT_EQ(FormatLastPostTime(s, Variant::Null()),
-            "<font class=lastlyposttime></font>&nbsp;<FONT class=lastlyposttime "
-            "COLOR=#123456></font>");
 }
 
 TEST(ProceduresTest, RandomTextPicksKindThenCharacter) {

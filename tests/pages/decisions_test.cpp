@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "browse/online.h"
 #include "browse/thread_view.h"
@@ -19,6 +20,15 @@ template <class Facts, class Change>
 Facts With(Facts facts, Change change) {
   change(facts);
   return facts;
+}
+
+// Each case's facts stop at its stop (nullopt: nothing stops them).
+template <class Facts, class Stop>
+void ExpectStops(const std::vector<std::pair<Facts, std::optional<Stop>>>& cases,
+                 std::optional<Stop> (*decide)(const Facts&)) {
+  for (size_t i = 0; i < cases.size(); ++i) {
+    EXPECT_EQ(decide(cases[i].first), cases[i].second) << "case " << i;
+  }
 }
 
 TEST(Decisions, Registration) {
@@ -79,29 +89,26 @@ TEST(Decisions, Posting) {
                        .admitted = true,
                        .closed = false};
   auto with = [&](auto change) { return With(ok, change); };
-  const struct {
-    SubmitFacts facts;
-    std::optional<PostStop> stop;
-  } cases[] = {
-      {ok, std::nullopt},
-      {with([](auto& f) { f.address_allowed = false, f.named = false; }), PostStop::kAddress},
-      {with([](auto& f) { f.named = false, f.has_content = false; }), PostStop::kNameAndPassword},
-      {with([](auto& f) { f.has_content = false, f.flood_free = false; }), PostStop::kEmpty},
-      {with([](auto& f) { f.flood_free = false, f.member = false; }), PostStop::kFlood},
-      {with([](auto& f) { f.member = false, f.may_post = false; }), PostStop::kNotMember},
-      {with([](auto& f) { f.may_post = false, f.topic = false; }), PostStop::kBarred},
-      {with([](auto& f) { f.topic = false, f.forum = false; }), PostStop::kNoTopic},
-      {with([](auto& f) { f.forum = false, f.admitted = false; }), PostStop::kNoForum},
-      {with([](auto& f) { f.admitted = false, f.closed = true; }), PostStop::kPrivate},
-      {with([](auto& f) { f.closed = true; }), PostStop::kClosed},
-      // A new topic reads neither the topic nor its state.
-      {with([](auto& f) { f.topic.reset(), f.closed.reset(); }), std::nullopt},
-      // Before the flood check: only the form's facts count.
-      {SubmitFacts{}, std::nullopt},
-  };
-  for (size_t i = 0; i < std::size(cases); ++i) {
-    EXPECT_EQ(SubmitRefusal(cases[i].facts), cases[i].stop) << "case " << i;
-  }
+  ExpectStops<SubmitFacts, PostStop>(
+      {
+          {ok, std::nullopt},
+          {with([](auto& f) { f.address_allowed = false, f.named = false; }), PostStop::kAddress},
+          {with([](auto& f) { f.named = false, f.has_content = false; }),
+           PostStop::kNameAndPassword},
+          {with([](auto& f) { f.has_content = false, f.flood_free = false; }), PostStop::kEmpty},
+          {with([](auto& f) { f.flood_free = false, f.member = false; }), PostStop::kFlood},
+          {with([](auto& f) { f.member = false, f.may_post = false; }), PostStop::kNotMember},
+          {with([](auto& f) { f.may_post = false, f.topic = false; }), PostStop::kBarred},
+          {with([](auto& f) { f.topic = false, f.forum = false; }), PostStop::kNoTopic},
+          {with([](auto& f) { f.forum = false, f.admitted = false; }), PostStop::kNoForum},
+          {with([](auto& f) { f.admitted = false, f.closed = true; }), PostStop::kPrivate},
+          {with([](auto& f) { f.closed = true; }), PostStop::kClosed},
+          // A new topic reads neither the topic nor its state.
+          {with([](auto& f) { f.topic.reset(), f.closed.reset(); }), std::nullopt},
+          // Before the flood check: only the form's facts count.
+          {SubmitFacts{}, std::nullopt},
+      },
+      SubmitRefusal);
 }
 
 // The other refusal texts are in the posting pages' golden files; a remote address is text.
@@ -119,25 +126,21 @@ TEST(Decisions, ReplyForm) {
                           .topic_forum_admitted = true,
                           .closed = false};
   auto with = [&](auto change) { return With(ok, change); };
-  const struct {
-    ReplyFormFacts facts;
-    std::optional<ReplyFormStop> stop;
-  } cases[] = {
-      {ok, std::nullopt},
-      {with([](auto& f) { f.parameters_ok = false, f.forum = false; }),
-       ReplyFormStop::kBadParameters},
-      {with([](auto& f) { f.forum = false, f.admitted = false; }), ReplyFormStop::kNoForum},
-      {with([](auto& f) { f.admitted = false, f.topic = false; }), ReplyFormStop::kPrivate},
-      {with([](auto& f) { f.topic = false, f.topic_forum_admitted = false; }),
-       ReplyFormStop::kNoTopic},
-      {with([](auto& f) { f.topic_forum_admitted = false, f.closed = true; }),
-       ReplyFormStop::kTopicPrivate},
-      {with([](auto& f) { f.closed = true; }), ReplyFormStop::kClosed},
-      {with([](auto& f) { f.topic_forum_admitted.reset(); }), std::nullopt},
-  };
-  for (size_t i = 0; i < std::size(cases); ++i) {
-    EXPECT_EQ(ReplyFormRefusal(cases[i].facts), cases[i].stop) << "case " << i;
-  }
+  ExpectStops<ReplyFormFacts, ReplyFormStop>(
+      {
+          {ok, std::nullopt},
+          {with([](auto& f) { f.parameters_ok = false, f.forum = false; }),
+           ReplyFormStop::kBadParameters},
+          {with([](auto& f) { f.forum = false, f.admitted = false; }), ReplyFormStop::kNoForum},
+          {with([](auto& f) { f.admitted = false, f.topic = false; }), ReplyFormStop::kPrivate},
+          {with([](auto& f) { f.topic = false, f.topic_forum_admitted = false; }),
+           ReplyFormStop::kNoTopic},
+          {with([](auto& f) { f.topic_forum_admitted = false, f.closed = true; }),
+           ReplyFormStop::kTopicPrivate},
+          {with([](auto& f) { f.closed = true; }), ReplyFormStop::kClosed},
+          {with([](auto& f) { f.topic_forum_admitted.reset(); }), std::nullopt},
+      },
+      ReplyFormRefusal);
 }
 
 TEST(Decisions, ThreadView) {
@@ -151,47 +154,39 @@ TEST(Decisions, ThreadView) {
                          .forum = true,
                          .admitted = true};
   auto with = [&](auto change) { return With(walk, change); };
-  const struct {
-    ThreadFacts facts;
-    std::optional<ThreadStop> stop;
-  } cases[] = {
-      {walk, std::nullopt},
-      {with([](auto& f) { f.id_ok = false, f.walk_forum = ""; }), ThreadStop::kBadId},
-      {with([](auto& f) { f.walk_forum = ""; }), ThreadStop::kBadWalk},
-      {with([](auto& f) { f.go = "sideways"; }), ThreadStop::kBadWalk},
-      {with([](auto& f) { f.neighbour = false, f.found = false; }), ThreadStop::kNoNewer},
-      {with([](auto& f) { f.go = "older", f.neighbour = false; }), ThreadStop::kNoOlder},
-      {with([](auto& f) { f.found = false, f.forum = false; }), ThreadStop::kNoTopic},
-      {with([](auto& f) { f.reply = true, f.forum = false; }), ThreadStop::kReply},
-      {with([](auto& f) { f.forum = false, f.admitted = false; }), ThreadStop::kNoForum},
-      {with([](auto& f) { f.admitted = false; }), ThreadStop::kPrivate},
-      // An ordinary view: no walk, whatever "forum" and "go" hold.
-      {ThreadFacts{.id_ok = true, .found = true, .reply = false}, std::nullopt},
-  };
-  for (size_t i = 0; i < std::size(cases); ++i) {
-    EXPECT_EQ(ThreadRefusal(cases[i].facts), cases[i].stop) << "case " << i;
-  }
+  ExpectStops<ThreadFacts, ThreadStop>(
+      {
+          {walk, std::nullopt},
+          {with([](auto& f) { f.id_ok = false, f.walk_forum = ""; }), ThreadStop::kBadId},
+          {with([](auto& f) { f.walk_forum = ""; }), ThreadStop::kBadWalk},
+          {with([](auto& f) { f.go = "sideways"; }), ThreadStop::kBadWalk},
+          {with([](auto& f) { f.neighbour = false, f.found = false; }), ThreadStop::kNoNewer},
+          {with([](auto& f) { f.go = "older", f.neighbour = false; }), ThreadStop::kNoOlder},
+          {with([](auto& f) { f.found = false, f.forum = false; }), ThreadStop::kNoTopic},
+          {with([](auto& f) { f.reply = true, f.forum = false; }), ThreadStop::kReply},
+          {with([](auto& f) { f.forum = false, f.admitted = false; }), ThreadStop::kNoForum},
+          {with([](auto& f) { f.admitted = false; }), ThreadStop::kPrivate},
+          // An ordinary view: no walk, whatever "forum" and "go" hold.
+          {ThreadFacts{.id_ok = true, .found = true, .reply = false}, std::nullopt},
+      },
+      ThreadRefusal);
 }
 
 TEST(Decisions, AddressLookup) {
   const AddressFacts ok{.topic_ok = true, .guarded = false, .role = int16_t{2}, .post = true};
   auto with = [&](auto change) { return With(ok, change); };
-  const struct {
-    AddressFacts facts;
-    std::optional<AddressStop> stop;
-  } cases[] = {
-      {ok, std::nullopt},
-      {with([](auto& f) { f.role = int16_t{1}; }), std::nullopt},
-      {with([](auto& f) { f.topic_ok = false, f.guarded = true; }), AddressStop::kBadTopic},
-      {with([](auto& f) { f.guarded = true, f.role = int16_t{-1}; }), AddressStop::kGuarded},
-      {with([](auto& f) { f.role = int16_t{-1}, f.post = false; }), AddressStop::kNotMember},
-      {with([](auto& f) { f.role = int16_t{0}, f.post = false; }), AddressStop::kNoRight},
-      {with([](auto& f) { f.post = false; }), AddressStop::kNoPost},
-      {AddressFacts{.topic_ok = true}, std::nullopt},
-  };
-  for (size_t i = 0; i < std::size(cases); ++i) {
-    EXPECT_EQ(AddressRefusal(cases[i].facts), cases[i].stop) << "case " << i;
-  }
+  ExpectStops<AddressFacts, AddressStop>(
+      {
+          {ok, std::nullopt},
+          {with([](auto& f) { f.role = int16_t{1}; }), std::nullopt},
+          {with([](auto& f) { f.topic_ok = false, f.guarded = true; }), AddressStop::kBadTopic},
+          {with([](auto& f) { f.guarded = true, f.role = int16_t{-1}; }), AddressStop::kGuarded},
+          {with([](auto& f) { f.role = int16_t{-1}, f.post = false; }), AddressStop::kNotMember},
+          {with([](auto& f) { f.role = int16_t{0}, f.post = false; }), AddressStop::kNoRight},
+          {with([](auto& f) { f.post = false; }), AddressStop::kNoPost},
+          {AddressFacts{.topic_ok = true}, std::nullopt},
+      },
+      AddressRefusal);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// The permission table of post editing and moderation, and the refusal order of each editing and
+// The permission table of post editing and moderation (tests/data/decisions.txt, with the home
+// page addresses of the thread view), and the refusal order of each editing and
 // moderation page as data: each case breaks its own rule and every later one, so only the order
 // picks the answer.
 #include "posting/moderation_rules.h"
@@ -8,30 +9,27 @@
 #include <string>
 #include <vector>
 
+#include "browse/post_renderer.h"
+#include "support/case_table.h"
+
 namespace cb {
 namespace {
 
 TEST(ModerationRules, PermissionTable) {
-  struct Case {
-    int16_t role;
-    bool own;
-    bool edit, delete_through_edit, moderate;
-  };
-  const Case cases[] = {
-      {role::kNotMember, true, false, false, false},
-      {role::kNotMember, false, false, false, false},
-      {role::kMember, true, true, true, false},
-      {role::kMember, false, false, false, false},
-      {role::kModerator, false, true, true, true},
-      {role::kModerator, true, true, true, true},
-      {role::kAdministrator, false, true, true, true},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::to_string(c.role) + (c.own ? " own" : " other"));
-    EXPECT_EQ(MayActOnPost(c.role, c.own, PostAction::kEdit), c.edit);
-    EXPECT_EQ(MayActOnPost(c.role, c.own, PostAction::kDeleteThroughEdit), c.delete_through_edit);
-    EXPECT_EQ(MayActOnPost(c.role, c.own, PostAction::kModerate), c.moderate);
-  }
+  using Texts = std::vector<std::string>;
+  test::CheckCaseTable(
+      "decisions.txt",
+      {{"MayActOnPost",
+        [](const Texts& a) {
+          const auto role = static_cast<int16_t>(std::stoi(a[0]));
+          Texts out;
+          for (PostAction action :
+               {PostAction::kEdit, PostAction::kDeleteThroughEdit, PostAction::kModerate}) {
+            out.push_back(test::Yes(MayActOnPost(role, a[1] == "yes", action))[0]);
+          }
+          return out;
+        }},
+       {"HomePageAddress", [](const Texts& a) { return Texts{HomePageAddress(a.at(0))}; }}});
 }
 
 // The facts of the tables: a bad number, a missing post, a reply, a topic (a guest acting), the

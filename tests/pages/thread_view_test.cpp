@@ -1,11 +1,10 @@
 // The thread view: golden pages (paging and its bounds, avatar versus rank images, the member's
-// links, a closed topic, both layouts), the home-page link rules, the walk to neighbouring topics,
+// links, a closed topic, both layouts), the walk to neighbouring topics,
 // the view count, the refusals, and hostile member text.
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "browse/post_renderer.h"
 #include "frame/corkboard.h"
 #include "frame/view_counts.h"
 #include "support/fake_host.h"
@@ -86,25 +85,6 @@ TEST(ThreadView, GoldenPages) {
     host.Configure({{"BBSTYLE", c.style}});
     host.Get("/newsdetail.asp?id=" + std::to_string(topic) + "&page=" + c.page);
     EXPECT_GOLDEN(c.golden, host.Run(&Corkboard::Detail));
-  }
-}
-
-TEST(ThreadView, HomePageAddress) {
-  struct Case {
-    const char* stored;
-    const char* linked;
-  };
-  const Case cases[] = {
-      {"", ""},
-      {"http://", ""},
-      {"HTTP:///", ""},
-      {"example.com", "http://example.com"},
-      {"HTTP://Example.com", "HTTP://Example.com"},
-      {"https://example.com", "http://https://example.com"},
-      {"javascript:alert(1)//http://x", "http://javascript:alert(1)//http://x"},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(HomePageAddress(c.stored), c.linked) << c.stored;
   }
 }
 
