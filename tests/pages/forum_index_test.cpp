@@ -42,32 +42,25 @@ void SeedBoard(TestBoard& board) {
       "('bob','alice','旧的','内容',0)");
 }
 
+// A later visit is a visitor with the board's cookies from an earlier session.
 TEST(Home, GoldenPages) {
-  struct Case {
-    const char* golden;
-    const char* style;
-    bool later;  // a visitor with the board's cookies from an earlier session
-  };
-  const Case cases[] = {
-      {"index/cbk_first_visit", "CBK", false},
-      {"index/cbk_later_visit", "CBK", true},
-      {"index/club_first_visit", "CLUB", false},
-      {"index/club_later_visit", "CLUB", true},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.golden);
+  const auto page = [](const char* style, bool later) {
     FakeHost host;
     TestBoard board(host);
     SeedBoard(board);
-    host.Configure({{"BBSTYLE", c.style}, {"DisplayPostCount", c.later ? "true" : "false"}});
+    host.Configure({{"BBSTYLE", style}, {"DisplayPostCount", later ? "true" : "false"}});
     host.Get("/default.asp");
-    if (c.later) {
+    if (later) {
       host.Cookie("lastLoginDT", "2024-05-01 00:00:00")
           .Cookie("UserName", "bob")
           .Cookie("Password", "pw-bob");
     }
-    EXPECT_GOLDEN(c.golden, host.Run(&Corkboard::Home));
-  }
+    return host.Run(&Corkboard::Home);
+  };
+  EXPECT_GOLDEN("index/cbk_first_visit", page("CBK", false));
+  EXPECT_GOLDEN("index/cbk_later_visit", page("CBK", true));
+  EXPECT_GOLDEN("index/club_first_visit", page("CLUB", false));
+  EXPECT_GOLDEN("index/club_later_visit", page("CLUB", true));
 }
 
 // The pages each test below shows are in index/<test name>.html.

@@ -40,24 +40,16 @@ struct NewTopicTest : test::PostingTest {
 };
 
 TEST_F(NewTopicTest, FormGoldenPages) {
-  struct Case {
-    const char* golden;
-    const char* style;
-    bool signed_in;
-  };
-  const Case cases[] = {
-      {"posting/new_topic_guest_cbk", "CBK", false},
-      {"posting/new_topic_member_club", "CLUB", true},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.golden);
-    host.Configure({{"BBSTYLE", c.style}});
-    if (c.signed_in) host.session().Set("Login", Variant(int16_t{1}));
-    host.Get(std::string("/posting.asp?action=newtopic&forum=") + kForum)
+  const auto form = [&](const char* style) {
+    host.Configure({{"BBSTYLE", style}});
+    return host.Get(std::string("/posting.asp?action=newtopic&forum=") + kForum)
         .Cookie("UserName", "bob")
-        .Cookie("Password", "p\"w");
-    EXPECT_GOLDEN(c.golden, host.Run(&Corkboard::NewTopic));
-  }
+        .Cookie("Password", "p\"w")
+        .Run(&Corkboard::NewTopic);
+  };
+  EXPECT_GOLDEN("posting/new_topic_guest_cbk", form("CBK"));
+  host.session().Set("Login", Variant(int16_t{1}));
+  EXPECT_GOLDEN("posting/new_topic_member_club", form("CLUB"));
 }
 
 TEST_F(NewTopicTest, FormRefusals) {

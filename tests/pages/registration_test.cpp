@@ -1,11 +1,16 @@
 // Registration: the rules and the form in both password modes, the mailed password (captured in
-// an outbox folder), the typed password, every refusal, and what is stored and set in cookies.
-// The pages are golden files.
+// an outbox folder, or by a transport installed in the environment), the typed password, every
+// refusal, and what is stored and set in cookies; and where a relative upload folder lies. The
+// pages are golden files.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "frame/corkboard.h"
+#include "frame/procedures.h"
 #include "mail/mail.h"
 #include "support/fake_host.h"
 #include "support/golden.h"
@@ -20,10 +25,29 @@ using test::FormFields;
 using test::Has;
 using test::TestBoard;
 
+// Keeps what it is given, or refuses everything with reason.
+struct RecordingTransport : MailTransport {
+  struct Delivery {
+    std::string from;
+    std::vector<std::string> recipients;
+    std::string message;
+  };
+  std::vector<Delivery> deliveries;
+  std::string reason;  // non-empty: every delivery fails with it
+
+  Outcome Deliver(const std::string& from, const std::vector<std::string>& recipients,
+                  const std::string& message) override {
+    if (!reason.empty()) return Outcome::Failure(reason);
+    deliveries.push_back({from, recipients, message});
+    return {};
+  }
+};
+
 struct Registration : ::testing::Test {
   FakeHost host;
   TestBoard board{host};
   std::string outbox = host.services().data_dir + "/outbox";
+  std::shared_ptr<RecordingTransport> transport = std::make_shared<RecordingTransport>();
 
   void SetUp() override {
     host.Configure({{"SmtpServer", "dir:" + outbox},
@@ -52,6 +76,7 @@ struct Registration : ::testing::Test {
                     {"EmailView", "no"}};
     return test::WithChanges(f, changes);
   }
+  std::string Register() { return Submit(Form({{"UserName", "小明"}, {"NameStorage", "no"}})); }
   std::string Submit(const FormFields& form) {
     host.PostForm("/signup.asp", form);
     return host.Run(&Corkboard::RegSubmit);
@@ -130,6 +155,53 @@ TEST_F(Registration, AddressesAreCheckedForBothSignsOnly) {
   host.Configure({{"EMailCheck", "false"}});
   EXPECT_TRUE(Has(Submit(Form({{"UserName", "a2"}, {"Email", ".x@y"}})), "成功"));
   EXPECT_EQ(Members(), 2);
+}
+
+// The environment pages reach the outside world through: a mail transport installed there takes
+// every mail of the board, and the random source makes the generated password.
+TEST_F(Registration, InstalledTransportTakesTheMailInsteadOfTheServerSetting) {
+  host.services().mail_transport = transport;
+  Register();
+  ASSERT_EQ(transport->deliveries.size(), 1u);
+  EXPECT_EQ(transport->deliveries[0].from, "bb@example.com");
+  EXPECT_EQ(transport->deliveries[0].recipients, std::vector<std::string>{"xm@example.com"});
+  EXPECT_TRUE(Has(transport->deliveries[0].message, "\r\nContent-Type: text/html; charset=gb2312"));
+  EXPECT_FALSE(std::filesystem::exists(outbox));
+  // The password comes from the environment's random source: the host's seeded one.
+  SeededRandom same;
+  EXPECT_EQ(board.Scalar("select password from register where username='小明'").Str(),
+            RandomText(6, same));
+}
+
+// A failed mail leaves no member and sets no cookie; the same name can try again.
+TEST_F(Registration, TransportFailureIsTheMailComponentsErrorText) {
+  host.services().mail_transport = transport;
+  transport->reason = "队列已满";
+  const std::string page = Register();
+  EXPECT_TRUE(Has(
+      page, "<b>对不起，小明，由于如下错误，你不能成功的注册:队列已满,请注意检查您的email地址！"))
+      << page;
+  EXPECT_EQ(board.Scalar("select count(*) from register").CLng(), 0);
+  EXPECT_TRUE(host.response().cookies().empty());
+  transport->reason = "";
+  EXPECT_TRUE(Has(Register(), "您好，您已经成功在"));
+  EXPECT_EQ(board.Scalar("select count(*) from register").CLng(), 1);
+}
+
+TEST_F(Registration, RelativeUploadFolderLiesInTheDataFolder) {
+  const struct {
+    const char* setting;  // nullptr: the default
+    std::string folder;
+  } cases[] = {
+      {nullptr, host.services().data_dir + "/upload"},
+      {"files/up", host.services().data_dir + "/files/up"},
+      {"/srv/upload", "/srv/upload"},
+  };
+  for (const auto& c : cases) {
+    if (c.setting) host.Configure({{"UploadBaseDir", c.setting}});
+    host.RunWith<Corkboard>(
+        [&](Corkboard& page) { EXPECT_EQ(page.settings().UploadBaseDir, c.folder); });
+  }
 }
 
 }  // namespace

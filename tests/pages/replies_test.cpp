@@ -80,23 +80,13 @@ struct RepliesTest : test::PostingTest {
 };
 
 TEST_F(RepliesTest, FormGoldenPages) {
-  struct Case {
-    const char* golden;
-    bool quote;
-    std::string query;
-  };
   const std::string t = std::to_string(topic);
-  const Case cases[] = {
-      {"posting/reply_guest", false,
-       "action=reply&topic=-" + t + "&forum=灌水乐园&TopicSubject=你好"},
-      {"posting/quote_reply", true,
-       "action=replywquote&topic=" + t + "&quotenum=" + std::to_string(first_reply) +
-           "&forum=灌水乐园&TopicSubject=你好"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.golden);
-    EXPECT_GOLDEN(c.golden, Form(c.query, c.quote));
-  }
+  EXPECT_GOLDEN("posting/reply_guest",
+                Form("action=reply&topic=-" + t + "&forum=灌水乐园&TopicSubject=你好", false));
+  EXPECT_GOLDEN("posting/quote_reply",
+                Form("action=replywquote&topic=" + t + "&quotenum=" + std::to_string(first_reply) +
+                         "&forum=灌水乐园&TopicSubject=你好",
+                     true));
 }
 
 // The text area holds the quoted post as text; a visitor admitted to the private forum may quote

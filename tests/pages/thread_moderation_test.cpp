@@ -17,27 +17,18 @@ using test::FormFields;
 using test::Has;
 using test::ModerationBoard;
 
+// Subject and forum come from the topic's row, not from the address.
 TEST(CloseThread, GoldenForms) {
-  struct Case {
-    const char* golden;
-    const char* style;
-    const char* action;
-    bool signed_in;
-  };
-  const Case cases[] = {
-      {"moderation/close_form_cbk", "CBK", "CloseThread", false},
-      {"moderation/open_form_club", "CLUB", "OpenThread", true},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.golden);
+  const auto form = [](const char* style, const char* action, bool signed_in) {
     ModerationBoard b;
-    b.host.Configure({{"BBSTYLE", c.style}});
-    if (c.signed_in) b.host.SignIn(test::kModA.name, test::kModA.password);
-    // Subject and forum come from the topic's row, not from the address.
-    EXPECT_GOLDEN(c.golden, b.Get(&Corkboard::CloseThread,
-                                  std::string("/Posting.asp?action=") + c.action + "&topic=" +
-                                      b.Id(b.topic) + "&topicsubject=%3Cb%3E&Forum=技术讨论"));
-  }
+    b.host.Configure({{"BBSTYLE", style}});
+    if (signed_in) b.host.SignIn(test::kModA.name, test::kModA.password);
+    return b.Get(&Corkboard::CloseThread, std::string("/Posting.asp?action=") + action +
+                                              "&topic=" + b.Id(b.topic) +
+                                              "&topicsubject=%3Cb%3E&Forum=技术讨论");
+  };
+  EXPECT_GOLDEN("moderation/close_form_cbk", form("CBK", "CloseThread", false));
+  EXPECT_GOLDEN("moderation/open_form_club", form("CLUB", "OpenThread", true));
 }
 
 TEST(CloseThread, ClosesAndOpensForModeratorsOfTheTopicsForum) {

@@ -52,40 +52,27 @@ int64_t SeedThread(TestBoard& board, int replies) {
   return topic;
 }
 
+// Pages of a thread: a page that is not a number is the first, one past the end the last.
 TEST(ThreadView, GoldenPages) {
-  struct Case {
-    const char* golden;
-    const char* style;
-    int replies;
-    const char* page;
-    bool closed;
-  };
-  const Case cases[] = {
-      {"detail/first_page_cbk", "CBK", 3, "1", false},
-      {"detail/first_page_club", "CLUB", 3, "1", false},
-      {"detail/first_page_of_25", "CBK", 24, "1", false},
-      {"detail/first_page_of_25", "CBK", 24, "abc", false},
-      {"detail/third_page_of_25", "CBK", 24, "3", false},
-      {"detail/third_page_of_25", "CBK", 24, "7", false},  // past the end: the last page
-      {"detail/closed_topic", "CBK", 1, "", true},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.golden);
+  const auto page = [](const char* style, int replies, const char* number, bool closed = false) {
     FakeHost host;
     TestBoard board(host);
-    const int64_t topic = SeedThread(board, c.replies);
+    const std::string topic = std::to_string(SeedThread(board, replies));
     // The first reply was edited, shows no smileys and asks for alice's signature it lacks.
     board.Exec(
         "update post set smiles=0,edithistory='[这消息被bob编辑过(编辑时间2024-05-03)]<br>' "
-        "where parentid=" +
-        std::to_string(topic) + " and username='bob'");
-    if (c.closed) {
-      board.Exec("update post set status='close' where postid=" + std::to_string(topic));
-    }
-    host.Configure({{"BBSTYLE", c.style}});
-    host.Get("/newsdetail.asp?id=" + std::to_string(topic) + "&page=" + c.page);
-    EXPECT_GOLDEN(c.golden, host.Run(&Corkboard::Detail));
-  }
+        "where parentid=" + topic + " and username='bob'");
+    if (closed) board.Exec("update post set status='close' where postid=" + topic);
+    host.Configure({{"BBSTYLE", style}});
+    return host.Get("/newsdetail.asp?id=" + topic + "&page=" + number).Run(&Corkboard::Detail);
+  };
+  EXPECT_GOLDEN("detail/first_page_cbk", page("CBK", 3, "1"));
+  EXPECT_GOLDEN("detail/first_page_club", page("CLUB", 3, "1"));
+  EXPECT_GOLDEN("detail/first_page_of_25", page("CBK", 24, "1"));
+  EXPECT_GOLDEN("detail/first_page_of_25", page("CBK", 24, "abc"));
+  EXPECT_GOLDEN("detail/third_page_of_25", page("CBK", 24, "3"));
+  EXPECT_GOLDEN("detail/third_page_of_25", page("CBK", 24, "7"));
+  EXPECT_GOLDEN("detail/closed_topic", page("CBK", 1, "", true));
 }
 
 // The queries are the golden file's cases: 2 is a reply, 4 a private topic, 5 a topic whose

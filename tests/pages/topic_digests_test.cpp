@@ -67,36 +67,26 @@ TEST(TopicDigests, TwentyFiveInOrderWithoutPrivateForums) {
 }
 
 TEST(TopicDigests, GoldenPages) {
-  struct Case {
-    const char* golden;
-    const char* style;
-    void (Corkboard::*method)();
+  FakeHost host;
+  TestBoard board(host);
+  SeedTopics(board, 2);
+  board.AddMember("bob", "pw", {.postcount = 7});
+  board.AddMember("o'<i>x</i>", "pw", {.postcount = 3});
+  const int64_t long_text = board.AddTopic("灌水乐园", "bob", "长的 & \"引号\"",
+                                           std::string(120, 'x') + "<script>", Day(9));
+  board.Exec("update post set hits=null where postid=" + std::to_string(long_text));
+  // Seven members: the rankings' fourth row has an empty right half.
+  for (int i = 1; i <= 4; ++i) board.AddMember("m" + std::to_string(i), "pw", {.postcount = 10 + i});
+  board.Exec("update register set jf=postcount*2");
+  const auto page = [&](const char* style, void (Corkboard::*method)()) {
+    host.Configure({{"BBSTYLE", style}});
+    return host.Get("/hot.asp").Run(method);
   };
-  const Case cases[] = {
-      {"digests/hot_cbk", "CBK", &Corkboard::HotTopic},
-      {"digests/morereply_club", "CLUB", &Corkboard::MoreReply},
-      {"digests/newly_cbk", "CBK", &Corkboard::NewlyTopic},
-      {"digests/top_cbk", "CBK", &Corkboard::Top},
-      {"digests/top_club", "CLUB", &Corkboard::Top},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.golden);
-    FakeHost host;
-    TestBoard board(host);
-    SeedTopics(board, 2);
-    board.AddMember("bob", "pw", {.postcount = 7});
-    board.AddMember("o'<i>x</i>", "pw", {.postcount = 3});
-    const int64_t long_text = board.AddTopic("灌水乐园", "bob", "长的 & \"引号\"",
-                                             std::string(120, 'x') + "<script>", Day(9));
-    board.Exec("update post set hits=null where postid=" + std::to_string(long_text));
-    // Seven members: the rankings' fourth row has an empty right half.
-    for (int i = 1; i <= 4; ++i) {
-      board.AddMember("m" + std::to_string(i), "pw", {.postcount = 10 + i});
-    }
-    board.Exec("update register set jf=postcount*2");
-    host.Configure({{"BBSTYLE", c.style}});
-    EXPECT_GOLDEN(c.golden, host.Get("/hot.asp").Run(c.method));
-  }
+  EXPECT_GOLDEN("digests/hot_cbk", page("CBK", &Corkboard::HotTopic));
+  EXPECT_GOLDEN("digests/morereply_club", page("CLUB", &Corkboard::MoreReply));
+  EXPECT_GOLDEN("digests/newly_cbk", page("CBK", &Corkboard::NewlyTopic));
+  EXPECT_GOLDEN("digests/top_cbk", page("CBK", &Corkboard::Top));
+  EXPECT_GOLDEN("digests/top_club", page("CLUB", &Corkboard::Top));
 }
 
 TEST(Announcements, CurrentAnnouncementsOfAForum) {

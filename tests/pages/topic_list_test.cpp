@@ -46,36 +46,23 @@ void SeedTopics(TestBoard& board) {
   board.Exec("update post set hits=7,icon=3 where parentid is null");
 }
 
+// topics_cbk shows each status icon: closed beats news, news is later than the last visit, and a
+// topic is hot only with more replies than HotCount.
 TEST(TopicList, GoldenPages) {
-  struct Case {
-    const char* golden;
-    const char* style;
-    bool topics;
-    const char* topic_size;
-  };
-  // topics_cbk shows each status icon: closed beats news, news is later than the last visit, and
-  // a topic is hot only with more replies than HotCount.
-  const Case cases[] = {
-      {"list/empty_forum", "CBK", false, "true"},
-      {"list/topics_cbk", "CBK", true, "true"},
-      {"list/topics_club", "CLUB", true, "true"},
-      {"list/topics_without_size", "CBK", true, "false"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.golden);
+  const auto page = [](const char* style, bool topics, const char* topic_size) {
     FakeHost host;
     TestBoard board(host);
-    if (c.topics) {
-      SeedTopics(board);
-    } else {
-      board.AddCatalogForum("休闲", kForum);
-    }
+    topics ? SeedTopics(board) : board.AddCatalogForum("休闲", kForum);
     board.AddAnnouncement(kForum, "alice", "本周 <i>公告</i>", "内容", At(1, 0), At(9, 0));
-    host.Configure({{"BBSTYLE", c.style}, {"DisplayTopicSize", c.topic_size}});
-    host.Get(std::string("/list.asp?GroupName=") + kForum)
-        .Cookie("sessionLoginDT", "2024-05-08 12:00:00");
-    EXPECT_GOLDEN(c.golden, host.Run(&Corkboard::list));
-  }
+    host.Configure({{"BBSTYLE", style}, {"DisplayTopicSize", topic_size}});
+    return host.Get(std::string("/list.asp?GroupName=") + kForum)
+        .Cookie("sessionLoginDT", "2024-05-08 12:00:00")
+        .Run(&Corkboard::list);
+  };
+  EXPECT_GOLDEN("list/empty_forum", page("CBK", false, "true"));
+  EXPECT_GOLDEN("list/topics_cbk", page("CBK", true, "true"));
+  EXPECT_GOLDEN("list/topics_club", page("CLUB", true, "true"));
+  EXPECT_GOLDEN("list/topics_without_size", page("CBK", true, "false"));
 }
 
 // The golden file's cases are the DaysPrune of the address ("-" for none) and of the cookie: the
