@@ -1,11 +1,14 @@
-// The forum jump menu and its cache, the message page with a menu, and the forum check.
+// The forum jump menu and its cache, the message page with a menu, and the forum check
+// (tests/data/forums.txt).
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "frame/corkboard.h"
 #include "store/connection.h"
 #include "store/recordset.h"
+#include "support/case_table.h"
 #include "support/fake_host.h"
 #include "support/golden.h"
 #include "support/test_board.h"
@@ -96,28 +99,17 @@ TEST_F(JumpMenuTest, CheckForumGivesRestrictionAndMaster) {
                          {.restrict = "allreg&all", .forummaster = "<a href=mailto:b@x>bob</a>"});
   board_.AddCatalogForum("Alpha 分类", "Blank master");
   board_.Exec("update forum set forummaster='' where forumname='Blank master'");
-  const struct {
-    const char* forum;
-    bool exists;
-    const char* restriction;
-    const char* master;
-  } cases[] = {
-      {"Web", true, "", "诚征版主"},
-      {"Secret", true, "private", "诚征版主"},
-      {"Bob's", true, "allreg&all", "<a href=mailto:b@x>bob</a>"},
-      {"Blank master", true, "", "诚征版主"},
-      {"Missing", false, "", ""},
-      {"", false, "", ""},
-  };
-  for (const auto& c : cases) {
-    host_.RunWith<Corkboard>([&](Corkboard& p) {
-      const ForumCheck forum = p.CheckForum(board_.con(), c.forum);
-      EXPECT_EQ(static_cast<bool>(forum), c.exists) << c.forum;
-      EXPECT_EQ(forum.name, c.forum);
-      EXPECT_EQ(forum.restrict, c.restriction) << c.forum;
-      EXPECT_EQ(forum.master, c.master) << c.forum;
-    });
-  }
+  test::CheckCaseTable(
+      "forums.txt",
+      {{"CheckForum", [&](const std::vector<std::string>& a) {
+          std::vector<std::string> out;
+          host_.RunWith<Corkboard>([&](Corkboard& p) {
+            const ForumCheck forum = p.CheckForum(board_.con(), a[0]);
+            EXPECT_EQ(forum.name, a[0]);
+            out = {test::Yes(static_cast<bool>(forum))[0], forum.restrict, forum.master};
+          });
+          return out;
+        }}});
 }
 
 }  // namespace

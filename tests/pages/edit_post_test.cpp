@@ -146,6 +146,7 @@ TEST(SubmitEdit, TwoEditsOfATopicRenameTheThread) {
   ModerationBoard b;
   std::string out =
       Submit(b, b.topic, test::kBob, {{"TopicSubject", "新的主题"}, {"Message", "  第二版\r\n"}});
+  out += b.Rows("select message from post where postid=" + b.Id(b.topic));
   b.host.clock().Advance(60);
   out += Submit(b, b.topic, test::kModA, {{"TopicSubject", "新的主题"}, {"Message", "第三版"}});
   EXPECT_GOLDEN("moderation/edited_twice", out + b.Rows("select postid,subject,message,edithistory "

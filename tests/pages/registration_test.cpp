@@ -121,6 +121,7 @@ TEST_F(Registration, MailsAGeneratedPasswordAndStoresTheMember) {
   body.replace(at + std::string("口令：").size(), 6, "******");
   body = "to " + mails[0].recipients.at(0) + "\n" + mails[0].subject + "\n" + body;
   // The name is kept, the password is not: it was never typed here.
+  EXPECT_TRUE(Stored("url").IsNull());
   EXPECT_GOLDEN("members/registration_mailed",
                 test::GoldenCase("page", page) + test::GoldenCase("mail", body) + Member());
 }

@@ -58,10 +58,10 @@ struct RepliesTest : test::PostingTest {
                               {"Signature", "on"}},
                              changes);
   }
-  // The newest post, the topic's, the forum's and bob's counters.
-  std::string Stored() {
+  // The page, then the newest post, the topic's, the forum's and bob's counters.
+  std::string Stored(const std::string& page) {
     const std::string t = std::to_string(topic);
-    return "\n" +
+    return page + "\n" +
            test::Rows(board,
                       "select parentid,subject,icon,usesign,smiles from post where postid=(select "
                       "max(postid) from post)") +
@@ -147,12 +147,12 @@ TEST_F(RepliesTest, PostReplyRefusalsInOrder) {
 
 TEST_F(RepliesTest, StoredReplyAndCounters) {
   EXPECT_GOLDEN("posting/reply_stored",
-                Post(ReplyForm({{"TopicSubject", ""}, {"Signature", ""}})) + Stored());
+                Stored(Post(ReplyForm({{"TopicSubject", ""}, {"Signature", ""}}))));
 }
 
 TEST_F(RepliesTest, FailingInsertLeavesNoRowAndNoCounter) {
   RefuseInsertsWhere("new.message = 'boom'");
-  EXPECT_GOLDEN("posting/reply_failed", Post(ReplyForm({{"Message", "boom"}})) + Stored());
+  EXPECT_GOLDEN("posting/reply_failed", Stored(Post(ReplyForm({{"Message", "boom"}}))));
   EXPECT_TRUE(ReadOutbox(outbox).empty());
 }
 

@@ -186,7 +186,9 @@ TEST(Transfer, ArchivesOncePerArchive) {
        {std::pair{first, "Keep"}, {first, "Delete"}, {second, "Delete"}}) {
     out += test::GoldenCase(choice, b.Post(&Corkboard::Transfer, "/archive.asp",
                                            ArchiveForm(b.topic, to, choice), test::kModA));
-    if (to == first) EXPECT_EQ(b.Posts(), before);
+    if (to == first) {
+      EXPECT_EQ(b.Posts(), before);
+    }
   }
   EXPECT_GOLDEN("moderation/archived_rows",
                 out + b.Rows("select archiveid,postid,parentid,forumname,username,subject,message,"
