@@ -7,6 +7,7 @@
 #include "frame/corkboard.h"
 #include "support/fake_host.h"
 #include "support/golden.h"
+#include "support/page_text.h"
 #include "support/test_board.h"
 
 namespace cb {
@@ -75,8 +76,11 @@ struct HomeVisits : ::testing::Test {
         std::string("index/") + ::testing::UnitTest::GetInstance()->current_test_info()->name(),
         pages);
   }
+  // The page, the cookies it set and the session's first-page mark.
   void Show(const std::string& name) {
-    pages += test::GoldenCase(name, host.Run(&Corkboard::Home));
+    const std::string page = host.Run(&Corkboard::Home);
+    pages += test::GoldenCase(name, page + "\n" + test::SetCookies(host) +
+                                        "FirstIn=" + host.session().Get("FirstIn").Str());
   }
 };
 
@@ -84,10 +88,6 @@ TEST_F(HomeVisits, VisitCookiesMoveOncePerSession) {
   // First front page of the session: the previous session's start becomes the last visit.
   host.Get("/default.asp").Cookie("lastLoginDT", "2024-05-01 00:00:00");
   Show("first page of a session");
-  EXPECT_EQ(host.ResponseCookie("sessionLoginDT"), "2024-05-01 00:00:00");
-  EXPECT_EQ(host.ResponseCookie("lastLoginDT"), "2024-05-09 10:20:30");
-  EXPECT_EQ(host.response().cookies().at("lastLoginDT").expires, DateTime::FromParts(2025, 5, 9));
-  EXPECT_EQ(host.session().Get("FirstIn").Str(), "yes");
 
   // A later page of the same session reads the cookie written above and writes none.
   host.clock().Advance(60);
@@ -95,8 +95,6 @@ TEST_F(HomeVisits, VisitCookiesMoveOncePerSession) {
       .Cookie("lastLoginDT", "2024-05-09 10:20:30")
       .Cookie("SESSIONLOGINDT", "2024-05-01 00:00:00");
   Show("later page of the session");
-  EXPECT_TRUE(host.response().cookies().empty());
-  EXPECT_EQ(host.session().Get("FirstIn").Str(), "no");
 }
 
 TEST_F(HomeVisits, CookieThatIsNotADateCountsAsNoVisit) {
