@@ -1,11 +1,14 @@
-// The forum jump menu and its cache, the message page with a menu, and the forum check.
+// The forum jump menu and its cache, the message page with a menu, and the forum check
+// (tests/data/forums.txt).
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "frame/corkboard.h"
 #include "store/connection.h"
 #include "store/recordset.h"
+#include "support/case_table.h"
 #include "support/fake_host.h"
 #include "support/golden.h"
 #include "support/test_board.h"
@@ -53,28 +56,12 @@ TEST_F(JumpMenuTest, SecondCallReadsTheCacheWithoutTheDatabase) {
   EXPECT_NE(Jump("Web", false, board_.con()).find("Later"), std::string::npos);
 }
 
+// The golden file's cases are "forum <name>" or "archive <name>": a forum named in another case is
+// marked; an unknown forum, or a forum's name taken for an archive's, marks nothing.
 TEST_F(JumpMenuTest, MarksTheCurrentEntryWithoutRegardToCase) {
-  const struct {
-    const char* what;
-    Variant forum;
-    bool archive;
-    const char* marked;
-  } cases[] = {
-      {"archive", Variant("2"), true, "\"archivelist.asp?archiveid=2\" selected >"},
-      {"forum name in another case", Variant("web"), false,
-       "\"list.asp?groupname=web\" selected >"},
-      {"unknown forum marks nothing", Variant("Nowhere"), false, nullptr},
-      {"archive flag looks only at archives", Variant("Web"), true, nullptr},
-  };
-  for (const auto& c : cases) {
-    const std::string menu = Jump(c.forum, c.archive, board_.con());
-    if (c.marked == nullptr) {
-      EXPECT_EQ(menu.find("selected"), std::string::npos) << c.what;
-    } else {
-      EXPECT_NE(menu.find(c.marked), std::string::npos) << c.what << "\n" << menu;
-      EXPECT_EQ(menu.find("selected"), menu.rfind("selected")) << c.what;
-    }
-  }
+  test::ExpectGoldenCases("frame/jump_menu_marks", [&](const std::string& c) {
+    return Jump(c.substr(c.find(' ') + 1), c.starts_with("archive "), board_.con());
+  });
 }
 
 TEST_F(JumpMenuTest, NoArchivesNoArchiveHeader) {
@@ -112,28 +99,17 @@ TEST_F(JumpMenuTest, CheckForumGivesRestrictionAndMaster) {
                          {.restrict = "allreg&all", .forummaster = "<a href=mailto:b@x>bob</a>"});
   board_.AddCatalogForum("Alpha 分类", "Blank master");
   board_.Exec("update forum set forummaster='' where forumname='Blank master'");
-  const struct {
-    const char* forum;
-    bool exists;
-    const char* restriction;
-    const char* master;
-  } cases[] = {
-      {"Web", true, "", "诚征版主"},
-      {"Secret", true, "private", "诚征版主"},
-      {"Bob's", true, "allreg&all", "<a href=mailto:b@x>bob</a>"},
-      {"Blank master", true, "", "诚征版主"},
-      {"Missing", false, "", ""},
-      {"", false, "", ""},
-  };
-  for (const auto& c : cases) {
-    host_.RunWith<Corkboard>([&](Corkboard& p) {
-      const ForumCheck forum = p.CheckForum(board_.con(), c.forum);
-      EXPECT_EQ(static_cast<bool>(forum), c.exists) << c.forum;
-      EXPECT_EQ(forum.name, c.forum);
-      EXPECT_EQ(forum.restrict, c.restriction) << c.forum;
-      EXPECT_EQ(forum.master, c.master) << c.forum;
-    });
-  }
+  test::CheckCaseTable(
+      "forums.txt",
+      {{"CheckForum", [&](const std::vector<std::string>& a) {
+          std::vector<std::string> out;
+          host_.RunWith<Corkboard>([&](Corkboard& p) {
+            const ForumCheck forum = p.CheckForum(board_.con(), a[0]);
+            EXPECT_EQ(forum.name, a[0]);
+            out = {test::Yes(static_cast<bool>(forum))[0], forum.restrict, forum.master};
+          });
+          return out;
+        }}});
 }
 
 }  // namespace

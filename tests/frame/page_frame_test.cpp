@@ -1,5 +1,6 @@
 // The page frame: head, tops, framed pages in both layouts, where the error page lands, and the
-// page's own connection.
+// page's own connection; the fragments without a database: the error and wait pages of each
+// class, the pager layouts, the private-forum form and the private-message top.
 #include "frame/page_frame.h"
 
 #include <gtest/gtest.h>
@@ -9,23 +10,17 @@
 #include <string>
 #include <vector>
 
+#include "admin/admin.h"
 #include "frame/corkboard.h"
+#include "messages/pm.h"
 #include "store/connection.h"
 #include "support/fake_host.h"
 #include "support/golden.h"
+#include "support/page_text.h"
 #include "support/test_board.h"
 
 namespace cb {
 namespace {
-
-Settings LoadedSettings(const std::vector<std::pair<std::string, std::string>>& values = {}) {
-  Application app;
-  for (const auto& [k, v] : values) app.Set(k, Variant(v));
-  Settings s;
-  LoadSettings(app, s);
-  LoadStyle(app, s);
-  return s;
-}
 
 // A page that exposes the frame helpers and records presence calls instead of running them.
 class FramePage : public Corkboard {
@@ -38,31 +33,23 @@ class FramePage : public Corkboard {
   std::vector<std::string> visits;
 };
 
+// The board's error page (of a type mismatch) saying message instead.
+std::string ErrorPageSaying(const std::string& message) {
+  std::string page = test::ReadGolden("frame/error_corkboard");
+  const std::string error = "错误号：13<br>错误描述：类型不匹配<br>错误来源：Corkboard";
+  return page.replace(page.find(error), error.size(), message);
+}
+
 constexpr const char* kFooter = "<p align=center>footer</p>";
 
 TEST(PageFrameTest, HeadAndTopsMatchTheirGoldenText) {
-  const Settings s = LoadedSettings();
+  const Settings s = test::SettingsOf();
   EXPECT_GOLDEN("frame/head_default", WritePageHead(s, "贴子列表 - Corkboard"));
   // A title is written as given, special characters included.
-  const Settings bg = LoadedSettings({{"PageBackGround", "paper.gif"}, {"BGColor", "#eeeeee"}});
+  const Settings bg = test::SettingsOf({{"PageBackGround", "paper.gif"}, {"BGColor", "#eeeeee"}});
   EXPECT_GOLDEN("frame/head_background", WritePageHead(bg, "a<b>&\"c"));
   EXPECT_GOLDEN("frame/top_cbk", CbkPageTop(s, "成员列表"));
   EXPECT_GOLDEN("frame/top_club", ClubPageTop(s));
-}
-
-TEST(PageFrameTest, PageTopFollowsTheLayout) {
-  const struct {
-    const char* style;
-    std::string expected;
-  } cases[] = {
-      {"CBK", test::ReadGolden("frame/top_cbk")},
-      {"cbk", test::ReadGolden("frame/top_cbk")},
-      {"club", test::ReadGolden("frame/top_club")},
-      {"classic", ""},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(PageTop(LoadedSettings({{"BBSTYLE", c.style}}), "成员列表"), c.expected) << c.style;
-  }
 }
 
 TEST(PageFrameTest, HtmlSafeKeepsOrdinaryTextAndClosesBreakouts) {
@@ -117,11 +104,7 @@ TEST_F(FramedPageTest, AnOwnTopLeavesTheTopToTheContent) {
 
 TEST_F(FramedPageTest, ErrorPageReplacesTheBodyAndTheTailFollows) {
   const std::string error_page = test::ReadGolden("frame/error_corkboard");
-  const std::string refused_page = [&] {
-    std::string page = error_page;
-    const std::string from = "错误号：13<br>错误描述：类型不匹配<br>错误来源：Corkboard";
-    return page.replace(page.find(from), from.size(), "对不起，该论坛不存在！");
-  }();
+  const std::string refused_page = ErrorPageSaying("对不起，该论坛不存在！");
   const std::function<void(FramePage&)> type_mismatch = [](FramePage& p) {
     p.Out() << "<p>half a page";
     throw ScriptError(err::kTypeMismatch, "类型不匹配", "Corkboard");
@@ -203,6 +186,100 @@ TEST(PageConnectionTest, ConnectionStringPropertyChoosesTheDatabaseOfThisPage) {
     EXPECT_EQ(page.settings().ConnectionString,
               "Provider=MSDASQL.1;USER ID=sa;PASSWORD=;DATA SOURCE=NoSuchBoard");
   });
+}
+
+class PmWithHeader : public PM {
+ public:
+  using PM::PmClubHeader;
+};
+
+TEST(ErrorFormTest, EachClassWritesItsOwnPageOverWhatWasWritten) {
+  test::FakeHost host;
+  const std::string kMessage = "对不起，出错了！";
+  auto with_junk = [&](auto& page) {
+    host.response().Write("junk before the error");
+    page.ErrorForm(kMessage);
+  };
+  EXPECT_GOLDEN("fragments/error_pm", host.RunWith<PM>(with_junk));
+  EXPECT_GOLDEN("fragments/error_admin", host.RunWith<Admin>(with_junk));
+  EXPECT_EQ(host.RunWith<Corkboard>(with_junk), ErrorPageSaying(kMessage));
+}
+
+TEST(WaitTest, PmEndsThePageAndCorkboardLeavesTheTailToItsCaller) {
+  test::FakeHost host;
+  EXPECT_GOLDEN("fragments/wait_pm", host.RunWith<PM>([&](PM& page) {
+    host.response().Write("junk");
+    page.Wait("谢谢你！我们已经确认了你的身份并允许你进入悄悄话。", "pm.asp?action=inbox",
+              "悄悄话");
+  }));
+  // Waiting 0 seconds refreshes at once.
+  EXPECT_GOLDEN("fragments/wait_corkboard_zero", host.RunWith<Corkboard>([](Corkboard& page) {
+    page.Wait("帖子已发表", "list.asp?GroupName=abc", "论坛", 0);
+  }));
+}
+
+class PagerTest : public ::testing::Test {
+ protected:
+  std::string Pager(const char* layout, int16_t page, int16_t count) {
+    host_.Configure({{"PageStyle", layout}});
+    host_.Get("/list.asp?GroupName=abc");
+    return host_.RunWith<Corkboard>(
+        [&](Corkboard& p) { p.PageStyle(45, page, count, 20, "&GroupName=abc"); });
+  }
+  test::FakeHost host_;
+};
+
+TEST_F(PagerTest, EachLayoutOnTheFirstAMiddleAndTheLastPage) {
+  for (const char* layout : {"0", "1", "2"}) {
+    const std::string prefix = std::string("pager/layout") + layout;
+    EXPECT_GOLDEN(prefix + "_first", Pager(layout, 1, 3));
+    EXPECT_GOLDEN(prefix + "_middle", Pager(layout, 2, 3));
+    EXPECT_GOLDEN(prefix + "_last", Pager(layout, 3, 3));
+  }
+}
+
+TEST_F(PagerTest, OnePageOrAnUnknownLayoutWritesNothing) {
+  for (const char* layout : {"0", "1", "2"}) {
+    EXPECT_EQ(Pager(layout, 1, 1), "") << layout;
+    EXPECT_EQ(Pager(layout, 1, 0), "") << layout;
+  }
+  EXPECT_EQ(Pager("3", 1, 3), "");
+}
+
+TEST_F(PagerTest, TwoPagesInTheChineseLayoutAndPrivateMessagesShareThePager) {
+  EXPECT_GOLDEN("pager/layout2_two_pages", Pager("2", 1, 2));
+  host_.Configure({{"PageStyle", "1"}});
+  host_.Get("/pm.asp?action=inbox");
+  const std::string pm = host_.RunWith<PM>([](PM& p) { p.PageStyle(45, 2, 3, 20, "&x=1"); });
+  EXPECT_EQ(pm, host_.RunWith<Corkboard>([](Corkboard& p) { p.PageStyle(45, 2, 3, 20, "&x=1"); }));
+  EXPECT_GOLDEN("pager/private_messages", pm);
+}
+
+TEST(PrivateForumTest, AsksGuestsForNameAndPasswordAndMembersOnlyForTheForumPassword) {
+  test::FakeHost host;
+  host.Get("/list.asp?GroupName=测试论坛&DaysPrune=5")
+      .Cookie("UserName", "alice")
+      .Cookie("Password", "secret");
+  auto form = [](Corkboard& p) { p.PrivateForum("测试论坛"); };
+  EXPECT_GOLDEN("fragments/private_forum_guest", host.RunWith<Corkboard>(form));
+  host.session().Set("Login", Variant(int16_t{1}));
+  EXPECT_GOLDEN("fragments/private_forum_member", host.RunWith<Corkboard>(form));
+}
+
+TEST(PrivateForumTest, CraftedValuesStayInsideTheirAttributes) {
+  test::FakeHost host;
+  host.Get("/list.asp?GroupName=x\"><img src=y onerror=alert(2)>")
+      .Cookie("UserName", "\"><script>alert(1)</script>")
+      .Cookie("Password", "p\"w");
+  EXPECT_GOLDEN("fragments/private_forum_crafted",
+                host.RunWith<Corkboard>([](Corkboard& p) { p.PrivateForum("a\"<b>"); }));
+}
+
+TEST(PmClubHeaderTest, LinksTheMailboxes) {
+  test::FakeHost host;
+  std::string header;
+  host.RunWith<PmWithHeader>([&](PmWithHeader& pm) { header = pm.PmClubHeader(); });
+  EXPECT_GOLDEN("fragments/pm_club_header", header);
 }
 
 }  // namespace

@@ -1,31 +1,30 @@
 // Shared procedures without a database (those whose cases are texts: tests/data/procedures.txt):
-// numbers, quoting, times, member titles, random codes and the generated-files folder.
+// numbers, quoting, times, member titles, random codes and the generated-files folder. Board
+// settings: the board address, conversions and derived texts and the values that stop a page
+// (tests/data/settings.txt), and when a page reads them (a changed value on the next page:
+// tests/pages/registration_test.cpp).
 #include "frame/procedures.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "frame/corkboard.h"
+#include "frame/settings.h"
 #include "host/context.h"
 #include "runtime/script_error.h"
 #include "support/case_table.h"
+#include "support/fake_host.h"
+#include "support/page_text.h"
 
 namespace cb {
 namespace {
-
-Settings WithSettings(const std::vector<std::pair<std::string, std::string>>& values) {
-  Application app;
-  for (const auto& [k, v] : values) app.Set(k, Variant(v));
-  Settings s;
-  LoadSettings(app, s);
-  LoadStyle(app, s);
-  return s;
-}
 
 // A member's title and the name of their icons, or "error N".
 std::vector<std::string> UserTitleCase(const std::vector<std::string>& a) {
@@ -37,7 +36,7 @@ std::vector<std::string> UserTitleCase(const std::vector<std::string>& a) {
       {"<img src=icon/admin.gif vspace=5>", "admin"}};
   std::string written, title;
   try {
-    UserTitle(WithSettings({{"MemberMinimum", a.at(2)}}), test::Typed(a.at(0)),
+    UserTitle(test::SettingsOf({{"MemberMinimum", a.at(2)}}), test::Typed(a.at(0)),
               test::Typed(a.at(1)), written, title);
   } catch (const ScriptError& e) {
     return {"error", std::to_string(e.number())};
@@ -62,38 +61,22 @@ TEST(ProceduresTest, TextCases) {
        {"InList", [](const Texts& a) { return Yes(InList(a.at(0), a.at(1))); }},
        {"IsAllowedIP",
         [](const Texts& a) {
-          return Yes(IsAllowedIP(WithSettings({{"RejectiveIP", a.at(0)}}), a.at(1)));
+          return Yes(IsAllowedIP(test::SettingsOf({{"RejectiveIP", a.at(0)}}), a.at(1)));
         }},
        {"MaskIP", [](const Texts& a) { return Texts{MaskIP(a.at(0))}; }},
        {"ToLong", [](const Texts& a) { return Yes(ToLong(test::Typed(a.at(0)))); }},
        {"UserTitle", UserTitleCase},
+       {"SqlQuote", [](const Texts& a) { return Texts{SqlQuote(test::Typed(a.at(0)))}; }},
+       {"FormatPostTime",
+        [](const Texts& a) {
+          const Settings s = test::SettingsOf({{"TimeColor", "#123456"}});
+          const Variant t = test::Typed(a.at(0));
+          return Texts{FormatPostTime(s, t), FormatLastPostTime(s, t)};
+        }},
        {"Abbreviate", [](const Texts& a) {
           return Texts{Abbreviate(a.at(0), static_cast<int16_t>(std::stoi(a.at(1))))};
         }}});
   EXPECT_THROW(Abbreviate("abc", -1), ScriptError);
-}
-
-TEST(ProceduresTest, SqlQuoteDoublesApostrophes) {
-  EXPECT_EQ(SqlQuote("O'Brien"), "O''Brien");
-  EXPECT_EQ(SqlQuote("''"), "''''");
-  EXPECT_EQ(SqlQuote("x' or '1'='1"), "x'' or ''1''=''1");
-  EXPECT_EQ(SqlQuote(Variant::Null()), "");
-  EXPECT_EQ(SqlQuote(Variant(int32_t{5})), "5");
-}
-
-TEST(ProceduresTest, PostTimesShowDateAndColouredTime) {
-  const Settings s = WithSettings({{"TimeColor", "#123456"}});
-  const Variant t(DateTime::FromParts(2001, 5, 9, 8, 3, 7));
-  EXPECT_EQ(FormatPostTime(s, t), "2001-05-09 <FONT COLOR=#123456>08:03:07</font>");
-  EXPECT_EQ(FormatPostTime(s, Variant("2001-5-9 8:03:07")),
-            "2001-05-09 <FONT COLOR=#123456>08:03:07</font>");
-  EXPECT_EQ(FormatPostTime(s, Variant::Null()), " <FONT COLOR=#123456></font>");
-  EXPECT_EQ(FormatLastPostTime(s, t),
-            "<font class=lastlyposttime>2001-05-09</font>&nbsp;<FONT class=lastlyposttime "
-            "COLOR=#123456>08:03:07</font>");
-  EXPECT_EQ(FormatLastPostTime(s, Variant::Null()),
-            "<font class=lastlyposttime></font>&nbsp;<FONT class=lastlyposttime "
-            "COLOR=#123456></font>");
 }
 
 TEST(ProceduresTest, RandomTextPicksKindThenCharacter) {
@@ -148,6 +131,83 @@ TEST(ProceduresTest, LibraryFolderIsCreatedUnderTheDataFolder) {
   EXPECT_TRUE(std::filesystem::is_directory(folder));
   EXPECT_EQ(LibraryFolder(data.string(), "js"), folder);  // an existing folder is fine
   std::filesystem::remove_all(data);
+}
+
+using Values = std::vector<std::pair<std::string, Variant>>;
+
+Settings Load(const Values& values) {
+  Application app;
+  for (const auto& [key, value] : values) app.Set(key, value);
+  Settings s;
+  LoadSettings(app, s);
+  LoadStyle(app, s);
+  return s;
+}
+
+TEST(SettingsTest, AConfiguredBoardAddressIsLeftAlone) {
+  Application app;
+  DefaultBoardUrl(app, "10.0.0.2", 8000);
+  EXPECT_EQ(app.Get("BBURL").Str(), "http://10.0.0.2:8000/");
+  app.Set("BBURL", Variant("https://board.example/"));  // configured: left alone
+  DefaultBoardUrl(app, "10.0.0.2", 8000);
+  EXPECT_EQ(app.Get("BBURL").Str(), "https://board.example/");
+}
+
+TEST(SettingsTest, ReadsAndConvertsValues) {
+  using Texts = std::vector<std::string>;
+  const auto num = [](auto Settings::*f) {
+    return [f](const Settings& s) { return std::to_string(s.*f); };
+  };
+  const auto text = [](std::string Settings::*f) {
+    return [f](const Settings& s) { return s.*f; };
+  };
+  const auto flag = [](bool Settings::*f) {
+    return [f](const Settings& s) { return std::string(s.*f ? "yes" : "no"); };
+  };
+  const std::map<std::string, std::function<std::string(const Settings&)>> fields = {
+      {"ConnectionString", text(&Settings::ConnectionString)},
+      {"BBSTYLE", text(&Settings::BBSTYLE)},
+      {"BBName", text(&Settings::BBName)},
+      {"PageSize", num(&Settings::PageSize)},
+      {"HotCount", num(&Settings::HotCount)},
+      {"DisplayPostCount", flag(&Settings::DisplayPostCount)},
+      {"EMailRegister", flag(&Settings::EMailRegister)},
+      {"DisplayTopicSize", flag(&Settings::DisplayTopicSize)},
+      {"MailOnReply", flag(&Settings::MailOnReply)},
+      {"MemberMinimum", num(&Settings::MemberMinimum)},
+      {"PageStyle", num(&Settings::PageStyle)},
+      {"BGColor", text(&Settings::BGColor)},
+      {"PageBackGround", text(&Settings::PageBackGround)},
+      {"Logo", text(&Settings::Logo)},
+      {"TableBorderStart", text(&Settings::TableBorderStart)},
+      {"TableBorderEnd", text(&Settings::TableBorderEnd)},
+      {"InnerTableWidth", text(&Settings::InnerTableWidth)}};
+  test::CheckCaseTable(
+      "settings.txt",
+      {{"BoardUrlFor",
+        [](const Texts& a) {
+          return Texts{BoardUrlFor(a.at(0), static_cast<uint16_t>(std::stoi(a.at(1))), a.at(2))};
+        }},
+       {"setting", [&](const Texts& a) {
+          Values values;
+          for (size_t i = 0; i + 1 < a.size(); i += 2) {
+            values.emplace_back(a[i], test::Typed(a[i + 1]));
+          }
+          try {
+            return Texts{fields.at(a.back())(Load(values))};
+          } catch (const ScriptError& e) {
+            return Texts{"error", std::to_string(e.number())};
+          }
+        }}});
+}
+
+TEST(SettingsTest, OnStartPageRaisesBeforeAnyOutput) {
+  test::FakeHost host;
+  host.Configure({{"PageSize", "twenty"}});
+  bool ran = false;
+  EXPECT_THROW(host.RunWith<Corkboard>([&](Corkboard&) { ran = true; }), ScriptError);
+  EXPECT_FALSE(ran);
+  EXPECT_EQ(host.body(), "");
 }
 
 }  // namespace

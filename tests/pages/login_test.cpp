@@ -6,7 +6,6 @@
 #include <string>
 
 #include "frame/corkboard.h"
-#include "runtime/convert.h"
 #include "support/fake_host.h"
 #include "support/golden.h"
 #include "support/test_board.h"
@@ -63,17 +62,14 @@ TEST(SignIn, LoginSignsInOnlyAMemberWithItsPassword) {
     auto& host = v.host;
     const std::string page = v.Post(
         &Corkboard::Login, {{"action", "login"}, {"UserName", c.user}, {"Password", c.password}});
-    pages += GoldenCase(std::string(c.user) + "/" + c.password, page);
+    // A new identity gets a new session id; the session keeps the trimmed name and password.
+    const Session& session = host.session();
+    pages += GoldenCase(std::string(c.user) + "/" + c.password,
+                        page + "\nredirect " + host.redirect().value_or("none") + ", new id " +
+                            (host.session().TakeRenewal() ? "yes" : "no") + ", session " +
+                            session.Get("Login").Str() + "|" + session.Get("UserName").Str() + "|" +
+                            session.Get("Password").Str());
     EXPECT_EQ(host.redirect().has_value(), c.signed_in);
-    EXPECT_EQ(host.session().TakeRenewal(), c.signed_in);  // a new identity gets a new session id
-    if (c.signed_in) {
-      EXPECT_EQ(host.redirect(), "Default.htm");
-      EXPECT_EQ(host.session().Get("Login").CInt(), 1);
-      EXPECT_EQ(host.session().Get("UserName").Str(), Trim(c.user));
-      EXPECT_EQ(host.session().Get("Password").Str(), Trim(c.password));
-    } else {
-      EXPECT_TRUE(host.session().Get("Login").IsEmpty());
-    }
   }
   EXPECT_GOLDEN("members/login", pages);
 }

@@ -29,16 +29,6 @@ constexpr Actor kCarol{"carol", "pw"};
 constexpr Actor kModA{"moda", "pw"};  // moderates forum A only
 constexpr Actor kAdmin{"admin", "pw"};
 
-// The rows a query gives, one line each, the fields ended by "|".
-inline std::string Rows(TestBoard& board, const std::string& sql) {
-  std::string out;
-  for (auto rs = board.con().Execute(sql); !rs->Eof(); rs->MoveNext()) {
-    for (int i = 0; i < rs->FieldCount(); ++i) out += rs->Fields(i).Str() + "|";
-    out += "\n";
-  }
-  return out;
-}
-
 struct ModerationBoard {
   FakeHost host;
   TestBoard board{host};

@@ -6,10 +6,13 @@
 #include <future>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "frame/corkboard.h"
+#include "support/case_table.h"
 #include "support/fake_host.h"
 #include "support/golden.h"
+#include "support/page_text.h"
 
 namespace cb {
 namespace {
@@ -52,40 +55,32 @@ int UsedRows(FakeHost& host) {
 
 int Count(FakeHost& host, const char* key) { return host.application().Get(key).CInt(); }
 
-TEST(UpdateOnline, ListsVisitorsAndCountsGuests) {
-  struct Case {
-    const char* what;
-    std::vector<std::pair<Visit, std::string>> visits;  // and the name each is listed under
-    int online, guests;
-  };
-  const Visit guest1{"10.0.0.1", "", ""}, alice1{"10.0.0.1", "alice", ""};
-  const Case cases[] = {
-      {"two guests behind one address share a row", {{guest1, "GUEST "}, {guest1, "GUEST "}}, 1, 1},
-      {"a guest who signs in keeps the row under the member's name",
-       {{guest1, "GUEST "}, {alice1, "alice"}},
-       1,
-       0},
-      {"a member who changes address keeps one row",
-       {{alice1, "alice"}, {{"10.0.0.9", "alice", ""}, "alice"}},
-       1,
-       0},
-      {"a session without the name cookie is a guest until the next page",
-       {{{"10.0.0.1", "", "bob"}, "GUEST "}, {{"10.0.0.1", "", "bob"}, "bob"}},
-       1,
-       0},
-      {"different addresses get rows of their own",
-       {{guest1, "GUEST "}, {{"10.0.0.2", "carol", ""}, "carol"}, {{"10.0.0.3", "", ""}, "GUEST "}},
-       3,
-       2},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+// The tables of tests/data/online.txt: who is listed and counted, and the visit-time cookie.
+TEST(UpdateOnline, ListsVisitorsAndCountsGuestsAndKeepsTheVisitTime) {
+  using Texts = std::vector<std::string>;
+  const auto visits = [](const Texts& a) {
     FakeHost host;
-    for (const auto& [visit, listed] : c.visits) EXPECT_EQ(Record(host, visit), listed);
-    EXPECT_EQ(Count(host, "OnlineCount"), c.online);
-    EXPECT_EQ(Count(host, "GuestCount"), c.guests);
-    EXPECT_EQ(UsedRows(host), c.online);
-  }
+    Texts out;
+    for (const std::string& v : a) {
+      const size_t slash = v.find('/'), second = v.find('/', slash + 1);
+      out.push_back(Record(host, {v.substr(0, slash), v.substr(slash + 1, second - slash - 1),
+                                  v.substr(second + 1)}));
+    }
+    EXPECT_EQ(UsedRows(host), Count(host, "OnlineCount"));
+    for (const char* key : {"OnlineCount", "GuestCount"}) {
+      out.push_back(std::to_string(Count(host, key)));
+    }
+    return out;
+  };
+  const auto login_time = [](const Texts& a) {
+    FakeHost host;
+    host.Get("/announce.asp");
+    if (!a[0].empty()) host.Cookie("sessionLoginDT", a[0]);
+    Variant result;
+    host.RunWith<Corkboard>([&](Corkboard& page) { result = page.GetSessionLoginDT(); });
+    return Texts{result.CDate().GeneralText(), test::SetCookies(host)};
+  };
+  test::CheckCaseTable("online.txt", {{"UpdateOnline", visits}, {"GetSessionLoginDT", login_time}});
 }
 
 TEST(UpdateOnline, RowKeepsAddressAndTimesAfterAddressChange) {
@@ -188,34 +183,6 @@ TEST(UpdateOnline, ContendedLockDoesNotHoldThePage) {
   // The visit went unrecorded; the next page records it.
   EXPECT_TRUE(host.application().Get("Online").IsEmpty());
   EXPECT_EQ(Record(host, {"127.0.0.1", "", ""}), "GUEST ");
-}
-
-TEST(GetSessionLoginDT, KeepsADateAndReplacesAnythingElse) {
-  struct Case {
-    const char* cookie;
-    const char* returned;  // general date text of the result
-    bool rewritten;
-  };
-  const Case cases[] = {
-      {"2024-01-02 03:04:05", "2024-01-02 03:04:05", false},
-      {"not a date", "2024-05-09 10:20:30", true},
-      {"", "2024-05-09 10:20:30", true},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.cookie);
-    FakeHost host;
-    host.Get("/announce.asp");
-    if (*c.cookie) host.Cookie("sessionLoginDT", c.cookie);
-    Variant result;
-    host.RunWith<Corkboard>([&](Corkboard& page) { result = page.GetSessionLoginDT(); });
-    EXPECT_EQ(result.CDate().GeneralText(), c.returned);
-    EXPECT_EQ(host.response().cookies().count("sessionLoginDT"), c.rewritten ? 1u : 0u);
-    if (c.rewritten) {
-      const auto& cookie = host.response().cookies().at("sessionLoginDT");
-      EXPECT_EQ(cookie.value, c.returned);
-      EXPECT_EQ(cookie.expires, DateTime::FromParts(2025, 5, 9));
-    }
-  }
 }
 
 // Debug mode is for administrators (tests/pages/hostile_visitor_test.cpp): a guest asking for it

@@ -1,13 +1,19 @@
 // search.asp: what each action lists (live and archived posts, today's topics, a member's posts),
 // private forums left out, the run-time errors, hostile terms, paging through the kept search,
-// and golden pages of the form and of a result page.
+// golden pages of the form and of a result page, the newest 1,000 of a larger result, and the
+// plans that read only the asked page's rows.
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "browse/search_query.h"
 #include "frame/corkboard.h"
+#include "store/backend.h"
+#include "store/connection.h"
+#include "store/sql_translate.h"
 #include "support/fake_host.h"
 #include "support/golden.h"
 #include "support/page_text.h"
@@ -50,169 +56,131 @@ const FormFields kForm = {{"SearchTerms", ""}, {"BooleanAND", "YES"},     {"Foru
                           {"SearchIn", "ALL"}, {"SearchDate", "ALL"},     {"SearchUser", ""},
                           {"ExactName", "no"}, {"action", "simplesearch"}};
 
-// The listed results, in order: subject as shown, "(A)" after archived ones.
-std::vector<std::string> Results(const std::string& page) {
-  std::vector<std::string> out;
-  for (size_t at = 0; (at = page.find("<a href=", at)) != std::string::npos; ++at) {
-    const bool live = page.compare(at, 26, "<a href=newsdetail.asp?id=") == 0;
-    const bool archived = page.compare(at, 30, "<a href=archivecontent.asp?id=") == 0;
-    if (!live && !archived) continue;
-    const size_t start = page.find('>', at) + 1;
-    out.push_back(page.substr(start, page.find("</a>", start) - start) + (archived ? "(A)" : ""));
-  }
-  return out;
-}
-
 std::string Lines(const std::vector<std::string>& lines) {
   std::string out;
   for (const std::string& line : lines) out += (out.empty() ? "" : "\n") + line;
   return out;
 }
 
-std::string Search(FakeHost& host, const FormFields& changes) {
-  host.PostForm("/search.asp", WithChanges(kForm, changes));
-  return host.Run(&Corkboard::Search);
+// A page of results: the subjects one a line (or, when unordered, how many), the pager's counts
+// and the line on more results.
+std::string Counted(const std::string& page, bool ordered = true) {
+  const std::vector<std::string> subjects = test::SearchResults(page);
+  std::string out = ordered ? "" : std::to_string(subjects.size()) + " results\n";
+  for (const std::string& subject : subjects) out += ordered ? subject + "\n" : "";
+  const std::regex counts("页次：<b>\\d+</b>/<b>\\d+</b>页|共<B>\\d+</b>个记录");
+  for (std::sregex_iterator m(page.begin(), page.end(), counts), end; m != end; ++m) {
+    out += m->str() + "\n";
+  }
+  return out + (Has(page, "找到的记录超过 1000 个，这里只列出 1000 个；请使用更准确的关键词。")
+                    ? "more\n"
+                    : "");
 }
+
+struct SearchTest : ::testing::Test {
+  FakeHost host;
+  TestBoard board{host};
+  Seeded seeded = Seed(board);
+
+  std::string Search(const FormFields& changes) {
+    host.PostForm("/search.asp", WithChanges(kForm, changes));
+    return host.Run(&Corkboard::Search);
+  }
+  std::string Get(const std::string& query) {
+    return host.Get("/search.asp" + query).Run(&Corkboard::Search);
+  }
+  // The results of a page that must not be an error, one a line.
+  static std::string Listed(const std::string& page) {
+    EXPECT_FALSE(Has(page, "错误号")) << page;
+    EXPECT_EQ(Has(page, "没有发现任何记录！"), test::SearchResults(page).empty());
+    return Lines(test::SearchResults(page));
+  }
+};
 
 // The results, one a line. The golden file's cases are the changed form fields, "name=value"
 // separated by "; ": two words in all-words mode are one phrase, space included; two spaces
 // make an empty word, which matches every post; keywords are lower-cased and matching ignores
 // the case of ASCII letters; a private forum chosen lists nothing.
-TEST(Search, SimpleSearchLists) {
-  FakeHost host;
-  TestBoard board(host);
-  Seed(board);
+TEST_F(SearchTest, SimpleSearchLists) {
   test::ExpectGoldenCases("search/simple.txt", [&](const std::string& name) {
-    const std::string page = Search(host, test::FieldsOf(name, "; "));
-    EXPECT_FALSE(Has(page, "错误号")) << page;
-    EXPECT_EQ(Has(page, "没有发现任何记录！"), Results(page).empty());
+    const std::string page = Search(test::FieldsOf(name, "; "));
     EXPECT_TRUE(test::EndsPage(page));
-    return Lines(Results(page));
+    return Listed(page);
   });
 }
 
 // Private forums are never searched, also for a member the forum admits.
-TEST(Search, PrivateForumsAreNeverListed) {
-  FakeHost host;
-  TestBoard board(host);
-  const Seeded s = Seed(board);
-  board.AddReply(s.secret, "bob", "秘密回复", "m", Day(9, 10));
+TEST_F(SearchTest, PrivateForumsAreNeverListed) {
+  board.AddReply(seeded.secret, "bob", "秘密回复", "m", Day(9, 10));
   host.session().Set("密室", Variant("1"));
-  const std::vector<std::string> pages = {
-      Search(host, {{"SearchTerms", "秘密"}}),
-      Search(host, {{"SearchUser", "alice"}, {"ExactName", "yes"}}),
-      host.Get("/search.asp?action=getdaily").Run(&Corkboard::Search),
-      host.Get("/search.asp?action=searchuser&username=alice").Run(&Corkboard::Search),
-  };
-  for (const std::string& page : pages) {
-    EXPECT_FALSE(Has(page, "秘密")) << page;
-    EXPECT_FALSE(Has(page, "错误号")) << page;
+  for (const std::string& page :
+       {Search({{"SearchTerms", "秘密"}}), Search({{"SearchUser", "alice"}, {"ExactName", "yes"}}),
+        Get("?action=getdaily"), Get("?action=searchuser&username=alice")}) {
+    EXPECT_FALSE(Has(Listed(page), "秘密")) << page;
   }
   // The form offers public forums whose restrict is set, then the archives.
-  const std::string form = host.Get("/search.asp").Run(&Corkboard::Search);
+  const std::string form = Get("");
   EXPECT_TRUE(Has(form, "<option value=\"技术\">技术<option value=\"archive_1\">精华</select>"));
   EXPECT_FALSE(Has(form, "密室"));
   EXPECT_FALSE(Has(form, "value=\"灌水乐园\""));
 }
 
-TEST(Search, DailyTopicsAndMemberPosts) {
-  FakeHost host;
-  TestBoard board(host);
-  Seed(board);
+// Topics whose last activity is today, newest first; a member's live posts, newest first,
+// archived ones not included.
+TEST_F(SearchTest, DailyTopicsAndMemberPosts) {
   board.AddTopic("技术", "bob", "昨天的", "m", Day(8, 23));
-  // Topics whose last activity is today, newest first; a member's live posts, newest first,
-  // archived ones not included.
-  test::ExpectGoldenCases("search/daily_and_member.txt", [&](const std::string& query) {
-    const std::string page = host.Get("/search.asp?" + query).Run(&Corkboard::Search);
-    EXPECT_FALSE(Has(page, "错误号")) << page;
-    return Lines(Results(page));
-  });
+  test::ExpectGoldenCases("search/daily_and_member.txt",
+                          [&](const std::string& query) { return Listed(Get("?" + query)); });
   // The topic links to its thread, a reply to its topic.
-  const std::string page =
-      host.Get("/search.asp?action=searchuser&username=bob").Run(&Corkboard::Search);
-  EXPECT_TRUE(Has(page, "<a href=newsdetail.asp?id=1>Re: 天气</a>"));
+  EXPECT_TRUE(
+      Has(Get("?action=searchuser&username=bob"), "<a href=newsdetail.asp?id=1>Re: 天气</a>"));
 }
 
 // Failures the page reports as run-time errors; the kept search stays as it was.
 // The golden file's cases are the changed fields: a date that is not a number (13), too large (6)
 // or missing (13), an archive number that is not a number or missing (13).
-TEST(Search, RunTimeErrors) {
-  FakeHost host;
-  TestBoard board(host);
-  Seed(board);
+TEST_F(SearchTest, RunTimeErrors) {
   // Paging with no search kept has no statement to run.
-  std::string page = host.Get("/search.asp?action=gotopage&page=2").Run(&Corkboard::Search);
+  std::string page = Get("?action=gotopage&page=2");
   EXPECT_TRUE(Has(page, "错误号：-2147217908")) << page;
   EXPECT_TRUE(test::EndsPage(page));
 
-  Search(host, {{"SearchTerms", "天气"}});
+  Search({{"SearchTerms", "天气"}});
   const std::string kept = host.session().Get("searchsql").Str();
   test::ExpectGoldenCases("search/runtime_errors", [&](const std::string& changes) {
-    page = Search(host, test::FieldsOf(changes, "; "));
+    page = Search(test::FieldsOf(changes, "; "));
     EXPECT_TRUE(test::EndsPage(page));
     EXPECT_EQ(host.session().Get("searchsql").Str(), kept);
     return page;
   });
 }
 
-// Terms are text to find: quotes, wildcards, brackets and odd bytes give the Part's results or
-// none, never an SQL error, and wildcards match only themselves.
-TEST(Search, HostileTerms) {
-  struct Case {
-    std::string terms;
-    std::vector<std::string> expected;
-  };
-  const std::vector<Case> cases = {
-      {"it's", {"50% off it's [new]"}},
-      {"50%", {"50% off it's [new]"}},
-      {"0%", {"50% off it's [new]"}},
-      {"a_b", {"50% off it's [new]"}},
-      {"[new]", {"50% off it's [new]"}},
-      {"[n", {"50% off it's [new]"}},
-      {"_", {"50% off it's [new]"}},
-      {"%", {"50% off it's [new]"}},
-      {"' or 1=1 --", {}},
-      {"'; delete from post; --", {}},
-      {"\"天气\"", {}},
-      {std::string(3000, 'x'), {}},
-      {std::string(3000, '\''), {}},
-  };
-  FakeHost host;
-  TestBoard board(host);
-  Seed(board);
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.terms.substr(0, 20));
-    const std::string page = Search(host, {{"SearchTerms", c.terms}});
-    EXPECT_FALSE(Has(page, "错误号")) << page;
-    EXPECT_EQ(Results(page), c.expected);
-  }
+// Terms are text to find: quotes, wildcards, brackets and odd bytes (the golden file's cases) give
+// the results or none, never an SQL error, and wildcards match only themselves.
+TEST_F(SearchTest, HostileTerms) {
+  test::ExpectGoldenCases("search/hostile_terms.txt", [&](const std::string& terms) {
+    return Listed(Search({{"SearchTerms", terms}}));
+  });
   // Each word of an any-word search is quoted on its own.
-  const std::string any = Search(host, {{"SearchTerms", "' or 1=1 --"}, {"BooleanAND", "NO"}});
-  EXPECT_EQ(Results(any), std::vector<std::string>{"50% off it's [new]"});
+  EXPECT_EQ(Listed(Search({{"SearchTerms", "' or 1=1 --"}, {"BooleanAND", "NO"}})),
+            "50% off it's [new]");
   // A GBK lead byte before a quote, in a posted search and in a member search.
-  host.Get(
-      "/search.asp?action=simplesearch&SearchTerms=%81%27x&ForumChoice=ALL&SearchIn=ALL&"
-      "SearchDate=ALL");
-  std::string page = host.Run(&Corkboard::Search);
-  EXPECT_FALSE(Has(page, "错误号")) << page;
-  EXPECT_TRUE(Has(page, "没有发现任何记录！"));
-  page = host.Get("/search.asp?action=searchuser&username=%81%27").Run(&Corkboard::Search);
-  EXPECT_FALSE(Has(page, "错误号")) << page;
+  EXPECT_EQ(Listed(Get("?action=simplesearch&SearchTerms=%81%27x&ForumChoice=ALL&SearchIn=ALL&"
+                       "SearchDate=ALL")),
+            "");
+  Listed(Get("?action=searchuser&username=%81%27"));
   EXPECT_EQ(board.Scalar("select count(*) from post").CLng(), 5);
 }
 
-TEST(Search, PagesThroughTheKeptSearch) {
-  FakeHost host;
-  TestBoard board(host);
-  Seed(board);
+TEST_F(SearchTest, PagesThroughTheKeptSearch) {
   for (int i = 0; i < 23; ++i) {
     board.AddTopic("灌水乐园", "bob", "第" + std::to_string(i) + "个 apple", "m",
                    Day(3).AddSeconds(60 * i));
   }
   host.Configure({{"PageSize", "10"}});
-  std::string page = Search(host, {{"SearchTerms", "APPLE"}});
-  EXPECT_EQ(Results(page).size(), 10u);
-  EXPECT_EQ(Results(page).front(), "第22个 apple");
+  std::string page = Search({{"SearchTerms", "APPLE"}});
+  EXPECT_EQ(test::SearchResults(page).size(), 10u);
+  EXPECT_EQ(test::SearchResults(page).front(), "第22个 apple");
   EXPECT_TRUE(Has(page, "/search.asp?page=3&action=GotoPage>3</a>")) << page;
 
   // The session keeps the search's fields, from which each page rebuilds its statement.
@@ -220,14 +188,13 @@ TEST(Search, PagesThroughTheKeptSearch) {
   EXPECT_EQ(kept.find("select"), std::string::npos) << kept;
   // Each page, a page past the end (the last) and a page that is not a number (the first).
   test::ExpectGoldenCases("search/kept_pages.txt", [&](const std::string& query) {
-    return Lines(Results(host.Get("/search.asp?" + query).Run(&Corkboard::Search)));
+    return Lines(test::SearchResults(Get("?" + query)));
   });
   // A kept value that is not one this board wrote is no search; statements are never run.
   for (const char* tampered : {"select * from register", "kind=simple&forum=x' or '1'='1",
                                "kind=daily&day=2024-05-09'; delete from post"}) {
     host.session().Set("searchsql", Variant(tampered));
-    page = host.Get("/search.asp?action=gotopage").Run(&Corkboard::Search);
-    EXPECT_FALSE(Has(page, "alice")) << tampered;
+    EXPECT_FALSE(Has(Get("?action=gotopage"), "alice")) << tampered;
     EXPECT_EQ(board.Scalar("select count(*) from post").CLng(), 28);
   }
 }
@@ -249,28 +216,70 @@ TEST(Search, KeptSearchRoundTrips) {
             "'%O''Brien%' and   (posttime>='2024-05-04 10:00:00') ORDER BY posttime DESC ");
 }
 
-TEST(Search, GoldenPages) {
-  struct Case {
-    const char* golden;
-    const char* style;
-    FormFields changes;  // empty: the form
-  };
-  const Case cases[] = {
-      {"search/form_cbk", "CBK", {}},
-      {"search/form_club", "CLUB", {}},
-      {"search/results_cbk", "CBK", {{"SearchTerms", "天气"}}},
-      {"search/none_club", "CLUB", {{"SearchTerms", "没有的词"}}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.golden);
-    FakeHost host;
-    TestBoard board(host);
-    Seed(board);
-    host.Configure({{"BBSTYLE", c.style}, {"PageSize", "2"}, {"PageStyle", "2"}});
-    const std::string page = c.changes.empty() ? host.Get("/search.asp").Run(&Corkboard::Search)
-                                               : Search(host, c.changes);
-    EXPECT_GOLDEN(c.golden, page);
+TEST_F(SearchTest, GoldenPages) {
+  host.Configure({{"PageSize", "2"}, {"PageStyle", "2"}});
+  for (const char* style : {"CBK", "CLUB"}) {
+    host.Configure({{"BBSTYLE", style}});
+    const std::string suffix = std::string(style) == "CBK" ? "cbk" : "club";
+    EXPECT_GOLDEN("search/form_" + suffix, Get(""));
   }
+  host.Configure({{"BBSTYLE", "CBK"}});
+  EXPECT_GOLDEN("search/results_cbk", Search({{"SearchTerms", "天气"}}));
+  host.Configure({{"BBSTYLE", "CLUB"}});
+  EXPECT_GOLDEN("search/none_club", Search({{"SearchTerms", "没有的词"}}));
+}
+
+// A search that finds more than 1,000 posts lists the newest 1,000 in the order of the whole
+// result (live and archived merged), with a pager of 1,000 records and a line saying there are
+// more: 1,003 topics "apple <i>" a minute apart, an archived "apple archived" between the two
+// newest, and a newer one in the private forum.
+TEST_F(SearchTest, ListsTheNewestThousand) {
+  const DateTime start = DateTime::FromParts(2024, 1, 1, 0, 0, 0);
+  for (int i = 0; i < 1003; ++i) {
+    board.AddTopic("灌水乐园", "bob", "apple " + std::to_string(i), "m", start.AddSeconds(60 * i));
+  }
+  board.AddTopic("密室", "bob", "apple secret", "m", start.AddSeconds(60 * 2000));
+  board.AddArchivedPost(seeded.archive, 5000, 0, "灌水乐园", "bob", "apple archived", "m",
+                        start.AddSeconds(60 * 1001 + 30));
+  host.Configure({{"PageSize", "20"}, {"PageStyle", "2"}});
+  // The golden file's cases are "?<query>" (a later page of the kept search, the last one ending at
+  // the 1,000th newest) or "<forum>:<terms>" (a new search; one forum's search is unordered, and a
+  // search that finds a few lists them all, without the line).
+  test::ExpectGoldenCases("search/limit.txt", [&](const std::string& c) {
+    if (c.starts_with("?")) return Counted(Get(c));
+    const size_t colon = c.find(':');
+    return Counted(
+        Search({{"SearchTerms", c.substr(colon + 1)}, {"ForumChoice", c.substr(0, colon)}}),
+        colon == 3);
+  });
+}
+
+// On SQLite the newest-first statement walks the posting-time indexes of both tables and sorts
+// only rows of equal time; the counted one starts from the text index and sorts nothing.
+TEST(Search, PlansReadOnlyWhatThePageNeeds) {
+  test::TestBoard board;
+  BackendConnection& con = board.con().backend();
+  if (con.dialect().name() != "sqlite") GTEST_SKIP() << "SQLite plans";
+  SearchFields f;
+  f.terms = "天气不错";
+  const auto plan = [&](SearchPlan p) {
+    const Translation t = TranslateSql(SearchSql(f, p), con.dialect());
+    const std::string sql =
+        p == SearchPlan::kCounted ? t.CappedCountSql(con.dialect(), 1001) : t.sql;
+    auto st = con.Prepare("EXPLAIN QUERY PLAN " + sql, t.original);
+    std::string out;
+    while (st->Step()) out += std::get<std::string>(st->Column(3)) + "\n";
+    st->Reset();
+    return out;
+  };
+  const std::string newest = plan(SearchPlan::kNewestFirst);
+  EXPECT_TRUE(Has(newest, "SCAN post USING INDEX post_by_time\n")) << newest;
+  EXPECT_TRUE(Has(newest, "SCAN post USING INDEX archivelist_time\n")) << newest;
+  EXPECT_FALSE(Has(newest, "TEMP B-TREE FOR ORDER BY")) << newest;
+  const std::string counted = plan(SearchPlan::kCounted);
+  EXPECT_TRUE(Has(counted, "UNION ALL")) << counted;
+  EXPECT_FALSE(Has(counted, "SCAN post\n")) << counted;
+  EXPECT_FALSE(Has(counted, "ORDER BY")) << counted;
 }
 
 }  // namespace

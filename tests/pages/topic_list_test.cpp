@@ -2,6 +2,7 @@
 // topic size on and off), the day range and its cookie, paging, and the refusals.
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
 
 #include "frame/corkboard.h"
@@ -14,6 +15,7 @@ namespace cb {
 namespace {
 
 using test::FakeHost;
+using test::Has;
 using test::TestBoard;
 
 constexpr const char* kForum = "灌水乐园";
@@ -44,69 +46,43 @@ void SeedTopics(TestBoard& board) {
   board.Exec("update post set hits=7,icon=3 where parentid is null");
 }
 
+// topics_cbk shows each status icon: closed beats news, news is later than the last visit, and a
+// topic is hot only with more replies than HotCount.
 TEST(TopicList, GoldenPages) {
-  struct Case {
-    const char* golden;
-    const char* style;
-    bool topics;
-    const char* topic_size;
-  };
-  // topics_cbk shows each status icon: closed beats news, news is later than the last visit, and
-  // a topic is hot only with more replies than HotCount.
-  const Case cases[] = {
-      {"list/empty_forum", "CBK", false, "true"},
-      {"list/topics_cbk", "CBK", true, "true"},
-      {"list/topics_club", "CLUB", true, "true"},
-      {"list/topics_without_size", "CBK", true, "false"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.golden);
+  const auto page = [](const char* style, bool topics, const char* topic_size) {
     FakeHost host;
     TestBoard board(host);
-    if (c.topics) {
-      SeedTopics(board);
-    } else {
-      board.AddCatalogForum("休闲", kForum);
-    }
+    topics ? SeedTopics(board) : board.AddCatalogForum("休闲", kForum);
     board.AddAnnouncement(kForum, "alice", "本周 <i>公告</i>", "内容", At(1, 0), At(9, 0));
-    host.Configure({{"BBSTYLE", c.style}, {"DisplayTopicSize", c.topic_size}});
-    host.Get(std::string("/list.asp?GroupName=") + kForum)
-        .Cookie("sessionLoginDT", "2024-05-08 12:00:00");
-    EXPECT_GOLDEN(c.golden, host.Run(&Corkboard::list));
-  }
+    host.Configure({{"BBSTYLE", style}, {"DisplayTopicSize", topic_size}});
+    return host.Get(std::string("/list.asp?GroupName=") + kForum)
+        .Cookie("sessionLoginDT", "2024-05-08 12:00:00")
+        .Run(&Corkboard::list);
+  };
+  EXPECT_GOLDEN("list/empty_forum", page("CBK", false, "true"));
+  EXPECT_GOLDEN("list/topics_cbk", page("CBK", true, "true"));
+  EXPECT_GOLDEN("list/topics_club", page("CLUB", true, "true"));
+  EXPECT_GOLDEN("list/topics_without_size", page("CBK", true, "false"));
 }
 
+// The golden file's cases are the DaysPrune of the address ("-" for none) and of the cookie: the
+// option selected, whether the topic of 2024-03-01 is listed, and the cookie the page writes. A
+// word in the address gives the default and leaves the cookie unread.
 TEST(TopicList, DayRange) {
-  struct Case {
-    const char* query;   // DaysPrune in the address, nullptr for none
-    const char* cookie;  // DaysPrune cookie, nullptr for none
-    const char* selected;
-    bool lists_old;          // the topic of 2024-03-01
-    const char* set_cookie;  // DaysPrune cookie the page writes ("" none)
-  };
-  const Case cases[] = {
-      {nullptr, nullptr, "<option value=5 selected>", false, ""},
-      {"0", nullptr, "<option value=0 selected>", true, ""},
-      {"-75", "2", "<option value=75 selected>", true, ""},
-      {"abc", "30", "<option value=5 selected>", false, ""},  // a word: the default, cookie unread
-      {nullptr, "365", "<option value=365 selected>", true, ""},
-      {nullptr, "many", "<option value=5 selected>", false, "5"},
-      {"", "1", "<option value=1 selected>", false, ""},
-  };
   FakeHost host;
   TestBoard board(host);
   SeedTopics(board);
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.query ? c.query : "-") + "/" + (c.cookie ? c.cookie : "-"));
-    std::string url = std::string("/list.asp?GroupName=") + kForum;
-    if (c.query) url += std::string("&DaysPrune=") + c.query;
-    host.Get(url);
-    if (c.cookie) host.Cookie("DaysPrune", c.cookie);
+  test::ExpectGoldenCases("list/day_range.txt", [&](const std::string& c) {
+    const size_t space = c.find(' ');
+    const std::string query = c.substr(0, space), cookie = c.substr(space + 1);
+    host.Get(std::string("/list.asp?GroupName=") + kForum +
+             (query == "-" ? "" : "&DaysPrune=" + query));
+    if (cookie != "-") host.Cookie("DaysPrune", cookie);
     const std::string page = host.Run(&Corkboard::list);
-    EXPECT_NE(page.find(c.selected), std::string::npos);
-    EXPECT_EQ(page.find("很久以前") != std::string::npos, c.lists_old);
-    EXPECT_EQ(host.ResponseCookie("DaysPrune"), c.set_cookie);
-  }
+    std::smatch selected;
+    std::regex_search(page, selected, std::regex("<option value=\\d+ selected>"));
+    return selected.str() + (Has(page, "很久以前") ? " old" : "") + " " + test::SetCookies(host);
+  });
 }
 
 // The golden file's cases are the page numbers: past the end the last page, below 1 or not a
@@ -144,29 +120,19 @@ TEST(TopicList, AdmittedToPrivateForum) {
   EXPECT_NE(host.Run(&Corkboard::list).find("秘密"), std::string::npos);
 }
 
+// The golden file's cases are the sessionLoginDT cookie ("-" for none): the cookie the page writes
+// and whether the topic of 2024-05-09 09:00 counts as new.
 TEST(TopicList, VisitCookie) {
-  struct Case {
-    const char* cookie;  // nullptr: none
-    const char* written;
-    bool news;  // the topic of 2024-05-09 09:00 counts as new
-  };
-  const Case cases[] = {
-      {nullptr, "2024-05-09 10:20:30", false},
-      {"not a date", "", false},
-      {"2024-05-01 00:00:00", "", true},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.cookie ? c.cookie : "none");
+  test::ExpectGoldenCases("list/visit_cookie.txt", [](const std::string& cookie) {
     FakeHost host;
     TestBoard board(host);
     board.AddCatalogForum("休闲", kForum);
     board.AddTopic(kForum, "bob", "今天", "m", At(9, 9));
     host.Get(std::string("/list.asp?GroupName=") + kForum);
-    if (c.cookie) host.Cookie("sessionLoginDT", c.cookie);
+    if (cookie != "-") host.Cookie("sessionLoginDT", cookie);
     const std::string page = host.Run(&Corkboard::list);
-    EXPECT_EQ(host.ResponseCookie("sessionLoginDT"), c.written);
-    EXPECT_EQ(page.find("images/closedb.gif>") != std::string::npos, c.news);
-  }
+    return test::SetCookies(host) + (Has(page, "images/closedb.gif>") ? "new" : "not new");
+  });
 }
 
 }  // namespace

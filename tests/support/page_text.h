@@ -1,10 +1,13 @@
 // Small checks shared by the page tests: text search in a page, a form with some fields changed
-// or read from a case name, and whether a page was closed off properly after an early stop.
+// or read from a case name, whether a page was closed off properly after an early stop, the
+// cookies a page set and the settings a page would load.
 #pragma once
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
+#include "frame/settings.h"
 #include "support/fake_host.h"
 
 namespace cb::test {
@@ -43,6 +46,40 @@ inline FormFields FieldsOf(const std::string& text, const std::string& separator
     at = end + separator.size();
   }
   return fields;
+}
+
+// The cookies the page set, one a line: "name=value", then " expires <date and time>" when it has
+// one.
+inline std::string SetCookies(FakeHost& host) {
+  std::string out;
+  for (const auto& [name, cookie] : host.response().cookies()) {
+    out += name + "=" + cookie.value +
+           (cookie.expires ? " expires " + cookie.expires->YmdHms() : "") + "\n";
+  }
+  return out;
+}
+
+// The settings a page loads from these application values.
+inline Settings SettingsOf(const std::vector<std::pair<std::string, std::string>>& values = {}) {
+  Application app;
+  for (const auto& [key, value] : values) app.Set(key, Variant(value));
+  Settings s;
+  LoadSettings(app, s);
+  LoadStyle(app, s);
+  return s;
+}
+
+// The subjects a search lists, in order, "(A)" after archived ones.
+inline std::vector<std::string> SearchResults(const std::string& page) {
+  std::vector<std::string> out;
+  for (size_t at = 0; (at = page.find("<a href=", at)) != std::string::npos; ++at) {
+    const bool live = page.compare(at, 26, "<a href=newsdetail.asp?id=") == 0;
+    const bool archived = page.compare(at, 30, "<a href=archivecontent.asp?id=") == 0;
+    if (!live && !archived) continue;
+    const size_t start = page.find('>', at) + 1;
+    out.push_back(page.substr(start, page.find("</a>", start) - start) + (archived ? "(A)" : ""));
+  }
+  return out;
 }
 
 }  // namespace cb::test

@@ -13,6 +13,15 @@ std::string SqlTextOrNull(const std::string& text) {
   return text.empty() ? "NULL" : "'" + SqlQuote(text) + "'";
 }
 
+std::string Rows(TestBoard& board, const std::string& sql) {
+  std::string out;
+  for (auto rs = board.con().Execute(sql); !rs->Eof(); rs->MoveNext()) {
+    for (int i = 0; i < rs->FieldCount(); ++i) out += rs->Fields(i).Str() + "|";
+    out += "\n";
+  }
+  return out;
+}
+
 namespace {
 
 std::string Quoted(const std::string& text) { return "'" + SqlQuote(text) + "'"; }

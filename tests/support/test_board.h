@@ -119,6 +119,9 @@ class TestBoard {
   std::unique_ptr<Connection> con_;
 };
 
+// The rows a query gives, one line each, the fields ended by "|".
+std::string Rows(TestBoard& board, const std::string& sql);
+
 // A text as a quoted SQL literal, or NULL when empty.
 std::string SqlTextOrNull(const std::string& text);
 
