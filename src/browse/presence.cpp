@@ -2,6 +2,7 @@
 // OnlineTime minutes, where, since when) and its two counters; GetSessionLoginDT the visit cookie.
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 #include "browse/online_share.h"
 #include "frame/corkboard.h"
@@ -56,7 +57,7 @@ void Corkboard::UpdateOnline(const std::string& address, const std::string& loca
   Array2D table;
   if (stored.type() == VType::kArray && stored.AsArray().cols() == kColumns &&
       stored.AsArray().rows() > 0) {
-    table = stored.AsArray();
+    table = std::move(stored.MutableArray());  // stored is this page's own copy
   } else {
     table = NewTable(S().maxUser + 1);
   }
