@@ -36,11 +36,6 @@ struct ArchiveBoard : ModerationBoard {
   std::string ArchivedRows() {
     return Rows("select * from archivelist order by archiveid,postid");
   }
-  void SignIn(const Actor& actor) {
-    host.session().Set("Login", Variant(1));
-    host.session().Set("UserName", Variant(actor.name));
-    host.session().Set("Password", Variant(actor.password));
-  }
 };
 
 }  // namespace cb::test
