@@ -43,9 +43,12 @@ class MemberChecksTest : public ::testing::Test {
 
 // A good save with the changes "field=value" of a case.
 ProfileSave ChangedSave(const Texts& changes) {
-  ProfileSave s{.member_verified = true, .member = "alice", .stored_password = "old1",
-                .stored_email = "a@example.com", .form_user = "alice", .password = "old1",
-                .password1 = "old1", .email = "a@example.com", .oicq = "12345"};
+  ProfileSave s;
+  s.member_verified = true;
+  s.member = s.form_user = "alice";
+  s.stored_password = s.password = s.password1 = "old1";
+  s.stored_email = s.email = "a@example.com";
+  s.oicq = "12345";
   const std::map<std::string, std::string*> texts = {
       {"form_user", &s.form_user}, {"password", &s.password},         {"password1", &s.password1},
       {"email", &s.email},         {"stored_email", &s.stored_email}, {"icq", &s.icq},
