@@ -114,43 +114,26 @@ TEST_F(FileUpPage, UploadsAreServedAsFilesThatCannotRunScript) {
   fs::create_directories(data / "generated" / "js");
   std::ofstream(data / "secret.txt") << "secret";
   std::ofstream(data / "generated" / "js" / "1.js") << "document.write(\"x\");";
-  struct Case {
-    const char* address;
-    void (*serve)(ScriptingContext&);
-    int status;
-    const char* type;
-    const char* body;
-  };
-  const Case cases[] = {
-      {"/upload/modfiles/logo.png", ServeUploadedFile, 200, "image/png", "PNG"},
-      {"/upload/ModFiles/LOGO.png", ServeUploadedFile, 200, "image/png", "PNG"},
-      {"/upload/modfiles/page.html", ServeUploadedFile, 200, "application/octet-stream",
-       "<script>alert(1)</script>"},
-      {"/upload/modfiles/missing.png", ServeUploadedFile, 404, "", nullptr},
-      {"/upload/modfiles/..%2f..%2fsecret.txt", ServeUploadedFile, 404, "", nullptr},
-      {"/upload/%2e%2e/secret.txt", ServeUploadedFile, 404, "", nullptr},
-      {"/js/1.js", ServeNewsScript, 200, "application/javascript; charset=gb2312",
-       "document.write(\"x\");"},
-      {"/js/../../secret.txt", ServeNewsScript, 404, "", nullptr},
-  };
-  for (const Case& c : cases) {
-    b.host.Get(c.address);
+  for (auto table = test::ReadCaseTable("file_up.txt"); const test::TextCase& c : table["served"]) {
+    const std::string& address = c.in.at(0);
+    const bool upload = address.starts_with("/upload/");
+    b.host.Get(address);
     b.host.response() = Response();
-    c.serve(b.host.context());
+    (upload ? ServeUploadedFile : ServeNewsScript)(b.host.context());
     const Response& r = b.host.response();
-    EXPECT_EQ(r.status(), c.status) << c.address;
-    EXPECT_EQ(r.content_type(), c.type) << c.address;
-    if (c.body != nullptr) {
-      EXPECT_EQ(r.body(), c.body) << c.address;
+    EXPECT_EQ(std::to_string(r.status()), c.out.at(0)) << c.where;
+    EXPECT_EQ(r.content_type(), c.out.at(1)) << c.where;
+    if (c.out.at(2) != "-") {
+      EXPECT_EQ(r.body(), c.out.at(2)) << c.where;
     }
-    if (c.status == 200 && c.serve == ServeUploadedFile) {
+    if (r.status() == 200 && upload) {
       using Headers = std::vector<std::pair<std::string, std::string>>;
       Headers expected = {{"X-Content-Type-Options", "nosniff"},
                           {"Content-Security-Policy", "sandbox"}};
-      if (std::string(c.type) == "application/octet-stream") {
+      if (r.content_type() == "application/octet-stream") {
         expected.emplace_back("Content-Disposition", "attachment");
       }
-      EXPECT_EQ(r.headers(), expected) << c.address;
+      EXPECT_EQ(r.headers(), expected) << c.where;
     }
   }
   // An upload root that holds the data folder publishes nothing.
