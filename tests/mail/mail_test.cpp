@@ -333,24 +333,15 @@ TEST_F(MailTest, ARealServerReadsEveryTextBackAsWritten) {
   };
   PythonSink sink(1 + std::size(cases));
   ASSERT_EQ(Send(sink.address()), "");
+  // The registration mail as the other parser reads it, its random Message-ID aside.
   auto m = sink.Next();
-  EXPECT_EQ(m["mail_from"], "board@corkboard.test");
-  EXPECT_EQ(m["rcpt"], "zhang@example.com");
-  EXPECT_EQ(m["from_name"], "论坛管家");
-  EXPECT_EQ(m["from_addr"], "board@corkboard.test");
-  EXPECT_EQ(m["to_name"], "张三");
-  EXPECT_EQ(m["to_addr"], "zhang@example.com");
-  EXPECT_EQ(m["subject"], "您的用户名和口令");
-  EXPECT_EQ(m["date_local"], "2001-05-09 08:03:07");
   EXPECT_TRUE(
       std::regex_match(m["message_id"], std::regex(R"(<[0-9a-f]{16}\.[0-9]+@corkboard\.test>)")))
       << m["message_id"];
-  EXPECT_EQ(m["mime_version"], "1.0");
-  EXPECT_EQ(m["content_type"], "text/html");
-  EXPECT_EQ(m["charset"], "gb2312");
-  EXPECT_EQ(m["transfer_encoding"], "base64");
-  EXPECT_EQ(m["body_hex"], Hex(Utf8ToGbk("<html><body>" + Letter().body + "</body></html>")));
-  EXPECT_EQ(m["seven_bit"], "yes");
+  m.erase("message_id");
+  std::string described;
+  for (const auto& [key, value] : m) described += key + "=" + value + "\n";
+  EXPECT_GOLDEN("mail/registration_read_back.txt", described);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     MailComponent mail = Board(sink.address());
