@@ -68,9 +68,9 @@ TEST_P(PanelAccess, OnlyTheRightPeopleGetThrough) {
     const std::string probe = c.out.size() > 2 ? Fill(c.out[2], b, role) : "";
     const Variant before = probe.empty() ? Variant() : b.Scalar(probe);
     const std::string url = Fill(c.in[2], b, role);
-    const std::string page = form != "-"
-                                 ? b.Post(page_method, url, test::FieldsOf(Fill(form, b, role), "&"), who)
-                                 : b.Get(page_method, url);
+    const std::string page =
+        form != "-" ? b.Post(page_method, url, test::FieldsOf(Fill(form, b, role), "&"), who)
+                    : b.Get(page_method, url);
     EXPECT_FALSE(test::Has(page, "错误号")) << page;
     const bool allowed = Allowed(c.out[0], role);
     EXPECT_EQ(test::IsRefusal(page), !allowed) << page;

@@ -23,8 +23,10 @@ struct AnnouncePage : ::testing::Test {
   }
   static FormFields Draft(const FormFields& changes = {}) {
     return test::WithChanges(
-        test::FieldsOf("action=submitannounce&Subject=<b>停电</b>&EditedMessage=周六停电&"
-                       "StartYear=2024&StartMonth=05&StartDay=10&EndYear=2024&EndMonth=05&EndDay=12", "&"),
+        test::FieldsOf(
+            "action=submitannounce&Subject=<b>停电</b>&EditedMessage=周六停电&"
+            "StartYear=2024&StartMonth=05&StartDay=10&EndYear=2024&EndMonth=05&EndDay=12",
+            "&"),
         changes);
   }
   std::string TopicList(const char* forum) {

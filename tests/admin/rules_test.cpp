@@ -31,8 +31,8 @@ TEST(PanelRules, CasesOfTheDataFile) {
         }},
        {"CheckAnnouncement",
         [](const Texts& a) {
-          const AnnouncementCheck c =
-              CheckAnnouncement({a.at(0), a.at(1), a.at(2), a.at(3), a.at(4), a.at(5), a.at(6), a.at(7)});
+          const AnnouncementCheck c = CheckAnnouncement(
+              {a.at(0), a.at(1), a.at(2), a.at(3), a.at(4), a.at(5), a.at(6), a.at(7)});
           if (c.refusal != nullptr) return Texts{c.refusal};
           return Texts{"", c.start.YmdHms(), c.end.YmdHms()};
         }},

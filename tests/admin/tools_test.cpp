@@ -2,7 +2,6 @@
 // seeded month, the news scripts and their address, the mailing list and the mass mail in the
 // background, and the import of CBK member files.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <filesystem>

@@ -33,9 +33,7 @@ struct ArchiveBoard : ModerationBoard {
     return board.Scalar("select count(*) from archivelist where " + where).CLng();
   }
   // Every archived row, to show that a refused action changed nothing.
-  std::string ArchivedRows() {
-    return Rows("select * from archivelist order by archiveid,postid");
-  }
+  std::string ArchivedRows() { return Rows("select * from archivelist order by archiveid,postid"); }
 };
 
 }  // namespace cb::test

@@ -39,11 +39,16 @@ ArchivedFacts FactsOf(const std::string& words) {
   ArchivedFacts f;
   std::istringstream in(words);
   for (std::string w; in >> w;) {
-    if (w == "found") f.found = true;
-    else if (w == "topic") f.is_topic = true;
-    else if (w == "posted") f.posted = true;
-    else if (w == "own") f.own = true;
-    else f.role = RoleOf(w);
+    if (w == "found")
+      f.found = true;
+    else if (w == "topic")
+      f.is_topic = true;
+    else if (w == "posted")
+      f.posted = true;
+    else if (w == "own")
+      f.own = true;
+    else
+      f.role = RoleOf(w);
   }
   return f;
 }

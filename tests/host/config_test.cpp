@@ -66,7 +66,8 @@ TEST(ConfigTest, HostKeysSetTheHostOptions) {
 }
 
 TEST(ConfigTest, BadLinesNameTheirLine) {
-  for (auto table = test::ReadCaseTable("host.txt"); const test::TextCase& c : table["config_error"]) {
+  for (auto table = test::ReadCaseTable("host.txt");
+       const test::TextCase& c : table["config_error"]) {
     HostConfig cfg;
     try {
       ParseConfigText(c.in.at(0), cfg);

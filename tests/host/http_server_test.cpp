@@ -17,9 +17,9 @@
 
 #include "host/raw_http.h"
 #include "host/router.h"
-#include "support/case_table.h"
 #include "runtime/gbk.h"
 #include "runtime/script_error.h"
+#include "support/case_table.h"
 
 namespace cb {
 namespace {

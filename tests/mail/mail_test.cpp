@@ -190,8 +190,10 @@ TEST_F(MailTest, ServerFailuresComeBackAsTheirTexts) {
 TEST_F(MailTest, LineBreaksAndBadAddressesAreRefusedBeforeSending) {
   FakeSmtp smtp;
   const std::map<std::string, std::string Letter::*> fields = {
-      {"subject", &Letter::subject},           {"from_name", &Letter::from_name},
-      {"to_name", &Letter::to_name},           {"from_address", &Letter::from_address},
+      {"subject", &Letter::subject},
+      {"from_name", &Letter::from_name},
+      {"to_name", &Letter::to_name},
+      {"from_address", &Letter::from_address},
       {"to_address", &Letter::to_address}};
   for (auto table = test::ReadCaseTable("mail.txt"); const test::TextCase& c : table["refused"]) {
     Letter l;

@@ -95,7 +95,8 @@ TEST(ToHtml, PathologicalInputsFinishBalanced) {
       repeat("[b][i]", mb / 2) + repeat("[/b][/i]", mb / 2),
       repeat("[url=" + std::string(2000, 'a'), mb),
   };
-  for (auto table = test::ReadCaseTable("markup_inputs.txt"); const test::TextCase& c : table["pathological"]) {
+  for (auto table = test::ReadCaseTable("markup_inputs.txt");
+       const test::TextCase& c : table["pathological"]) {
     inputs.push_back(repeat(c.in.at(0), std::stoul(c.in.at(1))));
   }
   for (const std::string& in : inputs) {
@@ -117,7 +118,8 @@ TEST(SmiliesToHtml, ReplacesEachCode) {
 }
 
 TEST(SmiliesToHtml, LeavesLookAlikesAlone) {
-  for (auto table = test::ReadCaseTable("markup_inputs.txt"); const test::TextCase& c : table["lookalikes"]) {
+  for (auto table = test::ReadCaseTable("markup_inputs.txt");
+       const test::TextCase& c : table["lookalikes"]) {
     const std::string html = ToHtml(Encode(c.in.at(0)));
     EXPECT_EQ(SmiliesToHtml(html), html) << c.where;
   }

@@ -165,7 +165,8 @@ TEST_F(Subscriptions, ReplacedAsAWholeForTheMemberAlone) {
   board.Exec("insert into subscibe (username,forumname) values ('bob','棋牌')");
   host.SignIn("alice", "pw1");
   const std::string page = Submit(test::FieldsOf(
-      "subscibe=棋牌&subscibe=密室&subscibe=棋牌&subscibe=没有的论坛&submit=订阅&username=bob", "&"));
+      "subscibe=棋牌&subscibe=密室&subscibe=棋牌&subscibe=没有的论坛&submit=订阅&username=bob",
+      "&"));
   EXPECT_GOLDEN("favourites/subscriptions", page);
   EXPECT_EQ(board.Scalar("select count(*) from subscibe where username='alice'").CLng(), 2);
   EXPECT_EQ(board.Scalar("select count(*) from subscibe where username='bob'").CLng(), 1);

@@ -50,8 +50,9 @@ ProfileSave ChangedSave(const Texts& changes) {
   s.stored_email = s.email = "a@example.com";
   s.oicq = "12345";
   const std::map<std::string, std::string*> texts = {
-      {"form_user", &s.form_user}, {"password", &s.password},         {"password1", &s.password1},
-      {"email", &s.email},         {"stored_email", &s.stored_email}, {"icq", &s.icq},
+      {"form_user", &s.form_user},       {"password", &s.password},
+      {"password1", &s.password1},       {"email", &s.email},
+      {"stored_email", &s.stored_email}, {"icq", &s.icq},
       {"old_password", &s.old_password}};
   const std::map<std::string, bool*> flags = {{"member_verified", &s.member_verified},
                                               {"email_taken", &s.email_taken},
@@ -94,7 +95,8 @@ TEST_F(MemberChecksTest, CasesOfTheDataFile) {
        {"DaysPruneShown",
         [](const Texts& a) { return Texts{std::to_string(DaysPruneShown(a.at(0), 7))}; }},
        {"NameStorageShown", [](const Texts& a) { return Yes(NameStorageShown(a.at(0))); }},
-       {"FriendMailBody", [](const Texts& a) { return Texts{FriendMailBody(a.at(0), "http://board.example/")}; }},
+       {"FriendMailBody",
+        [](const Texts& a) { return Texts{FriendMailBody(a.at(0), "http://board.example/")}; }},
        {"FriendReturnAddress",
         [](const Texts& a) { return Texts{FriendReturnAddress(a.at(0), a.at(1))}; }}});
   // The new password is stored trimmed.

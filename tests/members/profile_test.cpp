@@ -38,7 +38,8 @@ struct ProfilePage : ::testing::Test {
         test::FieldsOf("action=check&username=alice&password=pw1&Password1=pw1&OldPassword=&"
                        "Email=alice@example.com&OICQ=12345&ICQ=&Location=上海&Occupation=教师&"
                        "URL=http://alice.example/&Interests=象棋&EmailView=no&Signature=新的签名&"
-                       "AllowMassMail=yes", "&"),
+                       "AllowMassMail=yes",
+                       "&"),
         changes);
   }
   std::string Save(const FormFields& form) {

@@ -95,7 +95,8 @@ TEST(PmPages, PostRefusals) {
     m.board.Exec("insert into ignorelist (username,ignoreusername) values ('carol','alice')");
     m.host
         .PostForm("/pm.asp", test::FieldsOf(std::string("action=postpm&recipient=") + c.recipient +
-                                            "&Subject=" + c.subject + "&Message=m&MsgIcon=1", "&"))
+                                                "&Subject=" + c.subject + "&Message=m&MsgIcon=1",
+                                            "&"))
         .RemoteAddr(c.address);
     pages += test::GoldenCase(c.what, m.Run());
     EXPECT_EQ(m.Count("select count(*) from pm") + m.Count("select count(*) from outbox"), 0);
@@ -108,7 +109,8 @@ TEST(PmPages, FloodGuardAndAccountChecks) {
   m.host.Configure({{"SubmitInterval", "20"}});
   ASSERT_GT(m.Send("bob", "一", "1"), 0);
   const auto again = [&] {
-    return m.Post(test::FieldsOf("action=postpm&recipient=bob&Subject=二&Message=2&MsgIcon=1", "&"));
+    return m.Post(
+        test::FieldsOf("action=postpm&recipient=bob&Subject=二&Message=2&MsgIcon=1", "&"));
   };
   m.host.clock().Advance(10);  // 10 s after the first
   EXPECT_TRUE(Has(again(), "如果你在 20 秒内递交第二个贴子被视为重复提交"));

@@ -78,7 +78,8 @@ TEST(ConvertTest, TextCases) {
           return Texts{text, Yes(whole)[0]};
         }},
        {"HtmlEncode", [](const Texts& a) { return Texts{HtmlEncode(a.at(0))}; }},
-       {"ParseNumber", [](const Texts& a) { return Texts{Shortest(ParseNumber(a.at(0)).value())}; }},
+       {"ParseNumber",
+        [](const Texts& a) { return Texts{Shortest(ParseNumber(a.at(0)).value())}; }},
        {"RoundHalfEven",
         [](const Texts& a) { return Texts{Shortest(RoundHalfEven(std::stod(a.at(0))))}; }},
        {"IsNumeric", [](const Texts& a) { return Yes(IsNumeric(test::Typed(a.at(0)))); }}});

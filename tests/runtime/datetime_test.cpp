@@ -41,8 +41,10 @@ TEST(DateTimeTest, TextCases) {
         }},
        {"FromParts", [](const Texts& a) { return Texts{FromParts(a).YmdHms()}; }},
        {"Diff", [](const Texts& a) {
-          const DateTime from = DateTime::Parse(a.at(0)).value(), to = DateTime::Parse(a.at(1)).value();
-          return Texts{std::to_string(DiffMinutes(from, to)), std::to_string(DiffSeconds(from, to))};
+          const DateTime from = DateTime::Parse(a.at(0)).value(),
+                         to = DateTime::Parse(a.at(1)).value();
+          return Texts{std::to_string(DiffMinutes(from, to)),
+                       std::to_string(DiffSeconds(from, to))};
         }}});
   EXPECT_EQ(DateTime::FromParts(1899, 12, 30), DateTime());
   EXPECT_EQ(DateTime::FromParts(2001, 5, 9).AddDays(365).YmdHms(), "2002-05-09 00:00:00");

@@ -103,7 +103,8 @@ TEST(GbkTest, EveryBmpCharacterConvertsAsIconvDoes) {
 // Random text of the pieces in tests/data/gbk_pieces.txt.
 TEST(GbkTest, RandomBrokenTextConvertsAsIconvDoes) {
   std::vector<std::string> pieces;
-  for (auto table = test::ReadCaseTable("gbk_pieces.txt"); const test::TextCase& c : table["pieces"]) {
+  for (auto table = test::ReadCaseTable("gbk_pieces.txt");
+       const test::TextCase& c : table["pieces"]) {
     pieces.push_back(c.in.at(0));
   }
   ASSERT_EQ(pieces.size(), 24u);

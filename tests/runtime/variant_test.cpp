@@ -29,29 +29,27 @@ test::CaseFunction Integer(Convert convert) {
 
 TEST(VariantTest, ConversionCases) {
   using Texts = std::vector<std::string>;
-  test::CheckCaseTable("variant.txt",
-                       {{"CInt", Integer([](const Variant& v) { return v.CInt(); })},
-                        {"CLng", Integer([](const Variant& v) { return v.CLng(); })},
-                        {"CByte", Integer([](const Variant& v) { return v.CByte(); })},
-                        {"CBool", Integer([](const Variant& v) { return int{v.CBool()}; })},
-                        {"Str", [](const Texts& a) { return Texts{Typed(a.at(0)).Str()}; }},
-                        {"EqualsText",
-                         [](const Texts& a) {
-                           return test::Yes(Typed(a.at(0)).EqualsText(a.at(1)));
-                         }},
-                        {"DayNumber",
-                         [](const Texts& a) {
-                           const DateTime d = Variant(std::stod(a.at(0))).CDate();
-                           EXPECT_DOUBLE_EQ(Variant(d).CDbl(), std::stod(a.at(0)));
-                           return Texts{d.YmdHms()};
-                         }},
-                        {"CDate", [](const Texts& a) -> Texts {
-                           try {
-                             return {Typed(a.at(0)).CDate().YmdHms()};
-                           } catch (const ScriptError& e) {
-                             return {"error", std::to_string(e.number())};
-                           }
-                         }}});
+  test::CheckCaseTable(
+      "variant.txt",
+      {{"CInt", Integer([](const Variant& v) { return v.CInt(); })},
+       {"CLng", Integer([](const Variant& v) { return v.CLng(); })},
+       {"CByte", Integer([](const Variant& v) { return v.CByte(); })},
+       {"CBool", Integer([](const Variant& v) { return int{v.CBool()}; })},
+       {"Str", [](const Texts& a) { return Texts{Typed(a.at(0)).Str()}; }},
+       {"EqualsText", [](const Texts& a) { return test::Yes(Typed(a.at(0)).EqualsText(a.at(1))); }},
+       {"DayNumber",
+        [](const Texts& a) {
+          const DateTime d = Variant(std::stod(a.at(0))).CDate();
+          EXPECT_DOUBLE_EQ(Variant(d).CDbl(), std::stod(a.at(0)));
+          return Texts{d.YmdHms()};
+        }},
+       {"CDate", [](const Texts& a) -> Texts {
+          try {
+            return {Typed(a.at(0)).CDate().YmdHms()};
+          } catch (const ScriptError& e) {
+            return {"error", std::to_string(e.number())};
+          }
+        }}});
 }
 
 TEST(VariantTest, CStrRaisesWhereStrDoesNot) {

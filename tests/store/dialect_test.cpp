@@ -40,14 +40,14 @@ TEST_F(DialectTest, ConstructsGiveSqlServerResults) {
   board.AddPost("Public", "Bob", t1);
   board.AddPost("Public", "Bob");
   board.Exec("update post set hits=null where postid=" + std::to_string(t1));
-  test::CheckCaseTable("dialect.txt", {{"scalar", [&](const std::vector<std::string>& a) {
-                                         std::string sql = a.at(0);
-                                         if (const size_t at = sql.find("{t1}"); at != sql.npos)
-                                           sql.replace(at, 4, std::to_string(t1));
-                                         const Variant v = board.Scalar(sql);
-                                         return std::vector<std::string>{v.IsNull() ? "NULL"
-                                                                                    : v.Str()};
-                                       }}});
+  test::CheckCaseTable("dialect.txt",
+                       {{"scalar", [&](const std::vector<std::string>& a) {
+                           std::string sql = a.at(0);
+                           if (const size_t at = sql.find("{t1}"); at != sql.npos)
+                             sql.replace(at, 4, std::to_string(t1));
+                           const Variant v = board.Scalar(sql);
+                           return std::vector<std::string>{v.IsNull() ? "NULL" : v.Str()};
+                         }}});
   EXPECT_EQ(board
                 .Scalar("select case when parentid is null then postid else parentid end from "
                         "post where parentid is not null")

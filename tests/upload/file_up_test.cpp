@@ -86,15 +86,18 @@ TEST_F(FileUpPage, RefusesWithThePagesTextsAndWritesNothing) {
   const std::string big(2097154, 'x');
   const std::string body = UploadBody("mod", "pw2", "a.png", "png");
   std::vector<std::pair<std::string, std::string>> cases;
-  for (auto table = test::ReadCaseTable("file_up.txt"); const test::TextCase& c : table["refused"]) {
+  for (auto table = test::ReadCaseTable("file_up.txt");
+       const test::TextCase& c : table["refused"]) {
     cases.emplace_back(UploadBody(c.in.at(0), c.in.at(1), c.in.at(2), c.in.at(3)), c.out.at(0));
   }
-  cases.insert(cases.end(), {
-      {UploadBody("mod", "pw2", "big.png", big), "文件上传失败！"},
-      {body.substr(0, body.size() - 30), "文件上传失败！"},  // cut inside the file
-      {body.substr(0, 60), "对不起，您不是我们的注册用户"},  // cut inside the sign-in
-      {Field("username", "mod") + Field("password", "pw2") + "------Form7--\r\n", "文件上传失败！"},
-  });
+  cases.insert(cases.end(),
+               {
+                   {UploadBody("mod", "pw2", "big.png", big), "文件上传失败！"},
+                   {body.substr(0, body.size() - 30), "文件上传失败！"},  // cut inside the file
+                   {body.substr(0, 60), "对不起，您不是我们的注册用户"},  // cut inside the sign-in
+                   {Field("username", "mod") + Field("password", "pw2") + "------Form7--\r\n",
+                    "文件上传失败！"},
+               });
   for (const auto& [sent, message] : cases) {
     const std::string page = Send(sent);
     EXPECT_TRUE(test::IsRefusal(page) && Has(page, message)) << message << "\n" << page;

@@ -1,12 +1,13 @@
 // The upload form parser on well-formed bodies, each malformed form and the boundaries; the rules
 // for the client's file name and the file's size (their cases: tests/data/upload.txt).
+#include "upload/multipart.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "upload/file_name.h"
-#include "upload/multipart.h"
 #include "support/case_table.h"
+#include "upload/file_name.h"
 
 namespace cb {
 namespace {
@@ -34,8 +35,8 @@ TEST(MultipartBody, CasesOfTheDataFile) {
       {{"parse", [](const Texts& a) { return Texts{Summary(MultipartBody(a.at(1), a.at(0)))}; }},
        {"SafeUploadName",
         [](const Texts& a) {
-          return Texts{SafeUploadName(a.at(0), "js,vbs,dll,asp,exe,cgi,php,jsp,php3")
-                           .value_or("refused")};
+          return Texts{
+              SafeUploadName(a.at(0), "js,vbs,dll,asp,exe,cgi,php,jsp,php3").value_or("refused")};
         }},
        {"FitsMaxFileSize", [](const Texts& a) {
           return test::Yes(FitsMaxFileSize(std::stoul(a.at(0)), std::stod(a.at(1))));
