@@ -93,6 +93,7 @@ class PageHostTest : public ::testing::Test {
  protected:
   void SetUp() override {
     root_ = fs::temp_directory_path() / ("cbhost" + std::to_string(getpid()));
+    fs::remove_all(root_);  // a killed run's folder, left under a process id now reused
     fs::create_directories(root_ / "site" / "images");
     std::ofstream(root_ / "site" / "DEFAULT.CSS") << "body{}/*\xB0\xEF*/";
     std::ofstream(root_ / "site" / "images" / "logo.gif") << "GIF89a";
