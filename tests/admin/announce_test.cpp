@@ -2,10 +2,10 @@
 // within the dates), the list each publisher sees, editing and deleting.
 #include <gtest/gtest.h>
 
-#include "admin/form_text.h"
 #include "admin/panel_fixture.h"
 #include "frame/corkboard.h"
 #include "support/golden.h"
+#include "support/page_text.h"
 
 namespace cb {
 namespace {
@@ -23,8 +23,10 @@ struct AnnouncePage : ::testing::Test {
   }
   static FormFields Draft(const FormFields& changes = {}) {
     return test::WithChanges(
-        test::FormText("action=submitannounce&Subject=<b>停电</b>&EditedMessage=周六停电&"
-                       "StartYear=2024&StartMonth=05&StartDay=10&EndYear=2024&EndMonth=05&EndDay=12"),
+        test::FieldsOf(
+            "action=submitannounce&Subject=<b>停电</b>&EditedMessage=周六停电&"
+            "StartYear=2024&StartMonth=05&StartDay=10&EndYear=2024&EndMonth=05&EndDay=12",
+            "&"),
         changes);
   }
   std::string TopicList(const char* forum) {

@@ -2,9 +2,9 @@
 // moderator, renaming and deleting a forum table by table, and moderators coming and going.
 #include <gtest/gtest.h>
 
-#include "admin/form_text.h"
 #include "admin/panel_fixture.h"
 #include "support/golden.h"
+#include "support/page_text.h"
 
 namespace cb {
 namespace {
@@ -24,8 +24,9 @@ struct ForumPage : ::testing::Test {
   // The edit form of a forum as it is sent back unchanged, plus changes.
   FormFields EditForm(const std::string& forum, const FormFields& changes) {
     return test::WithChanges(
-        test::FormText("action=submitedit&oldforumname=" + forum + "&forumname=" + forum +
-                       "&catalog=电脑&descript=说明&TopicRestrict=allreg&ReplyRestrict=allreg"),
+        test::FieldsOf("action=submitedit&oldforumname=" + forum + "&forumname=" + forum +
+                           "&catalog=电脑&descript=说明&TopicRestrict=allreg&ReplyRestrict=allreg",
+                       "&"),
         changes);
   }
   long Rows(const std::string& table, const std::string& column, const std::string& value) {
@@ -49,28 +50,31 @@ TEST_F(ForumPage, SummaryKeepsNamesAsText) {
 TEST_F(ForumPage, DisplayOrderIsWrittenOnlyWhenEveryValueIsAWholeNumber) {
   b.host.application().Set("ForumAndArchiveList", Variant("cached"));
   const std::string sequences = "select forumname,sequence from forum order by sequence desc";
-  Submit(test::FormText("forumname=技术&forumname=闲聊&action=setforums&sequence=5&sequence=4"));
+  Submit(
+      test::FieldsOf("forumname=技术&forumname=闲聊&action=setforums&sequence=5&sequence=4", "&"));
   EXPECT_EQ(b.Rows(sequences), "技术|5|\n闲聊|4|\n");
   EXPECT_EQ(Menu(), "");
   b.host.application().Set("ForumAndArchiveList", Variant("cached"));
-  EXPECT_TRUE(
-      Has(Submit(test::FormText("forumname=技术&forumname=闲聊&action=setforums&sequence=1&sequence=x")),
-          "排序必须用整数"));
+  EXPECT_TRUE(Has(Submit(test::FieldsOf(
+                      "forumname=技术&forumname=闲聊&action=setforums&sequence=1&sequence=x", "&")),
+                  "排序必须用整数"));
   EXPECT_EQ(b.Rows(sequences), "技术|5|\n闲聊|4|\n");
   EXPECT_EQ(Menu(), "cached");
 }
 
 TEST_F(ForumPage, AddsAForumWithItsModerator) {
   b.host.application().Set("ForumAndArchiveList", Variant("cached"));
-  EXPECT_TRUE(Has(Submit(test::FormText("action=addnewforum&forumname=新'版&newcatalog=on&"
+  EXPECT_TRUE(Has(Submit(test::FieldsOf("action=addnewforum&forumname=新'版&newcatalog=on&"
                                         "newcatalogName=新类&catalog=电脑&TopicRestrict=all&"
-                                        "ReplyRestrict=none&descript=<b>说明</b>&Moderater=JOE")),
+                                        "ReplyRestrict=none&descript=<b>说明</b>&Moderater=JOE",
+                                        "&")),
                   "版面更新结束"));
   EXPECT_EQ(Menu(), "");
   EXPECT_TRUE(Has(Submit({{"action", "addnewforum"}, {"forumname", "新'版"}, {"catalog", "x"}}),
                   "该论坛名称重复，请选择其他论坛名称"));
-  EXPECT_TRUE(Has(Submit(test::FormText("action=addnewforum&forumname=私&catalog=x&private=private&"
-                                        "forumpassword=k&Moderater=nobody")),
+  EXPECT_TRUE(Has(Submit(test::FieldsOf("action=addnewforum&forumname=私&catalog=x&private=private&"
+                                        "forumpassword=k&Moderater=nobody",
+                                        "&")),
                   "版面更新结束"));
   EXPECT_EQ(b.Rows("select forumname,catalog,descript,[restrict],forumpassword,sequence,"
                    "forummaster from forum where sequence>2 order by sequence"),

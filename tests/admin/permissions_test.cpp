@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "admin/member_footprint.h"
-#include "admin/form_text.h"
 #include "admin/panel_fixture.h"
 #include "support/golden.h"
+#include "support/page_text.h"
 
 namespace cb {
 namespace {
@@ -84,10 +84,11 @@ TEST_F(PermissionsPage, PagesHoldFiftyMembers) {
 TEST_F(PermissionsPage, RightsFollowTheRadioButtons) {
   b.board.AddMember("both", "p", {.status = "administrator"});
   b.board.AddModerator("闲聊", "both");
-  Submit(test::FormText(
+  Submit(test::FieldsOf(
       "action=updatepermiss&hiddenusername=mod&AdminPermission1=false&AdminWrite1=false&"
       "hiddenusername=boss&AdminPermission2=false&AdminWrite2=true&hiddenusername=both&"
-      "AdminPermission3=false&AdminWrite3=true&hiddenusername=joe&AdminPermission4=true"));
+      "AdminPermission3=false&AdminWrite3=true&hiddenusername=joe&AdminPermission4=true",
+      "&"));
   // A moderator who loses the administrator's status stays a moderator; a row whose posting
   // choice is missing keeps its right.
   EXPECT_EQ(b.Rows("select username,isnull(status,'-'),canpost from register order by username"),
@@ -115,8 +116,10 @@ TEST_F(PermissionsPage, DeletingAMemberRemovesEverythingHeWrote) {
 TEST_F(PermissionsPage, RenamingAMemberRewritesEveryColumn) {
   GiveJoeEverything();
   const std::string before = Footprint("joe");
-  const std::string page = Submit(test::FormText(
-      "action=submitedit&oldUserName=joe&NewUserName=小乔&nickname=乔&icon=icon/1.gif&uploaddir=qiao"));
+  const std::string page =
+      Submit(test::FieldsOf("action=submitedit&oldUserName=joe&NewUserName=小乔&nickname=乔&icon="
+                            "icon/1.gif&uploaddir=qiao",
+                            "&"));
   EXPECT_TRUE(Has(page, "用户资料更新结束")) << page;
   EXPECT_EQ(Footprint("小乔"), before);
   EXPECT_EQ(Footprint("joe"), NoFootprint());

@@ -2,7 +2,6 @@
 // seeded month, the news scripts and their address, the mailing list and the mass mail in the
 // background, and the import of CBK member files.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -16,7 +15,6 @@
 #include "runtime/gbk.h"
 #include "support/fake_smtp.h"
 #include "support/golden.h"
-#include "upload/published.h"
 
 namespace cb {
 namespace {
@@ -147,10 +145,6 @@ TEST_F(Tools, NewsScriptsForTheForumsAndTheArchives) {
       "archive", Post(&Admin::JsCode, "/admin/jscode.asp", {{"Action", "archivejs"}, {"Num", "5"}}));
   EXPECT_GOLDEN("admin/news_pages", pages);
   EXPECT_GOLDEN("admin/news_archive.js", GbkToUtf8(ReadAll(js / "archive.js")));
-
-  b.host.Get("/js/1.js");
-  ServeNewsScript(b.host.context());
-  EXPECT_EQ(b.host.response().body(), ReadAll(js / "1.js"));
 }
 
 TEST_F(Tools, NewsScriptRefusals) {

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "admin/admin.h"
-#include "admin/form_text.h"
 #include "archives/archive_fixture.h"
 #include "frame/corkboard.h"
 #include "support/golden.h"
+#include "support/page_text.h"
 
 namespace cb {
 namespace {
@@ -68,12 +68,14 @@ TEST(ArchiveCentre, ListsArchivesAsTextAndKeepsTheSignIn) {
 
 TEST(ArchiveCentre, RenamesByPositionAddsAndDeletesWithPosts) {
   ArchiveBoard b;
-  const std::string page = Centre(
-      b,
-      test::FormText("action=archivecenter&hiddenArchiveid=" + b.Id(b.gems) + "&hiddenArchiveid=" +
-                     b.Id(b.older) + "&ArchiveName1=第一 '名'&descript1=说明一&ArchiveName2=第二 "
-                     "\"名\"&descript2=&NewArchiveName=  新的 <b>  &NewDescript=新说明"),
-      test::kModA);
+  const std::string page =
+      Centre(b,
+             test::FieldsOf("action=archivecenter&hiddenArchiveid=" + b.Id(b.gems) +
+                                "&hiddenArchiveid=" + b.Id(b.older) +
+                                "&ArchiveName1=第一 '名'&descript1=说明一&ArchiveName2=第二 "
+                                "\"名\"&descript2=&NewArchiveName=  新的 <b>  &NewDescript=新说明",
+                            "&"),
+             test::kModA);
   EXPECT_TRUE(Has(page, "档案更新结束，重新进入<a href=archive.asp>档案管理</a>")) << page;
   EXPECT_EQ(Names(b), "第一 '名'|第二 \"名\"|新的 <b>|");
   EXPECT_EQ(b.board.Scalar("select descript from archive where archiveid=" + b.Id(b.gems)).Str(),

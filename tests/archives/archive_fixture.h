@@ -33,14 +33,7 @@ struct ArchiveBoard : ModerationBoard {
     return board.Scalar("select count(*) from archivelist where " + where).CLng();
   }
   // Every archived row, to show that a refused action changed nothing.
-  std::string ArchivedRows() {
-    return Rows("select * from archivelist order by archiveid,postid");
-  }
-  void SignIn(const Actor& actor) {
-    host.session().Set("Login", Variant(1));
-    host.session().Set("UserName", Variant(actor.name));
-    host.session().Set("Password", Variant(actor.password));
-  }
+  std::string ArchivedRows() { return Rows("select * from archivelist order by archiveid,postid"); }
 };
 
 }  // namespace cb::test

@@ -242,7 +242,7 @@ TEST(ArchiveMaintenance, Forms) {
                                                        "&Topic=" + b.Id(b.reply) +
                                                        "&TopicSubject=x&action=editarchive"));
   // A GET only asks, even for a signed-in administrator.
-  b.SignIn(test::kAdmin);
+  b.host.SignIn(test::kAdmin.name, test::kAdmin.password);
   const std::string before = b.ArchivedRows();
   // The restore form offers the forums he may enter, the thread's own chosen.
   std::string forms = test::GoldenCase(

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "support/case_table.h"
+
 namespace cb {
 namespace {
 
@@ -64,29 +66,14 @@ TEST(ConfigTest, HostKeysSetTheHostOptions) {
 }
 
 TEST(ConfigTest, BadLinesNameTheirLine) {
-  struct Case {
-    const char* text;
-    const char* line;
-  };
-  const Case cases[] = {
-      {"A = 1\nno equals sign\n", "config:2"},
-      {"= value\n", "config:1"},
-      {"# c\n\nListen = 8080\n", "config:3"},
-      {"Listen = host:99999\n", "config:1"},
-      {"Threads = many\n", "config:1"},
-      {"SessionTimeout = 0\n", "config:1"},
-      {"DataSource.X = postgres:whatever\n", "config:1"},
-      {"MaxSessions = 10\n", "config:1"},
-      {"MaxBodyBytes = 100\n", "config:1"},
-      {"Workers = -1\n", "config:1"},
-  };
-  for (const Case& c : cases) {
+  for (auto table = test::ReadCaseTable("host.txt");
+       const test::TextCase& c : table["config_error"]) {
     HostConfig cfg;
     try {
-      ParseConfigText(c.text, cfg);
-      ADD_FAILURE() << "accepted: " << c.text;
+      ParseConfigText(c.in.at(0), cfg);
+      ADD_FAILURE() << c.where << ": accepted";
     } catch (const ConfigError& e) {
-      EXPECT_NE(std::string(e.what()).find(c.line), std::string::npos) << e.what();
+      EXPECT_NE(std::string(e.what()).find(c.out.at(0)), std::string::npos) << c.where << e.what();
     }
   }
 }

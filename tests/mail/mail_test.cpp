@@ -19,6 +19,7 @@
 
 #include "frame/settings.h"
 #include "runtime/gbk.h"
+#include "support/case_table.h"
 #include "support/fake_smtp.h"
 #include "support/golden.h"
 
@@ -188,37 +189,24 @@ TEST_F(MailTest, ServerFailuresComeBackAsTheirTexts) {
 // SendMail refuse such values and bad addresses before anything is sent.
 TEST_F(MailTest, LineBreaksAndBadAddressesAreRefusedBeforeSending) {
   FakeSmtp smtp;
-  const char* kSubject = "邮件主题不能含有换行或控制字符";
-  const char* kRecipient = "收件人地址无效（第1个收件人）";
-  const struct {
-    std::string Letter::*field;
-    const char* value;
-    const char* error;
-  } cases[] = {
-      {&Letter::subject, "hi\r\nBcc: evil@attacker.test", kSubject},
-      {&Letter::subject, "hi\nBcc: evil@attacker.test", kSubject},
-      {&Letter::subject, "hi\rBcc: evil@attacker.test", kSubject},
-      {&Letter::from_name, "x\r\nBcc: evil@attacker.test", "发件人名称不能含有换行或控制字符"},
-      {&Letter::to_name, "y\nBcc: evil@attacker.test", "收件人名称不能含有换行或控制字符"},
-      {&Letter::from_address, "a@b.test\r\nBcc: e@attacker.test", "发件人地址无效"},
-      {&Letter::from_address, "", "发件人地址无效"},
-      {&Letter::to_address, "t@x.test\nBcc: e@attacker.test", kRecipient},
-      {&Letter::to_address, "t@x.test>\r\nRCPT TO:<e@a.test", kRecipient},
-      {&Letter::to_address, "t x@x.test", kRecipient},
-      {&Letter::to_address, "nobody", kRecipient},
-      {&Letter::to_address, "a@b@c.test", kRecipient}};
-  for (const auto& c : cases) {
+  const std::map<std::string, std::string Letter::*> fields = {
+      {"subject", &Letter::subject},
+      {"from_name", &Letter::from_name},
+      {"to_name", &Letter::to_name},
+      {"from_address", &Letter::from_address},
+      {"to_address", &Letter::to_address}};
+  for (auto table = test::ReadCaseTable("mail.txt"); const test::TextCase& c : table["refused"]) {
     Letter l;
-    l.*c.field = c.value;
-    SCOPED_TRACE(c.value);
-    EXPECT_EQ(Send(smtp.address(), l), c.error);
+    l.*fields.at(c.in.at(0)) = c.in.at(1);
+    SCOPED_TRACE(c.where);
+    EXPECT_EQ(Send(smtp.address(), l), c.out.at(0));
     MailComponent m = Board(smtp.address());
     m.FromName(l.from_name);
     m.FromAddress(l.from_address);
     m.AddRecipient(l.to_name, l.to_address);
     m.Subject(l.subject);
     EXPECT_FALSE(m.Send());
-    EXPECT_EQ(m.ErrorText(), c.error);
+    EXPECT_EQ(m.ErrorText(), c.out.at(0));
   }
   EXPECT_TRUE(smtp.mails().empty());
 }
@@ -347,24 +335,15 @@ TEST_F(MailTest, ARealServerReadsEveryTextBackAsWritten) {
   };
   PythonSink sink(1 + std::size(cases));
   ASSERT_EQ(Send(sink.address()), "");
+  // The registration mail as the other parser reads it, its random Message-ID aside.
   auto m = sink.Next();
-  EXPECT_EQ(m["mail_from"], "board@corkboard.test");
-  EXPECT_EQ(m["rcpt"], "zhang@example.com");
-  EXPECT_EQ(m["from_name"], "论坛管家");
-  EXPECT_EQ(m["from_addr"], "board@corkboard.test");
-  EXPECT_EQ(m["to_name"], "张三");
-  EXPECT_EQ(m["to_addr"], "zhang@example.com");
-  EXPECT_EQ(m["subject"], "您的用户名和口令");
-  EXPECT_EQ(m["date_local"], "2001-05-09 08:03:07");
   EXPECT_TRUE(
       std::regex_match(m["message_id"], std::regex(R"(<[0-9a-f]{16}\.[0-9]+@corkboard\.test>)")))
       << m["message_id"];
-  EXPECT_EQ(m["mime_version"], "1.0");
-  EXPECT_EQ(m["content_type"], "text/html");
-  EXPECT_EQ(m["charset"], "gb2312");
-  EXPECT_EQ(m["transfer_encoding"], "base64");
-  EXPECT_EQ(m["body_hex"], Hex(Utf8ToGbk("<html><body>" + Letter().body + "</body></html>")));
-  EXPECT_EQ(m["seven_bit"], "yes");
+  m.erase("message_id");
+  std::string described;
+  for (const auto& [key, value] : m) described += key + "=" + value + "\n";
+  EXPECT_GOLDEN("mail/registration_read_back.txt", described);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     MailComponent mail = Board(sink.address());

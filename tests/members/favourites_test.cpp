@@ -6,7 +6,6 @@
 #include <set>
 #include <string>
 
-#include "admin/form_text.h"
 #include "frame/corkboard.h"
 #include "support/fake_host.h"
 #include "support/golden.h"
@@ -35,11 +34,6 @@ struct Favourites : ::testing::Test {
     reply = board.AddReply(topic, "alice", "Re", "回复");
     secret = board.AddTopic("密室", "bob", "秘密", "正文");
   }
-  void SignIn(const std::string& name, const std::string& password) {
-    host.session().Set("Login", Variant(int16_t{1}));
-    host.session().Set("UserName", Variant(name));
-    host.session().Set("Password", Variant(password));
-  }
   std::string AddFavourite(int64_t id, test::FormFields identity = {}) {
     identity.emplace_back("id", std::to_string(id));
     host.PostForm("/favor.asp", identity);
@@ -53,7 +47,7 @@ struct Favourites : ::testing::Test {
 TEST_F(Favourites, AGetOnlyShowsTheConfirmingForm) {
   host.Get("/favor.asp?id=" + std::to_string(topic) + "&GroupName=灌水乐园&Subject=<i>好</i>");
   EXPECT_GOLDEN("favourites/confirm_visitor", host.Run(&Corkboard::Favor));
-  SignIn("alice", "pw1");
+  host.SignIn("alice", "pw1");
   host.Get("/favor.asp?id=" + std::to_string(topic));
   EXPECT_GOLDEN("favourites/confirm_member", host.Run(&Corkboard::Favor));
   EXPECT_EQ(Count("1=1"), 0);
@@ -69,7 +63,7 @@ TEST_F(Favourites, AddingByFormOrSession) {
   EXPECT_TRUE(host.session().Get("Login").IsEmpty());
   EXPECT_TRUE(host.session().TakeRenewal());
 
-  SignIn("bob", "pw2");
+  host.SignIn("bob", "pw2");
   EXPECT_TRUE(Has(AddFavourite(topic, {{"UserName", "alice"}, {"Password", "pw1"}}),
                   "bob，该主题已被收藏！"));
   EXPECT_EQ(Count("username='bob'"), 1);
@@ -141,7 +135,7 @@ TEST_F(Favourites, ListPagesAreBounded) {
     board.Exec("insert into favor (username,postid,favordate) values ('alice'," +
                std::to_string(id) + ",'2024-05-0" + std::to_string(i + 1) + " 08:00:00')");
   }
-  SignIn("alice", "pw1");
+  host.SignIn("alice", "pw1");
   std::string pages;  // newest favourite first
   for (const char* page : {"1", "99", "-1"}) {
     host.Get(std::string("/showfavor.asp?page=") + page);
@@ -161,7 +155,7 @@ TEST_F(Subscriptions, OnlyASignedInVerifiedMember) {
   host.Get("/subscibe.asp");
   EXPECT_TRUE(
       Has(host.Run(&Corkboard::subscibe), "对不起，个人订阅必须登录后才能进行该操作！请先登录！"));
-  SignIn("alice", "wrong");
+  host.SignIn("alice", "wrong");
   EXPECT_TRUE(Has(Submit({{"subscibe", "棋牌"}, {"submit", "订阅"}}),
                   "对不起，您没有通过我们的身份认证！请重新登录！"));
   EXPECT_EQ(board.Scalar("select count(*) from subscibe").CLng(), 0);
@@ -169,9 +163,10 @@ TEST_F(Subscriptions, OnlyASignedInVerifiedMember) {
 
 TEST_F(Subscriptions, ReplacedAsAWholeForTheMemberAlone) {
   board.Exec("insert into subscibe (username,forumname) values ('bob','棋牌')");
-  SignIn("alice", "pw1");
-  const std::string page = Submit(test::FormText(
-      "subscibe=棋牌&subscibe=密室&subscibe=棋牌&subscibe=没有的论坛&submit=订阅&username=bob"));
+  host.SignIn("alice", "pw1");
+  const std::string page = Submit(test::FieldsOf(
+      "subscibe=棋牌&subscibe=密室&subscibe=棋牌&subscibe=没有的论坛&submit=订阅&username=bob",
+      "&"));
   EXPECT_GOLDEN("favourites/subscriptions", page);
   EXPECT_EQ(board.Scalar("select count(*) from subscibe where username='alice'").CLng(), 2);
   EXPECT_EQ(board.Scalar("select count(*) from subscibe where username='bob'").CLng(), 1);

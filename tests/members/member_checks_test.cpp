@@ -1,17 +1,26 @@
-// The checks against the member register on a seeded board: moderator links, the moderator and
-// posting checks.
+// The checks against the member register on a seeded board (moderator links, the moderator and
+// posting checks) and the member pages' decisions as data (profile-save refusals in their order,
+// the preference cookies as shown, the friend's mail body and return address): the cases are in
+// tests/data/members.txt.
 #include "members/member_checks.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <map>
 #include <string>
 
+#include "members/member_pages.h"
 #include "store/connection.h"
+#include "support/case_table.h"
 #include "support/fake_host.h"
 #include "support/test_board.h"
 
 namespace cb {
 namespace {
+
+using Texts = std::vector<std::string>;
+using test::Yes;
 
 class MemberChecksTest : public ::testing::Test {
  protected:
@@ -32,6 +41,70 @@ class MemberChecksTest : public ::testing::Test {
   test::TestBoard board_;
 };
 
+// A good save with the changes "field=value" of a case.
+ProfileSave ChangedSave(const Texts& changes) {
+  ProfileSave s;
+  s.member_verified = true;
+  s.member = s.form_user = "alice";
+  s.stored_password = s.password = s.password1 = "old1";
+  s.stored_email = s.email = "a@example.com";
+  s.oicq = "12345";
+  const std::map<std::string, std::string*> texts = {
+      {"form_user", &s.form_user},       {"password", &s.password},
+      {"password1", &s.password1},       {"email", &s.email},
+      {"stored_email", &s.stored_email}, {"icq", &s.icq},
+      {"old_password", &s.old_password}};
+  const std::map<std::string, bool*> flags = {{"member_verified", &s.member_verified},
+                                              {"email_taken", &s.email_taken},
+                                              {"guard_refused", &s.guard_refused}};
+  for (const std::string& change : changes) {
+    if (change.empty()) continue;
+    const size_t eq = change.find('=');
+    const std::string field = change.substr(0, eq), value = change.substr(eq + 1);
+    if (flags.contains(field)) {
+      *flags.at(field) = value == "yes";
+    } else {
+      *texts.at(field) = value;
+    }
+  }
+  return s;
+}
+
+TEST_F(MemberChecksTest, CasesOfTheDataFile) {
+  test::CheckCaseTable(
+      "members.txt",
+      {{"CheckModerator",
+        [&](const Texts& a) {
+          std::string name = a.at(0), password = a.at(1);
+          const int code = CheckModerator(name, password, a.at(2), board_.con());
+          return Texts{std::to_string(code), name};
+        }},
+       {"CanPost",
+        [&](const Texts& a) {
+          std::string name = a.at(0), password = a.at(1);
+          bool may_post = a.at(2) == "yes";
+          const bool answer = CanPost(name, password, board_.con(), may_post);
+          return Texts{Yes(answer)[0], Yes(may_post)[0]};
+        }},
+       {"ProfileSave",
+        [](const Texts& a) {
+          ProfileSave save = ChangedSave(a);
+          const char* refusal = ProfileSaveRefusal(save);
+          return Texts{refusal ? refusal : ""};
+        }},
+       {"DaysPruneShown",
+        [](const Texts& a) { return Texts{std::to_string(DaysPruneShown(a.at(0), 7))}; }},
+       {"NameStorageShown", [](const Texts& a) { return Yes(NameStorageShown(a.at(0))); }},
+       {"FriendMailBody",
+        [](const Texts& a) { return Texts{FriendMailBody(a.at(0), "http://board.example/")}; }},
+       {"FriendReturnAddress",
+        [](const Texts& a) { return Texts{FriendReturnAddress(a.at(0), a.at(1))}; }}});
+  // The new password is stored trimmed.
+  ProfileSave save = ChangedSave({"password= old1 ", "password1= old1 "});
+  EXPECT_EQ(ProfileSaveRefusal(save), nullptr);
+  EXPECT_EQ(save.password, "old1");
+}
+
 // A member's address stays inside its link.
 TEST_F(MemberChecksTest, ModeratorLinks) {
   board_.AddCatalogForum("General", "Empty");
@@ -51,35 +124,6 @@ TEST_F(MemberChecksTest, ModeratorLinks) {
   EXPECT_EQ(links.size(), std::string("<a href=mailto:a@b.c%20onmouseover=alert(1)%3E>alice</a>, bob").size());
 }
 
-TEST_F(MemberChecksTest, CheckModerator) {
-  const struct {
-    const char* name;
-    const char* password;
-    const char* forum;
-    int code;
-    const char* trimmed;
-  } cases[] = {
-      {"root", "rootpw", "Web", 1, "root"},
-      {"root", "rootpw", "Missing", 1, "root"},
-      {"alice", "alicepw", "Web", 2, "alice"},
-      {"bob", "bobpw", "Bob's", 2, "bob"},
-      {"alice", "alicepw", "Bob's", 0, "alice"},  // a moderator elsewhere
-      {"carol", "carolpw", "Web", 0, "carol"},
-      {"carol", "CAROLPW", "Web", -1, "carol"},  // passwords are compared exactly
-      {"nobody", "x", "Web", -1, "nobody"},
-      {"  alice  ", " alicepw ", "Web", 2, "alice"},
-      {"   ", "alicepw", "Web", -1, ""},
-      {"alice", "", "Web", -1, "alice"},
-      {"x' or '1'='1", "x' or '1'='1", "Web", -1, "x' or '1'='1"},
-  };
-  for (const auto& c : cases) {
-    std::string name = c.name, password = c.password;
-    EXPECT_EQ(CheckModerator(name, password, c.forum, board_.con()), c.code)
-        << c.name << " / " << c.forum;
-    EXPECT_EQ(name, c.trimmed) << c.name;
-  }
-}
-
 TEST_F(MemberChecksTest, AdministratorIsRecognisedWithoutTheModeratorTable) {
   board_.ExecRaw("DROP TABLE moderated");
   std::string name = "root", password = "rootpw";
@@ -87,31 +131,6 @@ TEST_F(MemberChecksTest, AdministratorIsRecognisedWithoutTheModeratorTable) {
   name = "carol";
   password = "carolpw";
   EXPECT_THROW(CheckModerator(name, password, "Web", board_.con()), ScriptError);
-}
-
-TEST_F(MemberChecksTest, CanPost) {
-  const struct {
-    const char* name;
-    const char* password;
-    bool result;
-    bool flag_before;
-    bool flag_after;
-  } cases[] = {
-      {"carol", "carolpw", true, false, true},
-      {"dave", "davepw", true, true, false},
-      {" dave ", "davepw ", true, true, false},
-      {"carol", "wrong", false, true, true},  // flag left untouched
-      {"carol", "wrong", false, false, false},
-      {"nobody", "x", false, true, true},
-      {"", "carolpw", false, false, false},
-      {"carol", "  ", false, true, true},
-  };
-  for (const auto& c : cases) {
-    std::string name = c.name, password = c.password;
-    bool may_post = c.flag_before;
-    EXPECT_EQ(CanPost(name, password, board_.con(), may_post), c.result) << c.name;
-    EXPECT_EQ(may_post, c.flag_after) << c.name;
-  }
 }
 
 TEST_F(MemberChecksTest, BlankNamesAreRefusedWithoutQuerying) {

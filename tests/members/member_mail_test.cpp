@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "admin/form_text.h"
 #include "frame/corkboard.h"
 #include "mail/mail.h"
 #include "members/member_pages.h"
@@ -48,11 +47,13 @@ struct MemberMail : ::testing::Test {
   }
   static FormFields FriendForm(FormFields changes = {}) {
     return test::WithChanges(
-        test::FormText("action=sendthread&FromName=小明&FromEmail=xm@example.com&SendToName=小红&"
-                       "SendToEmail=xh@example.com&EmailSubject=好帖&EmailMessage=这是测试论坛里的"
-                       "一个帖子，我想，你可能会对此页有兴趣：<a href=http://board.example/newsdetail"
-                       ".asp?id=3>http://board.example/newsdetail.asp?id=3</a>&"
-                       "ForwardURL=http://board.example/newsdetail.asp?id=3"),
+        test::FieldsOf(
+            "action=sendthread&FromName=小明&FromEmail=xm@example.com&SendToName=小红&"
+            "SendToEmail=xh@example.com&EmailSubject=好帖&EmailMessage=这是测试论坛里的"
+            "一个帖子，我想，你可能会对此页有兴趣：<a href=http://board.example/newsdetail"
+            ".asp?id=3>http://board.example/newsdetail.asp?id=3</a>&"
+            "ForwardURL=http://board.example/newsdetail.asp?id=3",
+            "&"),
         changes);
   }
   std::string SendToFriend(const FormFields& form) {

@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "admin/form_text.h"
 #include "frame/corkboard.h"
 #include "frame/procedures.h"
 #include "members/member_pages.h"
@@ -34,17 +33,13 @@ struct ProfilePage : ::testing::Test {
         "interests='围棋',signature='签名 <script>',emailview=1,allowmassmail=0,daysprune=10 "
         "where username='alice'");
   }
-  void SignIn(const std::string& name, const std::string& password) {
-    host.session().Set("Login", Variant(int16_t{1}));
-    host.session().Set("UserName", Variant(name));
-    host.session().Set("Password", Variant(password));
-  }
   static FormFields SaveForm(FormFields changes = {}) {
     return test::WithChanges(
-        test::FormText("action=check&username=alice&password=pw1&Password1=pw1&OldPassword=&"
+        test::FieldsOf("action=check&username=alice&password=pw1&Password1=pw1&OldPassword=&"
                        "Email=alice@example.com&OICQ=12345&ICQ=&Location=上海&Occupation=教师&"
                        "URL=http://alice.example/&Interests=象棋&EmailView=no&Signature=新的签名&"
-                       "AllowMassMail=yes"),
+                       "AllowMassMail=yes",
+                       "&"),
         changes);
   }
   std::string Save(const FormFields& form) {
@@ -59,7 +54,7 @@ struct ProfilePage : ::testing::Test {
 TEST_F(ProfilePage, GoldenForms) {
   host.Get("/profile.asp").Cookie("UserName", "alice").Cookie("Password", "pw\"1");
   EXPECT_GOLDEN("profile/identity_form", host.Run(&Corkboard::Profile));
-  SignIn("alice", "pw1");
+  host.SignIn("alice", "pw1");
   host.Get("/profile.asp");
   EXPECT_GOLDEN("profile/edit_form", host.Run(&Corkboard::Profile));
 }
@@ -81,7 +76,7 @@ TEST_F(ProfilePage, SignInFormChecksThePasswordAndKeepsTheMember) {
 }
 
 TEST_F(ProfilePage, SaveWritesTheMembersOwnRowAndCookies) {
-  SignIn("alice", "pw1");
+  host.SignIn("alice", "pw1");
   host.PostForm("/profile.asp", SaveForm({{"Signature", std::string(600, 's')}}))
       .Cookie("NameStorage", "YES");
   EXPECT_GOLDEN("profile/saved", host.Run(&Corkboard::Profile));
@@ -107,7 +102,7 @@ TEST_F(ProfilePage, SaveWritesTheMembersOwnRowAndCookies) {
 }
 
 TEST_F(ProfilePage, PasswordOrAddressChangeNeedsTheCurrentPassword) {
-  SignIn("alice", "pw1");
+  host.SignIn("alice", "pw1");
   EXPECT_TRUE(
       Has(Save(SaveForm({{"password", "new2"}, {"Password1", "new2"}})), kProfileOldPassword));
   EXPECT_EQ(Stored("password"), "pw1");
@@ -124,7 +119,7 @@ TEST_F(ProfilePage, PasswordOrAddressChangeNeedsTheCurrentPassword) {
 }
 
 TEST_F(ProfilePage, WrongCurrentPasswordsCountAsFailedSignIns) {
-  SignIn("alice", "pw1");
+  host.SignIn("alice", "pw1");
   const FormFields guess = {{"Email", "x@example.com"}, {"OldPassword", "guess"}};
   for (int i = 0; i < 10; ++i) Save(SaveForm(guess));
   EXPECT_TRUE(Has(Save(SaveForm({{"Email", "x@example.com"}, {"OldPassword", "pw1"}})),
@@ -145,7 +140,7 @@ TEST_F(ProfilePage, SaveNeverReachesAnotherMembersRow) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     for (const char* key : {"Login", "UserName", "Password"}) host.session().Set(key, Variant());
-    if (c.signed_in) SignIn("alice", "pw1");
+    if (c.signed_in) host.SignIn("alice", "pw1");
     const std::string page =
         Save(SaveForm(test::WithChanges(c.changes, {{"password", "pw2"}, {"Password1", "pw2"}})));
     EXPECT_TRUE(Has(page, kProfileNotMember)) << page;
@@ -154,9 +149,9 @@ TEST_F(ProfilePage, SaveNeverReachesAnotherMembersRow) {
   }
 }
 
-// The first and the last of the form's own checks (the rest: member_decisions_test).
+// The first and the last of the form's own checks (the rest: tests/data/members.txt).
 TEST_F(ProfilePage, RefusalsAreErrorPages) {
-  SignIn("alice", "pw1");
+  host.SignIn("alice", "pw1");
   const FormFields cases[] = {{{"password", ""}, {"Password1", ""}}, {{"ICQ", "12<b>"}}};
   std::string pages;
   for (const FormFields& changes : cases) {

@@ -5,9 +5,8 @@
 #include <string>
 
 #include "messages/pm.h"
+#include "pm_fixture.h"
 #include "store/connection.h"
-#include "support/fake_host.h"
-#include "support/test_board.h"
 
 namespace cb {
 namespace {
@@ -19,16 +18,8 @@ class ExposedPM : public PM {
 
 // One visitor on a fresh board, so that Run and a direct call of the method it should choose
 // can be compared page for page.
-struct Visit {
-  Visit(const std::string& user, const std::string& password) : board(host) {
-    board.AddCatalogForum("General", "Web");
-    board.AddMember("alice", "alicepw");
-    board.AddMember("bob", "bobpw");
-    host.session().Set("UserName", Variant(user));
-    host.session().Set("Password", Variant(password));
-  }
-  test::FakeHost host;
-  test::TestBoard board;
+struct Visit : test::Mailbox {
+  Visit(const std::string& user, const std::string& password) { SignIn(user, password); }
 };
 
 // Each request against what Run must amount to: the method with one shared connection opened

@@ -1,6 +1,6 @@
-// Tests of dates (the texts Parse accepts and refuses are in tests/data/runtime.txt): the general
-// text and its round trip, calendar fields on both sides of 1970, carrying of parts, and minute
-// differences.
+// Tests of dates: the general text and its round trip, calendar fields on both sides of 1970,
+// carrying of parts and minute differences (tests/data/datetime.txt; the texts Parse accepts and
+// refuses are in runtime.txt), and the system clock's local time.
 #include "runtime/datetime.h"
 
 #include <gtest/gtest.h>
@@ -8,93 +8,48 @@
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <vector>
+
+#include "support/case_table.h"
 
 namespace cb {
 namespace {
 
-TEST(DateTimeTest, GeneralTextConvertsBackExactly) {
-  const struct {
-    DateTime d;
-    const char* text;
-  } cases[] = {
-      {DateTime::FromParts(2001, 5, 9, 8, 3, 7), "2001-05-09 08:03:07"},
-      {DateTime::FromParts(2001, 5, 9), "2001-05-09 00:00:00"},
-      {DateTime(), "00:00:00"},
-      {DateTime().AddSeconds(86399), "23:59:59"},
-      {DateTime::FromParts(1899, 12, 29, 6), "1899-12-29 06:00:00"},
-      {DateTime::FromParts(1899, 12, 31), "1899-12-31 00:00:00"},
-      {DateTime::FromParts(1970, 1, 1), "1970-01-01 00:00:00"},
-      {DateTime::FromParts(9999, 12, 31, 23, 59, 59), "9999-12-31 23:59:59"},
-      {DateTime::FromParts(100, 1, 1), "0100-01-01 00:00:00"},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(c.d.GeneralText(), c.text);
-    const std::optional<DateTime> back = DateTime::Parse(c.d.GeneralText());
-    ASSERT_TRUE(back.has_value()) << c.text;
-    EXPECT_EQ(*back, c.d) << c.text;
-  }
+DateTime FromParts(const std::vector<std::string>& a) {
+  return DateTime::FromParts(std::stoi(a.at(0)), std::stoi(a.at(1)), std::stoi(a.at(2)),
+                             std::stoi(a.at(3)), std::stoi(a.at(4)), std::stoi(a.at(5)));
 }
 
-TEST(DateTimeTest, FieldsOnBothSidesOfNineteenSeventy) {
-  const struct {
-    DateTime d;
-    int y, mo, da, h, mi, s;
-  } cases[] = {
-      {DateTime(), 1899, 12, 30, 0, 0, 0},
-      {DateTime::FromSeconds(-1), 1969, 12, 31, 23, 59, 59},
-      {DateTime::FromSeconds(0), 1970, 1, 1, 0, 0, 0},
-      {DateTime::FromSeconds(951782400), 2000, 2, 29, 0, 0, 0},
-      {DateTime::FromSeconds(-2209161600 - 1), 1899, 12, 29, 23, 59, 59},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.d.seconds());
-    EXPECT_EQ(c.d.year(), c.y);
-    EXPECT_EQ(c.d.month(), c.mo);
-    EXPECT_EQ(c.d.day(), c.da);
-    EXPECT_EQ(c.d.hour(), c.h);
-    EXPECT_EQ(c.d.minute(), c.mi);
-    EXPECT_EQ(c.d.second(), c.s);
-  }
+TEST(DateTimeTest, TextCases) {
+  using Texts = std::vector<std::string>;
+  test::CheckCaseTable(
+      "datetime.txt",
+      {{"GeneralText",
+        [](const Texts& a) {
+          const DateTime d = FromParts(a);
+          EXPECT_EQ(DateTime::Parse(d.GeneralText()), d) << d.GeneralText();
+          return Texts{d.GeneralText()};
+        }},
+       {"Fields",
+        [](const Texts& a) {
+          const DateTime d = DateTime::FromSeconds(std::stoll(a.at(0)));
+          Texts out;
+          for (int v : {d.year(), d.month(), d.day(), d.hour(), d.minute(), d.second()}) {
+            out.push_back(std::to_string(v));
+          }
+          return out;
+        }},
+       {"FromParts", [](const Texts& a) { return Texts{FromParts(a).YmdHms()}; }},
+       {"Diff", [](const Texts& a) {
+          const DateTime from = DateTime::Parse(a.at(0)).value(),
+                         to = DateTime::Parse(a.at(1)).value();
+          return Texts{std::to_string(DiffMinutes(from, to)),
+                       std::to_string(DiffSeconds(from, to))};
+        }}});
+  EXPECT_EQ(DateTime::FromParts(1899, 12, 30), DateTime());
+  EXPECT_EQ(DateTime::FromParts(2001, 5, 9).AddDays(365).YmdHms(), "2002-05-09 00:00:00");
   EXPECT_EQ(DateTime::FromSeconds(-1).DateOnly().YmdHms(), "1969-12-31 00:00:00");
   EXPECT_EQ(DateTime::FromSeconds(-1).Hms(), "23:59:59");
-}
-
-TEST(DateTimeTest, FromPartsCarriesOverflowingParts) {
-  const struct {
-    DateTime d;
-    const char* want;
-  } cases[] = {
-      {DateTime::FromParts(2001, 13, 1), "2002-01-01 00:00:00"},
-      {DateTime::FromParts(2001, 0, 1), "2000-12-01 00:00:00"},
-      {DateTime::FromParts(2001, 2, 29), "2001-03-01 00:00:00"},
-      {DateTime::FromParts(2001, 1, 0), "2000-12-31 00:00:00"},
-      {DateTime::FromParts(2001, 12, 31, 23, 59, 60), "2002-01-01 00:00:00"},
-      {DateTime::FromParts(2001, 5, 9).AddDays(365), "2002-05-09 00:00:00"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(c.d.YmdHms(), c.want);
-}
-
-TEST(DateTimeTest, DiffMinutesCountsBoundariesCrossed) {
-  const DateTime noon = DateTime::FromParts(2001, 5, 9, 12);
-  const DateTime before1970 = DateTime::FromParts(1960, 1, 1);
-  const struct {
-    DateTime a, b;
-    int64_t minutes, seconds;
-  } cases[] = {
-      {noon.AddSeconds(59), noon.AddSeconds(60), 1, 1},
-      {noon, noon.AddSeconds(59), 0, 59},
-      {noon.AddSeconds(60), noon.AddSeconds(59), -1, -1},
-      {noon, noon.AddSeconds(300), 5, 300},
-      {DateTime::FromParts(2001, 5, 9, 23, 59, 30), DateTime::FromParts(2001, 5, 10), 1, 30},
-      {before1970.AddSeconds(59), before1970.AddSeconds(60), 1, 1},
-      {before1970.AddSeconds(-1), before1970, 1, 1},
-      {before1970.AddSeconds(-59), before1970.AddSeconds(-1), 0, 58},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.a.YmdHms() + " -> " + c.b.YmdHms());
-    EXPECT_EQ(DiffMinutes(c.a, c.b), c.minutes);
-    EXPECT_EQ(DiffSeconds(c.a, c.b), c.seconds);
-  }
 }
 
 TEST(DateTimeTest, SystemClockGivesLocalWallTime) {

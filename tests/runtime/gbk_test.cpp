@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/case_table.h"
+
 namespace cb {
 namespace {
 
@@ -98,34 +100,14 @@ TEST(GbkTest, EveryBmpCharacterConvertsAsIconvDoes) {
   EXPECT_GT(in_gbk, 21000);  // GBK holds about 21,900 characters besides ASCII
 }
 
-// Random text of Chinese, ASCII runs, characters GBK lacks and every kind of broken UTF-8.
+// Random text of the pieces in tests/data/gbk_pieces.txt.
 TEST(GbkTest, RandomBrokenTextConvertsAsIconvDoes) {
-  const std::vector<std::string> pieces = {
-      "a",
-      "plain ASCII text that runs on for a while ",
-      "论坛",
-      "華",
-      "€",
-      "\xC2\xA0",
-      "😀",
-      "한",
-      "\xEF\xBF\xBD",
-      "\x80",
-      "\xBF",
-      "\xC0\x80",
-      "\xC1\xBF",
-      "\xE0\x80\x80",
-      "\xED\xA0\x80",
-      "\xF4\x90\x80\x80",
-      "\xF5",
-      "\xF8\x88\x80\x80\x80",
-      "\xFF",
-      "\xE4\xB8",
-      "\xF0\x9F\x98",
-      "\xC2",
-      "\xC2\xDB",
-      std::string(1, '\0'),
-  };
+  std::vector<std::string> pieces;
+  for (auto table = test::ReadCaseTable("gbk_pieces.txt");
+       const test::TextCase& c : table["pieces"]) {
+    pieces.push_back(c.in.at(0));
+  }
+  ASSERT_EQ(pieces.size(), 24u);
   std::mt19937 rng(20240601);
   std::uniform_int_distribution<size_t> pick(0, pieces.size() - 1);
   std::uniform_int_distribution<int> length(0, 40);

@@ -4,9 +4,12 @@
 #include <cstdlib>
 
 #include "store/connection.h"
+#include "store/postgres/pg_backend.h"
 #include "store/recordset.h"
+#include "store/sql_translate.h"
 #include "store/sqlite/sqlite_backend.h"
 #include "store/store_error.h"
+#include "support/case_table.h"
 #include "support/pg_board.h"
 #include "support/test_board.h"
 
@@ -37,60 +40,19 @@ TEST_F(DialectTest, ConstructsGiveSqlServerResults) {
   board.AddPost("Public", "Bob", t1);
   board.AddPost("Public", "Bob");
   board.Exec("update post set hits=null where postid=" + std::to_string(t1));
-  struct Case {
-    std::string sql;
-    std::string first;  // first column of the first row
-  };
-  const std::vector<Case> cases = {
-      {"select top 1 username from post order by posttime desc", "Bob"},
-      {"select count(*) from (select top 2 postid from post) x", "2"},
-      {"select isnull(hits,0)+1 from post where postid=" + std::to_string(t1), "1"},
-      {"select count(*) from post where isnull(parentid,0)=0", "2"},
-      {"select count(*) from post where parentid is null", "2"},
-      {"select datepart(yy,posttime)*100+datepart(mm,posttime) from post where postid=" +
-           std::to_string(t1),
-       "200105"},
-      {"select day(posttime) from post where postid=" + std::to_string(t1), "9"},
-      {"select count(*) from post where year(posttime)=2001 and month(posttime)=6", "2"},
-      {"select count(*) from Forum where [restrict]<>'private'", "0"},
-      {"select count(*) from Forum where isnull([restrict],'')<>'private'", "1"},
-      // Names compare without regard to case; passwords exactly.
-      {"select username from register where username='ALICE'", "alice"},
-      {"select count(*) from register where username='alice' and password='secret'", "0"},
-      {"select count(*) from register where username='alice' and password='Secret'", "1"},
-      {"select count(*) from register where username like 'b%'", "1"},
-      {"select count(*) from register where username like '[ab]%'", "2"},
-      {"select count(*) from register where username like '[^ab]%'", "2"},
-      // ESCAPE makes the wildcards and itself match only themselves (member-list search terms).
-      {"select count(*) from register where username like 'b%' escape '\\'", "1"},
-      {"select count(*) from register where username like 'b\\%' escape '\\'", "0"},
-      {"select count(*) from register where username='alice' and '5%_[x]\\' like "
-       "'5\\%\\_\\[x]\\\\' escape '\\'",
-       "1"},
-      {"select count(*) from register where '5x[' like '5\\_\\[' escape '\\'", "0"},
-      {"select count(*) from post p inner join forum f on p.forumname=f.forumname where "
-       "f.forumname='public'",
-       "3"},
-      // ascii() reads the GBK code: Chinese names sort after 'z'.
-      {"select username from register where ascii(username)>122", "张三"},
-      {"select datalength(username) from register where username='张三'", "4"},
-      {"select datalength('abc')", "3"},
-      // NULLs first ascending, last descending, as SQL Server sorts them.
-      {"select isnull(email,'(null)') from register order by email", "(null)"},
-      {"select email from register order by email desc", "c@x"},
-      {"select case when parentid is null then postid else parentid end from post where "
-       "parentid is not null",
-       std::to_string(t1)},
-      // A UNION ordered by a column the first select renames (the search's and archive lists').
-      {"select username,posttime as t from post union select username,posttime from "
-       "archivelist order by posttime",
-       "alice"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.sql);
-    Variant v = board.Scalar(c.sql);
-    EXPECT_EQ(v.IsNull() ? "NULL" : v.Str(), c.first);
-  }
+  test::CheckCaseTable("dialect.txt",
+                       {{"scalar", [&](const std::vector<std::string>& a) {
+                           std::string sql = a.at(0);
+                           if (const size_t at = sql.find("{t1}"); at != sql.npos)
+                             sql.replace(at, 4, std::to_string(t1));
+                           const Variant v = board.Scalar(sql);
+                           return std::vector<std::string>{v.IsNull() ? "NULL" : v.Str()};
+                         }}});
+  EXPECT_EQ(board
+                .Scalar("select case when parentid is null then postid else parentid end from "
+                        "post where parentid is not null")
+                .CLng(),
+            t1);
 }
 
 TEST_F(DialectTest, UnpaddedDateTextsCompareAsDates) {
@@ -240,26 +202,21 @@ TEST_F(DialectTest, HostileTextRoundTrips) {
   }
 }
 
-TEST(SqlServerLike, MatchesAsSqlServer) {
-  struct Case {
-    const char* pattern;
-    const char* text;
-    bool match;
-  };
-  const std::vector<Case> cases = {
-      {"%", "", true},           {"abc", "ABC", true},      {"a_c", "a张c", true},
-      {"a_c", "ac", false},      {"%张%", "老张三", true},  {"[a-c]%", "Bob", true},
-      {"[^a-c]%", "bob", false}, {"[%]", "%", true},        {"[", "[", true},
-      {"%a%b", "xaxbxb", true},  {"%a%b", "xaxbxc", false}, {"100[%]", "100%", true},
-      {"_", "张", true},         {"__", "张", false},       {"%%x", "x", true},
-      {"a%", "b", false},        {"Ｆ%", "ｆoo", false},  // only ASCII letters fold
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.pattern) + " / " + c.text);
-    EXPECT_EQ(SqlServerLike(c.pattern, c.text), c.match);
-  }
-  EXPECT_TRUE(SqlServerLike("10!%", "10%", U'!'));
-  EXPECT_FALSE(SqlServerLike("10!%", "10x", U'!'));
+TEST(LikePatterns, AsSqlServerMatchesAsRegularExpressionsAndForTheIndex) {
+  const auto escape = [](const std::string& e) { return e == "-" ? '\0' : e.at(0); };
+  test::CheckCaseTable(
+      "like_patterns.txt",
+      {{"like",
+        [&](const std::vector<std::string>& a) {
+          return test::Yes(SqlServerLike(a.at(0), a.at(1), static_cast<char32_t>(escape(a.at(2)))));
+        }},
+       {"regex",
+        [&](const std::vector<std::string>& a) {
+          return std::vector<std::string>{LikeToRegex(a.at(0), escape(a.at(1)))};
+        }},
+       {"contained", [](const std::vector<std::string>& a) {
+          return std::vector<std::string>{ContainedText(a.at(0)).value_or("none")};
+        }}});
 }
 
 }  // namespace

@@ -167,21 +167,5 @@ TEST(SqlTranslate, TheCacheIsBoundedInBytes) {
   EXPECT_GT(TranslationCacheBytes(), kTranslationCacheBytes / 2);
 }
 
-TEST(SqlTranslate, LikePatternsAsPostgresqlRegularExpressions) {
-  const struct {
-    const char* pattern;
-    char escape;
-    const char* regex;
-  } cases[] = {{"b%", 0, "^b.*$"},
-               {"%[^ab]_", 0, "^.*[^ab].$"},
-               {"[a-c]x", 0, "^[a-c]x$"},
-               {"a.b(c)*", 0, "^a\\.b\\(c\\)\\*$"},
-               {"50[%]", 0, "^50[%]$"},
-               {"[", 0, "^\\[$"},
-               {"5\\%\\_\\[x]\\\\", '\\', "^5%_\\[x\\]\\\\$"},
-               {"张%", 0, "^张.*$"}};
-  for (const auto& c : cases) EXPECT_EQ(LikeToRegex(c.pattern, c.escape), c.regex) << c.pattern;
-}
-
 }  // namespace
 }  // namespace cb

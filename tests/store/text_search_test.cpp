@@ -1,7 +1,7 @@
-// Substring search through the trigram index: which LIKE patterns it serves (the statements it
-// makes are in tests/data/sql_translate.txt), that it finds exactly what the LIKE finds as rows are
-// added, edited and deleted, and that the digests and searches are read through indexes rather
-// than by scanning post.
+// Substring search through the trigram index (the patterns it serves are in
+// tests/data/like_patterns.txt, the statements it makes in sql_translate.txt): that it finds
+// exactly what the LIKE finds as rows are added, edited and deleted, and that the digests and
+// searches are read through indexes rather than by scanning post.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,33 +17,6 @@
 
 namespace cb {
 namespace {
-
-TEST(TextSearch, ContainedTextOfPatterns) {
-  struct Case {
-    const char* pattern;
-    const char* text;  // nullptr: not a plain "contains" pattern
-  };
-  const Case cases[] = {
-      {"%abc%", "abc"},    {"%今天天气%", "今天天气"},
-      {"%50[%]%", "50%"},  {"%a[_]b%", "a_b"},
-      {"%[[]x]%", "[x]"},  {"%[中]文%", "中文"},
-      {"%%", ""},          {"%it's%", "it's"},
-      {"abc%", nullptr},   {"%abc", nullptr},
-      {"%a%b%", nullptr},  {"%a_b%", nullptr},
-      {"%[ab]%", nullptr}, {"%[^a]%", nullptr},
-      {"%[a%", nullptr},   {"%[]]%", nullptr},
-      {"%", nullptr},      {"", nullptr},
-  };
-  for (const Case& c : cases) {
-    std::optional<std::string> text = ContainedText(c.pattern);
-    if (c.text) {
-      ASSERT_TRUE(text) << c.pattern;
-      EXPECT_EQ(*text, c.text) << c.pattern;
-    } else {
-      EXPECT_FALSE(text) << c.pattern << " -> " << text.value_or("");
-    }
-  }
-}
 
 class TextSearchBoard : public ::testing::Test {
  protected:

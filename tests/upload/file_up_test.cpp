@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "admin/panel_fixture.h"
+#include "support/case_table.h"
 #include "support/golden.h"
 #include "upload/published.h"
 #include "upload/upload.h"
@@ -84,26 +85,19 @@ TEST_F(FileUpPage, RefusesWithThePagesTextsAndWritesNothing) {
   b.board.AddMember("mod2", "pw4", {.status = "moderater"});
   const std::string big(2097154, 'x');
   const std::string body = UploadBody("mod", "pw2", "a.png", "png");
-  const std::pair<std::string, const char*> cases[] = {
-      {UploadBody("", "", "a.png", "png"), "对不起，您不是我们的注册用户，不能执行该操作！"},
-      {UploadBody("mod", "wrong", "a.png", "png"), "对不起，您不是我们的注册用户"},
-      {UploadBody("x' or '1'='1", "x' or '1'='1", "a.png", "png"), "对不起，您不是我们的注册用户"},
-      {UploadBody("joe", "pw3", "a.png", "png"), "对不起，您没有执行该操作的权限！"},
-      {UploadBody("mod2", "pw4", "a.png", "png"),
-       "对不起，管理员还没有为您设定上传目录，您不能上传文件，请联系管理员！"},
-      {UploadBody("boss", "pw1", "a.png", "png"), "文件上传失败！"},  // a folder outside the root
-      {UploadBody("mod", "pw2", "a.PHP3", "<?php"), "文件上传失败！"},
-      {UploadBody("mod", "pw2", "a.asp.png", "<%"), "文件上传失败！"},
-      {UploadBody("mod", "pw2", "..\\..\\a.png", "png"), "文件上传失败！"},
-      {UploadBody("mod", "pw2", "../a.png", "png"), "文件上传失败！"},
-      {UploadBody("mod", "pw2", "C:a.png", "png"), "文件上传失败！"},
-      {UploadBody("mod", "pw2", std::string("a\0.png", 6), "png"), "文件上传失败！"},
-      {UploadBody("mod", "pw2", "big.png", big), "文件上传失败！"},
-      {UploadBody("mod", "pw2", "empty.png", ""), "文件上传失败！"},
-      {body.substr(0, body.size() - 30), "文件上传失败！"},  // cut inside the file
-      {body.substr(0, 60), "对不起，您不是我们的注册用户"},  // cut inside the sign-in
-      {Field("username", "mod") + Field("password", "pw2") + "------Form7--\r\n", "文件上传失败！"},
-  };
+  std::vector<std::pair<std::string, std::string>> cases;
+  for (auto table = test::ReadCaseTable("file_up.txt");
+       const test::TextCase& c : table["refused"]) {
+    cases.emplace_back(UploadBody(c.in.at(0), c.in.at(1), c.in.at(2), c.in.at(3)), c.out.at(0));
+  }
+  cases.insert(cases.end(),
+               {
+                   {UploadBody("mod", "pw2", "big.png", big), "文件上传失败！"},
+                   {body.substr(0, body.size() - 30), "文件上传失败！"},  // cut inside the file
+                   {body.substr(0, 60), "对不起，您不是我们的注册用户"},  // cut inside the sign-in
+                   {Field("username", "mod") + Field("password", "pw2") + "------Form7--\r\n",
+                    "文件上传失败！"},
+               });
   for (const auto& [sent, message] : cases) {
     const std::string page = Send(sent);
     EXPECT_TRUE(test::IsRefusal(page) && Has(page, message)) << message << "\n" << page;
@@ -123,43 +117,26 @@ TEST_F(FileUpPage, UploadsAreServedAsFilesThatCannotRunScript) {
   fs::create_directories(data / "generated" / "js");
   std::ofstream(data / "secret.txt") << "secret";
   std::ofstream(data / "generated" / "js" / "1.js") << "document.write(\"x\");";
-  struct Case {
-    const char* address;
-    void (*serve)(ScriptingContext&);
-    int status;
-    const char* type;
-    const char* body;
-  };
-  const Case cases[] = {
-      {"/upload/modfiles/logo.png", ServeUploadedFile, 200, "image/png", "PNG"},
-      {"/upload/ModFiles/LOGO.png", ServeUploadedFile, 200, "image/png", "PNG"},
-      {"/upload/modfiles/page.html", ServeUploadedFile, 200, "application/octet-stream",
-       "<script>alert(1)</script>"},
-      {"/upload/modfiles/missing.png", ServeUploadedFile, 404, "", nullptr},
-      {"/upload/modfiles/..%2f..%2fsecret.txt", ServeUploadedFile, 404, "", nullptr},
-      {"/upload/%2e%2e/secret.txt", ServeUploadedFile, 404, "", nullptr},
-      {"/js/1.js", ServeNewsScript, 200, "application/javascript; charset=gb2312",
-       "document.write(\"x\");"},
-      {"/js/../../secret.txt", ServeNewsScript, 404, "", nullptr},
-  };
-  for (const Case& c : cases) {
-    b.host.Get(c.address);
+  for (auto table = test::ReadCaseTable("file_up.txt"); const test::TextCase& c : table["served"]) {
+    const std::string& address = c.in.at(0);
+    const bool upload = address.starts_with("/upload/");
+    b.host.Get(address);
     b.host.response() = Response();
-    c.serve(b.host.context());
+    (upload ? ServeUploadedFile : ServeNewsScript)(b.host.context());
     const Response& r = b.host.response();
-    EXPECT_EQ(r.status(), c.status) << c.address;
-    EXPECT_EQ(r.content_type(), c.type) << c.address;
-    if (c.body != nullptr) {
-      EXPECT_EQ(r.body(), c.body) << c.address;
+    EXPECT_EQ(std::to_string(r.status()), c.out.at(0)) << c.where;
+    EXPECT_EQ(r.content_type(), c.out.at(1)) << c.where;
+    if (c.out.at(2) != "-") {
+      EXPECT_EQ(r.body(), c.out.at(2)) << c.where;
     }
-    if (c.status == 200 && c.serve == ServeUploadedFile) {
+    if (r.status() == 200 && upload) {
       using Headers = std::vector<std::pair<std::string, std::string>>;
       Headers expected = {{"X-Content-Type-Options", "nosniff"},
                           {"Content-Security-Policy", "sandbox"}};
-      if (std::string(c.type) == "application/octet-stream") {
+      if (r.content_type() == "application/octet-stream") {
         expected.emplace_back("Content-Disposition", "attachment");
       }
-      EXPECT_EQ(r.headers(), expected) << c.address;
+      EXPECT_EQ(r.headers(), expected) << c.where;
     }
   }
   // An upload root that holds the data folder publishes nothing.
