@@ -98,21 +98,17 @@ TEST(UpdateOnline, RowKeepsAddressAndTimesAfterAddressChange) {
 }
 
 TEST(UpdateOnline, ExpiresRowsIdleForOnlineTimeMinutes) {
-  struct Case {
-    int seconds_later;  // when the second visitor comes
-    bool first_stays;
-  };
-  // OnlineTime 5: the first visitor came at 10:00:00.
-  const Case cases[] = {{4 * 60 + 59, true}, {5 * 60, false}, {-60, false}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.seconds_later);
+  // OnlineTime 5: the first visitor came at 10:00:00, the second comes seconds_later.
+  for (const auto& [seconds_later, first_stays] :
+       {std::pair{4 * 60 + 59, true}, {5 * 60, false}, {-60, false}}) {
+    SCOPED_TRACE(seconds_later);
     FakeHost host;
     host.clock().Set(DateTime::FromParts(2024, 5, 9, 10, 0, 0));
     Record(host, {"10.0.0.1", "", ""});
-    host.clock().Advance(c.seconds_later);
+    host.clock().Advance(seconds_later);
     Record(host, {"10.0.0.2", "", ""});
-    EXPECT_EQ(UsedRows(host), c.first_stays ? 2 : 1);
-    EXPECT_EQ(Count(host, "OnlineCount"), c.first_stays ? 2 : 1);
+    EXPECT_EQ(UsedRows(host), first_stays ? 2 : 1);
+    EXPECT_EQ(Count(host, "OnlineCount"), first_stays ? 2 : 1);
   }
 }
 

@@ -218,12 +218,10 @@ TEST(Search, KeptSearchRoundTrips) {
 
 TEST_F(SearchTest, GoldenPages) {
   host.Configure({{"PageSize", "2"}, {"PageStyle", "2"}});
-  for (const char* style : {"CBK", "CLUB"}) {
-    host.Configure({{"BBSTYLE", style}});
-    const std::string suffix = std::string(style) == "CBK" ? "cbk" : "club";
-    EXPECT_GOLDEN("search/form_" + suffix, Get(""));
-  }
+  host.Configure({{"BBSTYLE", "CLUB"}});
+  EXPECT_GOLDEN("search/form_club", Get(""));
   host.Configure({{"BBSTYLE", "CBK"}});
+  EXPECT_GOLDEN("search/form_cbk", Get(""));
   EXPECT_GOLDEN("search/results_cbk", Search({{"SearchTerms", "天气"}}));
   host.Configure({{"BBSTYLE", "CLUB"}});
   EXPECT_GOLDEN("search/none_club", Search({{"SearchTerms", "没有的词"}}));
