@@ -13,6 +13,7 @@
 #include "frame/procedures.h"
 #include "mail/mail.h"
 #include "support/fake_host.h"
+#include "support/fake_smtp.h"
 #include "support/golden.h"
 #include "support/page_text.h"
 #include "support/test_board.h"
@@ -27,12 +28,7 @@ using test::TestBoard;
 
 // Keeps what it is given, or refuses everything with reason.
 struct RecordingTransport : MailTransport {
-  struct Delivery {
-    std::string from;
-    std::vector<std::string> recipients;
-    std::string message;
-  };
-  std::vector<Delivery> deliveries;
+  std::vector<test::FakeSmtp::Mail> deliveries;
   std::string reason;  // non-empty: every delivery fails with it
 
   Outcome Deliver(const std::string& from, const std::vector<std::string>& recipients,
