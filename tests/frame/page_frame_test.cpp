@@ -105,34 +105,19 @@ TEST_F(FramedPageTest, AnOwnTopLeavesTheTopToTheContent) {
 TEST_F(FramedPageTest, ErrorPageReplacesTheBodyAndTheTailFollows) {
   const std::string error_page = test::ReadGolden("frame/error_corkboard");
   const std::string refused_page = ErrorPageSaying("对不起，该论坛不存在！");
-  const std::function<void(FramePage&)> type_mismatch = [](FramePage& p) {
-    p.Out() << "<p>half a page";
-    throw ScriptError(err::kTypeMismatch, "类型不匹配", "Corkboard");
+  const auto check = [&](ErrorPage on_error, bool refused, const std::string& expected) {
+    EXPECT_EQ(Show({.title = "贴子列表", .heading = "h", .on_error = on_error},
+                   [&](FramePage& p) {
+                     p.Out() << "<p>half a page";
+                     if (refused) p.Refuse("对不起，该论坛不存在！");
+                     throw ScriptError(err::kTypeMismatch, "类型不匹配", "Corkboard");
+                   }),
+              expected);
   };
-  const std::function<void(FramePage&)> refusal = [](FramePage& p) {
-    p.Out() << "<p>half a page";
-    p.Refuse("对不起，该论坛不存在！");
-  };
-  const struct {
-    const char* what;
-    ErrorPage on_error;
-    std::function<void(FramePage&)> content;
-    std::string expected;
-  } cases[] = {
-      {"error before the footer", ErrorPage::kFooterFollows, type_mismatch,
-       error_page + kFooter + "</body></html>"},
-      {"error after the footer", ErrorPage::kReplacesFooter, type_mismatch,
-       error_page + "</body></html>"},
-      {"refused, footer follows", ErrorPage::kFooterFollows, refusal,
-       refused_page + kFooter + "</body></html>"},
-      {"refused, footer replaced", ErrorPage::kReplacesFooter, refusal,
-       refused_page + "</body></html>"},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(Show({.title = "贴子列表", .heading = "h", .on_error = c.on_error}, c.content),
-              c.expected)
-        << c.what;
-  }
+  check(ErrorPage::kFooterFollows, false, error_page + kFooter + "</body></html>");
+  check(ErrorPage::kReplacesFooter, false, error_page + "</body></html>");
+  check(ErrorPage::kFooterFollows, true, refused_page + kFooter + "</body></html>");
+  check(ErrorPage::kReplacesFooter, true, refused_page + "</body></html>");
 }
 
 // An error without a number gets the generic one; an error's text cannot carry markup.
@@ -229,19 +214,14 @@ class PagerTest : public ::testing::Test {
   test::FakeHost host_;
 };
 
+// One page, no page or an unknown layout writes nothing.
 TEST_F(PagerTest, EachLayoutOnTheFirstAMiddleAndTheLastPage) {
   for (const char* layout : {"0", "1", "2"}) {
     const std::string prefix = std::string("pager/layout") + layout;
     EXPECT_GOLDEN(prefix + "_first", Pager(layout, 1, 3));
     EXPECT_GOLDEN(prefix + "_middle", Pager(layout, 2, 3));
     EXPECT_GOLDEN(prefix + "_last", Pager(layout, 3, 3));
-  }
-}
-
-TEST_F(PagerTest, OnePageOrAnUnknownLayoutWritesNothing) {
-  for (const char* layout : {"0", "1", "2"}) {
-    EXPECT_EQ(Pager(layout, 1, 1), "") << layout;
-    EXPECT_EQ(Pager(layout, 1, 0), "") << layout;
+    EXPECT_EQ(Pager(layout, 1, 1) + Pager(layout, 1, 0), "") << layout;
   }
   EXPECT_EQ(Pager("3", 1, 3), "");
 }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -99,26 +100,17 @@ TEST(ProceduresTest, RandomTextPicksKindThenCharacter) {
 TEST(ProceduresTest, RandomTextFromTheSecureSourceIsSpreadOverTheKinds) {
   const std::string text = RandomText(3000);
   ASSERT_EQ(text.size(), 3000u);
-  int digits = 0, upper = 0, lower = 0;
-  std::set<char> seen;
-  for (char c : text) {
-    seen.insert(c);
-    if (c >= '0' && c <= '9') {
-      ++digits;
-    } else if (c >= 'A' && c <= 'Z') {
-      ++upper;
-    } else if (c >= 'a' && c <= 'z') {
-      ++lower;
-    } else {
-      ADD_FAILURE() << "unexpected character " << c;
-    }
-  }
+  const auto count = [&](char from, char to) {
+    return std::count_if(text.begin(), text.end(), [&](char c) { return c >= from && c <= to; });
+  };
+  const auto digits = count('0', '9'), upper = count('A', 'Z'), lower = count('a', 'z');
+  EXPECT_EQ(digits + upper + lower, 3000);
   // Each kind has a third of the draws; 800..1200 is far outside chance (> 10 sigma).
-  for (int count : {digits, upper, lower}) {
-    EXPECT_GT(count, 800);
-    EXPECT_LT(count, 1200);
+  for (auto n : {digits, upper, lower}) {
+    EXPECT_GT(n, 800);
+    EXPECT_LT(n, 1200);
   }
-  EXPECT_EQ(seen.size(), 62u);
+  EXPECT_EQ(std::set<char>(text.begin(), text.end()).size(), 62u);
   EXPECT_NE(RandomText(16), RandomText(16));
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 namespace cb {
 namespace {
@@ -35,11 +36,6 @@ TEST(SignInGuard, RefusesFromTheTenthFailureForADoublingTimeThatEnds) {
 }
 
 TEST(SignInGuard, CountsPerAddressAndPerNameWithoutLetterCase) {
-  struct Case {
-    const char* address;
-    const char* name;
-    bool refused;
-  };
   Application app;
   // Ten failures for ALICE, each from its own address: the name is refused, not the addresses.
   for (int i = 0; i < 10; ++i) {
@@ -47,14 +43,15 @@ TEST(SignInGuard, CountsPerAddressAndPerNameWithoutLetterCase) {
   }
   // Ten failures from one address, each for another name: the address is refused.
   for (int i = 0; i < 10; ++i) FailAt(app, i, "10.0.0.7", ("user" + std::to_string(i)).c_str());
-  const Case cases[] = {
-      {"10.0.2.1", "alice", true},   {"10.0.2.1", " Alice ", true}, {"10.0.1.3", "bob", false},
-      {"10.0.0.7", "bob", true},     {"10.0.0.7", "", true},        {"10.0.2.1", "bob", false},
-      {"10.0.2.1", "alicia", false},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.address) + " " + c.name);
-    EXPECT_EQ(RefusedAt(app, 10, c.address, c.name), c.refused);
+  for (const auto& [address, name, refused] : {std::tuple{"10.0.2.1", "alice", true},
+                                               {"10.0.2.1", " Alice ", true},
+                                               {"10.0.1.3", "bob", false},
+                                               {"10.0.0.7", "bob", true},
+                                               {"10.0.0.7", "", true},
+                                               {"10.0.2.1", "bob", false},
+                                               {"10.0.2.1", "alicia", false}}) {
+    SCOPED_TRACE(std::string(address) + " " + name);
+    EXPECT_EQ(RefusedAt(app, 10, address, name), refused);
   }
 }
 

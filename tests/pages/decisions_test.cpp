@@ -48,41 +48,36 @@ TEST(Decisions, Registration) {
                              .icq = "",
                              .email_taken = false,
                              .name_taken = false};
-  struct Case {
-    const char* name;
-    RegistrationFacts facts;
-    const char* starts;  // nullptr: no refusal
-  };
   auto with = [&](auto change) { return With(ok, change); };
-  const Case cases[] = {
-      {"passes", ok, nullptr},
-      {"bad name before everything",
-       with([](auto& f) { f.name_field = "a_b", f.password = "", f.name_taken = true; }),
-       "用户名输入错误"},
-      {"empty password", with([](auto& f) { f.password = ""; }), "口令不能为空"},
-      {"passwords differ", with([](auto& f) { f.password2 = "PW"; }), "两口令输入不符"},
-      {"mailed password: fields ignored",
-       with([](auto& f) { f.email_register = true, f.password = "", f.password2 = "x"; }), nullptr},
-      {"no address", with([](auto& f) { f.email = ""; }), "你必须输入一个Email地址"},
-      {"no dot", with([](auto& f) { f.email = "a@b"; }), "你输入的Email地址不合法"},
-      {"no at sign", with([](auto& f) { f.email = "a.b"; }), "你输入的Email地址不合法"},
-      {"letters in a number", with([](auto& f) { f.icq = "12a"; }), "ICQ 和 OICQ"},
-      {"address taken before name taken",
-       with([](auto& f) { f.email_taken = true, f.name_taken = true; }),
-       "您输入的 EMail 已经有人使用"},
-      {"name taken", with([](auto& f) { f.name_taken = true; }), "用户名称同已有用户重复"},
-      {"register not read yet", with([](auto& f) { f.email_taken.reset(), f.name_taken.reset(); }),
-       nullptr},
-  };
-  for (const Case& c : cases) {
-    const std::optional<const char*> refusal = RegistrationRefusal(c.facts);
-    if (!c.starts) {
-      EXPECT_FALSE(refusal) << c.name << ": " << *refusal;
+  // starts: the refusal's first words (nullptr: no refusal)
+  const auto check = [](const char* name, const RegistrationFacts& facts, const char* starts) {
+    const std::optional<const char*> refusal = RegistrationRefusal(facts);
+    if (!starts) {
+      EXPECT_FALSE(refusal) << name << ": " << *refusal;
     } else {
-      ASSERT_TRUE(refusal) << c.name;
-      EXPECT_EQ(std::string(*refusal).rfind(c.starts, 0), 0u) << c.name << ": " << *refusal;
+      ASSERT_TRUE(refusal) << name;
+      EXPECT_EQ(std::string(*refusal).rfind(starts, 0), 0u) << name << ": " << *refusal;
     }
-  }
+  };
+  check("passes", ok, nullptr);
+  check("bad name before everything",
+        with([](auto& f) { f.name_field = "a_b", f.password = "", f.name_taken = true; }),
+        "用户名输入错误");
+  check("empty password", with([](auto& f) { f.password = ""; }), "口令不能为空");
+  check("passwords differ", with([](auto& f) { f.password2 = "PW"; }), "两口令输入不符");
+  check("mailed password: fields ignored",
+        with([](auto& f) { f.email_register = true, f.password = "", f.password2 = "x"; }),
+        nullptr);
+  check("no address", with([](auto& f) { f.email = ""; }), "你必须输入一个Email地址");
+  check("no dot", with([](auto& f) { f.email = "a@b"; }), "你输入的Email地址不合法");
+  check("no at sign", with([](auto& f) { f.email = "a.b"; }), "你输入的Email地址不合法");
+  check("letters in a number", with([](auto& f) { f.icq = "12a"; }), "ICQ 和 OICQ");
+  check("address taken before name taken",
+        with([](auto& f) { f.email_taken = true, f.name_taken = true; }),
+        "您输入的 EMail 已经有人使用");
+  check("name taken", with([](auto& f) { f.name_taken = true; }), "用户名称同已有用户重复");
+  check("register not read yet", with([](auto& f) { f.email_taken.reset(), f.name_taken.reset(); }),
+        nullptr);
 }
 
 TEST(Decisions, Posting) {
@@ -255,36 +250,27 @@ TEST(ModerationRules, SubmitEditOrder) {
   const PostFacts others{.found = true, .role = role::kMember};
   const EditSubmission blank{.subject_blank = true, .body_blank = true};
   const EditSubmission deleting{.deleting = true, .subject_blank = true, .body_blank = true};
-  struct Case {
-    const char* name;
-    PostFacts facts;
-    EditSubmission edit;
-    Decision expected;
+  const auto check = [](const char* name, const PostFacts& facts, const EditSubmission& edit,
+                        const Decision& expected) {
+    SCOPED_TRACE(name);
+    ExpectDecision(DecideSubmitEdit(facts, edit), expected);
   };
-  const Case cases[] = {
-      {"number", kBadNumber, blank, kBadParameters},
-      {"missing", kMissing, blank, kBadParameters},
-      {"private", kPrivateTopic, blank, kPrivate},
-      {"subject", kTopic, blank, Refused("主题不能为空！")},
-      {"reply needs no subject", kReply, blank, no_body},
-      {"body", kTopic, {.body_blank = true}, no_body},
-      {"edit, not a member", kTopic, {}, not_member},
-      {"edit, another's post",
-       others,
-       {},
-       Refused("您没有权限编辑该贴子，该贴子只能为管理员、版主或原作者才可编辑！")},
-      {"edit, own post", {.found = true, .role = role::kMember, .own = true}, {}, kProceed},
-      {"delete, private", kPrivateTopic, deleting, kPrivate},
-      {"delete ignores blank fields", kTopic, deleting, not_member},
-      {"delete, another's post", others, deleting,
-       Refused("对不起，你没有删除该贴子的权限，只有管理员、版主或贴子的原作者才能删除它！")},
-      {"delete, own topic", kOwnTopic, deleting, kProceed},
-      {"delete, moderator", {.found = true, .role = role::kModerator}, deleting, kProceed},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    ExpectDecision(DecideSubmitEdit(c.facts, c.edit), c.expected);
-  }
+  check("number", kBadNumber, blank, kBadParameters);
+  check("missing", kMissing, blank, kBadParameters);
+  check("private", kPrivateTopic, blank, kPrivate);
+  check("subject", kTopic, blank, Refused("主题不能为空！"));
+  check("reply needs no subject", kReply, blank, no_body);
+  check("body", kTopic, {.body_blank = true}, no_body);
+  check("edit, not a member", kTopic, {}, not_member);
+  check("edit, another's post", others, {},
+        Refused("您没有权限编辑该贴子，该贴子只能为管理员、版主或原作者才可编辑！"));
+  check("edit, own post", {.found = true, .role = role::kMember, .own = true}, {}, kProceed);
+  check("delete, private", kPrivateTopic, deleting, kPrivate);
+  check("delete ignores blank fields", kTopic, deleting, not_member);
+  check("delete, another's post", others, deleting,
+        Refused("对不起，你没有删除该贴子的权限，只有管理员、版主或贴子的原作者才能删除它！"));
+  check("delete, own topic", kOwnTopic, deleting, kProceed);
+  check("delete, moderator", {.found = true, .role = role::kModerator}, deleting, kProceed);
 }
 
 // The pages on a whole topic share their first steps; a reply's number is no topic.
@@ -294,6 +280,12 @@ const std::vector<std::pair<PostFacts, Decision>> kTopicSteps = {
     {{.found = true, .admitted = false}, kBadParameters},
     {kPrivateTopic, kPrivate},
 };
+
+// Each step of kTopicSteps through decide.
+template <class Decide>
+void ExpectTopicSteps(Decide decide) {
+  for (const auto& [facts, expected] : kTopicSteps) ExpectDecision(decide(facts), expected);
+}
 
 TEST(ModerationRules, DeleteTopicOrder) {
   std::vector<std::pair<PostFacts, Decision>> cases = kTopicSteps;
@@ -312,70 +304,44 @@ TEST(ModerationRules, DeleteTopicOrder) {
 
 TEST(ModerationRules, CloseThreadOrder) {
   ExpectDecision(DecideCloseThread(kAllowedTopic, false, true, "close"), kBadParameters);
-  for (size_t i = 0; i < kTopicSteps.size(); ++i) {
-    SCOPED_TRACE(i);
-    ExpectDecision(DecideCloseThread(kTopicSteps[i].first, true, true, "x"), kTopicSteps[i].second);
-  }
-  struct Case {
-    PostFacts facts;
-    bool posted;
-    const char* which;
-    Decision expected;
+  ExpectTopicSteps([](const PostFacts& f) { return DecideCloseThread(f, true, true, "x"); });
+  const auto check = [](const PostFacts& facts, bool posted, const char* which,
+                        const Decision& expected) {
+    SCOPED_TRACE(which);
+    ExpectDecision(DecideCloseThread(facts, true, posted, which), expected);
   };
-  const Case cases[] = {
-      {kTopic, false, "", kProceed},
-      {kTopic, true, "closed", kBadParameters},
-      {kTopic, true, "close", Refused(kNotRegistered)},
-      {kOwnTopic, true, "open", Refused(kNoModeratorRight)},
-      {kAllowedTopic, true, "open", kProceed},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.which);
-    ExpectDecision(DecideCloseThread(c.facts, true, c.posted, c.which), c.expected);
-  }
+  check(kTopic, false, "", kProceed);
+  check(kTopic, true, "closed", kBadParameters);
+  check(kTopic, true, "close", Refused(kNotRegistered));
+  check(kOwnTopic, true, "open", Refused(kNoModeratorRight));
+  check(kAllowedTopic, true, "open", kProceed);
 }
 
 TEST(ModerationRules, TransferOrder) {
-  for (size_t i = 0; i < kTopicSteps.size(); ++i) {
-    SCOPED_TRACE(i);
-    ExpectDecision(DecideTransfer(kTopicSteps[i].first, {.posted = true}), kTopicSteps[i].second);
-  }
+  ExpectTopicSteps([](const PostFacts& f) { return DecideTransfer(f, {.posted = true}); });
   // A request to move (the destination valid or not, archived before) or to archive.
   const TransferRequest move{.posted = true, .destination_ok = true};
   const TransferRequest archive{.posted = true, .archive = true, .destination_ok = true};
   const TransferRequest archived_before{
       .posted = true, .archive = true, .destination_ok = true, .already_archived = true};
-  struct Case {
-    const char* name;
-    PostFacts facts;
-    TransferRequest request;
-    Decision expected;
+  const auto check = [](const char* name, const PostFacts& facts, const TransferRequest& request,
+                        const Decision& expected) {
+    SCOPED_TRACE(name);
+    ExpectDecision(DecideTransfer(facts, request), expected);
   };
-  const Case cases[] = {
-      {"form", kTopic, {}, kProceed},
-      {"no forum",
-       kTopic,
-       {.posted = true, .already_archived = true},
-       Refused("请您选择转移目的地，按返回按钮重新选择！")},
-      {"no archive",
-       kTopic,
-       {.posted = true, .archive = true, .already_archived = true},
-       Refused("请您选择归档档案，请按返回按钮重新选择！")},
-      {"move, not a member", kTopic, move, Refused("对不起，您不是本论坛的注册用户，请先注册！")},
-      {"archive, member", kOwnTopic, archived_before,
-       Refused("对不起，您没有执行该操作的权限，该操作需要版主或管理员级别的权限！")},
-      {"archived before", kAllowedTopic, archived_before,
-       Refused("对不起，该主题已经存在于档案中，请选择其他主题！")},
-      {"archive", kAllowedTopic, archive, kProceed},
-      {"move",
-       kAllowedTopic,
-       {.posted = true, .destination_ok = true, .already_archived = true},
-       kProceed},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    ExpectDecision(DecideTransfer(c.facts, c.request), c.expected);
-  }
+  check("form", kTopic, {}, kProceed);
+  check("no forum", kTopic, {.posted = true, .already_archived = true},
+        Refused("请您选择转移目的地，按返回按钮重新选择！"));
+  check("no archive", kTopic, {.posted = true, .archive = true, .already_archived = true},
+        Refused("请您选择归档档案，请按返回按钮重新选择！"));
+  check("move, not a member", kTopic, move, Refused("对不起，您不是本论坛的注册用户，请先注册！"));
+  check("archive, member", kOwnTopic, archived_before,
+        Refused("对不起，您没有执行该操作的权限，该操作需要版主或管理员级别的权限！"));
+  check("archived before", kAllowedTopic, archived_before,
+        Refused("对不起，该主题已经存在于档案中，请选择其他主题！"));
+  check("archive", kAllowedTopic, archive, kProceed);
+  check("move", kAllowedTopic, {.posted = true, .destination_ok = true, .already_archived = true},
+        kProceed);
 }
 
 TEST(ModerationRules, CopyPostOrder) {

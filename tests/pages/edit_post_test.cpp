@@ -3,8 +3,8 @@
 // deletions through the edit form and the delete-topic page with counters against a recount.
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
+#include <tuple>
 
 #include "frame/corkboard.h"
 #include "frame/throttle.h"
@@ -68,50 +68,41 @@ TEST(EditPost, Refusals) {
 // A deleted topic takes its replies; every counter agrees with a recount afterwards.
 TEST(SubmitEdit, PermissionTable) {
   enum Which { kOwnReply, kCarolsReply, kOwnTopic, kOtherForum, kSecretTopic };
-  struct Case {
-    const char* name;
-    Actor actor;
-    Which post;
-    bool deleting;
-    bool done;
-  };
-  const Case cases[] = {
-      {"guest", test::kGuest, kOwnReply, false, false},
-      {"wrong password", {"bob", "nope"}, kOwnReply, false, false},
-      {"guest deletes", test::kGuest, kOwnReply, true, false},
-      {"author", test::kBob, kOwnReply, false, true},
-      {"author deletes his reply", test::kBob, kOwnReply, true, true},
-      {"author deletes his topic", test::kBob, kOwnTopic, true, true},
-      {"name in other case", {"BOB", "pw"}, kOwnReply, false, false},
-      {"another member", test::kBob, kCarolsReply, false, false},
-      {"another member deletes", test::kBob, kCarolsReply, true, false},
-      {"moderator of the forum", test::kModA, kCarolsReply, false, true},
-      {"moderator deletes", test::kModA, kCarolsReply, true, true},
-      {"moderator of another forum", test::kModA, kOtherForum, false, false},
-      {"moderator of another forum deletes", test::kModA, kOtherForum, true, false},
-      {"administrator", test::kAdmin, kOtherForum, false, true},
-      {"administrator deletes", test::kAdmin, kOtherForum, true, true},
-      {"private forum not entered", test::kBob, kSecretTopic, false, false},
-  };
   std::string pages;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  const auto check = [&](const char* name, Actor actor, Which which, bool deleting, bool done) {
+    SCOPED_TRACE(name);
     ModerationBoard b;
     const int64_t ids[] = {b.own_reply, b.reply, b.topic, b.other, b.secret};
-    const std::string post = b.Id(ids[c.post]);
+    const std::string post = b.Id(ids[which]);
     const std::string before = b.Posts();
-    pages += test::GoldenCase(
-        c.name, Submit(b, ids[c.post], c.actor, {{"DeletePost", c.deleting ? "on" : ""}}));
-    if (!c.done) {
+    pages += test::GoldenCase(name,
+                              Submit(b, ids[which], actor, {{"DeletePost", deleting ? "on" : ""}}));
+    if (!done) {
       EXPECT_EQ(b.Posts(), before);
-    } else if (c.deleting) {
+    } else if (deleting) {
       EXPECT_EQ(b.Count("postid=" + post + " or parentid=" + post), 0);
-      EXPECT_EQ(b.Count("1=1"), 5 - (c.post == kOwnTopic ? 3 : 1));
+      EXPECT_EQ(b.Count("1=1"), 5 - (which == kOwnTopic ? 3 : 1));
     } else {
-      EXPECT_EQ(b.Column(ids[c.post], "message").Str(), "改过的内容");
+      EXPECT_EQ(b.Column(ids[which], "message").Str(), "改过的内容");
     }
     EXPECT_EQ(test::CounterDisagreements(b.board), "");
-  }
+  };
+  check("guest", test::kGuest, kOwnReply, false, false);
+  check("wrong password", {"bob", "nope"}, kOwnReply, false, false);
+  check("guest deletes", test::kGuest, kOwnReply, true, false);
+  check("author", test::kBob, kOwnReply, false, true);
+  check("author deletes his reply", test::kBob, kOwnReply, true, true);
+  check("author deletes his topic", test::kBob, kOwnTopic, true, true);
+  check("name in other case", {"BOB", "pw"}, kOwnReply, false, false);
+  check("another member", test::kBob, kCarolsReply, false, false);
+  check("another member deletes", test::kBob, kCarolsReply, true, false);
+  check("moderator of the forum", test::kModA, kCarolsReply, false, true);
+  check("moderator deletes", test::kModA, kCarolsReply, true, true);
+  check("moderator of another forum", test::kModA, kOtherForum, false, false);
+  check("moderator of another forum deletes", test::kModA, kOtherForum, true, false);
+  check("administrator", test::kAdmin, kOtherForum, false, true);
+  check("administrator deletes", test::kAdmin, kOtherForum, true, true);
+  check("private forum not entered", test::kBob, kSecretTopic, false, false);
   EXPECT_GOLDEN("moderation/submit_edit_permissions", pages);
 }
 
@@ -169,19 +160,15 @@ TEST(SubmitEdit, AReplyKeepsItsThreadAndAnUnchangedSubjectIsNotRewritten) {
 }
 
 TEST(SubmitEdit, SmileysAreOnlyEverTurnedOff) {
-  struct Case {
-    int stored;
-    const char* box;
-    int expected;
-  };
-  const Case cases[] = {{1, "on", 0}, {1, "", 1}, {0, "", 0}, {0, "on", 0}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::to_string(c.stored) + c.box);
+  // stored, box ticked, stored afterwards
+  for (const auto& [stored, box, expected] :
+       {std::tuple{1, "on", 0}, {1, "", 1}, {0, "", 0}, {0, "on", 0}}) {
+    SCOPED_TRACE(std::to_string(stored) + box);
     ModerationBoard b;
-    b.board.Exec("update post set smiles=" + std::to_string(c.stored) +
+    b.board.Exec("update post set smiles=" + std::to_string(stored) +
                  " where postid=" + b.Id(b.reply));
-    Submit(b, b.reply, test::kCarol, {{"DisableSmilies", c.box}});
-    EXPECT_EQ(b.Column(b.reply, "smiles").CBool(), c.expected == 1);
+    Submit(b, b.reply, test::kCarol, {{"DisableSmilies", box}});
+    EXPECT_EQ(b.Column(b.reply, "smiles").CBool(), expected == 1);
   }
 }
 
@@ -193,37 +180,29 @@ TEST(DeletePost, IdentificationForm) {
 }
 
 TEST(DeletePost, OnlyModeratorsOfTheTopicsForumDelete) {
-  struct Case {
-    const char* name;
-    Actor actor;
-    bool other_forum;
-    bool reply;
-    bool deleted;
-  };
-  const Case cases[] = {
-      {"guest", test::kGuest, false, false, false},
-      {"author", test::kBob, false, false, false},
-      {"moderator of another forum", test::kModA, true, false, false},
-      {"a reply's number", test::kModA, false, true, false},
-      {"moderator", test::kModA, false, false, true},
-      {"administrator", test::kAdmin, true, false, true},
-  };
   std::string pages;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  const auto check = [&](const char* name, Actor actor, bool other_forum, bool reply,
+                         bool deleted) {
+    SCOPED_TRACE(name);
     ModerationBoard b;
-    const int64_t post = c.other_forum ? b.other : c.reply ? b.reply : b.topic;
+    const int64_t post = other_forum ? b.other : reply ? b.reply : b.topic;
     const std::string before = b.Posts();
-    pages += test::GoldenCase(c.name,
-                              b.Post(&Corkboard::DeletePost, "/posting.asp",
-                                     {{"action", "deletepost"}, {"topic", b.Id(post)}}, c.actor));
+    pages +=
+        test::GoldenCase(name, b.Post(&Corkboard::DeletePost, "/posting.asp",
+                                      {{"action", "deletepost"}, {"topic", b.Id(post)}}, actor));
     EXPECT_EQ(b.Count("postid=" + b.Id(post) + " or parentid=" + b.Id(post)),
-              c.deleted ? 0 : (c.other_forum || c.reply ? 1 : 3));
-    if (!c.deleted) {
+              deleted ? 0 : (other_forum || reply ? 1 : 3));
+    if (!deleted) {
       EXPECT_EQ(b.Posts(), before);
     }
     EXPECT_EQ(test::CounterDisagreements(b.board), "");
-  }
+  };
+  check("guest", test::kGuest, false, false, false);
+  check("author", test::kBob, false, false, false);
+  check("moderator of another forum", test::kModA, true, false, false);
+  check("a reply's number", test::kModA, false, true, false);
+  check("moderator", test::kModA, false, false, true);
+  check("administrator", test::kAdmin, true, false, true);
   EXPECT_GOLDEN("moderation/delete_topic", pages);
 }
 

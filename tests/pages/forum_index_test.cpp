@@ -21,26 +21,23 @@ void SeedBoard(TestBoard& board) {
       "alice", "pw-alice",
       {.status = "administrator", .email = "alice@example.com", .signdate = "2024-01-01 08:00:00"});
   board.AddMember("bob", "pw-bob", {.email = "bob@example.com", .signdate = "2024-03-01 08:00:00"});
-  board.Exec(
-      "insert into forum (forumname,descript,catalog,sequence,topiccount,replycount,lastposttime,"
-      "lastpostusername,forummaster) values ('灌水乐园','随便聊聊','休闲',1,3,5,'2024-05-09 "
-      "09:00:00','bob','<a href=mailto:alice@example.com>alice</a>')");
-  board.Exec(
-      "insert into forum (forumname,descript,catalog,sequence,topiccount,replycount,lastposttime,"
-      "lastpostusername,forummaster) values ('Rock & Roll','音乐','休闲',2,1,0,'2024-04-01 "
-      "12:00:00','alice','诚征版主')");
+  for (const char* row :
+       {"'灌水乐园','随便聊聊','休闲',1,3,5,'2024-05-09 09:00:00','bob',"
+        "'<a href=mailto:alice@example.com>alice</a>'",
+        "'Rock & Roll','音乐','休闲',2,1,0,'2024-04-01 12:00:00','alice','诚征版主'"}) {
+    board.Exec(
+        "insert into forum (forumname,descript,catalog,sequence,topiccount,replycount,lastposttime,"
+        "lastpostusername,forummaster) values (" +
+        std::string(row) + ")");
+  }
   board.Exec(
       "insert into forum (forumname,descript,catalog,sequence,[restrict]) values "
       "('站务','论坛管理','管理',3,'private')");
   board.Exec("insert into archive (archivename,descript) values ('2023年精华','去年的好贴')");
-  for (int i = 0; i < 2; ++i) {
-    board.Exec(
-        "insert into pm (recipient,sender,subject,message,isnew) values "
-        "('bob','alice','你好','内容',1)");
+  for (const char* subject_isnew : {"'你好','内容',1", "'你好','内容',1", "'旧的','内容',0"}) {
+    board.Exec("insert into pm (recipient,sender,subject,message,isnew) values ('bob','alice'," +
+               std::string(subject_isnew) + ")");
   }
-  board.Exec(
-      "insert into pm (recipient,sender,subject,message,isnew) values "
-      "('bob','alice','旧的','内容',0)");
 }
 
 // A later visit is a visitor with the board's cookies from an earlier session.

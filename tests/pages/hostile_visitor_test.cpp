@@ -5,6 +5,7 @@
 
 #include <regex>
 #include <string>
+#include <tuple>
 
 #include "frame/corkboard.h"
 #include "frame/procedures.h"
@@ -151,33 +152,27 @@ TEST_F(HostileVisitor, PrivateForumSignInReturnsOnlyToThisBoard) {
 TEST_F(HostileVisitor, PostsGoOnlyWhereTheTopicsOwnForumAdmitsThem) {
   board.Exec("update post set status='close' where postid=" + std::to_string(topic));
   const int64_t open_topic = board.AddTopic(kForum, "bob", "开放", "m");
-  struct Case {
-    const char* what;
-    void (Corkboard::*method)();
-    FormFields form;
-    const char* stored_forum;  // nullptr: nothing stored
-  };
-  const Case cases[] = {
-      {"topic into a missing forum", &Corkboard::posttopic, TopicForm("NoSuchForum<b>"), nullptr},
-      {"topic into a private forum", &Corkboard::posttopic, TopicForm(kPrivate), nullptr},
-      {"reply to a private topic", &Corkboard::PostReply, ReplyForm(secret, kForum), nullptr},
-      {"reply to a closed topic", &Corkboard::PostReply, ReplyForm(topic, kForum), nullptr},
-      {"reply naming another forum", &Corkboard::PostReply, ReplyForm(open_topic, kPrivate),
-       kForum},
-  };
   std::string pages;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  // stored_forum: the forum of the stored post (nullptr: nothing stored)
+  const auto check = [&](const char* what, void (Corkboard::*method)(), const FormFields& form,
+                         const char* stored_forum) {
+    SCOPED_TRACE(what);
     const int64_t before = Posts();
-    pages += test::GoldenCase(c.what, Submit(c.method, c.form));
-    EXPECT_EQ(Posts(), before + (c.stored_forum ? 1 : 0));
-    if (c.stored_forum) {
+    pages += test::GoldenCase(what, Submit(method, form));
+    EXPECT_EQ(Posts(), before + (stored_forum ? 1 : 0));
+    if (stored_forum) {
       EXPECT_EQ(
           board.Scalar("select forumname from post where postid=(select max(postid) from post)")
               .Str(),
-          c.stored_forum);
+          stored_forum);
     }
-  }
+  };
+  check("topic into a missing forum", &Corkboard::posttopic, TopicForm("NoSuchForum<b>"), nullptr);
+  check("topic into a private forum", &Corkboard::posttopic, TopicForm(kPrivate), nullptr);
+  check("reply to a private topic", &Corkboard::PostReply, ReplyForm(secret, kForum), nullptr);
+  check("reply to a closed topic", &Corkboard::PostReply, ReplyForm(topic, kForum), nullptr);
+  check("reply naming another forum", &Corkboard::PostReply, ReplyForm(open_topic, kPrivate),
+        kForum);
   EXPECT_GOLDEN("posting/outside_rights", pages);
   EXPECT_EQ(board.Scalar("select replycount from forum where forumname='密室'").CLng(), 0);
 }
@@ -209,61 +204,49 @@ TEST_F(HostileVisitor, AddressLookupAndOnlineDebugFollowTheRowsNotTheForm) {
 // After ten failures the right password is refused for a minute, then admitted again; the golden
 // file holds each page and what the session holds afterwards.
 TEST_F(HostileVisitor, PasswordGuessingIsRefusedForAWhileOnEverySignInForm) {
-  struct Case {
-    const char* page;
-    void (Corkboard::*method)();
-    FormFields form;  // without the password
-  };
-  const Case cases[] = {
-      {"Login", &Corkboard::Login, {{"UserName", "root"}}},
-      {"IDCheck", &Corkboard::IDCheck, {{"UserName", "root"}, {"forum", kPrivate}}},
-      {"GetIP",
-       &Corkboard::GetIP,
-       {{"UserName", "root"}, {"Forum", kPrivate}, {"topic", std::to_string(secret)}}},
-  };
   std::string pages;
   int n = 0;
-  for (const Case& c : cases) {
+  // form: the page's fields without the password
+  const auto guess = [&](const char* name, void (Corkboard::*method)(), const FormFields& form) {
     const std::string address = "10.6.6." + std::to_string(++n);
     for (int i = 0; i < SignInGuard::kFailureLimit; ++i) {
-      Submit(c.method, test::WithChanges(c.form, {{"Password", "guess" + std::to_string(i)}}),
-             address, 1);
+      Submit(method, test::WithChanges(form, {{"Password", "guess" + std::to_string(i)}}), address,
+             1);
     }
-    const FormFields right = test::WithChanges(c.form, {{"Password", "pw-root"}});
+    const FormFields right = test::WithChanges(form, {{"Password", "pw-root"}});
     for (const char* when : {"refused", "a second later"}) {
-      const std::string page = Submit(c.method, right, address, when[0] == 'r' ? 59 : 1);
-      pages += test::GoldenCase(std::string(c.page) + ", " + when,
+      const std::string page = Submit(method, right, address, when[0] == 'r' ? 59 : 1);
+      pages += test::GoldenCase(std::string(name) + ", " + when,
                                 page + "\nLogin=" + host.session().Get("Login").Str() +
                                     " 密室=" + host.session().Get(kPrivate).Str());
       host.session().Set("Login", Variant());
       host.session().Set(kPrivate, Variant());
     }
-  }
+  };
+  guess("Login", &Corkboard::Login, {{"UserName", "root"}});
+  guess("IDCheck", &Corkboard::IDCheck, {{"UserName", "root"}, {"forum", kPrivate}});
+  guess("GetIP", &Corkboard::GetIP,
+        {{"UserName", "root"}, {"Forum", kPrivate}, {"topic", std::to_string(secret)}});
   EXPECT_GOLDEN("posting/password_guessing", pages);
 }
 
 // ---- Flood guard
 
 TEST_F(HostileVisitor, FloodGuardHoldsBackAnAddressThatDropsItsCookie) {
-  struct Step {
-    const char* address;
-    int advance;  // seconds since the previous step
-    bool accepted;
-  };
-  const Step steps[] = {{"10.0.0.5", 0, true},
-                        {"10.0.0.5", 1, false},
-                        {"10.0.0.6", 0, true},
-                        {"10.0.0.5", 19, false},
-                        {"10.0.0.5", 1, true}};
-  for (const Step& s : steps) {
-    SCOPED_TRACE(std::string(s.address) + " +" + std::to_string(s.advance));
-    host.clock().Advance(s.advance);
+  // address, seconds since the previous step, whether the post is stored
+  for (const auto& [address, advance, accepted] : {std::tuple{"10.0.0.5", 0, true},
+                                                   {"10.0.0.5", 1, false},
+                                                   {"10.0.0.6", 0, true},
+                                                   {"10.0.0.5", 19, false},
+                                                   {"10.0.0.5", 1, true}}) {
+    SCOPED_TRACE(std::string(address) + " +" + std::to_string(advance));
+    host.clock().Advance(advance);
     host.session().Set("SubmitTime", Variant());  // a new session every time
     const int64_t before = Posts();
-    host.PostForm("/posting.asp", TopicForm(kForum)).RemoteAddr(s.address);
+    host.PostForm("/posting.asp", TopicForm(kForum)).RemoteAddr(address);
     const std::string page = host.Run(&Corkboard::posttopic);
-    EXPECT_EQ(Has(page, "论坛开启了重复递交检查功能"), !s.accepted) << page;
-    EXPECT_EQ(Posts(), before + (s.accepted ? 1 : 0));
+    EXPECT_EQ(Has(page, "论坛开启了重复递交检查功能"), !accepted) << page;
+    EXPECT_EQ(Posts(), before + (accepted ? 1 : 0));
   }
 }
 

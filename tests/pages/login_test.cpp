@@ -37,79 +37,59 @@ struct Visit {
   }
 };
 
+// A new identity gets a new session id; the session keeps the trimmed name and password.
 TEST(SignIn, LoginSignsInOnlyAMemberWithItsPassword) {
-  struct Case {
-    const char* user;
-    const char* password;
-    bool signed_in;
-  };
-  const Case cases[] = {
-      {"member", "pw-member", true},
-      {"  member ", " pw-member  ", true},
-      {"o'neil", "pw-o", true},
-      {"admin", "pw-admin", true},
-      {"   ", "pw-member", false},
-      {"member", "", false},
-      {"member", "wrong", false},
-      {"nobody", "pw-member", false},
-      {"<b>member</b>", "pw-member", false},
-      {"member' or '1'='1", "x' or '1'='1", false},
-  };
   std::string pages;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.user);
+  for (const auto& [user, password] : {std::pair{"member", "pw-member"},
+                                       {"  member ", " pw-member  "},
+                                       {"o'neil", "pw-o"},
+                                       {"admin", "pw-admin"},
+                                       {"   ", "pw-member"},
+                                       {"member", ""},
+                                       {"member", "wrong"},
+                                       {"nobody", "pw-member"},
+                                       {"<b>member</b>", "pw-member"},
+                                       {"member' or '1'='1", "x' or '1'='1"}}) {
     Visit v;
-    auto& host = v.host;
     const std::string page = v.Post(
-        &Corkboard::Login, {{"action", "login"}, {"UserName", c.user}, {"Password", c.password}});
-    // A new identity gets a new session id; the session keeps the trimmed name and password.
-    const Session& session = host.session();
-    pages += GoldenCase(std::string(c.user) + "/" + c.password,
-                        page + "\nredirect " + host.redirect().value_or("none") + ", new id " +
-                            (host.session().TakeRenewal() ? "yes" : "no") + ", session " +
+        &Corkboard::Login, {{"action", "login"}, {"UserName", user}, {"Password", password}});
+    const Session& session = v.host.session();
+    pages += GoldenCase(std::string(user) + "/" + password,
+                        page + "\nredirect " + v.host.redirect().value_or("none") + ", new id " +
+                            (v.host.session().TakeRenewal() ? "yes" : "no") + ", session " +
                             session.Get("Login").Str() + "|" + session.Get("UserName").Str() + "|" +
                             session.Get("Password").Str());
-    EXPECT_EQ(host.redirect().has_value(), c.signed_in);
   }
   EXPECT_GOLDEN("members/login", pages);
 }
 
 TEST(SignIn, IDCheckAdmitsAdministratorsModeratorsAndHoldersOfTheForumPassword) {
-  struct Case {
-    const char* what;
-    const char* user;
-    const char* password;
-    const char* forum;
-    const char* forum_password;
-    bool admitted;
-  };
-  const Case cases[] = {
-      {"administrator, any forum", "admin", "pw-admin", "密室", "", true},
-      {"moderator of the forum", "mod", "pw-mod", "密室", "", true},
-      {"moderator elsewhere needs the password", "mod", "pw-mod", "书房", "", false},
-      {"member with the forum password", "member", "pw-member", "密室", "sesame", true},
-      {"member with a wrong forum password", "member", "pw-member", "密室", "sesam", false},
-      {"member without a password, forum has one", "member", "pw-member", "密室", "", false},
-      {"member, forum without a password", "member", "pw-member", "客厅", "", true},
-      {"member giving a password to a forum without one", "member", "pw-member", "客厅", "x",
-       false},
-      {"wrong member password", "member", "pw-mod", "客厅", "", false},
-      {"blank name", "  ", "pw-member", "客厅", "", false},
-  };
   std::string pages;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  const auto check = [&](const char* what, const char* user, const char* password,
+                         const char* forum, const char* forum_password, bool admitted) {
+    SCOPED_TRACE(what);
     Visit v;
-    pages += GoldenCase(c.what,
+    pages += GoldenCase(what,
                         v.Post(&Corkboard::IDCheck, {{"action", "idcheck"},
-                                                     {"UserName", c.user},
-                                                     {"Password", c.password},
-                                                     {"forum", c.forum},
-                                                     {"ForumPassword", c.forum_password},
+                                                     {"UserName", user},
+                                                     {"Password", password},
+                                                     {"forum", forum},
+                                                     {"ForumPassword", forum_password},
                                                      {"url", "/list.asp?GroupName=%C3%DC%CA%D2"}}));
-    EXPECT_EQ(v.host.session().Get(c.forum).IsEmpty(), !c.admitted);
-    EXPECT_EQ(v.host.session().TakeRenewal(), c.admitted);
-  }
+    EXPECT_EQ(v.host.session().Get(forum).IsEmpty(), !admitted);
+    EXPECT_EQ(v.host.session().TakeRenewal(), admitted);
+  };
+  check("administrator, any forum", "admin", "pw-admin", "密室", "", true);
+  check("moderator of the forum", "mod", "pw-mod", "密室", "", true);
+  check("moderator elsewhere needs the password", "mod", "pw-mod", "书房", "", false);
+  check("member with the forum password", "member", "pw-member", "密室", "sesame", true);
+  check("member with a wrong forum password", "member", "pw-member", "密室", "sesam", false);
+  check("member without a password, forum has one", "member", "pw-member", "密室", "", false);
+  check("member, forum without a password", "member", "pw-member", "客厅", "", true);
+  check("member giving a password to a forum without one", "member", "pw-member", "客厅", "x",
+        false);
+  check("wrong member password", "member", "pw-mod", "客厅", "", false);
+  check("blank name", "  ", "pw-member", "客厅", "", false);
   EXPECT_GOLDEN("members/idcheck", pages);
 }
 
@@ -143,38 +123,23 @@ TEST(SignIn, GetIPShowsThePostsAddressToAdministratorsAndModerators) {
       "insert into post (forumname,username,subject,message,ip,posttime) values "
       "('密室','member','<i>题目</i>','[b]正文[/b]','10.20.30.40','2024-05-01 12:00:00')");
   const std::string id = v.board.Scalar("select max(postid) from post").Str();
-  struct Case {
-    const char* what;
-    const char* user;  // nullptr: a GET, which shows the form
-    const char* password;
-  };
-  const Case cases[] = {
-      {"a visitor first sees the form", nullptr, nullptr},
-      {"administrator", "admin", "pw-admin"},
-      {"moderator of the forum", "mod", "pw-mod"},
-      {"ordinary member", "member", "pw-member"},
-      {"not a member", "member", "x"},
-  };
   std::string pages;
-  for (const Case& c : cases) {
-    if (c.user) {
-      pages += GoldenCase(c.what, v.Post(&Corkboard::GetIP, {{"action", "getip"},
-                                                             {"Forum", "密室"},
-                                                             {"topic", id},
-                                                             {"UserName", c.user},
-                                                             {"Password", c.password}}));
-    } else {
-      v.host.Get("/cbkmisc.asp?action=getip&forum=密室&topic=" + id);
-      pages += GoldenCase(c.what, v.host.Run(&Corkboard::GetIP));
-    }
-  }
+  v.host.Get("/cbkmisc.asp?action=getip&forum=密室&topic=" + id);
+  pages += GoldenCase("a visitor first sees the form", v.host.Run(&Corkboard::GetIP));
+  const auto lookup = [&](const std::string& what, const char* user, const char* password,
+                          const std::string& topic) {
+    pages += GoldenCase(what, v.Post(&Corkboard::GetIP, {{"action", "getip"},
+                                                         {"Forum", "密室"},
+                                                         {"topic", topic},
+                                                         {"UserName", user},
+                                                         {"Password", password}}));
+  };
+  lookup("administrator", "admin", "pw-admin", id);
+  lookup("moderator of the forum", "mod", "pw-mod", id);
+  lookup("ordinary member", "member", "pw-member", id);
+  lookup("not a member", "member", "x", id);
   for (const char* topic : {"abc", "0", "-3", "", "99999999999"}) {
-    pages += GoldenCase(std::string("topic ") + topic,
-                        v.Post(&Corkboard::GetIP, {{"action", "getip"},
-                                                   {"Forum", "密室"},
-                                                   {"topic", topic},
-                                                   {"UserName", "admin"},
-                                                   {"Password", "pw-admin"}}));
+    lookup(std::string("topic ") + topic, "admin", "pw-admin", topic);
   }
   EXPECT_GOLDEN("members/getip", pages);
 }

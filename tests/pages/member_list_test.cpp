@@ -4,6 +4,7 @@
 
 #include <regex>
 #include <string>
+#include <tuple>
 
 #include "frame/corkboard.h"
 #include "support/fake_host.h"
@@ -24,24 +25,15 @@ struct MemberList : ::testing::Test {
 
   void SetUp() override {
     host.Configure({{"BBName", "测试论坛"}});
-    struct Row {
-      const char* name;
-      const char* email;
-      const char* signdate;
-      int postcount;
-      int jf;
-    };
-    const Row rows[] = {
-        {"Alice", "alice@example.com", "2024-01-01 08:00:00", 5, 1},
-        {"bob", "bob@example.com", "2024-02-01 08:00:00", 50, 3},
-        {"张三", "zs@example.com", "2024-03-01 08:00:00", 0, 9},
-        {"o'neil", "o'neil@example.com", "2024-04-01 08:00:00", 1, 2},
-        {"50%_[off]", "sale@example.com", "2024-05-01 08:00:00", 2, 0},
-    };
-    for (const Row& r : rows) {
-      board.AddMember(r.name, "pw", {.email = r.email, .postcount = r.postcount});
-      board.Exec("update register set signdate='" + std::string(r.signdate) +
-                 "',jf=" + std::to_string(r.jf) + " where username=" + test::SqlTextOrNull(r.name));
+    for (const auto& [name, email, signdate, postcount, jf] :
+         {std::tuple{"Alice", "alice@example.com", "2024-01-01 08:00:00", 5, 1},
+          {"bob", "bob@example.com", "2024-02-01 08:00:00", 50, 3},
+          {"张三", "zs@example.com", "2024-03-01 08:00:00", 0, 9},
+          {"o'neil", "o'neil@example.com", "2024-04-01 08:00:00", 1, 2},
+          {"50%_[off]", "sale@example.com", "2024-05-01 08:00:00", 2, 0}}) {
+      board.AddMember(name, "pw", {.email = email, .postcount = postcount, .signdate = signdate});
+      board.Exec("update register set jf=" + std::to_string(jf) +
+                 " where username=" + test::SqlTextOrNull(name));
     }
   }
   // The names of the listed members, one a line in page order.

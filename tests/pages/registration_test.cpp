@@ -13,6 +13,7 @@
 #include "frame/procedures.h"
 #include "mail/mail.h"
 #include "support/fake_host.h"
+#include "support/fake_smtp.h"
 #include "support/golden.h"
 #include "support/page_text.h"
 #include "support/test_board.h"
@@ -27,12 +28,7 @@ using test::TestBoard;
 
 // Keeps what it is given, or refuses everything with reason.
 struct RecordingTransport : MailTransport {
-  struct Delivery {
-    std::string from;
-    std::vector<std::string> recipients;
-    std::string message;
-  };
-  std::vector<Delivery> deliveries;
+  std::vector<test::FakeSmtp::Mail> deliveries;
   std::string reason;  // non-empty: every delivery fails with it
 
   Outcome Deliver(const std::string& from, const std::vector<std::string>& recipients,
@@ -182,27 +178,24 @@ TEST_F(Registration, TransportFailureIsTheMailComponentsErrorText) {
   EXPECT_TRUE(Has(
       page, "<b>对不起，小明，由于如下错误，你不能成功的注册:队列已满,请注意检查您的email地址！"))
       << page;
-  EXPECT_EQ(board.Scalar("select count(*) from register").CLng(), 0);
+  EXPECT_EQ(Members(), 0);
   EXPECT_TRUE(host.response().cookies().empty());
   transport->reason = "";
   EXPECT_TRUE(Has(Register(), "您好，您已经成功在"));
-  EXPECT_EQ(board.Scalar("select count(*) from register").CLng(), 1);
+  EXPECT_EQ(Members(), 1);
 }
 
 TEST_F(Registration, RelativeUploadFolderLiesInTheDataFolder) {
-  const struct {
-    const char* setting;  // nullptr: the default
-    std::string folder;
-  } cases[] = {
-      {nullptr, host.services().data_dir + "/upload"},
-      {"files/up", host.services().data_dir + "/files/up"},
-      {"/srv/upload", "/srv/upload"},
+  const auto folder = [&] {
+    std::string out;
+    host.RunWith<Corkboard>([&](Corkboard& page) { out = page.settings().UploadBaseDir; });
+    return out;
   };
-  for (const auto& c : cases) {
-    if (c.setting) host.Configure({{"UploadBaseDir", c.setting}});
-    host.RunWith<Corkboard>(
-        [&](Corkboard& page) { EXPECT_EQ(page.settings().UploadBaseDir, c.folder); });
-  }
+  EXPECT_EQ(folder(), host.services().data_dir + "/upload");
+  host.Configure({{"UploadBaseDir", "files/up"}});
+  EXPECT_EQ(folder(), host.services().data_dir + "/files/up");
+  host.Configure({{"UploadBaseDir", "/srv/upload"}});
+  EXPECT_EQ(folder(), "/srv/upload");
 }
 
 }  // namespace

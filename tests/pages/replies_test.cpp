@@ -60,17 +60,17 @@ struct RepliesTest : test::PostingTest {
   }
   // The page, then the newest post, the topic's, the forum's and bob's counters.
   std::string Stored(const std::string& page) {
-    const std::string t = std::to_string(topic);
-    return page + "\n" +
-           test::Rows(board,
-                      "select parentid,subject,icon,usesign,smiles from post where postid=(select "
-                      "max(postid) from post)") +
-           test::Rows(board,
-                      "select replycount,lastreplyusername,lastreplyposttime from post "
-                      "where postid=" +
-                          t) +
-           test::Rows(board, "select replycount from forum where forumname='灌水乐园'") +
-           test::Rows(board, "select postcount from register where username='bob'");
+    std::string out = page + "\n";
+    for (const std::string& sql :
+         {std::string("select parentid,subject,icon,usesign,smiles from post where postid=(select "
+                      "max(postid) from post)"),
+          "select replycount,lastreplyusername,lastreplyposttime from post where postid=" +
+              std::to_string(topic),
+          std::string("select replycount from forum where forumname='灌水乐园'"),
+          std::string("select postcount from register where username='bob'")}) {
+      out += test::Rows(board, sql);
+    }
+    return out;
   }
   std::string Post(const FormFields& form) {
     host.clock().Advance(60);
@@ -115,11 +115,10 @@ TEST_F(RepliesTest, FormRefusals) {
 }
 
 TEST_F(RepliesTest, AddressTextStaysText) {
-  const std::string page = Form("topic=" + std::to_string(topic) +
-                                    "&forum=灌水乐园&TopicSubject=%3Cscript%3Ex%3C/script%3E\"",
-                                false);
-  EXPECT_GOLDEN("posting/reply_address_text", page);
-  EXPECT_FALSE(Has(page, "<script>x"));
+  EXPECT_GOLDEN("posting/reply_address_text",
+                Form("topic=" + std::to_string(topic) +
+                         "&forum=灌水乐园&TopicSubject=%3Cscript%3Ex%3C/script%3E\"",
+                     false));
 }
 
 // Each case breaks its own rule and every later one, so only the order picks the message.

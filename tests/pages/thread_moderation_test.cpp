@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "frame/corkboard.h"
 #include "pages/moderation_fixture.h"
@@ -32,40 +33,31 @@ TEST(CloseThread, GoldenForms) {
 }
 
 TEST(CloseThread, ClosesAndOpensForModeratorsOfTheTopicsForum) {
-  struct Case {
-    const char* name;
-    Actor actor;
-    bool other_forum;  // carol's topic in B, the form naming forum A
-    bool reply;
-    const char* which;
-    const char* action;
-    const char* status;  // afterwards
-  };
-  const Case cases[] = {
-      {"close", test::kModA, false, false, "close", "processclose", "close"},
-      {"open", test::kAdmin, false, false, "open", "processclose", "open"},
-      {"moderator of the named forum only", test::kModA, true, false, "close", "processclose",
-       "open"},
-      {"author", test::kBob, false, false, "close", "processclose", "open"},
-      {"guest", test::kGuest, false, false, "close", "processclose", "open"},
-      {"other value", test::kModA, false, false, "close'--", "processclose", "open"},
-      {"a reply's number", test::kModA, false, true, "close", "processclose", "open"},
-      {"other action", test::kModA, false, false, "close", "deletepost", "open"},
-  };
   std::string pages;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  // other_forum: carol's topic in B, the form naming forum A; status: the topic's afterwards.
+  const auto check = [&](const char* name, Actor actor, bool other_forum, bool reply,
+                         const char* which, const char* action, const char* status) {
+    SCOPED_TRACE(name);
     ModerationBoard b;
-    const int64_t post = c.other_forum ? b.other : c.reply ? b.reply : b.topic;
-    pages += test::GoldenCase(c.name, b.Post(&Corkboard::CloseThread, "/posting.asp",
-                                             {{"action", c.action},
-                                              {"which", c.which},
-                                              {"topic", b.Id(post)},
-                                              {"TopicSubject", "x"},
-                                              {"forum", test::kForumA}},
-                                             c.actor));
-    EXPECT_EQ(b.Column(post, "status").Str(), c.status);
-  }
+    const int64_t post = other_forum ? b.other : reply ? b.reply : b.topic;
+    pages += test::GoldenCase(name, b.Post(&Corkboard::CloseThread, "/posting.asp",
+                                           {{"action", action},
+                                            {"which", which},
+                                            {"topic", b.Id(post)},
+                                            {"TopicSubject", "x"},
+                                            {"forum", test::kForumA}},
+                                           actor));
+    EXPECT_EQ(b.Column(post, "status").Str(), status);
+  };
+  check("close", test::kModA, false, false, "close", "processclose", "close");
+  check("open", test::kAdmin, false, false, "open", "processclose", "open");
+  check("moderator of the named forum only", test::kModA, true, false, "close", "processclose",
+        "open");
+  check("author", test::kBob, false, false, "close", "processclose", "open");
+  check("guest", test::kGuest, false, false, "close", "processclose", "open");
+  check("other value", test::kModA, false, false, "close'--", "processclose", "open");
+  check("a reply's number", test::kModA, false, true, "close", "processclose", "open");
+  check("other action", test::kModA, false, false, "close", "deletepost", "open");
   EXPECT_GOLDEN("moderation/close_thread", pages);
 }
 
@@ -88,20 +80,22 @@ TEST(Transfer, GoldenForms) {
   EXPECT_GOLDEN("moderation/transfer_form_club_no_archive", TransferForm(b));
 }
 
-FormFields MoveForm(int64_t topic, const std::string& target, const std::string& choice) {
-  return {{"action", "submittransfer"},   {"topic", std::to_string(topic)},
-          {"Option", "Transfer"},         {"TransferChoiceOption", choice},
-          {"TransferToForumNum", target}, {"ArchiveChoiceOption", "Keep"},
-          {"ArchiveSelect", "0"}};
-}
-FormFields ArchiveForm(int64_t topic, int64_t archive, const std::string& choice) {
+FormFields TransferForm(int64_t topic, const std::string& option, const std::string& target,
+                        const std::string& transfer, const std::string& archive_choice,
+                        const std::string& archive) {
   return {{"action", "submittransfer"},
           {"topic", std::to_string(topic)},
-          {"Option", "Archive"},
-          {"TransferChoiceOption", "Keep"},
-          {"TransferToForumNum", ""},
-          {"ArchiveChoiceOption", choice},
-          {"ArchiveSelect", std::to_string(archive)}};
+          {"Option", option},
+          {"TransferChoiceOption", transfer},
+          {"TransferToForumNum", target},
+          {"ArchiveChoiceOption", archive_choice},
+          {"ArchiveSelect", archive}};
+}
+FormFields MoveForm(int64_t topic, const std::string& target, const std::string& choice) {
+  return TransferForm(topic, "Transfer", target, choice, "Keep", "0");
+}
+FormFields ArchiveForm(int64_t topic, int64_t archive, const std::string& choice) {
+  return TransferForm(topic, "Archive", "", "Keep", choice, std::to_string(archive));
 }
 
 // "author|subject|message|hits|status|forum" of each post of a thread, in order.
@@ -135,43 +129,35 @@ TEST(Transfer, MovesKeepingOrDeletingTheSource) {
 
 TEST(Transfer, Refusals) {
   enum Post { kTopic, kReply, kSecretTopic };
-  // destination: a forum's name, or for an archive copy the seeded archive's number (1) plus it.
-  struct Case {
-    const char* name;
-    Actor actor;
-    Post post;
-    bool archive;
-    std::string destination;
-  };
-  const Case cases[] = {
-      {"no forum chosen", test::kModA, kTopic, false, ""},
-      {"no such forum", test::kModA, kTopic, false, "没有"},
-      {"its own forum", test::kModA, kTopic, false, "灌水乐园"},
-      {"private forum not entered", test::kAdmin, kTopic, false, "密室"},
-      {"moderator of the target only", {"modb", "pw"}, kTopic, false, "技术讨论"},
-      {"guest", test::kGuest, kTopic, false, "技术讨论"},
-      {"a reply's number", test::kAdmin, kReply, false, "技术讨论"},
-      {"archive 0", test::kModA, kTopic, true, "-1"},
-      {"no such archive", test::kModA, kTopic, true, "1"},
-      {"archive, author", test::kBob, kTopic, true, "0"},
-      {"archive, private forum not entered", test::kAdmin, kSecretTopic, true, "0"},
-  };
   std::string pages;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  // destination: a forum's name, or for an archive copy the seeded archive's number plus it.
+  const auto check = [&](const char* name, Actor actor, Post which, bool archive_copy,
+                         const std::string& destination) {
+    SCOPED_TRACE(name);
     ModerationBoard b;
     b.board.AddMember("modb", "pw", {.status = "Moderater"});
     b.board.AddModerator(test::kForumB, "modb");
     const int64_t archive = b.board.AddArchive("精华");
     const std::string before = b.Posts();
-    const int64_t topic = c.post == kTopic ? b.topic : c.post == kReply ? b.reply : b.secret;
-    const FormFields form = c.archive
-                                ? ArchiveForm(topic, archive + std::stoi(c.destination), "Delete")
-                                : MoveForm(topic, c.destination, "Delete");
-    pages += test::GoldenCase(c.name, b.Post(&Corkboard::Transfer, "/archive.asp", form, c.actor));
+    const int64_t topic = which == kTopic ? b.topic : which == kReply ? b.reply : b.secret;
+    const FormFields form = archive_copy
+                                ? ArchiveForm(topic, archive + std::stoi(destination), "Delete")
+                                : MoveForm(topic, destination, "Delete");
+    pages += test::GoldenCase(name, b.Post(&Corkboard::Transfer, "/archive.asp", form, actor));
     EXPECT_EQ(b.Posts(), before);
     EXPECT_EQ(b.board.Scalar("select count(*) from archivelist").CLng(), 0);
-  }
+  };
+  check("no forum chosen", test::kModA, kTopic, false, "");
+  check("no such forum", test::kModA, kTopic, false, "没有");
+  check("its own forum", test::kModA, kTopic, false, "灌水乐园");
+  check("private forum not entered", test::kAdmin, kTopic, false, "密室");
+  check("moderator of the target only", {"modb", "pw"}, kTopic, false, "技术讨论");
+  check("guest", test::kGuest, kTopic, false, "技术讨论");
+  check("a reply's number", test::kAdmin, kReply, false, "技术讨论");
+  check("archive 0", test::kModA, kTopic, true, "-1");
+  check("no such archive", test::kModA, kTopic, true, "1");
+  check("archive, author", test::kBob, kTopic, true, "0");
+  check("archive, private forum not entered", test::kAdmin, kSecretTopic, true, "0");
   EXPECT_GOLDEN("moderation/transfer_refused", pages);
 }
 
@@ -198,32 +184,24 @@ TEST(Transfer, ArchivesOncePerArchive) {
 }
 
 TEST(Transfer, AFailureHalfWayChangesNothing) {
-  struct Case {
-    const char* name;
-    const char* trigger;
-    bool archive;
-  };
-  const Case cases[] = {
-      {"move: the second reply's copy fails",
-       "CREATE TRIGGER boom AFTER INSERT ON post WHEN new.forumname='技术讨论' AND "
-       "new.message='再回复' BEGIN SELECT RAISE(ABORT, 'disk full'); END;",
-       false},
-      {"move: deleting the source fails",
-       "CREATE TRIGGER boom BEFORE DELETE ON post BEGIN SELECT RAISE(ABORT, 'disk full'); END;",
-       false},
-      {"archive: deleting the source fails",
-       "CREATE TRIGGER boom BEFORE DELETE ON post BEGIN SELECT RAISE(ABORT, 'disk full'); END;",
-       true},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  const std::string fail_delete =
+      "CREATE TRIGGER boom BEFORE DELETE ON post BEGIN SELECT RAISE(ABORT, 'disk full'); END;";
+  for (const auto& [name, trigger, archive_copy] :
+       {std::tuple{"move: the second reply's copy fails",
+                   std::string("CREATE TRIGGER boom AFTER INSERT ON post WHEN "
+                               "new.forumname='技术讨论' AND new.message='再回复' BEGIN SELECT "
+                               "RAISE(ABORT, 'disk full'); END;"),
+                   false},
+        {"move: deleting the source fails", fail_delete, false},
+        {"archive: deleting the source fails", fail_delete, true}}) {
+    SCOPED_TRACE(name);
     ModerationBoard b;
     const int64_t archive = b.board.AddArchive("精华");
-    b.board.ExecRaw(c.trigger);
+    b.board.ExecRaw(trigger);
     const std::string before = b.Posts();
     const std::string page = b.Post(&Corkboard::Transfer, "/archive.asp",
-                                    c.archive ? ArchiveForm(b.topic, archive, "Delete")
-                                              : MoveForm(b.topic, "技术讨论", "Delete"),
+                                    archive_copy ? ArchiveForm(b.topic, archive, "Delete")
+                                                 : MoveForm(b.topic, "技术讨论", "Delete"),
                                     test::kModA);
     EXPECT_TRUE(Has(page, "错误号：")) << page;
     EXPECT_EQ(b.Posts(), before);

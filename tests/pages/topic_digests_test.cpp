@@ -5,6 +5,7 @@
 
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "frame/corkboard.h"
@@ -92,23 +93,17 @@ TEST(TopicDigests, GoldenPages) {
 }
 
 TEST(Announcements, CurrentAnnouncementsOfAForum) {
-  struct Case {
-    const char* subject;
-    DateTime start, end;
-  };
-  // The clock stands at 2024-05-09 10:20:30: the first and third show, not another forum's.
-  const Case cases[] = {
-      {"今天截止", Day(1, 0), Day(9, 0)},
-      {"明天开始", Day(10, 0), Day(20, 0)},
-      {"今天开始", Day(9, 0), Day(20, 0)},
-      {"昨天截止", Day(1, 0), Day(8, 0)},
-  };
   FakeHost host;
   TestBoard board(host);
   board.AddCatalogForum("休闲", "灌水乐园");
   board.AddCatalogForum("休闲", "技术");
-  for (const Case& c : cases)
-    board.AddAnnouncement("灌水乐园", "alice", c.subject, "x", c.start, c.end);
+  // The clock stands at 2024-05-09 10:20:30: the first and third show, not another forum's.
+  for (const auto& [subject, start, end] : {std::tuple{"今天截止", Day(1, 0), Day(9, 0)},
+                                            {"明天开始", Day(10, 0), Day(20, 0)},
+                                            {"今天开始", Day(9, 0), Day(20, 0)},
+                                            {"昨天截止", Day(1, 0), Day(8, 0)}}) {
+    board.AddAnnouncement("灌水乐园", "alice", subject, "x", start, end);
+  }
   board.AddAnnouncement("技术", "alice", "别的论坛", "x", Day(1, 0), Day(20, 0));
   host.Get("/cbkmisc.asp?action=getannounce&forum=灌水乐园");
   EXPECT_GOLDEN("announce/current", host.Run(&Corkboard::Getannounce));

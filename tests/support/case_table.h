@@ -71,10 +71,6 @@ inline std::map<std::string, std::vector<TextCase>> ReadCaseTable(const std::str
   return sections;
 }
 
-}  // namespace cb::test
-
-namespace cb::test {
-
 // A function under test: the inputs of a case in, its values out, as texts.
 using CaseFunction = std::function<std::vector<std::string>(const std::vector<std::string>&)>;
 

@@ -86,11 +86,7 @@ FakeHost& FakeHost::PostForm(std::string_view url, const FormFields& fields) {
   for (const auto& [name, value] : fields) {
     body += (body.empty() ? "" : "&") + UrlEncode(name) + "=" + UrlEncode(value);
   }
-  NewRequest("POST", url);
-  incoming_.headers = {{"Content-Type", "application/x-www-form-urlencoded"}};
-  incoming_.body = std::move(body);
-  Rebuild();
-  return *this;
+  return PostBody(url, "application/x-www-form-urlencoded", std::move(body));
 }
 
 FakeHost& FakeHost::PostBody(std::string_view url, std::string content_type, std::string body) {
@@ -102,8 +98,8 @@ FakeHost& FakeHost::PostBody(std::string_view url, std::string content_type, std
 }
 
 FakeHost& FakeHost::Cookie(std::string name, std::string value) {
-  auto same = [&](const auto& cookie) { return cookie.first == name; };
-  auto it = std::find_if(cookies_.begin(), cookies_.end(), same);
+  auto it = std::find_if(cookies_.begin(), cookies_.end(),
+                         [&](const auto& cookie) { return cookie.first == name; });
   if (it != cookies_.end()) {
     it->second = std::move(value);
   } else {

@@ -31,16 +31,9 @@ std::string Around(std::string_view text, size_t pos) {
   // Whole UTF-8 characters only, so that Chinese text prints readably.
   while (from > 0 && (static_cast<unsigned char>(text[from]) & 0xC0) == 0x80) --from;
   while (to < text.size() && (static_cast<unsigned char>(text[to]) & 0xC0) == 0x80) ++to;
-  std::string out(text.substr(from, to - from));
   std::string shown;
-  for (char c : out) {
-    if (c == '\n') {
-      shown += "\\n";
-    } else if (c == '\r') {
-      shown += "\\r";
-    } else {
-      shown += c;
-    }
+  for (char c : text.substr(from, to - from)) {
+    shown += c == '\n' ? "\\n" : c == '\r' ? "\\r" : std::string(1, c);
   }
   return (from > 0 ? "…" : "") + shown + (to < text.size() ? "…" : "");
 }
@@ -94,15 +87,9 @@ void ExpectGoldenCases(std::string_view name,
 
   size_t pos = 0;
   while (pos < expected.size() && pos < actual.size() && expected[pos] == actual[pos]) ++pos;
-  size_t line = 1, column = 1;
-  for (size_t i = 0; i < pos; ++i) {
-    if (expected[i] == '\n') {
-      ++line;
-      column = 1;
-    } else {
-      ++column;
-    }
-  }
+  const size_t line = std::count(expected.begin(), expected.begin() + pos, '\n') + 1;
+  const size_t line_start = pos == 0 ? std::string::npos : expected.rfind('\n', pos - 1);
+  const size_t column = pos - (line_start == std::string::npos ? 0 : line_start + 1) + 1;
   // In a file of several cases, name the case the difference falls in.
   const size_t header = expected.rfind(kCaseMark, pos);
   const std::string in_case =

@@ -69,17 +69,4 @@ inline Settings SettingsOf(const std::vector<std::pair<std::string, std::string>
   return s;
 }
 
-// The subjects a search lists, in order, "(A)" after archived ones.
-inline std::vector<std::string> SearchResults(const std::string& page) {
-  std::vector<std::string> out;
-  for (size_t at = 0; (at = page.find("<a href=", at)) != std::string::npos; ++at) {
-    const bool live = page.compare(at, 26, "<a href=newsdetail.asp?id=") == 0;
-    const bool archived = page.compare(at, 30, "<a href=archivecontent.asp?id=") == 0;
-    if (!live && !archived) continue;
-    const size_t start = page.find('>', at) + 1;
-    out.push_back(page.substr(start, page.find("</a>", start) - start) + (archived ? "(A)" : ""));
-  }
-  return out;
-}
-
 }  // namespace cb::test
