@@ -222,8 +222,8 @@ struct PageHost::PageCall {
   const PageFn* page = nullptr;
   const ErrorPageFn* error_page = nullptr;        // set when the host refuses the request
   const ErrorPageFn* route_error_page = nullptr;  // the address's, for a session not written
-  std::string_view message;  // of the refusal, a constant
-  int refusal = 0;           // its status, which replaces a 200 of the error page
+  std::string_view message;                       // of the refusal, a constant
+  int refusal = 0;  // its status, which replaces a 200 of the error page
   HeaderList extra_headers;
 };
 
@@ -439,20 +439,20 @@ OutgoingResponse PageHost::RunPage(const PageFn& page, const ErrorPageFn* error_
     out = ErrorAnswer(kUnexpectedError, "unknown failure", "Corkboard", target);
   }
   // A new session's id is known to nobody yet, so it needs no renewal, only keeping.
-  bool renew = session->TakeRenewal() && !fresh;
+  const bool signed_in = session->TakeRenewal();  // the page changed who the visitor is
+  const bool renew = signed_in && !fresh;
   const bool keep = fresh && !session->empty();
   try {
     if (renew) sessions_.Renew(session, client.address);
     if (keep) sessions_.Keep(session, client.address);
     if (!fresh && !renew) sessions_.Finish(session);
   } catch (const ScriptError& e) {
-    // A page that signed a member in or out, or changed what the session holds, must not look
-    // done when the session was not written: the member sees the database failure and can try
-    // again. A session that only missed moving its expiry on keeps the page's own answer.
-    if (renew || keep || session->Encoded() != session->stored_data()) {
-      return SessionFailure(e, error_page, request, target, client);
-    }
+    // A sign-in that was not written must not look done: the member sees the database failure
+    // and signs in again. Anything else the page did stands and its answer says so; only the
+    // session's other values (a flood-guard time, a search's text) or its expiry are lost.
+    if (signed_in) return SessionFailure(e, error_page, request, target, client);
     LogSessionFailure(e, target);
+    return out;
   }
   if (renew || keep) {
     out.headers.emplace_back("Set-Cookie", std::string(SessionStore::kCookieName) + "=" +

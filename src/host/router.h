@@ -95,11 +95,12 @@ void WithPage(ScriptingContext& ctx, Fn&& fn) {
   fn(page);
 }
 
-// The error page of a page class: its ErrorForm with the message.
+// The error page of a page class: its ErrorForm with the message, a whole page.
 template <class Page>
 ErrorPageFn ErrorPageOf() {
   return [](ScriptingContext& ctx, std::string_view message) {
     WithPage<Page>(ctx, [message](Page& page) { page.ErrorForm(Variant(std::string(message))); });
+    ctx.response() << "</body></html>";
   };
 }
 

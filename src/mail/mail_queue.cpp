@@ -192,7 +192,8 @@ void MailQueue::Run() {
 }
 
 // Called and left with the lock held; the mail's own lock is held until it is settled.
-void MailQueue::Send(Entry entry, std::chrono::milliseconds total, std::unique_lock<std::mutex>& lock) {
+void MailQueue::Send(Entry entry, std::chrono::milliseconds total,
+                     std::unique_lock<std::mutex>& lock) {
   lock.unlock();
   Claim claim(entry.path);
   const Outcome sent = claim.state() == Claim::kMine ? Attempt(entry.path, total) : Outcome();

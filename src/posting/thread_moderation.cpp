@@ -39,9 +39,8 @@ std::string ForumAndSubjectTop(const Settings& s, const std::string& forum,
 std::string ForumChoices(Connection& con, const std::string& own_forum,
                          const std::function<bool(const std::string&)>& admitted) {
   std::vector<std::string> names;
-  auto rs =
-      con.Execute("select * from Forum where Forumname<>'" + SqlQuote(Variant(own_forum)) +
-                               "' order by rowid");
+  auto rs = con.Execute("select * from Forum where Forumname<>'" + SqlQuote(Variant(own_forum)) +
+                        "' order by rowid");
   for (; !rs->Eof(); rs->MoveNext()) names.push_back(rs->Fields("ForumName").Str());
   rs->Close();
   std::string html = "<select name=TransferToForumNum><option value=\"\">选一个转换的目标论坛：";

@@ -1,9 +1,8 @@
 // What several processes on one board do when their shared parts fail or race: a session the
-// database cannot write ends on the address's error page unless only its expiry was missed, and
-// two mail queues on one folder send each waiting mail once.
-#include <gtest/gtest.h>
-
+// database cannot read, or a sign-in it cannot write, ends on the address's error page, and two
+// mail queues on one folder send each waiting mail once.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -51,23 +50,27 @@ class AwayState final : public SharedState {
   }
 };
 
-TEST(SharedSession, AFailedSessionWriteEndsOnTheErrorPageUnlessOnlyItsExpiryWasMissed) {
+TEST(SharedSession, AnUnreadSessionOrAnUnwrittenSignInEndsOnTheErrorPage) {
   const int64_t now = SystemClock::Shared().Now().seconds();
   Session ann("s1");
   ann.Set("UserName", Variant("ann"));
   const std::string kError =
       "ERROR 错误号：-2147467259<br>错误描述：no connection to the server &lt;db&gt;<br>"
       "错误来源：PostgreSQL";
+  enum Act { kNothing, kSets, kSignsIn };
   struct Case {
     const char* name;
-    bool cookie, stored, reads_fail, page_sets;
+    bool cookie, stored, reads_fail;
+    Act act;
     std::string body;
   } cases[] = {
-      {"a new session the page filled cannot be kept", false, false, false, true, kError},
-      {"a page that keeps nothing needs no write", false, false, false, false, "PAGE"},
-      {"the session cannot be looked up", true, false, true, false, kError},
-      {"a found session the page changed", true, true, false, true, kError},
-      {"a found session only due for a later expiry", true, true, false, false, "PAGE"},
+      {"a sign-in on a new session cannot be kept", false, false, false, kSignsIn, kError},
+      {"a sign-in on a found session cannot be renewed", true, true, false, kSignsIn, kError},
+      {"the session cannot be looked up", true, false, true, kNothing, kError},
+      {"a new session's other values cannot be kept", false, false, false, kSets, "PAGE"},
+      {"a found session's other values cannot be written", true, true, false, kSets, "PAGE"},
+      {"a found session only due for a later expiry", true, true, false, kNothing, "PAGE"},
+      {"a page that keeps nothing needs no write", false, false, false, kNothing, "PAGE"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -75,9 +78,10 @@ TEST(SharedSession, AFailedSessionWriteEndsOnTheErrorPageUnlessOnlyItsExpiryWasM
     state->reads_fail = c.reads_fail;
     if (c.stored) state->stored = StoredSession{ann.Encoded(), now + 10};
     Router router;
-    const bool sets = c.page_sets;
-    router.Add("page.asp", [sets](ScriptingContext& ctx) {
-      if (sets) ctx.session().Set("Seen", Variant(1));
+    const Act act = c.act;
+    router.Add("page.asp", [act](ScriptingContext& ctx) {
+      if (act != kNothing) ctx.session().Set("Seen", Variant(1));
+      if (act == kSignsIn) ctx.session().RenewId();
       ctx.response() << "PAGE";
     });
     router.SetErrorPage("page.asp", [](ScriptingContext& ctx, std::string_view message) {

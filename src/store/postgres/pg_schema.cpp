@@ -1,6 +1,6 @@
 // The board's schema as PostgreSQL DDL: tables from store/schema.cpp (citext for text compared
-// without case, timestamp(0) for dates, smallint for flags and only for them), indexes that sort NULLs
-// as SQL Server does, the SQL Server functions the pages use, and PL/pgSQL counter triggers.
+// without case, timestamp(0) for dates, smallint for flags and only for them), indexes that sort
+// NULLs as SQL Server does, the SQL Server functions the pages use, and PL/pgSQL counter triggers.
 #include <string>
 #include <vector>
 
@@ -78,8 +78,7 @@ std::string FlagTrigger(const TableDef& t) {
   for (const ColumnDef& c : t.columns) {
     if (c.kind != ColumnKind::kFlag) continue;
     std::string f = "NEW." + Name(c.name);
-    body += "  IF " + f + " IS NOT NULL AND " + f + " NOT IN (0, 1) THEN " + f +
-            " := 1; END IF;\n";
+    body += "  IF " + f + " IS NOT NULL AND " + f + " NOT IN (0, 1) THEN " + f + " := 1; END IF;\n";
   }
   if (body.empty()) return "";
   std::string fn = "cb_" + t.name + "_flags";
@@ -273,11 +272,8 @@ std::vector<std::string> PgSchemaStatements() { return Version1(); }
 // tables and the digests' indexes, which PostgreSQL does without: its topic rows stay updated in
 // place when replies and views are counted).
 const std::vector<Migration>& PgBackend::Migrations() const {
-  static const std::vector<Migration> migrations = {{1, Version1(), {}},
-                                                    {2, {}, {}},
-                                                    {3, {}, {}},
-                                                    {4, Version4(), {}},
-                                                    {5, {kVersion5}, {}}};
+  static const std::vector<Migration> migrations = {
+      {1, Version1(), {}}, {2, {}, {}}, {3, {}, {}}, {4, Version4(), {}}, {5, {kVersion5}, {}}};
   return migrations;
 }
 
