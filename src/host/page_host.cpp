@@ -397,6 +397,7 @@ OutgoingResponse PageHost::SessionFailure(const ScriptError& e, const ErrorPageF
   ScriptingContext ctx(request, response, server_, *unkept, app_, services_);
   try {
     (*error_page)(ctx, text);
+    response << "</body></html>";  // as the tail of a page that failed closes it
   } catch (const std::exception& failed) {
     return ErrorAnswer(kUnexpectedError, failed.what(), "Corkboard host", target);
   }

@@ -95,12 +95,11 @@ void WithPage(ScriptingContext& ctx, Fn&& fn) {
   fn(page);
 }
 
-// The error page of a page class: its ErrorForm with the message, a whole page.
+// The error page of a page class: its ErrorForm with the message.
 template <class Page>
 ErrorPageFn ErrorPageOf() {
   return [](ScriptingContext& ctx, std::string_view message) {
     WithPage<Page>(ctx, [message](Page& page) { page.ErrorForm(Variant(std::string(message))); });
-    ctx.response() << "</body></html>";
   };
 }
 

@@ -56,7 +56,7 @@ TEST(SharedSession, AnUnreadSessionOrAnUnwrittenSignInEndsOnTheErrorPage) {
   ann.Set("UserName", Variant("ann"));
   const std::string kError =
       "ERROR 错误号：-2147467259<br>错误描述：no connection to the server &lt;db&gt;<br>"
-      "错误来源：PostgreSQL";
+      "错误来源：PostgreSQL</body></html>";
   enum Act { kNothing, kSets, kSignsIn };
   struct Case {
     const char* name;
