@@ -37,7 +37,7 @@ void Admin::MonthPostAnalyzer() {
         const std::string forum = req("forum").Str();
         con = OpenConnection_();
         std::vector<std::string> forums;
-        for (auto rs = con->Execute("select forumname from forum"); !rs->Eof(); rs->MoveNext()) {
+        for (auto rs = con->Execute("select forumname from forum order by forumname"); !rs->Eof(); rs->MoveNext()) {
           forums.push_back(rs->Fields(0).Str());
         }
 

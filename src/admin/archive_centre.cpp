@@ -74,7 +74,7 @@ void Admin::Archives_EnterArchive(Connection& con) {
     std::string id, name, descript;
   };
   std::vector<Row> rows;
-  for (auto rs = con.Execute("select * from archive"); !rs->Eof(); rs->MoveNext()) {
+  for (auto rs = con.Execute("select * from archive order by archiveid"); !rs->Eof(); rs->MoveNext()) {
     rows.push_back({rs->Fields("archiveid").Str(), rs->Fields("archivename").Str(),
                     rs->Fields("descript").Str()});
   }

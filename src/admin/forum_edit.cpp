@@ -32,7 +32,7 @@ constexpr const char* kForumColumns[][2] = {
 
 std::vector<std::string> Catalogs(Connection& con) {
   std::vector<std::string> out;
-  for (auto rs = con.Execute("select distinct catalog from forum"); !rs->Eof(); rs->MoveNext()) {
+  for (auto rs = con.Execute("select catalog from forum group by catalog order by min(rowid)"); !rs->Eof(); rs->MoveNext()) {
     out.push_back(rs->Fields(0).Str());
   }
   return out;

@@ -106,7 +106,7 @@ void Admin::JsCode() {
         if (action == "forumjs") {
           std::vector<std::string> forums;
           for (auto rs = con->Execute(
-                   "select forumname from forum where isnull([restrict],'')<>'private'");
+                   "select forumname from forum where isnull([restrict],'')<>'private' order by rowid");
                !rs->Eof(); rs->MoveNext()) {
             forums.push_back(rs->Fields(0).Str());
           }

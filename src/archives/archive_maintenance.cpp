@@ -67,7 +67,7 @@ std::string ChoiceFormText(const Settings& s, const Request& request, const Arch
 std::string ArchiveSelect(Connection& con) {
   const std::string pad = "&nbsp;&nbsp;&nbsp;&nbsp;";
   std::string html = "<select name=ArchiveSelect>";
-  auto rs = con.Execute("select * from archive");
+  auto rs = con.Execute("select * from archive order by archiveid");
   if (rs->Eof()) return html + "<option value=0>目前没有档案被建立</select>";
   html += "<option value=0>请选择一个目标档案：";
   for (; !rs->Eof(); rs->MoveNext()) {

@@ -12,7 +12,7 @@ std::string Corkboard::ArchiveJumpMenu(Connection& con) {
   if (cached == "NO") return "";
   if (!cached.empty()) return cached;
 
-  std::unique_ptr<Recordset> rs = con.Execute("select * from archive");
+  std::unique_ptr<Recordset> rs = con.Execute("select * from archive order by archiveid");
   if (rs->Eof()) {
     Application_().Set("ArchiveList", Variant("NO"));
     return "";

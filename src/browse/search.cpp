@@ -68,12 +68,12 @@ void WriteForm(const Settings& s, Response& out, Connection& con) {
   }
   std::string forums =
       "<select name=ForumChoice><option value=ALL selected>搜索所有的开发论坛和档案";
-  auto rs = con.Execute("Select * from Forum where [restrict]<>'private'");
+  auto rs = con.Execute("Select * from Forum where [restrict]<>'private' order by rowid");
   for (; !rs->Eof(); rs->MoveNext()) {
     const std::string name = HtmlSafe(rs->Fields("ForumName").Str());
     forums += "<option value=\"" + name + "\">" + name;
   }
-  rs = con.Execute("select * from archive");
+  rs = con.Execute("select * from archive order by archiveid");
   for (; !rs->Eof(); rs->MoveNext()) {
     forums += "<option value=\"archive_" + rs->Fields("archiveid").Str() + "\">" +
               HtmlSafe(rs->Fields("archivename").Str());

@@ -25,7 +25,7 @@ struct Selection {
 // Forum options grouped under catalog headers, in catalog order.
 std::string ForumOptions(Connection& con, const Server& server, const Selection& sel) {
   std::string out;
-  auto rs = con.Execute("Select Catalog,ForumName from [Forum] order by Catalog");
+  auto rs = con.Execute("Select Catalog,ForumName from [Forum] order by Catalog,rowid");
   bool first = true;
   std::string previous;
   for (; !rs->Eof(); rs->MoveNext()) {
@@ -48,7 +48,7 @@ std::string ForumOptions(Connection& con, const Server& server, const Selection&
 // carries the selection slot ("selected" or a second space).
 std::string ArchiveOptions(Connection& con, const Selection& sel) {
   std::string out;
-  auto rs = con.Execute("select * from archive");
+  auto rs = con.Execute("select * from archive order by archiveid");
   if (rs->Eof()) return out;
   out += "<option value=default.asp>--- 归档列表 ---";
   for (; !rs->Eof(); rs->MoveNext()) {

@@ -107,6 +107,11 @@ OutgoingResponse HtmlAnswer(int status, const std::string& utf8_html) {
   return out;
 }
 
+void LogSessionFailure(const ScriptError& e, std::string_view target) {
+  fprintf(stderr, "session not written %s: %ld %s\n", std::string(target).c_str(), e.number(),
+          e.description().c_str());
+}
+
 OutgoingResponse ErrorAnswer(long number, std::string_view description, std::string_view source,
                              std::string_view path) {
   fprintf(stderr, "page error %s: %ld %.*s (%.*s)\n", std::string(path).c_str(), number,
@@ -215,9 +220,10 @@ struct PageHost::PageCall {
   ClientView client;
   std::string target;
   const PageFn* page = nullptr;
-  const ErrorPageFn* error_page = nullptr;
-  std::string_view message;  // of the refusal, a constant
-  int refusal = 0;           // its status, which replaces a 200 of the error page
+  const ErrorPageFn* error_page = nullptr;        // set when the host refuses the request
+  const ErrorPageFn* route_error_page = nullptr;  // the address's, for a session not written
+  std::string_view message;                       // of the refusal, a constant
+  int refusal = 0;  // its status, which replaces a 200 of the error page
   HeaderList extra_headers;
 };
 
@@ -285,6 +291,7 @@ Dispatch PageHost::PrepareOrThrow(IncomingRequest& in) {
     return dispatch;
   }
   call->page = route.page;
+  call->route_error_page = route.error_page;
   // A refused request sees the address's own error page when it has one, else a status page.
   auto refuse = [&](int status, std::string_view message) {
     if (route.error_page) {
@@ -314,11 +321,11 @@ OutgoingResponse PageHost::Call(PageCall& call) {
     if (call.error_page) {
       const ErrorPageFn& error_page = *call.error_page;
       std::string_view message = call.message;
-      out = RunPage([&](ScriptingContext& ctx) { error_page(ctx, message); }, call.request,
-                    call.target, call.client);
+      out = RunPage([&](ScriptingContext& ctx) { error_page(ctx, message); }, call.error_page,
+                    call.request, call.target, call.client);
       if (out.status == 200) out.status = call.refusal;
     } else {
-      out = RunPage(*call.page, call.request, call.target, call.client);
+      out = RunPage(*call.page, call.route_error_page, call.request, call.target, call.client);
     }
     for (auto& header : call.extra_headers) out.headers.push_back(std::move(header));
   } catch (const std::exception& e) {
@@ -377,7 +384,28 @@ void BuildRequest(const IncomingRequest& in, const ClientView& client, const Req
   for (const auto& [name, value] : vars) out.SetServerVariable(name, value);
 }
 
-OutgoingResponse PageHost::RunPage(const PageFn& page, Request& request, std::string_view target,
+// The board's error page of the address, with the failure as a page reports a database error.
+OutgoingResponse PageHost::SessionFailure(const ScriptError& e, const ErrorPageFn* error_page,
+                                          Request& request, std::string_view target,
+                                          const ClientView& client) {
+  LogSessionFailure(e, target);
+  if (!error_page) return ErrorAnswer(e.number(), e.description(), e.source(), target);
+  const std::string text = "错误号：" + std::to_string(e.number()) + "<br>错误描述：" +
+                           HtmlEncode(e.description()) + "<br>错误来源：" + HtmlEncode(e.source());
+  std::shared_ptr<Session> unkept = sessions_.NewSession();
+  Response response;
+  ScriptingContext ctx(request, response, server_, *unkept, app_, services_);
+  try {
+    (*error_page)(ctx, text);
+    response << "</body></html>";  // as the tail of a page that failed closes it
+  } catch (const std::exception& failed) {
+    return ErrorAnswer(kUnexpectedError, failed.what(), "Corkboard host", target);
+  }
+  return ToHttp(response, client.secure);
+}
+
+OutgoingResponse PageHost::RunPage(const PageFn& page, const ErrorPageFn* error_page,
+                                   Request& request, std::string_view target,
                                    const ClientView& client) {
   // The session id travels in the host's own cookie, which pages never see.
   std::string session_id = request.cookies().Get(SessionStore::kCookieName).Str();
@@ -388,7 +416,13 @@ OutgoingResponse PageHost::RunPage(const PageFn& page, Request& request, std::st
     }
     request.cookies() = std::move(rest);
   }
-  std::shared_ptr<Session> session = session_id.empty() ? nullptr : sessions_.Find(session_id);
+  std::shared_ptr<Session> session;
+  try {
+    if (!session_id.empty()) session = sessions_.Find(session_id);
+  } catch (const ScriptError& e) {
+    // Unknown whether the visitor is signed in: the page does not run as a guest instead.
+    return SessionFailure(e, error_page, request, target, client);
+  }
   bool fresh = !session;
   if (fresh) session = sessions_.NewSession();
 
@@ -406,16 +440,22 @@ OutgoingResponse PageHost::RunPage(const PageFn& page, Request& request, std::st
     out = ErrorAnswer(kUnexpectedError, "unknown failure", "Corkboard", target);
   }
   // A new session's id is known to nobody yet, so it needs no renewal, only keeping.
-  bool renew = session->TakeRenewal() && !fresh;
+  const bool signed_in = session->TakeRenewal();  // the page changed who the visitor is
+  const bool renew = signed_in && !fresh;
+  const bool keep = fresh && !session->empty();
   try {
     if (renew) sessions_.Renew(session, client.address);
-    if (fresh && !session->empty()) sessions_.Keep(session, client.address);
+    if (keep) sessions_.Keep(session, client.address);
     if (!fresh && !renew) sessions_.Finish(session);
   } catch (const ScriptError& e) {
-    // A session that could not be kept must not look kept: the visitor sees the failure.
-    return ErrorAnswer(e.number(), e.description(), e.source(), target);
+    // A sign-in that was not written must not look done: the member sees the database failure
+    // and signs in again. Anything else the page did stands and its answer says so; only the
+    // session's other values (a flood-guard time, a search's text) or its expiry are lost.
+    if (signed_in) return SessionFailure(e, error_page, request, target, client);
+    LogSessionFailure(e, target);
+    return out;
   }
-  if (renew || (fresh && !session->empty())) {
+  if (renew || keep) {
     out.headers.emplace_back("Set-Cookie", std::string(SessionStore::kCookieName) + "=" +
                                                session->id() + "; Path=/; HttpOnly; SameSite=Lax" +
                                                (client.secure ? "; Secure" : ""));

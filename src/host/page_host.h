@@ -108,8 +108,11 @@ class PageHost {
   struct PageCall;
   Dispatch PrepareOrThrow(IncomingRequest& in);
   OutgoingResponse Call(PageCall& call);
-  OutgoingResponse RunPage(const PageFn& page, Request& request, std::string_view target,
-                           const ClientView& client);
+  OutgoingResponse RunPage(const PageFn& page, const ErrorPageFn* error_page, Request& request,
+                           std::string_view target, const ClientView& client);
+  OutgoingResponse SessionFailure(const ScriptError& e, const ErrorPageFn* error_page,
+                                  Request& request, std::string_view target,
+                                  const ClientView& client);
   OutgoingResponse ServeStatic(std::string_view raw_path, const IncomingRequest& in);
 
   Application& app_;

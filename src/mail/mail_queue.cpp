@@ -1,7 +1,10 @@
 // The mail queue: the folder of waiting mails, the sender thread, its retries and the drain.
 #include "mail/mail_queue.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -74,6 +77,33 @@ std::vector<std::string> WaitingFiles(const std::string& folder) {
   return files;
 }
 
+// Every process of a board may send from one folder: a mail goes out only under its file's lock,
+// which the kernel lets go when its holder dies, so a dead process's mail is taken up at once.
+class Claim {
+ public:
+  enum State { kMine, kBusy, kGone };
+  explicit Claim(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+    struct stat st;
+    if (fd_ < 0) {
+      state_ = kGone;
+    } else if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+      state_ = kBusy;
+    } else if (::fstat(fd_, &st) != 0 || st.st_nlink == 0) {
+      state_ = kGone;  // sent and removed by another process between open and lock
+    }
+  }
+  ~Claim() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Claim(const Claim&) = delete;
+  Claim& operator=(const Claim&) = delete;
+  State state() const { return state_; }
+
+ private:
+  int fd_;
+  State state_ = kMine;
+};
+
 bool HasControlOrBlank(std::string_view s) {
   return std::any_of(s.begin(), s.end(),
                      [](char c) { return static_cast<unsigned char>(c) <= 0x20 || c == 0x7f; });
@@ -145,11 +175,7 @@ void MailQueue::Run() {
       wake_.wait_until(lock, due);
       continue;
     }
-    Entry entry = *next;
-    lock.unlock();
-    Outcome sent = Attempt(entry.path, options_.total_timeout);
-    lock.lock();
-    Settle(entry, sent);
+    Send(*next, options_.total_timeout, lock);
   }
   // Stopping: one more attempt for each waiting mail, due or not, while the drain time lasts.
   std::vector<Entry> left = entries_;
@@ -157,14 +183,29 @@ void MailQueue::Run() {
     auto remaining =
         std::chrono::duration_cast<std::chrono::milliseconds>(drain_deadline_ - SteadyClock::now());
     if (remaining.count() <= 0) break;
-    lock.unlock();
-    Outcome sent = Attempt(entry.path, std::min(remaining, options_.total_timeout));
-    lock.lock();
-    Settle(entry, sent);
+    Send(entry, std::min(remaining, options_.total_timeout), lock);
   }
   if (!entries_.empty()) {
     Log("mail queue: " + std::to_string(entries_.size()) + " mail(s) left in " + folder_ +
         " for the next start");
+  }
+}
+
+// Called and left with the lock held; the mail's own lock is held until it is settled.
+void MailQueue::Send(Entry entry, std::chrono::milliseconds total,
+                     std::unique_lock<std::mutex>& lock) {
+  lock.unlock();
+  Claim claim(entry.path);
+  const Outcome sent = claim.state() == Claim::kMine ? Attempt(entry.path, total) : Outcome();
+  lock.lock();
+  auto it = std::find_if(entries_.begin(), entries_.end(),
+                         [&](const Entry& e) { return e.path == entry.path; });
+  if (claim.state() == Claim::kGone && it != entries_.end()) {
+    entries_.erase(it);  // another process sent it
+  } else if (claim.state() == Claim::kBusy && it != entries_.end()) {
+    it->due = SteadyClock::now() + options_.first_retry;  // back here if that process dies
+  } else if (claim.state() == Claim::kMine) {
+    Settle(entry, sent);
   }
 }
 

@@ -61,6 +61,8 @@ class MailQueue final : public MailSpool {
     int failures = 0;
   };
   void Run();
+  // Sends the mail of entry unless another process holds or has sent it.
+  void Send(Entry entry, std::chrono::milliseconds total, std::unique_lock<std::mutex>& lock);
   // One attempt at the mail of that file; the reason when it failed.
   Outcome Attempt(const std::string& path, std::chrono::milliseconds total);
   void Settle(const Entry& entry, const Outcome& outcome);

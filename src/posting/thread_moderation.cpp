@@ -39,8 +39,8 @@ std::string ForumAndSubjectTop(const Settings& s, const std::string& forum,
 std::string ForumChoices(Connection& con, const std::string& own_forum,
                          const std::function<bool(const std::string&)>& admitted) {
   std::vector<std::string> names;
-  auto rs =
-      con.Execute("select * from Forum where Forumname<>'" + SqlQuote(Variant(own_forum)) + "'");
+  auto rs = con.Execute("select * from Forum where Forumname<>'" + SqlQuote(Variant(own_forum)) +
+                        "' order by rowid");
   for (; !rs->Eof(); rs->MoveNext()) names.push_back(rs->Fields("ForumName").Str());
   rs->Close();
   std::string html = "<select name=TransferToForumNum><option value=\"\">选一个转换的目标论坛：";
@@ -52,7 +52,7 @@ std::string ForumChoices(Connection& con, const std::string& own_forum,
 
 std::string ArchiveChoices(Connection& con) {
   std::string html = "<select name=ArchiveSelect>";
-  auto rs = con.Execute("select * from archive");
+  auto rs = con.Execute("select * from archive order by archiveid");
   if (rs->Eof()) return html + "<option value=0>目前没有档案被建立</select>";
   html += "<option value=0>请选择一个目标档案：";
   for (; !rs->Eof(); rs->MoveNext()) {

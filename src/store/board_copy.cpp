@@ -100,6 +100,7 @@ std::vector<TableCount> CopyBoard(const DataSourceSpec& from, const DataSourceSp
   dst->Begin();
   try {
     dst->ExecScript("ALTER TABLE post DISABLE TRIGGER post_counters_insert");
+    dst->ExecScript("ALTER TABLE post DISABLE TRIGGER post_topics_insert");
     for (const TableDef& t : BoardTables()) {
       int64_t rows = CopyTable(*src, *dst, t);
       if (!t.identity.empty()) {
@@ -110,6 +111,7 @@ std::vector<TableCount> CopyBoard(const DataSourceSpec& from, const DataSourceSp
       if (progress) progress(t.name + ": " + std::to_string(rows) + " rows");
     }
     dst->ExecScript("ALTER TABLE post ENABLE TRIGGER post_counters_insert");
+    dst->ExecScript("ALTER TABLE post ENABLE TRIGGER post_topics_insert");
     for (const TableCount& c : counts) {
       int64_t there = Number(*dst, "SELECT count(*) FROM " + c.table);
       int64_t here = Number(*src, "SELECT count(*) FROM " + c.table);

@@ -49,6 +49,6 @@ bool IsDateColumnName(std::string_view name);
 ColumnKind ColumnNameKind(std::string_view name);
 
 // The schema version this program writes; a database at an older version is migrated on open.
-constexpr int kSchemaVersion = 4;
+constexpr int kSchemaVersion = 5;
 
 }  // namespace cb

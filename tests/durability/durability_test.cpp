@@ -5,133 +5,15 @@
 // run is 60).
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <atomic>
 #include <cstdlib>
-#include <mutex>
-#include <set>
 
-#include "durability/board_process.h"
-#include "runtime/percent.h"
+#include "durability/posting_load.h"
 #include "store/board_setup.h"
-#include "store/connection.h"
 #include "store/data_sources.h"
-#include "store/recordset.h"
 #include "support/pg_board.h"
 
 namespace cb::test {
 namespace {
-
-using SteadyClock = std::chrono::steady_clock;
-constexpr int kPosters = 8;
-constexpr const char* kDataSource = "durability";
-constexpr const char* kConnection = "DATA SOURCE=durability";
-
-std::string FormValue(const std::string& utf8) {
-  std::string out;
-  for (unsigned char c : Utf8ToGbk(utf8)) AppendPercentEscape(c, out);
-  return out;
-}
-
-std::string Lookup(const std::string& sql) {
-  Connection con;
-  con.Open(kConnection);
-  auto rs = con.Execute(sql);
-  return rs->Eof() ? "" : rs->Fields(0).Str();
-}
-
-// What the posters saw, for the checks afterwards.
-struct Tally {
-  std::mutex mu;
-  std::set<std::string> acknowledged;  // subjects whose request got its success page
-  int cut = 0;                         // no complete answer (the board was killed)
-  int error_pages = 0;                 // the board's database error page
-  std::string unexpected;              // the first answer that was neither
-  int late_failures = 0;               // failures of requests sent after `healthy_since`
-  std::atomic<int64_t> healthy_since{INT64_MAX};
-};
-
-// A visitor posting a topic, then replies to it, then another topic..., each request from a new
-// address (the flood guard holds one address back for SubmitInterval).
-void Post(int poster, const std::atomic<uint16_t>& port, const std::atomic<bool>& stop,
-          const std::string& forum, Tally& tally) {
-  const std::string who = "username=poster" + std::to_string(poster) + "&Password=pw";
-  std::string topic = Lookup("select max(postid) from post where parentid is null");
-  for (int n = 0; !stop; ++n) {
-    const bool new_topic = n % 4 == 0;
-    const std::string subject = "p" + std::to_string(poster) + "-" + std::to_string(n);
-    const std::string form =
-        new_topic ? "action=posttopic&Forum=" + FormValue(forum) + "&" + who + "&topicsubject=" +
-                        subject + "&Message=text&MsgIcon=1"
-                  : "action=postreply&topic=" + topic + "&" + who + "&topicsubject=" + subject +
-                        "&Message=text&MsgIcon=1";
-    const std::string address =
-        "10." + std::to_string(poster) + "." + std::to_string(n / 250) + "." + std::to_string(n % 250);
-    const int64_t sent = SteadyClock::now().time_since_epoch().count();
-    auto r = PostForm(port, "/posting.asp", form, address);
-    const std::string text = r ? PageText(*r) : "";
-    const bool ok = r && r->status == 200 && text.ends_with("</html>") &&
-                    text.find(new_topic ? "谢谢您发表新主题" : "谢谢您回复话题") != std::string::npos;
-    std::lock_guard<std::mutex> lock(tally.mu);
-    if (ok) {
-      tally.acknowledged.insert(subject);
-    } else if (!r) {
-      ++tally.cut;
-    } else if ((r->status == 200 || r->status == 500) && text.ends_with("</html>") &&
-               text.find("错误号：") != std::string::npos) {
-      // 500: the page ran, but the visitor's session could not be kept in the database.
-      ++tally.error_pages;
-    } else if (tally.unexpected.empty()) {
-      tally.unexpected = std::to_string(r->status) + " " + text.substr(0, 600);
-    }
-    if (!ok && sent > tally.healthy_since) ++tally.late_failures;
-    if (!ok) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    } else if (new_topic) {
-      try {
-        topic = Lookup("select postid from post where subject='" + subject + "'");
-      } catch (const std::exception&) {
-        // The database is away for a moment: replies go on to the previous topic.
-      }
-    }
-  }
-}
-
-// Lines naming every disagreement between what the visitors were told and what the board holds.
-std::string Disagreements(const Tally& tally) {
-  std::string out;
-  Connection con;
-  con.Open(kConnection);
-  std::set<std::string> stored;
-  for (auto rs = con.Execute("select subject from post"); !rs->Eof(); rs->MoveNext()) {
-    stored.insert(rs->Fields(0).Str());
-  }
-  for (const std::string& s : tally.acknowledged) {
-    if (!stored.count(s)) out += "acknowledged post lost: " + s + "\n";
-  }
-  const std::pair<const char*, const char*> checks[] = {
-      {"replies without their topic",
-       "select count(*) from post r where r.parentid is not null and not exists "
-       "(select postid from post t where t.postid=r.parentid)"},
-      {"forums whose counters differ from a recount",
-       "select count(*) from forum f where isnull(f.topiccount,0)<>(select count(*) from post p "
-       "where p.forumname=f.forumname and p.parentid is null) or isnull(f.replycount,0)<>(select "
-       "count(*) from post p where p.forumname=f.forumname and p.parentid is not null) or "
-       "f.lastposttime<>(select max(posttime) from post p where p.forumname=f.forumname)"},
-      {"topics whose counters differ from a recount",
-       "select count(*) from post t where t.parentid is null and (isnull(t.replycount,0)<>(select "
-       "count(*) from post r where r.parentid=t.postid) or t.lastreplyposttime<>(select "
-       "max(r.posttime) from post r where r.postid=t.postid or r.parentid=t.postid))"},
-      {"members whose post count differs from a recount",
-       "select count(*) from register m where isnull(m.postcount,0)<>(select count(*) from post p "
-       "where p.username=m.username)"},
-  };
-  for (const auto& [what, sql] : checks) {
-    const long n = con.Execute(sql)->Fields(0).CLng();
-    if (n != 0) out += std::string(what) + ": " + std::to_string(n) + "\n";
-  }
-  return out;
-}
 
 class Durability : public ::testing::Test {
  protected:
@@ -142,7 +24,8 @@ class Durability : public ::testing::Test {
   }
   void TearDown() override {
     UnregisterDataSource(kDataSource);
-    if (!pg_spec_.empty()) DropPgBoard(pg_spec_);
+    // Not reused: its shared tables hold sessions and flood-guard times of these posters.
+    if (!pg_spec_.empty()) DropPgBoard(pg_spec_, /*reusable=*/false);
     if (!HasFailure()) std::filesystem::remove_all(data_);
   }
 
@@ -202,8 +85,8 @@ TEST_F(Durability, KilledWhilePostingLosesNoAcknowledgedPostAndKeepsCountersExac
   EXPECT_EQ(tally.error_pages, 0);
   EXPECT_GT(tally.acknowledged.size(), acknowledged_before_kill);
   EXPECT_EQ(Disagreements(tally), "");
-  std::printf("%zu posts acknowledged, %d cut by %d kills\n", tally.acknowledged.size(),
-              tally.cut, kills);
+  std::printf("%zu posts acknowledged, %d cut by %d kills\n", tally.acknowledged.size(), tally.cut,
+              kills);
 }
 
 TEST_F(Durability, DatabaseRestartFailsOnlyRequestsInFlightAndTheBoardReconnects) {

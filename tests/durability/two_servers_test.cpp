@@ -1,0 +1,116 @@
+// Two real board processes on one PostgreSQL board, as behind a load balancer: a member signed in
+// through one is signed in on the other, a forum added through one shows in the other's menu,
+// eight visitors post through both, and when one is killed the other serves on. Skipped on SQLite.
+#include <gtest/gtest.h>
+
+#include "durability/posting_load.h"
+#include "store/board_setup.h"
+#include "store/data_sources.h"
+#include "support/pg_board.h"
+
+namespace cb::test {
+namespace {
+
+// The session id the answer set, or "".
+std::string SessionCookie(const std::optional<RawResponse>& r) {
+  if (!r) return "";
+  for (auto [it, end] = r->headers.equal_range("set-cookie"); it != end; ++it) {
+    if (it->second.starts_with("CBSESSION="))
+      return it->second.substr(10, it->second.find(';') - 10);
+  }
+  return "";
+}
+
+std::string Page(uint16_t port, const std::string& target, const std::string& cookie = "") {
+  auto r =
+      Fetch(port, GetRequest(target, cookie.empty() ? "" : "Cookie: CBSESSION=" + cookie + "\r\n"));
+  return r ? PageText(*r) : "";
+}
+
+bool SignedIn(uint16_t port, const std::string& cookie) {
+  const std::string page = Page(port, "/subscibe.asp", cookie);
+  return page.ends_with("</html>") && page.find("必须登录") == std::string::npos;
+}
+
+TEST(TwoServers, ShareSignInsMenusAndPostsAndOneServesOnWhenTheOtherIsKilled) {
+  if (!OnPostgres()) GTEST_SKIP() << "two processes serve one board on PostgreSQL only";
+  const std::filesystem::path data = std::filesystem::temp_directory_path() /
+                                     ("corkboard-two-servers-" + std::to_string(getpid()));
+  std::filesystem::create_directories(data);
+  const std::string spec = CreatePgBoard();
+  RegisterDataSource(kDataSource, ParseDataSourceSpec(spec));
+  struct Cleanup {
+    std::string spec;
+    std::filesystem::path data;
+    ~Cleanup() {
+      UnregisterDataSource(kDataSource);
+      DropPgBoard(spec, /*reusable=*/false);  // it holds the shared tables now
+      if (!::testing::Test::HasFailure()) std::filesystem::remove_all(data);
+    }
+  } cleanup{spec, data};
+  const SeedResult seed = SeedNewBoard(kConnection);
+  for (int i = 0; i < kPosters; ++i) AddUser(kConnection, "poster" + std::to_string(i), "pw");
+  {
+    BoardProcess a(data, {"DataSource.Corkboard=" + spec});
+    BoardProcess b(data, {"DataSource.Corkboard=" + spec});
+    ASSERT_TRUE(a.Start() && b.Start()) << "see " << data / "server.log";
+
+    const std::string member = SessionCookie(PostForm(
+        a.port(), "/cbkmisc.asp", "action=login&UserName=poster0&Password=pw", "10.9.0.1"));
+    ASSERT_FALSE(member.empty());
+    EXPECT_TRUE(SignedIn(b.port(), member));
+    EXPECT_FALSE(SignedIn(b.port(), ""));
+
+    const std::string menu_entry = "list.asp?GroupName=" + FormValue("新版面");
+    const std::string list = "/list.asp?groupname=" + FormValue(seed.forum);
+    EXPECT_EQ(Page(b.port(), list).find(menu_entry), std::string::npos);  // and now cached
+    auto added =
+        PostForm(a.port(), "/admin/forum.asp",
+                 "action=addnewforum&forumname=" + FormValue("新版面") +
+                     "&catalog=" + FormValue(seed.catalog) +
+                     "&TopicRestrict=all&ReplyRestrict=all&descript=d&UserName=" +
+                     FormValue(seed.admin_name) + "&Password=" + FormValue(seed.admin_password),
+                 "10.9.0.2");
+    ASSERT_TRUE(added && PageText(*added).find("版面更新结束") != std::string::npos);
+    bool shown = false;
+    for (int i = 0; i < 50 && !shown; ++i) {
+      shown = Page(b.port(), list).find(menu_entry) != std::string::npos;
+      if (!shown) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_TRUE(shown) << "the new forum is not in the other process's menu";
+
+    // Even posters go to one process, odd ones to the other, until the balancer loses one.
+    std::atomic<uint16_t> port_a{a.port()}, port_b{b.port()};
+    std::atomic<bool> stop{false};
+    Tally tally;
+    std::vector<std::thread> posters;
+    for (int i = 0; i < kPosters; ++i) {
+      posters.emplace_back(Post, i, std::cref(i % 2 ? port_b : port_a), std::cref(stop), seed.forum,
+                           std::ref(tally));
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    a.Kill();
+    port_a = b.port();
+    size_t acknowledged_at_kill;
+    {
+      std::lock_guard<std::mutex> lock(tally.mu);
+      acknowledged_at_kill = tally.acknowledged.size();
+    }
+    EXPECT_TRUE(SignedIn(b.port(), member));
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    stop = true;
+    for (std::thread& t : posters) t.join();
+    EXPECT_TRUE(b.Stop());
+
+    EXPECT_EQ(tally.unexpected, "");
+    EXPECT_EQ(tally.error_pages, 0);
+    EXPECT_GT(acknowledged_at_kill, 0u);
+    EXPECT_GT(tally.acknowledged.size(), acknowledged_at_kill);
+    EXPECT_EQ(Disagreements(tally), "");
+    std::printf("%zu posts acknowledged through two processes, %d cut by the kill\n",
+                tally.acknowledged.size(), tally.cut);
+  }
+}
+
+}  // namespace
+}  // namespace cb::test

@@ -1,0 +1,153 @@
+// What several processes on one board do when their shared parts fail or race: a session the
+// database cannot read, or a sign-in it cannot write, ends on the address's error page, and two
+// mail queues on one folder send each waiting mail once.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "host/page_host.h"
+#include "mail/mail_queue.h"
+#include "runtime/gbk.h"
+#include "runtime/script_error.h"
+#include "store/shared_state.h"
+
+namespace cb {
+namespace {
+
+// The database is away: every write fails; a read finds a stored session when `stored` is set.
+class AwayState final : public SharedState {
+ public:
+  std::optional<StoredSession> stored;
+  bool reads_fail = false;
+
+  std::optional<StoredSession> LoadSession(const std::string&, int64_t) override {
+    if (reads_fail) Fail();
+    return stored;
+  }
+  void SaveSession(const std::string&, const std::string&, const std::string&, int64_t) override {
+    Fail();
+  }
+  void UpdateSession(const std::string&, const std::string&, int64_t) override { Fail(); }
+  void DropSession(const std::string&) override { Fail(); }
+  size_t DropExpiredSessions(int64_t) override { Fail(); }
+  void CapSessions(const std::string&, size_t) override { Fail(); }
+  std::string ChangeValue(const std::string&, const std::function<void(std::string&)>&) override {
+    Fail();
+  }
+  void Publish(const std::string&) override {}
+  void Listen(std::function<void(const std::string*)>) override {}
+
+ private:
+  [[noreturn]] static void Fail() {
+    throw ScriptError(err::kDatabaseOpen, "no connection to the server <db>", "PostgreSQL");
+  }
+};
+
+TEST(SharedSession, AnUnreadSessionOrAnUnwrittenSignInEndsOnTheErrorPage) {
+  const int64_t now = SystemClock::Shared().Now().seconds();
+  Session ann("s1");
+  ann.Set("UserName", Variant("ann"));
+  const std::string kError =
+      "ERROR 错误号：-2147467259<br>错误描述：no connection to the server &lt;db&gt;<br>"
+      "错误来源：PostgreSQL</body></html>";
+  enum Act { kNothing, kSets, kSignsIn };
+  struct Case {
+    const char* name;
+    bool cookie, stored, reads_fail;
+    Act act;
+    std::string body;
+  } cases[] = {
+      {"a sign-in on a new session cannot be kept", false, false, false, kSignsIn, kError},
+      {"a sign-in on a found session cannot be renewed", true, true, false, kSignsIn, kError},
+      {"the session cannot be looked up", true, false, true, kNothing, kError},
+      {"a new session's other values cannot be kept", false, false, false, kSets, "PAGE"},
+      {"a found session's other values cannot be written", true, true, false, kSets, "PAGE"},
+      {"a found session only due for a later expiry", true, true, false, kNothing, "PAGE"},
+      {"a page that keeps nothing needs no write", false, false, false, kNothing, "PAGE"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto state = std::make_shared<AwayState>();
+    state->reads_fail = c.reads_fail;
+    if (c.stored) state->stored = StoredSession{ann.Encoded(), now + 10};
+    Router router;
+    const Act act = c.act;
+    router.Add("page.asp", [act](ScriptingContext& ctx) {
+      if (act != kNothing) ctx.session().Set("Seen", Variant(1));
+      if (act == kSignsIn) ctx.session().RenewId();
+      ctx.response() << "PAGE";
+    });
+    router.SetErrorPage("page.asp", [](ScriptingContext& ctx, std::string_view message) {
+      ctx.response() << "ERROR " << message;
+    });
+    Application app;
+    HostConfig cfg;
+    cfg.data_dir = ::testing::TempDir();
+    PageHost host(cfg, app, std::move(router));
+    host.sessions().Share(state);
+    IncomingRequest in;
+    in.target = "/page.asp";
+    if (c.cookie) in.headers.emplace_back("Cookie", "CBSESSION=s1");
+    const OutgoingResponse out = host.Handle(in);
+    EXPECT_EQ(out.status, 200);
+    EXPECT_EQ(GbkToUtf8(out.body), c.body);
+    for (const auto& [name, value] : out.headers) EXPECT_NE(name, "Set-Cookie");
+  }
+}
+
+// Delivers slowly and counts each mail's deliveries.
+class CountingTransport final : public MailTransport {
+ public:
+  Outcome Deliver(const std::string&, const std::vector<std::string>&,
+                  const std::string& message) override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::lock_guard lock(mu);
+    ++sent[message];
+    return {};
+  }
+  std::mutex mu;
+  std::map<std::string, int> sent;
+};
+
+TEST(SharedMailFolder, TwoQueuesStartingTogetherSendEachLeftoverOnceAndALockedOneWhenFreed) {
+  const std::filesystem::path folder =
+      std::filesystem::path(::testing::TempDir()) / ("mailqueue-" + std::to_string(getpid()));
+  std::filesystem::create_directories(folder);
+  constexpr int kMails = 12;
+  for (int i = 0; i < kMails; ++i) {
+    std::ofstream(folder / ("2024-" + std::to_string(100 + i) + ".eml"), std::ios::binary)
+        << "X-Queue-Server: smtp\r\nX-Sender: a@b\r\nX-Receiver: c@d\r\nmail " << i << "\r\n";
+  }
+  // A process still sending the first mail holds its lock; it dies without sending.
+  const int held = ::open((folder / "2024-100.eml").c_str(), O_RDONLY);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  auto transport = std::make_shared<CountingTransport>();
+  MailQueueOptions options{.first_retry = std::chrono::milliseconds(100), .log = [](auto&) {}};
+  {
+    MailQueue one(folder.string(), options, transport);
+    MailQueue two(folder.string(), options, transport);
+    for (int i = 0; i < 100 && (one.waiting() > 1 || two.waiting() > 1); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(transport->sent.count("mail 0\r\n"), 0u);
+    ::close(held);
+    for (int i = 0; i < 100 && (one.waiting() > 0 || two.waiting() > 0); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+  std::lock_guard lock(transport->mu);
+  EXPECT_EQ(transport->sent.size(), static_cast<size_t>(kMails));
+  for (const auto& [mail, times] : transport->sent) EXPECT_EQ(times, 1) << mail;
+  EXPECT_TRUE(std::filesystem::is_empty(folder));
+  std::filesystem::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace cb
