@@ -1,5 +1,5 @@
-// Faults a running board rides out: another connection holding the database's write lock, and a
-// flood of cookie-less visitors. The real server on a free port over a SQLite board in a folder.
+// Faults a running board rides out: another connection holding the database's write lock (for a
+// while, and past the time a write waits), and a flood of cookie-less visitors. The real server on a free port over a SQLite board in a folder.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -135,6 +135,46 @@ TEST_F(BoardFaults, LockedDatabaseStallsOnlyTheWriteWhichLandsOnceTheLockIsGone)
   EXPECT_EQ(Number("select replycount from forum"),
             Number("select count(*) from post where parentid is not null"));
   EXPECT_EQ(Number("select postcount from register where username='poster'"), 2);
+}
+
+// A lock held past the ten seconds a write waits for it: the write ends on the page's error form,
+// nothing of it is stored, and the board answers other visitors meanwhile.
+TEST_F(BoardFaults, WriteLockedPastItsWaitEndsOnTheErrorPageAndStoresNothing) {
+  {
+    Connection con;
+    con.Open(kConnection);
+    con.Execute("insert into post (forumname,username,subject,message) values ('" + forum_ +
+                "','poster','锁','第一帖')");
+  }
+  const std::string topic = std::to_string(Number("select max(postid) from post"));
+  std::unique_ptr<BackendConnection> locker =
+      FindBackend("sqlite")->Open((root_ / "board.db").string());
+  locker->Begin();
+  locker->ExecScript("update register set location='x' where username='poster'");
+  auto reply = std::async(std::launch::async, [&] {
+    return Timed(Post("posting.asp", "action=postreply&topic=" + topic +
+                                         "&UserName=poster&Password=pw&MsgIcon=1"
+                                         "&topicsubject=Re&Message=" + UrlEncode("等不到锁")));
+  });
+  std::this_thread::sleep_for(std::chrono::seconds(5));
+  const auto [read, read_took] = Timed(Get("newsdetail.asp?id=" + topic));
+  EXPECT_EQ(read.status, 200);
+  EXPECT_LT(read_took, std::chrono::milliseconds(1500));
+
+  const auto [answer, took] = reply.get();
+  locker->Rollback();
+  locker.reset();
+  const std::string page = GbkToUtf8(answer.body);
+  EXPECT_EQ(answer.status, 200);
+  EXPECT_NE(page.find("错误号："), std::string::npos) << page;
+  EXPECT_NE(page.find("</html>"), std::string::npos);
+  EXPECT_EQ(page.find("谢谢您回复话题"), std::string::npos);
+  EXPECT_GE(took, std::chrono::milliseconds(9500));
+  EXPECT_EQ(Number("select count(*) from post where parentid=" + topic), 0);
+  EXPECT_EQ(Number("select replycount from post where postid=" + topic), 0);
+  EXPECT_EQ(Number("select replycount from forum"),
+            Number("select count(*) from post where parentid is not null"));
+  EXPECT_EQ(Number("select postcount from register where username='poster'"), 1);
 }
 
 TEST_F(BoardFaults, CookielessFloodKeepsSessionsBoundedAndOtherVisitorsAnswered) {
