@@ -71,6 +71,21 @@ class BoardFaults : public ::testing::Test {
            "application/x-www-form-urlencoded\r\nContent-Length: " + std::to_string(form.size()) +
            "\r\n\r\n" + form;
   }
+  // poster's topic in the board's forum; its id.
+  std::string SeedTopic() {
+    Connection con;
+    con.Open(kConnection);
+    con.Execute("insert into post (forumname,username,subject,message) values ('" + forum_ +
+                "','poster','锁','第一帖')");
+    return std::to_string(Number("select max(postid) from post"));
+  }
+  // A connection of its own, as another process would be, inside a write transaction.
+  std::unique_ptr<BackendConnection> HoldWriteLock() {
+    auto locker = FindBackend("sqlite")->Open((root_ / "board.db").string());
+    locker->Begin();
+    locker->ExecScript("update register set location='x' where username='poster'");
+    return locker;
+  }
   static int64_t Number(const std::string& sql) {
     Connection con;
     con.Open(kConnection);
@@ -87,19 +102,10 @@ class BoardFaults : public ::testing::Test {
 TEST_F(BoardFaults, LockedDatabaseStallsOnlyTheWriteWhichLandsOnceTheLockIsGone) {
   const std::string forum = UrlEncode(forum_);
   const std::string member = "&UserName=poster&Password=pw&MsgIcon=1";
-  {
-    Connection con;
-    con.Open(kConnection);
-    con.Execute("insert into post (forumname,username,subject,message) values ('" + forum_ +
-                "','poster','锁','第一帖')");
-  }
-  const std::string topic = std::to_string(Number("select max(postid) from post"));
+  const std::string topic = SeedTopic();
 
   // Another process's writer: it holds the write lock for four seconds.
-  std::unique_ptr<BackendConnection> locker =
-      FindBackend("sqlite")->Open((root_ / "board.db").string());
-  locker->Begin();
-  locker->ExecScript("update register set location='x' where username='poster'");
+  std::unique_ptr<BackendConnection> locker = HoldWriteLock();
   const auto locked_at = Steady::now();
   auto reply = std::async(std::launch::async, [&] {
     return Timed(Post("posting.asp", "action=postreply&topic=" + topic + member +
@@ -140,17 +146,8 @@ TEST_F(BoardFaults, LockedDatabaseStallsOnlyTheWriteWhichLandsOnceTheLockIsGone)
 // A lock held past the ten seconds a write waits for it: the write ends on the page's error form,
 // nothing of it is stored, and the board answers other visitors meanwhile.
 TEST_F(BoardFaults, WriteLockedPastItsWaitEndsOnTheErrorPageAndStoresNothing) {
-  {
-    Connection con;
-    con.Open(kConnection);
-    con.Execute("insert into post (forumname,username,subject,message) values ('" + forum_ +
-                "','poster','锁','第一帖')");
-  }
-  const std::string topic = std::to_string(Number("select max(postid) from post"));
-  std::unique_ptr<BackendConnection> locker =
-      FindBackend("sqlite")->Open((root_ / "board.db").string());
-  locker->Begin();
-  locker->ExecScript("update register set location='x' where username='poster'");
+  const std::string topic = SeedTopic();
+  std::unique_ptr<BackendConnection> locker = HoldWriteLock();
   auto reply = std::async(std::launch::async, [&] {
     return Timed(Post("posting.asp", "action=postreply&topic=" + topic +
                                          "&UserName=poster&Password=pw&MsgIcon=1"

@@ -47,6 +47,16 @@ class Durability : public ::testing::Test {
   }
 
   std::filesystem::path data_;
+  // kPosters posters posting to whichever port the board answers on, until stop.
+  std::vector<std::thread> StartPosters(const std::atomic<uint16_t>& port,
+                                        const std::atomic<bool>& stop, Tally& tally) {
+    std::vector<std::thread> posters;
+    for (int i = 0; i < kPosters; ++i) {
+      posters.emplace_back(Post, i, std::cref(port), std::cref(stop), forum_, std::ref(tally));
+    }
+    return posters;
+  }
+
   std::string pg_spec_;
   std::string forum_;
 };
@@ -60,10 +70,7 @@ TEST_F(Durability, KilledWhilePostingLosesNoAcknowledgedPostAndKeepsCountersExac
   std::atomic<uint16_t> port{board.port()};
   std::atomic<bool> stop{false};
   Tally tally;
-  std::vector<std::thread> posters;
-  for (int i = 0; i < kPosters; ++i) {
-    posters.emplace_back(Post, i, std::cref(port), std::cref(stop), forum_, std::ref(tally));
-  }
+  std::vector<std::thread> posters = StartPosters(port, stop, tally);
   size_t acknowledged_before_kill = 0;
   for (int k = 0; k < kills; ++k) {
     std::this_thread::sleep_for(std::chrono::milliseconds(seconds * 1000 / kills));
@@ -104,10 +111,7 @@ TEST_F(Durability, DatabaseRestartFailsOnlyRequestsInFlightAndTheBoardReconnects
   std::atomic<uint16_t> port{board.port()};
   std::atomic<bool> stop{false};
   Tally tally;
-  std::vector<std::thread> posters;
-  for (int i = 0; i < kPosters; ++i) {
-    posters.emplace_back(Post, i, std::cref(port), std::cref(stop), forum_, std::ref(tally));
-  }
+  std::vector<std::thread> posters = StartPosters(port, stop, tally);
   std::this_thread::sleep_for(std::chrono::seconds(2));
   EXPECT_EQ(std::system((script + " restart " + cluster).c_str()), 0);
   tally.healthy_since = SteadyClock::now().time_since_epoch().count();
