@@ -99,7 +99,9 @@ SessionStore::SessionStore(std::chrono::seconds idle_timeout, const Clock& clock
   trial_ = std::make_unique<Tier>(defaults.trial_total, defaults.per_address);
 }
 
-SessionStore::~SessionStore() = default;
+SessionStore::~SessionStore() {
+  if (shared_) shared_->WatchSessions(nullptr);
+}
 
 void SessionStore::SetLimits(const SessionLimits& limits) {
   std::lock_guard lock(mu_);
@@ -149,12 +151,48 @@ void SessionStore::Renew(const std::shared_ptr<Session>& session, const std::str
     if (!shared_) return kept_->Insert(fresh, session, kept_address, now);
   }
   shared_->DropSession(old);
+  Forget(&old);
   Store(*session, address);
 }
 
 void SessionStore::Share(std::shared_ptr<SharedState> shared) {
-  std::lock_guard lock(mu_);
-  shared_ = std::move(shared);
+  {
+    std::lock_guard lock(mu_);
+    shared_ = std::move(shared);
+  }
+  if (shared_) shared_->WatchSessions([this](const std::string* id) { Forget(id); });
+}
+
+void SessionStore::Forget(const std::string* id) {
+  std::lock_guard lock(read_mu_);
+  ++read_epoch_;
+  if (id) {
+    read_.erase(*id);
+  } else {
+    read_.clear();
+  }
+}
+
+std::optional<StoredSession> SessionStore::ReadShared(const std::string& id) {
+  const int64_t now = clock_.Now().seconds();
+  const bool watching = shared_->WatchingSessions();
+  uint64_t epoch = 0;
+  if (watching) {
+    std::lock_guard lock(read_mu_);
+    auto it = read_.find(id);
+    if (it != read_.end() && it->second.expires > now) return it->second;
+    if (it != read_.end()) read_.erase(it);
+    epoch = read_epoch_;
+  }
+  std::optional<StoredSession> stored = shared_->LoadSession(id, now);
+  if (stored && watching) {
+    std::lock_guard lock(read_mu_);
+    if (epoch == read_epoch_ && shared_->WatchingSessions()) {
+      if (read_.size() >= std::max<size_t>(limits_.total, 1)) read_.erase(read_.begin());
+      read_.emplace(id, *stored);
+    }
+  }
+  return stored;
 }
 
 int64_t SessionStore::Expiry() const { return clock_.Now().seconds() + idle_timeout_.count(); }
@@ -171,7 +209,7 @@ std::shared_ptr<Session> SessionStore::FindShared(const std::string& id) {
     Store(*promoted, address);
     return promoted;
   }
-  std::optional<StoredSession> stored = shared_->LoadSession(id, clock_.Now().seconds());
+  std::optional<StoredSession> stored = ReadShared(id);
   if (!stored) return nullptr;
   auto session = std::make_shared<Session>(id);
   session->Decode(stored->data);
@@ -182,7 +220,9 @@ std::shared_ptr<Session> SessionStore::FindShared(const std::string& id) {
 void SessionStore::Store(Session& session, const std::string& address) {
   std::string data = session.Encoded();
   const int64_t expires = Expiry();
-  shared_->SaveSession(session.id(), address, data, expires);
+  const std::string id = session.id();
+  shared_->SaveSession(id, address, data, expires);
+  Forget(&id);
   session.SetStored(std::move(data), expires);
   shared_->CapSessions(address, std::max<size_t>(limits_.per_address, 1));
   // Expired rows go once a minute; until then finding one by id already ignores it.
@@ -205,7 +245,9 @@ void SessionStore::Finish(const std::shared_ptr<Session>& session) {
   const bool stale =
       session->stored_expires() - clock_.Now().seconds() < idle_timeout_.count() * 3 / 4;
   if (data == session->stored_data() && !stale) return;
-  shared_->UpdateSession(session->id(), data, expires);
+  const std::string id = session->id();
+  shared_->UpdateSession(id, data, expires);
+  Forget(&id);
   session->SetStored(std::move(data), expires);
 }
 

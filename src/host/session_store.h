@@ -3,7 +3,8 @@
 // or on a board several processes serve in the shared session table.
 // A new session holding only recomputable values waits in a small trial tier until its visitor
 // sends the cookie back. Idle times run on the environment's steady clock, ids come from its
-// random source.
+// random source. Sessions read from the shared table are kept while the table's changes are
+// watched, and forgotten when any process changes them.
 #pragma once
 
 #include <chrono>
@@ -11,6 +12,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "host/context.h"
 #include "store/shared_state.h"
@@ -80,7 +82,16 @@ class SessionStore {
   SessionLimits limits_;
   TimePoint last_purge_{};
 
+  // Sessions read from the shared table, kept while its changes are watched; the epoch moves on
+  // each change heard or made, so a read that raced a change is not kept.
+  mutable std::mutex read_mu_;
+  std::unordered_map<std::string, StoredSession> read_;
+  uint64_t read_epoch_ = 0;
+
   std::shared_ptr<Session> FindShared(const std::string& id);
+  std::optional<StoredSession> ReadShared(const std::string& id);
+  // Forgets the kept read of id (null: of every session).
+  void Forget(const std::string* id);
   // Writes a session anew in the shared table, with a fresh expiry.
   void Store(Session& session, const std::string& address);
   int64_t Expiry() const;

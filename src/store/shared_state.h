@@ -47,6 +47,13 @@ class SharedState {
   // lost connection to the database was made again, when notices may have been missed. A null
   // on_notice stops listening.
   virtual void Listen(std::function<void(const std::string* notice)> on_notice) = 0;
+
+  // From now on calls on_change (on the listening thread) with the id of each session row that
+  // any process wrote or dropped, once committed; with null whenever changes may have been missed.
+  virtual void WatchSessions(std::function<void(const std::string* id)> /*on_change*/) {}
+  // Whether every session change reaches on_change now: not before watching started, nor while
+  // its connection is lost. Sessions read earlier may be kept only while this holds.
+  virtual bool WatchingSessions() const { return false; }
 };
 
 // The shared state of a board on PostgreSQL; null for a board that one process serves (SQLite).

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
+
+#include "store/shared_state.h"
 
 namespace cb {
 namespace {
@@ -120,6 +123,98 @@ TEST_F(SessionStoreTest, RenewMovesTheValuesToANewId) {
   EXPECT_EQ(store_.Find(old_id), nullptr);
   EXPECT_EQ(store_.Find(session->id()), session);
   EXPECT_EQ(store_.size(), 1u);
+}
+
+// The shared session table of a board several processes serve, and its change notices, in
+// memory: the test plays the other processes (their writes, the notices, a lost connection).
+class TableState final : public SharedState {
+ public:
+  std::map<std::string, StoredSession> rows;
+  int loads = 0;
+  bool watching = false;
+  std::function<void()> during_load;  // runs while a read is on its way
+  std::function<void(const std::string*)> changed;
+
+  std::optional<StoredSession> LoadSession(const std::string& id, int64_t now) override {
+    ++loads;
+    std::optional<StoredSession> found;
+    if (auto it = rows.find(id); it != rows.end() && it->second.expires > now) found = it->second;
+    if (during_load) during_load();
+    return found;
+  }
+  void SaveSession(const std::string& id, const std::string&, const std::string& data,
+                   int64_t expires) override {
+    rows[id] = {data, expires};
+  }
+  void UpdateSession(const std::string& id, const std::string& data, int64_t expires) override {
+    rows[id] = {data, expires};
+  }
+  void DropSession(const std::string& id) override { rows.erase(id); }
+  size_t DropExpiredSessions(int64_t) override { return 0; }
+  void CapSessions(const std::string&, size_t) override {}
+  std::string ChangeValue(const std::string&, const std::function<void(std::string&)>&) override {
+    return "";
+  }
+  void Publish(const std::string&) override {}
+  void Listen(std::function<void(const std::string*)>) override {}
+  void WatchSessions(std::function<void(const std::string*)> on_change) override {
+    changed = std::move(on_change);
+  }
+  bool WatchingSessions() const override { return watching; }
+
+  // Another process writes the row: the store hears of it only through the notice.
+  void WriteElsewhere(const std::string& id, const char* user) {
+    Session s(id);
+    s.Set("UserName", Variant(user));
+    rows[id].data = s.Encoded();
+  }
+};
+
+TEST_F(SessionStoreTest, ASharedSessionIsReadOnceWhileItsChangesAreWatched) {
+  auto table = std::make_shared<TableState>();
+  store_.Share(table);
+  const std::string id = KeepNew("ann"), other = "x";
+  const auto find = [&] {
+    auto s = store_.Find(id);
+    return s ? s->Get("UserName").Str() : std::string("(none)");
+  };
+  struct Step {
+    const char* what;
+    std::function<void()> act;
+    std::string user;
+    int loads;  // reads of the table so far
+  };
+  const Step steps[] = {
+      {"not watched: each find reads", [] {}, "ann", 1},
+      {"", [] {}, "ann", 2},
+      {"watched: read once", [&] { table->watching = true; }, "ann", 3},
+      {"", [] {}, "ann", 3},
+      {"a notice of its change", [&] { table->WriteElsewhere(id, "bob"), table->changed(&id); },
+       "bob", 4},
+      {"a notice of another's change", [&] { table->changed(&other); }, "bob", 4},
+      {"changes may have been missed", [&] { table->changed(nullptr); }, "bob", 5},
+      {"a change while reading: not kept",
+       [&] {
+         table->during_load = [&] { table->changed(&id); };
+         table->changed(nullptr);
+       },
+       "bob", 6},
+      {"", [&] { table->during_load = nullptr; }, "bob", 7},
+      {"", [] {}, "bob", 7},
+      {"this process's own write",
+       [&] {
+         auto s = store_.Find(id);
+         s->Set("UserName", Variant("cy"));
+         store_.Finish(s);
+       },
+       "cy", 8},
+      {"expired", [&] { clock_.Advance(21min); }, "(none)", 9},
+  };
+  for (const Step& step : steps) {
+    step.act();
+    EXPECT_EQ(find(), step.user) << step.what;
+    EXPECT_EQ(table->loads, step.loads) << step.what;
+  }
 }
 
 TEST(SessionIdTest, IdsAre128RandomBitsInHex) {

@@ -6,7 +6,9 @@
 // tests/durability/two_servers_test.cpp.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #include "board/routes.h"
 #include "browse/online_share.h"
@@ -99,15 +101,27 @@ class TwoProcesses : public ::testing::Test {
 };
 
 TEST_F(TwoProcesses, ASignInThroughOneHoldsOnTheOtherAndARenewedIdRetiresTheOldOne) {
+  // Both keep the sessions they read once they watch the table's changes.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!(a_->app().shared()->WatchingSessions() && b_->app().shared()->WatchingSessions()) &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
   const std::string alice = a_->SignIn("alice");
   EXPECT_TRUE(b_->SignedIn(alice));
+  EXPECT_TRUE(a_->SignedIn(alice));
   EXPECT_FALSE(b_->SignedIn(""));
   EXPECT_FALSE(b_->SignedIn("0123456789abcdef0123456789abcdef"));
 
-  // Signing in again through the other process gives the session a new id.
+  // Signing in again through the other process gives the session a new id; the one that had
+  // read the old id learns of its end from the table's notice, within moments.
   const std::string bob = b_->SignIn("bob", alice);
   EXPECT_NE(bob, alice);
-  EXPECT_FALSE(a_->SignedIn(alice));
+  bool retired = false;
+  while (!(retired = !a_->SignedIn(alice)) && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_TRUE(retired);
   EXPECT_TRUE(a_->SignedIn(bob));
 }
 

@@ -18,6 +18,8 @@ namespace cb {
 namespace {
 
 constexpr const char* kChannel = "corkboard";
+// Each committed change of a session row, by id, whoever made it (so a process can keep sessions).
+constexpr const char* kSessionChannel = "corkboard_session";
 // Idle connections kept for the shared tables; more are opened while pages need them.
 constexpr size_t kMaxIdle = 4;
 // An advisory lock key of its own, so that two processes starting at once make the tables once.
@@ -27,7 +29,12 @@ constexpr const char* kSetUp =
     " data text NOT NULL, expires int8 NOT NULL);"
     "CREATE INDEX IF NOT EXISTS cb_session_expires ON cb_session (expires);"
     "CREATE INDEX IF NOT EXISTS cb_session_address ON cb_session (address, expires);"
-    "CREATE TABLE IF NOT EXISTS cb_shared_value (name text PRIMARY KEY, value text NOT NULL)";
+    "CREATE TABLE IF NOT EXISTS cb_shared_value (name text PRIMARY KEY, value text NOT NULL);"
+    "CREATE OR REPLACE FUNCTION cb_session_changed() RETURNS trigger LANGUAGE plpgsql AS $$"
+    " BEGIN PERFORM pg_notify('corkboard_session',"
+    " CASE WHEN TG_OP = 'DELETE' THEN OLD.id ELSE NEW.id END); RETURN NULL; END $$;"
+    "CREATE OR REPLACE TRIGGER cb_session_changed AFTER INSERT OR UPDATE OR DELETE ON cb_session"
+    " FOR EACH ROW EXECUTE FUNCTION cb_session_changed()";
 
 struct ResultDeleter {
   void operator()(PGresult* r) const { PQclear(r); }
@@ -163,12 +170,18 @@ class PgSharedState : public SharedState {
   }
 
   void Listen(std::function<void(const std::string*)> on_notice) override {
-    stop_ = true;
-    if (listener_.joinable()) listener_.join();
-    stop_ = false;
+    std::lock_guard lock(listeners_mu_);
     on_notice_ = std::move(on_notice);
-    if (on_notice_) listener_ = std::thread([this] { ListenLoop(); });
+    StartListening();
   }
+
+  void WatchSessions(std::function<void(const std::string*)> on_change) override {
+    std::lock_guard lock(listeners_mu_);
+    on_session_ = std::move(on_change);
+    StartListening();
+  }
+
+  bool WatchingSessions() const override { return watching_; }
 
  private:
   // Runs work on an idle connection (or a new one); a connection that failed is not kept.
@@ -203,8 +216,16 @@ class PgSharedState : public SharedState {
     }
   }
 
-  // One connection listens; when it is lost it is made again (once a second) and the listener
-  // told that notices may have been missed meanwhile.
+  // Called with listeners_mu_ held.
+  void StartListening() {
+    if (!listener_.joinable() && (on_notice_ || on_session_)) {
+      listener_ = std::thread([this] { ListenLoop(); });
+    }
+  }
+
+  // One connection listens on both channels; when it is lost it is made again (once a second)
+  // and the listeners told that notices may have been missed meanwhile. Session changes are
+  // reported as not watched from the moment the connection is found lost.
   void ListenLoop() {
     bool lost = false;
     while (!stop_) {
@@ -212,31 +233,39 @@ class PgSharedState : public SharedState {
       try {
         c = Connect(location_);
         Run(c, std::string("LISTEN ") + kChannel);
+        Run(c, std::string("LISTEN ") + kSessionChannel);
       } catch (const std::exception&) {
         if (c) PQfinish(c);
         lost = true;
         Pause(std::chrono::seconds(1));
         continue;
       }
-      if (lost) Tell(nullptr);
+      if (lost) Tell(on_notice_, nullptr);
+      // A change committed before LISTEN took effect was not heard: sessions kept so far go.
+      Tell(on_session_, nullptr);
+      watching_ = true;
       lost = true;
       while (!stop_ && PQstatus(c) == CONNECTION_OK) {
         pollfd fd{PQsocket(c), POLLIN, 0};
         if (poll(&fd, 1, 200) > 0 && !PQconsumeInput(c)) break;
         while (PGnotify* n = PQnotifies(c)) {
-          const std::string text = n->extra;
+          const std::string channel = n->relname, text = n->extra;
           PQfreemem(n);
-          Tell(&text);
+          Tell(channel == kSessionChannel ? on_session_ : on_notice_, &text);
         }
       }
+      watching_ = false;
+      Tell(on_session_, nullptr);
       PQfinish(c);
     }
   }
 
   // A listener's failure must not end the thread that every later notice needs.
-  void Tell(const std::string* notice) {
+  void Tell(const std::function<void(const std::string*)>& listener, const std::string* notice) {
+    std::lock_guard lock(listeners_mu_);
+    if (!listener) return;
     try {
-      on_notice_(notice);
+      listener(notice);
     } catch (...) {
     }
   }
@@ -251,7 +280,9 @@ class PgSharedState : public SharedState {
   const std::string location_;
   std::mutex mu_;
   std::vector<PGconn*> idle_;
-  std::function<void(const std::string*)> on_notice_;
+  std::mutex listeners_mu_;  // held while a listener runs, so none runs after it is replaced
+  std::function<void(const std::string*)> on_notice_, on_session_;
+  std::atomic<bool> watching_{false};
   std::atomic<bool> stop_{false};
   std::thread listener_;
 };
