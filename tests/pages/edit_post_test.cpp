@@ -149,9 +149,7 @@ TEST(SubmitEdit, TwoEditsOfATopicRenameTheThread) {
 // anyway: it renames nothing.
 TEST(SubmitEdit, AReplyKeepsItsThreadAndAnUnchangedSubjectIsNotRewritten) {
   ModerationBoard b;
-  b.board.ExecRaw(
-      "CREATE TRIGGER no_rename AFTER UPDATE OF subject ON post BEGIN SELECT RAISE(ABORT, "
-      "'renamed'); END;");
+  b.board.FailWhen("AFTER UPDATE OF subject", "post", "", "renamed");
   std::string out = Submit(b, b.topic, test::kBob, {{"TopicSubject", "你好"}});
   out += Submit(b, b.own_reply, test::kBob, {{"TopicSubject", "别的"}});
   EXPECT_GOLDEN("moderation/edited_unrenamed",

@@ -184,20 +184,15 @@ TEST(Transfer, ArchivesOncePerArchive) {
 }
 
 TEST(Transfer, AFailureHalfWayChangesNothing) {
-  const std::string fail_delete =
-      "CREATE TRIGGER boom BEFORE DELETE ON post BEGIN SELECT RAISE(ABORT, 'disk full'); END;";
-  for (const auto& [name, trigger, archive_copy] :
-       {std::tuple{"move: the second reply's copy fails",
-                   std::string("CREATE TRIGGER boom AFTER INSERT ON post WHEN "
-                               "new.forumname='技术讨论' AND new.message='再回复' BEGIN SELECT "
-                               "RAISE(ABORT, 'disk full'); END;"),
-                   false},
-        {"move: deleting the source fails", fail_delete, false},
-        {"archive: deleting the source fails", fail_delete, true}}) {
+  for (const auto& [name, when, condition, archive_copy] :
+       {std::tuple{"move: the second reply's copy fails", "AFTER INSERT",
+                   "new.forumname='技术讨论' AND new.message='再回复'", false},
+        {"move: deleting the source fails", "BEFORE DELETE", "", false},
+        {"archive: deleting the source fails", "BEFORE DELETE", "", true}}) {
     SCOPED_TRACE(name);
     ModerationBoard b;
     const int64_t archive = b.board.AddArchive("精华");
-    b.board.ExecRaw(trigger);
+    b.board.FailWhen(when, "post", condition);
     const std::string before = b.Posts();
     const std::string page = b.Post(&Corkboard::Transfer, "/archive.asp",
                                     archive_copy ? ArchiveForm(b.topic, archive, "Delete")

@@ -75,6 +75,22 @@ void TestBoard::ExecRaw(const std::string& sql) {
   con_->backend().ExecScript(sql);
 }
 
+void TestBoard::FailWhen(const std::string& when, const std::string& table,
+                         const std::string& condition, const std::string& message) {
+  static int triggers = 0;
+  const std::string name = "fail_" + std::to_string(++triggers);
+  if (pg_spec_.empty()) {
+    return ExecRaw("CREATE TRIGGER " + name + " " + when + " ON " + table +
+                   (condition.empty() ? "" : " WHEN " + condition) + " BEGIN SELECT RAISE(ABORT, '" +
+                   message + "'); END;");
+  }
+  ExecRaw("CREATE OR REPLACE FUNCTION cb_test_fail() RETURNS trigger LANGUAGE plpgsql AS $$ "
+          "BEGIN RAISE EXCEPTION '%', TG_ARGV[0]; END $$; CREATE TRIGGER " +
+          name + " " + when + " ON " + table + " FOR EACH ROW" +
+          (condition.empty() ? "" : " WHEN (" + condition + ")") +
+          " EXECUTE FUNCTION cb_test_fail('" + message + "')");
+}
+
 Variant TestBoard::Scalar(const std::string& sql) {
   auto rs = con_->Execute(sql);
   return rs->Eof() ? Variant() : rs->Fields(0);

@@ -97,6 +97,11 @@ class TestBoard {
   // Runs schema statements directly on the backend, past the translator (e.g. DROP TABLE to prove
   // that a procedure does not touch a table).
   void ExecRaw(const std::string& sql);
+  // Makes the store fail a statement on table with message, as a failing disk would: at `when`
+  // ("AFTER INSERT", "BEFORE DELETE", "AFTER UPDATE OF subject"), for the rows that meet
+  // condition (over new. or old. columns; "" for every row). On either backend.
+  void FailWhen(const std::string& when, const std::string& table,
+                const std::string& condition = "", const std::string& message = "disk full");
   // The first column of the first row of a query (Empty when there is none).
   Variant Scalar(const std::string& sql);
   // The first column of every row, as text ("NULL" for a null).
