@@ -25,7 +25,7 @@ namespace cb {
 namespace {
 
 namespace fs = std::filesystem;
-using test::Fetch;
+using test::Ask;
 using test::GetRequest;
 using test::RawClient;
 
@@ -132,10 +132,7 @@ TEST_F(HttpServerTest, HeadGivesTheLengthWithoutTheBody) {
   EXPECT_EQ(head->status, 200);
   EXPECT_EQ(head->Header("content-length"), "4");
   // The connection goes on right after the header: no body was sent.
-  ASSERT_TRUE(client.Send(GetRequest("/DEFAULT.CSS")));
-  auto get = client.Read();
-  ASSERT_TRUE(get);
-  EXPECT_EQ(get->body, "td{}");
+  EXPECT_EQ(client.Ask(GetRequest("/DEFAULT.CSS")).body, "td{}");
 }
 
 TEST_F(HttpServerTest, BadRequestsGetTheirStatus) {
@@ -147,16 +144,10 @@ TEST_F(HttpServerTest, BadRequestsGetTheirStatus) {
                    {"431"}});
   for (const test::TextCase& c : cases) {
     RawClient client(port);
-    ASSERT_TRUE(client.Send(c.in.at(0))) << c.where;
-    auto r = client.Read();
-    ASSERT_TRUE(r) << c.where;
-    EXPECT_EQ(std::to_string(r->status), c.out.at(0)) << c.where;
+    EXPECT_EQ(std::to_string(client.Ask(c.in.at(0)).status), c.out.at(0)) << c.where;
     EXPECT_TRUE(client.ClosedWithin(3000)) << c.where;
   }
-  // And the server still serves.
-  auto ok = Fetch(port, GetRequest("/hello.asp"));
-  ASSERT_TRUE(ok);
-  EXPECT_EQ(ok->status, 200);
+  EXPECT_EQ(Ask(port, GetRequest("/hello.asp")).status, 200);  // and the server still serves
 }
 
 TEST_F(HttpServerTest, MangledRequestsNeverStopTheServer) {
@@ -178,9 +169,7 @@ TEST_F(HttpServerTest, MangledRequestsNeverStopTheServer) {
       EXPECT_TRUE(r->status == 200 || (r->status >= 400 && r->status < 500)) << r->status;
     }
   }
-  auto ok = Fetch(port, GetRequest("/hello.asp"));
-  ASSERT_TRUE(ok);
-  EXPECT_EQ(ok->status, 200);
+  EXPECT_EQ(Ask(port, GetRequest("/hello.asp")).status, 200);
 }
 
 TEST_F(HttpServerTest, TwoMegabyteUploadWithItsFormIsAcceptedByTheUploadAddress) {
@@ -195,14 +184,10 @@ TEST_F(HttpServerTest, TwoMegabyteUploadWithItsFormIsAcceptedByTheUploadAddress)
                   "application/x-www-form-urlencoded\r\nExpect: 100-continue\r\n"
                   "Content-Length: " +
                   std::to_string(body.size()) + "\r\n\r\n"));
-  auto interim = client.Read();
-  ASSERT_TRUE(interim);
-  EXPECT_EQ(interim->status, 100);
-  ASSERT_TRUE(client.Send(body));
-  auto r = client.Read();
-  ASSERT_TRUE(r);
-  EXPECT_EQ(r->status, 200);
-  EXPECT_EQ(GbkToUtf8(r->body), std::to_string(body.size()) + " 中");
+  EXPECT_EQ(client.Read().value_or(test::RawResponse{}).status, 100);
+  const test::RawResponse r = client.Ask(body);
+  EXPECT_EQ(r.status, 200);
+  EXPECT_EQ(GbkToUtf8(r.body), std::to_string(body.size()) + " 中");
 }
 
 TEST_F(HttpServerTest, SlowClientIsClosedWhileOthersAreServed) {
@@ -213,11 +198,7 @@ TEST_F(HttpServerTest, SlowClientIsClosedWhileOthersAreServed) {
   ASSERT_TRUE(slow.Send("GET /hello.asp HTTP/1.1\r\nHost: x\r\n"));  // never finished
   RawClient idle(port);                                              // never says anything
   auto start = std::chrono::steady_clock::now();
-  for (int i = 0; i < 3; ++i) {
-    auto r = Fetch(port, GetRequest("/hello.asp"));
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->status, 200);
-  }
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(Ask(port, GetRequest("/hello.asp")).status, 200);
   EXPECT_LT(std::chrono::steady_clock::now() - start, cfg_.request_timeout);
   EXPECT_FALSE(slow.ClosedWithin(0));  // still waited for, yet nobody else waited on it
   EXPECT_TRUE(slow.ClosedWithin(3000));
@@ -227,20 +208,14 @@ TEST_F(HttpServerTest, SlowClientIsClosedWhileOthersAreServed) {
 TEST_F(HttpServerTest, FailingPageGivesErrorPageAndTheConnectionIsKeptUntilClosed) {
   uint16_t port = StartServer();
   RawClient client(port);
-  ASSERT_TRUE(client.Send(GetRequest("/throw.asp")));
-  auto r = client.Read();
-  ASSERT_TRUE(r);
-  EXPECT_EQ(r->status, 500);     // the page itself: page_host_test
-  for (int i = 0; i < 2; ++i) {  // kept alive
-    ASSERT_TRUE(client.Send(GetRequest("/Hello.asp")));
-    auto next = client.Read();
-    ASSERT_TRUE(next) << i;
-    EXPECT_EQ(next->status, 200);
-    EXPECT_EQ(next->Header("content-type"), "text/html; charset=gb2312");
-    EXPECT_EQ(GbkToUtf8(next->body), "你好");
+  EXPECT_EQ(client.Ask(GetRequest("/throw.asp")).status, 500);  // the page: page_host_test
+  for (int i = 0; i < 2; ++i) {                                   // kept alive
+    const test::RawResponse next = client.Ask(GetRequest("/Hello.asp"));
+    EXPECT_EQ(next.status, 200) << i;
+    EXPECT_EQ(next.Header("content-type"), "text/html; charset=gb2312");
+    EXPECT_EQ(GbkToUtf8(next.body), "你好");
   }
-  ASSERT_TRUE(client.Send(GetRequest("/hello.asp", "Connection: close\r\n")));
-  ASSERT_TRUE(client.Read());
+  EXPECT_EQ(client.Ask(GetRequest("/hello.asp", "Connection: close\r\n")).status, 200);
   EXPECT_TRUE(client.ClosedWithin(2000));
 }
 
@@ -253,9 +228,9 @@ TEST_F(HttpServerTest, AccessLogHasOneLinePerRequest) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
   };
-  ASSERT_TRUE(Fetch(port, GetRequest("/hello.asp?x=1")));
+  ASSERT_EQ(Ask(port, GetRequest("/hello.asp?x=1")).status, 200);
   wait_for_lines(1);
-  ASSERT_TRUE(Fetch(port, GetRequest("/missing.gif")));
+  ASSERT_EQ(Ask(port, GetRequest("/missing.gif")).status, 404);
   wait_for_lines(2);
   auto lines = LogLines();
   ASSERT_EQ(lines.size(), 2u);
@@ -267,17 +242,14 @@ TEST_F(HttpServerTest, AccessLogHasOneLinePerRequest) {
 TEST_F(HttpServerTest, StopFinishesRequestsInFlightAndClosesIdleOnes) {
   uint16_t port = StartServer();
   RawClient idle(port);
-  ASSERT_TRUE(idle.Send(GetRequest("/hello.asp")));
-  ASSERT_TRUE(idle.Read());  // now waiting on a kept-alive connection
+  ASSERT_EQ(idle.Ask(GetRequest("/hello.asp")).status, 200);  // now waiting, kept alive
   RawClient busy(port);
   ASSERT_TRUE(busy.Send(GetRequest("/slow.asp")));
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   auto stopped = std::async(std::launch::async, [&] { server_->Stop(); });
-  auto r = busy.Read();
-  ASSERT_TRUE(r);
-  EXPECT_EQ(r->status, 200);
-  EXPECT_EQ(r->body, "slow done");
-  EXPECT_EQ(r->Header("connection"), "close");
+  const test::RawResponse r = busy.Read().value_or(test::RawResponse{});
+  EXPECT_EQ(r.body, "slow done");
+  EXPECT_EQ(r.Header("connection"), "close");
   EXPECT_TRUE(idle.ClosedWithin(2000));
   stopped.get();
   RawClient late(port);
@@ -289,20 +261,14 @@ TEST_F(HttpServerTest, FullTableClosesTheOldestIdleConnection) {
   cfg_.request_timeout = std::chrono::seconds(20);
   uint16_t port = StartServer();
   std::vector<std::unique_ptr<RawClient>> clients;
-  for (int i = 0; i < 30; ++i) {
+  for (int i = 0; i < 30; ++i) {  // every newcomer is served although the table is full
     clients.push_back(std::make_unique<RawClient>(port));
-    ASSERT_TRUE(clients.back()->Send(GetRequest("/hello.asp"))) << i;
-    auto r = clients.back()->Read();
-    ASSERT_TRUE(r) << i;  // every newcomer is served although the table is full
-    EXPECT_EQ(r->status, 200) << i;
+    EXPECT_EQ(clients.back()->Ask(GetRequest("/hello.asp")).status, 200) << i;
   }
   // The first ones made room; the most recent ones still serve on their kept-alive connection.
   EXPECT_TRUE(clients.front()->ClosedWithin(2000));
   for (size_t i = clients.size() - 3; i < clients.size(); ++i) {
-    ASSERT_TRUE(clients[i]->Send(GetRequest("/hello.asp"))) << i;
-    auto r = clients[i]->Read();
-    ASSERT_TRUE(r) << i;
-    EXPECT_EQ(r->status, 200) << i;
+    EXPECT_EQ(clients[i]->Ask(GetRequest("/hello.asp")).status, 200) << i;
   }
 }
 
@@ -311,7 +277,7 @@ TEST_F(HttpServerTest, NoDescriptorLeftPausesAcceptingAndReportsRarely) {
   // Every code path runs once with descriptors to spare: the sanitizers' first check of a type
   // opens a pipe, which would fail below.
   const std::string request = GetRequest("/hello.asp", "Connection: close\r\n");
-  ASSERT_TRUE(Fetch(port, request));
+  ASSERT_EQ(Ask(port, request).status, 200);
   for (int i = 0; i < 200 && server_->connection_count() > 0; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
@@ -373,26 +339,18 @@ TEST_F(HttpServerTest, BlockedPageStallsNeitherStaticFilesNorOtherPagesNorKeepAl
   cfg_.request_timeout = std::chrono::seconds(10);
   uint16_t port = StartServer();
   RawClient kept(port);
-  ASSERT_TRUE(kept.Send(GetRequest("/hello.asp")));
-  ASSERT_TRUE(kept.Read());
+  ASSERT_EQ(kept.Ask(GetRequest("/hello.asp")).status, 200);
   RawClient blocked(port);
   ASSERT_TRUE(blocked.Send(GetRequest("/block.asp")));
   ASSERT_TRUE(gate_.Waiting(1));
   auto start = std::chrono::steady_clock::now();
-  auto file = Fetch(port, GetRequest("/default.css"));
-  auto page = Fetch(port, GetRequest("/hello.asp"));
-  ASSERT_TRUE(kept.Send(GetRequest("/FAQ.html")));
-  auto again = kept.Read();
+  EXPECT_EQ(Ask(port, GetRequest("/default.css")).body, "td{}");
+  EXPECT_EQ(GbkToUtf8(Ask(port, GetRequest("/hello.asp")).body), "你好");
+  EXPECT_EQ(kept.Ask(GetRequest("/FAQ.html")).status, 200);
   // Behind the blocked page they would wait for the gate, which opens only below.
   EXPECT_LT(Since(start), Ms(5000));
-  ASSERT_TRUE(file && page && again);
-  EXPECT_EQ(file->body, "td{}");
-  EXPECT_EQ(GbkToUtf8(page->body), "你好");
-  EXPECT_EQ(again->status, 200);
   gate_.Open();
-  auto late = blocked.Read();
-  ASSERT_TRUE(late);
-  EXPECT_EQ(late->body, "let through");
+  EXPECT_EQ(blocked.Read().value_or(test::RawResponse{}).body, "let through");
 }
 
 TEST_F(HttpServerTest, FullQueueTurnsVisitorsAwayAtOnceAndStopAnswersTheQueue) {
@@ -411,27 +369,18 @@ TEST_F(HttpServerTest, FullQueueTurnsVisitorsAwayAtOnceAndStopAnswersTheQueue) {
   // No room: answered now, on a connection that stays open; static files still come.
   auto start = std::chrono::steady_clock::now();
   RawClient turned_away(port);
-  ASSERT_TRUE(turned_away.Send(GetRequest("/hello.asp")));
-  auto busy = turned_away.Read();
+  const test::RawResponse busy = turned_away.Ask(GetRequest("/hello.asp"));
   EXPECT_LT(Since(start), Ms(3000));  // queued, it would wait for the gate
-  ASSERT_TRUE(busy);
-  EXPECT_EQ(busy->status, 503);
-  EXPECT_EQ(busy->Header("retry-after"), "2");
-  EXPECT_NE(GbkToUtf8(busy->body).find("论坛繁忙"), std::string::npos);
-  ASSERT_TRUE(turned_away.Send(GetRequest("/default.css")));
-  auto file = turned_away.Read();
-  ASSERT_TRUE(file);
-  EXPECT_EQ(file->status, 200);
+  EXPECT_EQ(busy.status, 503);
+  EXPECT_EQ(busy.Header("retry-after"), "2");
+  EXPECT_NE(GbkToUtf8(busy.body).find("论坛繁忙"), std::string::npos);
+  EXPECT_EQ(turned_away.Ask(GetRequest("/default.css")).status, 200);
 
   // Stopping answers the waiting page 503 at once and lets the running one finish.
   auto stopped = std::async(std::launch::async, [&] { server_->Stop(); });
-  auto dropped = queued.Read();
-  ASSERT_TRUE(dropped);
-  EXPECT_EQ(dropped->status, 503);
+  EXPECT_EQ(queued.Read().value_or(test::RawResponse{}).status, 503);
   gate_.Open();
-  auto finished = running.Read();
-  ASSERT_TRUE(finished);
-  EXPECT_EQ(finished->body, "let through");
+  EXPECT_EQ(running.Read().value_or(test::RawResponse{}).body, "let through");
   EXPECT_EQ(stopped.wait_for(std::chrono::seconds(5)), std::future_status::ready);
 }
 
@@ -477,10 +426,8 @@ TEST_F(HttpServerTest, IdleAndSlowCrowdsDoNotDelayOtherVisitors) {
     while (Since(tick) < Ms(1000)) {
       for (const char* target : {"/hello.asp", "/default.css"}) {
         auto before = std::chrono::steady_clock::now();
-        auto r = Fetch(port, GetRequest(target));
+        ASSERT_EQ(Ask(port, GetRequest(target)).status, 200) << target;
         slowest = std::max(slowest, Since(before));
-        ASSERT_TRUE(r) << target;
-        ASSERT_EQ(r->status, 200) << target;
         ++served;
       }
       std::this_thread::sleep_for(Ms(50));
@@ -506,9 +453,7 @@ TEST_F(HttpServerTest, SigtermEndsRunWithZero) {
   ASSERT_TRUE(busy.Send(GetRequest("/slow.asp")));
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   kill(getpid(), SIGTERM);
-  auto r = busy.Read();
-  ASSERT_TRUE(r);
-  EXPECT_EQ(r->body, "slow done");
+  EXPECT_EQ(busy.Read().value_or(test::RawResponse{}).body, "slow done");
   ASSERT_EQ(run.wait_for(std::chrono::seconds(5)), std::future_status::ready);
   EXPECT_EQ(run.get(), 0);
 }

@@ -95,6 +95,12 @@ class RawClient {
     return r;
   }
 
+  // Sends request and reads its answer: status 0 when none came.
+  RawResponse Ask(std::string_view request) {
+    if (!Send(request)) return {};
+    return Read().value_or(RawResponse{});
+  }
+
   // True when the server closes the connection within timeout_ms (pending bytes are skipped).
   bool ClosedWithin(int timeout_ms) {
     while (Fill(timeout_ms)) {
@@ -131,6 +137,11 @@ inline std::optional<RawResponse> Fetch(uint16_t port, std::string_view raw_requ
   RawClient client(port);
   if (!client.Send(raw_request)) return std::nullopt;
   return client.Read();
+}
+
+// One request on a fresh connection: status 0 when no answer came.
+inline RawResponse Ask(uint16_t port, std::string_view raw_request) {
+  return Fetch(port, raw_request).value_or(RawResponse{});
 }
 
 inline std::string GetRequest(std::string_view target, std::string_view extra_headers = "") {
