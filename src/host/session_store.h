@@ -15,9 +15,9 @@
 #include <unordered_map>
 
 #include "host/context.h"
-#include "store/shared_state.h"
 #include "runtime/datetime.h"
 #include "runtime/random.h"
+#include "store/shared_state.h"
 
 namespace cb {
 

@@ -36,18 +36,19 @@ inline uint16_t FreePort() {
 }
 
 // A POST of a url-encoded form on a fresh connection, as the visitor at `address` behind the
-// trusted proxy. Empty when the connection closes or nothing arrives within timeout_ms.
+// trusted proxy (holding the session id `session`, if any). Empty when the connection closes or
+// nothing arrives within 30 s.
 inline std::optional<RawResponse> PostForm(uint16_t port, const std::string& target,
                                            const std::string& form, const std::string& address,
-                                           int timeout_ms = 30000) {
+                                           const std::string& session = "") {
   RawClient client(port);
-  const std::string request = "POST " + target +
-                              " HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Forwarded-For: " + address +
-                              "\r\nContent-Type: application/x-www-form-urlencoded\r\n"
-                              "Content-Length: " +
-                              std::to_string(form.size()) + "\r\nConnection: close\r\n\r\n" + form;
+  const std::string request =
+      "POST " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Forwarded-For: " + address +
+      (session.empty() ? "" : "\r\nCookie: CBSESSION=" + session) +
+      "\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
+      std::to_string(form.size()) + "\r\nConnection: close\r\n\r\n" + form;
   if (!client.Send(request)) return std::nullopt;
-  return client.Read(false, timeout_ms);
+  return client.Read(false, 30000);
 }
 
 // A page's text in UTF-8 (pages are sent in GBK).

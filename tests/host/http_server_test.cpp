@@ -209,7 +209,7 @@ TEST_F(HttpServerTest, FailingPageGivesErrorPageAndTheConnectionIsKeptUntilClose
   uint16_t port = StartServer();
   RawClient client(port);
   EXPECT_EQ(client.Ask(GetRequest("/throw.asp")).status, 500);  // the page: page_host_test
-  for (int i = 0; i < 2; ++i) {                                   // kept alive
+  for (int i = 0; i < 2; ++i) {                                 // kept alive
     const test::RawResponse next = client.Ask(GetRequest("/Hello.asp"));
     EXPECT_EQ(next.status, 200) << i;
     EXPECT_EQ(next.Header("content-type"), "text/html; charset=gb2312");

@@ -81,14 +81,15 @@ void TestBoard::FailWhen(const std::string& when, const std::string& table,
   const std::string name = "fail_" + std::to_string(++triggers);
   if (pg_spec_.empty()) {
     return ExecRaw("CREATE TRIGGER " + name + " " + when + " ON " + table +
-                   (condition.empty() ? "" : " WHEN " + condition) + " BEGIN SELECT RAISE(ABORT, '" +
-                   message + "'); END;");
+                   (condition.empty() ? "" : " WHEN " + condition) +
+                   " BEGIN SELECT RAISE(ABORT, '" + message + "'); END;");
   }
-  ExecRaw("CREATE OR REPLACE FUNCTION cb_test_fail() RETURNS trigger LANGUAGE plpgsql AS $$ "
-          "BEGIN RAISE EXCEPTION '%', TG_ARGV[0]; END $$; CREATE TRIGGER " +
-          name + " " + when + " ON " + table + " FOR EACH ROW" +
-          (condition.empty() ? "" : " WHEN (" + condition + ")") +
-          " EXECUTE FUNCTION cb_test_fail('" + message + "')");
+  ExecRaw(
+      "CREATE OR REPLACE FUNCTION cb_test_fail() RETURNS trigger LANGUAGE plpgsql AS $$ "
+      "BEGIN RAISE EXCEPTION '%', TG_ARGV[0]; END $$; CREATE TRIGGER " +
+      name + " " + when + " ON " + table + " FOR EACH ROW" +
+      (condition.empty() ? "" : " WHEN (" + condition + ")") + " EXECUTE FUNCTION cb_test_fail('" +
+      message + "')");
 }
 
 Variant TestBoard::Scalar(const std::string& sql) {

@@ -44,8 +44,12 @@ using Result = std::unique_ptr<PGresult, ResultDeleter>;
 // Keep-alives find a peer gone without a word (a cut network) within about 15 s: until then the
 // listening connection would look alive while it hears nothing, and sessions kept on its word.
 PGconn* Connect(const std::string& location) {
-  const char* keys[] = {"dbname",         "client_encoding",     "application_name",
-                        "keepalives_idle", "keepalives_interval", "keepalives_count",
+  const char* keys[] = {"dbname",
+                        "client_encoding",
+                        "application_name",
+                        "keepalives_idle",
+                        "keepalives_interval",
+                        "keepalives_count",
                         nullptr};
   const char* values[] = {location.c_str(), "UTF8", "corkboard", "5", "3", "3", nullptr};
   PGconn* conn = PQconnectdbParams(keys, values, 1);
