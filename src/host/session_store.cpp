@@ -254,9 +254,13 @@ void SessionStore::Finish(const std::shared_ptr<Session>& session) {
 size_t SessionStore::Sweep() {
   TimePoint now = clock_.Steady();
   if (shared_) {
+    const int64_t wall = clock_.Now().seconds();
+    {
+      std::lock_guard lock(read_mu_);  // reads of sessions nobody came back for
+      std::erase_if(read_, [wall](const auto& entry) { return entry.second.expires <= wall; });
+    }
     std::lock_guard lock(mu_);
-    return shared_->DropExpiredSessions(clock_.Now().seconds()) +
-           trial_->DropIdle(now, idle_timeout_);
+    return shared_->DropExpiredSessions(wall) + trial_->DropIdle(now, idle_timeout_);
   }
   std::lock_guard lock(mu_);
   return kept_->DropIdle(now, idle_timeout_) + trial_->DropIdle(now, idle_timeout_);
