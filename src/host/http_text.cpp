@@ -1,8 +1,6 @@
 // The texts of HTTP the host reads and writes without a socket.
 #include "host/http_text.h"
 
-#include <cstdio>
-#include <ctime>
 #include <utility>
 
 #include "runtime/convert.h"
@@ -62,26 +60,18 @@ void ParseCookieHeader(std::string_view header, ValueCollection& out) {
 }
 
 std::string HttpDateFromUnix(int64_t utc_seconds) {
-  static constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static constexpr const char* kDays[] = {"Thu", "Fri", "Sat", "Sun", "Mon", "Tue", "Wed"};
   static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                             "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  time_t instant = static_cast<time_t>(utc_seconds);
-  struct tm gmt {};
-  gmtime_r(&instant, &gmt);
-  char buf[40];
-  snprintf(buf, sizeof buf, "%s, %02d %s %04d %02d:%02d:%02d GMT", kDays[gmt.tm_wday], gmt.tm_mday,
-           kMonths[gmt.tm_mon], gmt.tm_year + 1900, gmt.tm_hour, gmt.tm_min, gmt.tm_sec);
-  return buf;
+  // The instant's fields read as a wall time in UTC; 1970-01-01 was a Thursday.
+  const DateTime utc = DateTime::FromSeconds(utc_seconds);
+  const int64_t days = utc.DateOnly().seconds() / 86400;
+  const std::string ymd = utc.Ymd();  // "yyyy-mm-dd"
+  return std::string(kDays[((days % 7) + 7) % 7]) + ", " + ymd.substr(8, 2) + " " +
+         kMonths[utc.month() - 1] + " " + ymd.substr(0, 4) + " " + utc.Hms() + " GMT";
 }
 
-std::string HttpDate(const DateTime& local) {
-  // The stored seconds read as UTC give the wall-clock fields; mktime places them in local time.
-  time_t wall = static_cast<time_t>(local.seconds());
-  struct tm fields {};
-  gmtime_r(&wall, &fields);
-  fields.tm_isdst = -1;
-  return HttpDateFromUnix(mktime(&fields));
-}
+std::string HttpDate(const DateTime& local) { return HttpDateFromUnix(UnixTimeOf(local)); }
 
 std::string FormatSetCookie(std::string_view name, const ResponseCookie& cookie, bool secure) {
   std::string line = UrlEncode(name) + "=" + UrlEncode(cookie.value);

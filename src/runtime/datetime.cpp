@@ -2,6 +2,7 @@
 // date texts the board meets, differences, and the system clock.
 #include "runtime/datetime.h"
 
+#include <atomic>
 #include <ctime>
 
 #include "runtime/date_parse.h"
@@ -55,7 +56,51 @@ std::string FourDigits(int n) {
   return n < 0 ? "-" + s : s;
 }
 
+// The zone's offsets, a slot per minute: (minute + 2^40) << 20 | (offset + 2^19); 0 is empty.
+// An offset never changes within a minute (zones change on whole minutes since long before
+// 1970), and both the present and the dates the board writes fall in few minutes.
+constexpr uint64_t kOffsetBits = 20;
+constexpr int64_t kOffsetBias = int64_t{1} << 19;
+std::atomic<uint64_t> zone_offsets[64];
+
+// Seconds east of UTC at a Unix instant.
+int64_t OffsetAt(int64_t utc) {
+  const int64_t minute = FloorDiv(utc, 60);
+  const uint64_t key = static_cast<uint64_t>(minute + (int64_t{1} << 40)) << kOffsetBits;
+  std::atomic<uint64_t>& slot = zone_offsets[static_cast<uint64_t>(minute) % 64];
+  const uint64_t kept = slot.load(std::memory_order_relaxed);
+  if ((kept >> kOffsetBits) << kOffsetBits == key && kept != 0) {
+    return static_cast<int64_t>(kept & ((uint64_t{1} << kOffsetBits) - 1)) - kOffsetBias;
+  }
+  const std::time_t t = static_cast<std::time_t>(utc);
+  std::tm local{};
+  localtime_r(&t, &local);
+  const int64_t offset = local.tm_gmtoff;
+  slot.store(key | static_cast<uint64_t>(offset + kOffsetBias), std::memory_order_relaxed);
+  return offset;
+}
+
 }  // namespace
+
+DateTime LocalTimeOf(int64_t utc_seconds) {
+  return DateTime::FromSeconds(utc_seconds + OffsetAt(utc_seconds));
+}
+
+int64_t UnixTimeOf(const DateTime& local) {
+  const int64_t wall = local.seconds();
+  const int64_t guess = wall - OffsetAt(wall - OffsetAt(wall));
+  if (guess + OffsetAt(guess) == wall) return guess;
+  // A wall time the clocks skipped: mktime decides where it lies.
+  const std::time_t fields_at = static_cast<std::time_t>(wall);
+  std::tm fields{};
+  gmtime_r(&fields_at, &fields);
+  fields.tm_isdst = -1;
+  return mktime(&fields);
+}
+
+void ForgetZoneOffsets() {
+  for (auto& slot : zone_offsets) slot.store(0, std::memory_order_relaxed);
+}
 
 DateTime DateTime::FromParts(int year, int month, int day, int hour, int minute, int second) {
   // Months outside 1..12 and days past the month's end carry over, as DateSerial does.
@@ -113,12 +158,6 @@ const SystemClock& SystemClock::Shared() {
   return instance;
 }
 
-DateTime SystemClock::Now() const {
-  const std::time_t t = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&t, &local);
-  return DateTime::FromParts(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                             local.tm_min, local.tm_sec);
-}
+DateTime SystemClock::Now() const { return LocalTimeOf(std::time(nullptr)); }
 
 }  // namespace cb

@@ -30,13 +30,13 @@ class DateTime {
   int minute() const;
   int second() const;
 
-  DateTime DateOnly() const;            // midnight of the same day
+  DateTime DateOnly() const;  // midnight of the same day
   DateTime AddDays(int64_t days) const;
   DateTime AddSeconds(int64_t s) const { return FromSeconds(secs_ + s); }
 
-  std::string Ymd() const;          // "2001-05-09"
-  std::string Hms() const;          // "08:03:07"
-  std::string YmdHms() const;       // "2001-05-09 08:03:07", the stored and compared form
+  std::string Ymd() const;     // "2001-05-09"
+  std::string Hms() const;     // "08:03:07"
+  std::string YmdHms() const;  // "2001-05-09 08:03:07", the stored and compared form
   // The general date text, the form of dates inside text (cookies, concatenation): always
   // "yyyy-mm-dd hh:nn:ss", even at midnight, except that a value on the zero date 1899-12-30
   // (a time of day alone) gives "hh:nn:ss". Parse reads both back to the same value.
@@ -55,6 +55,14 @@ class DateTime {
 // Whole units crossed from a to b, as the legacy DateDiff counts them (b - a).
 int64_t DiffSeconds(const DateTime& a, const DateTime& b);
 int64_t DiffMinutes(const DateTime& a, const DateTime& b);  // minute boundaries crossed
+
+// The local wall time of a Unix instant, and the instant of a local wall time (in a skipped or
+// repeated hour, as mktime places it). The zone's offsets are kept per minute: the C library's
+// converters take one lock for the whole process, and mktime re-reads the zone file each time.
+DateTime LocalTimeOf(int64_t utc_seconds);
+int64_t UnixTimeOf(const DateTime& local);
+// Forgets the kept offsets, after the process changed its zone (TZ and tzset, in tests).
+void ForgetZoneOffsets();
 
 // The source of time: the real clocks in the server, a fixed one in tests. Now() is the local
 // wall clock the board's dates come from; Steady() measures idle times and never goes back.

@@ -67,10 +67,12 @@ class TimeZoneTest : public ::testing::Test {
       unsetenv("TZ");
     }
     tzset();
+    ForgetZoneOffsets();
   }
   void Use(const char* tz) {
     setenv("TZ", tz, 1);
     tzset();
+    ForgetZoneOffsets();
   }
   std::optional<std::string> saved_;
 };
