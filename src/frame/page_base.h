@@ -71,8 +71,9 @@ class PageBase {
   // Records the visit in the presence table before the head of a framed page (Corkboard only).
   virtual void RecordVisit(const std::string& location) { (void)location; }
 
-  // Shared with the pages that ran before while the application's values stay the same.
-  std::shared_ptr<const Settings> settings_ = std::make_shared<const Settings>();
+  // Shared with the pages that ran before while the application's values stay the same; the
+  // defaults, shared by every page, until the page starts.
+  std::shared_ptr<const Settings> settings_ = DefaultSettings();
 
  private:
   ScriptingContext* ctx_ = nullptr;

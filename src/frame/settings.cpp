@@ -163,6 +163,11 @@ void LoadStyle(const Application& app, Settings& s) {
   }
 }
 
+const std::shared_ptr<const Settings>& DefaultSettings() {
+  static const std::shared_ptr<const Settings> defaults = std::make_shared<const Settings>();
+  return defaults;
+}
+
 std::shared_ptr<const Settings> PageSettings(const Application& app, const Environment& env) {
   struct Kept {
     uint64_t stamp = 0;

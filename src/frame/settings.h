@@ -59,21 +59,21 @@ struct Settings {
   std::string BBTopic;
   std::string BBReply;
   std::string Logo;
-  std::string BGColor;            // attribute text
+  std::string BGColor;  // attribute text
   std::string TableBorderColor;
-  std::string TableColorStrip;    // attribute text
+  std::string TableColorStrip;  // attribute text
   std::string TableStripTextColor;
   std::string TimeColor;
-  std::string AltColumnColor1;    // attribute text
-  std::string AltColumnColor2;    // attribute text
-  std::string CategoryStripColor; // attribute text
+  std::string AltColumnColor1;     // attribute text
+  std::string AltColumnColor2;     // attribute text
+  std::string CategoryStripColor;  // attribute text
   std::string CategoryStripTextColor;
   std::string BBTitleFontColor;
   std::string TableWidth;
-  std::string PageBackGround;     // attribute text
-  std::string InnerTableWidth;    // derived
-  std::string TableBorderStart;   // derived
-  std::string TableBorderEnd;     // derived
+  std::string PageBackGround;    // attribute text
+  std::string InnerTableWidth;   // derived
+  std::string TableBorderStart;  // derived
+  std::string TableBorderEnd;    // derived
 };
 
 // Raise ScriptError on a value that cannot be converted, before any page output.
@@ -82,12 +82,13 @@ void LoadStyle(const Application& app, Settings& s);
 // LoadSettings and LoadStyle, with the paths and mail of the environment, read again only when
 // an application value changed since the last page (or the environment is another one).
 std::shared_ptr<const Settings> PageSettings(const Application& app, const Environment& env);
+// The defaults alone, one instance for every page.
+const std::shared_ptr<const Settings>& DefaultSettings();
 
 // The address mails link to when BBURL is not set: the listening address as a browser reaches
 // it. A wildcard address (0.0.0.0, ::) stands for every address of the machine: its name is
 // taken (127.0.0.1 without one). A public board sets BBURL.
-std::string BoardUrlFor(std::string_view listen_host, uint16_t port,
-                        std::string_view machine_name);
+std::string BoardUrlFor(std::string_view listen_host, uint16_t port, std::string_view machine_name);
 // Sets BBURL from the listening address and this machine's name unless it is configured.
 void DefaultBoardUrl(Application& app, std::string_view listen_host, uint16_t port);
 

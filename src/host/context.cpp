@@ -73,13 +73,21 @@ Variant Request::operator()(std::string_view name) const {
 }
 
 Variant Request::ServerVariables(std::string_view name) const {
-  auto it = server_vars_.find(name);
-  if (it == server_vars_.end()) return Variant();
-  return Variant(it->second);
+  for (const auto& [key, value] : server_vars_) {
+    if (SameNoCase(key, name)) return Variant(value);
+  }
+  return Variant();
 }
 
 void Request::SetServerVariable(std::string name, std::string value) {
-  server_vars_.insert_or_assign(std::move(name), std::move(value));
+  for (auto& [key, kept] : server_vars_) {
+    if (SameNoCase(key, name)) {
+      kept = std::move(value);
+      return;
+    }
+  }
+  if (server_vars_.empty()) server_vars_.reserve(24);
+  server_vars_.emplace_back(std::move(name), std::move(value));
 }
 
 // ---- Response

@@ -73,7 +73,8 @@ class Request {
 
  private:
   ValueCollection query_, form_, cookies_;
-  std::map<std::string, std::string, NoCaseLess> server_vars_;
+  // A list, not a map: a request has a score of them and a page reads a few.
+  std::vector<std::pair<std::string, std::string>> server_vars_;
   std::string raw_query_;
   std::string body_;
 };
