@@ -56,9 +56,10 @@ class DateTime {
 int64_t DiffSeconds(const DateTime& a, const DateTime& b);
 int64_t DiffMinutes(const DateTime& a, const DateTime& b);  // minute boundaries crossed
 
-// The local wall time of a Unix instant, and the instant of a local wall time (in a skipped or
-// repeated hour, as mktime places it). The zone's offsets are kept per minute: the C library's
-// converters take one lock for the whole process, and mktime re-reads the zone file each time.
+// The local wall time of a Unix instant, and the instant of a local wall time (one the clocks
+// skipped lies where mktime puts it; one they repeated, at either instant that shows it). The
+// zone's offsets are kept per minute: the C library's converters take one lock for the whole
+// process, and mktime re-reads the zone file each time.
 DateTime LocalTimeOf(int64_t utc_seconds);
 int64_t UnixTimeOf(const DateTime& local);
 // Forgets the kept offsets, after the process changed its zone (TZ and tzset, in tests).
