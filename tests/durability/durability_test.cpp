@@ -75,10 +75,7 @@ TEST_F(Durability, KilledWhilePostingLosesNoAcknowledgedPostAndKeepsCountersExac
   for (int k = 0; k < kills; ++k) {
     std::this_thread::sleep_for(std::chrono::milliseconds(seconds * 1000 / kills));
     board.Kill();
-    {
-      std::lock_guard<std::mutex> lock(tally.mu);
-      acknowledged_before_kill = tally.acknowledged.size();
-    }
+    acknowledged_before_kill = tally.AcknowledgedSoFar();
     ASSERT_TRUE(board.Start()) << "no restart on the same data; see " << data_ / "server.log";
     port = board.port();
   }

@@ -41,6 +41,11 @@ struct Tally {
   std::string unexpected;              // the first answer that was neither
   int late_failures = 0;               // failures of requests sent after `healthy_since`
   std::atomic<int64_t> healthy_since{INT64_MAX};
+
+  size_t AcknowledgedSoFar() {
+    std::lock_guard<std::mutex> lock(mu);
+    return acknowledged.size();
+  }
 };
 
 // A visitor posting a topic, then replies to it, then another topic..., each request from a new

@@ -122,11 +122,7 @@ TEST(TwoServers, ShareSignInsMenusAndPostsAndOneServesOnWhenTheOtherIsKilled) {
     std::this_thread::sleep_for(std::chrono::seconds(3));
     a.Kill();
     port_a = b.port();
-    size_t acknowledged_at_kill;
-    {
-      std::lock_guard<std::mutex> lock(tally.mu);
-      acknowledged_at_kill = tally.acknowledged.size();
-    }
+    const size_t acknowledged_at_kill = tally.AcknowledgedSoFar();
     EXPECT_TRUE(SignedIn(b.port(), renewed));
     std::this_thread::sleep_for(std::chrono::seconds(2));
     stop = true;
