@@ -1,15 +1,11 @@
 // Every control-panel action against every kind of visitor: a guest, a member, the moderator of
 // the forum acted on, a moderator of another forum, and the administrator. A refused step writes
 // its refusal and changes nothing; an admitted one does its work.
-#include <gtest/gtest.h>
-
 #include <map>
-#include <string>
 
 #include "admin/panel_fixture.h"
 #include "frame/throttle.h"
-#include "support/case_table.h"
-#include "support/page_text.h"
+#include "support/page_test.h"
 
 namespace cb {
 namespace {

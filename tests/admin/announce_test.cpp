@@ -1,17 +1,11 @@
 // announce.asp: the form a moderator gets, publishing to chosen forums (shown on their topic lists
 // within the dates), the list each publisher sees, editing and deleting.
-#include <gtest/gtest.h>
-
 #include "admin/panel_fixture.h"
-#include "frame/corkboard.h"
-#include "support/golden.h"
-#include "support/page_text.h"
+#include "support/page_test.h"
 
 namespace cb {
 namespace {
 
-using test::FormFields;
-using test::Has;
 using test::kBoss;
 using test::kMod;
 

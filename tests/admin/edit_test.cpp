@@ -1,15 +1,11 @@
 // edit.asp: the thread as the editor sees it, pruning by date and by member with the counts that
 // remain, deleting and renaming topics, and saving or deleting one message.
-#include <gtest/gtest.h>
-
 #include "admin/panel_fixture.h"
-#include "support/golden.h"
+#include "support/page_test.h"
 
 namespace cb {
 namespace {
 
-using test::FormFields;
-using test::Has;
 using test::kBoss;
 using test::kMod;
 using test::kOwnForum;

@@ -1,16 +1,11 @@
 // forum.asp: the summary as the administrator sees it, the display order, adding a forum with its
 // moderator, renaming and deleting a forum table by table, and moderators coming and going.
-#include <gtest/gtest.h>
-
 #include "admin/panel_fixture.h"
-#include "support/golden.h"
-#include "support/page_text.h"
+#include "support/page_test.h"
 
 namespace cb {
 namespace {
 
-using test::FormFields;
-using test::Has;
 using test::kBoss;
 using test::kOtherForum;
 using test::kOwnForum;
@@ -35,8 +30,8 @@ struct ForumPage : ::testing::Test {
   std::string Menu() { return b.host.application().Get("ForumAndArchiveList").Str(); }
   // A member's status, "-" for none.
   std::string Status(const char* member) {
-    return b.Rows(std::string("select isnull(status,'-') from register where username='") +
-                  member + "'");
+    return b.Rows(std::string("select isnull(status,'-') from register where username='") + member +
+                  "'");
   }
 };
 

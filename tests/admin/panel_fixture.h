@@ -4,20 +4,15 @@
 // the board's counters with a recount.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <string>
 
 #include "admin/admin.h"
 #include "pages/moderation_fixture.h"
 #include "pages/recount.h"
 #include "store/connection.h"
-#include "support/fake_host.h"
-#include "support/page_text.h"
-#include "support/test_board.h"
+#include "support/page_test.h"
 
 namespace cb::test {
 

@@ -1,17 +1,12 @@
 // member.asp: the search result as the administrator sees it, paging, the two rights, and deleting
 // and renaming a member checked table by table.
-#include <gtest/gtest.h>
-
 #include "admin/member_footprint.h"
 #include "admin/panel_fixture.h"
-#include "support/golden.h"
-#include "support/page_text.h"
+#include "support/page_test.h"
 
 namespace cb {
 namespace {
 
-using test::FormFields;
-using test::Has;
 using test::kBoss;
 
 struct PermissionsPage : ::testing::Test {

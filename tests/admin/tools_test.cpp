@@ -1,7 +1,6 @@
 // The maintenance tools: the recount after deliberately damaged counters, the statistics of a
 // seeded month, the news scripts and their address, the mailing list and the mass mail in the
 // background, and the import of CBK member files.
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -14,16 +13,14 @@
 #include "mail/mass_mail.h"
 #include "runtime/gbk.h"
 #include "support/fake_smtp.h"
-#include "support/golden.h"
+#include "support/page_test.h"
 
 namespace cb {
 namespace {
 
 namespace fs = std::filesystem;
-using test::FormFields;
-using test::Has;
-using test::ReadAll;
 using test::kBoss;
+using test::ReadAll;
 
 struct Tools : ::testing::Test {
   test::PanelBoard b;
@@ -39,8 +36,10 @@ TEST_F(Tools, FormsOfTheTools) {
   b.SignedIn(kBoss);
   std::string pages;
   const std::pair<const char*, void (Admin::*)()> forms[] = {
-      {"/admin/misc.asp", &Admin::DataMaintenance}, {"/admin/analyzer.asp", &Admin::MonthPostAnalyzer},
-      {"/admin/jscode.asp", &Admin::JsCode},        {"/admin/mail.asp", &Admin::EMail},
+      {"/admin/misc.asp", &Admin::DataMaintenance},
+      {"/admin/analyzer.asp", &Admin::MonthPostAnalyzer},
+      {"/admin/jscode.asp", &Admin::JsCode},
+      {"/admin/mail.asp", &Admin::EMail},
       {"/admin/account.asp", &Admin::ImportAccount},
   };
   for (const auto& [url, page] : forms) pages += test::GoldenCase(url, b.Get(page, url));
@@ -49,9 +48,11 @@ TEST_F(Tools, FormsOfTheTools) {
 
 TEST_F(Tools, RecountRepairsDamagedCounters) {
   b.board.AddCatalogForum("生活", "空版");
-  b.board.Exec("update forum set topiccount=9,replycount=-2,lastpostusername='old',"
-               "lastposttime='2001-01-01',forummaster='x'");
-  b.board.Exec("update post set replycount=7,lastreplyusername='zz',lastreplyposttime='2001-01-01'");
+  b.board.Exec(
+      "update forum set topiccount=9,replycount=-2,lastpostusername='old',"
+      "lastposttime='2001-01-01',forummaster='x'");
+  b.board.Exec(
+      "update post set replycount=7,lastreplyusername='zz',lastreplyposttime='2001-01-01'");
   b.board.Exec("update register set postcount=40,jf=0,url='http://'");
   ASSERT_NE(b.CounterMismatch(), "");
 
@@ -65,12 +66,13 @@ TEST_F(Tools, RecountRepairsDamagedCounters) {
   EXPECT_TRUE(Has(page, "<br><br><center><h3>数据维护结束</h3></center></body></html>")) << page;
   EXPECT_EQ(b.CounterMismatch(), "");
   // An empty forum keeps its last poster.
-  EXPECT_EQ(b.Rows("select lastpostusername,lastposttime,forummaster from forum where forumname='技术'") +
-                b.Rows("select lastpostusername,topiccount+replycount,forummaster from forum where "
-                       "forumname='空版'") +
-                b.Rows("select lastreplyusername from post where postid=" +
-                       std::to_string(b.other_topic)),
-            "boss|2024-05-09 10:20:30|<a href=mailto:mod@example.com>mod</a>|\nold|0|诚征版主|\nmod|\n");
+  EXPECT_EQ(
+      b.Rows("select lastpostusername,lastposttime,forummaster from forum where forumname='技术'") +
+          b.Rows("select lastpostusername,topiccount+replycount,forummaster from forum where "
+                 "forumname='空版'") +
+          b.Rows("select lastreplyusername from post where postid=" +
+                 std::to_string(b.other_topic)),
+      "boss|2024-05-09 10:20:30|<a href=mailto:mod@example.com>mod</a>|\nold|0|诚征版主|\nmod|\n");
   // A topic without replies stands for its own last reply.
   const int64_t lone = b.board.AddTopic("技术", "mod", "无回复");
   b.board.Exec("update post set lastreplyusername='zz' where postid=" + std::to_string(lone));
@@ -82,8 +84,7 @@ TEST_F(Tools, RecountRepairsDamagedCounters) {
   for (const auto& [excluded, expected] : points) {
     Post(&Admin::DataMaintenance, "/admin/misc.asp",
          {{"topicinfo", "on"}, {"userinfo", "on"}, {"forumname", excluded}});
-    EXPECT_EQ(b.board.Column("select username||'='||jf from register order by username"),
-              expected)
+    EXPECT_EQ(b.board.Column("select username||'='||jf from register order by username"), expected)
         << excluded;
   }
   EXPECT_EQ(Text("select lastreplyusername from post where postid=" + std::to_string(lone)), "mod");
@@ -108,8 +109,8 @@ TEST_F(Tools, StatisticsOfASeededMonth) {
     pages += test::GoldenCase(name, b.host.Run(&Admin::MonthPostAnalyzer));
   }
   EXPECT_GOLDEN("admin/analyzer", pages);
-  for (const auto& bad : {FormFields{{"YEAR", "x"}}, FormFields{{"MONTH", "13"}},
-                          FormFields{{"MONTH", "0"}}}) {
+  for (const auto& bad :
+       {FormFields{{"YEAR", "x"}}, FormFields{{"MONTH", "13"}}, FormFields{{"MONTH", "0"}}}) {
     b.host.PostForm("/admin/analyzer.asp", bad);
     EXPECT_TRUE(Has(b.host.Run(&Admin::MonthPostAnalyzer), "参数错误！")) << bad[0].second;
   }
@@ -141,8 +142,8 @@ TEST_F(Tools, NewsScriptsForTheForumsAndTheArchives) {
 
   b.board.AddArchivedPost(b.board.AddArchive("旧帖"), 900, 0, test::kOwnForum, "joe", "归档话题",
                           "", DateTime::FromParts(2023, 1, 2, 3, 4, 5));
-  pages += test::GoldenCase(
-      "archive", Post(&Admin::JsCode, "/admin/jscode.asp", {{"Action", "archivejs"}, {"Num", "5"}}));
+  pages += test::GoldenCase("archive", Post(&Admin::JsCode, "/admin/jscode.asp",
+                                            {{"Action", "archivejs"}, {"Num", "5"}}));
   EXPECT_GOLDEN("admin/news_pages", pages);
   EXPECT_GOLDEN("admin/news_archive.js", GbkToUtf8(ReadAll(js / "archive.js")));
 }
@@ -167,8 +168,9 @@ TEST_F(Tools, MailingListFileHoldsTheAddressesThatAcceptMassMail) {
   const std::pair<const char*, const char*> delimits[] = {
       {"comma", "mod@example.com,ann@example.org"}, {"line", "mod@example.com\r\nann@example.org"}};
   for (const auto& [delimit, text] : delimits) {
-    const std::string page = Post(&Admin::EMail, "/admin/mail.asp",
-                                  {{"action", "mailusers"}, {"createlist", "yes"}, {"delimit", delimit}});
+    const std::string page =
+        Post(&Admin::EMail, "/admin/mail.asp",
+             {{"action", "mailusers"}, {"createlist", "yes"}, {"delimit", delimit}});
     EXPECT_TRUE(Has(page, "邮件列表文件已被保存到 " + list.string() + " 文件中")) << page;
     EXPECT_EQ(ReadAll(list), text);
   }
@@ -180,12 +182,15 @@ TEST_F(Tools, MailingListFileHoldsTheAddressesThatAcceptMassMail) {
 TEST_F(Tools, MassMailGoesOutInTheBackgroundOnePerMember) {
   b.host.Configure({{"BBURL", "http://bbs/"}, {"BBEMail", "board@bbs"}});
   b.board.AddMember("ann", "p", {.email = "ann@example.org"});
-  EXPECT_TRUE(Has(Post(&Admin::EMail, "/admin/mail.asp", {{"action", "mailusers"}, {"Subject", "s"}}),
-                  "请输入主题和内容！"));
+  EXPECT_TRUE(
+      Has(Post(&Admin::EMail, "/admin/mail.asp", {{"action", "mailusers"}, {"Subject", "s"}}),
+          "请输入主题和内容！"));
   const FormFields mailing = {
       {"action", "mailusers"}, {"Subject", "维护通知"}, {"Message", "<b>周末</b>维护"}};
   const std::string page = Post(&Admin::EMail, "/admin/mail.asp", mailing);
-  EXPECT_TRUE(Has(page, "<br><br><center><p><h3>邮件已经送出</h3></p></center><center><p>共 2 位用户")) << page;
+  EXPECT_TRUE(
+      Has(page, "<br><br><center><p><h3>邮件已经送出</h3></p></center><center><p>共 2 位用户"))
+      << page;
   const MassMailProgress started = MassMailQueue::Board().Recent().front();
   ASSERT_TRUE(MassMailQueue::Board().WaitFinished(started.id, std::chrono::seconds(30)));
   const std::vector<OutboxMail> mails = ReadOutbox((data / "outbox").string());
@@ -272,12 +277,13 @@ TEST_F(Tools, ImportsEachAccountWholeOrNotAtAll) {
   write("readme.txt", "not an account");
   EXPECT_GOLDEN("admin/import_report", Post(&Admin::ImportAccount, "/admin/account.asp",
                                             {{"action", "ImportAccount"}, {"dir", "cbk"}}));
-  EXPECT_EQ(b.board.Column("select username||'|'||password||'|'||email||'|'||isnull(url,'-')||'|'||"
-                           "occupation||'|'||location||'|'||postcount||'|'||status||'|'||interests||'|'||"
-                           "signdate||'|'||namestorage||'|'||signature||'|'||icq||'|'||emailview "
-                           "from register where username='小李'"),
-            std::vector<std::string>{"小李|secret|li@example.org|-|学生|北京|12|moderater|读书|"
-                                     "2001-03-04 05:06:07|1|签名|12345|0"});
+  EXPECT_EQ(
+      b.board.Column("select username||'|'||password||'|'||email||'|'||isnull(url,'-')||'|'||"
+                     "occupation||'|'||location||'|'||postcount||'|'||status||'|'||interests||'|'||"
+                     "signdate||'|'||namestorage||'|'||signature||'|'||icq||'|'||emailview "
+                     "from register where username='小李'"),
+      std::vector<std::string>{"小李|secret|li@example.org|-|学生|北京|12|moderater|读书|"
+                               "2001-03-04 05:06:07|1|签名|12345|0"});
   EXPECT_EQ(b.board.Column("select postcount||'|'||isnull(icq,'-')||'|'||namestorage from register "
                            "where username='odd'"),
             std::vector<std::string>{"0|-|1"});
@@ -289,8 +295,9 @@ TEST_F(Tools, ImportsEachAccountWholeOrNotAtAll) {
 TEST(CbkAccount, ReadsLinesIntoColumns) {
   const CbkAccount account = ReadCbkAccount("ann\r\npw\r\n\r\nhttp://ann.example\r\n");
   EXPECT_EQ(account.refusal, "");
-  EXPECT_EQ(CbkInsertSql(account),
-            "insert into register (username,password,url) values ('ann','pw','http://ann.example')");
+  EXPECT_EQ(
+      CbkInsertSql(account),
+      "insert into register (username,password,url) values ('ann','pw','http://ann.example')");
   EXPECT_EQ(ReadCbkAccount(std::string(kLargestCbkFile + 1, 'a')).refusal, "文件过大");
 }
 

@@ -1,18 +1,12 @@
 // Archive browsing: the topic list and the archived thread as golden pages, ten posts a page
 // whatever HotCount is, the refusals, and no writes while reading.
-#include <gtest/gtest.h>
-
-#include <string>
-
 #include "archives/archive_fixture.h"
-#include "frame/corkboard.h"
-#include "support/golden.h"
+#include "support/page_test.h"
 
 namespace cb {
 namespace {
 
 using test::ArchiveBoard;
-using test::Has;
 
 size_t Count(const std::string& page, const std::string& text) {
   size_t n = 0;
@@ -40,7 +34,7 @@ TEST(ArchiveList, EmptyArchiveAndRefusals) {
   ArchiveBoard b;
   std::string pages;
   for (const std::string& query : {"ArchiveID=" + b.Id(b.older), std::string("ArchiveID=x"),
-                                  std::string("ArchiveID=0"), std::string("ArchiveID=1&page=x")}) {
+                                   std::string("ArchiveID=0"), std::string("ArchiveID=1&page=x")}) {
     pages += test::GoldenCase(query, b.Get(&Corkboard::ArchiveList, "/archivelist.asp?" + query));
   }
   EXPECT_GOLDEN("archives/list_refusals", pages);
@@ -78,10 +72,10 @@ TEST(ArchiveContent, RefusalsAndNoWrites) {
   ArchiveBoard b;
   std::string pages;
   for (const std::string& query : {std::string("id=x"), "id=" + b.Id(b.topic) + "&page=x",
-                                  "id=" + b.Id(b.other),  // live, never archived
-                                  "id=" + b.Id(b.reply)}) {
-    pages += test::GoldenCase(query,
-                              b.Get(&Corkboard::ArchiveContent, "/archivecontent.asp?" + query));
+                                   "id=" + b.Id(b.other),  // live, never archived
+                                   "id=" + b.Id(b.reply)}) {
+    pages +=
+        test::GoldenCase(query, b.Get(&Corkboard::ArchiveContent, "/archivecontent.asp?" + query));
   }
   EXPECT_GOLDEN("archives/thread_refusals", pages);
   const std::string before = b.ArchivedRows();

@@ -1,23 +1,15 @@
 // The archive centre (admin/archive.asp): who may enter, adding, renaming by position and deleting
 // archives with their posts, a moderator kept to archives of his own forums, and the archive
 // menus rebuilt at once after a change.
-#include <gtest/gtest.h>
-
-#include <string>
-
 #include "admin/admin.h"
 #include "archives/archive_fixture.h"
-#include "frame/corkboard.h"
-#include "support/golden.h"
-#include "support/page_text.h"
+#include "support/page_test.h"
 
 namespace cb {
 namespace {
 
 using test::Actor;
 using test::ArchiveBoard;
-using test::FormFields;
-using test::Has;
 
 std::string Centre(ArchiveBoard& b, FormFields form, const Actor& actor) {
   form.emplace_back("UserName", actor.name);

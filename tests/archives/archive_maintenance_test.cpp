@@ -1,21 +1,14 @@
 // Archive maintenance pages: who may move, delete, restore and edit archived threads (a table of
 // roles and actions against what changed), the round trip live -> archive -> live, moves that
 // take the replies along, edits, and failures half way that change nothing.
-#include <gtest/gtest.h>
-
-#include <string>
-
 #include "archives/archive_fixture.h"
-#include "frame/corkboard.h"
-#include "support/golden.h"
+#include "support/page_test.h"
 
 namespace cb {
 namespace {
 
 using test::Actor;
 using test::ArchiveBoard;
-using test::Has;
-using test::TestBoard;
 
 constexpr Actor kModB{"modb", "pw"};  // moderates forum B only
 
@@ -242,12 +235,12 @@ TEST(ArchiveMaintenance, Forms) {
   const std::string before = b.ArchivedRows();
   // The restore form offers the forums he may enter, the thread's own chosen.
   std::string forms = test::GoldenCase(
-      "delete", b.Get(&Corkboard::DeleteArchive,
-                      "/posting.asp?action=deletearchive&topic=" + b.Id(b.topic)));
+      "delete",
+      b.Get(&Corkboard::DeleteArchive, "/posting.asp?action=deletearchive&topic=" + b.Id(b.topic)));
   EXPECT_EQ(b.ArchivedRows(), before);
-  forms += test::GoldenCase("restore", b.Get(&Corkboard::RestoreArchive,
-                                             "/archive.asp?action=restorearchive&topic=" +
-                                                 b.Id(b.topic)));
+  forms += test::GoldenCase("restore",
+                            b.Get(&Corkboard::RestoreArchive,
+                                  "/archive.asp?action=restorearchive&topic=" + b.Id(b.topic)));
   EXPECT_GOLDEN("archives/signed_in_forms", forms);
   struct Case {
     void (Corkboard::*page)();

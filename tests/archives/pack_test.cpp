@@ -1,21 +1,14 @@
 // Mailing a post (download.asp): the form, one mail to every listed address with the post as
 // HTML, the thread's address for a reply, and the refusals that send nothing (the address rules
 // are the rules' table): a header hidden in an address, a private forum, the flood guard.
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
 #include "archives/archive_fixture.h"
-#include "frame/corkboard.h"
 #include "mail/mail.h"
-#include "support/golden.h"
+#include "support/page_test.h"
 
 namespace cb {
 namespace {
 
 using test::ArchiveBoard;
-using test::Has;
 
 struct PackBoard : ArchiveBoard {
   std::string outbox = host.services().data_dir + "/outbox";
@@ -34,7 +27,8 @@ struct PackBoard : ArchiveBoard {
 
 TEST(Pack, MailsThePostToEveryAddressOnce) {
   PackBoard b;
-  EXPECT_GOLDEN("archives/pack_form", b.Get(&Corkboard::Pack, "/download.asp?topic=" + b.Id(b.reply)));
+  EXPECT_GOLDEN("archives/pack_form",
+                b.Get(&Corkboard::Pack, "/download.asp?topic=" + b.Id(b.reply)));
   const std::string page = b.Send(b.topic, " a@example.com, b@example.org ");
   EXPECT_TRUE(Has(page, "你的邮件已经送出")) << page;
   EXPECT_TRUE(Has(page, "URL='newsdetail.asp?id=" + b.Id(b.topic) + "'"));

@@ -3,14 +3,10 @@
 // land on the error page of the address's class; and where jump.asp sends the browser.
 #include "board/routes.h"
 
-#include <gtest/gtest.h>
-
 #include "admin/admin.h"
-#include "frame/corkboard.h"
 #include "messages/pm.h"
 #include "runtime/gbk.h"
-#include "support/case_table.h"
-#include "support/fake_host.h"
+#include "support/page_test.h"
 
 namespace cb {
 namespace {

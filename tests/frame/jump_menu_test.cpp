@@ -1,17 +1,8 @@
 // The forum jump menu and its cache, the message page with a menu, and the forum check
 // (tests/data/forums.txt).
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
-#include "frame/corkboard.h"
 #include "store/connection.h"
 #include "store/recordset.h"
-#include "support/case_table.h"
-#include "support/fake_host.h"
-#include "support/golden.h"
-#include "support/test_board.h"
+#include "support/page_test.h"
 
 namespace cb {
 namespace {

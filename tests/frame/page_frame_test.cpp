@@ -3,21 +3,13 @@
 // class, the pager layouts, the private-forum form and the private-message top.
 #include "frame/page_frame.h"
 
-#include <gtest/gtest.h>
-
 #include <functional>
 #include <stdexcept>
-#include <string>
-#include <vector>
 
 #include "admin/admin.h"
-#include "frame/corkboard.h"
 #include "messages/pm.h"
 #include "store/connection.h"
-#include "support/fake_host.h"
-#include "support/golden.h"
-#include "support/page_text.h"
-#include "support/test_board.h"
+#include "support/page_test.h"
 
 namespace cb {
 namespace {

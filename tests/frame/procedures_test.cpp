@@ -5,7 +5,6 @@
 // tests/pages/registration_test.cpp).
 #include "frame/procedures.h"
 
-#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,16 +12,11 @@
 #include <functional>
 #include <map>
 #include <set>
-#include <string>
-#include <vector>
 
-#include "frame/corkboard.h"
 #include "frame/settings.h"
 #include "host/context.h"
 #include "runtime/script_error.h"
-#include "support/case_table.h"
-#include "support/fake_host.h"
-#include "support/page_text.h"
+#include "support/page_test.h"
 
 namespace cb {
 namespace {

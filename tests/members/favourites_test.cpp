@@ -1,23 +1,12 @@
 // Favourites and subscriptions: adding only by a confirmed POST, the refusals, each member seeing
 // and deleting only his own favourites, subscriptions replaced as a whole for the signed-in member
 // alone, and GetSubscibeList.
-#include <gtest/gtest.h>
-
 #include <set>
-#include <string>
 
-#include "frame/corkboard.h"
-#include "support/fake_host.h"
-#include "support/golden.h"
-#include "support/page_text.h"
-#include "support/test_board.h"
+#include "support/page_test.h"
 
 namespace cb {
 namespace {
-
-using test::FakeHost;
-using test::Has;
-using test::TestBoard;
 
 struct Favourites : ::testing::Test {
   FakeHost host;

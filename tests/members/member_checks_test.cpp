@@ -4,17 +4,12 @@
 // tests/data/members.txt.
 #include "members/member_checks.h"
 
-#include <gtest/gtest.h>
-
 #include <functional>
 #include <map>
-#include <string>
 
 #include "members/member_pages.h"
 #include "store/connection.h"
-#include "support/case_table.h"
-#include "support/fake_host.h"
-#include "support/test_board.h"
+#include "support/page_test.h"
 
 namespace cb {
 namespace {
@@ -121,7 +116,8 @@ TEST_F(MemberChecksTest, ModeratorLinks) {
   EXPECT_NE(links.find("<a href=mailto:a@b.c%20onmouseover=alert(1)%3E>alice</a>"),
             std::string::npos)
       << links;
-  EXPECT_EQ(links.size(), std::string("<a href=mailto:a@b.c%20onmouseover=alert(1)%3E>alice</a>, bob").size());
+  EXPECT_EQ(links.size(),
+            std::string("<a href=mailto:a@b.c%20onmouseover=alert(1)%3E>alice</a>, bob").size());
 }
 
 TEST_F(MemberChecksTest, AdministratorIsRecognisedWithoutTheModeratorTable) {

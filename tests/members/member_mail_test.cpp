@@ -1,26 +1,12 @@
 // The two pages that mail for a visitor, read back from the outbox: the lost password (only to the
 // stored address, within the limits) and send-to-friend (one recipient, the board's sender, the
 // visitor's text as text, no header from any field).
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
-#include "frame/corkboard.h"
 #include "mail/mail.h"
 #include "members/member_pages.h"
-#include "support/fake_host.h"
-#include "support/golden.h"
-#include "support/page_text.h"
-#include "support/test_board.h"
+#include "support/page_test.h"
 
 namespace cb {
 namespace {
-
-using test::FakeHost;
-using test::FormFields;
-using test::Has;
-using test::TestBoard;
 
 struct MemberMail : ::testing::Test {
   FakeHost host;

@@ -1,24 +1,11 @@
 // The profile page (sign-in form, edit form, save and its cookies), a member's public view and the
 // preferences page, through the fake host on an in-memory board.
-#include <gtest/gtest.h>
-
-#include <string>
-
-#include "frame/corkboard.h"
 #include "frame/procedures.h"
 #include "members/member_pages.h"
-#include "support/fake_host.h"
-#include "support/golden.h"
-#include "support/page_text.h"
-#include "support/test_board.h"
+#include "support/page_test.h"
 
 namespace cb {
 namespace {
-
-using test::FakeHost;
-using test::FormFields;
-using test::Has;
-using test::TestBoard;
 
 struct ProfilePage : ::testing::Test {
   FakeHost host;

@@ -1,13 +1,8 @@
 // A board with three members and the mailbox session of one, driven through PM.Run as pm.asp is.
 #pragma once
 
-#include <cstdint>
-#include <string>
-
 #include "messages/pm.h"
-#include "support/fake_host.h"
-#include "support/page_text.h"
-#include "support/test_board.h"
+#include "support/page_test.h"
 
 namespace cb::test {
 

@@ -2,19 +2,13 @@
 // and its refusals, reading marks, paging, deleting, and that no member reaches another's mail.
 #include "messages/pm_pages.h"
 
-#include <gtest/gtest.h>
-
-#include <string>
-
 #include "pages/moderation_fixture.h"
 #include "pm_fixture.h"
-#include "support/golden.h"
-#include "support/page_text.h"
+#include "support/page_test.h"
 
 namespace cb {
 namespace {
 
-using test::Has;
 using test::Mailbox;
 
 constexpr const char* kNoRight = "对不起，发生错误，可能是没有该留言或是你没有权限查看该留言！";
@@ -65,7 +59,8 @@ TEST(PmPages, SendingStoresAnInboxAndAnOutboxCopy) {
   ASSERT_GT(m.first, 0);
   const std::string id = std::to_string(m.first);
   // Typed "Alice" and "  你好 ".
-  EXPECT_EQ(test::Rows(m.board, "select recipient,sender,subject,message,icon from pm where postid=" + id),
+  EXPECT_EQ(test::Rows(m.board,
+                       "select recipient,sender,subject,message,icon from pm where postid=" + id),
             "alice|bob|你好|[b]周末[/b]见 :)|3|\n");
   EXPECT_EQ(m.Count("select usesign from pm where postid=" + id), -1);
   EXPECT_EQ(m.Count("select isnew from pm where postid=" + id), -1);

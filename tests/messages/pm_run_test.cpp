@@ -1,12 +1,10 @@
 // PM.Run: sign-in state, the dispatch on "action", and the connection it opens and releases.
-#include <gtest/gtest.h>
-
 #include <functional>
-#include <string>
 
 #include "messages/pm.h"
 #include "pm_fixture.h"
 #include "store/connection.h"
+#include "support/page_test.h"
 
 namespace cb {
 namespace {

@@ -1,22 +1,14 @@
 // Editing and deleting posts: the edit form's golden pages and refusals, the permission table
 // against each post's own forum, the stored edit (message, smileys, history, renamed thread), and
 // deletions through the edit form and the delete-topic page with counters against a recount.
-#include <gtest/gtest.h>
-
-#include <string>
-#include <tuple>
-
-#include "frame/corkboard.h"
 #include "frame/throttle.h"
 #include "pages/moderation_fixture.h"
-#include "support/golden.h"
+#include "support/page_test.h"
 
 namespace cb {
 namespace {
 
 using test::Actor;
-using test::FormFields;
-using test::Has;
 using test::ModerationBoard;
 
 std::string Submit(ModerationBoard& b, int64_t post, const Actor& actor,

@@ -1,20 +1,9 @@
 // The forum index: golden pages of both layouts on a first and a later visit, the visit-time
 // cookies, the private-message row, the archive menu cache and the error page.
-#include <gtest/gtest.h>
-
-#include <string>
-
-#include "frame/corkboard.h"
-#include "support/fake_host.h"
-#include "support/golden.h"
-#include "support/page_text.h"
-#include "support/test_board.h"
+#include "support/page_test.h"
 
 namespace cb {
 namespace {
-
-using test::FakeHost;
-using test::TestBoard;
 
 void SeedBoard(TestBoard& board) {
   board.AddMember(

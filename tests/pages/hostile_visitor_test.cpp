@@ -1,25 +1,19 @@
 // The pages against a hostile visitor and a returning member: script through member fields and
 // return addresses, posts and lookups outside the visitor's rights, password guessing, flooding
 // without a cookie, and the one last-visit cookie. Each case is a request and what must not happen.
-#include <gtest/gtest.h>
-
 #include <regex>
-#include <string>
-#include <tuple>
 
-#include "frame/corkboard.h"
 #include "frame/procedures.h"
 #include "frame/throttle.h"
 #include "pages/posting_fixture.h"
 #include "runtime/gbk.h"
 #include "runtime/percent.h"
+#include "support/page_test.h"
 #include "support/payloads.h"
 
 namespace cb {
 namespace {
 
-using test::FormFields;
-using test::Has;
 using test::kForum;
 
 constexpr const char* kPrivate = "密室";

@@ -1,20 +1,10 @@
 // Sign-in (Login), the private-forum identity check (IDCheck) with its return address, and the
 // moderators' address lookup (GetIP). The pages of each table are in one golden file. A change
 // of identity asks the host for a new session id; a refusal does not.
-#include <gtest/gtest.h>
-
-#include <string>
-
-#include "frame/corkboard.h"
-#include "support/fake_host.h"
-#include "support/golden.h"
-#include "support/test_board.h"
+#include "support/page_test.h"
 
 namespace cb {
 namespace {
-
-using test::FormFields;
-using test::GoldenCase;
 
 // A board with members and private forums, and one visitor of it.
 struct Visit {

@@ -1,23 +1,11 @@
 // The member list: the golden page, search by each column with terms that look like SQL or
 // wildcards, each sort order, the letter index and the paging bounds.
-#include <gtest/gtest.h>
-
 #include <regex>
-#include <string>
-#include <tuple>
 
-#include "frame/corkboard.h"
-#include "support/fake_host.h"
-#include "support/golden.h"
-#include "support/page_text.h"
-#include "support/test_board.h"
+#include "support/page_test.h"
 
 namespace cb {
 namespace {
-
-using test::FakeHost;
-using test::Has;
-using test::TestBoard;
 
 struct MemberList : ::testing::Test {
   FakeHost host;

@@ -3,15 +3,8 @@
 // threads posted at distinct times so that every "newest" is unambiguous.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <string>
-
-#include "frame/corkboard.h"
 #include "pages/recount.h"
-#include "support/fake_host.h"
-#include "support/page_text.h"
-#include "support/test_board.h"
+#include "support/page_test.h"
 
 namespace cb::test {
 

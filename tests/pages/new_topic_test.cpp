@@ -1,20 +1,12 @@
 // New topics: the form in both layouts, each refusal of the submission in its order, the flood
 // guard on the injected clock, the stored row and the counters the store keeps, and a failing
 // insert that must leave nothing behind.
-#include <gtest/gtest.h>
-
-#include <string>
-#include <tuple>
-
-#include "frame/corkboard.h"
 #include "pages/posting_fixture.h"
-#include "support/golden.h"
+#include "support/page_test.h"
 
 namespace cb {
 namespace {
 
-using test::FormFields;
-using test::Has;
 using test::kForum;
 
 const FormFields kTopicForm = {
@@ -102,7 +94,8 @@ TEST_F(NewTopicTest, StoredRowAndCounters) {
 
 TEST_F(NewTopicTest, FailingInsertLeavesNoRowAndNoCounter) {
   RefuseInsertsWhere("new.subject = 'boom'");
-  EXPECT_GOLDEN("posting/new_topic_failed", Stored(WithoutErrorText(Post({{"TopicSubject", "boom"}}))));
+  EXPECT_GOLDEN("posting/new_topic_failed",
+                Stored(WithoutErrorText(Post({{"TopicSubject", "boom"}}))));
 }
 
 // Refused at 20 s; the refusal does not move the reference, so 21 s after the first succeeds. A

@@ -2,16 +2,7 @@
 // members, the post count, and the run of refusals that must each stop a submission unstored.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
-#include "frame/corkboard.h"
-#include "support/fake_host.h"
-#include "support/golden.h"
-#include "support/page_text.h"
-#include "support/test_board.h"
+#include "support/page_test.h"
 
 namespace cb::test {
 

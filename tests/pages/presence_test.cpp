@@ -1,23 +1,13 @@
 // The online table: listing, take-over, address change, expiry, a full table, a contended lock,
 // the visit-time cookie, and the "谁在线" page that shows the table.
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <future>
-#include <string>
 #include <thread>
-#include <vector>
 
-#include "frame/corkboard.h"
-#include "support/case_table.h"
-#include "support/fake_host.h"
-#include "support/golden.h"
-#include "support/page_text.h"
+#include "support/page_test.h"
 
 namespace cb {
 namespace {
-
-using test::FakeHost;
 
 struct PresenceProbe : Corkboard {
   using Corkboard::UpdateOnline;

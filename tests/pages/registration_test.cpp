@@ -2,29 +2,16 @@
 // an outbox folder, or by a transport installed in the environment), the typed password, every
 // refusal, and what is stored and set in cookies; and where a relative upload folder lies. The
 // pages are golden files.
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <memory>
-#include <string>
-#include <vector>
 
-#include "frame/corkboard.h"
 #include "frame/procedures.h"
 #include "mail/mail.h"
-#include "support/fake_host.h"
 #include "support/fake_smtp.h"
-#include "support/golden.h"
-#include "support/page_text.h"
-#include "support/test_board.h"
+#include "support/page_test.h"
 
 namespace cb {
 namespace {
-
-using test::FakeHost;
-using test::FormFields;
-using test::Has;
-using test::TestBoard;
 
 // Keeps what it is given, or refuses everything with reason.
 struct RecordingTransport : MailTransport {

@@ -1,25 +1,19 @@
 // Replies: the reply and quoting forms with the thread review, their refusals, PostReply's
 // refusals in order, the stored reply and counters, and the reply notice mail (at once to an
 // outbox folder, through the queue to a mail server).
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <memory>
-#include <string>
 #include <thread>
 
-#include "frame/corkboard.h"
 #include "mail/mail.h"
 #include "mail/mail_queue.h"
 #include "pages/posting_fixture.h"
 #include "support/fake_smtp.h"
-#include "support/golden.h"
+#include "support/page_test.h"
 
 namespace cb {
 namespace {
 
-using test::FormFields;
-using test::Has;
 using test::kForum;
 
 struct RepliesTest : test::PostingTest {
@@ -148,7 +142,8 @@ TEST_F(RepliesTest, StoredReplyAndCounters) {
 
 TEST_F(RepliesTest, FailingInsertLeavesNoRowAndNoCounter) {
   RefuseInsertsWhere("new.message = 'boom'");
-  EXPECT_GOLDEN("posting/reply_failed", Stored(WithoutErrorText(Post(ReplyForm({{"Message", "boom"}})))));
+  EXPECT_GOLDEN("posting/reply_failed",
+                Stored(WithoutErrorText(Post(ReplyForm({{"Message", "boom"}})))));
   EXPECT_TRUE(ReadOutbox(outbox).empty());
 }
 

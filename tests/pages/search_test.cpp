@@ -2,31 +2,17 @@
 // private forums left out, the run-time errors, hostile terms, paging through the kept search,
 // golden pages of the form and of a result page, the newest 1,000 of a larger result, and the
 // plans that read only the asked page's rows.
-#include <gtest/gtest.h>
-
 #include <regex>
-#include <string>
 #include <variant>
-#include <vector>
 
 #include "browse/search_query.h"
-#include "frame/corkboard.h"
 #include "store/backend.h"
 #include "store/connection.h"
 #include "store/sql_translate.h"
-#include "support/fake_host.h"
-#include "support/golden.h"
-#include "support/page_text.h"
-#include "support/test_board.h"
+#include "support/page_test.h"
 
 namespace cb {
 namespace {
-
-using test::FakeHost;
-using test::FormFields;
-using test::Has;
-using test::TestBoard;
-using test::WithChanges;
 
 // The subjects a search lists, in order, "(A)" after archived ones.
 std::vector<std::string> SearchResults(const std::string& page) {

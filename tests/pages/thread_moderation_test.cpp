@@ -1,21 +1,13 @@
 // Thread moderation: the close, open, transfer and copy pages as golden HTML; closing and opening
 // against the topic's own forum; moving (keep, delete) and archiving (keep, delete, twice) with
 // the rows written and the counters against a recount; a failure half way changes nothing.
-#include <gtest/gtest.h>
-
-#include <string>
-#include <tuple>
-
-#include "frame/corkboard.h"
 #include "pages/moderation_fixture.h"
-#include "support/golden.h"
+#include "support/page_test.h"
 
 namespace cb {
 namespace {
 
 using test::Actor;
-using test::FormFields;
-using test::Has;
 using test::ModerationBoard;
 
 // Subject and forum come from the topic's row, not from the address.

@@ -1,22 +1,11 @@
 // The thread view: golden pages (paging and its bounds, avatar versus rank images, the member's
 // links, a closed topic, both layouts), the walk to neighbouring topics,
 // the view count, the refusals, and hostile member text.
-#include <gtest/gtest.h>
-
-#include <string>
-
-#include "frame/corkboard.h"
 #include "frame/view_counts.h"
-#include "support/fake_host.h"
-#include "support/golden.h"
-#include "support/page_text.h"
-#include "support/test_board.h"
+#include "support/page_test.h"
 
 namespace cb {
 namespace {
-
-using test::FakeHost;
-using test::TestBoard;
 
 constexpr const char* kForum = "灌水乐园";
 

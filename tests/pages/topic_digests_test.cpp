@@ -1,24 +1,12 @@
 // The digests (hot.asp, morereply.asp, active.asp, top.asp) and a forum's announcements: golden
 // pages, the 25-topic limit and order, private forums left out, the rankings' last row, and which
 // announcements show and which are marked new.
-#include <gtest/gtest.h>
-
 #include <map>
-#include <string>
-#include <tuple>
-#include <vector>
 
-#include "frame/corkboard.h"
-#include "support/fake_host.h"
-#include "support/golden.h"
-#include "support/page_text.h"
-#include "support/test_board.h"
+#include "support/page_test.h"
 
 namespace cb {
 namespace {
-
-using test::FakeHost;
-using test::TestBoard;
 
 DateTime Day(int day, int hour = 9) { return DateTime::FromParts(2024, 5, day, hour, 0, 0); }
 

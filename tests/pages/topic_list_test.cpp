@@ -1,22 +1,11 @@
 // The topic list: golden pages (empty forum, hot, closed and multi-page topics, both layouts, the
 // topic size on and off), the day range and its cookie, paging, and the refusals.
-#include <gtest/gtest.h>
-
 #include <regex>
-#include <string>
 
-#include "frame/corkboard.h"
-#include "support/fake_host.h"
-#include "support/golden.h"
-#include "support/page_text.h"
-#include "support/test_board.h"
+#include "support/page_test.h"
 
 namespace cb {
 namespace {
-
-using test::FakeHost;
-using test::Has;
-using test::TestBoard;
 
 constexpr const char* kForum = "灌水乐园";
 

@@ -1,13 +1,10 @@
 // upload.asp: who may upload, what a refused upload leaves behind (nothing, anywhere), the file
 // saved into the member's own folder and replaced whole, and how the board serves it.
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
 
 #include "admin/panel_fixture.h"
-#include "support/case_table.h"
-#include "support/golden.h"
+#include "support/page_test.h"
 #include "upload/published.h"
 #include "upload/upload.h"
 
@@ -15,7 +12,6 @@ namespace cb {
 namespace {
 
 namespace fs = std::filesystem;
-using test::Has;
 using test::ReadAll;
 
 constexpr const char* kType = "multipart/form-data; boundary=----Form7";
@@ -64,8 +60,9 @@ TEST_F(FileUpPage, FormIsPrefilledFromThePanelSignIn) {
 
 TEST_F(FileUpPage, SavesIntoTheMembersOwnFolderAndReplacesWhole) {
   const std::string page = Send(UploadBody("mod", "pw2", "C:\\图片\\logo.png", "PNG\r\n1234567"));
-  EXPECT_TRUE(Has(page, "文件 logo.png 已经成功上传到modfiles目录！<br><a "
-                        "href=\"../upload/modfiles/logo.png\" target=_blank>logo.png</a>"))
+  EXPECT_TRUE(Has(page,
+                  "文件 logo.png 已经成功上传到modfiles目录！<br><a "
+                  "href=\"../upload/modfiles/logo.png\" target=_blank>logo.png</a>"))
       << page;
   EXPECT_EQ(ReadAll(data / "upload" / "modfiles" / "logo.png"), "PNG\r\n1234567");
   Send(UploadBody("mod", "pw2", "logo.png", "new"));
@@ -74,9 +71,10 @@ TEST_F(FileUpPage, SavesIntoTheMembersOwnFolderAndReplacesWhole) {
   Send(UploadBody("mod", "pw2", "logo.png", ""));
   EXPECT_EQ(ReadAll(data / "upload" / "modfiles" / "logo.png"), "new");
   // The largest file accepted.
-  EXPECT_TRUE(Has(Send(UploadBody("mod", "pw2", "big.png", std::string(2097153, 'y'))), "已经成功上传"));
-  EXPECT_EQ(FilesBelow(data), (std::vector<std::string>{"upload/modfiles/big.png",
-                                                        "upload/modfiles/logo.png"}));
+  EXPECT_TRUE(
+      Has(Send(UploadBody("mod", "pw2", "big.png", std::string(2097153, 'y'))), "已经成功上传"));
+  EXPECT_EQ(FilesBelow(data),
+            (std::vector<std::string>{"upload/modfiles/big.png", "upload/modfiles/logo.png"}));
   EXPECT_EQ(fs::file_size(data / "upload" / "modfiles" / "big.png"), 2097153u);
 }
 

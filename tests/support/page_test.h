@@ -1,0 +1,26 @@
+// What a page test starts from: GoogleTest, the page classes, the fake host, the test board, golden
+// files, case tables and the small page checks, with the names every page test uses brought in.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "frame/corkboard.h"
+#include "support/case_table.h"
+#include "support/fake_host.h"
+#include "support/golden.h"
+#include "support/page_text.h"
+#include "support/test_board.h"
+
+namespace cb {
+using test::FakeHost;
+using test::FormFields;
+using test::GoldenCase;
+using test::Has;
+using test::TestBoard;
+using test::WithChanges;
+}  // namespace cb
