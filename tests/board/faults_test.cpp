@@ -1,5 +1,6 @@
 // Faults a running board rides out: another connection holding the database's write lock (for a
-// while, and past the time a write waits), and a flood of cookie-less visitors. The real server on a free port over a SQLite board in a folder.
+// while, and past the time a write waits), and a flood of cookie-less visitors. The real server on
+// a free port over a SQLite board in a folder.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -20,6 +21,7 @@
 #include "store/connection.h"
 #include "store/data_sources.h"
 #include "store/recordset.h"
+#include "support/test_env.h"
 
 namespace cb {
 namespace {
@@ -34,9 +36,6 @@ constexpr const char* kConnection = "Provider=MSDASQL.1;USER ID=;PASSWORD=;DATA 
 class BoardFaults : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() / ("cbfault" + std::to_string(getpid()));
-    fs::remove_all(root_);
-    fs::create_directories(root_);
     cfg_ =
         ConfigFromArgs({"--listen", "127.0.0.1:0", "--data", root_.string(), "--site",
                         std::string(CORKBOARD_SOURCE_DIR) + "/site", "--workers", "4", "--quiet"});
@@ -52,7 +51,6 @@ class BoardFaults : public ::testing::Test {
   void TearDown() override {
     if (server_) server_->Stop();
     UnregisterDataSource("Corkboard");
-    fs::remove_all(root_);
   }
 
   // One request on a fresh connection, and how long its answer took.
@@ -92,7 +90,8 @@ class BoardFaults : public ::testing::Test {
     return con.Execute(sql)->Fields(0).CLng();
   }
 
-  fs::path root_;
+  test::ScratchDir dir_{"cbfault"};
+  const fs::path root_ = dir_.path();
   HostConfig cfg_;
   Application app_;
   std::string forum_;
@@ -151,7 +150,8 @@ TEST_F(BoardFaults, WriteLockedPastItsWaitEndsOnTheErrorPageAndStoresNothing) {
   auto reply = std::async(std::launch::async, [&] {
     return Timed(Post("posting.asp", "action=postreply&topic=" + topic +
                                          "&UserName=poster&Password=pw&MsgIcon=1"
-                                         "&topicsubject=Re&Message=" + UrlEncode("等不到锁")));
+                                         "&topicsubject=Re&Message=" +
+                                         UrlEncode("等不到锁")));
   });
   std::this_thread::sleep_for(std::chrono::seconds(5));
   const auto [read, read_took] = Timed(Get("newsdetail.asp?id=" + topic));

@@ -11,22 +11,17 @@
 #include "store/board_setup.h"
 #include "store/data_sources.h"
 #include "support/pg_board.h"
+#include "support/test_env.h"
 
 namespace cb::test {
 namespace {
 
 class Durability : public ::testing::Test {
  protected:
-  void SetUp() override {
-    data_ = std::filesystem::temp_directory_path() /
-            ("corkboard-durability-" + std::to_string(getpid()));
-    std::filesystem::create_directories(data_);
-  }
   void TearDown() override {
     UnregisterDataSource(kDataSource);
     // Not reused: its shared tables hold sessions and flood-guard times of these posters.
     if (!pg_spec_.empty()) DropPgBoard(pg_spec_, /*reusable=*/false);
-    if (!HasFailure()) std::filesystem::remove_all(data_);
   }
 
   // A board with its forum and eight members; returns the board's --set values.
@@ -46,7 +41,8 @@ class Durability : public ::testing::Test {
     return "sqlite:" + (data_ / "corkboard.db").string();
   }
 
-  std::filesystem::path data_;
+  ScratchDir dir_{"corkboard-durability"};
+  const std::filesystem::path data_ = dir_.path();
   // kPosters posters posting to whichever port the board answers on, until stop.
   std::vector<std::thread> StartPosters(const std::atomic<uint16_t>& port,
                                         const std::atomic<bool>& stop, Tally& tally) {

@@ -8,6 +8,7 @@
 #include "store/board_setup.h"
 #include "store/data_sources.h"
 #include "support/pg_board.h"
+#include "support/test_env.h"
 
 namespace cb::test {
 namespace {
@@ -49,20 +50,17 @@ bool SignedIn(uint16_t port, const std::string& cookie) {
 
 TEST(TwoServers, ShareSignInsMenusAndPostsAndOneServesOnWhenTheOtherIsKilled) {
   if (!OnPostgres()) GTEST_SKIP() << "two processes serve one board on PostgreSQL only";
-  const std::filesystem::path data = std::filesystem::temp_directory_path() /
-                                     ("corkboard-two-servers-" + std::to_string(getpid()));
-  std::filesystem::create_directories(data);
+  const ScratchDir dir("corkboard-two-servers");
+  const std::filesystem::path& data = dir.path();
   const std::string spec = CreatePgBoard();
   RegisterDataSource(kDataSource, ParseDataSourceSpec(spec));
   struct Cleanup {
     std::string spec;
-    std::filesystem::path data;
     ~Cleanup() {
       UnregisterDataSource(kDataSource);
       DropPgBoard(spec, /*reusable=*/false);  // it holds the shared tables now
-      if (!::testing::Test::HasFailure()) std::filesystem::remove_all(data);
     }
-  } cleanup{spec, data};
+  } cleanup{spec};
   const SeedResult seed = SeedNewBoard(kConnection);
   for (int i = 0; i < kPosters; ++i) AddUser(kConnection, "poster" + std::to_string(i), "pw");
   {

@@ -17,6 +17,7 @@
 #include "host/context.h"
 #include "runtime/script_error.h"
 #include "support/page_test.h"
+#include "support/test_env.h"
 
 namespace cb {
 namespace {
@@ -109,14 +110,12 @@ TEST(ProceduresTest, RandomTextFromTheSecureSourceIsSpreadOverTheKinds) {
 }
 
 TEST(ProceduresTest, LibraryFolderIsCreatedUnderTheDataFolder) {
-  const std::filesystem::path data =
-      std::filesystem::temp_directory_path() / ("cb-libfolder-" + std::to_string(::getpid()));
-  std::filesystem::remove_all(data);
+  const test::ScratchDir dir("cb-libfolder");
+  const std::filesystem::path data = dir.path() / "data";
   const std::string folder = LibraryFolder(data.string(), "js");
   EXPECT_EQ(std::filesystem::path(folder), data / "generated" / "js");
   EXPECT_TRUE(std::filesystem::is_directory(folder));
   EXPECT_EQ(LibraryFolder(data.string(), "js"), folder);  // an existing folder is fine
-  std::filesystem::remove_all(data);
 }
 
 using Values = std::vector<std::pair<std::string, Variant>>;

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "support/case_table.h"
+#include "support/test_env.h"
 
 namespace cb {
 namespace {
@@ -79,8 +80,8 @@ TEST(ConfigTest, BadLinesNameTheirLine) {
 }
 
 TEST(ConfigTest, FlagsOverrideTheFileWhereverItStands) {
-  auto dir = std::filesystem::temp_directory_path() / ("cbcfg" + std::to_string(getpid()));
-  std::filesystem::create_directories(dir);
+  const test::ScratchDir scratch("cbcfg");
+  const std::filesystem::path& dir = scratch.path();
   std::string file = (dir / "board.conf").string();
   std::ofstream(file) << "Listen = 127.0.0.1:8080\nDataDir = from-file\nThreads = 2\n"
                          "DataSource.Corkboard = sqlite:board.db\nBBName = 文件\n";
@@ -99,7 +100,6 @@ TEST(ConfigTest, FlagsOverrideTheFileWhereverItStands) {
   EXPECT_THROW(ConfigFromArgs({"--bogus", "1"}), ConfigError);
   EXPECT_THROW(ConfigFromArgs({"--threads"}), ConfigError);
   EXPECT_THROW(ConfigFromArgs({"--config", (dir / "missing.conf").string()}), ConfigError);
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "runtime/gbk.h"
 #include "runtime/script_error.h"
 #include "support/case_table.h"
+#include "support/test_env.h"
 
 namespace cb {
 namespace {
@@ -81,7 +82,6 @@ Router ServerTestRoutes(Gate& gate) {
 class HttpServerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() / ("cbnet" + std::to_string(getpid()));
     fs::create_directories(root_ / "site" / "images");
     std::ofstream(root_ / "site" / "FAQ.html") << "<html>\xB0\xEF\xD6\xFA</html>";
     std::ofstream(root_ / "site" / "DEFAULT.CSS") << "td{}";
@@ -97,7 +97,6 @@ class HttpServerTest : public ::testing::Test {
   void TearDown() override {
     gate_.Open();
     if (server_) server_->Stop();
-    fs::remove_all(root_);
   }
   uint16_t StartServer() {
     server_ = std::make_unique<HttpServer>(cfg_, app_, ServerTestRoutes(gate_), &clock_);
@@ -114,7 +113,8 @@ class HttpServerTest : public ::testing::Test {
   }
 
   Gate gate_;  // before the server, which may still hold requests at it when the test ends
-  fs::path root_;
+  test::ScratchDir dir_{"cbnet"};
+  const fs::path root_ = dir_.path();
   HostConfig cfg_;
   Application app_;
   FixedClock clock_{DateTime::FromSeconds(1715250030)};

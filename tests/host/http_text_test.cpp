@@ -8,6 +8,7 @@
 #include <ctime>
 
 #include "support/case_table.h"
+#include "support/test_env.h"
 
 namespace cb {
 namespace {
@@ -54,30 +55,7 @@ TEST(HttpTextTest, CookieValuesRoundTripThroughGbkEncoding) {
             "Password=pw; HttpOnly; SameSite=Lax; Secure");
 }
 
-class TimeZoneTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const char* tz = getenv("TZ");
-    saved_ = tz ? std::optional<std::string>(tz) : std::nullopt;
-  }
-  void TearDown() override {
-    if (saved_) {
-      setenv("TZ", saved_->c_str(), 1);
-    } else {
-      unsetenv("TZ");
-    }
-    tzset();
-    ForgetZoneOffsets();
-  }
-  void Use(const char* tz) {
-    setenv("TZ", tz, 1);
-    tzset();
-    ForgetZoneOffsets();
-  }
-  std::optional<std::string> saved_;
-};
-
-TEST_F(TimeZoneTest, CookieExpiryIsTheLocalDateInGmt) {
+TEST(HttpTextTest, CookieExpiryIsTheLocalDateInGmt) {
   // The board keeps local wall-clock dates; the browser wants the instant in GMT.
   auto local = [](int64_t wall) { return DateTime::FromSeconds(wall); };
   struct Case {
@@ -91,11 +69,12 @@ TEST_F(TimeZoneTest, CookieExpiryIsTheLocalDateInGmt) {
       {"CST-8", 1704067200 + 3600, "Sun, 31 Dec 2023 17:00:00 GMT"},  // crosses the year back
       {"EST5", 1715250030, "Thu, 09 May 2024 15:20:30 GMT"},
   };
+  test::ScopedTimeZone zone("UTC0");
   for (const Case& c : cases) {
-    Use(c.tz);
+    zone.Use(c.tz);
     EXPECT_EQ(HttpDate(local(c.wall)), c.expected) << c.tz;
   }
-  Use("CST-8");
+  zone.Use("CST-8");
   std::string line = FormatSetCookie("DaysPrune", ResponseCookie{"5", local(1715250030)});
   EXPECT_EQ(line, "DaysPrune=5; expires=Thu, 09 May 2024 02:20:30 GMT; HttpOnly; SameSite=Lax");
 }

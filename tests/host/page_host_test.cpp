@@ -15,6 +15,7 @@
 #include "runtime/script_error.h"
 #include "support/case_table.h"
 #include "support/golden.h"
+#include "support/test_env.h"
 
 namespace cb {
 namespace {
@@ -92,8 +93,6 @@ Router TestRoutes() {
 class PageHostTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() / ("cbhost" + std::to_string(getpid()));
-    fs::remove_all(root_);  // a killed run's folder, left under a process id now reused
     fs::create_directories(root_ / "site" / "images");
     std::ofstream(root_ / "site" / "DEFAULT.CSS") << "body{}/*\xB0\xEF*/";
     std::ofstream(root_ / "site" / "images" / "logo.gif") << "GIF89a";
@@ -106,7 +105,6 @@ class PageHostTest : public ::testing::Test {
     cfg_.trusted_proxies = {"10.9.9.9"};
     host_ = std::make_unique<PageHost>(cfg_, app_, TestRoutes(), clock_);
   }
-  void TearDown() override { fs::remove_all(root_); }
 
   OutgoingResponse Get(std::string target, HeaderList headers = {}) {
     IncomingRequest in;
@@ -122,7 +120,8 @@ class PageHostTest : public ::testing::Test {
     return {};
   }
 
-  fs::path root_;
+  test::ScratchDir dir_{"cbhost"};
+  const fs::path root_ = dir_.path();
   HostConfig cfg_;
   Application app_;
   FixedClock clock_{DateTime::FromSeconds(1715250030)};

@@ -13,6 +13,7 @@
 
 #include "mail/mail.h"
 #include "support/fake_smtp.h"
+#include "support/test_env.h"
 
 namespace cb {
 namespace {
@@ -81,7 +82,6 @@ size_t Files(const fs::path& dir) {
 
 class MailQueueTest : public ::testing::Test {
  protected:
-  void TearDown() override { fs::remove_all(root_); }
   MailQueueOptions Quick() {
     MailQueueOptions o;
     o.first_retry = 20ms;
@@ -91,8 +91,8 @@ class MailQueueTest : public ::testing::Test {
     o.log = log_.Sink();
     return o;
   }
-  fs::path root_ = fs::temp_directory_path() / ("cbqueue" + std::to_string(getpid()));
-  std::string folder_ = (root_ / "mailqueue").string();
+  test::ScratchDir root_{"cbqueue"};
+  std::string folder_ = root_ / "mailqueue";
   Lines log_;
 };
 

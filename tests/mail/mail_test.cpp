@@ -22,6 +22,7 @@
 #include "support/case_table.h"
 #include "support/fake_smtp.h"
 #include "support/golden.h"
+#include "support/test_env.h"
 
 namespace cb {
 namespace {
@@ -47,21 +48,6 @@ struct Letter {
 
 class MailTest : public ::testing::Test {
  protected:
-  // The Date header is written in local time: UTC makes it fixed.
-  void SetUp() override {
-    if (const char* tz = getenv("TZ")) saved_tz_ = tz;
-    setenv("TZ", "UTC0", 1);
-    tzset();
-    std::string pattern = (fs::temp_directory_path() / "cb-mail-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
-  }
-  void TearDown() override {
-    saved_tz_ ? setenv("TZ", saved_tz_->c_str(), 1) : unsetenv("TZ");
-    tzset();
-    fs::remove_all(root_);
-  }
-
   // SendMail to server; returns the error text, "" when sent.
   std::string Send(const std::string& server, const Letter& l = {}) {
     Settings s;
@@ -85,8 +71,10 @@ class MailTest : public ::testing::Test {
     return m;
   }
 
-  std::optional<std::string> saved_tz_;
-  std::string root_;
+  // The Date header is written in local time: UTC makes it fixed.
+  test::ScopedTimeZone zone_{"UTC0"};
+  test::ScratchDir dir_{"cb-mail"};
+  const std::string root_ = dir_.str();
   FixedClock clock_{DateTime::FromParts(2001, 5, 9, 8, 3, 7)};
   // Every draw is 0x1234: the Message-ID is known.
   struct FixedDraws : Random {

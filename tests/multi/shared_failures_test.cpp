@@ -17,6 +17,7 @@
 #include "runtime/gbk.h"
 #include "runtime/script_error.h"
 #include "store/shared_state.h"
+#include "support/test_env.h"
 
 namespace cb {
 namespace {
@@ -117,9 +118,8 @@ class CountingTransport final : public MailTransport {
 };
 
 TEST(SharedMailFolder, TwoQueuesStartingTogetherSendEachLeftoverOnceAndALockedOneWhenFreed) {
-  const std::filesystem::path folder =
-      std::filesystem::path(::testing::TempDir()) / ("mailqueue-" + std::to_string(getpid()));
-  std::filesystem::create_directories(folder);
+  const test::ScratchDir dir("mailqueue");
+  const std::filesystem::path& folder = dir.path();
   constexpr int kMails = 12;
   for (int i = 0; i < kMails; ++i) {
     std::ofstream(folder / ("2024-" + std::to_string(100 + i) + ".eml"), std::ios::binary)
@@ -146,7 +146,6 @@ TEST(SharedMailFolder, TwoQueuesStartingTogetherSendEachLeftoverOnceAndALockedOn
   EXPECT_EQ(transport->sent.size(), static_cast<size_t>(kMails));
   for (const auto& [mail, times] : transport->sent) EXPECT_EQ(times, 1) << mail;
   EXPECT_TRUE(std::filesystem::is_empty(folder));
-  std::filesystem::remove_all(folder);
 }
 
 }  // namespace

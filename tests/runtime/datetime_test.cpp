@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "support/case_table.h"
+#include "support/test_env.h"
 
 namespace cb {
 namespace {
@@ -52,27 +53,11 @@ TEST(DateTimeTest, TextCases) {
   EXPECT_EQ(DateTime::FromSeconds(-1).Hms(), "23:59:59");
 }
 
-// Runs check with the process in zone tz, then restores the zone it had.
-template <class Check>
-void InZone(const char* tz, Check check) {
-  const char* old_tz = std::getenv("TZ");
-  const std::string saved = old_tz ? old_tz : "";
-  setenv("TZ", tz, 1);
-  tzset();
-  ForgetZoneOffsets();
-  check();
-  old_tz ? setenv("TZ", saved.c_str(), 1) : unsetenv("TZ");
-  tzset();
-  ForgetZoneOffsets();
-}
-
 TEST(DateTimeTest, SystemClockGivesLocalWallTime) {
   // A zone eight hours east of UTC, written as a POSIX rule so that no zone files are needed.
-  InZone("CST-8", [] {
-    const std::time_t t = std::time(nullptr);
-    const DateTime utc = DateTime::FromSeconds(static_cast<int64_t>(t));
-    EXPECT_LE(std::llabs(DiffSeconds(utc.AddSeconds(8 * 3600), SystemClock().Now())), 2);
-  });
+  test::ScopedTimeZone zone("CST-8");
+  const DateTime utc = DateTime::FromSeconds(static_cast<int64_t>(std::time(nullptr)));
+  EXPECT_LE(std::llabs(DiffSeconds(utc.AddSeconds(8 * 3600), SystemClock().Now())), 2);
 }
 
 // The kept offsets agree with the C library every quarter hour of days the clocks change (summer
@@ -83,30 +68,28 @@ TEST(DateTimeTest, LocalTimesAgreeWithTheCLibrary) {
                                  1712419200, 1728144000, 504921600};
   for (const char* tz :
        {"Europe/Berlin", "America/New_York", "Australia/Adelaide", "Asia/Kathmandu", "UTC0"}) {
-    InZone(tz, [tz, &kChangeDays] {
-      std::vector<int64_t> instants;
-      for (int64_t day : kChangeDays) {
-        for (int64_t t = day - 86400; t < day + 86400; t += 900) instants.push_back(t);
-      }
-      for (int64_t t = 0; t < 4102444800; t += 97 * 3600 + 1234) instants.push_back(t);
-      for (int64_t t : instants) {
-        const std::time_t at = static_cast<std::time_t>(t);
-        std::tm local{};
-        localtime_r(&at, &local);
-        const DateTime wall =
-            DateTime::FromParts(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                                local.tm_hour, local.tm_min, local.tm_sec);
-        ASSERT_EQ(LocalTimeOf(t), wall) << tz << " " << t;
-        ASSERT_EQ(LocalTimeOf(UnixTimeOf(wall)), wall) << tz << " " << wall.YmdHms();
-      }
-    });
+    test::ScopedTimeZone zone(tz);
+    std::vector<int64_t> instants;
+    for (int64_t day : kChangeDays) {
+      for (int64_t t = day - 86400; t < day + 86400; t += 900) instants.push_back(t);
+    }
+    for (int64_t t = 0; t < 4102444800; t += 97 * 3600 + 1234) instants.push_back(t);
+    for (int64_t t : instants) {
+      const std::time_t at = static_cast<std::time_t>(t);
+      std::tm local{};
+      localtime_r(&at, &local);
+      const DateTime wall =
+          DateTime::FromParts(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                              local.tm_min, local.tm_sec);
+      ASSERT_EQ(LocalTimeOf(t), wall) << tz << " " << t;
+      ASSERT_EQ(LocalTimeOf(UnixTimeOf(wall)), wall) << tz << " " << wall.YmdHms();
+    }
   }
-  InZone("Europe/Berlin", [] {
-    std::tm skipped{};
-    skipped.tm_min = 30, skipped.tm_hour = 2, skipped.tm_mday = 31, skipped.tm_mon = 2;
-    skipped.tm_year = 124, skipped.tm_isdst = -1;
-    EXPECT_EQ(UnixTimeOf(DateTime::FromParts(2024, 3, 31, 2, 30)), mktime(&skipped));
-  });
+  test::ScopedTimeZone zone("Europe/Berlin");
+  std::tm skipped{};
+  skipped.tm_min = 30, skipped.tm_hour = 2, skipped.tm_mday = 31, skipped.tm_mon = 2;
+  skipped.tm_year = 124, skipped.tm_isdst = -1;
+  EXPECT_EQ(UnixTimeOf(DateTime::FromParts(2024, 3, 31, 2, 30)), mktime(&skipped));
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "store/store_error.h"
 #include "support/pg_board.h"
 #include "support/test_board.h"
+#include "support/test_env.h"
 
 namespace cb {
 namespace {
@@ -29,17 +30,13 @@ long Scalar(Connection& con, const std::string& sql) { return con.Execute(sql)->
 class BoardCopyTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("corkboard-copy-" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    sqlite_spec_ = "sqlite:" + (dir_ / "corkboard.db").string();
+    sqlite_spec_ = "sqlite:" + (dir_ / "corkboard.db");
     RegisterDataSource("copysource", ParseDataSourceSpec(sqlite_spec_));
   }
   void TearDown() override {
     UnregisterDataSource("copysource");
     UnregisterDataSource("copytarget");
     if (!pg_spec_.empty()) test::DropPgBoard(pg_spec_);
-    fs::remove_all(dir_);
   }
 
   // A SQLite board with two topics, a reply, a member, and a deleted topic whose number is
@@ -61,7 +58,7 @@ class BoardCopyTest : public ::testing::Test {
     con.Execute("insert into pm (recipient,sender,subject,message) values ('ann','bob','hi','m')");
   }
 
-  fs::path dir_;
+  test::ScratchDir dir_{"corkboard-copy"};
   std::string sqlite_spec_;
   std::string pg_spec_;
 };
@@ -109,7 +106,7 @@ TEST_F(BoardCopyTest, BacksUpASqliteBoardWhileItIsOpen) {
   SeedSource();
   Connection serving;  // the board keeps a connection open meanwhile
   serving.Open(ConnectionTo("copysource"));
-  std::string dest = (dir_ / "backup.db").string();
+  std::string dest = dir_ / "backup.db";
   BackupBoard(ParseDataSourceSpec(sqlite_spec_), dest);
   EXPECT_THROW(BackupBoard(ParseDataSourceSpec(sqlite_spec_), dest), ScriptError);  // no overwrite
   RegisterDataSource("copytarget", ParseDataSourceSpec("sqlite:" + dest));
@@ -125,7 +122,7 @@ TEST_F(BoardCopyTest, BacksUpAPostgresqlBoardWithPgDump) {
   board.AddCatalogForum("c", "F");
   board.AddMember("ann", "pw");
   board.AddTopic("F", "ann", "s");
-  std::string dest = (dir_ / "board.dump").string();
+  std::string dest = dir_ / "board.dump";
   BackupBoard(ParseDataSourceSpec(board.spec()), dest);
   ASSERT_TRUE(fs::exists(dest));
   // The documented restore: pg_restore into an empty database.

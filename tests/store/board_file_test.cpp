@@ -19,6 +19,7 @@
 #include "store/schema.h"
 #include "store/schema_migrate.h"
 #include "store/sqlite/sqlite_backend.h"
+#include "support/test_env.h"
 
 namespace cb {
 namespace {
@@ -78,14 +79,7 @@ struct BoardFileCase {
 
 class BoardFileTest : public ::testing::TestWithParam<BoardFileCase> {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("corkboard-file-" + std::to_string(::getpid()) + "-" + GetParam().name);
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    path_ = (dir_ / "corkboard.db").string();
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override { path_ = dir_ / "corkboard.db"; }
 
   // Opens the board once through the server's store, which creates or migrates it.
   void OpenWithServer() {
@@ -102,7 +96,7 @@ class BoardFileTest : public ::testing::TestWithParam<BoardFileCase> {
     UnregisterDataSource("boardfile");
   }
 
-  fs::path dir_;
+  test::ScratchDir dir_{"corkboard-file"};
   std::string path_;
 };
 

@@ -14,6 +14,7 @@
 #include "store/data_sources.h"
 #include "store/recordset.h"
 #include "support/pg_board.h"
+#include "support/test_env.h"
 
 namespace cb {
 namespace {
@@ -23,13 +24,7 @@ namespace fs = std::filesystem;
 class FileBoard : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("corkboard-store-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    spec_ =
-        test::OnPostgres() ? test::CreatePgBoard() : "sqlite:" + (dir_ / "corkboard.db").string();
+    spec_ = test::OnPostgres() ? test::CreatePgBoard() : "sqlite:" + (dir_ / "corkboard.db");
     RegisterDataSource(kName, ParseDataSourceSpec(spec_));
     RegisterDataSource(kOther, ParseDataSourceSpec(spec_));
   }
@@ -37,7 +32,6 @@ class FileBoard : public ::testing::Test {
     UnregisterDataSource(kName);
     UnregisterDataSource(kOther);
     if (test::OnPostgres()) test::DropPgBoard(spec_);
-    fs::remove_all(dir_);
   }
 
   static long Scalar(Connection& con, const std::string& sql) {
@@ -48,7 +42,7 @@ class FileBoard : public ::testing::Test {
   static constexpr const char* kOther = "OtherProcess";  // a pool of its own on the same board
   const std::string cs_ = "Provider=MSDASQL.1;USER ID=sa;PASSWORD=;DATA SOURCE=fileboard";
   const std::string other_cs_ = "Provider=MSDASQL.1;USER ID=sa;PASSWORD=;DATA SOURCE=otherprocess";
-  fs::path dir_;
+  test::ScratchDir dir_{"corkboard-store"};
   std::string spec_;
 };
 

@@ -13,6 +13,7 @@
 #include "store/connection.h"
 #include "store/data_sources.h"
 #include "store/recordset.h"
+#include "support/test_env.h"
 
 namespace cb {
 namespace {
@@ -27,10 +28,7 @@ constexpr const char* kInsert =
 class CountCache : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("corkboard-count-" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    path_ = (dir_ / "corkboard.db").string();
+    path_ = dir_ / "corkboard.db";
     RegisterDataSource(kName, ParseDataSourceSpec("sqlite:" + path_));
     a_.Open(kCs);
     b_.Open(kCs);  // open at once with a: a pooled connection of its own
@@ -39,7 +37,6 @@ class CountCache : public ::testing::Test {
     a_.Close();
     b_.Close();
     UnregisterDataSource(kName);
-    fs::remove_all(dir_);
   }
 
   static long Count(Connection& con) {
@@ -70,7 +67,7 @@ class CountCache : public ::testing::Test {
     std::this_thread::sleep_for(kWatchInterval * 2);
   }
 
-  fs::path dir_;
+  test::ScratchDir dir_{"corkboard-count"};
   std::string path_;
   Connection a_, b_;
 };

@@ -1,0 +1,64 @@
+// What a test borrows from the machine and gives back: a scratch folder of its own (made unique
+// by mkdtemp, removed unless the test failed) and the process's time zone.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <time.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "runtime/datetime.h"
+
+namespace cb::test {
+
+class ScratchDir {
+ public:
+  explicit ScratchDir(const std::string& prefix = "corkboard") {
+    std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
+    if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp " << pattern;
+    path_ = pattern;
+  }
+  ~ScratchDir() {
+    std::error_code ec;
+    if (!::testing::Test::HasFailure()) std::filesystem::remove_all(path_, ec);
+  }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  std::string str() const { return path_.string(); }
+  // A path inside the folder, as text.
+  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// The process in zone tz (a POSIX rule such as "CST-8", or a zone name) until destroyed.
+class ScopedTimeZone {
+ public:
+  explicit ScopedTimeZone(const char* tz) {
+    if (const char* old = getenv("TZ")) saved_ = old;
+    Use(tz);
+  }
+  ~ScopedTimeZone() {
+    saved_ ? Use(saved_->c_str()) : (unsetenv("TZ"), tzset(), ForgetZoneOffsets());
+  }
+  ScopedTimeZone(const ScopedTimeZone&) = delete;
+  ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
+
+  // Moves to another zone; the destructor still restores the first one's predecessor.
+  static void Use(const char* tz) {
+    setenv("TZ", tz, 1);
+    tzset();
+    ForgetZoneOffsets();
+  }
+
+ private:
+  std::optional<std::string> saved_;
+};
+
+}  // namespace cb::test
