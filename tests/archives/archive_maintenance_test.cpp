@@ -1,6 +1,8 @@
 // Archive maintenance pages: who may move, delete, restore and edit archived threads (a table of
 // roles and actions against what changed), the round trip live -> archive -> live, moves that
 // take the replies along, edits, and failures half way that change nothing.
+#include <map>
+
 #include "archives/archive_fixture.h"
 #include "support/page_test.h"
 
@@ -64,7 +66,6 @@ TEST(ArchiveMaintenance, RoundTripLiveArchiveLiveKeepsEveryPost) {
                                        {"ArchiveChoiceOption", "Delete"},
                                        {"ArchiveSelect", std::to_string(archive)}},
                                       test::kModA);
-  ASSERT_TRUE(Has(archived, "移动完成")) << archived;
   EXPECT_EQ(ThreadRows(b.board, "post", b.topic), "");
   EXPECT_EQ(ThreadRows(b.board, "archivelist", b.topic), live);
   EXPECT_EQ(test::CounterDisagreements(b.board), "");
@@ -73,8 +74,8 @@ TEST(ArchiveMaintenance, RoundTripLiveArchiveLiveKeepsEveryPost) {
       &Corkboard::RestoreArchive, "/archive.asp",
       {{"action", "submitrestore"}, {"topic", b.Id(b.topic)}, {"RestoreToForum", test::kForumA}},
       test::kModA);
-  EXPECT_TRUE(Has(restored, "主题：你好已经恢复到论坛，您将在2秒内被自动转送到灌水乐园贴子列表"))
-      << restored;
+  EXPECT_GOLDEN("archives/round_trip",
+                test::GoldenCase("archived", archived) + test::GoldenCase("restored", restored));
   EXPECT_EQ(ThreadRows(b.board, "post", b.topic), live);
   EXPECT_EQ(ThreadRows(b.board, "archivelist", b.topic), "");
   EXPECT_EQ(Counters(b.board), counters);
@@ -82,40 +83,38 @@ TEST(ArchiveMaintenance, RoundTripLiveArchiveLiveKeepsEveryPost) {
 }
 
 TEST(ArchiveMaintenance, RestoreToAnotherForumAndRefusals) {
-  const char* kNoRight = "对不起，您没有执行该操作的权限，该操作需要版主或管理员级别的权限！";
-  const char* kNoForum = "请您选择转移目的地，按返回按钮重新选择！";
   struct Case {
     const char* name;
     Actor actor;
     const char* forum;
     bool live;  // the thread is still in its forum too
-    const char* expected;
+    bool done;
   };
   const Case cases[] = {
-      {"administrator into B", test::kAdmin, test::kForumB, false, "已经恢复到论坛"},
-      {"moderator of A into B", test::kModA, test::kForumB, false, kNoRight},
-      {"moderator of B into B", kModB, test::kForumB, false, kNoRight},
-      {"private forum not entered", test::kAdmin, test::kSecret, false, kNoForum},
-      {"still live", test::kAdmin, test::kForumA, true, "对不起，该话题仍在论坛中，不能恢复！"},
+      {"administrator into B", test::kAdmin, test::kForumB, false, true},
+      {"moderator of A into B", test::kModA, test::kForumB, false, false},
+      {"moderator of B into B", kModB, test::kForumB, false, false},
+      {"private forum not entered", test::kAdmin, test::kSecret, false, false},
+      {"still live", test::kAdmin, test::kForumA, true, false},
   };
+  std::string pages;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ArchiveBoard b;
     AddModeratorOfB(b);
     if (!c.live) DropLiveThread(b);
     const std::string posts = b.Posts(), archived = b.ArchivedRows();
-    const std::string page = Restore(b, c.actor, c.forum);
-    EXPECT_TRUE(Has(page, c.expected)) << page;
-    const bool done = std::string(c.expected) == "已经恢复到论坛";
-    EXPECT_EQ(b.Posts() == posts, !done);
-    EXPECT_EQ(b.ArchivedRows() == archived, !done);
-    if (done) {
+    pages += test::GoldenCase(c.name, Restore(b, c.actor, c.forum));
+    EXPECT_EQ(b.Posts() == posts, !c.done);
+    EXPECT_EQ(b.ArchivedRows() == archived, !c.done);
+    if (c.done) {
       EXPECT_EQ(b.Count("forumname='技术讨论' and (postid=" + b.Id(b.topic) +
                         " or parentid=" + b.Id(b.topic) + ")"),
                 3);
     }
     EXPECT_EQ(test::CounterDisagreements(b.board), "");
   }
+  EXPECT_GOLDEN("archives/restore_refusals", pages);
 }
 
 TEST(ArchiveMaintenance, AFailureHalfWayChangesNothing) {
@@ -198,26 +197,18 @@ TEST(ArchiveMaintenance, AccessPerRoleAndAction) {
 
 TEST(ArchiveMaintenance, MoveTakesTheRepliesAlong) {
   ArchiveBoard b;
-  const std::string page = b.Post(
-      &Corkboard::TransferArchive, "/archive.asp",
-      {{"action", "submittransfer"}, {"topic", b.Id(b.topic)}, {"ArchiveSelect", b.Id(b.older)}},
-      test::kModA);
-  EXPECT_TRUE(Has(page, "主题：你好移动完成，您将在2秒内被自动转送到贴子列表。")) << page;
-  EXPECT_TRUE(Has(page, "URL='archivelist.asp?archiveid=" + b.Id(b.older) + "'"));
+  const auto move = [&](const std::string& target, const Actor& actor) {
+    return b.Post(
+        &Corkboard::TransferArchive, "/archive.asp",
+        {{"action", "submittransfer"}, {"topic", b.Id(b.topic)}, {"ArchiveSelect", target}}, actor);
+  };
+  std::string pages = test::GoldenCase("moved", move(b.Id(b.older), test::kModA));
   EXPECT_EQ(b.Archived("archiveid=" + b.Id(b.older)), 3);
   EXPECT_EQ(b.Archived("archiveid=" + b.Id(b.gems)), 0);
-
   // An archive that does not exist; the archive that already holds it.
-  const std::pair<std::string, const char*> refusals[] = {
-      {"99", "请您选择归档档案，请按返回按钮重新选择！"},
-      {b.Id(b.older), "对不起，该主题已经存在于档案中，请选择其他主题！"}};
-  for (const auto& [target, expected] : refusals) {
-    EXPECT_TRUE(Has(
-        b.Post(&Corkboard::TransferArchive, "/archive.asp",
-               {{"action", "submittransfer"}, {"topic", b.Id(b.topic)}, {"ArchiveSelect", target}},
-               test::kAdmin),
-        expected));
-  }
+  pages += test::GoldenCase("no such archive", move("99", test::kAdmin));
+  pages += test::GoldenCase("archived there before", move(b.Id(b.older), test::kAdmin));
+  EXPECT_GOLDEN("archives/move", pages);
   EXPECT_EQ(b.Archived("archiveid=" + b.Id(b.older)), 3);
 }
 
@@ -242,21 +233,15 @@ TEST(ArchiveMaintenance, Forms) {
                             b.Get(&Corkboard::RestoreArchive,
                                   "/archive.asp?action=restorearchive&topic=" + b.Id(b.topic)));
   EXPECT_GOLDEN("archives/signed_in_forms", forms);
-  struct Case {
-    void (Corkboard::*page)();
-    std::string url;
-    const char* expected;
-  };
-  const Case refusals[] = {
-      {&Corkboard::TransferArchive, "/archive.asp?action=transferarchive&topic=x", "参数错误！"},
-      {&Corkboard::TransferArchive, "/archive.asp?action=transferarchive&topic=" + b.Id(b.reply),
-       "参数错误！"},
-      {&Corkboard::DeleteArchive, "/posting.asp?action=deletearchive&topic=4000", "参数错误！"},
-      {&Corkboard::ArchiveEditPost, "/posting.asp?action=editarchive&Topic=x", "参数错误!"},
-      {&Corkboard::ArchiveEditPost, "/posting.asp?action=editarchive&Topic=4000",
-       "该贴子已不存在，可能被其他人删除！"},
-  };
-  for (const Case& c : refusals) EXPECT_TRUE(Has(b.Get(c.page, c.url), c.expected)) << c.url;
+  // The cases are the golden file's queries; 2 is a reply.
+  const std::map<std::string, std::pair<void (Corkboard::*)(), const char*>> pages = {
+      {"transferarchive", {&Corkboard::TransferArchive, "/archive.asp?"}},
+      {"deletearchive", {&Corkboard::DeleteArchive, "/posting.asp?"}},
+      {"editarchive", {&Corkboard::ArchiveEditPost, "/posting.asp?"}}};
+  test::ExpectGoldenCases("archives/form_refusals", [&](const std::string& query) {
+    const auto& [page, script] = pages.at(query.substr(7, query.find('&') - 7));
+    return b.Get(page, script + query);
+  });
 }
 
 TEST(ArchiveMaintenance, Edits) {
@@ -280,19 +265,19 @@ TEST(ArchiveMaintenance, Edits) {
                   actor);
   };
   // bob edits his own reply: its message and the note of this edit change, nothing else.
-  const std::string own = edit(b.own_reply, test::kBob, "忽略", "改过 <b>");
-  EXPECT_TRUE(Has(own, "你好，谢谢你编辑贴子")) << own;
-  EXPECT_TRUE(Has(own, "URL='archivecontent.asp?id=" + b.Id(b.topic)));
+  std::string pages =
+      test::GoldenCase("own reply", edit(b.own_reply, test::kBob, "忽略", "改过 <b>"));
   const std::string row = "archiveid=" + b.Id(b.gems) + " and postid=" + b.Id(b.own_reply);
   EXPECT_EQ(b.board.Scalar("select message from archivelist where " + row).Str(), "改过 <b>");
   EXPECT_EQ(b.board.Scalar("select edithistory from archivelist where " + row).Str(),
             "[这消息被bob编辑过(编辑时间2024-05-09 10:20:30)]<br>");
   EXPECT_EQ(b.Archived("subject='你好'"), 6);
 
-  EXPECT_TRUE(Has(edit(b.reply, kModB, "x", "y"), "对不起，你没有编辑或删除该贴子的权限"));
+  pages += test::GoldenCase("another forum's moderator", edit(b.reply, kModB, "x", "y"));
 
   // The moderator renames the topic: every post of this copy takes the subject.
-  EXPECT_TRUE(Has(edit(b.topic, test::kModA, "新<名>", "新内容"), "新&lt;名&gt;，谢谢你编辑贴子"));
+  pages += test::GoldenCase("renamed", edit(b.topic, test::kModA, "新<名>", "新内容"));
+  EXPECT_GOLDEN("archives/edits", pages);
   EXPECT_EQ(b.Archived("archiveid=" + b.Id(b.gems) + " and subject='新<名>'"), 3);
   EXPECT_EQ(b.Archived("archiveid=" + b.Id(b.older) + " and subject='你好'"), 3);
   EXPECT_EQ(b.Archived("archiveid=" + b.Id(b.older) + " and message='再回复'"), 1);
