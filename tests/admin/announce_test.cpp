@@ -41,7 +41,7 @@ TEST_F(AnnouncePage, PublishedAnnouncementsShowWithinTheirDates) {
   FormFields both = Draft();
   both.emplace_back("ForumName", "技术");
   both.emplace_back("ForumName", "闲聊");
-  EXPECT_TRUE(Has(Submit(both), "公告发布结束"));
+  EXPECT_GOLDEN("admin/announce_published", Submit(both));
   const std::string id = b.Scalar("select max(id) from announce").Str();
   EXPECT_EQ(b.Count("select count(*) from announceto where id=" + id), 2);
   EXPECT_EQ(b.Scalar("select username from announce where id=" + id).Str(), "boss");
@@ -63,7 +63,7 @@ TEST_F(AnnouncePage, AModeratorPublishesOnlyToHisForums) {
   FormFields mixed = Draft();
   mixed.emplace_back("ForumName", "技术");
   mixed.emplace_back("ForumName", "闲聊");
-  EXPECT_TRUE(Has(Submit(mixed, kMod), "你不能发布公告到其它论坛，请检查！"));
+  EXPECT_GOLDEN("admin/announce_other_forum", Submit(mixed, kMod));
   EXPECT_EQ(b.Count("select count(*) from announce"), 2);
 }
 
@@ -71,7 +71,7 @@ TEST_F(AnnouncePage, EachPublisherListsAndOpensHisOwn) {
   const FormFields list = {{"action", "enter"}, {"AnnounceFunction", "EditAnnouncement"}};
   EXPECT_GOLDEN("admin/announce_list_moderator", Submit(list, kMod));
   EXPECT_GOLDEN("admin/announce_list_all", Submit(list));
-  EXPECT_TRUE(Has(Submit({{"action", "reviewannounce"}}), "请选择要编辑的公告！"));
+  EXPECT_GOLDEN("admin/announce_none_chosen", Submit({{"action", "reviewannounce"}}));
   EXPECT_GOLDEN("admin/announce_review",
                 Submit({{"action", "reviewannounce"}, {"editannounce", Id(b.own_announce)}}));
 }
@@ -79,7 +79,7 @@ TEST_F(AnnouncePage, EachPublisherListsAndOpensHisOwn) {
 TEST_F(AnnouncePage, EditingKeepsTheForumsAndNamesTheEditorDeletingKeepsTheRest) {
   FormFields edit = Draft(
       {{"action", "submitanncedit"}, {"announceid", Id(b.own_announce)}, {"Subject", "新版规"}});
-  EXPECT_TRUE(Has(Submit(edit), "公告修改结束"));
+  EXPECT_GOLDEN("admin/announce_edited", Submit(edit));
   EXPECT_EQ(b.Scalar("select subject from announce where id=" + Id(b.own_announce)).Str(),
             "新版规");
   EXPECT_EQ(b.Scalar("select username from announce where id=" + Id(b.own_announce)).Str(), "boss");

@@ -50,27 +50,20 @@ TEST_F(ForumPage, DisplayOrderIsWrittenOnlyWhenEveryValueIsAWholeNumber) {
   EXPECT_EQ(b.Rows(sequences), "技术|5|\n闲聊|4|\n");
   EXPECT_EQ(Menu(), "");
   b.host.application().Set("ForumAndArchiveList", Variant("cached"));
-  EXPECT_TRUE(Has(Submit(test::FieldsOf(
-                      "forumname=技术&forumname=闲聊&action=setforums&sequence=1&sequence=x", "&")),
-                  "排序必须用整数"));
+  EXPECT_GOLDEN("admin/forum_order_refused",
+                Submit(test::FieldsOf(
+                    "forumname=技术&forumname=闲聊&action=setforums&sequence=1&sequence=x", "&")));
   EXPECT_EQ(b.Rows(sequences), "技术|5|\n闲聊|4|\n");
   EXPECT_EQ(Menu(), "cached");
 }
 
 TEST_F(ForumPage, AddsAForumWithItsModerator) {
-  b.host.application().Set("ForumAndArchiveList", Variant("cached"));
-  EXPECT_TRUE(Has(Submit(test::FieldsOf("action=addnewforum&forumname=新'版&newcatalog=on&"
-                                        "newcatalogName=新类&catalog=电脑&TopicRestrict=all&"
-                                        "ReplyRestrict=none&descript=<b>说明</b>&Moderater=JOE",
-                                        "&")),
-                  "版面更新结束"));
-  EXPECT_EQ(Menu(), "");
-  EXPECT_TRUE(Has(Submit({{"action", "addnewforum"}, {"forumname", "新'版"}, {"catalog", "x"}}),
-                  "该论坛名称重复，请选择其他论坛名称"));
-  EXPECT_TRUE(Has(Submit(test::FieldsOf("action=addnewforum&forumname=私&catalog=x&private=private&"
-                                        "forumpassword=k&Moderater=nobody",
-                                        "&")),
-                  "版面更新结束"));
+  // The golden file's cases are the forms sent, fields separated by "&".
+  test::ExpectGoldenCases("admin/forum_added", [&](const std::string& form) {
+    b.host.application().Set("ForumAndArchiveList", Variant("cached"));
+    const std::string page = Submit(test::FieldsOf(form, "&"));
+    return page + "\nmenu emptied: " + test::Yes(Menu().empty())[0];
+  });
   EXPECT_EQ(b.Rows("select forumname,catalog,descript,[restrict],forumpassword,sequence,"
                    "forummaster from forum where sequence>2 order by sequence"),
             "新'版|新类|<b>说明</b>|all&none||3|joe|\n私|x||private|k|4|诚征版主|\n");
@@ -82,8 +75,8 @@ TEST_F(ForumPage, RenameMovesEveryRowThatNamesTheForum) {
   b.board.Exec("insert into subscibe (username,forumname) values ('joe','技术')");
   b.board.AddArchivedPost(b.board.AddArchive("旧帖"), 900, 0, kOwnForum, "joe", "旧");
   b.host.application().Set("ForumAndArchiveList", Variant("cached"));
-  EXPECT_TRUE(Has(Submit(EditForm(kOwnForum, {{"forumname", "技术区"}, {"moderater", "joe"}})),
-                  "版面更新结束"));
+  EXPECT_GOLDEN("admin/forum_renamed",
+                Submit(EditForm(kOwnForum, {{"forumname", "技术区"}, {"moderater", "joe"}})));
   const std::pair<const char*, const char*> columns[] = {
       {"forum", "forumname"},    {"post", "forumname"},       {"moderated", "forum"},
       {"subscibe", "forumname"}, {"announceto", "forumname"}, {"archivelist", "forumname"},
@@ -106,13 +99,14 @@ TEST_F(ForumPage, RenameMovesEveryRowThatNamesTheForum) {
 }
 
 TEST_F(ForumPage, RenameToAnotherForumsNameIsRefused) {
-  EXPECT_TRUE(Has(Submit(EditForm(kOwnForum, {{"forumname", "闲聊"}})),
-                  "该论坛名称重复，请选择其他论坛名称"));
+  std::string pages =
+      GoldenCase("another's name", Submit(EditForm(kOwnForum, {{"forumname", "闲聊"}})));
   EXPECT_EQ(Rows("post", "forumname", kOwnForum), 2);
-  EXPECT_TRUE(Has(Submit(EditForm("没有", {})), "错误，该版面已不存在！"));
+  pages += GoldenCase("no such forum", Submit(EditForm("没有", {})));
   // A change of letter case only is the same forum.
   b.board.AddCatalogForum("x", "abc");
-  EXPECT_TRUE(Has(Submit(EditForm("abc", {{"forumname", "ABC"}})), "版面更新结束"));
+  pages += GoldenCase("letter case", Submit(EditForm("abc", {{"forumname", "ABC"}})));
+  EXPECT_GOLDEN("admin/forum_rename_refused", pages);
   EXPECT_EQ(b.Scalar("select forumname from forum where forumname='abc'").Str(), "ABC");
 }
 
@@ -123,8 +117,8 @@ TEST_F(ForumPage, DeleteRemovesTheForumAndWhatBelongsOnlyToIt) {
   b.board.AddModerator(kOwnForum, "boss");
   b.board.Exec("insert into subscibe (username,forumname) values ('joe','技术')");
   b.board.AddArchivedPost(b.board.AddArchive("旧帖"), 900, 0, kOwnForum, "joe", "旧");
-  EXPECT_TRUE(Has(Submit(EditForm(kOwnForum, {{"forumname", "改了"}, {"deleteforum", "on"}})),
-                  "版面更新结束"));
+  EXPECT_GOLDEN("admin/forum_deleted",
+                Submit(EditForm(kOwnForum, {{"forumname", "改了"}, {"deleteforum", "on"}})));
   const std::pair<const char*, const char*> gone[] = {
       {"forum", "forumname"},    {"post", "forumname"},       {"moderated", "forum"},
       {"subscibe", "forumname"}, {"announceto", "forumname"},

@@ -20,6 +20,11 @@ class ScratchDir {
     std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
     if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp " << pattern;
     path_ = pattern;
+    // Open to other users as a folder made the usual way: a test's PostgreSQL server runs as a
+    // user of its own when the tests run as root.
+    using std::filesystem::perms;
+    std::filesystem::permissions(path_, perms::owner_all | perms::group_read | perms::group_exec |
+                                            perms::others_read | perms::others_exec);
   }
   ~ScratchDir() {
     std::error_code ec;
