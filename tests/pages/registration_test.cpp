@@ -134,10 +134,11 @@ TEST_F(Registration, RefusesWithThePagesMessages) {
 TEST_F(Registration, AddressesAreCheckedForBothSignsOnly) {
   TypedPasswords();
   // Any order and position of "@" and "." passes.
-  EXPECT_TRUE(Has(Submit(Form({{"UserName", "a1"}, {"Email", ".x@y"}})), "成功"));
+  std::string pages = GoldenCase("a1", Submit(Form({{"UserName", "a1"}, {"Email", ".x@y"}})));
   // Without the one-address rule two members may share an address.
   host.Configure({{"EMailCheck", "false"}});
-  EXPECT_TRUE(Has(Submit(Form({{"UserName", "a2"}, {"Email", ".x@y"}})), "成功"));
+  pages += GoldenCase("a2", Submit(Form({{"UserName", "a2"}, {"Email", ".x@y"}})));
+  EXPECT_GOLDEN("members/registration_addresses", pages);
   EXPECT_EQ(Members(), 2);
 }
 
@@ -161,14 +162,12 @@ TEST_F(Registration, InstalledTransportTakesTheMailInsteadOfTheServerSetting) {
 TEST_F(Registration, TransportFailureIsTheMailComponentsErrorText) {
   host.services().mail_transport = transport;
   transport->reason = "队列已满";
-  const std::string page = Register();
-  EXPECT_TRUE(Has(
-      page, "<b>对不起，小明，由于如下错误，你不能成功的注册:队列已满,请注意检查您的email地址！"))
-      << page;
+  std::string pages = GoldenCase("refused", Register());
   EXPECT_EQ(Members(), 0);
   EXPECT_TRUE(host.response().cookies().empty());
   transport->reason = "";
-  EXPECT_TRUE(Has(Register(), "您好，您已经成功在"));
+  pages += GoldenCase("again", Register());
+  EXPECT_GOLDEN("members/registration_mail_failed", pages);
   EXPECT_EQ(Members(), 1);
 }
 
