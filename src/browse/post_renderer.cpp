@@ -17,18 +17,6 @@ namespace {
 bool Flag(const Variant& v) { return !v.IsNull() && !v.IsEmpty() && v.CBool(); }
 bool Blank(const Variant& v) { return v.IsNull() || v.Str().empty(); }
 
-// An unquoted attribute value as the board writes it; a value that could leave its attribute is
-// quoted and kept as text instead.
-std::string AttrValue(const std::string& v) {
-  for (char c : v) {
-    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                       c == '.' || c == '/' || c == '_' || c == '-' || c == ':' || c == '%' ||
-                       c == '~' || c == '?' || c == '&' || c == '=' || c == '+' || c == ',';
-    if (!plain) return "\"" + HtmlSafe(v) + "\"";
-  }
-  return v.empty() ? "\"\"" : v;
-}
-
 std::string IconImage(const char* image, const std::string& alt) {
   return std::string("<img src=images/") + image + " alt=\"" + alt + "\" border=0 align=absmiddle>";
 }
@@ -73,11 +61,11 @@ const char* const kWinOpenScript =
     "</script>";
 
 std::string PostsTableStart(const Settings& s, const Server& server, const std::string& subject) {
-  return s.TableBorderStart + "<table cellpadding=4 cellspacing=1 border=0 width=" +
-         s.InnerTableWidth + "><tr " + s.TableColorStrip + "><td width=18% nowrap><font color=" +
-         s.TableStripTextColor + "><b>发表人</b></font></td><td><font color=" +
-         s.TableStripTextColor + "><b>主题:</b> " + server.HTMLEncode(subject) +
-         "</font></td></tr>";
+  return s.TableBorderStart +
+         "<table cellpadding=4 cellspacing=1 border=0 width=" + s.InnerTableWidth + "><tr " +
+         s.TableColorStrip + "><td width=18% nowrap><font color=" + s.TableStripTextColor +
+         "><b>发表人</b></font></td><td><font color=" + s.TableStripTextColor + "><b>主题:</b> " +
+         server.HTMLEncode(subject) + "</font></td></tr>";
 }
 
 std::string ThreadPageLinks(const std::string& address, int page, int page_count) {
@@ -130,7 +118,9 @@ std::string PostRenderer::AuthorCell(const Post& p) const {
             title);
   std::string html = "<td valign=top width=18% nowrap><b>" + p.shown_name + "</b><br>";
   const Variant avatar = rs("icon");
-  html += Blank(avatar) ? icons + "<br>" : "<img src=" + AttrValue(avatar.Str()) + " vspace=5><br>";
+  html += Blank(avatar)
+              ? icons + "<br>"
+              : "<img src=" + UnquotedAttribute(avatar.Str(), "./_-:%~?&=+,") + " vspace=5><br>";
   const Variant nickname = rs("nickname");
   html += "<b>" + (Blank(nickname) ? title : HtmlSafe(nickname.Str())) + "</b><br>";
   html += "发贴：" + count + "<br>";

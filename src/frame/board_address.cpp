@@ -8,6 +8,7 @@
 
 #include "runtime/convert.h"
 #include "runtime/gbk.h"
+#include "runtime/percent.h"
 
 namespace cb {
 
@@ -16,18 +17,7 @@ namespace {
 constexpr const char* kHome = "default.asp";
 constexpr int kMaxRounds = 4;  // nested encodings deeper than this are refused outright
 
-bool IsAlnum(unsigned char c) {
-  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
-bool IsHex(unsigned char c) {
-  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-}
-
-int HexValue(unsigned char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  return (c | 0x20) - 'a' + 10;
-}
+bool IsHex(char c) { return HexValue(c) >= 0; }
 
 bool IsControlOrBlank(unsigned char c) { return c <= 0x20 || c == 0x7f; }
 
@@ -82,7 +72,7 @@ std::optional<Reference> ReferenceAt(std::string_view s, size_t at) {
     return Reference{Utf8(cp), i - at};
   }
   size_t end = i;
-  while (end < s.size() && IsAlnum(s[end])) ++end;
+  while (end < s.size() && IsAsciiAlnum(s[end])) ++end;
   if (end == i) return std::nullopt;
   const std::string name = ToLower(s.substr(i, end - i));
   const bool closed = end < s.size() && s[end] == ';';
@@ -106,19 +96,6 @@ std::string DecodeReferences(std::string_view s) {
       }
     }
     out += s[i++];
-  }
-  return out;
-}
-
-std::string PercentDecode(std::string_view s) {
-  std::string out;
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '%' && i + 2 < s.size() && IsHex(s[i + 1]) && IsHex(s[i + 2])) {
-      out += static_cast<char>(HexValue(s[i + 1]) * 16 + HexValue(s[i + 2]));
-      i += 2;
-    } else {
-      out += s[i];
-    }
   }
   return out;
 }
@@ -162,7 +139,8 @@ bool IsBoardAddress(std::string_view url) {
   }
   if (!RelativeHead(Head(*shown))) return false;
   // What a script address would run: the query may hold blanks (forum names), the head not.
-  const auto decoded = FullyDecoded(*shown, PercentDecode);
+  const auto decoded =
+      FullyDecoded(*shown, [](std::string_view t) { return PercentDecode(t, false); });
   return decoded && RelativeHead(Head(*decoded));
 }
 
@@ -187,7 +165,7 @@ std::string BoardReturnAddress(std::string_view url) {
       case '&': {
         // "&name;" that this check does not know may still be a reference to the browser.
         size_t end = i + 1;
-        while (end < url.size() && IsAlnum(url[end])) ++end;
+        while (end < url.size() && IsAsciiAlnum(url[end])) ++end;
         const bool maybe_reference =
             ReferenceAt(url, i).has_value() || (end > i + 1 && end < url.size() && url[end] == ';');
         safe += maybe_reference ? "&amp;" : "&";

@@ -1,6 +1,8 @@
 // The page frame: head, tops, content-table pieces and the markup-safe text of member values.
 #include "frame/page_frame.h"
 
+#include "runtime/convert.h"
+
 namespace cb {
 
 std::string WritePageHead(const Settings& s, std::string_view title) {
@@ -42,6 +44,15 @@ std::string StripRowStart(const Settings& s) { return "<tr " + s.TableColorStrip
 
 std::string StripFontStart(const Settings& s) {
   return "<FONT   COLOR=" + s.TableStripTextColor + ">";
+}
+
+std::string UnquotedAttribute(std::string_view value, std::string_view marks) {
+  for (char c : value) {
+    if (!IsAsciiAlnum(c) && marks.find(c) == std::string_view::npos) {
+      return "\"" + HtmlSafe(value) + "\"";
+    }
+  }
+  return value.empty() ? "\"\"" : std::string(value);
 }
 
 std::string HtmlSafe(std::string_view text) {

@@ -32,6 +32,10 @@ std::string StripFontStart(const Settings& s);
 // unchanged.
 std::string HtmlSafe(std::string_view text);
 
+// An attribute value written unquoted when it holds only letters, digits and the marks given,
+// else quoted and passed through HtmlSafe ("\"\"" when empty).
+std::string UnquotedAttribute(std::string_view value, std::string_view marks);
+
 // Where a page's error handler sits relative to its footer.
 enum class ErrorPage {
   kFooterFollows,   // the error page is followed by the footer and "</body></html>" (digests)

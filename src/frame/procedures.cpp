@@ -11,10 +11,6 @@ namespace cb {
 
 namespace {
 
-bool IsAsciiAlnum(unsigned char c) {
-  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
 // Splits at every "," and tests each item exactly (no trimming).
 bool ListHas(std::string_view list, std::string_view value) {
   size_t start = 0;

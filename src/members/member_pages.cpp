@@ -242,12 +242,7 @@ bool FlagSet(const Variant& value) { return !value.IsNull() && !value.IsEmpty() 
 // ---- Text in attributes ----
 
 std::string AttributeValue(std::string_view value) {
-  for (char c : value) {
-    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                       std::string_view("./_-:%~?&=+,@").find(c) != std::string_view::npos;
-    if (!plain) return "\"" + HtmlSafe(value) + "\"";
-  }
-  return value.empty() ? "\"\"" : std::string(value);
+  return UnquotedAttribute(value, "./_-:%~?&=+,@");
 }
 
 }  // namespace cb

@@ -26,6 +26,9 @@ double RoundHalfEven(double d);
 size_t FindNoCase(std::string_view hay, std::string_view needle, size_t from = 0);
 std::string ReplaceNoCase(std::string_view text, std::string_view find, std::string_view repl);
 bool EqualsNoCase(std::string_view a, std::string_view b);
+inline bool IsAsciiAlnum(unsigned char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
 inline char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
 // Inline: the markup converter asks it at every character of a post.
 inline bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
@@ -37,7 +40,7 @@ inline bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
 }
 std::string ToLower(std::string_view s);  // ASCII letters only
 std::string ToUpper(std::string_view s);
-std::string Trim(std::string_view s);     // spaces only, as the legacy Trim
+std::string Trim(std::string_view s);             // spaces only, as the legacy Trim
 std::string_view TrimBlanks(std::string_view s);  // spaces and tabs, as mail and markup read
 
 // Length and prefix in characters (UTF-8 code points), as Len/Left count them.

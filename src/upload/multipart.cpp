@@ -4,27 +4,13 @@
 #include <optional>
 #include <utility>
 
+#include "runtime/convert.h"
+
 namespace cb {
 
 namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
-
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
-
-bool SameNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  }
-  return true;
-}
-
-std::string_view TrimSpace(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
 
 // A header value of the form `type; key=value; key="quoted value"`: its type and parameters
 // (keys lower-cased, the first of a repeated key kept). Nothing when a quote is left open.
@@ -43,18 +29,17 @@ struct HeaderValue {
 std::optional<HeaderValue> ParseHeaderValue(std::string_view text) {
   HeaderValue out;
   size_t semi = text.find(';');
-  out.type = TrimSpace(text.substr(0, semi));
+  out.type = TrimBlanks(text.substr(0, semi));
   text = semi == std::string_view::npos ? std::string_view() : text.substr(semi + 1);
   while (!text.empty()) {
-    text = TrimSpace(text);
+    text = TrimBlanks(text);
     size_t stop = text.find_first_of("=;");
-    std::string key;
-    for (char c : TrimSpace(text.substr(0, stop))) key += Lower(c);
+    std::string key = ToLower(TrimBlanks(text.substr(0, stop)));
     if (stop == std::string_view::npos || text[stop] == ';') {
       text = stop == std::string_view::npos ? std::string_view() : text.substr(stop + 1);
       continue;
     }
-    text = TrimSpace(text.substr(stop + 1));
+    text = TrimBlanks(text.substr(stop + 1));
     std::string_view value;
     if (!text.empty() && text.front() == '"') {
       size_t close = text.find('"', 1);
@@ -65,7 +50,7 @@ std::optional<HeaderValue> ParseHeaderValue(std::string_view text) {
       text = next == std::string_view::npos ? std::string_view() : text.substr(next + 1);
     } else {
       size_t next = text.find(';');
-      value = TrimSpace(text.substr(0, next));
+      value = TrimBlanks(text.substr(0, next));
       text = next == std::string_view::npos ? std::string_view() : text.substr(next + 1);
     }
     if (!key.empty() && !out.Param(key)) out.params.emplace_back(std::move(key), value);
@@ -77,7 +62,7 @@ std::optional<HeaderValue> ParseHeaderValue(std::string_view text) {
 
 std::string MultipartBody::BoundaryOf(std::string_view content_type) {
   std::optional<HeaderValue> type = ParseHeaderValue(content_type);
-  if (!type || !SameNoCase(type->type, "multipart/form-data")) return "";
+  if (!type || !EqualsNoCase(type->type, "multipart/form-data")) return "";
   std::optional<std::string_view> boundary = type->Param("boundary");
   if (!boundary || boundary->empty() || boundary->size() > kMaxBoundary) return "";
   for (char c : *boundary) {
@@ -130,12 +115,12 @@ void MultipartBody::AddPart(std::string_view part) {
     headers = eol == std::string_view::npos ? std::string_view() : headers.substr(eol + 2);
     size_t colon = line.find(':');
     if (colon == std::string_view::npos) continue;
-    if (SameNoCase(TrimSpace(line.substr(0, colon)), "content-disposition")) {
+    if (EqualsNoCase(TrimBlanks(line.substr(0, colon)), "content-disposition")) {
       disposition = ParseHeaderValue(line.substr(colon + 1));
       break;
     }
   }
-  if (!disposition || !SameNoCase(disposition->type, "form-data")) return;
+  if (!disposition || !EqualsNoCase(disposition->type, "form-data")) return;
   std::optional<std::string_view> name = disposition->Param("name");
   if (!name) return;
   MultipartPart out;

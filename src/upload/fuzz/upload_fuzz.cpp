@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/convert.h"
 #include "upload/file_name.h"
 #include "upload/multipart.h"
 
@@ -22,8 +23,6 @@ constexpr std::string_view kBrowserType = "multipart/form-data; boundary=----Web
   std::abort();
 }
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
-
 void CheckName(const std::string& name) {
   if (name.empty() || name == "." || name == ".." || name.front() == '.') Fail("bad name", name);
   for (unsigned char c : name) {
@@ -32,8 +31,7 @@ void CheckName(const std::string& name) {
   size_t start = name.find('.');
   while (start != std::string::npos) {
     size_t end = name.find('.', start + 1);
-    std::string piece;
-    for (char c : name.substr(start + 1, end - start - 1)) piece += Lower(c);
+    const std::string piece = ToLower(name.substr(start + 1, end - start - 1));
     for (size_t at = 0; at <= kForbidden.size();) {
       size_t comma = kForbidden.find(',', at);
       if (comma == std::string_view::npos) comma = kForbidden.size();
