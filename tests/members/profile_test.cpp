@@ -48,13 +48,14 @@ TEST_F(ProfilePage, GoldenForms) {
 
 TEST_F(ProfilePage, SignInFormChecksThePasswordAndKeepsTheMember) {
   host.PostForm("/profile.asp", {{"action", "chkUser"}, {"username", "alice"}, {"password", "x"}});
-  EXPECT_TRUE(Has(host.Run(&Corkboard::Profile), "对不起，你不是论坛的注册用户！"));
+  std::string pages = GoldenCase("wrong password", host.Run(&Corkboard::Profile));
   EXPECT_FALSE(host.session().TakeRenewal());
   EXPECT_TRUE(host.session().Get("UserName").IsEmpty());
 
   host.PostForm("/profile.asp",
                 {{"action", "chkUser"}, {"username", " ALICE "}, {"password", "pw1"}});
-  EXPECT_TRUE(Has(host.Run(&Corkboard::Profile), "name=frmFillOut"));
+  pages += GoldenCase("name in other case, blanks around", host.Run(&Corkboard::Profile));
+  EXPECT_GOLDEN("profile/sign_in", pages);
   EXPECT_TRUE(host.session().TakeRenewal());
   EXPECT_EQ(host.session().Get("UserName").Str(), "alice");
   // The save goes to the member just checked.
@@ -90,13 +91,13 @@ TEST_F(ProfilePage, SaveWritesTheMembersOwnRowAndCookies) {
 
 TEST_F(ProfilePage, PasswordOrAddressChangeNeedsTheCurrentPassword) {
   host.SignIn("alice", "pw1");
-  EXPECT_TRUE(
-      Has(Save(SaveForm({{"password", "new2"}, {"Password1", "new2"}})), kProfileOldPassword));
+  std::string pages = GoldenCase("no current password",
+                                 Save(SaveForm({{"password", "new2"}, {"Password1", "new2"}})));
   EXPECT_EQ(Stored("password"), "pw1");
-
   // Another member's address is refused like at registration.
-  EXPECT_TRUE(
-      Has(Save(SaveForm({{"Email", "BOB@example.com"}, {"OldPassword", "pw1"}})), kEmailTaken));
+  pages += GoldenCase("address taken",
+                      Save(SaveForm({{"Email", "BOB@example.com"}, {"OldPassword", "pw1"}})));
+  EXPECT_GOLDEN("profile/current_password", pages);
 
   Save(SaveForm({{"password", "new2"}, {"Password1", "new2"}, {"OldPassword", "pw1"}}));
   EXPECT_EQ(Stored("password"), "new2");
@@ -162,7 +163,7 @@ TEST_F(ProfilePage, MemberViewShowsWhatTheMemberChoseAsText) {
   EXPECT_GOLDEN("viewuser/hidden_address", host.Run(&Corkboard::ViewUser));
 
   host.Get("/viewuser.asp?userName=nobody'");
-  EXPECT_TRUE(Has(host.Run(&Corkboard::ViewUser), "该用户不存在！"));
+  EXPECT_GOLDEN("viewuser/nobody", host.Run(&Corkboard::ViewUser));
 }
 
 TEST_F(ProfilePage, PreferencesShowTheCookiesSentAndWriteTheChosenOnes) {
