@@ -31,7 +31,7 @@ void CheckName(const std::string& name) {
   size_t start = name.find('.');
   while (start != std::string::npos) {
     size_t end = name.find('.', start + 1);
-    const std::string piece = ToLower(name.substr(start + 1, end - start - 1));
+    const std::string piece = cb::ToLower(name.substr(start + 1, end - start - 1));
     for (size_t at = 0; at <= kForbidden.size();) {
       size_t comma = kForbidden.find(',', at);
       if (comma == std::string_view::npos) comma = kForbidden.size();
