@@ -18,7 +18,10 @@ class ScratchDir {
  public:
   explicit ScratchDir(const std::string& prefix = "corkboard") {
     std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
-    if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp " << pattern;
+    if (mkdtemp(pattern.data()) == nullptr) {
+      ADD_FAILURE() << "mkdtemp " << pattern;
+      return;
+    }
     path_ = pattern;
     // Open to other users as a folder made the usual way: a test's PostgreSQL server runs as a
     // user of its own when the tests run as root.
@@ -28,7 +31,7 @@ class ScratchDir {
   }
   ~ScratchDir() {
     std::error_code ec;
-    if (!::testing::Test::HasFailure()) std::filesystem::remove_all(path_, ec);
+    if (!path_.empty() && !::testing::Test::HasFailure()) std::filesystem::remove_all(path_, ec);
   }
   ScratchDir(const ScratchDir&) = delete;
   ScratchDir& operator=(const ScratchDir&) = delete;
@@ -50,7 +53,10 @@ class ScopedTimeZone {
     Use(tz);
   }
   ~ScopedTimeZone() {
-    saved_ ? Use(saved_->c_str()) : (unsetenv("TZ"), tzset(), ForgetZoneOffsets());
+    if (saved_) return Use(saved_->c_str());
+    unsetenv("TZ");
+    tzset();
+    ForgetZoneOffsets();
   }
   ScopedTimeZone(const ScopedTimeZone&) = delete;
   ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
