@@ -53,10 +53,13 @@ class ScopedTimeZone {
     Use(tz);
   }
   ~ScopedTimeZone() {
-    if (saved_) return Use(saved_->c_str());
-    unsetenv("TZ");
-    tzset();
-    ForgetZoneOffsets();
+    if (saved_) {
+      Use(saved_->c_str());
+    } else {
+      unsetenv("TZ");
+      tzset();
+      ForgetZoneOffsets();
+    }
   }
   ScopedTimeZone(const ScopedTimeZone&) = delete;
   ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
