@@ -5,11 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "host/static_files.h"
 #include "markup/fuzz/markup_invariants.h"
 #include "runtime/gbk.h"
 #include "support/case_table.h"
@@ -131,10 +130,8 @@ TEST(SmiliesToHtml, LeavesLookAlikesAlone) {
 // The help pages the forms link to must describe what the converter does.
 
 std::string ReadSite(const std::string& name) {
-  std::ifstream f(std::filesystem::path(CORKBOARD_SOURCE_DIR) / "site" / name, std::ios::binary);
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return ss.str();
+  return SiteFolder::ReadFile(std::filesystem::path(CORKBOARD_SOURCE_DIR) / "site" / name)
+      .value_or("");
 }
 
 // The help page in UTF-8; a byte that is not GBK would show as U+FFFD.

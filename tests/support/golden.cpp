@@ -5,7 +5,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+
+#include "host/static_files.h"
 
 namespace cb::test {
 
@@ -45,11 +46,7 @@ std::string GoldenCase(std::string_view name, std::string_view output) {
 }
 
 std::string ReadGolden(std::string_view name) {
-  std::ifstream in(GoldenPath(name), std::ios::binary);
-  if (!in) return "";
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
+  return SiteFolder::ReadFile(GoldenPath(name)).value_or("");
 }
 
 void ExpectGoldenCases(std::string_view name,
