@@ -10,13 +10,13 @@
 namespace cb {
 namespace {
 
+using test::Actor;
 using test::PanelBoard;
-using test::Person;
 
 enum class Role { kGuest, kMember, kOwnModerator, kOtherModerator, kAdministrator };
 
-const Person* PersonOf(Role r) {
-  const Person* people[] = {nullptr, &test::kJoe, &test::kMod, &test::kMod, &test::kBoss};
+const Actor* ActorOf(Role r) {
+  const Actor* people[] = {nullptr, &test::kJoe, &test::kMod, &test::kMod, &test::kBoss};
   return people[static_cast<int>(r)];
 }
 
@@ -59,7 +59,7 @@ TEST_P(PanelAccess, OnlyTheRightPeopleGetThrough) {
                     Role::kAdministrator}) {
     SCOPED_TRACE(c.where + " role " + std::to_string(static_cast<int>(role)));
     PanelBoard b;
-    const Person* who = PersonOf(role);
+    const Actor* who = ActorOf(role);
     if (who != nullptr) b.SignedIn(*who);
     const std::string probe = c.out.size() > 2 ? Fill(c.out[2], b, role) : "";
     const Variant before = probe.empty() ? Variant() : b.Scalar(probe);
@@ -91,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(Steps, PanelAccess,
 TEST(PanelMessage, OnlyAnAdministratorSendsToAll) {
   const char* kAdminOnly = "对不起，该操作只有管理员才能进行！";
   const struct {
-    const Person* who;
+    const Actor* who;
     const char *option, *message, *answer, *sent;
   } cases[] = {
       {&test::kJoe, "allmember", "m", kAdminOnly, ""},

@@ -12,7 +12,7 @@ using test::kMod;
 struct AnnouncePage : ::testing::Test {
   test::PanelBoard b;
 
-  std::string Submit(FormFields fields, const test::Person& who = kBoss) {
+  std::string Submit(FormFields fields, const test::Actor& who = kBoss) {
     return b.Post(&Admin::Announce, "/admin/announce.asp", std::move(fields), &who);
   }
   static FormFields Draft(const FormFields& changes = {}) {

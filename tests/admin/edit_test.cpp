@@ -13,10 +13,10 @@ using test::kOwnForum;
 struct EditPage : ::testing::Test {
   test::PanelBoard b;
 
-  std::string Submit(FormFields fields, const test::Person& who = kBoss) {
+  std::string Submit(FormFields fields, const test::Actor& who = kBoss) {
     return b.Post(&Admin::Edit, "/admin/edit.asp", std::move(fields), &who);
   }
-  std::string Ask(const std::string& query, const test::Person& who = kBoss) {
+  std::string Ask(const std::string& query, const test::Actor& who = kBoss) {
     b.SignedIn(who);
     return b.Get(&Admin::Edit, "/admin/edit.asp?" + query);
   }

@@ -5,24 +5,19 @@
 #pragma once
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "admin/admin.h"
+#include "host/static_files.h"
 #include "pages/moderation_fixture.h"
-#include "pages/recount.h"
 #include "store/connection.h"
 #include "support/page_test.h"
+#include "support/recount.h"
 
 namespace cb::test {
 
-struct Person {
-  const char* name;
-  const char* password;
-};
-inline constexpr Person kBoss{"boss", "pw1"};  // administrator
-inline constexpr Person kMod{"mod", "pw2"};    // moderator of 技术
-inline constexpr Person kJoe{"joe", "pw3"};    // member
+inline constexpr Actor kBoss{"boss", "pw1"};  // administrator
+inline constexpr Actor kMod{"mod", "pw2"};    // moderator of 技术
+inline constexpr Actor kJoe{"joe", "pw3"};    // member
 inline constexpr const char* kOwnForum = "技术";
 inline constexpr const char* kOtherForum = "闲聊";
 
@@ -53,12 +48,12 @@ struct PanelBoard {
   }
 
   // The control-panel sign-in kept in the session, as an earlier step leaves it.
-  void SignedIn(const Person& p) {
+  void SignedIn(const Actor& p) {
     host.session().Set("UserNamecp", Variant(p.name));
     host.session().Set("Passwordcp", Variant(p.password));
   }
   std::string Post(void (Admin::*page)(), const std::string& url, FormFields fields,
-                   const Person* who) {
+                   const Actor* who) {
     if (who != nullptr) {
       fields.emplace_back("UserName", who->name);
       fields.emplace_back("Password", who->password);
@@ -81,8 +76,7 @@ struct PanelBoard {
 
 // A file's bytes ("" when missing).
 inline std::string ReadAll(const std::filesystem::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
+  return SiteFolder::ReadFile(p).value_or("");
 }
 
 // The Admin error page's own ending: a refusal, not a step's page.
