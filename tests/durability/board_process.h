@@ -42,12 +42,9 @@ inline std::optional<RawResponse> PostForm(uint16_t port, const std::string& tar
                                            const std::string& form, const std::string& address,
                                            const std::string& session = "") {
   RawClient client(port);
-  const std::string request =
-      "POST " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Forwarded-For: " + address +
-      (session.empty() ? "" : "\r\nCookie: CBSESSION=" + session) +
-      "\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
-      std::to_string(form.size()) + "\r\nConnection: close\r\n\r\n" + form;
-  if (!client.Send(request)) return std::nullopt;
+  const std::string headers = "X-Forwarded-For: " + address + "\r\nConnection: close\r\n" +
+                              (session.empty() ? "" : "Cookie: CBSESSION=" + session + "\r\n");
+  if (!client.Send(PostRequest(target, form, headers))) return std::nullopt;
   return client.Read(false, 30000);
 }
 

@@ -11,6 +11,7 @@
 #include "runtime/percent.h"
 #include "store/connection.h"
 #include "store/recordset.h"
+#include "support/recount.h"
 
 namespace cb::test {
 
@@ -105,28 +106,14 @@ inline std::string Disagreements(const Tally& tally) {
   for (const std::string& s : tally.acknowledged) {
     if (!stored.count(s)) out += "acknowledged post lost: " + s + "\n";
   }
-  const std::pair<const char*, const char*> checks[] = {
-      {"replies without their topic",
-       "select count(*) from post r where r.parentid is not null and not exists "
-       "(select postid from post t where t.postid=r.parentid)"},
-      {"forums whose counters differ from a recount",
-       "select count(*) from forum f where isnull(f.topiccount,0)<>(select count(*) from post p "
-       "where p.forumname=f.forumname and p.parentid is null) or isnull(f.replycount,0)<>(select "
-       "count(*) from post p where p.forumname=f.forumname and p.parentid is not null) or "
-       "f.lastposttime<>(select max(posttime) from post p where p.forumname=f.forumname)"},
-      {"topics whose counters differ from a recount",
-       "select count(*) from post t where t.parentid is null and (isnull(t.replycount,0)<>(select "
-       "count(*) from post r where r.parentid=t.postid) or t.lastreplyposttime<>(select "
-       "max(r.posttime) from post r where r.postid=t.postid or r.parentid=t.postid))"},
-      {"members whose post count differs from a recount",
-       "select count(*) from register m where isnull(m.postcount,0)<>(select count(*) from post p "
-       "where p.username=m.username)"},
-  };
-  for (const auto& [what, sql] : checks) {
-    const long n = con.Execute(sql)->Fields(0).CLng();
-    if (n != 0) out += std::string(what) + ": " + std::to_string(n) + "\n";
-  }
-  return out;
+  const long orphans =
+      con.Execute(
+             "select count(*) from post r where r.parentid is not null and not exists "
+             "(select postid from post t where t.postid=r.parentid)")
+          ->Fields(0)
+          .CLng();
+  if (orphans != 0) out += "replies without their topic: " + std::to_string(orphans) + "\n";
+  return out + CounterDisagreements(con);
 }
 
 }  // namespace cb::test

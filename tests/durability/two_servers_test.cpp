@@ -36,11 +36,7 @@ std::string Posted(const std::optional<RawResponse>& r) { return r ? PageText(*r
 // Whether what holds within five seconds (the processes exchange some values once a second).
 template <class What>
 bool Soon(What what) {
-  for (int i = 0; i < 50; ++i) {
-    if (what()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  return false;
+  return Eventually(what, std::chrono::seconds(5));
 }
 
 bool SignedIn(uint16_t port, const std::string& cookie) {

@@ -149,4 +149,14 @@ inline std::string GetRequest(std::string_view target, std::string_view extra_he
          std::string(extra_headers) + "\r\n";
 }
 
+// A POST of a url-encoded form; extra_headers end each line with CRLF.
+inline std::string PostRequest(std::string_view target, std::string_view form,
+                               std::string_view extra_headers = "") {
+  return "POST " + std::string(target) +
+         " HTTP/1.1\r\nHost: localhost\r\nContent-Type: application/x-www-form-urlencoded\r\n"
+         "Content-Length: " +
+         std::to_string(form.size()) + "\r\n" + std::string(extra_headers) + "\r\n" +
+         std::string(form);
+}
+
 }  // namespace cb::test

@@ -3,7 +3,7 @@
 // threads posted at distinct times so that every "newest" is unambiguous.
 #pragma once
 
-#include "pages/recount.h"
+#include "support/recount.h"
 #include "support/page_test.h"
 
 namespace cb::test {

@@ -2,7 +2,7 @@
 // reply count and last reply, a member's post count; after inserts and deletes of posts.
 #include <gtest/gtest.h>
 
-#include "pages/recount.h"
+#include "support/recount.h"
 #include "store/connection.h"
 #include "store/recordset.h"
 #include "support/test_board.h"
