@@ -5,7 +5,6 @@
 // tests/pages/registration_test.cpp).
 #include "frame/procedures.h"
 
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>

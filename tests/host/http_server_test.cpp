@@ -42,10 +42,7 @@ class Gate {
   }
   // True once n requests wait at the gate (within five seconds).
   bool Waiting(int n) {
-    for (int i = 0; i < 500 && waiting_ < n; ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return waiting_ >= n;
+    return test::Eventually([&] { return waiting_ >= n; }, std::chrono::seconds(5));
   }
 
  private:
@@ -223,15 +220,10 @@ TEST_F(HttpServerTest, AccessLogHasOneLinePerRequest) {
   uint16_t port = StartServer();
   // A line is written after its answer, so wait for each before the next request: otherwise the
   // order of the two lines is up to the scheduler.
-  auto wait_for_lines = [&](size_t n) {
-    for (int i = 0; i < 200 && LogLines().size() < n; ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-  };
   ASSERT_EQ(Ask(port, GetRequest("/hello.asp?x=1")).status, 200);
-  wait_for_lines(1);
+  test::Eventually([&] { return LogLines().size() == 1; });
   ASSERT_EQ(Ask(port, GetRequest("/missing.gif")).status, 404);
-  wait_for_lines(2);
+  test::Eventually([&] { return LogLines().size() == 2; });
   auto lines = LogLines();
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0].rfind("127.0.0.1 GET /hello.asp?x=1 200 4 ", 0), 0u) << lines[0];
@@ -278,10 +270,7 @@ TEST_F(HttpServerTest, NoDescriptorLeftPausesAcceptingAndReportsRarely) {
   // opens a pipe, which would fail below.
   const std::string request = GetRequest("/hello.asp", "Connection: close\r\n");
   ASSERT_EQ(Ask(port, request).status, 200);
-  for (int i = 0; i < 200 && server_->connection_count() > 0; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  ASSERT_EQ(server_->connection_count(), 0u);
+  ASSERT_TRUE(test::Eventually([&] { return server_->connection_count() == 0; }));
   // Sockets made first; then no new descriptor can be opened in this process, server included.
   std::vector<std::unique_ptr<RawClient>> clients;
   rlimit saved{};
@@ -363,8 +352,7 @@ TEST_F(HttpServerTest, FullQueueTurnsVisitorsAwayAtOnceAndStopAnswersTheQueue) {
   ASSERT_TRUE(gate_.Waiting(1));
   RawClient queued(port);
   ASSERT_TRUE(queued.Send(GetRequest("/hello.asp")));
-  for (int i = 0; i < 500 && server_->queued_pages() < 1; ++i) std::this_thread::sleep_for(Ms(10));
-  ASSERT_EQ(server_->queued_pages(), 1u);
+  ASSERT_TRUE(test::Eventually([&] { return server_->queued_pages() == 1; }));
 
   // No room: answered now, on a connection that stays open; static files still come.
   auto start = std::chrono::steady_clock::now();
@@ -411,10 +399,8 @@ TEST_F(HttpServerTest, IdleAndSlowCrowdsDoNotDelayOtherVisitors) {
       ASSERT_TRUE(crowd.back()->Send("GET /hello.asp HTTP/1.1\r\nX-Slow: "));
     }
   }
-  for (int i = 0; i < 500 && server_->connection_count() < crowd.size(); ++i) {
-    std::this_thread::sleep_for(Ms(10));
-  }
-  ASSERT_EQ(server_->connection_count(), crowd.size());  // all held, none evicted
+  // All held, none evicted.
+  ASSERT_TRUE(test::Eventually([&] { return server_->connection_count() == crowd.size(); }));
 
   // For three seconds the slow ones send a byte a second while a visitor comes and goes.
   Ms slowest{0};
@@ -445,10 +431,7 @@ TEST_F(HttpServerTest, SigtermEndsRunWithZero) {
   server_ = std::make_unique<HttpServer>(cfg_, app_, ServerTestRoutes(gate_), &clock_);
   server_->SetAccessLog([](const std::string&) {});
   auto run = std::async(std::launch::async, [&] { return server_->Run(); });
-  for (int i = 0; i < 200 && server_->port() == 0; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  ASSERT_NE(server_->port(), 0);
+  ASSERT_TRUE(test::Eventually([&] { return server_->port() != 0; }));
   RawClient busy(server_->port());
   ASSERT_TRUE(busy.Send(GetRequest("/slow.asp")));
   std::this_thread::sleep_for(std::chrono::milliseconds(100));

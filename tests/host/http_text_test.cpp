@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
 
 #include "support/case_table.h"
 #include "support/test_env.h"

@@ -3,7 +3,6 @@
 #include "host/page_host.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>

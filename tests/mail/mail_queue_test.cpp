@@ -4,9 +4,7 @@
 #include "mail/mail_queue.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <filesystem>
 #include <mutex>
 #include <thread>
@@ -20,6 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using test::Eventually;
 using test::FakeSmtp;
 
 // A transport that fails its first `failures` deliveries, then records each mail.
@@ -64,12 +63,6 @@ class Lines {
   std::mutex mu_;
   std::vector<std::string> lines_;
 };
-
-template <class F>
-bool Eventually(F done) {
-  for (int i = 0; i < 1000 && !done(); ++i) std::this_thread::sleep_for(10ms);
-  return done();
-}
 
 size_t Files(const fs::path& dir) {
   size_t n = 0;

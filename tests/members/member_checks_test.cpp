@@ -4,7 +4,6 @@
 // tests/data/members.txt.
 #include "members/member_checks.h"
 
-#include <functional>
 #include <map>
 
 #include "members/member_pages.h"

@@ -133,14 +133,12 @@ TEST(SharedMailFolder, TwoQueuesStartingTogetherSendEachLeftoverOnceAndALockedOn
   {
     MailQueue one(folder.string(), options, transport);
     MailQueue two(folder.string(), options, transport);
-    for (int i = 0; i < 100 && (one.waiting() > 1 || two.waiting() > 1); ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    test::Eventually([&] { return one.waiting() <= 1 && two.waiting() <= 1; },
+                     std::chrono::seconds(2));
     EXPECT_EQ(transport->sent.count("mail 0\r\n"), 0u);
     ::close(held);
-    for (int i = 0; i < 100 && (one.waiting() > 0 || two.waiting() > 0); ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    test::Eventually([&] { return one.waiting() == 0 && two.waiting() == 0; },
+                     std::chrono::seconds(2));
   }
   std::lock_guard lock(transport->mu);
   EXPECT_EQ(transport->sent.size(), static_cast<size_t>(kMails));

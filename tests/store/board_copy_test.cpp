@@ -4,7 +4,6 @@
 #include "store/board_copy.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 

@@ -3,7 +3,6 @@
 // schema whose defaults named a function only the server had.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "store/postgres/pg_backend.h"
 #include "store/sql_translate.h"

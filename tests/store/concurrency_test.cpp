@@ -3,7 +3,6 @@
 // nothing is lost, the counters agree with the rows. Also the first start's seeding and account
 // creation on that board.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <filesystem>

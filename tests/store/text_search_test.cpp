@@ -4,9 +4,7 @@
 // searches are read through indexes rather than by scanning post.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 

@@ -1,14 +1,17 @@
 // What a test borrows from the machine and gives back: a scratch folder of its own (made unique
-// by mkdtemp, removed unless the test failed) and the process's time zone.
+// by mkdtemp, removed unless the test failed) and the process's time zone; and waiting for what
+// another thread or process does.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <time.h>
 
+#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "runtime/datetime.h"
 
@@ -74,5 +77,16 @@ class ScopedTimeZone {
  private:
   std::optional<std::string> saved_;
 };
+
+// Whether done() holds within `within`, asked every 10 ms.
+template <class F>
+bool Eventually(F done, std::chrono::milliseconds within = std::chrono::seconds(10)) {
+  const auto end = std::chrono::steady_clock::now() + within;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
 
 }  // namespace cb::test
