@@ -2,11 +2,7 @@
 // and access to what the page produced.
 #include "support/fake_host.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <atomic>
-#include <filesystem>
 
 #include "runtime/gbk.h"
 #include "runtime/percent.h"
@@ -28,27 +24,14 @@ std::string BrowserQuery(std::string_view query) {
   return out;
 }
 
-// A data folder of its own for each host, removed with it.
-std::string FreshDataDir() {
-  static std::atomic<int> counter{0};
-  return (std::filesystem::temp_directory_path() /
-          ("corkboard-test-" + std::to_string(getpid()) + "-" + std::to_string(++counter)))
-      .string();
-}
-
 }  // namespace
-
-FakeHost::~FakeHost() {
-  std::error_code ec;
-  std::filesystem::remove_all(services_.data_dir, ec);
-}
 
 FakeHost::FakeHost()
     : clock_(DateTime::FromParts(2024, 5, 9, 10, 20, 30)),
       context_(request_, response_, server_, session_, application_, services_) {
   services_.clock = &clock_;
   services_.random = &random_;
-  services_.data_dir = FreshDataDir();
+  services_.data_dir = data_dir_.str();
   NewRequest("GET", "/default.asp");
 }
 

@@ -16,6 +16,7 @@
 #include "host/page_host.h"
 #include "runtime/datetime.h"
 #include "runtime/random.h"
+#include "support/test_env.h"
 
 namespace cb::test {
 
@@ -25,7 +26,6 @@ class FakeHost {
  public:
   // The clock starts at 2024-05-09 10:20:30 (local time).
   FakeHost();
-  ~FakeHost();
   FakeHost(const FakeHost&) = delete;
   FakeHost& operator=(const FakeHost&) = delete;
 
@@ -88,6 +88,7 @@ class FakeHost {
   FormFields cookies_;    // of the current request, in the order sent
   FormFields variables_;  // server variables set over the built ones
 
+  ScratchDir data_dir_{"corkboard-test"};
   FixedClock clock_;
   SeededRandom random_;
   HostServices services_;
