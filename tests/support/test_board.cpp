@@ -14,12 +14,8 @@ std::string SqlTextOrNull(const std::string& text) {
 }
 
 std::string Rows(TestBoard& board, const std::string& sql) {
-  std::string out;
-  for (auto rs = board.con().Execute(sql); !rs->Eof(); rs->MoveNext()) {
-    for (int i = 0; i < rs->FieldCount(); ++i) out += rs->Fields(i).Str() + "|";
-    out += "\n";
-  }
-  return out;
+  auto rs = board.con().Execute(sql);
+  return rs->Eof() ? "" : rs->GetString("|", "|\n");
 }
 
 namespace {
