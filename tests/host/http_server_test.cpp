@@ -97,16 +97,9 @@ class HttpServerTest : public ::testing::Test {
   }
   uint16_t StartServer() {
     server_ = std::make_unique<HttpServer>(cfg_, app_, ServerTestRoutes(gate_), &clock_);
-    server_->SetAccessLog([this](const std::string& line) {
-      std::lock_guard lock(log_mu_);
-      log_.push_back(line);
-    });
+    server_->SetAccessLog(log_.Sink());
     server_->Start();
     return server_->port();
-  }
-  std::vector<std::string> LogLines() {
-    std::lock_guard lock(log_mu_);
-    return log_;
   }
 
   Gate gate_;  // before the server, which may still hold requests at it when the test ends
@@ -116,8 +109,7 @@ class HttpServerTest : public ::testing::Test {
   Application app_;
   FixedClock clock_{DateTime::FromSeconds(1715250030)};
   std::unique_ptr<HttpServer> server_;
-  std::mutex log_mu_;
-  std::vector<std::string> log_;
+  test::LineLog log_;
 };
 
 TEST_F(HttpServerTest, HeadGivesTheLengthWithoutTheBody) {
@@ -221,10 +213,10 @@ TEST_F(HttpServerTest, AccessLogHasOneLinePerRequest) {
   // A line is written after its answer, so wait for each before the next request: otherwise the
   // order of the two lines is up to the scheduler.
   ASSERT_EQ(Ask(port, GetRequest("/hello.asp?x=1")).status, 200);
-  test::Eventually([&] { return LogLines().size() == 1; });
+  test::Eventually([&] { return log_.all().size() == 1; });
   ASSERT_EQ(Ask(port, GetRequest("/missing.gif")).status, 404);
-  test::Eventually([&] { return LogLines().size() == 2; });
-  auto lines = LogLines();
+  test::Eventually([&] { return log_.all().size() == 2; });
+  auto lines = log_.all();
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0].rfind("127.0.0.1 GET /hello.asp?x=1 200 4 ", 0), 0u) << lines[0];
   EXPECT_EQ(lines[0].substr(lines[0].size() - 2), "ms");
@@ -302,7 +294,7 @@ TEST_F(HttpServerTest, NoDescriptorLeftPausesAcceptingAndReportsRarely) {
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));
   EXPECT_LT(cpu_seconds() - cpu_before, 0.5);  // a retrying loop would burn a core
   size_t reports = 0;
-  for (const std::string& line : LogLines()) reports += line.starts_with("accept: ");
+  for (const std::string& line : log_.all()) reports += line.starts_with("accept: ");
   ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
   EXPECT_EQ(reports, 1u);  // about 15 retries in that time, one line
   // With descriptors back, the waiting connections are all served.

@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <mutex>
-#include <thread>
 
 #include "mail/mail.h"
 #include "support/fake_smtp.h"
@@ -20,49 +18,8 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using test::Eventually;
 using test::FakeSmtp;
-
-// A transport that fails its first `failures` deliveries, then records each mail.
-class ScriptedTransport final : public MailTransport {
- public:
-  explicit ScriptedTransport(int failures) : failures_(failures) {}
-  Outcome Deliver(const std::string& from, const std::vector<std::string>& recipients,
-                  const std::string& message) override {
-    std::lock_guard lock(mu_);
-    if (failures_ > 0) {
-      --failures_;
-      return Outcome::Failure("try later");
-    }
-    delivered_.push_back(from + " > " + recipients.front() + " | " + message);
-    return {};
-  }
-  std::vector<std::string> delivered() {
-    std::lock_guard lock(mu_);
-    return delivered_;
-  }
-
- private:
-  std::mutex mu_;
-  int failures_;
-  std::vector<std::string> delivered_;
-};
-
-class Lines {
- public:
-  std::function<void(const std::string&)> Sink() {
-    return [this](const std::string& line) {
-      std::lock_guard lock(mu_);
-      lines_.push_back(line);
-    };
-  }
-  std::vector<std::string> all() {
-    std::lock_guard lock(mu_);
-    return lines_;
-  }
-
- private:
-  std::mutex mu_;
-  std::vector<std::string> lines_;
-};
+using test::FakeTransport;
+using Mails = std::vector<FakeSmtp::Mail>;
 
 size_t Files(const fs::path& dir) {
   size_t n = 0;
@@ -86,7 +43,7 @@ class MailQueueTest : public ::testing::Test {
   }
   test::ScratchDir root_{"cbqueue"};
   std::string folder_ = root_ / "mailqueue";
-  Lines log_;
+  test::LineLog log_;
 };
 
 TEST_F(MailQueueTest, StalledServerDelaysNobodyAndGetsTheMailOnceItAnswers) {
@@ -114,7 +71,7 @@ TEST_F(MailQueueTest, PausesDoubleUpToTheLongestAndTheMailIsGivenUpIntoFailed) {
   o.first_retry = 10ms;
   o.longest_retry = 40ms;
   o.attempts = 5;
-  auto transport = std::make_shared<ScriptedTransport>(100);
+  auto transport = std::make_shared<FakeTransport>(100);
   MailQueue queue(folder_, o, transport);
   ASSERT_TRUE(queue.Accept("smtp.example:25", "a@x.cn", {"b@y.cn"}, "m\r\n"));
   ASSERT_TRUE(Eventually([&] { return queue.waiting() == 0; }));
@@ -129,7 +86,7 @@ TEST_F(MailQueueTest, PausesDoubleUpToTheLongestAndTheMailIsGivenUpIntoFailed) {
   EXPECT_TRUE(lines[4].ends_with("given up after 5 attempts: try later")) << lines[4];
   EXPECT_EQ(Files(folder_), 0u);
   EXPECT_EQ(Files(fs::path(folder_) / "failed"), 1u);
-  EXPECT_TRUE(transport->delivered().empty());
+  EXPECT_TRUE(transport->mails().empty());
 }
 
 TEST_F(MailQueueTest, StopTriesOnceMoreAndLeavesTheRestForTheNextStart) {
@@ -137,31 +94,31 @@ TEST_F(MailQueueTest, StopTriesOnceMoreAndLeavesTheRestForTheNextStart) {
   o.first_retry = 1h;  // no retry but the stop's
   {
     // The stop's attempt succeeds for the first mail only.
-    auto transport = std::make_shared<ScriptedTransport>(1);
+    auto transport = std::make_shared<FakeTransport>(1);
     MailQueue queue(folder_, o, transport);
     ASSERT_TRUE(queue.Accept("smtp.example:25", "a@x.cn", {"one@y.cn"}, "1\r\n"));
     ASSERT_TRUE(Eventually([&] { return log_.all().size() == 1; }));  // failed once, waits 1 h
     queue.Stop();
-    EXPECT_EQ(transport->delivered(), (std::vector<std::string>{"a@x.cn > one@y.cn | 1\r\n"}));
+    EXPECT_EQ(transport->mails(), (Mails{{"a@x.cn", {"one@y.cn"}, "1\r\n"}}));
     EXPECT_FALSE(queue.Accept("smtp.example:25", "a@x.cn", {"late@y.cn"}, "x\r\n"));
   }
   {
-    auto failing = std::make_shared<ScriptedTransport>(100);
+    auto failing = std::make_shared<FakeTransport>(100);
     MailQueue queue(folder_, o, failing);
     ASSERT_TRUE(queue.Accept("smtp.example:25", "a@x.cn", {"two@y.cn"}, "2\r\n"));
     ASSERT_TRUE(queue.Accept("smtp.example:25", "a@x.cn", {"three@y.cn"}, "3\r\n"));
   }  // stopped by its end: both tried again, both left
   EXPECT_EQ(Files(folder_), 2u);
-  auto transport = std::make_shared<ScriptedTransport>(0);
+  auto transport = std::make_shared<FakeTransport>(0);
   MailQueue queue(folder_, o, transport);
   ASSERT_TRUE(Eventually([&] { return queue.waiting() == 0; }));
-  EXPECT_EQ(transport->delivered(),
-            (std::vector<std::string>{"a@x.cn > two@y.cn | 2\r\n", "a@x.cn > three@y.cn | 3\r\n"}));
+  EXPECT_EQ(transport->mails(),
+            (Mails{{"a@x.cn", {"two@y.cn"}, "2\r\n"}, {"a@x.cn", {"three@y.cn"}, "3\r\n"}}));
   EXPECT_EQ(Files(folder_), 0u);
 }
 
 TEST_F(MailQueueTest, AServerSettingThatCouldAddALineIsRefused) {
-  MailQueue queue(folder_, Quick(), std::make_shared<ScriptedTransport>(0));
+  MailQueue queue(folder_, Quick(), std::make_shared<FakeTransport>(0));
   for (const char* server : {"", "a.example\r\nX-Sender: evil@x.cn", "a b"}) {
     EXPECT_FALSE(queue.Accept(server, "a@x.cn", {"b@y.cn"}, "m\r\n")) << server;
   }

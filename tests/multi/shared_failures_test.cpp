@@ -6,17 +6,16 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <map>
-#include <mutex>
-#include <thread>
 
 #include "host/page_host.h"
 #include "mail/mail_queue.h"
 #include "runtime/gbk.h"
 #include "runtime/script_error.h"
 #include "store/shared_state.h"
+#include "support/fake_smtp.h"
 #include "support/test_env.h"
 
 namespace cb {
@@ -103,20 +102,6 @@ TEST(SharedSession, AnUnreadSessionOrAnUnwrittenSignInEndsOnTheErrorPage) {
   }
 }
 
-// Delivers slowly and counts each mail's deliveries.
-class CountingTransport final : public MailTransport {
- public:
-  Outcome Deliver(const std::string&, const std::vector<std::string>&,
-                  const std::string& message) override {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    std::lock_guard lock(mu);
-    ++sent[message];
-    return {};
-  }
-  std::mutex mu;
-  std::map<std::string, int> sent;
-};
-
 TEST(SharedMailFolder, TwoQueuesStartingTogetherSendEachLeftoverOnceAndALockedOneWhenFreed) {
   const test::ScratchDir dir("mailqueue");
   const std::filesystem::path& folder = dir.path();
@@ -128,21 +113,25 @@ TEST(SharedMailFolder, TwoQueuesStartingTogetherSendEachLeftoverOnceAndALockedOn
   // A process still sending the first mail holds its lock; it dies without sending.
   const int held = ::open((folder / "2024-100.eml").c_str(), O_RDONLY);
   ASSERT_EQ(::flock(held, LOCK_EX), 0);
-  auto transport = std::make_shared<CountingTransport>();
+  auto transport = std::make_shared<test::FakeTransport>();
+  transport->delay = std::chrono::milliseconds(20);  // a slow server: the two queues overlap
+  const auto times_sent = [&](const std::string& message) {
+    const auto mails = transport->mails();
+    return std::count_if(mails.begin(), mails.end(), [&](auto& m) { return m.message == message; });
+  };
   MailQueueOptions options{.first_retry = std::chrono::milliseconds(100), .log = [](auto&) {}};
   {
     MailQueue one(folder.string(), options, transport);
     MailQueue two(folder.string(), options, transport);
     test::Eventually([&] { return one.waiting() <= 1 && two.waiting() <= 1; },
                      std::chrono::seconds(2));
-    EXPECT_EQ(transport->sent.count("mail 0\r\n"), 0u);
+    EXPECT_EQ(times_sent("mail 0\r\n"), 0);
     ::close(held);
     test::Eventually([&] { return one.waiting() == 0 && two.waiting() == 0; },
                      std::chrono::seconds(2));
   }
-  std::lock_guard lock(transport->mu);
-  EXPECT_EQ(transport->sent.size(), static_cast<size_t>(kMails));
-  for (const auto& [mail, times] : transport->sent) EXPECT_EQ(times, 1) << mail;
+  EXPECT_EQ(transport->mails().size(), static_cast<size_t>(kMails));
+  for (int i = 0; i < kMails; ++i) EXPECT_EQ(times_sent("mail " + std::to_string(i) + "\r\n"), 1);
   EXPECT_TRUE(std::filesystem::is_empty(folder));
 }
 

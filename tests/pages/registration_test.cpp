@@ -14,23 +14,11 @@ namespace cb {
 namespace {
 
 // Keeps what it is given, or refuses everything with reason.
-struct RecordingTransport : MailTransport {
-  std::vector<test::FakeSmtp::Mail> deliveries;
-  std::string reason;  // non-empty: every delivery fails with it
-
-  Outcome Deliver(const std::string& from, const std::vector<std::string>& recipients,
-                  const std::string& message) override {
-    if (!reason.empty()) return Outcome::Failure(reason);
-    deliveries.push_back({from, recipients, message});
-    return {};
-  }
-};
-
 struct Registration : ::testing::Test {
   FakeHost host;
   TestBoard board{host};
   std::string outbox = host.services().data_dir + "/outbox";
-  std::shared_ptr<RecordingTransport> transport = std::make_shared<RecordingTransport>();
+  std::shared_ptr<test::FakeTransport> transport = std::make_shared<test::FakeTransport>();
 
   void SetUp() override {
     host.Configure({{"SmtpServer", "dir:" + outbox},
@@ -147,10 +135,11 @@ TEST_F(Registration, AddressesAreCheckedForBothSignsOnly) {
 TEST_F(Registration, InstalledTransportTakesTheMailInsteadOfTheServerSetting) {
   host.services().mail_transport = transport;
   Register();
-  ASSERT_EQ(transport->deliveries.size(), 1u);
-  EXPECT_EQ(transport->deliveries[0].from, "bb@example.com");
-  EXPECT_EQ(transport->deliveries[0].recipients, std::vector<std::string>{"xm@example.com"});
-  EXPECT_TRUE(Has(transport->deliveries[0].message, "\r\nContent-Type: text/html; charset=gb2312"));
+  const auto mails = transport->mails();
+  ASSERT_EQ(mails.size(), 1u);
+  EXPECT_EQ(mails[0].from, "bb@example.com");
+  EXPECT_EQ(mails[0].recipients, std::vector<std::string>{"xm@example.com"});
+  EXPECT_TRUE(Has(mails[0].message, "\r\nContent-Type: text/html; charset=gb2312"));
   EXPECT_FALSE(std::filesystem::exists(outbox));
   // The password comes from the environment's random source: the host's seeded one.
   SeededRandom same;
@@ -161,11 +150,10 @@ TEST_F(Registration, InstalledTransportTakesTheMailInsteadOfTheServerSetting) {
 // A failed mail leaves no member and sets no cookie; the same name can try again.
 TEST_F(Registration, TransportFailureIsTheMailComponentsErrorText) {
   host.services().mail_transport = transport;
-  transport->reason = "队列已满";
+  transport->Fail(1, "队列已满");
   std::string pages = GoldenCase("refused", Register());
   EXPECT_EQ(Members(), 0);
   EXPECT_TRUE(host.response().cookies().empty());
-  transport->reason = "";
   pages += GoldenCase("again", Register());
   EXPECT_GOLDEN("members/registration_mail_failed", pages);
   EXPECT_EQ(Members(), 1);

@@ -143,4 +143,16 @@ void FakeSmtp::Converse(int fd) {
   }
 }
 
+Outcome FakeTransport::Deliver(const std::string& from, const std::vector<std::string>& recipients,
+                               const std::string& message) {
+  std::this_thread::sleep_for(delay);
+  std::lock_guard lock(mu_);
+  if (failures_ > 0) {
+    --failures_;
+    return Outcome::Failure(reason_);
+  }
+  mails_.push_back({from, recipients, message});
+  return {};
+}
+
 }  // namespace cb::test

@@ -1,6 +1,6 @@
 // What a test borrows from the machine and gives back: a scratch folder of its own (made unique
 // by mkdtemp, removed unless the test failed) and the process's time zone; and waiting for what
-// another thread or process does.
+// another thread or process does, and collecting the lines it logs.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,9 +9,12 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "runtime/datetime.h"
 
@@ -88,5 +91,24 @@ bool Eventually(F done, std::chrono::milliseconds within = std::chrono::seconds(
   }
   return true;
 }
+
+// Lines logged from other threads, read back in order.
+class LineLog {
+ public:
+  std::function<void(const std::string&)> Sink() {
+    return [this](const std::string& line) {
+      std::lock_guard lock(mu_);
+      lines_.push_back(line);
+    };
+  }
+  std::vector<std::string> all() const {
+    std::lock_guard lock(mu_);
+    return lines_;
+  }
+
+ private:
+  mutable std::mutex mu_;
+  std::vector<std::string> lines_;
+};
 
 }  // namespace cb::test
