@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 
+#include "frame/procedures.h"
 #include "store/connection.h"
 #include "store/postgres/pg_backend.h"
 #include "store/recordset.h"
@@ -189,8 +190,7 @@ TEST_F(DialectTest, HostileTextRoundTrips) {
     if (test::OnPostgres()) std::erase(stored, '\0');
     EXPECT_EQ(rs->Fields("subject").Str(), stored);
     // ... and as a literal, quotes doubled as the pages do.
-    std::string quoted;
-    for (char c : text) quoted += c == '\'' ? std::string("''") : std::string(1, c);
+    const std::string quoted = SqlQuote(text);
     board.Exec("update post set message='" + quoted + "' where postid=" + std::to_string(id));
     EXPECT_EQ(board
                   .Scalar("select count(*) from post where message='" + quoted +

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/procedures.h"
 #include "store/schema_migrate.h"
 #include "store/sql_translate.h"
 #include "store/sqlite/sqlite_backend.h"
@@ -27,7 +28,7 @@ class TextSearchBoard : public ::testing::Test {
   // translator leaves alone (the column inside isnull).
   void ExpectSameRows(const std::string& pattern) {
     SCOPED_TRACE(pattern);
-    const std::string q = SqlQuoteText(pattern);
+    const std::string q = SqlQuote(pattern);
     for (const std::string table : {"post", "archivelist"}) {
       EXPECT_EQ(Column("select postid from " + table + " where subject like '" + q +
                        "' or message like '" + q + "' order by 1"),
@@ -35,11 +36,6 @@ class TextSearchBoard : public ::testing::Test {
                        "' or isnull(message,'') like '" + q + "' order by 1"))
           << table;
     }
-  }
-  static std::string SqlQuoteText(const std::string& s) {
-    std::string out;
-    for (char c : s) out += c == '\'' ? std::string("''") : std::string(1, c);
-    return out;
   }
   void Archive(long postid, const std::string& subject, const std::string& message) {
     board.AddRow("archivelist", {{"archiveid", Variant(1)},
@@ -65,8 +61,8 @@ TEST_F(TextSearchBoard, FindsWhatTheLikeFinds) {
   std::vector<long> ids;
   for (const auto& [subject, message] : texts) {
     const long id = static_cast<long>(board.AddPost("F", "ann"));
-    Exec("update post set subject='" + SqlQuoteText(subject) + "', message='" +
-         SqlQuoteText(message) + "' where postid=" + std::to_string(id));
+    Exec("update post set subject='" + SqlQuote(subject) + "', message='" + SqlQuote(message) +
+         "' where postid=" + std::to_string(id));
     Archive(id, subject, message);
     ids.push_back(id);
   }
