@@ -8,9 +8,10 @@
 #include <atomic>
 #include <future>
 #include <latch>
-#include <mutex>
 #include <string>
 #include <vector>
+
+#include "support/test_env.h"
 
 namespace cb {
 namespace {
@@ -35,20 +36,15 @@ class Jobs {
   }
   void WaitStarted() { started_.wait(); }
   void Release() { release_.set_value(); }
-  std::vector<std::string> Ended() {
-    std::lock_guard lock(mu_);
-    return ended_;
-  }
+  std::vector<std::string> Ended() { return ended_.all(); }
 
  private:
   void Record(const std::string& name, Fate fate) {
-    std::lock_guard lock(mu_);
-    ended_.push_back(name + (fate == Fate::kRun ? " ran" : " dropped"));
+    ended_.Add(name + (fate == Fate::kRun ? " ran" : " dropped"));
   }
   std::latch started_{1};
   std::promise<void> release_;
-  std::mutex mu_;
-  std::vector<std::string> ended_;
+  test::LineLog ended_;
 };
 
 TEST(WorkerPoolTest, TakesOneJobPerWorkerPlusTheQueueAndRefusesTheRest) {

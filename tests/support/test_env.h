@@ -95,11 +95,12 @@ bool Eventually(F done, std::chrono::milliseconds within = std::chrono::seconds(
 // Lines logged from other threads, read back in order.
 class LineLog {
  public:
+  void Add(const std::string& line) {
+    std::lock_guard lock(mu_);
+    lines_.push_back(line);
+  }
   std::function<void(const std::string&)> Sink() {
-    return [this](const std::string& line) {
-      std::lock_guard lock(mu_);
-      lines_.push_back(line);
-    };
+    return [this](const std::string& line) { Add(line); };
   }
   std::vector<std::string> all() const {
     std::lock_guard lock(mu_);
