@@ -24,8 +24,7 @@ struct AnnouncePage : ::testing::Test {
         changes);
   }
   std::string TopicList(const char* forum) {
-    b.host.Get(std::string("/list.asp?GroupName=") + forum);
-    return b.host.Run(&Corkboard::list);
+    return b.host.Get(std::string("/list.asp?GroupName=") + forum).Run(&Corkboard::list);
   }
   std::string Id(int64_t id) { return std::to_string(id); }
 };

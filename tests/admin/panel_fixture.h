@@ -58,13 +58,9 @@ struct PanelBoard {
       fields.emplace_back("UserName", who->name);
       fields.emplace_back("Password", who->password);
     }
-    host.PostForm(url, fields);
-    return host.Run(page);
+    return host.PostForm(url, fields).Run(page);
   }
-  std::string Get(void (Admin::*page)(), const std::string& url) {
-    host.Get(url);
-    return host.Run(page);
-  }
+  std::string Get(void (Admin::*page)(), const std::string& url) { return host.Get(url).Run(page); }
   Variant Scalar(const std::string& sql) { return board.Scalar(sql); }
   long Count(const std::string& sql) { return board.Scalar(sql).CLng(); }
   // The rows of a query, one line each, the fields ended by "|".

@@ -14,8 +14,7 @@ using test::ArchiveBoard;
 std::string Centre(ArchiveBoard& b, FormFields form, const Actor& actor) {
   form.emplace_back("UserName", actor.name);
   form.emplace_back("Password", actor.password);
-  b.host.PostForm("/admin/archive.asp", form);
-  return b.host.Run(&Admin::Archives);
+  return b.host.PostForm("/admin/archive.asp", form).Run(&Admin::Archives);
 }
 
 std::string Names(ArchiveBoard& b) {
@@ -46,8 +45,7 @@ TEST(ArchiveCentre, ListsArchivesAsTextAndKeepsTheSignIn) {
   ArchiveBoard b;
   EXPECT_GOLDEN("archives/centre_list", Centre(b, {{"action", "enterarchive"}}, test::kAdmin));
   // The start page offers the sign-in the session kept.
-  b.host.Get("/admin/archive.asp");
-  EXPECT_GOLDEN("archives/centre_start", b.host.Run(&Admin::Archives));
+  EXPECT_GOLDEN("archives/centre_start", b.host.Get("/admin/archive.asp").Run(&Admin::Archives));
 }
 
 TEST(ArchiveCentre, RenamesByPositionAddsAndDeletesWithPosts) {

@@ -25,8 +25,7 @@ struct Favourites : ::testing::Test {
   }
   std::string AddFavourite(int64_t id, test::FormFields identity = {}) {
     identity.emplace_back("id", std::to_string(id));
-    host.PostForm("/favor.asp", identity);
-    return host.Run(&Corkboard::Favor);
+    return host.PostForm("/favor.asp", identity).Run(&Corkboard::Favor);
   }
   long Count(const std::string& where) {
     return board.Scalar("select count(*) from favor where " + where).CLng();
@@ -72,8 +71,7 @@ TEST_F(Favourites, Refusals) {
   for (const auto& [id, identity] : cases) {
     test::FormFields form = identity;
     form.emplace_back("id", id);
-    host.PostForm("/favor.asp", form);
-    pages += test::GoldenCase(id, host.Run(&Corkboard::Favor));
+    pages += test::GoldenCase(id, host.PostForm("/favor.asp", form).Run(&Corkboard::Favor));
   }
   EXPECT_EQ(Count("1=1"), 0);
   AddFavourite(topic, alice);
@@ -131,8 +129,7 @@ TEST_F(Favourites, ListPagesAreBounded) {
 
 struct Subscriptions : Favourites {
   std::string Submit(const test::FormFields& form) {
-    host.PostForm("/subscibe.asp", form);
-    return host.Run(&Corkboard::subscibe);
+    return host.PostForm("/subscibe.asp", form).Run(&Corkboard::subscibe);
   }
 };
 

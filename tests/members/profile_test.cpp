@@ -30,8 +30,7 @@ struct ProfilePage : ::testing::Test {
         changes);
   }
   std::string Save(const FormFields& form) {
-    host.PostForm("/profile.asp", form);
-    return host.Run(&Corkboard::Profile);
+    return host.PostForm("/profile.asp", form).Run(&Corkboard::Profile);
   }
   std::string Stored(const std::string& column, const std::string& user = "alice") {
     return board.Scalar("select " + column + " from register where username='" + user + "'").Str();
@@ -42,8 +41,7 @@ TEST_F(ProfilePage, GoldenForms) {
   host.Get("/profile.asp").Cookie("UserName", "alice").Cookie("Password", "pw\"1");
   EXPECT_GOLDEN("profile/identity_form", host.Run(&Corkboard::Profile));
   host.SignIn("alice", "pw1");
-  host.Get("/profile.asp");
-  EXPECT_GOLDEN("profile/edit_form", host.Run(&Corkboard::Profile));
+  EXPECT_GOLDEN("profile/edit_form", host.Get("/profile.asp").Run(&Corkboard::Profile));
 }
 
 TEST_F(ProfilePage, SignInFormChecksThePasswordAndKeepsTheMember) {
@@ -81,8 +79,7 @@ TEST_F(ProfilePage, SaveWritesTheMembersOwnRowAndCookies) {
   EXPECT_EQ(host.response().cookies().at("Password").expires, DateTime::FromParts(2025, 5, 9));
 
   // Without the cookie the name and password cookies are deleted.
-  host.PostForm("/profile.asp", SaveForm());
-  host.Run(&Corkboard::Profile);
+  host.PostForm("/profile.asp", SaveForm()).Run(&Corkboard::Profile);
   EXPECT_EQ(host.ResponseCookie("NameStorage"), "no");
   EXPECT_EQ(host.response().cookies().at("UserName").value, "");
   EXPECT_EQ(host.response().cookies().at("Password").expires, DateTime::FromParts(2023, 5, 10));

@@ -113,8 +113,7 @@ TEST(Home, ArchiveMenuIsBuiltOnceAndRebuiltWhenEmptied) {
   host.Get("/default.asp");
   pages += test::GoldenCase("an archive, the menu kept", host.Run(&Corkboard::Home));
   host.application().Set("ArchiveList", Variant(""));
-  host.Get("/default.asp");
-  pages += test::GoldenCase("the menu emptied", host.Run(&Corkboard::Home));
+  pages += test::GoldenCase("the menu emptied", host.Get("/default.asp").Run(&Corkboard::Home));
   board.AddArchive("第二个");
   host.Get("/default.asp");
   pages += test::GoldenCase("a second archive, the menu kept", host.Run(&Corkboard::Home));
@@ -127,8 +126,7 @@ TEST(Home, KeptRowsGiveWayToAnOperatorsChange) {
   TestBoard board(host);
   SeedBoard(board);
   const auto page = [&](const std::string& address, void (Corkboard::*method)()) {
-    host.Get(address);
-    return host.Run(method);
+    return host.Get(address).Run(method);
   };
   const std::string list = "/list.asp?GroupName=Rock+%26+Roll";
   EXPECT_NE(page("/default.asp", &Corkboard::Home).find("<br>音乐</td>"), std::string::npos);
@@ -169,8 +167,7 @@ TEST(Home, KeptForumTableMarksEachVisitorsNewPosts) {
 TEST(Home, DatabaseErrorReplacesThePageAndFooter) {
   FakeHost host;
   host.Configure({{"DSN", "NoSuchBoard"}, {"Copyright", "<p>FOOTER</p>"}});
-  host.Get("/default.asp");
-  EXPECT_GOLDEN("index/database_error", host.Run(&Corkboard::Home));
+  EXPECT_GOLDEN("index/database_error", host.Get("/default.asp").Run(&Corkboard::Home));
 }
 
 }  // namespace

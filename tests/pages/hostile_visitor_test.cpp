@@ -79,8 +79,7 @@ struct HostileVisitor : test::PostingTest {
   std::string Submit(void (Corkboard::*method)(), const FormFields& form,
                      const std::string& address = "127.0.0.1", int advance = 60) {
     host.clock().Advance(advance);
-    host.PostForm("/cbkmisc.asp", form).RemoteAddr(address);
-    return host.Run(method);
+    return host.PostForm("/cbkmisc.asp", form).RemoteAddr(address).Run(method);
   }
   FormFields TopicForm(const std::string& forum) {
     return {{"forum", forum},       {"UserName", "bob"}, {"Password", "pw"},
@@ -182,8 +181,7 @@ TEST_F(HostileVisitor, AddressLookupAndOnlineDebugFollowTheRowsNotTheForm) {
                                                                 {"UserName", "mod"},
                                                                 {"Password", "pw-mod"}}));
   }
-  host.Get("/online.asp").RemoteAddr("10.1.2.3");
-  host.Run(&Corkboard::Online);
+  host.Get("/online.asp").RemoteAddr("10.1.2.3").Run(&Corkboard::Online);
   for (const auto& [user, password] :
        {std::pair{"root", "pw-root"}, {"bob", "pw"}, {"root", "pw"}}) {
     host.SignIn(user, password);

@@ -22,8 +22,7 @@ struct Visit {
     board.AddCatalogForum("私家", "书房", {.restrict = "private", .forumpassword = "key"});
   }
   std::string Post(void (Corkboard::*method)(), const FormFields& form) {
-    host.PostForm("/cbkmisc.asp", form);
-    return host.Run(method);
+    return host.PostForm("/cbkmisc.asp", form).Run(method);
   }
 };
 

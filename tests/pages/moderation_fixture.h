@@ -3,8 +3,8 @@
 // threads posted at distinct times so that every "newest" is unambiguous.
 #pragma once
 
-#include "support/recount.h"
 #include "support/page_test.h"
+#include "support/recount.h"
 
 namespace cb::test {
 
@@ -74,12 +74,10 @@ struct ModerationBoard {
       form.emplace_back("UserName", actor.name);
       form.emplace_back("Password", actor.password);
     }
-    host.PostForm(url, form);
-    return host.Run(page);
+    return host.PostForm(url, form).Run(page);
   }
   std::string Get(void (Corkboard::*page)(), const std::string& url) {
-    host.Get(url);
-    return host.Run(page);
+    return host.Get(url).Run(page);
   }
 };
 

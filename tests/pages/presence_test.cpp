@@ -107,8 +107,7 @@ TEST(UpdateOnline, FullTableLeavesNewVisitorUnlisted) {
   EXPECT_EQ(Record(host, {"10.0.0.4", "", ""}), "");
   EXPECT_EQ(Count(host, "OnlineCount"), 3);
   // The unlisted visitor's pages still work and show the table.
-  host.Get("/online.asp").RemoteAddr("10.0.0.4");
-  const std::string page = host.Run(&Corkboard::Online);
+  const std::string page = host.Get("/online.asp").RemoteAddr("10.0.0.4").Run(&Corkboard::Online);
   EXPECT_NE(page.find("10.0.0.*"), std::string::npos);
   EXPECT_NE(page.find("</body></html>"), std::string::npos);
   // Once the rows expire the visitor gets one.
@@ -157,8 +156,7 @@ TEST(UpdateOnline, ContendedLockDoesNotHoldThePage) {
   });
   locked.get_future().wait();
   const auto start = std::chrono::steady_clock::now();
-  host.Get("/online.asp");
-  const std::string page = host.Run(&Corkboard::Online);
+  const std::string page = host.Get("/online.asp").Run(&Corkboard::Online);
   const auto waited = std::chrono::steady_clock::now() - start;
   release.set_value();
   holder.join();

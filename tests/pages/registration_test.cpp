@@ -49,8 +49,7 @@ struct Registration : ::testing::Test {
   }
   std::string Register() { return Submit(Form({{"UserName", "小明"}, {"NameStorage", "no"}})); }
   std::string Submit(const FormFields& form) {
-    host.PostForm("/signup.asp", form);
-    return host.Run(&Corkboard::RegSubmit);
+    return host.PostForm("/signup.asp", form).Run(&Corkboard::RegSubmit);
   }
   Variant Stored(const std::string& column, const std::string& user = "小明abc") {
     return board.Scalar("select " + column + " from register where username='" + user + "'");
@@ -69,8 +68,7 @@ struct Registration : ::testing::Test {
 
 TEST_F(Registration, RulesAndFormInBothPasswordModes) {
   host.Configure({{"BBRules", "<ol><li>友好交流</li></ol>"}, {"DaysPruneDefault", "30"}});
-  host.Get("/signup.asp");
-  std::string pages = test::GoldenCase("rules", host.Run(&Corkboard::Agree));
+  std::string pages = test::GoldenCase("rules", host.Get("/signup.asp").Run(&Corkboard::Agree));
   for (const char* mailed : {"true", "false"}) {
     host.Configure({{"EMailRegister", mailed}});
     host.Get("/signup.asp");

@@ -68,8 +68,7 @@ struct RepliesTest : test::PostingTest {
   }
   std::string Post(const FormFields& form) {
     host.clock().Advance(60);
-    host.PostForm("/posting.asp", form);
-    return host.Run(&Corkboard::PostReply);
+    return host.PostForm("/posting.asp", form).Run(&Corkboard::PostReply);
   }
 };
 

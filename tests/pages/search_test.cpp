@@ -82,8 +82,7 @@ struct SearchTest : ::testing::Test {
   Seeded seeded = Seed(board);
 
   std::string Search(const FormFields& changes) {
-    host.PostForm("/search.asp", WithChanges(kForm, changes));
-    return host.Run(&Corkboard::Search);
+    return host.PostForm("/search.asp", WithChanges(kForm, changes)).Run(&Corkboard::Search);
   }
   std::string Get(const std::string& query) {
     return host.Get("/search.asp" + query).Run(&Corkboard::Search);

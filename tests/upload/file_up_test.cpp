@@ -48,8 +48,7 @@ struct FileUpPage : ::testing::Test {
     b.board.Exec("update register set uploaddir='bossfiles' where username='boss'");
   }
   std::string Send(const std::string& body, const char* type = kType) {
-    b.host.PostBody("/admin/upload.asp", type, body);
-    return b.host.Run(&Admin::FileUp);
+    return b.host.PostBody("/admin/upload.asp", type, body).Run(&Admin::FileUp);
   }
 };
 
