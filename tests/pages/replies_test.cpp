@@ -163,10 +163,7 @@ TEST_F(RepliesTest, ReplyNotice) {
     const auto sent = ReadOutbox(outbox);
     if (sent.size() == mails) return std::string("no mail");
     mails = sent.size();
-    const OutboxMail& m = sent.back();
-    std::string to;
-    for (const std::string& r : m.recipients) to += r + " ";
-    return "to " + to + "from " + m.envelope_from + "\n" + m.subject + "\n" + m.body;
+    return test::MailText(sent.back());
   });
 }
 

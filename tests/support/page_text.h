@@ -1,6 +1,6 @@
 // Small checks shared by the page tests: text search in a page, a form with some fields changed
 // or read from a case name, whether a page was closed off properly after an early stop, the
-// cookies a page set and the settings a page would load.
+// cookies a page set, a mail of the outbox as text and the settings a page would load.
 #pragma once
 
 #include <algorithm>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "frame/settings.h"
+#include "mail/mail.h"
 #include "support/fake_host.h"
 
 namespace cb::test {
@@ -57,6 +58,14 @@ inline std::string SetCookies(FakeHost& host) {
            (cookie.expires ? " expires " + cookie.expires->YmdHms() : "") + "\n";
   }
   return out;
+}
+
+// A mail of the outbox: its envelope, From, To and Subject headers, then its body.
+inline std::string MailText(const OutboxMail& m) {
+  std::string to;
+  for (const std::string& r : m.recipients) to += " " + r;
+  return "envelope " + m.envelope_from + " ->" + to + "\nFrom: " + m.from + "\nTo: " + m.to +
+         "\nSubject: " + m.subject + "\n\n" + m.body;
 }
 
 // The settings a page loads from these application values.
