@@ -20,6 +20,7 @@
 #include "support/case_table.h"
 #include "support/fake_smtp.h"
 #include "support/golden.h"
+#include "support/page_text.h"
 #include "support/test_env.h"
 
 namespace cb {
@@ -227,14 +228,11 @@ TEST_F(MailTest, OutboxKeepsEachMailAsSentInAPrivateFolder) {
     EXPECT_EQ(std::distance(fs::directory_iterator(c.folder), fs::directory_iterator()), 2);
   }
   // The outbox reads its mails back decoded.
-  const OutboxMail m = ReadOutbox(root_ + "/elsewhere").at(0);
-  EXPECT_EQ(m.envelope_from, "board@corkboard.test");
-  EXPECT_EQ(m.recipients, std::vector<std::string>{"zhang@example.com"});
-  EXPECT_EQ(m.from, "论坛管家 <board@corkboard.test>");
-  EXPECT_EQ(m.to, "张三 <zhang@example.com>");
-  EXPECT_EQ(m.subject, "您的用户名和口令");
-  EXPECT_EQ(m.content_type, "text/html; charset=gb2312");
-  EXPECT_EQ(m.body, "<html><body>用户名：张三<br>口令：Ab3xYz</body></html>");
+  EXPECT_EQ(test::MailText(ReadOutbox(root_ + "/elsewhere").at(0)),
+            "envelope board@corkboard.test -> zhang@example.com\nFrom: 论坛管家 "
+            "<board@corkboard.test>\nTo: 张三 <zhang@example.com>\nSubject: 您的用户名和口令\n"
+            "Content-Type: text/html; "
+            "charset=gb2312\n\n<html><body>用户名：张三<br>口令：Ab3xYz</body></html>");
 }
 
 TEST_F(MailTest, MissingServerOrUnwritableOutboxFails) {

@@ -60,12 +60,12 @@ inline std::string SetCookies(FakeHost& host) {
   return out;
 }
 
-// A mail of the outbox: its envelope, From, To and Subject headers, then its body.
+// A mail of the outbox: its envelope, From, To, Subject and Content-Type headers, then its body.
 inline std::string MailText(const OutboxMail& m) {
   std::string to;
   for (const std::string& r : m.recipients) to += " " + r;
   return "envelope " + m.envelope_from + " ->" + to + "\nFrom: " + m.from + "\nTo: " + m.to +
-         "\nSubject: " + m.subject + "\n\n" + m.body;
+         "\nSubject: " + m.subject + "\nContent-Type: " + m.content_type + "\n\n" + m.body;
 }
 
 // The settings a page loads from these application values.
