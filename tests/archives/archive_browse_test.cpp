@@ -85,13 +85,7 @@ TEST(ArchiveContent, RefusalsAndNoWrites) {
 
 TEST(ArchiveContent, ATopicInTwoArchivesShowsOneCopy) {
   ArchiveBoard b;
-  b.board.Exec(
-      "insert into archivelist (archiveid,postid,parentid,forumname,username,subject,"
-      "message) select " +
-      b.Id(b.older) +
-      ",postid,parentid,forumname,username,'另一份',message from "
-      "archivelist where archiveid=" +
-      b.Id(b.gems));
+  b.CopyIntoOlder("'另一份'");
   const std::string first =
       b.Get(&Corkboard::ArchiveContent, "/archivecontent.asp?id=" + b.Id(b.topic));
   EXPECT_EQ(Count(first, "发表于 "), 3u);

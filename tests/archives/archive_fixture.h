@@ -29,6 +29,14 @@ struct ArchiveBoard : ModerationBoard {
         Id(topic) + " or parentid=" + Id(topic));
   }
 
+  // A second copy of the archived thread in the other archive; subject: an SQL expression.
+  void CopyIntoOlder(const std::string& subject) {
+    board.Exec(
+        "insert into archivelist (archiveid,postid,parentid,forumname,username,subject,message) "
+        "select " +
+        Id(older) + ",postid,parentid,forumname,username," + subject +
+        ",message from archivelist where archiveid=" + Id(gems));
+  }
   int64_t Archived(const std::string& where) {
     return board.Scalar("select count(*) from archivelist where " + where).CLng();
   }

@@ -248,13 +248,7 @@ TEST(ArchiveMaintenance, Edits) {
   ArchiveBoard b;
   AddModeratorOfB(b);
   // A second copy of the thread in the other archive stays as it was.
-  b.board.Exec(
-      "insert into archivelist (archiveid,postid,parentid,forumname,username,subject,"
-      "message) select " +
-      b.Id(b.older) +
-      ",postid,parentid,forumname,username,subject,message from "
-      "archivelist where archiveid=" +
-      b.Id(b.gems));
+  b.CopyIntoOlder("subject");
   auto edit = [&](int64_t post, const Actor& actor, const char* subject, const char* message) {
     return b.Post(&Corkboard::ArchiveSubmitEdit, "/posting.asp",
                   {{"action", "archivesubmitedit"},
