@@ -115,12 +115,6 @@ TEST(PanelMessage, OnlyAnAdministratorSendsToAll) {
   }
 }
 
-}  // namespace
-}  // namespace cb
-
-namespace cb {
-namespace {
-
 // A new panel identity renews the session id; password guessing is slowed as at the sign-in.
 TEST(PanelSignIn, RenewsTheSessionAndSlowsGuessing) {
   PanelBoard b;
