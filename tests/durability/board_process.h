@@ -13,11 +13,11 @@
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "host/raw_http.h"
 #include "runtime/gbk.h"
+#include "support/test_env.h"
 
 extern char** environ;
 
@@ -88,13 +88,12 @@ class BoardProcess {
     const int rc = posix_spawn(&pid_, argv[0], &files, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&files);
     if (rc != 0) return false;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (std::chrono::steady_clock::now() < deadline) {
-      auto r = Fetch(port_, GetRequest("/default.asp"));
-      if (r && r->status == 200) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return false;
+    return Eventually(
+        [&] {
+          auto r = Fetch(port_, GetRequest("/default.asp"));
+          return r && r->status == 200;
+        },
+        std::chrono::seconds(60));
   }
 
   // SIGKILL: no chance to finish anything.

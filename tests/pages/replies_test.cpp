@@ -3,7 +3,6 @@
 // outbox folder, through the queue to a mail server).
 #include <chrono>
 #include <memory>
-#include <thread>
 
 #include "mail/mail.h"
 #include "mail/mail_queue.h"
@@ -184,7 +183,7 @@ TEST_F(RepliesTest, ReplyNoticeToAStalledServerWaitsInTheQueueNotInThePage) {
   ASSERT_TRUE(Has(page, "谢谢您回复话题")) << page;
   EXPECT_EQ(queue->waiting(), 1u);
   smtp.SetMode(test::FakeSmtp::Mode::kAccept);
-  for (int i = 0; i < 1000 && smtp.mails().empty(); ++i) std::this_thread::sleep_for(10ms);
+  ASSERT_TRUE(test::Eventually([&] { return !smtp.mails().empty(); }));
   ASSERT_EQ(smtp.mails().size(), 1u);
   EXPECT_EQ(smtp.mails()[0].from, "bb@example.com");
   EXPECT_EQ(smtp.mails()[0].recipients, (std::vector<std::string>{"alice@example.com"}));

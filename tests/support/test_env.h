@@ -60,12 +60,12 @@ class ScopedTimeZone {
   }
   ~ScopedTimeZone() {
     if (saved_) {
-      Use(saved_->c_str());
+      setenv("TZ", saved_->c_str(), 1);
     } else {
       unsetenv("TZ");
-      tzset();
-      ForgetZoneOffsets();
     }
+    tzset();
+    ForgetZoneOffsets();
   }
   ScopedTimeZone(const ScopedTimeZone&) = delete;
   ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
