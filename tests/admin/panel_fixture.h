@@ -21,9 +21,7 @@ inline constexpr Actor kJoe{"joe", "pw3"};    // member
 inline constexpr const char* kOwnForum = "技术";
 inline constexpr const char* kOtherForum = "闲聊";
 
-struct PanelBoard {
-  FakeHost host;
-  TestBoard board{host};
+struct PanelBoard : HostedBoard {
   int64_t own_topic = 0, own_reply = 0, other_topic = 0, other_reply = 0;
   int64_t own_announce = 0, other_announce = 0;
 

@@ -8,9 +8,7 @@
 namespace cb {
 namespace {
 
-struct Favourites : ::testing::Test {
-  FakeHost host;
-  TestBoard board{host};
+struct Favourites : test::BoardTest {
   int64_t topic = 0, reply = 0, secret = 0;
 
   void SetUp() override {

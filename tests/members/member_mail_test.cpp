@@ -8,9 +8,7 @@
 namespace cb {
 namespace {
 
-struct MemberMail : ::testing::Test {
-  FakeHost host;
-  TestBoard board{host};
+struct MemberMail : test::BoardTest {
   std::string outbox = host.services().data_dir + "/outbox";
   int visitor = 0;
 

@@ -7,10 +7,7 @@
 namespace cb {
 namespace {
 
-struct ProfilePage : ::testing::Test {
-  FakeHost host;
-  TestBoard board{host};
-
+struct ProfilePage : test::BoardTest {
   void SetUp() override {
     host.Configure({{"BBName", "测试论坛"}});
     board.AddMember("alice", "pw1", {.email = "alice@example.com"});

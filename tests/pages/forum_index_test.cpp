@@ -29,8 +29,10 @@ void SeedBoard(TestBoard& board) {
   }
 }
 
+using Home = test::BoardTest;
+
 // A later visit is a visitor with the board's cookies from an earlier session.
-TEST(Home, GoldenPages) {
+TEST_F(Home, GoldenPages) {
   const auto page = [](const char* style, bool later) {
     FakeHost host;
     TestBoard board(host);
@@ -51,9 +53,7 @@ TEST(Home, GoldenPages) {
 }
 
 // The pages each test below shows are in index/<test name>.html.
-struct HomeVisits : ::testing::Test {
-  FakeHost host;
-  TestBoard board{host};
+struct HomeVisits : test::BoardTest {
   std::string pages;
 
   void SetUp() override { SeedBoard(board); }
@@ -103,9 +103,7 @@ TEST_F(HomeVisits, PrivateMessageRowPrefersTheMailboxSignIn) {
   Show("a wrong mailbox password");
 }
 
-TEST(Home, ArchiveMenuIsBuiltOnceAndRebuiltWhenEmptied) {
-  FakeHost host;
-  TestBoard board(host);
+TEST_F(Home, ArchiveMenuIsBuiltOnceAndRebuiltWhenEmptied) {
   host.Get("/default.asp");
   std::string pages = test::GoldenCase("no archive", host.Run(&Corkboard::Home));
   EXPECT_EQ(host.application().Get("ArchiveList").Str(), "NO");
@@ -121,9 +119,7 @@ TEST(Home, ArchiveMenuIsBuiltOnceAndRebuiltWhenEmptied) {
 }
 
 // What every visitor sees is kept between pages, but never past an operator's change.
-TEST(Home, KeptRowsGiveWayToAnOperatorsChange) {
-  FakeHost host;
-  TestBoard board(host);
+TEST_F(Home, KeptRowsGiveWayToAnOperatorsChange) {
   SeedBoard(board);
   const auto page = [&](const std::string& address, void (Corkboard::*method)()) {
     return host.Get(address).Run(method);
@@ -142,9 +138,7 @@ TEST(Home, KeptRowsGiveWayToAnOperatorsChange) {
 
 // The forum table is kept for every visitor; the new-post markers stay each visitor's own, and a
 // new post retires the kept table.
-TEST(Home, KeptForumTableMarksEachVisitorsNewPosts) {
-  FakeHost host;
-  TestBoard board(host);
+TEST_F(Home, KeptForumTableMarksEachVisitorsNewPosts) {
   SeedBoard(board);
   const auto markers = [&](const char* last_visit) {
     host.session().Set("FirstIn", Variant(""));
@@ -164,7 +158,7 @@ TEST(Home, KeptForumTableMarksEachVisitorsNewPosts) {
   EXPECT_EQ(markers("2024-06-01 00:00:00"), "-+-");
 }
 
-TEST(Home, DatabaseErrorReplacesThePageAndFooter) {
+TEST_F(Home, DatabaseErrorReplacesThePageAndFooter) {
   FakeHost host;
   host.Configure({{"DSN", "NoSuchBoard"}, {"Copyright", "<p>FOOTER</p>"}});
   EXPECT_GOLDEN("index/database_error", host.Get("/default.asp").Run(&Corkboard::Home));

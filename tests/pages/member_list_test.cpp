@@ -7,10 +7,7 @@
 namespace cb {
 namespace {
 
-struct MemberList : ::testing::Test {
-  FakeHost host;
-  TestBoard board{host};
-
+struct MemberList : test::BoardTest {
   void SetUp() override {
     host.Configure({{"BBName", "测试论坛"}});
     for (const auto& [name, email, signdate, postcount, jf] :

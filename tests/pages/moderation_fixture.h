@@ -22,9 +22,7 @@ constexpr Actor kCarol{"carol", "pw"};
 constexpr Actor kModA{"moda", "pw"};  // moderates forum A only
 constexpr Actor kAdmin{"admin", "pw"};
 
-struct ModerationBoard {
-  FakeHost host;
-  TestBoard board{host};
+struct ModerationBoard : HostedBoard {
   int64_t topic = 0;      // bob's, in A: "你好"
   int64_t reply = 0;      // carol's reply to it
   int64_t own_reply = 0;  // bob's reply to it, the newest

@@ -9,10 +9,7 @@ namespace cb::test {
 constexpr const char* kForum = "灌水乐园";
 constexpr const char* kBannedAddress = "10.0.0.9";
 
-struct PostingTest : ::testing::Test {
-  FakeHost host;
-  TestBoard board{host};
-
+struct PostingTest : test::BoardTest {
   void SetUp() override {
     board.AddCatalogForum("休闲", kForum);
     board.AddCatalogForum("休闲", "密室", {.restrict = "private"});

@@ -14,9 +14,7 @@ namespace cb {
 namespace {
 
 // Keeps what it is given, or refuses everything with reason.
-struct Registration : ::testing::Test {
-  FakeHost host;
-  TestBoard board{host};
+struct Registration : test::BoardTest {
   std::string outbox = host.services().data_dir + "/outbox";
   std::shared_ptr<test::FakeTransport> transport = std::make_shared<test::FakeTransport>();
 

@@ -76,9 +76,7 @@ std::string Counted(const std::string& page, bool ordered = true) {
                     : "");
 }
 
-struct SearchTest : ::testing::Test {
-  FakeHost host;
-  TestBoard board{host};
+struct SearchTest : test::BoardTest {
   Seeded seeded = Seed(board);
 
   std::string Search(const FormFields& changes) {

@@ -41,8 +41,10 @@ int64_t SeedThread(TestBoard& board, int replies) {
   return topic;
 }
 
+using ThreadView = test::BoardTest;
+
 // Pages of a thread: a page that is not a number is the first, one past the end the last.
-TEST(ThreadView, GoldenPages) {
+TEST_F(ThreadView, GoldenPages) {
   const auto page = [](const char* style, int replies, const char* number, bool closed = false) {
     FakeHost host;
     TestBoard board(host);
@@ -67,9 +69,7 @@ TEST(ThreadView, GoldenPages) {
 
 // The queries are the golden file's cases: 2 is a reply, 4 a private topic, 5 a topic whose
 // forum is gone.
-TEST(ThreadView, Refusals) {
-  FakeHost host;
-  TestBoard board(host);
+TEST_F(ThreadView, Refusals) {
   SeedThread(board, 2);
   board.AddCatalogForum("休闲", "密室", {.restrict = "private"});
   board.AddTopic("密室", "bob", "秘密", "m");
@@ -84,9 +84,7 @@ TEST(ThreadView, Refusals) {
 
 // The golden file's cases are the walks: from the first topic (1) to the newer one of its forum,
 // from the third (4) to the older one, past a topic of another forum and a reply.
-TEST(ThreadView, FindThreadWalksToTheNeighbour) {
-  FakeHost host;
-  TestBoard board(host);
+TEST_F(ThreadView, FindThreadWalksToTheNeighbour) {
   board.AddCatalogForum("休闲", kForum);
   board.AddCatalogForum("休闲", "别处");
   const int64_t first = board.AddTopic(kForum, "bob", "第一", "m");
@@ -102,9 +100,7 @@ TEST(ThreadView, FindThreadWalksToTheNeighbour) {
   });
 }
 
-TEST(ThreadView, EveryViewCountsOnceForEveryPost) {
-  FakeHost host;
-  TestBoard board(host);
+TEST_F(ThreadView, EveryViewCountsOnceForEveryPost) {
   const int64_t topic = SeedThread(board, 12);
   for (const char* page : {"1", "2"}) {
     host.Get("/newsdetail.asp?id=" + std::to_string(topic) + "&page=" + page);
@@ -117,9 +113,7 @@ TEST(ThreadView, EveryViewCountsOnceForEveryPost) {
   EXPECT_EQ(board.Scalar("select count(*) from post where hits=2").CLng(), 13);
 }
 
-TEST(ThreadView, MemberTextStaysText) {
-  FakeHost host;
-  TestBoard board(host);
+TEST_F(ThreadView, MemberTextStaysText) {
   board.AddCatalogForum("休闲", kForum);
   board.AddMember("eve", "pw", {.email = "x\"><script>alert(1)</script>"});
   board.Exec(

@@ -80,9 +80,9 @@ TEST(TopicDigests, GoldenPages) {
   EXPECT_GOLDEN("digests/top_club", page("CLUB", &Corkboard::Top));
 }
 
-TEST(Announcements, CurrentAnnouncementsOfAForum) {
-  FakeHost host;
-  TestBoard board(host);
+using Announcements = test::BoardTest;
+
+TEST_F(Announcements, CurrentAnnouncementsOfAForum) {
   board.AddCatalogForum("休闲", "灌水乐园");
   board.AddCatalogForum("休闲", "技术");
   // The clock stands at 2024-05-09 10:20:30: the first and third show, not another forum's.
@@ -100,9 +100,7 @@ TEST(Announcements, CurrentAnnouncementsOfAForum) {
 // The golden file's cases are the sessionLoginDT cookie ("-" for none: the first visit, now): the
 // announcement posted at 10:20:30 is new unless the visit came later (the same second is not
 // earlier); the cookie is written when there was none.
-TEST(Announcements, NewSinceTheLastVisit) {
-  FakeHost host;
-  TestBoard board(host);
+TEST_F(Announcements, NewSinceTheLastVisit) {
   board.AddCatalogForum("休闲", "灌水乐园");
   board.AddAnnouncement("灌水乐园", "alice", "公告", "[b]粗[/b] <i>", Day(1, 0), Day(20, 0));
   test::ExpectGoldenCases("announce/new_since.txt", [&](const std::string& last_visit) {
@@ -114,7 +112,7 @@ TEST(Announcements, NewSinceTheLastVisit) {
   });
 }
 
-TEST(Announcements, GoldenPagesAndPrivateForums) {
+TEST_F(Announcements, GoldenPagesAndPrivateForums) {
   for (const char* style : {"CBK", "CLUB"}) {
     FakeHost host;
     TestBoard board(host);

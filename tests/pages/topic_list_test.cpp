@@ -35,9 +35,11 @@ void SeedTopics(TestBoard& board) {
   board.Exec("update post set hits=7,icon=3 where parentid is null");
 }
 
+using TopicList = test::BoardTest;
+
 // topics_cbk shows each status icon: closed beats news, news is later than the last visit, and a
 // topic is hot only with more replies than HotCount.
-TEST(TopicList, GoldenPages) {
+TEST_F(TopicList, GoldenPages) {
   const auto page = [](const char* style, bool topics, const char* topic_size) {
     FakeHost host;
     TestBoard board(host);
@@ -57,9 +59,7 @@ TEST(TopicList, GoldenPages) {
 // The golden file's cases are the DaysPrune of the address ("-" for none) and of the cookie: the
 // option selected, whether the topic of 2024-03-01 is listed, and the cookie the page writes. A
 // word in the address gives the default and leaves the cookie unread.
-TEST(TopicList, DayRange) {
-  FakeHost host;
-  TestBoard board(host);
+TEST_F(TopicList, DayRange) {
   SeedTopics(board);
   test::ExpectGoldenCases("list/day_range.txt", [&](const std::string& c) {
     const size_t space = c.find(' ');
@@ -76,9 +76,7 @@ TEST(TopicList, DayRange) {
 
 // The golden file's cases are the page numbers: past the end the last page, below 1 or not a
 // number the first; the pager carries the forum and the day range.
-TEST(TopicList, PagesAndPager) {
-  FakeHost host;
-  TestBoard board(host);
+TEST_F(TopicList, PagesAndPager) {
   board.AddCatalogForum("休闲", kForum);
   for (int i = 1; i <= 25; ++i) {
     board.AddTopic(kForum, "bob", "话题 " + std::to_string(i), "m", At(9, 0).AddSeconds(60 * i));
@@ -90,18 +88,14 @@ TEST(TopicList, PagesAndPager) {
 }
 
 // The addresses are the golden file's cases.
-TEST(TopicList, Refusals) {
-  FakeHost host;
-  TestBoard board(host);
+TEST_F(TopicList, Refusals) {
   board.AddCatalogForum("休闲", kForum);
   board.AddCatalogForum("休闲", "密室", {.restrict = "Private"});
   test::ExpectGoldenCases(
       "list/refused", [&](const std::string& url) { return host.Get(url).Run(&Corkboard::list); });
 }
 
-TEST(TopicList, AdmittedToPrivateForum) {
-  FakeHost host;
-  TestBoard board(host);
+TEST_F(TopicList, AdmittedToPrivateForum) {
   board.AddCatalogForum("休闲", "密室", {.restrict = "private"});
   board.AddTopic("密室", "bob", "秘密", "m");
   host.session().Set("密室", Variant(true));
@@ -111,7 +105,7 @@ TEST(TopicList, AdmittedToPrivateForum) {
 
 // The golden file's cases are the sessionLoginDT cookie ("-" for none): the cookie the page writes
 // and whether the topic of 2024-05-09 09:00 counts as new.
-TEST(TopicList, VisitCookie) {
+TEST_F(TopicList, VisitCookie) {
   test::ExpectGoldenCases("list/visit_cookie.txt", [](const std::string& cookie) {
     FakeHost host;
     TestBoard board(host);

@@ -17,6 +17,15 @@
 #include "support/test_board.h"
 
 namespace cb {
+namespace test {
+// A fresh board behind its fake host: where most page tests start.
+struct HostedBoard {
+  FakeHost host;
+  TestBoard board{host};
+};
+struct BoardTest : ::testing::Test, HostedBoard {};
+}  // namespace test
+
 using test::FakeHost;
 using test::FormFields;
 using test::GoldenCase;
