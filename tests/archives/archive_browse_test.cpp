@@ -6,94 +6,86 @@
 namespace cb {
 namespace {
 
-using test::ArchiveBoard;
+using ArchiveList = test::ArchiveTest;
+using ArchiveContent = test::ArchiveTest;
 
-size_t Count(const std::string& page, const std::string& text) {
+size_t Occurrences(const std::string& page, const std::string& text) {
   size_t n = 0;
   for (size_t at = page.find(text); at != std::string::npos; at = page.find(text, at + 1)) ++n;
   return n;
 }
 
-TEST(ArchiveList, GoldenPages) {
-  ArchiveBoard b;
-  b.host.Configure({{"PageSize", "2"}});
+TEST_F(ArchiveList, GoldenPages) {
+  host.Configure({{"PageSize", "2"}});
   // Two more topics, archived later: the newest archived comes first, two a page.
-  b.board.AddArchivedPost(b.gems, 901, 0, test::kForumB, "carol", "<i>斜</i>", "x");
-  b.board.AddArchivedPost(b.gems, 902, 0, test::kForumB, "carol", "第三", "y");
-  b.board.Exec("update archivelist set archivedate='2024-05-09 08:00:00' where postid=901");
-  b.board.Exec("update archivelist set archivedate='2024-05-09 09:00:00' where postid=902");
+  board.AddArchivedPost(gems, 901, 0, test::kForumB, "carol", "<i>斜</i>", "x");
+  board.AddArchivedPost(gems, 902, 0, test::kForumB, "carol", "第三", "y");
+  board.Exec("update archivelist set archivedate='2024-05-09 08:00:00' where postid=901");
+  board.Exec("update archivelist set archivedate='2024-05-09 09:00:00' where postid=902");
   EXPECT_GOLDEN("archives/list_cbk_first_page",
-                b.Get(&Corkboard::ArchiveList, "/archivelist.asp?ArchiveID=" + b.Id(b.gems)));
-  b.host.Configure({{"BBSTYLE", "CLUB"}});
-  EXPECT_GOLDEN(
-      "archives/list_club_last_page",
-      b.Get(&Corkboard::ArchiveList, "/archivelist.asp?archiveid=" + b.Id(b.gems) + "&page=9"));
+                Get(&Corkboard::ArchiveList, "/archivelist.asp?ArchiveID=" + Id(gems)));
+  host.Configure({{"BBSTYLE", "CLUB"}});
+  EXPECT_GOLDEN("archives/list_club_last_page",
+                Get(&Corkboard::ArchiveList, "/archivelist.asp?archiveid=" + Id(gems) + "&page=9"));
 }
 
-TEST(ArchiveList, EmptyArchiveAndRefusals) {
-  ArchiveBoard b;
+TEST_F(ArchiveList, EmptyArchiveAndRefusals) {
   std::string pages;
-  for (const std::string& query : {"ArchiveID=" + b.Id(b.older), std::string("ArchiveID=x"),
+  for (const std::string& query : {"ArchiveID=" + Id(older), std::string("ArchiveID=x"),
                                    std::string("ArchiveID=0"), std::string("ArchiveID=1&page=x")}) {
-    pages += test::GoldenCase(query, b.Get(&Corkboard::ArchiveList, "/archivelist.asp?" + query));
+    pages += test::GoldenCase(query, Get(&Corkboard::ArchiveList, "/archivelist.asp?" + query));
   }
   EXPECT_GOLDEN("archives/list_refusals", pages);
   // An unknown archive ends in the run-time error page (its text is the database's).
-  const std::string unknown = b.Get(&Corkboard::ArchiveList, "/archivelist.asp?ArchiveID=999");
+  const std::string unknown = Get(&Corkboard::ArchiveList, "/archivelist.asp?ArchiveID=999");
   EXPECT_TRUE(Has(unknown, "错误号：") && test::EndsPage(unknown)) << unknown;
 }
 
-TEST(ArchiveContent, GoldenPages) {
-  ArchiveBoard b;
-  b.board.Exec(
+TEST_F(ArchiveContent, GoldenPages) {
+  board.Exec(
       "update register set icq='12345',oicq='67890',location='<上海>',"
       "signdate='2023-02-03 04:05:06' where username='bob'");
-  const std::string url = "/archivecontent.asp?id=" + b.Id(b.topic);
-  EXPECT_GOLDEN("archives/thread_cbk", b.Get(&Corkboard::ArchiveContent, url));
-  b.host.Configure({{"BBSTYLE", "CLUB"}});
-  EXPECT_GOLDEN("archives/thread_club", b.Get(&Corkboard::ArchiveContent, url));
+  const std::string url = "/archivecontent.asp?id=" + Id(topic);
+  EXPECT_GOLDEN("archives/thread_cbk", Get(&Corkboard::ArchiveContent, url));
+  host.Configure({{"BBSTYLE", "CLUB"}});
+  EXPECT_GOLDEN("archives/thread_club", Get(&Corkboard::ArchiveContent, url));
 }
 
-TEST(ArchiveContent, TenPostsAPageWhateverHotCount) {
-  ArchiveBoard b;
-  b.host.Configure({{"HotCount", "3"}});
-  b.board.AddArchivedPost(b.older, 500, 0, test::kForumB, "carol", "长话题", "首帖");
+TEST_F(ArchiveContent, TenPostsAPageWhateverHotCount) {
+  host.Configure({{"HotCount", "3"}});
+  board.AddArchivedPost(older, 500, 0, test::kForumB, "carol", "长话题", "首帖");
   for (int i = 1; i <= 24; ++i) {
-    b.board.AddArchivedPost(b.older, 500 + i, 500, test::kForumB, "bob", "长话题",
-                            "回复" + std::to_string(i));
+    board.AddArchivedPost(older, 500 + i, 500, test::kForumB, "bob", "长话题",
+                          "回复" + std::to_string(i));
   }
   // Ten posts a page; a page past the last shows the last.
   test::ExpectGoldenCases("archives/long_thread_pages", [&](const std::string& page) {
-    return b.Get(&Corkboard::ArchiveContent, "/archivecontent.asp?id=500&page=" + page);
+    return Get(&Corkboard::ArchiveContent, "/archivecontent.asp?id=500&page=" + page);
   });
 }
 
-TEST(ArchiveContent, RefusalsAndNoWrites) {
-  ArchiveBoard b;
+TEST_F(ArchiveContent, RefusalsAndNoWrites) {
   std::string pages;
-  for (const std::string& query : {std::string("id=x"), "id=" + b.Id(b.topic) + "&page=x",
-                                   "id=" + b.Id(b.other),  // live, never archived
-                                   "id=" + b.Id(b.reply)}) {
+  for (const std::string& query : {std::string("id=x"), "id=" + Id(topic) + "&page=x",
+                                   "id=" + Id(other),  // live, never archived
+                                   "id=" + Id(reply)}) {
     pages +=
-        test::GoldenCase(query, b.Get(&Corkboard::ArchiveContent, "/archivecontent.asp?" + query));
+        test::GoldenCase(query, Get(&Corkboard::ArchiveContent, "/archivecontent.asp?" + query));
   }
   EXPECT_GOLDEN("archives/thread_refusals", pages);
-  const std::string before = b.ArchivedRows();
-  b.Get(&Corkboard::ArchiveContent, "/archivecontent.asp?id=" + b.Id(b.topic));
-  EXPECT_EQ(b.ArchivedRows(), before);
+  const std::string before = ArchivedRows();
+  Get(&Corkboard::ArchiveContent, "/archivecontent.asp?id=" + Id(topic));
+  EXPECT_EQ(ArchivedRows(), before);
 }
 
-TEST(ArchiveContent, ATopicInTwoArchivesShowsOneCopy) {
-  ArchiveBoard b;
-  b.CopyIntoOlder("'另一份'");
-  const std::string first =
-      b.Get(&Corkboard::ArchiveContent, "/archivecontent.asp?id=" + b.Id(b.topic));
-  EXPECT_EQ(Count(first, "发表于 "), 3u);
-  EXPECT_TRUE(Has(first, "archivelist.asp?archiveid=" + b.Id(b.gems) + ">精华 &lt;2023&gt;</a>"));
-  const std::string second =
-      b.Get(&Corkboard::ArchiveContent,
-            "/archivecontent.asp?id=" + b.Id(b.topic) + "&ArchiveID=" + b.Id(b.older));
-  EXPECT_EQ(Count(second, "发表于 "), 3u);
+TEST_F(ArchiveContent, ATopicInTwoArchivesShowsOneCopy) {
+  CopyIntoOlder("'另一份'");
+  const std::string first = Get(&Corkboard::ArchiveContent, "/archivecontent.asp?id=" + Id(topic));
+  EXPECT_EQ(Occurrences(first, "发表于 "), 3u);
+  EXPECT_TRUE(Has(first, "archivelist.asp?archiveid=" + Id(gems) + ">精华 &lt;2023&gt;</a>"));
+  const std::string second = Get(&Corkboard::ArchiveContent,
+                                 "/archivecontent.asp?id=" + Id(topic) + "&ArchiveID=" + Id(older));
+  EXPECT_EQ(Occurrences(second, "发表于 "), 3u);
   EXPECT_TRUE(Has(second, "<b>主题:</b> 另一份"));
 }
 

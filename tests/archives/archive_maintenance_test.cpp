@@ -10,25 +10,26 @@ namespace cb {
 namespace {
 
 using test::Actor;
-using test::ArchiveBoard;
 
 constexpr Actor kModB{"modb", "pw"};  // moderates forum B only
 
-void AddModeratorOfB(ArchiveBoard& b) {
-  b.board.AddMember("modb", "pw", {.status = "Moderater"});
-  b.board.AddModerator(test::kForumB, "modb");
-}
-
-// Removes the live copy of bob's thread, so that it lives in the archive only.
-void DropLiveThread(ArchiveBoard& b) {
-  b.board.Exec("delete from post where postid=" + b.Id(b.topic) + " or parentid=" + b.Id(b.topic));
-}
-
-std::string Restore(ArchiveBoard& b, const Actor& actor, const std::string& forum) {
-  return b.Post(&Corkboard::RestoreArchive, "/archive.asp",
-                {{"action", "submitrestore"}, {"topic", b.Id(b.topic)}, {"RestoreToForum", forum}},
+// The archive board with the maintenance pages' own steps.
+struct MaintenanceBoard : test::ArchiveBoard {
+  void AddModeratorOfB() {
+    board.AddMember("modb", "pw", {.status = "Moderater"});
+    board.AddModerator(test::kForumB, "modb");
+  }
+  // Removes the live copy of bob's thread, so that it lives in the archive only.
+  void DropLiveThread() {
+    board.Exec("delete from post where postid=" + Id(topic) + " or parentid=" + Id(topic));
+  }
+  std::string Restore(const Actor& actor, const std::string& forum) {
+    return Post(&Corkboard::RestoreArchive, "/archive.asp",
+                {{"action", "submitrestore"}, {"topic", Id(topic)}, {"RestoreToForum", forum}},
                 actor);
-}
+  }
+};
+struct ArchiveMaintenance : ::testing::Test, MaintenanceBoard {};
 
 // The columns a thread must keep through any move, one line per post in order.
 std::string ThreadRows(TestBoard& board, const std::string& table, int64_t topic) {
@@ -49,7 +50,7 @@ std::string Counters(TestBoard& board) {
                     "where parentid is null order by postid");
 }
 
-TEST(ArchiveMaintenance, RoundTripLiveArchiveLiveKeepsEveryPost) {
+TEST(ArchiveRoundTrip, LiveArchiveLiveKeepsEveryPost) {
   test::ModerationBoard b;
   b.board.Exec(
       "update post set edithistory='[这消息被moda编辑过(编辑时间2024-05-03)]<br>',"
@@ -82,7 +83,7 @@ TEST(ArchiveMaintenance, RoundTripLiveArchiveLiveKeepsEveryPost) {
   EXPECT_EQ(test::CounterDisagreements(b.board), "");
 }
 
-TEST(ArchiveMaintenance, RestoreToAnotherForumAndRefusals) {
+TEST_F(ArchiveMaintenance, RestoreToAnotherForumAndRefusals) {
   struct Case {
     const char* name;
     Actor actor;
@@ -100,11 +101,11 @@ TEST(ArchiveMaintenance, RestoreToAnotherForumAndRefusals) {
   std::string pages;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ArchiveBoard b;
-    AddModeratorOfB(b);
-    if (!c.live) DropLiveThread(b);
+    MaintenanceBoard b;
+    b.AddModeratorOfB();
+    if (!c.live) b.DropLiveThread();
     const std::string posts = b.Posts(), archived = b.ArchivedRows();
-    pages += test::GoldenCase(c.name, Restore(b, c.actor, c.forum));
+    pages += test::GoldenCase(c.name, b.Restore(c.actor, c.forum));
     EXPECT_EQ(b.Posts() == posts, !c.done);
     EXPECT_EQ(b.ArchivedRows() == archived, !c.done);
     if (c.done) {
@@ -117,7 +118,7 @@ TEST(ArchiveMaintenance, RestoreToAnotherForumAndRefusals) {
   EXPECT_GOLDEN("archives/restore_refusals", pages);
 }
 
-TEST(ArchiveMaintenance, AFailureHalfWayChangesNothing) {
+TEST_F(ArchiveMaintenance, AFailureHalfWayChangesNothing) {
   struct Case {
     const char* name;
     const char *when, *table, *condition;
@@ -128,11 +129,11 @@ TEST(ArchiveMaintenance, AFailureHalfWayChangesNothing) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ArchiveBoard b;
-    DropLiveThread(b);
+    MaintenanceBoard b;
+    b.DropLiveThread();
     b.board.FailWhen(c.when, c.table, c.condition);
     const std::string posts = b.Posts(), archived = b.ArchivedRows();
-    EXPECT_TRUE(Has(Restore(b, test::kAdmin, test::kForumA), "错误号："));
+    EXPECT_TRUE(Has(b.Restore(test::kAdmin, test::kForumA), "错误号："));
     EXPECT_EQ(b.Posts(), posts);
     EXPECT_EQ(b.ArchivedRows(), archived);
     EXPECT_EQ(test::CounterDisagreements(b.board), "");
@@ -141,7 +142,7 @@ TEST(ArchiveMaintenance, AFailureHalfWayChangesNothing) {
 
 // Each action on bob's archived thread, as each kind of member; changed: whether the archive
 // changed afterwards.
-TEST(ArchiveMaintenance, AccessPerRoleAndAction) {
+TEST_F(ArchiveMaintenance, AccessPerRoleAndAction) {
   enum Action { kMove, kDelete, kEditTopic, kDeleteThroughEdit };
   struct Case {
     Action action;
@@ -162,8 +163,8 @@ TEST(ArchiveMaintenance, AccessPerRoleAndAction) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.action) + " by " + (*c.actor.name ? c.actor.name : "guest"));
-    ArchiveBoard b;
-    AddModeratorOfB(b);
+    MaintenanceBoard b;
+    b.AddModeratorOfB();
     const std::string before = b.ArchivedRows(), posts = b.Posts();
     const std::string topic = b.Id(b.topic);
     std::string page;
@@ -195,43 +196,41 @@ TEST(ArchiveMaintenance, AccessPerRoleAndAction) {
   }
 }
 
-TEST(ArchiveMaintenance, MoveTakesTheRepliesAlong) {
-  ArchiveBoard b;
+TEST_F(ArchiveMaintenance, MoveTakesTheRepliesAlong) {
   const auto move = [&](const std::string& target, const Actor& actor) {
-    return b.Post(
-        &Corkboard::TransferArchive, "/archive.asp",
-        {{"action", "submittransfer"}, {"topic", b.Id(b.topic)}, {"ArchiveSelect", target}}, actor);
+    return Post(&Corkboard::TransferArchive, "/archive.asp",
+                {{"action", "submittransfer"}, {"topic", Id(topic)}, {"ArchiveSelect", target}},
+                actor);
   };
-  std::string pages = test::GoldenCase("moved", move(b.Id(b.older), test::kModA));
-  EXPECT_EQ(b.Archived("archiveid=" + b.Id(b.older)), 3);
-  EXPECT_EQ(b.Archived("archiveid=" + b.Id(b.gems)), 0);
+  std::string pages = test::GoldenCase("moved", move(Id(older), test::kModA));
+  EXPECT_EQ(Archived("archiveid=" + Id(older)), 3);
+  EXPECT_EQ(Archived("archiveid=" + Id(gems)), 0);
   // An archive that does not exist; the archive that already holds it.
   pages += test::GoldenCase("no such archive", move("99", test::kAdmin));
-  pages += test::GoldenCase("archived there before", move(b.Id(b.older), test::kAdmin));
+  pages += test::GoldenCase("archived there before", move(Id(older), test::kAdmin));
   EXPECT_GOLDEN("archives/move", pages);
-  EXPECT_EQ(b.Archived("archiveid=" + b.Id(b.older)), 3);
+  EXPECT_EQ(Archived("archiveid=" + Id(older)), 3);
 }
 
-TEST(ArchiveMaintenance, Forms) {
-  ArchiveBoard b;
-  EXPECT_GOLDEN("archives/transfer_form_cbk",
-                b.Get(&Corkboard::TransferArchive,
-                      "/archive.asp?action=transferarchive&topic=" + b.Id(b.topic)));
-  EXPECT_GOLDEN("archives/edit_form_cbk",
-                b.Get(&Corkboard::ArchiveEditPost, "/posting.asp?Forum=" + b.Id(b.gems) +
-                                                       "&Topic=" + b.Id(b.reply) +
-                                                       "&TopicSubject=x&action=editarchive"));
+TEST_F(ArchiveMaintenance, Forms) {
+  EXPECT_GOLDEN(
+      "archives/transfer_form_cbk",
+      Get(&Corkboard::TransferArchive, "/archive.asp?action=transferarchive&topic=" + Id(topic)));
+  EXPECT_GOLDEN(
+      "archives/edit_form_cbk",
+      Get(&Corkboard::ArchiveEditPost, "/posting.asp?Forum=" + Id(gems) + "&Topic=" + Id(reply) +
+                                           "&TopicSubject=x&action=editarchive"));
   // A GET only asks, even for a signed-in administrator.
-  b.host.SignIn(test::kAdmin.name, test::kAdmin.password);
-  const std::string before = b.ArchivedRows();
+  host.SignIn(test::kAdmin.name, test::kAdmin.password);
+  const std::string before = ArchivedRows();
   // The restore form offers the forums he may enter, the thread's own chosen.
   std::string forms = test::GoldenCase(
       "delete",
-      b.Get(&Corkboard::DeleteArchive, "/posting.asp?action=deletearchive&topic=" + b.Id(b.topic)));
-  EXPECT_EQ(b.ArchivedRows(), before);
-  forms += test::GoldenCase("restore",
-                            b.Get(&Corkboard::RestoreArchive,
-                                  "/archive.asp?action=restorearchive&topic=" + b.Id(b.topic)));
+      Get(&Corkboard::DeleteArchive, "/posting.asp?action=deletearchive&topic=" + Id(topic)));
+  EXPECT_EQ(ArchivedRows(), before);
+  forms += test::GoldenCase(
+      "restore",
+      Get(&Corkboard::RestoreArchive, "/archive.asp?action=restorearchive&topic=" + Id(topic)));
   EXPECT_GOLDEN("archives/signed_in_forms", forms);
   // The cases are the golden file's queries; 2 is a reply.
   const std::map<std::string, std::pair<void (Corkboard::*)(), const char*>> pages = {
@@ -240,41 +239,40 @@ TEST(ArchiveMaintenance, Forms) {
       {"editarchive", {&Corkboard::ArchiveEditPost, "/posting.asp?"}}};
   test::ExpectGoldenCases("archives/form_refusals", [&](const std::string& query) {
     const auto& [page, script] = pages.at(query.substr(7, query.find('&') - 7));
-    return b.Get(page, script + query);
+    return Get(page, script + query);
   });
 }
 
-TEST(ArchiveMaintenance, Edits) {
-  ArchiveBoard b;
-  AddModeratorOfB(b);
+TEST_F(ArchiveMaintenance, Edits) {
+  AddModeratorOfB();
   // A second copy of the thread in the other archive stays as it was.
-  b.CopyIntoOlder("subject");
+  CopyIntoOlder("subject");
   auto edit = [&](int64_t post, const Actor& actor, const char* subject, const char* message) {
-    return b.Post(&Corkboard::ArchiveSubmitEdit, "/posting.asp",
-                  {{"action", "archivesubmitedit"},
-                   {"archiveid", b.Id(b.gems)},
-                   {"topic", b.Id(post)},
-                   {"TopicSubject", subject},
-                   {"message", message}},
-                  actor);
+    return Post(&Corkboard::ArchiveSubmitEdit, "/posting.asp",
+                {{"action", "archivesubmitedit"},
+                 {"archiveid", Id(gems)},
+                 {"topic", Id(post)},
+                 {"TopicSubject", subject},
+                 {"message", message}},
+                actor);
   };
   // bob edits his own reply: its message and the note of this edit change, nothing else.
   std::string pages =
-      test::GoldenCase("own reply", edit(b.own_reply, test::kBob, "忽略", "改过 <b>"));
-  const std::string row = "archiveid=" + b.Id(b.gems) + " and postid=" + b.Id(b.own_reply);
-  EXPECT_EQ(b.board.Scalar("select message from archivelist where " + row).Str(), "改过 <b>");
-  EXPECT_EQ(b.board.Scalar("select edithistory from archivelist where " + row).Str(),
+      test::GoldenCase("own reply", edit(own_reply, test::kBob, "忽略", "改过 <b>"));
+  const std::string row = "archiveid=" + Id(gems) + " and postid=" + Id(own_reply);
+  EXPECT_EQ(board.Scalar("select message from archivelist where " + row).Str(), "改过 <b>");
+  EXPECT_EQ(board.Scalar("select edithistory from archivelist where " + row).Str(),
             "[这消息被bob编辑过(编辑时间2024-05-09 10:20:30)]<br>");
-  EXPECT_EQ(b.Archived("subject='你好'"), 6);
+  EXPECT_EQ(Archived("subject='你好'"), 6);
 
-  pages += test::GoldenCase("another forum's moderator", edit(b.reply, kModB, "x", "y"));
+  pages += test::GoldenCase("another forum's moderator", edit(reply, kModB, "x", "y"));
 
   // The moderator renames the topic: every post of this copy takes the subject.
-  pages += test::GoldenCase("renamed", edit(b.topic, test::kModA, "新<名>", "新内容"));
+  pages += test::GoldenCase("renamed", edit(topic, test::kModA, "新<名>", "新内容"));
   EXPECT_GOLDEN("archives/edits", pages);
-  EXPECT_EQ(b.Archived("archiveid=" + b.Id(b.gems) + " and subject='新<名>'"), 3);
-  EXPECT_EQ(b.Archived("archiveid=" + b.Id(b.older) + " and subject='你好'"), 3);
-  EXPECT_EQ(b.Archived("archiveid=" + b.Id(b.older) + " and message='再回复'"), 1);
+  EXPECT_EQ(Archived("archiveid=" + Id(gems) + " and subject='新<名>'"), 3);
+  EXPECT_EQ(Archived("archiveid=" + Id(older) + " and subject='你好'"), 3);
+  EXPECT_EQ(Archived("archiveid=" + Id(older) + " and message='再回复'"), 1);
 }
 
 }  // namespace
