@@ -26,7 +26,7 @@ struct CentreBoard : test::ArchiveBoard {
     return out;
   }
 };
-struct ArchiveCentre : ::testing::Test, CentreBoard {};
+using ArchiveCentre = test::Fixture<CentreBoard>;
 
 TEST_F(ArchiveCentre, OnlyAdministratorsAndModeratorsEnter) {
   // The golden file holds, for each, the page on entering and the page after adding an archive.

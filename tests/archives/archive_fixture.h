@@ -43,6 +43,6 @@ struct ArchiveBoard : ModerationBoard {
   // Every archived row, to show that a refused action changed nothing.
   std::string ArchivedRows() { return Rows("select * from archivelist order by archiveid,postid"); }
 };
-struct ArchiveTest : ::testing::Test, ArchiveBoard {};
+using ArchiveTest = Fixture<ArchiveBoard>;
 
 }  // namespace cb::test

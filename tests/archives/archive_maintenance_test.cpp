@@ -29,7 +29,7 @@ struct MaintenanceBoard : test::ArchiveBoard {
                 actor);
   }
 };
-struct ArchiveMaintenance : ::testing::Test, MaintenanceBoard {};
+using ArchiveMaintenance = test::Fixture<MaintenanceBoard>;
 
 // The columns a thread must keep through any move, one line per post in order.
 std::string ThreadRows(TestBoard& board, const std::string& table, int64_t topic) {

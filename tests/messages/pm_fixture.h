@@ -23,16 +23,16 @@ struct Mailbox {
     host.session().Set("Password", Variant(password));
   }
 
-  std::string Run() {
+  std::string RunPm() {
     return host.RunWith<PM>([](PM& pm) { pm.Run(); });
   }
   std::string Get(const std::string& url) {
     host.Get(url);
-    return Run();
+    return RunPm();
   }
   std::string Post(const FormFields& fields) {
     host.PostForm("/pm.asp", fields);
-    return Run();
+    return RunPm();
   }
 
   // Sends a message as the signed-in member through the form, past the flood guard; returns the

@@ -23,7 +23,10 @@ struct HostedBoard {
   FakeHost host;
   TestBoard board{host};
 };
-struct BoardTest : ::testing::Test, HostedBoard {};
+// A test whose fixture is a board of its own kind.
+template <class Board>
+struct Fixture : ::testing::Test, Board {};
+using BoardTest = Fixture<HostedBoard>;
 }  // namespace test
 
 using test::FakeHost;
