@@ -9,11 +9,9 @@ namespace {
 using test::kBoss;
 using test::kMod;
 
-struct AnnouncePage : ::testing::Test {
-  test::PanelBoard b;
-
+struct AnnouncePage : test::Fixture<test::PanelBoard> {
   std::string Submit(FormFields fields, const test::Actor& who = kBoss) {
-    return b.Post(&Admin::Announce, "/admin/announce.asp", std::move(fields), &who);
+    return Post(&Admin::Announce, "/admin/announce.asp", std::move(fields), &who);
   }
   static FormFields Draft(const FormFields& changes = {}) {
     return test::WithChanges(
@@ -24,13 +22,13 @@ struct AnnouncePage : ::testing::Test {
         changes);
   }
   std::string TopicList(const char* forum) {
-    return b.host.Get(std::string("/list.asp?GroupName=") + forum).Run(&Corkboard::list);
+    return host.Get(std::string("/list.asp?GroupName=") + forum).Run(&Corkboard::list);
   }
   std::string Id(int64_t id) { return std::to_string(id); }
 };
 
 TEST_F(AnnouncePage, TheFormOffersTheModeratorsForumsOnly) {
-  b.SignedIn(kMod);
+  SignedIn(kMod);
   const std::string page =
       Submit({{"action", "enter"}, {"AnnounceFunction", "CreateAnnouncement"}}, kMod);
   EXPECT_GOLDEN("admin/announce_form", page);
@@ -41,20 +39,20 @@ TEST_F(AnnouncePage, PublishedAnnouncementsShowWithinTheirDates) {
   both.emplace_back("ForumName", "技术");
   both.emplace_back("ForumName", "闲聊");
   EXPECT_GOLDEN("admin/announce_published", Submit(both));
-  const std::string id = b.Scalar("select max(id) from announce").Str();
-  EXPECT_EQ(b.Count("select count(*) from announceto where id=" + id), 2);
-  EXPECT_EQ(b.Scalar("select username from announce where id=" + id).Str(), "boss");
-  EXPECT_EQ(b.Scalar("select startdate from announce where id=" + id).CDate().YmdHms(),
+  const std::string id = Scalar("select max(id) from announce").Str();
+  EXPECT_EQ(Count("select count(*) from announceto where id=" + id), 2);
+  EXPECT_EQ(Scalar("select username from announce where id=" + id).Str(), "boss");
+  EXPECT_EQ(Scalar("select startdate from announce where id=" + id).CDate().YmdHms(),
             "2024-05-10 00:00:00");
 
   const std::string line = "&lt;b&gt;停电&lt;/b&gt;</a>";
-  b.board.Exec("delete from announce where id<>" + id);
+  board.Exec("delete from announce where id<>" + id);
   EXPECT_FALSE(Has(TopicList("闲聊"), line));  // 9 May: before the start
   for (const char* day : {"2024-05-10 08:00:00", "2024-05-12 23:00:00"}) {
-    b.host.clock().Set(*DateTime::Parse(day));
+    host.clock().Set(*DateTime::Parse(day));
     EXPECT_TRUE(Has(TopicList("闲聊"), line)) << day;
   }
-  b.host.clock().Set(*DateTime::Parse("2024-05-13 00:00:00"));
+  host.clock().Set(*DateTime::Parse("2024-05-13 00:00:00"));
   EXPECT_FALSE(Has(TopicList("技术"), line));
 }
 
@@ -63,7 +61,7 @@ TEST_F(AnnouncePage, AModeratorPublishesOnlyToHisForums) {
   mixed.emplace_back("ForumName", "技术");
   mixed.emplace_back("ForumName", "闲聊");
   EXPECT_GOLDEN("admin/announce_other_forum", Submit(mixed, kMod));
-  EXPECT_EQ(b.Count("select count(*) from announce"), 2);
+  EXPECT_EQ(Count("select count(*) from announce"), 2);
 }
 
 TEST_F(AnnouncePage, EachPublisherListsAndOpensHisOwn) {
@@ -72,21 +70,20 @@ TEST_F(AnnouncePage, EachPublisherListsAndOpensHisOwn) {
   EXPECT_GOLDEN("admin/announce_list_all", Submit(list));
   EXPECT_GOLDEN("admin/announce_none_chosen", Submit({{"action", "reviewannounce"}}));
   EXPECT_GOLDEN("admin/announce_review",
-                Submit({{"action", "reviewannounce"}, {"editannounce", Id(b.own_announce)}}));
+                Submit({{"action", "reviewannounce"}, {"editannounce", Id(own_announce)}}));
 }
 
 TEST_F(AnnouncePage, EditingKeepsTheForumsAndNamesTheEditorDeletingKeepsTheRest) {
   FormFields edit = Draft(
-      {{"action", "submitanncedit"}, {"announceid", Id(b.own_announce)}, {"Subject", "新版规"}});
+      {{"action", "submitanncedit"}, {"announceid", Id(own_announce)}, {"Subject", "新版规"}});
   EXPECT_GOLDEN("admin/announce_edited", Submit(edit));
-  EXPECT_EQ(b.Scalar("select subject from announce where id=" + Id(b.own_announce)).Str(),
-            "新版规");
-  EXPECT_EQ(b.Scalar("select username from announce where id=" + Id(b.own_announce)).Str(), "boss");
-  EXPECT_EQ(b.Count("select count(*) from announceto where id=" + Id(b.own_announce)), 1);
+  EXPECT_EQ(Scalar("select subject from announce where id=" + Id(own_announce)).Str(), "新版规");
+  EXPECT_EQ(Scalar("select username from announce where id=" + Id(own_announce)).Str(), "boss");
+  EXPECT_EQ(Count("select count(*) from announceto where id=" + Id(own_announce)), 1);
 
-  Submit({{"action", "submitanncedit"}, {"announceid", Id(b.own_announce)}, {"delete", "on"}});
-  EXPECT_EQ(b.Count("select count(*) from announce"), 1);
-  EXPECT_EQ(b.Count("select count(*) from announceto"), 2);
+  Submit({{"action", "submitanncedit"}, {"announceid", Id(own_announce)}, {"delete", "on"}});
+  EXPECT_EQ(Count("select count(*) from announce"), 1);
+  EXPECT_EQ(Count("select count(*) from announceto"), 2);
 }
 
 }  // namespace

@@ -22,18 +22,17 @@ namespace fs = std::filesystem;
 using test::kBoss;
 using test::ReadAll;
 
-struct Tools : ::testing::Test {
-  test::PanelBoard b;
-  fs::path data{b.host.services().data_dir};
+struct Tools : test::Fixture<test::PanelBoard> {
+  fs::path data{host.services().data_dir};
 
   std::string Post(void (Admin::*page)(), const std::string& url, FormFields fields) {
-    return b.Post(page, url, std::move(fields), &kBoss);
+    return PanelBoard::Post(page, url, std::move(fields), &kBoss);
   }
-  std::string Text(const std::string& sql) { return b.Scalar(sql).Str(); }
+  std::string Text(const std::string& sql) { return Scalar(sql).Str(); }
 };
 
 TEST_F(Tools, FormsOfTheTools) {
-  b.SignedIn(kBoss);
+  SignedIn(kBoss);
   std::string pages;
   const std::pair<const char*, void (Admin::*)()> forms[] = {
       {"/admin/misc.asp", &Admin::DataMaintenance},
@@ -42,40 +41,38 @@ TEST_F(Tools, FormsOfTheTools) {
       {"/admin/mail.asp", &Admin::EMail},
       {"/admin/account.asp", &Admin::ImportAccount},
   };
-  for (const auto& [url, page] : forms) pages += test::GoldenCase(url, b.Get(page, url));
+  for (const auto& [url, page] : forms) pages += test::GoldenCase(url, Get(page, url));
   EXPECT_GOLDEN("admin/tool_forms", pages);
 }
 
 TEST_F(Tools, RecountRepairsDamagedCounters) {
-  b.board.AddCatalogForum("生活", "空版");
-  b.board.Exec(
+  board.AddCatalogForum("生活", "空版");
+  board.Exec(
       "update forum set topiccount=9,replycount=-2,lastpostusername='old',"
       "lastposttime='2001-01-01',forummaster='x'");
-  b.board.Exec(
-      "update post set replycount=7,lastreplyusername='zz',lastreplyposttime='2001-01-01'");
-  b.board.Exec("update register set postcount=40,jf=0,url='http://'");
-  ASSERT_NE(b.CounterMismatch(), "");
+  board.Exec("update post set replycount=7,lastreplyusername='zz',lastreplyposttime='2001-01-01'");
+  board.Exec("update register set postcount=40,jf=0,url='http://'");
+  ASSERT_NE(CounterMismatch(), "");
 
   // Only the parts ticked run.
   Post(&Admin::DataMaintenance, "/admin/misc.asp", {{"userinfo", "on"}});
-  EXPECT_EQ(b.Count("select topiccount from forum where forumname='技术'"), 9);
-  EXPECT_EQ(b.Count("select count(*) from register where url is not null"), 0);
+  EXPECT_EQ(Count("select topiccount from forum where forumname='技术'"), 9);
+  EXPECT_EQ(Count("select count(*) from register where url is not null"), 0);
 
   const std::string page = Post(&Admin::DataMaintenance, "/admin/misc.asp",
                                 {{"foruminfo", "on"}, {"topicinfo", "on"}, {"userinfo", "on"}});
   EXPECT_TRUE(Has(page, "<br><br><center><h3>数据维护结束</h3></center></body></html>")) << page;
-  EXPECT_EQ(b.CounterMismatch(), "");
+  EXPECT_EQ(CounterMismatch(), "");
   // An empty forum keeps its last poster.
   EXPECT_EQ(
-      b.Rows("select lastpostusername,lastposttime,forummaster from forum where forumname='技术'") +
-          b.Rows("select lastpostusername,topiccount+replycount,forummaster from forum where "
-                 "forumname='空版'") +
-          b.Rows("select lastreplyusername from post where postid=" +
-                 std::to_string(b.other_topic)),
+      Rows("select lastpostusername,lastposttime,forummaster from forum where forumname='技术'") +
+          Rows("select lastpostusername,topiccount+replycount,forummaster from forum where "
+               "forumname='空版'") +
+          Rows("select lastreplyusername from post where postid=" + std::to_string(other_topic)),
       "boss|2024-05-09 10:20:30|<a href=mailto:mod@example.com>mod</a>|\nold|0|诚征版主|\nmod|\n");
   // A topic without replies stands for its own last reply.
-  const int64_t lone = b.board.AddTopic("技术", "mod", "无回复");
-  b.board.Exec("update post set lastreplyusername='zz' where postid=" + std::to_string(lone));
+  const int64_t lone = board.AddTopic("技术", "mod", "无回复");
+  board.Exec("update post set lastreplyusername='zz' where postid=" + std::to_string(lone));
   // Points: his posts plus the replies of others to his topics, outside the excluded forum.
   const std::pair<const char*, std::vector<std::string>> points[] = {
       {"", {"boss=1", "joe=4", "mod=2"}},
@@ -84,7 +81,7 @@ TEST_F(Tools, RecountRepairsDamagedCounters) {
   for (const auto& [excluded, expected] : points) {
     Post(&Admin::DataMaintenance, "/admin/misc.asp",
          {{"topicinfo", "on"}, {"userinfo", "on"}, {"forumname", excluded}});
-    EXPECT_EQ(b.board.Column("select username||'='||jf from register order by username"), expected)
+    EXPECT_EQ(board.Column("select username||'='||jf from register order by username"), expected)
         << excluded;
   }
   EXPECT_EQ(Text("select lastreplyusername from post where postid=" + std::to_string(lone)), "mod");
@@ -93,10 +90,10 @@ TEST_F(Tools, RecountRepairsDamagedCounters) {
 TEST_F(Tools, StatisticsOfASeededMonth) {
   // The board already holds posts of 2024-05-06 and 2024-05-09 in both forums.
   for (const char* when : {"2024-05-01 08:00:00", "2024-05-01 23:59:59", "2024-05-31 23:59:59"}) {
-    b.board.AddTopic("技术", "joe", "t", "", DateTime::Parse(when));
+    board.AddTopic("技术", "joe", "t", "", DateTime::Parse(when));
   }
   for (const char* when : {"2024-04-30 23:59:59", "2024-06-01 00:00:00", "2023-05-02 12:00:00"}) {
-    b.board.AddTopic("闲聊", "joe", "t", "", DateTime::Parse(when));
+    board.AddTopic("闲聊", "joe", "t", "", DateTime::Parse(when));
   }
   std::string pages;
   const std::pair<const char*, FormFields> runs[] = {
@@ -105,13 +102,13 @@ TEST_F(Tools, StatisticsOfASeededMonth) {
       {"an empty month", {{"YEAR", "2019"}, {"MONTH", "5"}, {"forum", "x' or '1'='1"}}},
   };
   for (const auto& [name, form] : runs) {
-    b.host.PostForm("/admin/analyzer.asp", form);
-    pages += test::GoldenCase(name, b.host.Run(&Admin::MonthPostAnalyzer));
+    host.PostForm("/admin/analyzer.asp", form);
+    pages += test::GoldenCase(name, host.Run(&Admin::MonthPostAnalyzer));
   }
   for (const auto& bad :
        {FormFields{{"YEAR", "x"}}, FormFields{{"MONTH", "13"}}, FormFields{{"MONTH", "0"}}}) {
-    b.host.PostForm("/admin/analyzer.asp", bad);
-    pages += GoldenCase(bad[0].first + "=" + bad[0].second, b.host.Run(&Admin::MonthPostAnalyzer));
+    host.PostForm("/admin/analyzer.asp", bad);
+    pages += GoldenCase(bad[0].first + "=" + bad[0].second, host.Run(&Admin::MonthPostAnalyzer));
   }
   EXPECT_GOLDEN("admin/analyzer", pages);
 }
@@ -125,12 +122,12 @@ TEST(ToolRules, ScriptLines) {
 }
 
 TEST_F(Tools, NewsScriptsForTheForumsAndTheArchives) {
-  b.host.Configure({{"BBURL", "http://bbs.example.org/board/"}});
-  b.board.AddCatalogForum("生活", "私密", {.restrict = "private"});
-  b.board.AddTopic("私密", "joe", "秘密");
-  b.board.AddCatalogForum("生活", "空版");
-  b.board.AddTopic(test::kOwnForum, "joe", "<b>\"引号\"</b>\\", "",
-                   DateTime::FromParts(2024, 5, 8, 7, 5, 0));
+  host.Configure({{"BBURL", "http://bbs.example.org/board/"}});
+  board.AddCatalogForum("生活", "私密", {.restrict = "private"});
+  board.AddTopic("私密", "joe", "秘密");
+  board.AddCatalogForum("生活", "空版");
+  board.AddTopic(test::kOwnForum, "joe", "<b>\"引号\"</b>\\", "",
+                 DateTime::FromParts(2024, 5, 8, 7, 5, 0));
   fs::create_directories(data / "generated" / "js");
   std::ofstream(data / "generated" / "js" / "4.js") << "stale";
   std::string pages = test::GoldenCase(
@@ -140,8 +137,8 @@ TEST_F(Tools, NewsScriptsForTheForumsAndTheArchives) {
   EXPECT_FALSE(fs::exists(js / "3.js"));  // 空版 keeps its number without a file
   EXPECT_FALSE(fs::exists(js / "4.js"));
 
-  b.board.AddArchivedPost(b.board.AddArchive("旧帖"), 900, 0, test::kOwnForum, "joe", "归档话题",
-                          "", DateTime::FromParts(2023, 1, 2, 3, 4, 5));
+  board.AddArchivedPost(board.AddArchive("旧帖"), 900, 0, test::kOwnForum, "joe", "归档话题", "",
+                        DateTime::FromParts(2023, 1, 2, 3, 4, 5));
   pages += test::GoldenCase("archive", Post(&Admin::JsCode, "/admin/jscode.asp",
                                             {{"Action", "archivejs"}, {"Num", "5"}}));
   EXPECT_GOLDEN("admin/news_pages", pages);
@@ -154,16 +151,16 @@ TEST_F(Tools, NewsScriptRefusals) {
     pages += GoldenCase(std::string(action) + " " + num, Post(&Admin::JsCode, "/admin/jscode.asp",
                                                               {{"Action", action}, {"Num", num}}));
   }
-  b.host.PostForm("/admin/jscode.asp", {{"Action", "forumjs"}, {"Num", "5"}, {"UserName", "boss"}});
-  pages += GoldenCase("no password", b.host.Run(&Admin::JsCode));
+  host.PostForm("/admin/jscode.asp", {{"Action", "forumjs"}, {"Num", "5"}, {"UserName", "boss"}});
+  pages += GoldenCase("no password", host.Run(&Admin::JsCode));
   EXPECT_GOLDEN("admin/news_refusals", pages);
   EXPECT_FALSE(fs::exists(data / "generated" / "js" / "1.js"));
 }
 
 TEST_F(Tools, MailingListFileHoldsTheAddressesThatAcceptMassMail) {
-  b.board.AddMember("ann", "p", {.email = "ann@example.org"});
-  b.board.AddMember("bob", "p", {.email = "bob@example.org"});
-  b.board.Exec("update register set allowmassmail=0 where username='bob'");
+  board.AddMember("ann", "p", {.email = "ann@example.org"});
+  board.AddMember("bob", "p", {.email = "bob@example.org"});
+  board.Exec("update register set allowmassmail=0 where username='bob'");
   const fs::path list = fs::absolute(data) / "emaillist.asp";
   const std::pair<const char*, const char*> delimits[] = {
       {"comma", "mod@example.com,ann@example.org"}, {"line", "mod@example.com\r\nann@example.org"}};
@@ -180,8 +177,8 @@ TEST_F(Tools, MailingListFileHoldsTheAddressesThatAcceptMassMail) {
 }
 
 TEST_F(Tools, MassMailGoesOutInTheBackgroundOnePerMember) {
-  b.host.Configure({{"BBURL", "http://bbs/"}, {"BBEMail", "board@bbs"}});
-  b.board.AddMember("ann", "p", {.email = "ann@example.org"});
+  host.Configure({{"BBURL", "http://bbs/"}, {"BBEMail", "board@bbs"}});
+  board.AddMember("ann", "p", {.email = "ann@example.org"});
   EXPECT_TRUE(
       Has(Post(&Admin::EMail, "/admin/mail.asp", {{"action", "mailusers"}, {"Subject", "s"}}),
           "请输入主题和内容！"));
@@ -199,14 +196,14 @@ TEST_F(Tools, MassMailGoesOutInTheBackgroundOnePerMember) {
 
   // A server that refuses one address: the others still go, the failure is counted.
   test::FakeSmtp smtp;
-  smtp.Serve(b.host);
-  b.board.AddMember("gone", "p", {.email = "gone@refused.example"});
+  smtp.Serve(host);
+  board.AddMember("gone", "p", {.email = "gone@refused.example"});
   Post(&Admin::EMail, "/admin/mail.asp", mailing);
   const MassMailProgress second = MassMailQueue::Board().Recent().front();
   ASSERT_TRUE(MassMailQueue::Board().WaitFinished(second.id, std::chrono::seconds(30)));
   EXPECT_EQ(smtp.mails().size(), 2u);
-  b.SignedIn(kBoss);
-  const std::string progress = b.Get(&Admin::EMail, "/admin/mail.asp?action=progress");
+  SignedIn(kBoss);
+  const std::string progress = Get(&Admin::EMail, "/admin/mail.asp?action=progress");
   EXPECT_TRUE(Has(progress, "<tr><td>" + std::to_string(started.id) +
                                 "</td><td>维护通知</td><td>2024-05-09 10:20:30</td><td>2</td>"
                                 "<td>2</td><td>0</td><td>已完成</td><td>&nbsp;</td></tr>"))
@@ -215,8 +212,8 @@ TEST_F(Tools, MassMailGoesOutInTheBackgroundOnePerMember) {
   EXPECT_EQ(done.sent, 2u);
   EXPECT_EQ(done.failed, 1u);
   EXPECT_NE(done.last_error, "");
-  b.SignedIn(test::kMod);
-  EXPECT_TRUE(test::IsRefusal(b.Get(&Admin::EMail, "/admin/mail.asp?action=progress")));
+  SignedIn(test::kMod);
+  EXPECT_TRUE(test::IsRefusal(Get(&Admin::EMail, "/admin/mail.asp?action=progress")));
 }
 
 TEST_F(Tools, MassMailCutShortGoesOnAfterARestart) {
@@ -269,16 +266,16 @@ TEST_F(Tools, ImportsEachAccountWholeOrNotAtAll) {
   EXPECT_GOLDEN("admin/import_report", Post(&Admin::ImportAccount, "/admin/account.asp",
                                             {{"action", "ImportAccount"}, {"dir", "cbk"}}));
   EXPECT_EQ(
-      b.board.Column("select username||'|'||password||'|'||email||'|'||isnull(url,'-')||'|'||"
-                     "occupation||'|'||location||'|'||postcount||'|'||status||'|'||interests||'|'||"
-                     "signdate||'|'||namestorage||'|'||signature||'|'||icq||'|'||emailview "
-                     "from register where username='小李'"),
+      board.Column("select username||'|'||password||'|'||email||'|'||isnull(url,'-')||'|'||"
+                   "occupation||'|'||location||'|'||postcount||'|'||status||'|'||interests||'|'||"
+                   "signdate||'|'||namestorage||'|'||signature||'|'||icq||'|'||emailview "
+                   "from register where username='小李'"),
       std::vector<std::string>{"小李|secret|li@example.org|-|学生|北京|12|moderater|读书|"
                                "2001-03-04 05:06:07|1|签名|12345|0"});
-  EXPECT_EQ(b.board.Column("select postcount||'|'||isnull(icq,'-')||'|'||namestorage from register "
-                           "where username='odd'"),
+  EXPECT_EQ(board.Column("select postcount||'|'||isnull(icq,'-')||'|'||namestorage from register "
+                         "where username='odd'"),
             std::vector<std::string>{"0|-|1"});
-  EXPECT_EQ(b.Count("select count(*) from register"), 5);
+  EXPECT_EQ(Count("select count(*) from register"), 5);
   EXPECT_TRUE(Has(Post(&Admin::ImportAccount, "/admin/account.asp", {{"dir", "missing"}}),
                   "找不到账号目录 missing"));
 }

@@ -39,22 +39,21 @@ std::vector<std::string> FilesBelow(const fs::path& root) {
   return out;
 }
 
-struct FileUpPage : ::testing::Test {
-  test::PanelBoard b;
-  fs::path data{b.host.services().data_dir};
+struct FileUpPage : test::Fixture<test::PanelBoard> {
+  fs::path data{host.services().data_dir};
 
   FileUpPage() {
-    b.board.Exec("update register set uploaddir='modfiles' where username='mod'");
-    b.board.Exec("update register set uploaddir='bossfiles' where username='boss'");
+    board.Exec("update register set uploaddir='modfiles' where username='mod'");
+    board.Exec("update register set uploaddir='bossfiles' where username='boss'");
   }
   std::string Send(const std::string& body, const char* type = kType) {
-    return b.host.PostBody("/admin/upload.asp", type, body).Run(&Admin::FileUp);
+    return host.PostBody("/admin/upload.asp", type, body).Run(&Admin::FileUp);
   }
 };
 
 TEST_F(FileUpPage, FormIsPrefilledFromThePanelSignIn) {
-  b.SignedIn(test::kMod);
-  EXPECT_GOLDEN("upload/form", b.Get(&Admin::FileUp, "/admin/upload.asp"));
+  SignedIn(test::kMod);
+  EXPECT_GOLDEN("upload/form", Get(&Admin::FileUp, "/admin/upload.asp"));
 }
 
 TEST_F(FileUpPage, SavesIntoTheMembersOwnFolderAndReplacesWhole) {
@@ -78,8 +77,8 @@ TEST_F(FileUpPage, SavesIntoTheMembersOwnFolderAndReplacesWhole) {
 }
 
 TEST_F(FileUpPage, RefusesWithThePagesTextsAndWritesNothing) {
-  b.board.Exec("update register set uploaddir='../../escape' where username='boss'");
-  b.board.AddMember("mod2", "pw4", {.status = "moderater"});
+  board.Exec("update register set uploaddir='../../escape' where username='boss'");
+  board.AddMember("mod2", "pw4", {.status = "moderater"});
   const std::string big(2097154, 'x');
   const std::string body = UploadBody("mod", "pw2", "a.png", "png");
   std::vector<std::pair<std::string, std::string>> cases;
@@ -117,10 +116,10 @@ TEST_F(FileUpPage, UploadsAreServedAsFilesThatCannotRunScript) {
   for (auto table = test::ReadCaseTable("file_up.txt"); const test::TextCase& c : table["served"]) {
     const std::string& address = c.in.at(0);
     const bool upload = address.starts_with("/upload/");
-    b.host.Get(address);
-    b.host.response() = Response();
-    (upload ? ServeUploadedFile : ServeNewsScript)(b.host.context());
-    const Response& r = b.host.response();
+    host.Get(address);
+    host.response() = Response();
+    (upload ? ServeUploadedFile : ServeNewsScript)(host.context());
+    const Response& r = host.response();
     EXPECT_EQ(std::to_string(r.status()), c.out.at(0)) << c.where;
     EXPECT_EQ(r.content_type(), c.out.at(1)) << c.where;
     if (c.out.at(2) != "-") {
@@ -137,12 +136,12 @@ TEST_F(FileUpPage, UploadsAreServedAsFilesThatCannotRunScript) {
     }
   }
   // An upload root that holds the data folder publishes nothing.
-  b.host.Configure({{"UploadBaseDir", "."}});
-  b.host.Get("/upload/secret.txt");
-  b.host.response() = Response();
-  ServeUploadedFile(b.host.context());
-  EXPECT_EQ(b.host.response().status(), 404);
-  EXPECT_TRUE(Has(Send(UploadBody("mod", "pw2", "b.png", "PNG")), "文件上传失败！"));
+  host.Configure({{"UploadBaseDir", "."}});
+  host.Get("/upload/secret.txt");
+  host.response() = Response();
+  ServeUploadedFile(host.context());
+  EXPECT_EQ(host.response().status(), 404);
+  EXPECT_TRUE(Has(Send(UploadBody("mod", "pw2", "png", "PNG")), "文件上传失败！"));
 }
 
 }  // namespace
