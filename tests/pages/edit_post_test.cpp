@@ -11,21 +11,20 @@ namespace {
 using test::Actor;
 using test::ModerationBoard;
 
-std::string Submit(ModerationBoard& b, int64_t post, const Actor& actor,
-                   const FormFields& changes = {}) {
-  // The form names forum A: the rights are those of the post's own forum all the same.
-  FormFields form = test::WithChanges({{"action", "submitedit"},
-                                       {"forum", test::kForumA},
-                                       {"Topic", std::to_string(post)},
-                                       {"TopicSubject", "改过的主题"},
-                                       {"Message", "改过的内容"}},
-                                      changes);
-  return b.Post(&Corkboard::SubmitEdit, "/posting.asp", form, actor);
-}
-
-std::string EditForm(ModerationBoard& b, const std::string& query) {
-  return b.Get(&Corkboard::EditPost, "/posting.asp?action=editpost&" + query);
-}
+// The moderation board with the edit pages' requests.
+struct EditBoard : ModerationBoard {
+  std::string Submit(int64_t post, const Actor& actor, const FormFields& changes = {}) {
+    // The form names forum A: the rights are those of the post's own forum all the same.
+    FormFields form = test::WithChanges({{"action", "submitedit"},
+                                         {"forum", test::kForumA},
+                                         {"Topic", std::to_string(post)},
+                                         {"TopicSubject", "改过的主题"},
+                                         {"Message", "改过的内容"}},
+                                        changes);
+    return Post(&Corkboard::SubmitEdit, "/posting.asp", form, actor);
+  }
+};
+using SubmitEdit = test::Fixture<EditBoard>;
 
 // The forum of the address is not the post's: the post's own forum is shown and sent. A reply
 // with smileys off shows the box ticked.
@@ -52,23 +51,24 @@ TEST(EditPost, Refusals) {
   b.AddTopic70000("灌水乐园", "大号的内容");
   // The queries are the golden file's cases; 5 is a topic of the private forum, which is the
   // post's own whatever forum the address names.
-  test::ExpectGoldenCases("moderation/edit_form_refused",
-                          [&](const std::string& query) { return EditForm(b, query); });
+  test::ExpectGoldenCases("moderation/edit_form_refused", [&](const std::string& query) {
+    return b.Get(&Corkboard::EditPost, "/posting.asp?action=editpost&" + query);
+  });
 }
 
 // Each actor against own, other and other-forum posts; the rights come from the post's own forum.
 // A deleted topic takes its replies; every counter agrees with a recount afterwards.
-TEST(SubmitEdit, PermissionTable) {
+TEST(SubmitEditRights, PermissionTable) {
   enum Which { kOwnReply, kCarolsReply, kOwnTopic, kOtherForum, kSecretTopic };
   std::string pages;
   const auto check = [&](const char* name, Actor actor, Which which, bool deleting, bool done) {
     SCOPED_TRACE(name);
-    ModerationBoard b;
+    EditBoard b;
     const int64_t ids[] = {b.own_reply, b.reply, b.topic, b.other, b.secret};
     const std::string post = b.Id(ids[which]);
     const std::string before = b.Posts();
-    pages += test::GoldenCase(name,
-                              Submit(b, ids[which], actor, {{"DeletePost", deleting ? "on" : ""}}));
+    pages +=
+        test::GoldenCase(name, b.Submit(ids[which], actor, {{"DeletePost", deleting ? "on" : ""}}));
     if (!done) {
       EXPECT_EQ(b.Posts(), before);
     } else if (deleting) {
@@ -98,66 +98,61 @@ TEST(SubmitEdit, PermissionTable) {
   EXPECT_GOLDEN("moderation/submit_edit_permissions", pages);
 }
 
-TEST(SubmitEdit, PasswordGuessingIsHeldOff) {
-  ModerationBoard b;
-  for (int i = 0; i < SignInGuard::kFailureLimit; ++i) Submit(b, b.own_reply, {"bob", "nope"});
-  EXPECT_TRUE(Has(Submit(b, b.own_reply, test::kBob), "对不起，您不是本论坛的用户"));
-  EXPECT_EQ(b.Column(b.own_reply, "message").Str(), "再回复");
+TEST_F(SubmitEdit, PasswordGuessingIsHeldOff) {
+  for (int i = 0; i < SignInGuard::kFailureLimit; ++i) Submit(own_reply, {"bob", "nope"});
+  EXPECT_TRUE(Has(Submit(own_reply, test::kBob), "对不起，您不是本论坛的用户"));
+  EXPECT_EQ(Column(own_reply, "message").Str(), "再回复");
 }
 
-TEST(SubmitEdit, Refusals) {
-  ModerationBoard b;
+TEST_F(SubmitEdit, Refusals) {
   const FormFields cases[] = {{{"Topic", "x"}},
                               {{"Topic", "4000"}},
                               {{"TopicSubject", " "}},
                               {{"TopicSubject", "新"}, {"Message", "  "}}};
-  const std::string before = b.Posts();
+  const std::string before = Posts();
   std::string pages;
   for (const FormFields& changes : cases) {
-    pages += test::GoldenCase(changes.back().second, Submit(b, b.topic, test::kBob, changes));
-    EXPECT_EQ(b.Posts(), before);
+    pages += test::GoldenCase(changes.back().second, Submit(topic, test::kBob, changes));
+    EXPECT_EQ(Posts(), before);
   }
   EXPECT_GOLDEN("moderation/submit_edit_refused", pages);
   // A session that entered the private forum may edit its author's post there.
-  b.host.session().Set(test::kSecret, Variant(true));
-  EXPECT_TRUE(Has(Submit(b, b.secret, test::kBob, {{"TopicSubject", "秘密"}}), "谢谢你编辑贴子"));
+  host.session().Set(test::kSecret, Variant(true));
+  EXPECT_TRUE(Has(Submit(secret, test::kBob, {{"TopicSubject", "秘密"}}), "谢谢你编辑贴子"));
 }
 
 // Stored as sent, not trimmed; the editor's name in the note is kept as text; two edits of a topic
 // rename the thread and leave two notes.
-TEST(SubmitEdit, TwoEditsOfATopicRenameTheThread) {
-  ModerationBoard b;
+TEST_F(SubmitEdit, TwoEditsOfATopicRenameTheThread) {
   std::string out =
-      Submit(b, b.topic, test::kBob, {{"TopicSubject", "新的主题"}, {"Message", "  第二版\r\n"}});
-  out += b.Rows("select message from post where postid=" + b.Id(b.topic));
-  b.host.clock().Advance(60);
-  out += Submit(b, b.topic, test::kModA, {{"TopicSubject", "新的主题"}, {"Message", "第三版"}});
-  EXPECT_GOLDEN("moderation/edited_twice", out + b.Rows("select postid,subject,message,edithistory "
-                                                        "from post order by postid"));
-  EXPECT_EQ(test::CounterDisagreements(b.board), "");
+      Submit(topic, test::kBob, {{"TopicSubject", "新的主题"}, {"Message", "  第二版\r\n"}});
+  out += Rows("select message from post where postid=" + Id(topic));
+  host.clock().Advance(60);
+  out += Submit(topic, test::kModA, {{"TopicSubject", "新的主题"}, {"Message", "第三版"}});
+  EXPECT_GOLDEN("moderation/edited_twice", out + Rows("select postid,subject,message,edithistory "
+                                                      "from post order by postid"));
+  EXPECT_EQ(test::CounterDisagreements(board), "");
 }
 
 // Any rewrite of a subject would fail the edit; a reply's form sends the topic's subject field
 // anyway: it renames nothing.
-TEST(SubmitEdit, AReplyKeepsItsThreadAndAnUnchangedSubjectIsNotRewritten) {
-  ModerationBoard b;
-  b.board.FailWhen("AFTER UPDATE OF subject", "post", "", "renamed");
-  std::string out = Submit(b, b.topic, test::kBob, {{"TopicSubject", "你好"}});
-  out += Submit(b, b.own_reply, test::kBob, {{"TopicSubject", "别的"}});
-  EXPECT_GOLDEN("moderation/edited_unrenamed",
-                out + b.Rows("select postid,subject,message,"
-                             "edithistory from post order by postid"));
+TEST_F(SubmitEdit, AReplyKeepsItsThreadAndAnUnchangedSubjectIsNotRewritten) {
+  board.FailWhen("AFTER UPDATE OF subject", "post", "", "renamed");
+  std::string out = Submit(topic, test::kBob, {{"TopicSubject", "你好"}});
+  out += Submit(own_reply, test::kBob, {{"TopicSubject", "别的"}});
+  EXPECT_GOLDEN("moderation/edited_unrenamed", out + Rows("select postid,subject,message,"
+                                                          "edithistory from post order by postid"));
 }
 
-TEST(SubmitEdit, SmileysAreOnlyEverTurnedOff) {
+TEST(SubmitEditSmileys, AreOnlyEverTurnedOff) {
   // stored, box ticked, stored afterwards
   for (const auto& [stored, box, expected] :
        {std::tuple{1, "on", 0}, {1, "", 1}, {0, "", 0}, {0, "on", 0}}) {
     SCOPED_TRACE(std::to_string(stored) + box);
-    ModerationBoard b;
+    EditBoard b;
     b.board.Exec("update post set smiles=" + std::to_string(stored) +
                  " where postid=" + b.Id(b.reply));
-    Submit(b, b.reply, test::kCarol, {{"DisableSmilies", box}});
+    b.Submit(b.reply, test::kCarol, {{"DisableSmilies", box}});
     EXPECT_EQ(b.Column(b.reply, "smiles").CBool(), expected == 1);
   }
 }
