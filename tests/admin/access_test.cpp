@@ -67,13 +67,13 @@ TEST_P(PanelAccess, OnlyTheRightPeopleGetThrough) {
     const std::string page =
         form != "-" ? b.Post(page_method, url, test::FieldsOf(Fill(form, b, role), "&"), who)
                     : b.Get(page_method, url);
-    EXPECT_FALSE(test::Has(page, "错误号")) << page;
+    EXPECT_FALSE(Has(page, "错误号")) << page;
     const bool allowed = Allowed(c.out[0], role);
     EXPECT_EQ(test::IsRefusal(page), !allowed) << page;
     // A member gets the identity refusal; a guest may be stopped earlier by empty fields, a
     // moderator elsewhere by the step's own refusal.
     if (role == Role::kMember) {
-      EXPECT_TRUE(test::Has(page, refusal)) << page;
+      EXPECT_TRUE(Has(page, refusal)) << page;
     }
     if (!probe.empty()) {
       EXPECT_EQ(b.Scalar(probe).Str() != before.Str(), allowed) << probe;

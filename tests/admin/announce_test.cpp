@@ -14,7 +14,7 @@ struct AnnouncePage : test::Fixture<test::PanelBoard> {
     return Post(&Admin::Announce, "/admin/announce.asp", std::move(fields), &who);
   }
   static FormFields Draft(const FormFields& changes = {}) {
-    return test::WithChanges(
+    return WithChanges(
         test::FieldsOf(
             "action=submitannounce&Subject=<b>停电</b>&EditedMessage=周六停电&"
             "StartYear=2024&StartMonth=05&StartDay=10&EndYear=2024&EndMonth=05&EndDay=12",

@@ -53,9 +53,9 @@ TEST_F(EditPage, PruneByMemberFindsNamesAndListsTheirTopics) {
   for (const char* name : {"zz", "", "O"}) {
     FormFields form = {{"action", "EditFunction"}, {"EditFunction", "PruneUser"}};
     if (*name) form.emplace_back("DeleteName", name);
-    pages += test::GoldenCase(name, Submit(form));
+    pages += GoldenCase(name, Submit(form));
   }
-  pages += test::GoldenCase("joe's topics", Ask("action=PruneByUser&ForumName=技术&MatchUser=joe"));
+  pages += GoldenCase("joe's topics", Ask("action=PruneByUser&ForumName=技术&MatchUser=joe"));
   EXPECT_GOLDEN("admin/prune_by_member", pages);
 }
 
@@ -85,7 +85,7 @@ TEST_F(EditPage, DeletingATopicTakesItsRepliesAReplyGoesAlone) {
 TEST_F(EditPage, EachEditAddsOneNoteAfterTheEarlierOnes) {
   const FormFields edit = {{"action", "DoMessageEdit"}, {"MessageNumber", Id(own_reply)}};
   std::string pages = GoldenCase("edited", Submit(WithChanges(edit, {{"MessageText", "第一次"}})));
-  Submit(test::WithChanges(edit, {{"MessageText", "第二次"}}), kMod);
+  Submit(WithChanges(edit, {{"MessageText", "第二次"}}), kMod);
   EXPECT_EQ(Scalar("select message from post where postid=" + Id(own_reply)).Str(), "第二次");
   const std::string note = "编辑过(编辑时间2024-05-09 <FONT COLOR=#800080>10:20:30</font>)]<br>";
   EXPECT_EQ(Scalar("select edithistory from post where postid=" + Id(own_reply)).Str(),

@@ -16,7 +16,7 @@ struct ForumPage : test::Fixture<test::PanelBoard> {
   }
   // The edit form of a forum as it is sent back unchanged, plus changes.
   FormFields EditForm(const std::string& forum, const FormFields& changes) {
-    return test::WithChanges(
+    return WithChanges(
         test::FieldsOf("action=submitedit&oldforumname=" + forum + "&forumname=" + forum +
                            "&catalog=电脑&descript=说明&TopicRestrict=allreg&ReplyRestrict=allreg",
                        "&"),

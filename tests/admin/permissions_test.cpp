@@ -128,8 +128,8 @@ TEST_F(PermissionsPage, ARenameThatCannotBeIsRefusedBeforeAnythingChanges) {
   };
   std::string pages;
   for (const auto& [field, value] : cases) {
-    pages += test::GoldenCase(
-        value, Submit(test::WithChanges(
+    pages += GoldenCase(
+        value, Submit(WithChanges(
                    {{"action", "submitedit"}, {"oldUserName", "joe"}, {"NewUserName", "joe"}},
                    {{field, value}})));
     EXPECT_EQ(Footprint("joe"), before);

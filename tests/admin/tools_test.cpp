@@ -41,7 +41,7 @@ TEST_F(Tools, FormsOfTheTools) {
       {"/admin/mail.asp", &Admin::EMail},
       {"/admin/account.asp", &Admin::ImportAccount},
   };
-  for (const auto& [url, page] : forms) pages += test::GoldenCase(url, Get(page, url));
+  for (const auto& [url, page] : forms) pages += GoldenCase(url, Get(page, url));
   EXPECT_GOLDEN("admin/tool_forms", pages);
 }
 
@@ -103,7 +103,7 @@ TEST_F(Tools, StatisticsOfASeededMonth) {
   };
   for (const auto& [name, form] : runs) {
     host.PostForm("/admin/analyzer.asp", form);
-    pages += test::GoldenCase(name, host.Run(&Admin::MonthPostAnalyzer));
+    pages += GoldenCase(name, host.Run(&Admin::MonthPostAnalyzer));
   }
   for (const auto& bad :
        {FormFields{{"YEAR", "x"}}, FormFields{{"MONTH", "13"}}, FormFields{{"MONTH", "0"}}}) {
@@ -130,7 +130,7 @@ TEST_F(Tools, NewsScriptsForTheForumsAndTheArchives) {
                  DateTime::FromParts(2024, 5, 8, 7, 5, 0));
   fs::create_directories(data / "generated" / "js");
   std::ofstream(data / "generated" / "js" / "4.js") << "stale";
-  std::string pages = test::GoldenCase(
+  std::string pages = GoldenCase(
       "forums", Post(&Admin::JsCode, "/admin/jscode.asp", {{"Action", "ForumJs"}, {"Num", "2"}}));
   const fs::path js = data / "generated" / "js";
   EXPECT_GOLDEN("admin/news_1.js", GbkToUtf8(ReadAll(js / "1.js")));
@@ -139,8 +139,8 @@ TEST_F(Tools, NewsScriptsForTheForumsAndTheArchives) {
 
   board.AddArchivedPost(board.AddArchive("旧帖"), 900, 0, test::kOwnForum, "joe", "归档话题", "",
                         DateTime::FromParts(2023, 1, 2, 3, 4, 5));
-  pages += test::GoldenCase("archive", Post(&Admin::JsCode, "/admin/jscode.asp",
-                                            {{"Action", "archivejs"}, {"Num", "5"}}));
+  pages += GoldenCase("archive", Post(&Admin::JsCode, "/admin/jscode.asp",
+                                      {{"Action", "archivejs"}, {"Num", "5"}}));
   EXPECT_GOLDEN("admin/news_pages", pages);
   EXPECT_GOLDEN("admin/news_archive.js", GbkToUtf8(ReadAll(js / "archive.js")));
 }

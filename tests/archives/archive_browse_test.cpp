@@ -33,7 +33,7 @@ TEST_F(ArchiveList, EmptyArchiveAndRefusals) {
   std::string pages;
   for (const std::string& query : {"ArchiveID=" + Id(older), std::string("ArchiveID=x"),
                                    std::string("ArchiveID=0"), std::string("ArchiveID=1&page=x")}) {
-    pages += test::GoldenCase(query, Get(&Corkboard::ArchiveList, "/archivelist.asp?" + query));
+    pages += GoldenCase(query, Get(&Corkboard::ArchiveList, "/archivelist.asp?" + query));
   }
   EXPECT_GOLDEN("archives/list_refusals", pages);
   // An unknown archive ends in the run-time error page (its text is the database's).
@@ -69,8 +69,7 @@ TEST_F(ArchiveContent, RefusalsAndNoWrites) {
   for (const std::string& query : {std::string("id=x"), "id=" + Id(topic) + "&page=x",
                                    "id=" + Id(other),  // live, never archived
                                    "id=" + Id(reply)}) {
-    pages +=
-        test::GoldenCase(query, Get(&Corkboard::ArchiveContent, "/archivecontent.asp?" + query));
+    pages += GoldenCase(query, Get(&Corkboard::ArchiveContent, "/archivecontent.asp?" + query));
   }
   EXPECT_GOLDEN("archives/thread_refusals", pages);
   const std::string before = ArchivedRows();

@@ -76,7 +76,7 @@ TEST(ArchiveRoundTrip, LiveArchiveLiveKeepsEveryPost) {
       {{"action", "submitrestore"}, {"topic", b.Id(b.topic)}, {"RestoreToForum", test::kForumA}},
       test::kModA);
   EXPECT_GOLDEN("archives/round_trip",
-                test::GoldenCase("archived", archived) + test::GoldenCase("restored", restored));
+                GoldenCase("archived", archived) + GoldenCase("restored", restored));
   EXPECT_EQ(ThreadRows(b.board, "post", b.topic), live);
   EXPECT_EQ(ThreadRows(b.board, "archivelist", b.topic), "");
   EXPECT_EQ(Counters(b.board), counters);
@@ -105,7 +105,7 @@ TEST_F(ArchiveMaintenance, RestoreToAnotherForumAndRefusals) {
     b.AddModeratorOfB();
     if (!c.live) b.DropLiveThread();
     const std::string posts = b.Posts(), archived = b.ArchivedRows();
-    pages += test::GoldenCase(c.name, b.Restore(c.actor, c.forum));
+    pages += GoldenCase(c.name, b.Restore(c.actor, c.forum));
     EXPECT_EQ(b.Posts() == posts, !c.done);
     EXPECT_EQ(b.ArchivedRows() == archived, !c.done);
     if (c.done) {
@@ -202,12 +202,12 @@ TEST_F(ArchiveMaintenance, MoveTakesTheRepliesAlong) {
                 {{"action", "submittransfer"}, {"topic", Id(topic)}, {"ArchiveSelect", target}},
                 actor);
   };
-  std::string pages = test::GoldenCase("moved", move(Id(older), test::kModA));
+  std::string pages = GoldenCase("moved", move(Id(older), test::kModA));
   EXPECT_EQ(Archived("archiveid=" + Id(older)), 3);
   EXPECT_EQ(Archived("archiveid=" + Id(gems)), 0);
   // An archive that does not exist; the archive that already holds it.
-  pages += test::GoldenCase("no such archive", move("99", test::kAdmin));
-  pages += test::GoldenCase("archived there before", move(Id(older), test::kAdmin));
+  pages += GoldenCase("no such archive", move("99", test::kAdmin));
+  pages += GoldenCase("archived there before", move(Id(older), test::kAdmin));
   EXPECT_GOLDEN("archives/move", pages);
   EXPECT_EQ(Archived("archiveid=" + Id(older)), 3);
 }
@@ -224,13 +224,12 @@ TEST_F(ArchiveMaintenance, Forms) {
   host.SignIn(test::kAdmin.name, test::kAdmin.password);
   const std::string before = ArchivedRows();
   // The restore form offers the forums he may enter, the thread's own chosen.
-  std::string forms = test::GoldenCase(
+  std::string forms = GoldenCase(
       "delete",
       Get(&Corkboard::DeleteArchive, "/posting.asp?action=deletearchive&topic=" + Id(topic)));
   EXPECT_EQ(ArchivedRows(), before);
-  forms += test::GoldenCase(
-      "restore",
-      Get(&Corkboard::RestoreArchive, "/archive.asp?action=restorearchive&topic=" + Id(topic)));
+  forms += GoldenCase("restore", Get(&Corkboard::RestoreArchive,
+                                     "/archive.asp?action=restorearchive&topic=" + Id(topic)));
   EXPECT_GOLDEN("archives/signed_in_forms", forms);
   // The cases are the golden file's queries; 2 is a reply.
   const std::map<std::string, std::pair<void (Corkboard::*)(), const char*>> pages = {
@@ -257,18 +256,17 @@ TEST_F(ArchiveMaintenance, Edits) {
                 actor);
   };
   // bob edits his own reply: its message and the note of this edit change, nothing else.
-  std::string pages =
-      test::GoldenCase("own reply", edit(own_reply, test::kBob, "忽略", "改过 <b>"));
+  std::string pages = GoldenCase("own reply", edit(own_reply, test::kBob, "忽略", "改过 <b>"));
   const std::string row = "archiveid=" + Id(gems) + " and postid=" + Id(own_reply);
   EXPECT_EQ(board.Scalar("select message from archivelist where " + row).Str(), "改过 <b>");
   EXPECT_EQ(board.Scalar("select edithistory from archivelist where " + row).Str(),
             "[这消息被bob编辑过(编辑时间2024-05-09 10:20:30)]<br>");
   EXPECT_EQ(Archived("subject='你好'"), 6);
 
-  pages += test::GoldenCase("another forum's moderator", edit(reply, kModB, "x", "y"));
+  pages += GoldenCase("another forum's moderator", edit(reply, kModB, "x", "y"));
 
   // The moderator renames the topic: every post of this copy takes the subject.
-  pages += test::GoldenCase("renamed", edit(topic, test::kModA, "新<名>", "新内容"));
+  pages += GoldenCase("renamed", edit(topic, test::kModA, "新<名>", "新内容"));
   EXPECT_GOLDEN("archives/edits", pages);
   EXPECT_EQ(Archived("archiveid=" + Id(gems) + " and subject='新<名>'"), 3);
   EXPECT_EQ(Archived("archiveid=" + Id(older) + " and subject='你好'"), 3);

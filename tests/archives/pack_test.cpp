@@ -48,7 +48,7 @@ TEST(Pack, RefusalsSendNothing) {
   for (const auto& [name, topic] : cases) {
     PackBoard b;
     b.host.PostForm("/download.asp", {{"topic", topic}, {"email", "a@example.com"}});
-    pages += test::GoldenCase(name, b.host.Run(&Corkboard::Pack));
+    pages += GoldenCase(name, b.host.Run(&Corkboard::Pack));
     EXPECT_TRUE(ReadOutbox(b.outbox).empty()) << name;
   }
   EXPECT_GOLDEN("archives/pack_refusals", pages);

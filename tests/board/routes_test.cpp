@@ -14,7 +14,7 @@ namespace {
 // The class whose error page a route reports the host's refusals on, "none" when it has none.
 std::string ErrorPageClass(const RouteMatch& match) {
   if (!match.error_page) return "none";
-  test::FakeHost host;
+  FakeHost host;
   (*match.error_page)(host.context(), "拒绝");
   const std::string page = host.body();
   auto error_form = [&host]<class Page>(Page*) {
@@ -53,7 +53,7 @@ TEST_F(BoardRoutesTest, JumpSendsTheBrowserOnlyToThisBoardsLists) {
   ASSERT_FALSE(cases_["jump"].empty());
   for (const test::TextCase& c : cases_["jump"]) {
     SCOPED_TRACE(c.where);
-    test::FakeHost host;
+    FakeHost host;
     host.Get("/jump.asp?jumpTo=" + UrlEncode(c.in.at(0)));
     const RouteMatch match = routes_.Match("/jump.asp", host.request());
     ASSERT_TRUE(match.page);

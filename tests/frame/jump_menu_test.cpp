@@ -23,8 +23,8 @@ class JumpMenuTest : public ::testing::Test {
     return menu;
   }
 
-  test::FakeHost host_;
-  test::TestBoard board_;
+  FakeHost host_;
+  TestBoard board_;
 };
 
 // The name needs URL encoding; the marked option takes the lower-case key of the marking. The

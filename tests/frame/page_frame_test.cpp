@@ -60,7 +60,7 @@ class FramedPageTest : public ::testing::Test {
     });
   }
 
-  test::FakeHost host_;
+  FakeHost host_;
   std::vector<std::string> visits_;
 };
 
@@ -114,13 +114,13 @@ TEST_F(FramedPageTest, ErrorPageReplacesTheBodyAndTheTailFollows) {
 
 // An error without a number gets the generic one; an error's text cannot carry markup.
 TEST_F(FramedPageTest, ErrorTexts) {
-  std::string pages = test::GoldenCase("no number", Show({.title = "t"}, [](FramePage&) {
-                                         throw std::runtime_error("disk <full>");
-                                       }));
-  pages += test::GoldenCase("markup", Show({.title = "t"}, [](FramePage&) {
-                              throw ScriptError(err::kDatabase,
-                                                "near \"<script>alert(1)</script>\"", "Corkboard");
-                            }));
+  std::string pages =
+      GoldenCase("no number",
+                 Show({.title = "t"}, [](FramePage&) { throw std::runtime_error("disk <full>"); }));
+  pages += GoldenCase("markup", Show({.title = "t"}, [](FramePage&) {
+                        throw ScriptError(err::kDatabase, "near \"<script>alert(1)</script>\"",
+                                          "Corkboard");
+                      }));
   EXPECT_GOLDEN("frame/errors", pages);
 }
 
@@ -142,8 +142,8 @@ class ConnectedPage : public Corkboard {
 // The connection-string property picks the database of one page. (A database error inside a framed
 // page is a ScriptError like any other, above.)
 TEST(PageConnectionTest, ConnectionStringPropertyChoosesTheDatabaseOfThisPage) {
-  test::FakeHost host;
-  test::TestBoard board(host);
+  FakeHost host;
+  TestBoard board(host);
   const std::string board_string = board.connection_string();
   host.Configure({{"DSN", "NoSuchBoard"}});
   host.RunWith<ConnectedPage>([&](ConnectedPage& page) {
@@ -171,7 +171,7 @@ class PmWithHeader : public PM {
 };
 
 TEST(ErrorFormTest, EachClassWritesItsOwnPageOverWhatWasWritten) {
-  test::FakeHost host;
+  FakeHost host;
   const std::string kMessage = "对不起，出错了！";
   auto with_junk = [&](auto& page) {
     host.response().Write("junk before the error");
@@ -183,7 +183,7 @@ TEST(ErrorFormTest, EachClassWritesItsOwnPageOverWhatWasWritten) {
 }
 
 TEST(WaitTest, PmEndsThePageAndCorkboardLeavesTheTailToItsCaller) {
-  test::FakeHost host;
+  FakeHost host;
   EXPECT_GOLDEN("fragments/wait_pm", host.RunWith<PM>([&](PM& page) {
     host.response().Write("junk");
     page.Wait("谢谢你！我们已经确认了你的身份并允许你进入悄悄话。", "pm.asp?action=inbox",
@@ -203,7 +203,7 @@ class PagerTest : public ::testing::Test {
     return host_.RunWith<Corkboard>(
         [&](Corkboard& p) { p.PageStyle(45, page, count, 20, "&GroupName=abc"); });
   }
-  test::FakeHost host_;
+  FakeHost host_;
 };
 
 // One page, no page or an unknown layout writes nothing.
@@ -228,7 +228,7 @@ TEST_F(PagerTest, TwoPagesInTheChineseLayoutAndPrivateMessagesShareThePager) {
 }
 
 TEST(PrivateForumTest, AsksGuestsForNameAndPasswordAndMembersOnlyForTheForumPassword) {
-  test::FakeHost host;
+  FakeHost host;
   host.Get("/list.asp?GroupName=测试论坛&DaysPrune=5")
       .Cookie("UserName", "alice")
       .Cookie("Password", "secret");
@@ -239,7 +239,7 @@ TEST(PrivateForumTest, AsksGuestsForNameAndPasswordAndMembersOnlyForTheForumPass
 }
 
 TEST(PrivateForumTest, CraftedValuesStayInsideTheirAttributes) {
-  test::FakeHost host;
+  FakeHost host;
   host.Get("/list.asp?GroupName=x\"><img src=y onerror=alert(2)>")
       .Cookie("UserName", "\"><script>alert(1)</script>")
       .Cookie("Password", "p\"w");
@@ -248,7 +248,7 @@ TEST(PrivateForumTest, CraftedValuesStayInsideTheirAttributes) {
 }
 
 TEST(PmClubHeaderTest, LinksTheMailboxes) {
-  test::FakeHost host;
+  FakeHost host;
   std::string header;
   host.RunWith<PmWithHeader>([&](PmWithHeader& pm) { header = pm.PmClubHeader(); });
   EXPECT_GOLDEN("fragments/pm_club_header", header);

@@ -5,7 +5,6 @@
 // tests/pages/registration_test.cpp).
 #include "frame/procedures.h"
 
-
 #include <algorithm>
 #include <filesystem>
 #include <functional>
@@ -186,7 +185,7 @@ TEST(SettingsTest, ReadsAndConvertsValues) {
 }
 
 TEST(SettingsTest, OnStartPageRaisesBeforeAnyOutput) {
-  test::FakeHost host;
+  FakeHost host;
   host.Configure({{"PageSize", "twenty"}});
   bool ran = false;
   EXPECT_THROW(host.RunWith<Corkboard>([&](Corkboard&) { ran = true; }), ScriptError);

@@ -21,7 +21,7 @@ struct Favourites : test::BoardTest {
     reply = board.AddReply(topic, "alice", "Re", "回复");
     secret = board.AddTopic("密室", "bob", "秘密", "正文");
   }
-  std::string AddFavourite(int64_t id, test::FormFields identity = {}) {
+  std::string AddFavourite(int64_t id, FormFields identity = {}) {
     identity.emplace_back("id", std::to_string(id));
     return host.PostForm("/favor.asp", identity).Run(&Corkboard::Favor);
   }
@@ -56,8 +56,8 @@ TEST_F(Favourites, AddingByFormOrSession) {
 }
 
 TEST_F(Favourites, Refusals) {
-  const test::FormFields alice = {{"UserName", "alice"}, {"Password", "pw1"}};
-  const std::pair<std::string, test::FormFields> cases[] = {
+  const FormFields alice = {{"UserName", "alice"}, {"Password", "pw1"}};
+  const std::pair<std::string, FormFields> cases[] = {
       {"abc", alice},
       {"0", alice},
       {std::to_string(reply), alice},
@@ -67,9 +67,9 @@ TEST_F(Favourites, Refusals) {
   };
   std::string pages;
   for (const auto& [id, identity] : cases) {
-    test::FormFields form = identity;
+    FormFields form = identity;
     form.emplace_back("id", id);
-    pages += test::GoldenCase(id, host.PostForm("/favor.asp", form).Run(&Corkboard::Favor));
+    pages += GoldenCase(id, host.PostForm("/favor.asp", form).Run(&Corkboard::Favor));
   }
   EXPECT_EQ(Count("1=1"), 0);
   AddFavourite(topic, alice);
@@ -120,13 +120,13 @@ TEST_F(Favourites, ListPagesAreBounded) {
   std::string pages;  // newest favourite first
   for (const char* page : {"1", "99", "-1"}) {
     host.Get(std::string("/showfavor.asp?page=") + page);
-    pages += test::GoldenCase(page, host.Run(&Corkboard::Showfavor));
+    pages += GoldenCase(page, host.Run(&Corkboard::Showfavor));
   }
   EXPECT_GOLDEN("favourites/pages", pages);
 }
 
 struct Subscriptions : Favourites {
-  std::string Submit(const test::FormFields& form) {
+  std::string Submit(const FormFields& form) {
     return host.PostForm("/subscibe.asp", form).Run(&Corkboard::subscibe);
   }
 };

@@ -31,8 +31,8 @@ class MemberChecksTest : public ::testing::Test {
     board_.AddModerator("Bob's", "bob");
   }
 
-  test::FakeHost host_;
-  test::TestBoard board_;
+  FakeHost host_;
+  TestBoard board_;
 };
 
 // A good save with the changes "field=value" of a case.

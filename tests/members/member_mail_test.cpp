@@ -30,7 +30,7 @@ struct MemberMail : test::BoardTest {
     return host.Run(&Corkboard::lostpw);
   }
   static FormFields FriendForm(FormFields changes = {}) {
-    return test::WithChanges(
+    return WithChanges(
         test::FieldsOf(
             "action=sendthread&FromName=小明&FromEmail=xm@example.com&SendToName=小红&"
             "SendToEmail=xh@example.com&EmailSubject=好帖&EmailMessage=这是测试论坛里的"
@@ -112,7 +112,7 @@ TEST_F(MemberMail, SendToFriendRefusals) {
   };
   std::string pages;
   for (const auto& [field, value] : cases) {
-    pages += test::GoldenCase(field, SendToFriend(FriendForm({{field, value}})));
+    pages += GoldenCase(field, SendToFriend(FriendForm({{field, value}})));
   }
   EXPECT_GOLDEN("member/send_to_friend_refusals", pages);
   EXPECT_TRUE(Mails().empty());

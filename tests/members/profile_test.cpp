@@ -18,7 +18,7 @@ struct ProfilePage : test::BoardTest {
         "where username='alice'");
   }
   static FormFields SaveForm(FormFields changes = {}) {
-    return test::WithChanges(
+    return WithChanges(
         test::FieldsOf("action=check&username=alice&password=pw1&Password1=pw1&OldPassword=&"
                        "Email=alice@example.com&OICQ=12345&ICQ=&Location=上海&Occupation=教师&"
                        "URL=http://alice.example/&Interests=象棋&EmailView=no&Signature=新的签名&"
@@ -117,7 +117,7 @@ TEST_F(ProfilePage, SaveNeverReachesAnotherMembersRow) {
     for (const char* key : {"Login", "UserName", "Password"}) host.session().Set(key, Variant());
     if (c.signed_in) host.SignIn("alice", "pw1");
     const std::string page =
-        Save(SaveForm(test::WithChanges(c.changes, {{"password", "pw2"}, {"Password1", "pw2"}})));
+        Save(SaveForm(WithChanges(c.changes, {{"password", "pw2"}, {"Password1", "pw2"}})));
     EXPECT_TRUE(Has(page, kProfileNotMember)) << page;
     EXPECT_EQ(Stored("location", "bob"), "");
     EXPECT_EQ(Stored("location"), "北京 <b>");
@@ -130,7 +130,7 @@ TEST_F(ProfilePage, RefusalsAreErrorPages) {
   const FormFields cases[] = {{{"password", ""}, {"Password1", ""}}, {{"ICQ", "12<b>"}}};
   std::string pages;
   for (const FormFields& changes : cases) {
-    pages += test::GoldenCase(changes[0].first, Save(SaveForm(changes)));
+    pages += GoldenCase(changes[0].first, Save(SaveForm(changes)));
     EXPECT_EQ(Stored("location"), "北京 <b>");
     EXPECT_TRUE(host.response().cookies().empty());
   }
@@ -174,9 +174,9 @@ TEST_F(ProfilePage, PreferencesShowTheCookiesSentAndWriteTheChosenOnes) {
 TEST(MessengerPage, ShowsOnlyANumberOfDigits) {
   std::string pages;
   for (const char* uin : {"12345", "", "12a", "');alert(1);//", "12345678901"}) {
-    test::FakeHost host;
+    FakeHost host;
     host.Get(std::string("/cbkmisc.asp?action=icqmessage&UIN=") + uin);
-    pages += test::GoldenCase(uin, host.Run(&Corkboard::IcqMessage));
+    pages += GoldenCase(uin, host.Run(&Corkboard::IcqMessage));
   }
   EXPECT_GOLDEN("member/messenger", pages);
 }

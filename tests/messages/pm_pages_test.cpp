@@ -91,7 +91,7 @@ TEST(PmSend, RefusalsInTheirOrder) {
                                                 "&Subject=" + c.subject + "&Message=m&MsgIcon=1",
                                             "&"))
         .RemoteAddr(c.address);
-    pages += test::GoldenCase(c.what, m.RunPm());
+    pages += GoldenCase(c.what, m.RunPm());
     EXPECT_EQ(m.Count("select count(*) from pm") + m.Count("select count(*) from outbox"), 0);
   }
   EXPECT_GOLDEN("messages/post_refusals", pages);
@@ -141,7 +141,7 @@ TEST_F(PmCorrespondence, NobodyReachesAnotherMembersMessages) {
        {"/pm.asp?action=viewpm&postid=" + in_bob, "/pm.asp?action=viewoutbox&postid=" + in_bob,
         "/pm.asp?action=viewoutbox&postid=" + out_bob, "/pm.asp?action=replypm&postid=" + in_bob,
         std::string("/pm.asp?action=viewpm&postid=abc")}) {
-    pages += test::GoldenCase(url, Get(url));
+    pages += GoldenCase(url, Get(url));
   }
   EXPECT_EQ(Count("select isnew from pm where postid=" + in_bob), -1);
   pages += GoldenCase("delete from the inbox", Post({{"action", "deletepm"}, {"delete", in_bob}}));
@@ -185,15 +185,14 @@ TEST_F(PmPages, PagingAndThePagersFarLinks) {
 TEST_F(PmPages, IgnoreList) {
   std::string pages;
   for (const char* name : {"bob", "BOB", " Carol ", "Alice", "nobody"}) {
-    pages +=
-        test::GoldenCase(name, Get(std::string("/pm.asp?action=Addtoignorelist&Ignore=") + name));
+    pages += GoldenCase(name, Get(std::string("/pm.asp?action=Addtoignorelist&Ignore=") + name));
   }
   SignIn("carol", "carolpw");
   pages += GoldenCase("carol adds bob", Get("/pm.asp?action=addtoignorelist&ignore=bob"));
   EXPECT_EQ(Count("select count(*) from ignorelist where ignoreusername='bob'"), 2);
 
   SignIn("alice", "alicepw");
-  pages += test::GoldenCase("list", Get("/pm.asp?action=ignorelist"));
+  pages += GoldenCase("list", Get("/pm.asp?action=ignorelist"));
   pages += GoldenCase("remove",
                       Post({{"action", "deleteignoreList"}, {"delete", "bob"}, {"delete", "x"}}));
   EXPECT_EQ(Count("select count(*) from ignorelist where username='alice'"), 1);

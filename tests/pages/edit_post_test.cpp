@@ -15,12 +15,12 @@ using test::ModerationBoard;
 struct EditBoard : ModerationBoard {
   std::string Submit(int64_t post, const Actor& actor, const FormFields& changes = {}) {
     // The form names forum A: the rights are those of the post's own forum all the same.
-    FormFields form = test::WithChanges({{"action", "submitedit"},
-                                         {"forum", test::kForumA},
-                                         {"Topic", std::to_string(post)},
-                                         {"TopicSubject", "改过的主题"},
-                                         {"Message", "改过的内容"}},
-                                        changes);
+    FormFields form = WithChanges({{"action", "submitedit"},
+                                   {"forum", test::kForumA},
+                                   {"Topic", std::to_string(post)},
+                                   {"TopicSubject", "改过的主题"},
+                                   {"Message", "改过的内容"}},
+                                  changes);
     return Post(&Corkboard::SubmitEdit, "/posting.asp", form, actor);
   }
 };
@@ -67,8 +67,7 @@ TEST(SubmitEditRights, PermissionTable) {
     const int64_t ids[] = {b.own_reply, b.reply, b.topic, b.other, b.secret};
     const std::string post = b.Id(ids[which]);
     const std::string before = b.Posts();
-    pages +=
-        test::GoldenCase(name, b.Submit(ids[which], actor, {{"DeletePost", deleting ? "on" : ""}}));
+    pages += GoldenCase(name, b.Submit(ids[which], actor, {{"DeletePost", deleting ? "on" : ""}}));
     if (!done) {
       EXPECT_EQ(b.Posts(), before);
     } else if (deleting) {
@@ -112,7 +111,7 @@ TEST_F(SubmitEdit, Refusals) {
   const std::string before = Posts();
   std::string pages;
   for (const FormFields& changes : cases) {
-    pages += test::GoldenCase(changes.back().second, Submit(topic, test::kBob, changes));
+    pages += GoldenCase(changes.back().second, Submit(topic, test::kBob, changes));
     EXPECT_EQ(Posts(), before);
   }
   EXPECT_GOLDEN("moderation/submit_edit_refused", pages);
@@ -172,9 +171,8 @@ TEST(DeletePost, OnlyModeratorsOfTheTopicsForumDelete) {
     ModerationBoard b;
     const int64_t post = other_forum ? b.other : reply ? b.reply : b.topic;
     const std::string before = b.Posts();
-    pages +=
-        test::GoldenCase(name, b.Post(&Corkboard::DeletePost, "/posting.asp",
-                                      {{"action", "deletepost"}, {"topic", b.Id(post)}}, actor));
+    pages += GoldenCase(name, b.Post(&Corkboard::DeletePost, "/posting.asp",
+                                     {{"action", "deletepost"}, {"topic", b.Id(post)}}, actor));
     EXPECT_EQ(b.Count("postid=" + b.Id(post) + " or parentid=" + b.Id(post)),
               deleted ? 0 : (other_forum || reply ? 1 : 3));
     if (!deleted) {

@@ -65,8 +65,8 @@ struct HomeVisits : test::BoardTest {
   // The page, the cookies it set and the session's first-page mark.
   void Show(const std::string& name) {
     const std::string page = host.Run(&Corkboard::Home);
-    pages += test::GoldenCase(name, page + "\n" + test::SetCookies(host) +
-                                        "FirstIn=" + host.session().Get("FirstIn").Str());
+    pages += GoldenCase(name, page + "\n" + test::SetCookies(host) +
+                                  "FirstIn=" + host.session().Get("FirstIn").Str());
   }
 };
 
@@ -105,16 +105,16 @@ TEST_F(HomeVisits, PrivateMessageRowPrefersTheMailboxSignIn) {
 
 TEST_F(Home, ArchiveMenuIsBuiltOnceAndRebuiltWhenEmptied) {
   host.Get("/default.asp");
-  std::string pages = test::GoldenCase("no archive", host.Run(&Corkboard::Home));
+  std::string pages = GoldenCase("no archive", host.Run(&Corkboard::Home));
   EXPECT_EQ(host.application().Get("ArchiveList").Str(), "NO");
   board.AddArchive("精华");
   host.Get("/default.asp");
-  pages += test::GoldenCase("an archive, the menu kept", host.Run(&Corkboard::Home));
+  pages += GoldenCase("an archive, the menu kept", host.Run(&Corkboard::Home));
   host.application().Set("ArchiveList", Variant(""));
-  pages += test::GoldenCase("the menu emptied", host.Get("/default.asp").Run(&Corkboard::Home));
+  pages += GoldenCase("the menu emptied", host.Get("/default.asp").Run(&Corkboard::Home));
   board.AddArchive("第二个");
   host.Get("/default.asp");
-  pages += test::GoldenCase("a second archive, the menu kept", host.Run(&Corkboard::Home));
+  pages += GoldenCase("a second archive, the menu kept", host.Run(&Corkboard::Home));
   EXPECT_GOLDEN("index/archive_menu", pages);
 }
 

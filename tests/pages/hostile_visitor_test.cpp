@@ -101,13 +101,12 @@ TEST_F(HostileVisitor, RegistrationTakesOnlyDigitsForMessengerNumbers) {
   for (const std::string& payload : test::ReadPayloads("member_field_payloads.txt")) {
     for (const char* field : {"ICQ", "OICQ"}) {
       SCOPED_TRACE(std::string(field) + " " + payload);
-      const std::string page =
-          Submit(&Corkboard::RegSubmit, test::WithChanges(form, {{field, payload}}));
+      const std::string page = Submit(&Corkboard::RegSubmit, WithChanges(form, {{field, payload}}));
       EXPECT_TRUE(Has(page, kMessengerNumberMessage)) << page;
       EXPECT_EQ(board.Scalar("select count(*) from register where username='newbie'").CLng(), 0);
     }
   }
-  Submit(&Corkboard::RegSubmit, test::WithChanges(form, {{"ICQ", " 0123456789 "}}));
+  Submit(&Corkboard::RegSubmit, WithChanges(form, {{"ICQ", " 0123456789 "}}));
   EXPECT_EQ(board.Scalar("select icq from register where username='newbie'").Str(), "0123456789");
 }
 
@@ -151,7 +150,7 @@ TEST_F(HostileVisitor, PostsGoOnlyWhereTheTopicsOwnForumAdmitsThem) {
                          const char* stored_forum) {
     SCOPED_TRACE(what);
     const int64_t before = Posts();
-    pages += test::GoldenCase(what, Submit(method, form));
+    pages += GoldenCase(what, Submit(method, form));
     EXPECT_EQ(Posts(), before + (stored_forum ? 1 : 0));
     if (stored_forum) {
       EXPECT_EQ(
@@ -176,17 +175,17 @@ TEST_F(HostileVisitor, AddressLookupAndOnlineDebugFollowTheRowsNotTheForm) {
   board.Exec("update post set ip='10.20.30.40'");
   std::string pages;
   for (const auto& [post, forum] : {std::pair{secret, kForum}, {topic, kPrivate}}) {
-    pages += test::GoldenCase(forum, Submit(&Corkboard::GetIP, {{"Forum", forum},
-                                                                {"topic", std::to_string(post)},
-                                                                {"UserName", "mod"},
-                                                                {"Password", "pw-mod"}}));
+    pages += GoldenCase(forum, Submit(&Corkboard::GetIP, {{"Forum", forum},
+                                                          {"topic", std::to_string(post)},
+                                                          {"UserName", "mod"},
+                                                          {"Password", "pw-mod"}}));
   }
   host.Get("/online.asp").RemoteAddr("10.1.2.3").Run(&Corkboard::Online);
   for (const auto& [user, password] :
        {std::pair{"root", "pw-root"}, {"bob", "pw"}, {"root", "pw"}}) {
     host.SignIn(user, password);
     host.Get("/online.asp?action=debug").RemoteAddr("10.9.9.9");
-    pages += test::GoldenCase(std::string(user) + "/" + password, host.Run(&Corkboard::Online));
+    pages += GoldenCase(std::string(user) + "/" + password, host.Run(&Corkboard::Online));
   }
   EXPECT_GOLDEN("posting/address_lookup_and_debug", pages);
 }
@@ -202,15 +201,14 @@ TEST_F(HostileVisitor, PasswordGuessingIsRefusedForAWhileOnEverySignInForm) {
   const auto guess = [&](const char* name, void (Corkboard::*method)(), const FormFields& form) {
     const std::string address = "10.6.6." + std::to_string(++n);
     for (int i = 0; i < SignInGuard::kFailureLimit; ++i) {
-      Submit(method, test::WithChanges(form, {{"Password", "guess" + std::to_string(i)}}), address,
-             1);
+      Submit(method, WithChanges(form, {{"Password", "guess" + std::to_string(i)}}), address, 1);
     }
-    const FormFields right = test::WithChanges(form, {{"Password", "pw-root"}});
+    const FormFields right = WithChanges(form, {{"Password", "pw-root"}});
     for (const char* when : {"refused", "a second later"}) {
       const std::string page = Submit(method, right, address, when[0] == 'r' ? 59 : 1);
-      pages += test::GoldenCase(std::string(name) + ", " + when,
-                                page + "\nLogin=" + host.session().Get("Login").Str() +
-                                    " 密室=" + host.session().Get(kPrivate).Str());
+      pages += GoldenCase(std::string(name) + ", " + when,
+                          page + "\nLogin=" + host.session().Get("Login").Str() +
+                              " 密室=" + host.session().Get(kPrivate).Str());
       host.session().Set("Login", Variant());
       host.session().Set(kPrivate, Variant());
     }

@@ -8,8 +8,8 @@ namespace {
 
 // A board with members and private forums, and one visitor of it.
 struct Visit {
-  test::FakeHost host;
-  test::TestBoard board{host};
+  FakeHost host;
+  TestBoard board{host};
 
   Visit() {
     board.AddMember("admin", "pw-admin", {.status = "administrator"});

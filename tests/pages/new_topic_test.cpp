@@ -15,7 +15,7 @@ const FormFields kTopicForm = {
 
 struct NewTopicTest : test::PostingTest {
   std::string Post(const FormFields& changes = {}) {
-    host.PostForm("/posting.asp", test::WithChanges(kTopicForm, changes));
+    host.PostForm("/posting.asp", WithChanges(kTopicForm, changes));
     return host.Run(&Corkboard::posttopic);
   }
   // The page, then the newest post, the forum's and bob's counters and the session's submission
@@ -80,7 +80,7 @@ TEST_F(NewTopicTest, StoredRowAndCounters) {
     if (signed_in) host.SignIn("bob", "pw");
     // A submission time that is not a date lets the post through.
     host.session().Set("SubmitTime", Variant("soon"));
-    out += test::GoldenCase(name, Stored(Post(changes)));
+    out += GoldenCase(name, Stored(Post(changes)));
   };
   store("the form", {});
   store("boxes ticked", {{"DisableSmilies", "on"}, {"EMailNotification", "on"}, {"Signature", ""}});

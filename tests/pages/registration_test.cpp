@@ -43,7 +43,7 @@ struct Registration : test::BoardTest {
                     {"NameStorage", "yes"},
                     {"DaysPrune", "10"},
                     {"EmailView", "no"}};
-    return test::WithChanges(f, changes);
+    return WithChanges(f, changes);
   }
   std::string Register() { return Submit(Form({{"UserName", "小明"}, {"NameStorage", "no"}})); }
   std::string Submit(const FormFields& form) {
@@ -66,12 +66,11 @@ struct Registration : test::BoardTest {
 
 TEST_F(Registration, RulesAndFormInBothPasswordModes) {
   host.Configure({{"BBRules", "<ol><li>友好交流</li></ol>"}, {"DaysPruneDefault", "30"}});
-  std::string pages = test::GoldenCase("rules", host.Get("/signup.asp").Run(&Corkboard::Agree));
+  std::string pages = GoldenCase("rules", host.Get("/signup.asp").Run(&Corkboard::Agree));
   for (const char* mailed : {"true", "false"}) {
     host.Configure({{"EMailRegister", mailed}});
     host.Get("/signup.asp");
-    pages += test::GoldenCase(std::string("form, EMailRegister=") + mailed,
-                              host.Run(&Corkboard::Signup));
+    pages += GoldenCase(std::string("form, EMailRegister=") + mailed, host.Run(&Corkboard::Signup));
   }
   EXPECT_GOLDEN("members/signup", pages);
 }
@@ -90,7 +89,7 @@ TEST_F(Registration, MailsAGeneratedPasswordAndStoresTheMember) {
   // The name is kept, the password is not: it was never typed here.
   EXPECT_TRUE(Stored("url").IsNull());
   EXPECT_GOLDEN("members/registration_mailed",
-                test::GoldenCase("page", page) + test::GoldenCase("mail", body) + Member());
+                GoldenCase("page", page) + GoldenCase("mail", body) + Member());
 }
 
 TEST_F(Registration, TypedPasswordIsStoredAndShownBack) {

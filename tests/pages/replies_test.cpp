@@ -40,16 +40,16 @@ struct RepliesTest : test::PostingTest {
     return host.Run(quote ? &Corkboard::replywquote : &Corkboard::reply);
   }
   FormFields ReplyForm(const FormFields& changes = {}) {
-    return test::WithChanges({{"action", "postreply"},
-                              {"forum", kForum},
-                              {"Topic", std::to_string(topic)},
-                              {"TopicSubject", "你好"},
-                              {"UserName", "bob"},
-                              {"Password", "pw"},
-                              {"MsgIcon", "2"},
-                              {"Message", "同意"},
-                              {"Signature", "on"}},
-                             changes);
+    return WithChanges({{"action", "postreply"},
+                        {"forum", kForum},
+                        {"Topic", std::to_string(topic)},
+                        {"TopicSubject", "你好"},
+                        {"UserName", "bob"},
+                        {"Password", "pw"},
+                        {"MsgIcon", "2"},
+                        {"Message", "同意"},
+                        {"Signature", "on"}},
+                       changes);
   }
   // The page, then the newest post, the topic's, the forum's and bob's counters.
   std::string Stored(const std::string& page) {
@@ -85,7 +85,7 @@ TEST_F(RepliesTest, FormGoldenPages) {
 // from it.
 TEST_F(RepliesTest, QuotedText) {
   const auto quote = [&](const std::string& n) {
-    return test::GoldenCase(
+    return GoldenCase(
         n, Form("topic=" + std::to_string(topic) + "&quotenum=" + n + "&forum=灌水乐园", true));
   };
   std::string pages;

@@ -251,7 +251,7 @@ TEST_F(SearchTest, ListsTheNewestThousand) {
 // On SQLite the newest-first statement walks the posting-time indexes of both tables and sorts
 // only rows of equal time; the counted one starts from the text index and sorts nothing.
 TEST(Search, PlansReadOnlyWhatThePageNeeds) {
-  test::TestBoard board;
+  TestBoard board;
   BackendConnection& con = board.con().backend();
   if (con.dialect().name() != "sqlite") GTEST_SKIP() << "SQLite plans";
   SearchFields f;

@@ -32,13 +32,13 @@ TEST(CloseThread, ClosesAndOpensForModeratorsOfTheTopicsForum) {
     SCOPED_TRACE(name);
     ModerationBoard b;
     const int64_t post = other_forum ? b.other : reply ? b.reply : b.topic;
-    pages += test::GoldenCase(name, b.Post(&Corkboard::CloseThread, "/posting.asp",
-                                           {{"action", action},
-                                            {"which", which},
-                                            {"topic", b.Id(post)},
-                                            {"TopicSubject", "x"},
-                                            {"forum", test::kForumA}},
-                                           actor));
+    pages += GoldenCase(name, b.Post(&Corkboard::CloseThread, "/posting.asp",
+                                     {{"action", action},
+                                      {"which", which},
+                                      {"topic", b.Id(post)},
+                                      {"TopicSubject", "x"},
+                                      {"forum", test::kForumA}},
+                                     actor));
     EXPECT_EQ(b.Column(post, "status").Str(), status);
   };
   check("close", test::kModA, false, false, "close", "processclose", "close");
@@ -103,8 +103,8 @@ TEST(Transfer, MovesKeepingOrDeletingTheSource) {
   for (const char* choice : {"Keep", "Delete"}) {
     SCOPED_TRACE(choice);
     ModerationBoard b;
-    out += test::GoldenCase(choice, b.Post(&Corkboard::Transfer, "/archive.asp",
-                                           MoveForm(b.topic, "技术讨论", choice), test::kModA));
+    out += GoldenCase(choice, b.Post(&Corkboard::Transfer, "/archive.asp",
+                                     MoveForm(b.topic, "技术讨论", choice), test::kModA));
     const std::string copy =
         b.board
             .Scalar(
@@ -135,7 +135,7 @@ TEST(Transfer, Refusals) {
     const FormFields form = archive_copy
                                 ? ArchiveForm(topic, archive + std::stoi(destination), "Delete")
                                 : MoveForm(topic, destination, "Delete");
-    pages += test::GoldenCase(name, b.Post(&Corkboard::Transfer, "/archive.asp", form, actor));
+    pages += GoldenCase(name, b.Post(&Corkboard::Transfer, "/archive.asp", form, actor));
     EXPECT_EQ(b.Posts(), before);
     EXPECT_EQ(b.board.Scalar("select count(*) from archivelist").CLng(), 0);
   };
@@ -162,8 +162,8 @@ TEST(Transfer, ArchivesOncePerArchive) {
   std::string out;
   for (const auto& [to, choice] :
        {std::pair{first, "Keep"}, {first, "Delete"}, {second, "Delete"}}) {
-    out += test::GoldenCase(choice, b.Post(&Corkboard::Transfer, "/archive.asp",
-                                           ArchiveForm(b.topic, to, choice), test::kModA));
+    out += GoldenCase(choice, b.Post(&Corkboard::Transfer, "/archive.asp",
+                                     ArchiveForm(b.topic, to, choice), test::kModA));
     if (to == first) {
       EXPECT_EQ(b.Posts(), before);
     }

@@ -134,10 +134,10 @@ TEST_F(Announcements, GoldenPagesAndPrivateForums) {
   board.AddCatalogForum("休闲", "密室", {.restrict = "private"});
   board.AddAnnouncement("密室", "alice", "秘密公告", "x", Day(1, 0), Day(20, 0));
   host.Get("/cbkmisc.asp?action=getannounce&forum=密室");
-  std::string pages = test::GoldenCase("not admitted", host.Run(&Corkboard::Getannounce));
+  std::string pages = GoldenCase("not admitted", host.Run(&Corkboard::Getannounce));
   host.session().Set("密室", Variant("1"));
   EXPECT_GOLDEN("announce/private",
-                pages + test::GoldenCase("admitted", host.Run(&Corkboard::Getannounce)));
+                pages + GoldenCase("admitted", host.Run(&Corkboard::Getannounce)));
 }
 
 }  // namespace
