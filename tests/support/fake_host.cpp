@@ -24,6 +24,15 @@ std::string BrowserQuery(std::string_view query) {
   return out;
 }
 
+// name=value pairs, both url-encoded, joined by separator: a form body or a Cookie header.
+std::string Encoded(const FormFields& fields, std::string_view separator) {
+  std::string out;
+  for (const auto& [name, value] : fields) {
+    out += (out.empty() ? "" : std::string(separator)) + UrlEncode(name) + "=" + UrlEncode(value);
+  }
+  return out;
+}
+
 }  // namespace
 
 FakeHost::FakeHost()
@@ -49,11 +58,7 @@ void FakeHost::NewRequest(std::string_view method, std::string_view url) {
 
 void FakeHost::Rebuild() {
   IncomingRequest in = incoming_;
-  std::string header;
-  for (const auto& [name, value] : cookies_) {
-    header += (header.empty() ? "" : "; ") + UrlEncode(name) + "=" + UrlEncode(value);
-  }
-  if (!header.empty()) in.headers.emplace_back("Cookie", header);
+  if (!cookies_.empty()) in.headers.emplace_back("Cookie", Encoded(cookies_, "; "));
   request_ = Request();
   BuildRequest(in, ViewOfClient(in, {}), ParseTarget(in.target).value(), request_);
   for (const auto& [name, value] : variables_) request_.SetServerVariable(name, value);
@@ -65,11 +70,7 @@ FakeHost& FakeHost::Get(std::string_view url) {
 }
 
 FakeHost& FakeHost::PostForm(std::string_view url, const FormFields& fields) {
-  std::string body;
-  for (const auto& [name, value] : fields) {
-    body += (body.empty() ? "" : "&") + UrlEncode(name) + "=" + UrlEncode(value);
-  }
-  return PostBody(url, "application/x-www-form-urlencoded", std::move(body));
+  return PostBody(url, "application/x-www-form-urlencoded", Encoded(fields, "&"));
 }
 
 FakeHost& FakeHost::PostBody(std::string_view url, std::string content_type, std::string body) {
