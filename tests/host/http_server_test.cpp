@@ -264,7 +264,6 @@ TEST_F(HttpServerTest, NoDescriptorLeftPausesAcceptingAndReportsRarely) {
   ASSERT_EQ(Ask(port, request).status, 200);
   ASSERT_TRUE(test::Eventually([&] { return server_->connection_count() == 0; }));
   // Sockets made first; then no new descriptor can be opened in this process, server included.
-  std::vector<std::unique_ptr<RawClient>> clients;
   rlimit saved{};
   ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
   int lowest_free = dup(0);
@@ -272,18 +271,9 @@ TEST_F(HttpServerTest, NoDescriptorLeftPausesAcceptingAndReportsRarely) {
   close(lowest_free);
   rlimit tight = saved;
   tight.rlim_cur = static_cast<rlim_t>(lowest_free);
-  std::vector<int> fds;
-  for (int i = 0; i < 5; ++i) fds.push_back(socket(AF_INET, SOCK_STREAM, 0));
+  RawClient clients[5];
   ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(port);
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  for (int fd : fds) {
-    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-    ASSERT_EQ(send(fd, request.data(), request.size(), MSG_NOSIGNAL),
-              static_cast<ssize_t>(request.size()));
-  }
+  for (RawClient& c : clients) ASSERT_TRUE(c.Connect(port) && c.Send(request));
   auto cpu_seconds = [] {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
@@ -298,15 +288,7 @@ TEST_F(HttpServerTest, NoDescriptorLeftPausesAcceptingAndReportsRarely) {
   ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
   EXPECT_EQ(reports, 1u);  // about 15 retries in that time, one line
   // With descriptors back, the waiting connections are all served.
-  for (int fd : fds) {
-    pollfd p{fd, POLLIN, 0};
-    ASSERT_EQ(poll(&p, 1, 5000), 1);
-    char buf[256];
-    ssize_t n = recv(fd, buf, sizeof buf, 0);
-    ASSERT_GT(n, 12);
-    EXPECT_EQ(std::string(buf, 12), "HTTP/1.1 200");
-    close(fd);
-  }
+  for (RawClient& c : clients) EXPECT_EQ(c.Read().value_or(test::RawResponse{}).status, 200);
 }
 
 using Ms = std::chrono::milliseconds;

@@ -30,19 +30,24 @@ struct RawResponse {
 
 class RawClient {
  public:
-  explicit RawClient(uint16_t port) {
-    fd_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(port);
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) Close();
-  }
+  explicit RawClient(uint16_t port) { Connect(port); }
+  // A socket not yet connected: made while descriptors are to spare, connected later.
+  RawClient() : fd_(socket(AF_INET, SOCK_STREAM, 0)) {}
   ~RawClient() { Close(); }
   RawClient(const RawClient&) = delete;
   RawClient& operator=(const RawClient&) = delete;
 
   bool connected() const { return fd_ >= 0; }
+
+  bool Connect(uint16_t port) {
+    if (fd_ < 0) fd_ = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) Close();
+    return connected();
+  }
 
   bool Send(std::string_view bytes) {
     while (!bytes.empty()) {
