@@ -55,29 +55,19 @@ class BoardProcess {
  public:
   // data: the data folder; sets: --set values (the data source among them).
   BoardProcess(std::filesystem::path data, std::vector<std::string> sets)
-      : data_(std::move(data)), sets_(std::move(sets)) {}
+      : data_(std::move(data)), sets_(std::move(sets)) {
+    sets_.insert(sets_.begin(), {"TrustedProxy=127.0.0.1", "SmtpServer=dir:outbox"});
+  }
   ~BoardProcess() { Kill(); }
 
   // Starts the board on a fresh port and waits until it answers; false after 60 s.
   bool Start() {
     port_ = FreePort();
-    std::vector<std::string> args = {CORKBOARD_BIN,
-                                     "serve",
-                                     "--listen",
-                                     "127.0.0.1:" + std::to_string(port_),
-                                     "--data",
-                                     data_.string(),
-                                     "--site",
-                                     std::string(CORKBOARD_SOURCE_DIR) + "/site",
-                                     "--quiet",
-                                     "--set",
-                                     "TrustedProxy=127.0.0.1",
-                                     "--set",
-                                     "SmtpServer=dir:outbox"};
-    for (const std::string& s : sets_) {
-      args.push_back("--set");
-      args.push_back(s);
-    }
+    const std::string listen = "127.0.0.1:" + std::to_string(port_);
+    const std::string site = std::string(CORKBOARD_SOURCE_DIR) + "/site";
+    std::vector<std::string> args = {CORKBOARD_BIN, "serve",        "--quiet", "--listen", listen,
+                                     "--data",      data_.string(), "--site",  site};
+    for (const std::string& s : sets_) args.insert(args.end(), {"--set", s});
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
