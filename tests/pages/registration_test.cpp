@@ -27,22 +27,11 @@ struct Registration : test::BoardTest {
   void TypedPasswords() { host.Configure({{"EMailRegister", "false"}}); }
 
   static FormFields Form(FormFields changes = {}) {
-    FormFields f = {{"action", "RegSubmit"},
-                    {"UserName", "小明abc"},
-                    {"password", "secret1"},
-                    {"password2", "secret1"},
-                    {"Email", "xm@example.com"},
-                    {"OICQ", "12345"},
-                    {"ICQ", ""},
-                    {"Location", "北京"},
-                    {"Occupation", "学生"},
-                    {"URL", "http://"},
-                    {"Interests", "围棋"},
-                    {"Signature", "签名"},
-                    {"AllowMassMail", "yes"},
-                    {"NameStorage", "yes"},
-                    {"DaysPrune", "10"},
-                    {"EmailView", "no"}};
+    const FormFields f = test::FieldsOf(
+        "action=RegSubmit&UserName=小明abc&password=secret1&password2=secret1&Email=xm@example.com&"
+        "OICQ=12345&ICQ=&Location=北京&Occupation=学生&URL=http://&Interests=围棋&Signature=签名&"
+        "AllowMassMail=yes&NameStorage=yes&DaysPrune=10&EmailView=no",
+        "&");
     return WithChanges(f, changes);
   }
   std::string Register() { return Submit(Form({{"UserName", "小明"}, {"NameStorage", "no"}})); }

@@ -40,15 +40,11 @@ struct RepliesTest : test::PostingTest {
     return host.Run(quote ? &Corkboard::replywquote : &Corkboard::reply);
   }
   FormFields ReplyForm(const FormFields& changes = {}) {
-    return WithChanges({{"action", "postreply"},
-                        {"forum", kForum},
-                        {"Topic", std::to_string(topic)},
-                        {"TopicSubject", "你好"},
-                        {"UserName", "bob"},
-                        {"Password", "pw"},
-                        {"MsgIcon", "2"},
-                        {"Message", "同意"},
-                        {"Signature", "on"}},
+    return WithChanges(test::FieldsOf("action=postreply&forum=" + std::string(kForum) +
+                                          "&Topic=" + std::to_string(topic) +
+                                          "&TopicSubject=你好&UserName=bob&Password=pw&MsgIcon=2&"
+                                          "Message=同意&Signature=on",
+                                      "&"),
                        changes);
   }
   // The page, then the newest post, the topic's, the forum's and bob's counters.
