@@ -6,8 +6,8 @@
 
 namespace cb::test {
 
-struct Mailbox {
-  Mailbox() : board(host) {
+struct Mailbox : HostedBoard {
+  Mailbox() {
     board.AddMember("alice", "alicepw");
     board.AddMember("bob", "bobpw", {.email = "bob@example.com", .postcount = 42});
     board.AddMember("carol", "carolpw");
@@ -53,9 +53,6 @@ struct Mailbox {
   }
 
   int64_t Count(const std::string& sql) { return board.Scalar(sql).CLng(); }
-
-  FakeHost host;
-  TestBoard board;
 };
 
 }  // namespace cb::test

@@ -7,10 +7,7 @@ namespace cb {
 namespace {
 
 // A board with members and private forums, and one visitor of it.
-struct Visit {
-  FakeHost host;
-  TestBoard board{host};
-
+struct Visit : test::HostedBoard {
   Visit() {
     board.AddMember("admin", "pw-admin", {.status = "administrator"});
     board.AddMember("mod", "pw-mod", {.status = "Moderater"});
