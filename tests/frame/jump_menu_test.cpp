@@ -39,12 +39,11 @@ TEST_F(JumpMenuTest, SecondCallReadsTheCacheWithoutTheDatabase) {
   board_.AddCatalogForum("Gamma", "Later");
   Connection never_opened;  // any query on it would raise
   const std::string menu = Jump("美食", false, never_opened);
-  EXPECT_EQ(menu.find("Later"), std::string::npos);
-  EXPECT_NE(menu.find("\"list.asp?groupname=%C3%C0%CA%B3\" selected >&nbsp;"), std::string::npos)
-      << menu;
+  EXPECT_FALSE(Has(menu, "Later"));
+  EXPECT_TRUE(Has(menu, "\"list.asp?groupname=%C3%C0%CA%B3\" selected >&nbsp;")) << menu;
   // Emptying the cache (as forum management does) rebuilds it.
   host_.application().Set("ForumAndArchiveList", Variant(""));
-  EXPECT_NE(Jump("Web", false, board_.con()).find("Later"), std::string::npos);
+  EXPECT_TRUE(Has(Jump("Web", false, board_.con()), "Later"));
 }
 
 // The golden file's cases are "forum <name>" or "archive <name>": a forum named in another case is
@@ -58,7 +57,7 @@ TEST_F(JumpMenuTest, MarksTheCurrentEntryWithoutRegardToCase) {
 TEST_F(JumpMenuTest, NoArchivesNoArchiveHeader) {
   board_.Exec("delete from archive");
   const std::string menu = Jump("Web", false, board_.con());
-  EXPECT_EQ(menu.find("归档列表"), std::string::npos);
+  EXPECT_FALSE(Has(menu, "归档列表"));
   EXPECT_TRUE(
       menu.ends_with("&nbsp;&nbsp;&nbsp;&nbsp;美食</select><input type=submit name=go "
                      "value=GO class=buttonface></td></tr></form></table>"));
@@ -67,8 +66,8 @@ TEST_F(JumpMenuTest, NoArchivesNoArchiveHeader) {
 TEST_F(JumpMenuTest, ForumNamesCannotInjectMarkup) {
   board_.AddCatalogForum("Alpha 分类", "<img src=x onerror=alert(1)>");
   const std::string menu = Jump("Web", false, board_.con());
-  EXPECT_EQ(menu.find("<img"), std::string::npos);
-  EXPECT_NE(menu.find("&nbsp;&lt;img src=x onerror=alert(1)&gt;"), std::string::npos);
+  EXPECT_FALSE(Has(menu, "<img"));
+  EXPECT_TRUE(Has(menu, "&nbsp;&lt;img src=x onerror=alert(1)&gt;"));
 }
 
 TEST_F(JumpMenuTest, MessagePageSelectsTheForumOrTheArchive) {

@@ -117,12 +117,12 @@ TEST_F(MailTest, SeveralRecipientsShareOneMessageWithoutSeeingEachOther) {
   ASSERT_EQ(mails.size(), 1u);
   EXPECT_EQ(mails[0].recipients,
             (std::vector<std::string>{"a@one.example", "b@two.example", "c@three.example"}));
-  EXPECT_NE(mails[0].message.find("\r\nTo: undisclosed-recipients:;\r\n"), std::string::npos);
+  EXPECT_TRUE(test::Has(mails[0].message, "\r\nTo: undisclosed-recipients:;\r\n"));
   // The clock and the random source make the Message-ID.
-  EXPECT_NE(mails[0].message.find("\r\nMessage-ID: <0000000000001234." +
-                                  std::to_string(clock_.Now().seconds()) + "@corkboard.test>\r\n"),
-            std::string::npos);
-  EXPECT_EQ(mails[0].message.find("example"), std::string::npos) << mails[0].message;
+  EXPECT_TRUE(test::Has(mails[0].message, "\r\nMessage-ID: <0000000000001234." +
+                                              std::to_string(clock_.Now().seconds()) +
+                                              "@corkboard.test>\r\n"));
+  EXPECT_FALSE(test::Has(mails[0].message, "example")) << mails[0].message;
 }
 
 TEST_F(MailTest, ServerFailuresComeBackAsTheirTexts) {
