@@ -32,6 +32,8 @@ class DialectTest : public ::testing::Test {
     }
     board.AddRow("register", {{"username", Variant("carol")}, {"email", Variant("c@x")}});
   }
+  // The number a query gives.
+  long Number(const std::string& sql) { return board.Scalar(sql).CLng(); }
 };
 
 TEST_F(DialectTest, ConstructsGiveSqlServerResults) {
@@ -49,10 +51,8 @@ TEST_F(DialectTest, ConstructsGiveSqlServerResults) {
                            const Variant v = board.Scalar(sql);
                            return std::vector<std::string>{v.IsNull() ? "NULL" : v.Str()};
                          }}});
-  EXPECT_EQ(board
-                .Scalar("select case when parentid is null then postid else parentid end from "
-                        "post where parentid is not null")
-                .CLng(),
+  EXPECT_EQ(Number("select case when parentid is null then postid else parentid end from "
+                   "post where parentid is not null"),
             t1);
 }
 
@@ -72,10 +72,8 @@ TEST_F(DialectTest, UnpaddedDateTextsCompareAsDates) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.today);
     std::string t = c.today;
-    EXPECT_EQ(board
-                  .Scalar("select count(*) from announce where startdate<='" + t +
-                          "' and EndDate>='" + t + "'")
-                  .CLng(),
+    EXPECT_EQ(Number("select count(*) from announce where startdate<='" + t + "' and EndDate>='" +
+                     t + "'"),
               c.found);
   }
 }
@@ -84,7 +82,7 @@ TEST_F(DialectTest, FlagsHoldZeroOrOneAndReadAsBooleans) {
   board.Exec("update register set canpost=-1 where username='alice'");
   board.Exec("update register set canpost='true' where username='bob'");
   board.Exec("update register set canpost=0 where username='carol'");
-  EXPECT_EQ(board.Scalar("select count(*) from register where canpost=1").CLng(), 3);  // and 张三
+  EXPECT_EQ(Number("select count(*) from register where canpost=1"), 3);  // and 张三
   Variant v = board.Scalar("select canpost from register where username='alice'");
   EXPECT_EQ(v.type(), VType::kBoolean);
   EXPECT_TRUE(v.CBool());
@@ -97,10 +95,8 @@ TEST_F(DialectTest, FlagsHoldZeroOrOneAndReadAsBooleans) {
   rs.Set("emailview", Variant(int32_t(-1)));
   rs.Update();
   rs.Close();
-  EXPECT_EQ(board
-                .Scalar("select count(*) from register where allowmassmail=1 and emailview=1 and "
-                        "username='carol'")
-                .CLng(),
+  EXPECT_EQ(Number("select count(*) from register where allowmassmail=1 and emailview=1 and "
+                   "username='carol'"),
             1);
 }
 
@@ -123,10 +119,9 @@ TEST_F(DialectTest, NewRowsAreStampedByTheClockOrTheLocalTime) {
   EXPECT_FALSE(pm->Fields("usesign").CBool());
   int64_t off = DiffSeconds(SystemClock().Now(), pm->Fields("posttime").CDate());
   EXPECT_LE(std::abs(off), 2);
-  EXPECT_EQ(board.Scalar("select datalength(posttime) from pm").CLng(),
-            19);  // "2002-01-02 03:04:05"
+  EXPECT_EQ(Number("select datalength(posttime) from pm"), 19);  // "2002-01-02 03:04:05"
   EXPECT_TRUE(board.Scalar("select canpost from register where username='alice'").CBool());
-  EXPECT_EQ(board.Scalar("select postcount from register where username='carol'").CLng(), 0);
+  EXPECT_EQ(Number("select postcount from register where username='carol'"), 0);
 }
 
 // A broken rule fails its statement alone: the transaction goes on, as in SQL Server.
@@ -145,7 +140,7 @@ TEST_F(DialectTest, FavorPairIsUniqueAndAFailureLeavesTheTransactionGoing) {
   favor("bob");
   board.con().CommitTrans();
   EXPECT_TRUE(board.con().Errors().empty());
-  EXPECT_EQ(board.Scalar("select count(*) from favor").CLng(), 2);
+  EXPECT_EQ(Number("select count(*) from favor"), 2);
 }
 
 TEST_F(DialectTest, FailingStatementCarriesCodeMessageAndStatement) {
@@ -162,11 +157,11 @@ TEST_F(DialectTest, FailingStatementCarriesCodeMessageAndStatement) {
   }
   // An unsupported construct never reaches the database.
   EXPECT_THROW(board.Exec("delete from post where postid=1; delete from register"), DatabaseError);
-  EXPECT_EQ(board.Scalar("select count(*) from register").CLng(), 4);
+  EXPECT_EQ(Number("select count(*) from register"), 4);
   board.AddPost("Public", "alice");
   board.Exec("set dateformat ymd");
   board.Exec("delete post where forumname='public'");
-  EXPECT_EQ(board.Scalar("select count(*) from post").CLng(), 0);
+  EXPECT_EQ(Number("select count(*) from post"), 0);
 }
 
 TEST_F(DialectTest, HostileTextRoundTrips) {
@@ -192,10 +187,8 @@ TEST_F(DialectTest, HostileTextRoundTrips) {
     // ... and as a literal, quotes doubled as the pages do.
     const std::string quoted = SqlQuote(text);
     board.Exec("update post set message='" + quoted + "' where postid=" + std::to_string(id));
-    EXPECT_EQ(board
-                  .Scalar("select count(*) from post where message='" + quoted +
-                          "' and postid=" + std::to_string(id))
-                  .CLng(),
+    EXPECT_EQ(Number("select count(*) from post where message='" + quoted +
+                     "' and postid=" + std::to_string(id)),
               1);
     EXPECT_EQ(board.Scalar("select message from post where postid=" + std::to_string(id)).Str(),
               stored);
