@@ -116,17 +116,6 @@ TEST(ProceduresTest, LibraryFolderIsCreatedUnderTheDataFolder) {
   EXPECT_EQ(LibraryFolder(data.string(), "js"), folder);  // an existing folder is fine
 }
 
-using Values = std::vector<std::pair<std::string, Variant>>;
-
-Settings Load(const Values& values) {
-  Application app;
-  for (const auto& [key, value] : values) app.Set(key, value);
-  Settings s;
-  LoadSettings(app, s);
-  LoadStyle(app, s);
-  return s;
-}
-
 TEST(SettingsTest, AConfiguredBoardAddressIsLeftAlone) {
   Application app;
   DefaultBoardUrl(app, "10.0.0.2", 8000);
@@ -172,12 +161,12 @@ TEST(SettingsTest, ReadsAndConvertsValues) {
           return Texts{BoardUrlFor(a.at(0), static_cast<uint16_t>(std::stoi(a.at(1))), a.at(2))};
         }},
        {"setting", [&](const Texts& a) {
-          Values values;
+          std::vector<std::pair<std::string, Variant>> values;
           for (size_t i = 0; i + 1 < a.size(); i += 2) {
             values.emplace_back(a[i], test::Typed(a[i + 1]));
           }
           try {
-            return Texts{fields.at(a.back())(Load(values))};
+            return Texts{fields.at(a.back())(test::SettingsOf(values))};
           } catch (const ScriptError& e) {
             return Texts{"error", std::to_string(e.number())};
           }

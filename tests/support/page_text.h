@@ -69,9 +69,9 @@ inline std::string MailText(const OutboxMail& m) {
 }
 
 // The settings a page loads from these application values.
-inline Settings SettingsOf(const std::vector<std::pair<std::string, std::string>>& values = {}) {
+inline Settings SettingsOf(const std::vector<std::pair<std::string, Variant>>& values = {}) {
   Application app;
-  for (const auto& [key, value] : values) app.Set(key, Variant(value));
+  for (const auto& [key, value] : values) app.Set(key, value);
   Settings s;
   LoadSettings(app, s);
   LoadStyle(app, s);
