@@ -7,56 +7,52 @@
 namespace cb {
 namespace {
 
-class JumpMenuTest : public ::testing::Test {
- protected:
-  JumpMenuTest() : board_(host_) {
-    board_.AddCatalogForum("Alpha 分类", "C++ 编程");
-    board_.AddCatalogForum("Alpha 分类", "Web");
-    board_.AddCatalogForum("Beta 分类", "美食");
-    board_.AddArchive("2001 精华");
-    board_.AddArchive("2002 精华");
+struct JumpMenuTest : test::BoardTest {
+  JumpMenuTest() {
+    board.AddCatalogForum("Alpha 分类", "C++ 编程");
+    board.AddCatalogForum("Alpha 分类", "Web");
+    board.AddCatalogForum("Beta 分类", "美食");
+    board.AddArchive("2001 精华");
+    board.AddArchive("2002 精华");
   }
 
   std::string Jump(const Variant& forum, bool archive, Connection& con) {
     std::string menu;
-    host_.RunWith<Corkboard>([&](Corkboard& p) { menu = p.JumpTo(con, forum, archive); });
+    host.RunWith<Corkboard>([&](Corkboard& p) { menu = p.JumpTo(con, forum, archive); });
     return menu;
   }
-
-  FakeHost host_;
-  TestBoard board_;
 };
 
 // The name needs URL encoding; the marked option takes the lower-case key of the marking. The
 // cache keeps the menu unmarked.
 TEST_F(JumpMenuTest, BuildsTheMenuOnceAndMarksTheForum) {
-  EXPECT_GOLDEN("frame/jump_menu_marked", Jump("C++ 编程", false, board_.con()));
-  EXPECT_GOLDEN("frame/jump_menu", host_.application().Get("ForumAndArchiveList").Str());
+  EXPECT_GOLDEN("frame/jump_menu_marked", Jump("C++ 编程", false, board.con()));
+  EXPECT_GOLDEN("frame/jump_menu", host.application().Get("ForumAndArchiveList").Str());
 }
 
 TEST_F(JumpMenuTest, SecondCallReadsTheCacheWithoutTheDatabase) {
-  Jump("Web", false, board_.con());
-  board_.AddCatalogForum("Gamma", "Later");
+  Jump("Web", false, board.con());
+  board.AddCatalogForum("Gamma", "Later");
   Connection never_opened;  // any query on it would raise
   const std::string menu = Jump("美食", false, never_opened);
   EXPECT_FALSE(Has(menu, "Later"));
   EXPECT_TRUE(Has(menu, "\"list.asp?groupname=%C3%C0%CA%B3\" selected >&nbsp;")) << menu;
   // Emptying the cache (as forum management does) rebuilds it.
-  host_.application().Set("ForumAndArchiveList", Variant(""));
-  EXPECT_TRUE(Has(Jump("Web", false, board_.con()), "Later"));
+  host.application().Set("ForumAndArchiveList", Variant(""));
+  EXPECT_TRUE(Has(Jump("Web", false, board.con()), "Later"));
 }
 
 // The golden file's cases are "forum <name>" or "archive <name>": a forum named in another case is
 // marked; an unknown forum, or a forum's name taken for an archive's, marks nothing.
 TEST_F(JumpMenuTest, MarksTheCurrentEntryWithoutRegardToCase) {
   test::ExpectGoldenCases("frame/jump_menu_marks", [&](const std::string& c) {
-    return Jump(c.substr(c.find(' ') + 1), c.starts_with("archive "), board_.con());
+    return Jump(c.substr(c.find(' ') + 1), c.starts_with("archive "), board.con());
   });
 }
 
 TEST_F(JumpMenuTest, NoArchivesNoArchiveHeader) {
-  board_.Exec("delete from archive");
-  const std::string menu = Jump("Web", false, board_.con());
+  board.Exec("delete from archive");
+  const std::string menu = Jump("Web", false, board.con());
   EXPECT_FALSE(Has(menu, "归档列表"));
   EXPECT_TRUE(
       menu.ends_with("&nbsp;&nbsp;&nbsp;&nbsp;美食</select><input type=submit name=go "
@@ -64,37 +60,37 @@ TEST_F(JumpMenuTest, NoArchivesNoArchiveHeader) {
 }
 
 TEST_F(JumpMenuTest, ForumNamesCannotInjectMarkup) {
-  board_.AddCatalogForum("Alpha 分类", "<img src=x onerror=alert(1)>");
-  const std::string menu = Jump("Web", false, board_.con());
+  board.AddCatalogForum("Alpha 分类", "<img src=x onerror=alert(1)>");
+  const std::string menu = Jump("Web", false, board.con());
   EXPECT_FALSE(Has(menu, "<img"));
   EXPECT_TRUE(Has(menu, "&nbsp;&lt;img src=x onerror=alert(1)&gt;"));
 }
 
 TEST_F(JumpMenuTest, MessagePageSelectsTheForumOrTheArchive) {
-  const std::string forum_page = host_.RunWith<Corkboard>([&](Corkboard& p) {
-    host_.response().Write("discarded");
-    p.MessageWithJumpTo(board_.con(), "Web", "该贴子不存在");
+  const std::string forum_page = host.RunWith<Corkboard>([&](Corkboard& p) {
+    host.response().Write("discarded");
+    p.MessageWithJumpTo(board.con(), "Web", "该贴子不存在");
   });
   EXPECT_GOLDEN("frame/message_jump_forum", forum_page);
-  EXPECT_GOLDEN("frame/message_jump_archive", host_.RunWith<Corkboard>([&](Corkboard& p) {
-    p.MessageWithJumpTo(board_.con(), "2", "该贴子不存在", true);
+  EXPECT_GOLDEN("frame/message_jump_archive", host.RunWith<Corkboard>([&](Corkboard& p) {
+    p.MessageWithJumpTo(board.con(), "2", "该贴子不存在", true);
   }));
   // The message page builds its menu fresh and leaves the cache alone.
-  EXPECT_EQ(host_.application().Get("ForumAndArchiveList").Str(), "");
+  EXPECT_EQ(host.application().Get("ForumAndArchiveList").Str(), "");
 }
 
 TEST_F(JumpMenuTest, CheckForumGivesRestrictionAndMaster) {
-  board_.AddCatalogForum("Alpha 分类", "Secret", {.restrict = "Private"});
-  board_.AddCatalogForum("Alpha 分类", "Bob's",
-                         {.restrict = "allreg&all", .forummaster = "<a href=mailto:b@x>bob</a>"});
-  board_.AddCatalogForum("Alpha 分类", "Blank master");
-  board_.Exec("update forum set forummaster='' where forumname='Blank master'");
+  board.AddCatalogForum("Alpha 分类", "Secret", {.restrict = "Private"});
+  board.AddCatalogForum("Alpha 分类", "Bob's",
+                        {.restrict = "allreg&all", .forummaster = "<a href=mailto:b@x>bob</a>"});
+  board.AddCatalogForum("Alpha 分类", "Blank master");
+  board.Exec("update forum set forummaster='' where forumname='Blank master'");
   test::CheckCaseTable(
       "forums.txt",
       {{"CheckForum", [&](const std::vector<std::string>& a) {
           std::vector<std::string> out;
-          host_.RunWith<Corkboard>([&](Corkboard& p) {
-            const ForumCheck forum = p.CheckForum(board_.con(), a[0]);
+          host.RunWith<Corkboard>([&](Corkboard& p) {
+            const ForumCheck forum = p.CheckForum(board.con(), a[0]);
             EXPECT_EQ(forum.name, a[0]);
             out = {test::Yes(static_cast<bool>(forum))[0], forum.restrict, forum.master};
           });

@@ -16,23 +16,19 @@ namespace {
 using Texts = std::vector<std::string>;
 using test::Yes;
 
-class MemberChecksTest : public ::testing::Test {
- protected:
-  MemberChecksTest() : board_(host_) {
-    board_.AddCatalogForum("General", "Web");
-    board_.AddCatalogForum("General", "Bob's");
-    board_.AddMember("root", "rootpw", {.status = "Administrator"});
-    board_.AddMember("alice", "alicepw", {.status = "Moderater", .email = "alice@example.org"});
-    board_.AddMember("bob", "bobpw", {.status = "moderater"});
-    board_.AddMember("carol", "carolpw");
-    board_.AddMember("dave", "davepw", {.canpost = false});
-    board_.AddModerator("Web", "alice");
-    board_.AddModerator("Web", "bob");
-    board_.AddModerator("Bob's", "bob");
+struct MemberChecksTest : test::BoardTest {
+  MemberChecksTest() {
+    board.AddCatalogForum("General", "Web");
+    board.AddCatalogForum("General", "Bob's");
+    board.AddMember("root", "rootpw", {.status = "Administrator"});
+    board.AddMember("alice", "alicepw", {.status = "Moderater", .email = "alice@example.org"});
+    board.AddMember("bob", "bobpw", {.status = "moderater"});
+    board.AddMember("carol", "carolpw");
+    board.AddMember("dave", "davepw", {.canpost = false});
+    board.AddModerator("Web", "alice");
+    board.AddModerator("Web", "bob");
+    board.AddModerator("Bob's", "bob");
   }
-
-  FakeHost host_;
-  TestBoard board_;
 };
 
 // A good save with the changes "field=value" of a case.
@@ -70,14 +66,14 @@ TEST_F(MemberChecksTest, CasesOfTheDataFile) {
       {{"CheckModerator",
         [&](const Texts& a) {
           std::string name = a.at(0), password = a.at(1);
-          const int code = CheckModerator(name, password, a.at(2), board_.con());
+          const int code = CheckModerator(name, password, a.at(2), board.con());
           return Texts{std::to_string(code), name};
         }},
        {"CanPost",
         [&](const Texts& a) {
           std::string name = a.at(0), password = a.at(1);
           bool may_post = a.at(2) == "yes";
-          const bool answer = CanPost(name, password, board_.con(), may_post);
+          const bool answer = CanPost(name, password, board.con(), may_post);
           return Texts{Yes(answer)[0], Yes(may_post)[0]};
         }},
        {"ProfileSave",
@@ -101,29 +97,29 @@ TEST_F(MemberChecksTest, CasesOfTheDataFile) {
 
 // A member's address stays inside its link.
 TEST_F(MemberChecksTest, ModeratorLinks) {
-  board_.AddCatalogForum("General", "Empty");
+  board.AddCatalogForum("General", "Empty");
   const std::pair<const char*, const char*> cases[] = {
       {"Web", "<a href=mailto:alice@example.org>alice</a>, bob"},
       {"Bob's", "bob"},
       {"Empty", "诚征版主"},
       {"Missing", "诚征版主"},
   };
-  for (const auto& [forum, links] : cases) EXPECT_EQ(ModeratorLinks(forum, board_.con()), links);
-  board_.Exec("update register set email='a@b.c onmouseover=alert(1)>' where username='alice'");
+  for (const auto& [forum, links] : cases) EXPECT_EQ(ModeratorLinks(forum, board.con()), links);
+  board.Exec("update register set email='a@b.c onmouseover=alert(1)>' where username='alice'");
   // The query has no ORDER BY: after the update a database may list the moderators either way.
-  std::string links = ModeratorLinks("Web", board_.con());
+  std::string links = ModeratorLinks("Web", board.con());
   EXPECT_TRUE(Has(links, "<a href=mailto:a@b.c%20onmouseover=alert(1)%3E>alice</a>")) << links;
   EXPECT_EQ(links.size(),
             std::string("<a href=mailto:a@b.c%20onmouseover=alert(1)%3E>alice</a>, bob").size());
 }
 
 TEST_F(MemberChecksTest, AdministratorIsRecognisedWithoutTheModeratorTable) {
-  board_.ExecRaw("DROP TABLE moderated");
+  board.ExecRaw("DROP TABLE moderated");
   std::string name = "root", password = "rootpw";
-  EXPECT_EQ(CheckModerator(name, password, "Web", board_.con()), 1);
+  EXPECT_EQ(CheckModerator(name, password, "Web", board.con()), 1);
   name = "carol";
   password = "carolpw";
-  EXPECT_THROW(CheckModerator(name, password, "Web", board_.con()), ScriptError);
+  EXPECT_THROW(CheckModerator(name, password, "Web", board.con()), ScriptError);
 }
 
 TEST_F(MemberChecksTest, BlankNamesAreRefusedWithoutQuerying) {
