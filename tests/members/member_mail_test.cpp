@@ -9,16 +9,10 @@ namespace cb {
 namespace {
 
 struct MemberMail : test::BoardTest {
-  std::string outbox = host.services().data_dir + "/outbox";
+  std::string outbox = test::MailIntoFolder(host);
   int visitor = 0;
 
-  void SetUp() override {
-    host.Configure({{"SmtpServer", "dir:" + outbox},
-                    {"BBName", "测试论坛"},
-                    {"BBEMail", "bb@example.com"},
-                    {"BBURL", "http://board.example/"}});
-    board.AddMember("alice", "pw1", {.email = "Alice@Example.com"});
-  }
+  void SetUp() override { board.AddMember("alice", "pw1", {.email = "Alice@Example.com"}); }
   // Each request from a visitor of its own (the flood guard holds one visitor back).
   FakeHost& Visitor() {
     host.session().Set("SubmitTime", Variant());

@@ -15,15 +15,9 @@ namespace {
 
 // Keeps what it is given, or refuses everything with reason.
 struct Registration : test::BoardTest {
-  std::string outbox = host.services().data_dir + "/outbox";
+  std::string outbox = test::MailIntoFolder(host);
   std::shared_ptr<test::FakeTransport> transport = std::make_shared<test::FakeTransport>();
 
-  void SetUp() override {
-    host.Configure({{"SmtpServer", "dir:" + outbox},
-                    {"BBName", "测试论坛"},
-                    {"BBEMail", "bb@example.com"},
-                    {"BBURL", "http://board.example/"}});
-  }
   void TypedPasswords() { host.Configure({{"EMailRegister", "false"}}); }
 
   static FormFields Form(FormFields changes = {}) {

@@ -16,16 +16,12 @@ namespace {
 using test::kForum;
 
 struct RepliesTest : test::PostingTest {
-  std::string outbox = host.services().data_dir + "/reply-outbox";
+  std::string outbox = test::MailIntoFolder(host, "reply-outbox");
   int64_t topic = 0;
   int64_t first_reply = 0;
   int64_t secret = 0;
 
   void SetUp() override {
-    host.Configure({{"SmtpServer", "dir:" + outbox},
-                    {"BBName", "测试论坛"},
-                    {"BBEMail", "bb@example.com"},
-                    {"BBURL", "http://board.example/"}});
     PostingTest::SetUp();
     board.AddMember("alice", "pw", {.email = "alice@example.com"});
     board.AddMember("carol", "pw");

@@ -68,6 +68,17 @@ inline std::string MailText(const OutboxMail& m) {
          "\nSubject: " + m.subject + "\nContent-Type: " + m.content_type + "\n\n" + m.body;
 }
 
+// The board's mail set up (its name, sender and address), every mail kept in the data folder's
+// subfolder folder; returns that folder.
+inline std::string MailIntoFolder(FakeHost& host, const std::string& folder = "outbox") {
+  const std::string path = host.services().data_dir + "/" + folder;
+  host.Configure({{"SmtpServer", "dir:" + path},
+                  {"BBName", "测试论坛"},
+                  {"BBEMail", "bb@example.com"},
+                  {"BBURL", "http://board.example/"}});
+  return path;
+}
+
 // The settings a page loads from these application values.
 inline Settings SettingsOf(const std::vector<std::pair<std::string, Variant>>& values = {}) {
   Application app;
