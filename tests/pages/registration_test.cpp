@@ -13,9 +13,9 @@
 namespace cb {
 namespace {
 
-// Keeps what it is given, or refuses everything with reason.
 struct Registration : test::BoardTest {
   std::string outbox = test::MailIntoFolder(host);
+  // Keeps what it is given, or refuses everything with reason.
   std::shared_ptr<test::FakeTransport> transport = std::make_shared<test::FakeTransport>();
 
   void TypedPasswords() { host.Configure({{"EMailRegister", "false"}}); }
