@@ -5,6 +5,7 @@
 
 #include "admin/panel_fixture.h"
 #include "frame/throttle.h"
+#include "runtime/convert.h"
 #include "support/page_test.h"
 
 namespace cb {
@@ -34,10 +35,7 @@ std::string Fill(std::string text, const PanelBoard& b, Role r) {
       {"{topic}", std::to_string(own ? b.own_topic : b.other_topic)},
       {"{announce}", std::to_string(own ? b.own_announce : b.other_announce)},
   };
-  for (const auto& [key, value] : values) {
-    for (size_t at; (at = text.find(key)) != std::string::npos;)
-      text.replace(at, key.size(), value);
-  }
+  for (const auto& [key, value] : values) text = ReplaceNoCase(text, key, value);
   return text;
 }
 

@@ -6,6 +6,7 @@
 #include "frame/procedures.h"
 #include "frame/throttle.h"
 #include "pages/posting_fixture.h"
+#include "runtime/convert.h"
 #include "runtime/gbk.h"
 #include "runtime/percent.h"
 #include "support/page_test.h"
@@ -31,9 +32,7 @@ std::string AttributeValue(const std::string& v) {
   std::string out = v;
   for (const auto& [ref, ch] :
        {std::pair{"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&#39;", "'"}, {"&amp;", "&"}}) {
-    for (size_t at = out.find(ref); at != std::string::npos; at = out.find(ref, at + 1)) {
-      out.replace(at, std::string(ref).size(), ch);
-    }
+    out = ReplaceNoCase(out, ref, ch);
   }
   return out;
 }

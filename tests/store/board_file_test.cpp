@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/convert.h"
 #include "runtime/datetime.h"
 #include "store/connection.h"
 #include "store/data_sources.h"
@@ -58,11 +59,8 @@ class PlainDb {
 // The schema of the first boards: the same tables, their time defaults calling cb_now().
 void WriteFirstSchema(const std::string& path) {
   PlainDb db(path);
-  for (std::string s : SqliteSchemaStatements()) {
-    for (size_t at; (at = s.find(kSqliteLocalNow)) != std::string::npos;) {
-      s.replace(at, std::string(kSqliteLocalNow).size(), "cb_now()");
-    }
-    db.Exec(s);
+  for (const std::string& s : SqliteSchemaStatements()) {
+    db.Exec(ReplaceNoCase(s, kSqliteLocalNow, "cb_now()"));
   }
   db.Exec(
       "CREATE TABLE corkboard_schema (version INTEGER NOT NULL);"
