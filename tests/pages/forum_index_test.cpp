@@ -104,17 +104,15 @@ TEST_F(HomeVisits, PrivateMessageRowPrefersTheMailboxSignIn) {
 }
 
 TEST_F(Home, ArchiveMenuIsBuiltOnceAndRebuiltWhenEmptied) {
-  host.Get("/default.asp");
-  std::string pages = GoldenCase("no archive", host.Run(&Corkboard::Home));
+  const auto home = [&] { return host.Get("/default.asp").Run(&Corkboard::Home); };
+  std::string pages = GoldenCase("no archive", home());
   EXPECT_EQ(host.application().Get("ArchiveList").Str(), "NO");
   board.AddArchive("精华");
-  host.Get("/default.asp");
-  pages += GoldenCase("an archive, the menu kept", host.Run(&Corkboard::Home));
+  pages += GoldenCase("an archive, the menu kept", home());
   host.application().Set("ArchiveList", Variant(""));
-  pages += GoldenCase("the menu emptied", host.Get("/default.asp").Run(&Corkboard::Home));
+  pages += GoldenCase("the menu emptied", home());
   board.AddArchive("第二个");
-  host.Get("/default.asp");
-  pages += GoldenCase("a second archive, the menu kept", host.Run(&Corkboard::Home));
+  pages += GoldenCase("a second archive, the menu kept", home());
   EXPECT_GOLDEN("index/archive_menu", pages);
 }
 
