@@ -26,7 +26,7 @@ struct ProfilePage : test::BoardTest {
                        "&"),
         changes);
   }
-  std::string Save(const FormFields& form) {
+  std::string Post(const FormFields& form) {
     return host.PostForm("/profile.asp", form).Run(&Corkboard::Profile);
   }
   std::string Stored(const std::string& column, const std::string& user = "alice") {
@@ -42,19 +42,18 @@ TEST_F(ProfilePage, GoldenForms) {
 }
 
 TEST_F(ProfilePage, SignInFormChecksThePasswordAndKeepsTheMember) {
-  host.PostForm("/profile.asp", {{"action", "chkUser"}, {"username", "alice"}, {"password", "x"}});
-  std::string pages = GoldenCase("wrong password", host.Run(&Corkboard::Profile));
+  std::string pages = GoldenCase(
+      "wrong password", Post({{"action", "chkUser"}, {"username", "alice"}, {"password", "x"}}));
   EXPECT_FALSE(host.session().TakeRenewal());
   EXPECT_TRUE(host.session().Get("UserName").IsEmpty());
 
-  host.PostForm("/profile.asp",
-                {{"action", "chkUser"}, {"username", " ALICE "}, {"password", "pw1"}});
-  pages += GoldenCase("name in other case, blanks around", host.Run(&Corkboard::Profile));
+  pages += GoldenCase("name in other case, blanks around",
+                      Post({{"action", "chkUser"}, {"username", " ALICE "}, {"password", "pw1"}}));
   EXPECT_GOLDEN("profile/sign_in", pages);
   EXPECT_TRUE(host.session().TakeRenewal());
   EXPECT_EQ(host.session().Get("UserName").Str(), "alice");
   // The save goes to the member just checked.
-  Save(SaveForm());
+  Post(SaveForm());
   EXPECT_EQ(Stored("location"), "上海");
 }
 
@@ -71,7 +70,7 @@ TEST_F(ProfilePage, SaveWritesTheMembersOwnRowAndCookies) {
       {"emailview", "False"}, {"allowmassmail", "True"}, {"namestorage", "True"}};
   for (const auto& [column, value] : stored) EXPECT_EQ(Stored(column), value) << column;
   EXPECT_EQ(Stored("location", "bob"), "");
-  host.PostForm("/profile.asp", SaveForm()).Run(&Corkboard::Profile);
+  Post(SaveForm());
   EXPECT_GOLDEN("profile/saved", out + GoldenCase("names not kept", test::SetCookies(host)));
   EXPECT_EQ(Stored("namestorage"), "False");
 }
@@ -79,14 +78,14 @@ TEST_F(ProfilePage, SaveWritesTheMembersOwnRowAndCookies) {
 TEST_F(ProfilePage, PasswordOrAddressChangeNeedsTheCurrentPassword) {
   host.SignIn("alice", "pw1");
   std::string pages = GoldenCase("no current password",
-                                 Save(SaveForm({{"password", "new2"}, {"Password1", "new2"}})));
+                                 Post(SaveForm({{"password", "new2"}, {"Password1", "new2"}})));
   EXPECT_EQ(Stored("password"), "pw1");
   // Another member's address is refused like at registration.
   pages += GoldenCase("address taken",
-                      Save(SaveForm({{"Email", "BOB@example.com"}, {"OldPassword", "pw1"}})));
+                      Post(SaveForm({{"Email", "BOB@example.com"}, {"OldPassword", "pw1"}})));
   EXPECT_GOLDEN("profile/current_password", pages);
 
-  Save(SaveForm({{"password", "new2"}, {"Password1", "new2"}, {"OldPassword", "pw1"}}));
+  Post(SaveForm({{"password", "new2"}, {"Password1", "new2"}, {"OldPassword", "pw1"}}));
   EXPECT_EQ(Stored("password"), "new2");
   // The visit goes on with the new password, under a new id.
   EXPECT_EQ(host.session().Get("Password").Str(), "new2");
@@ -96,8 +95,8 @@ TEST_F(ProfilePage, PasswordOrAddressChangeNeedsTheCurrentPassword) {
 TEST_F(ProfilePage, WrongCurrentPasswordsCountAsFailedSignIns) {
   host.SignIn("alice", "pw1");
   const FormFields guess = {{"Email", "x@example.com"}, {"OldPassword", "guess"}};
-  for (int i = 0; i < 10; ++i) Save(SaveForm(guess));
-  EXPECT_TRUE(Has(Save(SaveForm({{"Email", "x@example.com"}, {"OldPassword", "pw1"}})),
+  for (int i = 0; i < 10; ++i) Post(SaveForm(guess));
+  EXPECT_TRUE(Has(Post(SaveForm({{"Email", "x@example.com"}, {"OldPassword", "pw1"}})),
                   kProfileOldPassword));
   EXPECT_EQ(Stored("email"), "alice@example.com");
 }
@@ -117,7 +116,7 @@ TEST_F(ProfilePage, SaveNeverReachesAnotherMembersRow) {
     for (const char* key : {"Login", "UserName", "Password"}) host.session().Set(key, Variant());
     if (c.signed_in) host.SignIn("alice", "pw1");
     const std::string page =
-        Save(SaveForm(WithChanges(c.changes, {{"password", "pw2"}, {"Password1", "pw2"}})));
+        Post(SaveForm(WithChanges(c.changes, {{"password", "pw2"}, {"Password1", "pw2"}})));
     EXPECT_TRUE(Has(page, kProfileNotMember)) << page;
     EXPECT_EQ(Stored("location", "bob"), "");
     EXPECT_EQ(Stored("location"), "北京 <b>");
@@ -130,7 +129,7 @@ TEST_F(ProfilePage, RefusalsAreErrorPages) {
   const FormFields cases[] = {{{"password", ""}, {"Password1", ""}}, {{"ICQ", "12<b>"}}};
   std::string pages;
   for (const FormFields& changes : cases) {
-    pages += GoldenCase(changes[0].first, Save(SaveForm(changes)));
+    pages += GoldenCase(changes[0].first, Post(SaveForm(changes)));
     EXPECT_EQ(Stored("location"), "北京 <b>");
     EXPECT_TRUE(host.response().cookies().empty());
   }
