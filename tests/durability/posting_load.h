@@ -8,7 +8,6 @@
 #include <set>
 
 #include "durability/board_process.h"
-#include "runtime/percent.h"
 #include "store/connection.h"
 #include "store/recordset.h"
 #include "support/recount.h"
@@ -19,12 +18,6 @@ using SteadyClock = std::chrono::steady_clock;
 inline constexpr int kPosters = 8;
 inline constexpr const char* kDataSource = "durability";
 inline constexpr const char* kConnection = "DATA SOURCE=durability";
-
-inline std::string FormValue(const std::string& utf8) {
-  std::string out;
-  for (unsigned char c : Utf8ToGbk(utf8)) AppendPercentEscape(c, out);
-  return out;
-}
 
 inline std::string Lookup(const std::string& sql) {
   Connection con;
@@ -58,7 +51,7 @@ inline void Post(int poster, const std::atomic<uint16_t>& port, const std::atomi
   for (int n = 0; !stop; ++n) {
     const bool new_topic = n % 4 == 0;
     const std::string subject = "p" + std::to_string(poster) + "-" + std::to_string(n);
-    const std::string form = new_topic ? "action=posttopic&Forum=" + FormValue(forum) + "&" + who +
+    const std::string form = new_topic ? "action=posttopic&Forum=" + UrlEncode(forum) + "&" + who +
                                              "&topicsubject=" + subject + "&Message=text&MsgIcon=1"
                                        : "action=postreply&topic=" + topic + "&" + who +
                                              "&topicsubject=" + subject + "&Message=text&MsgIcon=1";

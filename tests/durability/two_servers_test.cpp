@@ -80,7 +80,7 @@ TEST(TwoServers, ShareSignInsMenusAndPostsAndOneServesOnWhenTheOtherIsKilled) {
     EXPECT_TRUE(SignedIn(b.port(), renewed));
 
     // The flood guard holds an address back on both; each lists the other's visitors.
-    const std::string topic = "action=posttopic&forum=" + FormValue(seed.forum) +
+    const std::string topic = "action=posttopic&forum=" + UrlEncode(seed.forum) +
                               "&UserName=poster2&Password=pw&MsgIcon=1&TopicSubject=s&Message=m";
     EXPECT_NE(Posted(PostForm(a.port(), "/posting.asp", topic, "10.9.0.3")).find("谢谢您"),
               std::string::npos);
@@ -90,15 +90,15 @@ TEST(TwoServers, ShareSignInsMenusAndPostsAndOneServesOnWhenTheOtherIsKilled) {
     EXPECT_TRUE(
         Soon([&] { return Page(a.port(), "/online.asp").find("10.2.2.*") != std::string::npos; }));
 
-    const std::string menu_entry = "list.asp?GroupName=" + FormValue("新版面");
-    const std::string list = "/list.asp?groupname=" + FormValue(seed.forum);
+    const std::string menu_entry = "list.asp?GroupName=" + UrlEncode("新版面");
+    const std::string list = "/list.asp?groupname=" + UrlEncode(seed.forum);
     EXPECT_EQ(Page(b.port(), list).find(menu_entry), std::string::npos);  // and now cached
     auto added =
         PostForm(a.port(), "/admin/forum.asp",
-                 "action=addnewforum&forumname=" + FormValue("新版面") +
-                     "&catalog=" + FormValue(seed.catalog) +
+                 "action=addnewforum&forumname=" + UrlEncode("新版面") +
+                     "&catalog=" + UrlEncode(seed.catalog) +
                      "&TopicRestrict=all&ReplyRestrict=all&descript=d&UserName=" +
-                     FormValue(seed.admin_name) + "&Password=" + FormValue(seed.admin_password),
+                     UrlEncode(seed.admin_name) + "&Password=" + UrlEncode(seed.admin_password),
                  "10.9.0.2");
     ASSERT_TRUE(added && PageText(*added).find("版面更新结束") != std::string::npos);
     EXPECT_TRUE(Soon([&] { return Page(b.port(), list).find(menu_entry) != std::string::npos; }))
