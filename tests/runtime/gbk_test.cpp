@@ -68,27 +68,13 @@ std::string IconvUtf8ToGbk(std::string_view utf8) {
   return out;
 }
 
-std::string EncodeUtf8(uint32_t cp) {
-  std::string s;
-  if (cp < 0x80) {
-    s += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    s += static_cast<char>(0xC0 | cp >> 6);
-    s += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    s += static_cast<char>(0xE0 | cp >> 12);
-    s += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-    s += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-  return s;
-}
-
 TEST(GbkTest, EveryBmpCharacterConvertsAsIconvDoes) {
   int mismatches = 0;
   int in_gbk = 0;
   for (uint32_t cp = 0; cp < 0x10000; ++cp) {
     if (cp >= 0xD800 && cp <= 0xDFFF) continue;
-    const std::string utf8 = EncodeUtf8(cp);
+    std::string utf8;
+    AppendUtf8(utf8, cp);
     const std::string want = IconvUtf8ToGbk(utf8);
     if (want.rfind("&#", 0) != 0) ++in_gbk;
     const std::string got = Utf8ToGbk(utf8);
