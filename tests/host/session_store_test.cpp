@@ -19,16 +19,11 @@ class SessionStoreTest : public ::testing::Test {
   FixedClock clock_{DateTime::FromParts(2024, 5, 9)};
   SessionStore store_{std::chrono::minutes(20), clock_};
 
+  // Keeps a new session of user, or without a user a first front-page visit: only a mark the page
+  // can recompute.
   std::string KeepNew(const char* user, const std::string& address = "10.0.0.1") {
     auto s = store_.NewSession();
-    s->Set("UserName", Variant(user));
-    store_.Keep(s, address);
-    return s->id();
-  }
-  // A first front-page visit: only a mark the page can recompute.
-  std::string KeepFirstVisit(const std::string& address) {
-    auto s = store_.NewSession();
-    s->SetRecomputable("FirstIn", Variant("yes"));
+    user ? s->Set("UserName", Variant(user)) : s->SetRecomputable("FirstIn", Variant("yes"));
     store_.Keep(s, address);
     return s->id();
   }
@@ -100,7 +95,7 @@ TEST_F(SessionStoreTest, CapsDropTheLeastRecentlyUsedOfTheAddressThenOfAll) {
 
 TEST_F(SessionStoreTest, FirstVisitsWaitInTheTrialTierUntilTheCookieComesBack) {
   store_.SetLimits({.total = 100, .per_address = 100, .trial_total = 3});
-  std::string returning = KeepFirstVisit("10.0.0.9");
+  std::string returning = KeepNew(nullptr, "10.0.0.9");
   EXPECT_EQ(store_.trial_size(), 1u);
   auto found = store_.Find(returning);  // the browser sent the cookie: kept for good
   ASSERT_NE(found, nullptr);
@@ -108,7 +103,7 @@ TEST_F(SessionStoreTest, FirstVisitsWaitInTheTrialTierUntilTheCookieComesBack) {
   EXPECT_EQ(store_.trial_size(), 0u);
   std::string member = KeepNew("member");
   // A flood of cookie-less visits evicts only other trial sessions.
-  for (int i = 0; i < 1000; ++i) KeepFirstVisit("10.1.0." + std::to_string(i % 250));
+  for (int i = 0; i < 1000; ++i) KeepNew(nullptr, "10.1.0." + std::to_string(i % 250));
   EXPECT_EQ(store_.trial_size(), 3u);
   EXPECT_EQ(store_.size(), 5u);
   EXPECT_NE(store_.Find(returning), nullptr);
