@@ -17,13 +17,11 @@ struct CentreBoard : test::ArchiveBoard {
     form.emplace_back("Password", actor.password);
     return host.PostForm("/admin/archive.asp", form).Run(&Admin::Archives);
   }
+  // The archives' names in order, each ended by "|".
   std::string Names() {
-    std::string out;
-    for (const std::string& name :
-         board.Column("select archivename from archive order by archiveid")) {
-      out += name + "|";
-    }
-    return out;
+    return board.con()
+        .Execute("select archivename from archive order by archiveid")
+        ->GetString("|", "|");
   }
 };
 using ArchiveCentre = test::Fixture<CentreBoard>;
