@@ -24,7 +24,6 @@ struct AnnouncePage : test::Fixture<test::PanelBoard> {
   std::string TopicList(const char* forum) {
     return host.Get(std::string("/list.asp?GroupName=") + forum).Run(&Corkboard::list);
   }
-  std::string Id(int64_t id) { return std::to_string(id); }
 };
 
 TEST_F(AnnouncePage, TheFormOffersTheModeratorsForumsOnly) {

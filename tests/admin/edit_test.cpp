@@ -19,7 +19,6 @@ struct EditPage : test::Fixture<test::PanelBoard> {
     return Get(&Admin::Edit, "/admin/edit.asp?" + query);
   }
   long Posts() { return Count("select count(*) from post"); }
-  std::string Id(int64_t id) { return std::to_string(id); }
 };
 
 TEST_F(EditPage, ThreadShowsEveryMessageAsText) {

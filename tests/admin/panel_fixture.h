@@ -63,6 +63,7 @@ struct PanelBoard : HostedBoard {
   long Count(const std::string& sql) { return board.Scalar(sql).CLng(); }
   // The rows of a query, one line each, the fields ended by "|".
   std::string Rows(const std::string& sql) { return test::Rows(board, sql); }
+  static std::string Id(int64_t id) { return std::to_string(id); }
 
   // Every derived counter against a full recount from post: "" when they all agree.
   std::string CounterMismatch() { return CounterDisagreements(board); }

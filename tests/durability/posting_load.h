@@ -99,13 +99,10 @@ inline std::string Disagreements(const Tally& tally) {
   for (const std::string& s : tally.acknowledged) {
     if (!stored.count(s)) out += "acknowledged post lost: " + s + "\n";
   }
-  const long orphans =
-      con.Execute(
-             "select count(*) from post r where r.parentid is not null and not exists "
-             "(select postid from post t where t.postid=r.parentid)")
-          ->Fields(0)
-          .CLng();
-  if (orphans != 0) out += "replies without their topic: " + std::to_string(orphans) + "\n";
+  const std::string orphans = Lookup(
+      "select count(*) from post r where r.parentid is not null and not exists "
+      "(select postid from post t where t.postid=r.parentid)");
+  if (orphans != "0") out += "replies without their topic: " + orphans + "\n";
   return out + CounterDisagreements(con);
 }
 
