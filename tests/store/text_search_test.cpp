@@ -37,14 +37,6 @@ class TextSearchBoard : public ::testing::Test {
           << table;
     }
   }
-  void Archive(long postid, const std::string& subject, const std::string& message) {
-    board.AddRow("archivelist", {{"archiveid", Variant(1)},
-                                 {"postid", Variant(static_cast<int32_t>(postid))},
-                                 {"forumname", Variant("F")},
-                                 {"username", Variant("ann")},
-                                 {"subject", Variant(subject)},
-                                 {"message", Variant(message)}});
-  }
 };
 
 TEST_F(TextSearchBoard, FindsWhatTheLikeFinds) {
@@ -63,7 +55,7 @@ TEST_F(TextSearchBoard, FindsWhatTheLikeFinds) {
     const long id = static_cast<long>(board.AddPost("F", "ann"));
     Exec("update post set subject='" + SqlQuote(subject) + "', message='" + SqlQuote(message) +
          "' where postid=" + std::to_string(id));
-    Archive(id, subject, message);
+    board.AddArchivedPost(1, id, 0, "F", "ann", subject, message);
     ids.push_back(id);
   }
   Exec("update post set subject=null where postid=" + std::to_string(ids[4]));
