@@ -23,14 +23,13 @@ class DialectTest : public ::testing::Test {
 
   void SetUp() override {
     board.AddCatalogForum("c", "Public");
-    board.AddRow("forum", {{"forumname", Variant("Hidden")}, {"restrict", Variant("private")}});
+    board.AddRow("forum", {{"forumname", "Hidden"}, {"restrict", "private"}});
     // Members as a record set adds them, so that the store's defaults fill the rest.
     for (const char* name : {"alice", "Bob", "张三"}) {
-      board.AddRow("register",
-                   {{"username", Variant(name)},
-                    {"password", Variant(name == std::string("alice") ? "Secret" : "pw")}});
+      board.AddRow("register", {{"username", name},
+                                {"password", name == std::string("alice") ? "Secret" : "pw"}});
     }
-    board.AddRow("register", {{"username", Variant("carol")}, {"email", Variant("c@x")}});
+    board.AddRow("register", {{"username", "carol"}, {"email", "c@x"}});
   }
   // The number a query gives.
   long Number(const std::string& sql) { return board.Scalar(sql).CLng(); }
@@ -57,9 +56,7 @@ TEST_F(DialectTest, ConstructsGiveSqlServerResults) {
 }
 
 TEST_F(DialectTest, UnpaddedDateTextsCompareAsDates) {
-  board.AddRow("announce", {{"subject", Variant("s")},
-                            {"startdate", Variant("2001-5-9")},
-                            {"enddate", Variant("2001-12-1")}});
+  board.AddRow("announce", {{"subject", "s"}, {"startdate", "2001-5-9"}, {"enddate", "2001-12-1"}});
   EXPECT_EQ(board.Scalar("select startdate from announce").CDate(),
             DateTime::FromParts(2001, 5, 9));
   struct Case {
@@ -173,10 +170,7 @@ TEST_F(DialectTest, HostileTextRoundTrips) {
   for (const std::string& text : texts) {
     SCOPED_TRACE(text.substr(0, 40));
     // Through a record set...
-    long id = board
-                  .AddRow("post", {{"forumname", Variant("Public")},
-                                   {"subject", Variant(text)},
-                                   {"message", Variant(text)}})
+    long id = board.AddRow("post", {{"forumname", "Public"}, {"subject", text}, {"message", text}})
                   .CLng();
     std::unique_ptr<Recordset> rs =
         board.con().Execute("select subject from post where postid=" + std::to_string(id));

@@ -23,9 +23,8 @@ class RecordsetTest : public ::testing::Test {
     board.AddCatalogForum("c", "F");
     for (int i = 1; i <= n; ++i) {
       board.clock().Set(DateTime::FromParts(2001, 1, 1).AddDays(i));
-      board.AddRow("post", {{"forumname", Variant("F")},
-                            {"username", Variant("u")},
-                            {"subject", Variant("t" + std::to_string(i))}});
+      board.AddRow("post",
+                   {{"forumname", "F"}, {"username", "u"}, {"subject", "t" + std::to_string(i)}});
     }
   }
 
@@ -237,9 +236,8 @@ TEST_F(RecordsetTest, ReadOnlyAndJoinedRecordsetsRefuseChanges) {
 
 TEST_F(RecordsetTest, FieldsByNameWithoutCaseAndTheLaterDuplicateWins) {
   board.AddCatalogForum("c", "F");
-  board.AddRow("register", {{"username", Variant("u")}, {"icon", Variant("face.gif")}});
-  board.AddRow("post",
-               {{"forumname", Variant("F")}, {"username", Variant("u")}, {"icon", Variant(5)}});
+  board.AddRow("register", {{"username", "u"}, {"icon", "face.gif"}});
+  board.AddRow("post", {{"forumname", "F"}, {"username", "u"}, {"icon", 5}});
   std::unique_ptr<Recordset> rs = board.con().Execute(
       "Select post.*,Register.icon,post.icon as posticon from post left outer join Register on "
       "post.username=Register.username");
