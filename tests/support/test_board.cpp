@@ -201,10 +201,8 @@ int64_t TestBoard::AddPrivateMessage(const std::string& recipient, const std::st
 }
 
 int64_t TestBoard::AddPost(const std::string& forum, const std::string& author, int64_t parent) {
-  std::vector<std::pair<std::string, Variant>> values = {{"forumname", Variant(forum)},
-                                                         {"username", Variant(author)},
-                                                         {"subject", Variant("s")},
-                                                         {"message", Variant("m")}};
+  std::vector<std::pair<std::string, Variant>> values = {
+      {"forumname", forum}, {"username", author}, {"subject", "s"}, {"message", "m"}};
   if (parent != 0) values.emplace_back("parentid", Variant(static_cast<int32_t>(parent)));
   return static_cast<int64_t>(AddRow("post", values).CDbl());
 }
