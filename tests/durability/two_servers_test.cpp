@@ -7,6 +7,7 @@
 #include "durability/posting_load.h"
 #include "store/board_setup.h"
 #include "store/data_sources.h"
+#include "support/page_text.h"
 #include "support/pg_board.h"
 #include "support/test_env.h"
 
@@ -82,17 +83,14 @@ TEST(TwoServers, ShareSignInsMenusAndPostsAndOneServesOnWhenTheOtherIsKilled) {
     // The flood guard holds an address back on both; each lists the other's visitors.
     const std::string topic = "action=posttopic&forum=" + UrlEncode(seed.forum) +
                               "&UserName=poster2&Password=pw&MsgIcon=1&TopicSubject=s&Message=m";
-    EXPECT_NE(Posted(PostForm(a.port(), "/posting.asp", topic, "10.9.0.3")).find("谢谢您"),
-              std::string::npos);
-    EXPECT_NE(Posted(PostForm(b.port(), "/posting.asp", topic, "10.9.0.3")).find("重复递交"),
-              std::string::npos);
+    EXPECT_TRUE(Has(Posted(PostForm(a.port(), "/posting.asp", topic, "10.9.0.3")), "谢谢您"));
+    EXPECT_TRUE(Has(Posted(PostForm(b.port(), "/posting.asp", topic, "10.9.0.3")), "重复递交"));
     Page(b.port(), "/default.asp", "", "10.2.2.2");
-    EXPECT_TRUE(
-        Soon([&] { return Page(a.port(), "/online.asp").find("10.2.2.*") != std::string::npos; }));
+    EXPECT_TRUE(Soon([&] { return Has(Page(a.port(), "/online.asp"), "10.2.2.*"); }));
 
     const std::string menu_entry = "list.asp?GroupName=" + UrlEncode("新版面");
     const std::string list = "/list.asp?groupname=" + UrlEncode(seed.forum);
-    EXPECT_EQ(Page(b.port(), list).find(menu_entry), std::string::npos);  // and now cached
+    EXPECT_FALSE(Has(Page(b.port(), list), menu_entry));  // and now cached
     auto added =
         PostForm(a.port(), "/admin/forum.asp",
                  "action=addnewforum&forumname=" + UrlEncode("新版面") +
@@ -100,8 +98,8 @@ TEST(TwoServers, ShareSignInsMenusAndPostsAndOneServesOnWhenTheOtherIsKilled) {
                      "&TopicRestrict=all&ReplyRestrict=all&descript=d&UserName=" +
                      UrlEncode(seed.admin_name) + "&Password=" + UrlEncode(seed.admin_password),
                  "10.9.0.2");
-    ASSERT_TRUE(added && PageText(*added).find("版面更新结束") != std::string::npos);
-    EXPECT_TRUE(Soon([&] { return Page(b.port(), list).find(menu_entry) != std::string::npos; }))
+    ASSERT_TRUE(added && Has(PageText(*added), "版面更新结束"));
+    EXPECT_TRUE(Soon([&] { return Has(Page(b.port(), list), menu_entry); }))
         << "the new forum is not in the other process's menu";
 
     // Even posters go to one process, odd ones to the other, until the balancer loses one.
