@@ -50,7 +50,6 @@ class TestBoard {
   // An open connection for seeding and for checking what pages wrote.
   Connection& con();
   const std::string& connection_string() const { return connection_string_; }
-  const std::string& dsn() const { return dsn_; }
   // The data-source text of a PostgreSQL board ("" on SQLite).
   const std::string& spec() const { return pg_spec_; }
   // The clock that stamps rows (the host's when there is one).
