@@ -58,10 +58,8 @@ TEST_F(MailQueueTest, StalledServerDelaysNobodyAndGetsTheMailOnceItAnswers) {
   ASSERT_TRUE(Eventually([&] { return !log_.all().empty(); }));  // the first attempt timed out
   smtp.SetMode(FakeSmtp::Mode::kAccept);
   ASSERT_TRUE(Eventually([&] { return smtp.mails().size() == 1; }));
-  const FakeSmtp::Mail mail = smtp.mails()[0];
-  EXPECT_EQ(mail.from, "bb@example.com");
-  EXPECT_EQ(mail.recipients, (std::vector<std::string>{"alice@example.com"}));
-  EXPECT_EQ(mail.message, "Subject: hi\r\n\r\nbody\r\n");
+  EXPECT_EQ(smtp.mails(),
+            (Mails{{"bb@example.com", {"alice@example.com"}, "Subject: hi\r\n\r\nbody\r\n"}}));
   ASSERT_TRUE(Eventually([&] { return queue.waiting() == 0; }));
   EXPECT_EQ(Files(folder_), 0u);
 }
