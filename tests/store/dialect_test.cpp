@@ -101,21 +101,16 @@ TEST_F(DialectTest, FlagsHoldZeroOrOneAndReadAsBooleans) {
 // the system's local time in the stored form.
 TEST_F(DialectTest, NewRowsAreStampedByTheClockOrTheLocalTime) {
   board.clock().Set(DateTime::FromParts(2002, 1, 2, 3, 4, 5));
-  long id = board.AddPost("Public", "alice");
-  std::unique_ptr<Recordset> rs =
-      board.con().Execute("select * from post where postid=" + std::to_string(id));
-  EXPECT_EQ(rs->Fields("posttime").CDate(), DateTime::FromParts(2002, 1, 2, 3, 4, 5));
-  EXPECT_EQ(rs->Fields("status").Str(), "open");
-  EXPECT_EQ(rs->Fields("replycount").CLng(), 0);
+  board.AddPost("Public", "alice");
+  EXPECT_EQ(test::Rows(board, "select posttime,status,replycount from post"),
+            "2002-01-02 03:04:05|open|0|\n");
   board.Exec(
       "Insert into PM (recipient,sender,subject,message) select username,'admin','s','m' from "
       "register");
-  std::unique_ptr<Recordset> pm = board.con().Execute("select * from pm");
-  EXPECT_TRUE(pm->Fields("isnew").CBool());
-  EXPECT_EQ(pm->Fields("icon").CLng(), 1);
-  EXPECT_FALSE(pm->Fields("usesign").CBool());
-  int64_t off = DiffSeconds(SystemClock().Now(), pm->Fields("posttime").CDate());
-  EXPECT_LE(std::abs(off), 2);
+  EXPECT_EQ(test::Rows(board, "select isnew,icon,usesign from pm where recipient='alice'"),
+            "True|1|False|\n");
+  const DateTime posttime = board.Scalar("select posttime from pm").CDate();
+  EXPECT_LE(std::abs(DiffSeconds(SystemClock().Now(), posttime)), 2);
   EXPECT_EQ(Number("select datalength(posttime) from pm"), 19);  // "2002-01-02 03:04:05"
   EXPECT_TRUE(board.Scalar("select canpost from register where username='alice'").CBool());
   EXPECT_EQ(Number("select postcount from register where username='carol'"), 0);
