@@ -84,10 +84,9 @@ TEST_F(EditPage, EachEditAddsOneNoteAfterTheEarlierOnes) {
   const FormFields edit = {{"action", "DoMessageEdit"}, {"MessageNumber", Id(own_reply)}};
   std::string pages = GoldenCase("edited", Submit(WithChanges(edit, {{"MessageText", "第一次"}})));
   Submit(WithChanges(edit, {{"MessageText", "第二次"}}), kMod);
-  EXPECT_EQ(Scalar("select message from post where postid=" + Id(own_reply)).Str(), "第二次");
   const std::string note = "编辑过(编辑时间2024-05-09 <FONT COLOR=#800080>10:20:30</font>)]<br>";
-  EXPECT_EQ(Scalar("select edithistory from post where postid=" + Id(own_reply)).Str(),
-            "[这消息被boss" + note + "[这消息被mod" + note);
+  EXPECT_EQ(Rows("select message,edithistory from post where postid=" + Id(own_reply)),
+            "第二次|[这消息被boss" + note + "[这消息被mod" + note + "|\n");
   for (const FormFields& changes :
        {FormFields{{"MessageNumber", "x"}, {"MessageText", "a"}}, FormFields{{"MessageText", "  "}},
         FormFields{{"MessageNumber", "999"}, {"MessageText", "a"}}}) {
