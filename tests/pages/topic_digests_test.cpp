@@ -129,8 +129,6 @@ TEST_F(Announcements, GoldenPagesAndPrivateForums) {
                   host.Run(&Corkboard::Getannounce));
   }
   // A private forum's announcements only for a session the forum admitted.
-  FakeHost host;
-  TestBoard board(host);
   board.AddCatalogForum("休闲", "密室", {.restrict = "private"});
   board.AddAnnouncement("密室", "alice", "秘密公告", "x", Day(1, 0), Day(20, 0));
   host.Get("/cbkmisc.asp?action=getannounce&forum=密室");
