@@ -157,7 +157,6 @@ TEST_F(Home, KeptForumTableMarksEachVisitorsNewPosts) {
 }
 
 TEST_F(Home, DatabaseErrorReplacesThePageAndFooter) {
-  FakeHost host;
   host.Configure({{"DSN", "NoSuchBoard"}, {"Copyright", "<p>FOOTER</p>"}});
   EXPECT_GOLDEN("index/database_error", host.Get("/default.asp").Run(&Corkboard::Home));
 }
