@@ -18,9 +18,6 @@
 namespace cb {
 namespace {
 
-// What the pages do to a stored text before converting it.
-std::string Encode(std::string_view s) { return HtmlEncode(s); }
-
 size_t Count(std::string_view s, std::string_view what) {
   size_t n = 0;
   for (size_t i = s.find(what); i != std::string_view::npos; i = s.find(what, i + 1)) ++n;
@@ -33,7 +30,7 @@ void ExpectRendered(const char* golden, const std::vector<test::TextCase>& cases
   std::string out;
   for (const test::TextCase& c : cases) {
     const std::string& in = c.in.at(0);
-    const std::string html = ToHtml(Encode(in));
+    const std::string html = ToHtml(HtmlEncode(in));
     EXPECT_EQ(markup_check::Check(html), "") << in;
     out += test::GoldenCase(in, html);
   }
@@ -64,7 +61,7 @@ TEST(ToHtml, CapsNestingDepth) {
 // so HTML-encoded by the page) and also raw, as if a caller had forgotten to encode.
 TEST(ToHtml, HostileInputsComeOutInert) {
   for (const std::string& h : test::ReadPayloads("markup_payloads.txt")) {
-    for (const std::string& in : {Encode(h), h}) {
+    for (const std::string& in : {HtmlEncode(h), h}) {
       std::string out = SmiliesToHtml(ToHtml(in));
       EXPECT_EQ(markup_check::Check(out), "") << in << "\n=> " << out;
     }
@@ -72,7 +69,7 @@ TEST(ToHtml, HostileInputsComeOutInert) {
 }
 
 TEST(ToHtml, PlainTextIsUnchanged) {
-  const std::string text = Encode("普通文字 a & b <c> \"d\" 'e' :) http://x.com/ [not a tag");
+  const std::string text = HtmlEncode("普通文字 a & b <c> \"d\" 'e' :) http://x.com/ [not a tag");
   EXPECT_EQ(ToHtml(text), text);
 }
 
@@ -109,7 +106,7 @@ TEST(ToHtml, PathologicalInputsFinishBalanced) {
 
 TEST(SmiliesToHtml, ReplacesEachCode) {
   for (const Smiley& s : Smilies()) {
-    std::string out = SmiliesToHtml(ToHtml(Encode("前" + std::string(s.code) + "后")));
+    std::string out = SmiliesToHtml(ToHtml(HtmlEncode("前" + std::string(s.code) + "后")));
     EXPECT_NE(out.find("src=\"images/smilies/" + std::string(s.image) + "\""), std::string::npos)
         << s.code;
     EXPECT_EQ(markup_check::Check(out), "") << s.code;
@@ -119,7 +116,7 @@ TEST(SmiliesToHtml, ReplacesEachCode) {
 TEST(SmiliesToHtml, LeavesLookAlikesAlone) {
   for (auto table = test::ReadCaseTable("markup_inputs.txt");
        const test::TextCase& c : table["lookalikes"]) {
-    const std::string html = ToHtml(Encode(c.in.at(0)));
+    const std::string html = ToHtml(HtmlEncode(c.in.at(0)));
     EXPECT_EQ(SmiliesToHtml(html), html) << c.where;
   }
   EXPECT_EQ(SmiliesToHtml("&#59;) &quot;) &amp;)"), "&#59;) &quot;) &amp;)");
