@@ -1,5 +1,5 @@
-// What a page test starts from: GoogleTest, the page classes, the fake host, the test board, golden
-// files, case tables and the small page checks, with the names every page test uses brought in.
+// What a page test starts from: GoogleTest, the page classes, the fake host, the test board and its
+// fixtures, golden files, case tables, the small page checks, and the names every page test uses.
 #pragma once
 
 #include <gtest/gtest.h>
