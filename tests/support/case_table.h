@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "runtime/datetime.h"
+#include "runtime/script_error.h"
 #include "runtime/variant.h"
 
 namespace cb::test {
@@ -74,8 +75,9 @@ inline std::map<std::string, std::vector<TextCase>> ReadCaseTable(const std::str
 // A function under test: the inputs of a case in, its values out, as texts.
 using CaseFunction = std::function<std::vector<std::string>(const std::vector<std::string>&)>;
 
-// Runs every case of tests/data/<file_name> through the function its section names. A section
-// without a function fails, and so does a function without cases.
+// Runs every case of tests/data/<file_name> through the function its section names; a run that
+// raises a script error gives "error N". A section without a function fails, and so does a
+// function without cases.
 inline void CheckCaseTable(const std::string& file_name,
                            const std::map<std::string, CaseFunction>& functions) {
   const auto sections = ReadCaseTable(file_name);
@@ -91,6 +93,9 @@ inline void CheckCaseTable(const std::string& file_name,
     for (const TextCase& c : cases) {
       try {
         EXPECT_EQ(function->second(c.in), c.out) << c.where << " [" << name << "]";
+      } catch (const ScriptError& e) {
+        EXPECT_EQ((std::vector<std::string>{"error", std::to_string(e.number())}), c.out)
+            << c.where << " [" << name << "]: " << e.description();
       } catch (const std::exception& e) {
         ADD_FAILURE() << c.where << " [" << name << "]: " << e.what();
       }
