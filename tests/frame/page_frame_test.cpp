@@ -154,12 +154,7 @@ TEST(PageConnectionTest, ConnectionStringPropertyChoosesTheDatabaseOfThisPage) {
   });
   // The next page is back on the board's own.
   host.RunWith<ConnectedPage>([&](ConnectedPage& page) {
-    try {
-      page.OpenConnection_();
-      ADD_FAILURE() << "opened the unregistered data source";
-    } catch (const ScriptError& e) {
-      EXPECT_EQ(e.number(), err::kDatabaseOpen);
-    }
+    EXPECT_THAT([&] { page.OpenConnection_(); }, test::Raises(err::kDatabaseOpen));
     EXPECT_EQ(page.settings().ConnectionString,
               "Provider=MSDASQL.1;USER ID=sa;PASSWORD=;DATA SOURCE=NoSuchBoard");
   });

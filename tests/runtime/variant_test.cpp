@@ -44,13 +44,10 @@ TEST(VariantTest, ConversionCases) {
 TEST(VariantTest, CStrRaisesWhereStrDoesNot) {
   EXPECT_EQ(Variant().CStr(), "");
   EXPECT_EQ(Variant(2.5).CStr(), "2.5");
-  try {
-    Variant::Null().CStr();
-    ADD_FAILURE() << "null converted";
-  } catch (const ScriptError& e) {
-    EXPECT_EQ(e.number(), err::kInvalidUseOfNull);
-    EXPECT_EQ(e.description(), "无效使用 Null");
-  }
+  EXPECT_THAT([] { Variant::Null().CStr(); },
+              ::testing::Throws<ScriptError>(::testing::AllOf(
+                  ::testing::Property(&ScriptError::number, err::kInvalidUseOfNull),
+                  ::testing::Property(&ScriptError::description, "无效使用 Null"))));
   EXPECT_THROW(Variant(Array2D(1, 1)).CStr(), ScriptError);
 }
 
@@ -82,12 +79,8 @@ TEST(VariantTest, ArrayIndexesOutsideTheBoundsRaise) {
   Variant v(Array2D(2, 3));
   const std::pair<int, int> outside[] = {{2, 0}, {0, 3}, {-1, 0}, {0, -1}};
   for (const auto& [row, col] : outside) {
-    try {
-      v.MutableArray().at(row, col);
-      ADD_FAILURE() << row << "," << col;
-    } catch (const ScriptError& e) {
-      EXPECT_EQ(e.number(), err::kSubscriptOutOfRange);
-    }
+    EXPECT_THAT([&] { v.MutableArray().at(row, col); }, test::Raises(err::kSubscriptOutOfRange))
+        << row << "," << col;
   }
   EXPECT_THROW(Variant("x").AsArray(), ScriptError);
 }

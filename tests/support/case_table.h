@@ -3,6 +3,7 @@
 // in double quotes with the escapes \" \\ \n \r \t \xNN. A failure names the file and line.
 #pragma once
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -104,6 +105,11 @@ inline void CheckCaseTable(const std::string& file_name,
 }
 
 inline std::vector<std::string> Yes(bool b) { return {b ? "yes" : "no"}; }
+
+// Matches a call that raises the script error of this number.
+inline auto Raises(long number) {
+  return ::testing::Throws<ScriptError>(::testing::Property(&ScriptError::number, number));
+}
 
 // A typed value: @null, @empty, @true, @false, @i16:N, @i32:N, @i64:N, @d:N (a double),
 // @date:Y-M-D [h:m:s] or @array; any other text is itself.
