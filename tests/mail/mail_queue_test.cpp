@@ -3,6 +3,7 @@
 // the next start.
 #include "mail/mail_queue.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -73,15 +74,12 @@ TEST_F(MailQueueTest, PausesDoubleUpToTheLongestAndTheMailIsGivenUpIntoFailed) {
   MailQueue queue(folder_, o, transport);
   ASSERT_TRUE(queue.Accept("smtp.example:25", "a@x.cn", {"b@y.cn"}, "m\r\n"));
   ASSERT_TRUE(Eventually([&] { return queue.waiting() == 0; }));
-  std::vector<std::string> lines = log_.all();
-  ASSERT_EQ(lines.size(), 5u);
-  const char* pauses[] = {"10", "20", "40", "40"};
-  for (size_t i = 0; i < 4; ++i) {
-    EXPECT_TRUE(lines[i].ends_with("not sent: try later; next attempt in " +
-                                   std::string(pauses[i]) + " ms"))
-        << lines[i];
-  }
-  EXPECT_TRUE(lines[4].ends_with("given up after 5 attempts: try later")) << lines[4];
+  const auto paused = [](const char* ms) {
+    return ::testing::EndsWith(std::string("not sent: try later; next attempt in ") + ms + " ms");
+  };
+  EXPECT_THAT(log_.all(),
+              ::testing::ElementsAre(paused("10"), paused("20"), paused("40"), paused("40"),
+                                     ::testing::EndsWith("given up after 5 attempts: try later")));
   EXPECT_EQ(Files(folder_), 0u);
   EXPECT_EQ(Files(fs::path(folder_) / "failed"), 1u);
   EXPECT_TRUE(transport->mails().empty());
