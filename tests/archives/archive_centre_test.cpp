@@ -26,7 +26,7 @@ struct CentreBoard : test::ArchiveBoard {
 };
 using ArchiveCentre = test::Fixture<CentreBoard>;
 
-TEST_F(ArchiveCentre, OnlyAdministratorsAndModeratorsEnter) {
+TEST(ArchiveCentreAccess, OnlyAdministratorsAndModeratorsEnter) {
   // The golden file holds, for each, the page on entering and the page after adding an archive.
   std::string pages;
   for (const Actor& actor :

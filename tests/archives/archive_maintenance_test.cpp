@@ -83,7 +83,7 @@ TEST(ArchiveRoundTrip, LiveArchiveLiveKeepsEveryPost) {
   EXPECT_EQ(test::CounterDisagreements(b.board), "");
 }
 
-TEST_F(ArchiveMaintenance, RestoreToAnotherForumAndRefusals) {
+TEST(ArchiveRestore, ToAnotherForumAndRefusals) {
   struct Case {
     const char* name;
     Actor actor;
@@ -118,7 +118,7 @@ TEST_F(ArchiveMaintenance, RestoreToAnotherForumAndRefusals) {
   EXPECT_GOLDEN("archives/restore_refusals", pages);
 }
 
-TEST_F(ArchiveMaintenance, AFailureHalfWayChangesNothing) {
+TEST(ArchiveRestore, AFailureHalfWayChangesNothing) {
   struct Case {
     const char* name;
     const char *when, *table, *condition;
@@ -142,7 +142,7 @@ TEST_F(ArchiveMaintenance, AFailureHalfWayChangesNothing) {
 
 // Each action on bob's archived thread, as each kind of member; changed: whether the archive
 // changed afterwards.
-TEST_F(ArchiveMaintenance, AccessPerRoleAndAction) {
+TEST(ArchiveMaintenanceAccess, PerRoleAndAction) {
   enum Action { kMove, kDelete, kEditTopic, kDeleteThroughEdit };
   struct Case {
     Action action;

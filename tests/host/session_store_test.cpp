@@ -23,7 +23,11 @@ class SessionStoreTest : public ::testing::Test {
   // can recompute.
   std::string KeepNew(const char* user, const std::string& address = "10.0.0.1") {
     auto s = store_.NewSession();
-    user ? s->Set("UserName", Variant(user)) : s->SetRecomputable("FirstIn", Variant("yes"));
+    if (user) {
+      s->Set("UserName", Variant(user));
+    } else {
+      s->SetRecomputable("FirstIn", Variant("yes"));
+    }
     store_.Keep(s, address);
     return s->id();
   }

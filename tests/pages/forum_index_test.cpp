@@ -29,10 +29,8 @@ void SeedBoard(TestBoard& board) {
   }
 }
 
-using Home = test::BoardTest;
-
 // A later visit is a visitor with the board's cookies from an earlier session.
-TEST_F(Home, GoldenPages) {
+TEST(HomePages, Golden) {
   const auto page = [](const char* style, bool later) {
     FakeHost host;
     TestBoard board(host);
@@ -102,6 +100,8 @@ TEST_F(HomeVisits, PrivateMessageRowPrefersTheMailboxSignIn) {
   host.Get("/default.asp");
   Show("a wrong mailbox password");
 }
+
+using Home = test::BoardTest;
 
 TEST_F(Home, ArchiveMenuIsBuiltOnceAndRebuiltWhenEmptied) {
   const auto home = [&] { return host.Get("/default.asp").Run(&Corkboard::Home); };

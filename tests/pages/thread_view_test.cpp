@@ -41,10 +41,8 @@ int64_t SeedThread(TestBoard& board, int replies) {
   return topic;
 }
 
-using ThreadView = test::BoardTest;
-
 // Pages of a thread: a page that is not a number is the first, one past the end the last.
-TEST_F(ThreadView, GoldenPages) {
+TEST(ThreadViewPages, Golden) {
   const auto page = [](const char* style, int replies, const char* number, bool closed = false) {
     FakeHost host;
     TestBoard board(host);
@@ -66,6 +64,8 @@ TEST_F(ThreadView, GoldenPages) {
   EXPECT_GOLDEN("detail/third_page_of_25", page("CBK", 24, "7"));
   EXPECT_GOLDEN("detail/closed_topic", page("CBK", 1, "", true));
 }
+
+using ThreadView = test::BoardTest;
 
 // The queries are the golden file's cases: 2 is a reply, 4 a private topic, 5 a topic whose
 // forum is gone.

@@ -35,11 +35,9 @@ void SeedTopics(TestBoard& board) {
   board.Exec("update post set hits=7,icon=3 where parentid is null");
 }
 
-using TopicList = test::BoardTest;
-
 // topics_cbk shows each status icon: closed beats news, news is later than the last visit, and a
 // topic is hot only with more replies than HotCount.
-TEST_F(TopicList, GoldenPages) {
+TEST(TopicListPages, Golden) {
   const auto page = [](const char* style, bool topics, const char* topic_size) {
     FakeHost host;
     TestBoard board(host);
@@ -55,6 +53,8 @@ TEST_F(TopicList, GoldenPages) {
   EXPECT_GOLDEN("list/topics_club", page("CLUB", true, "true"));
   EXPECT_GOLDEN("list/topics_without_size", page("CBK", true, "false"));
 }
+
+using TopicList = test::BoardTest;
 
 // The golden file's cases are the DaysPrune of the address ("-" for none) and of the cookie: the
 // option selected, whether the topic of 2024-03-01 is listed, and the cookie the page writes. A
@@ -105,7 +105,7 @@ TEST_F(TopicList, AdmittedToPrivateForum) {
 
 // The golden file's cases are the sessionLoginDT cookie ("-" for none): the cookie the page writes
 // and whether the topic of 2024-05-09 09:00 counts as new.
-TEST_F(TopicList, VisitCookie) {
+TEST(TopicListPages, VisitCookie) {
   test::ExpectGoldenCases("list/visit_cookie.txt", [](const std::string& cookie) {
     FakeHost host;
     TestBoard board(host);
