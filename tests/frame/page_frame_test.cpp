@@ -64,52 +64,40 @@ class FramedPageTest : public ::testing::Test {
   std::vector<std::string> visits_;
 };
 
-TEST_F(FramedPageTest, WritesHeadTopContentAndFooterInBothLayouts) {
-  const std::string head = test::ReadGolden("frame/head_default");
-  const struct {
-    const char* style;
-    std::string top;
-  } layouts[] = {
-      {"CBK", test::ReadGolden("frame/top_cbk")},
-      {"CLUB", test::ReadGolden("frame/top_club")},
-      {"NONE", ""},
-  };
-  for (const auto& layout : layouts) {
-    host_.Configure({{"BBSTYLE", layout.style}});
-    const std::string body =
-        Show({.location = "贴子列表", .title = "贴子列表", .heading = "成员列表"},
-             [](FramePage& p) { p.Out() << "<p>content</p>"; });
-    EXPECT_EQ(body, head + "<center>" + layout.top + "<p>content</p></center>" + kFooter +
-                        "</body></html>")
-        << layout.style;
+// Each layout writes the head, its top, the content and the footer; a page with a top of its own
+// leaves the top to the content and records no visit.
+TEST_F(FramedPageTest, WritesHeadTopContentAndFooterInEachLayout) {
+  std::string pages;
+  for (const char* style : {"CBK", "CLUB", "NONE"}) {
+    host_.Configure({{"BBSTYLE", style}});
+    pages +=
+        GoldenCase(style, Show({.location = "贴子列表", .title = "贴子列表", .heading = "成员列表"},
+                               [](FramePage& p) { p.Out() << "<p>content</p>"; }));
     EXPECT_EQ(visits_, std::vector<std::string>{"贴子列表"});
   }
-}
-
-TEST_F(FramedPageTest, AnOwnTopLeavesTheTopToTheContent) {
-  const std::string body = Show({.title = "贴子列表", .own_top = true},
-                                [](FramePage& p) { p.Out() << "<table>own</table>"; });
-  EXPECT_EQ(body, test::ReadGolden("frame/head_default") + "<center><table>own</table></center>" +
-                      kFooter + "</body></html>");
+  host_.Configure({{"BBSTYLE", "CBK"}});
+  pages += GoldenCase("own top", Show({.title = "贴子列表", .own_top = true},
+                                      [](FramePage& p) { p.Out() << "<table>own</table>"; }));
   EXPECT_TRUE(visits_.empty());
+  EXPECT_GOLDEN("frame/framed_pages", pages);
 }
 
+// The error page, or the page's refusal, replaces what the page wrote; the footer follows or not.
 TEST_F(FramedPageTest, ErrorPageReplacesTheBodyAndTheTailFollows) {
-  const std::string error_page = test::ReadGolden("frame/error_corkboard");
-  const std::string refused_page = ErrorPageSaying("对不起，该论坛不存在！");
-  const auto check = [&](ErrorPage on_error, bool refused, const std::string& expected) {
-    EXPECT_EQ(Show({.title = "贴子列表", .heading = "h", .on_error = on_error},
-                   [&](FramePage& p) {
-                     p.Out() << "<p>half a page";
-                     if (refused) p.Refuse("对不起，该论坛不存在！");
-                     throw ScriptError(err::kTypeMismatch, "类型不匹配", "Corkboard");
-                   }),
-              expected);
-  };
-  check(ErrorPage::kFooterFollows, false, error_page + kFooter + "</body></html>");
-  check(ErrorPage::kReplacesFooter, false, error_page + "</body></html>");
-  check(ErrorPage::kFooterFollows, true, refused_page + kFooter + "</body></html>");
-  check(ErrorPage::kReplacesFooter, true, refused_page + "</body></html>");
+  std::string pages;
+  for (const ErrorPage on_error : {ErrorPage::kFooterFollows, ErrorPage::kReplacesFooter}) {
+    for (const bool refused : {false, true}) {
+      pages += GoldenCase(
+          std::string(on_error == ErrorPage::kFooterFollows ? "footer follows" : "no footer") +
+              (refused ? ", refused" : ""),
+          Show({.title = "贴子列表", .heading = "h", .on_error = on_error}, [&](FramePage& p) {
+            p.Out() << "<p>half a page";
+            if (refused) p.Refuse("对不起，该论坛不存在！");
+            throw ScriptError(err::kTypeMismatch, "类型不匹配", "Corkboard");
+          }));
+    }
+  }
+  EXPECT_GOLDEN("frame/error_in_frame", pages);
 }
 
 // An error without a number gets the generic one; an error's text cannot carry markup.
