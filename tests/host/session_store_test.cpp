@@ -41,16 +41,13 @@ TEST_F(SessionStoreTest, IdleTimeDecidesExpiryAndEachVisitKeepsTheSessionAlive) 
     clock_.Advance(15min);
     ASSERT_NE(store_.Find(visited), nullptr) << i;
   }
-  struct Case {
-    std::chrono::seconds idle;
-    bool alive;
-  };
-  const Case cases[] = {{0s, true}, {19min, true}, {20min, true}, {20min + 1s, false}, {2h, false}};
-  for (const Case& c : cases) {
+  const std::pair<std::chrono::seconds, bool> cases[] = {
+      {0s, true}, {19min, true}, {20min, true}, {20min + 1s, false}, {2h, false}};
+  for (const auto& [idle, alive] : cases) {
     std::string id = KeepNew("甲");
-    clock_.Advance(c.idle);
+    clock_.Advance(idle);
     auto found = store_.Find(id);
-    EXPECT_EQ(found != nullptr, c.alive) << c.idle.count();
+    EXPECT_EQ(found != nullptr, alive) << idle.count();
     if (found) {
       EXPECT_EQ(found->Get("username").Str(), "甲");
     }
@@ -82,12 +79,8 @@ TEST_F(SessionStoreTest, CapsDropTheLeastRecentlyUsedOfTheAddressThenOfAll) {
   std::string a3 = KeepNew("a3", "10.0.0.1");
   std::string c1 = KeepNew("c1", "10.0.0.3");
   std::string c2 = KeepNew("c2", "10.0.0.3");  // five kept: b1 is the oldest of all
-  struct Case {
-    const std::string& id;
-    bool alive;
-  };
-  const Case cases[] = {{a1, true}, {a2, false}, {a3, true}, {b1, false}, {c1, true}, {c2, true}};
-  for (const Case& c : cases) EXPECT_EQ(store_.Find(c.id) != nullptr, c.alive) << c.id;
+  for (const std::string& id : {a1, a3, c1, c2}) EXPECT_NE(store_.Find(id), nullptr) << id;
+  for (const std::string& id : {a2, b1}) EXPECT_EQ(store_.Find(id), nullptr) << id;
   // Each visitor sees only their own values.
   store_.Find(a1)->Set("Login", Variant(int32_t{1}));
   EXPECT_EQ(store_.Find(a1)->Get("username").Str(), "a1");

@@ -188,19 +188,16 @@ TEST_F(MailTest, OutboxKeepsEachMailAsSentInAPrivateFolder) {
   FakeSmtp smtp;
   ASSERT_EQ(Send(smtp.address()), "");
   const std::string sent = smtp.mails().at(0).message;
-  struct Case {
-    std::string server;
-    std::string folder;  // where the mail must land
-  };
-  const Case cases[] = {
+  // The server setting, and the folder where the mail must land.
+  const std::pair<std::string, std::string> cases[] = {
       {defaults::kSmtpServer, root_ + "/data/outbox"},
       {"dir:mail/out/", root_ + "/data/mail/out"},
       {"dir:" + root_ + "/elsewhere", root_ + "/elsewhere"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.server);
-    for (int i = 0; i < 2; ++i) ASSERT_EQ(Send(c.server), "");
-    const auto mails = ReadOutbox(c.folder);
+  for (const auto& [server, folder] : cases) {
+    SCOPED_TRACE(server);
+    for (int i = 0; i < 2; ++i) ASSERT_EQ(Send(server), "");
+    const auto mails = ReadOutbox(folder);
     ASSERT_EQ(mails.size(), 2u);
     EXPECT_NE(mails[0].file, mails[1].file);
     for (const OutboxMail& m : mails) {
@@ -209,9 +206,9 @@ TEST_F(MailTest, OutboxKeepsEachMailAsSentInAPrivateFolder) {
                     WithFixedId(sent));
       EXPECT_EQ(fs::status(m.file).permissions(), fs::perms::owner_read | fs::perms::owner_write);
     }
-    EXPECT_EQ(fs::status(c.folder).permissions(), fs::perms::owner_all);
+    EXPECT_EQ(fs::status(folder).permissions(), fs::perms::owner_all);
     // Only finished mails are left: no temporary files.
-    EXPECT_EQ(std::distance(fs::directory_iterator(c.folder), fs::directory_iterator()), 2);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 2);
   }
   // The outbox reads its mails back decoded.
   EXPECT_EQ(test::MailText(ReadOutbox(root_ + "/elsewhere").at(0)),
@@ -224,18 +221,14 @@ TEST_F(MailTest, OutboxKeepsEachMailAsSentInAPrivateFolder) {
 TEST_F(MailTest, MissingServerOrUnwritableOutboxFails) {
   const std::string file = root_ + "/not-a-folder";
   std::ofstream(file) << "x";
-  struct Case {
-    std::string server;
-    std::string error;
-  };
-  const Case cases[] = {
+  const std::pair<std::string, std::string> cases[] = {
       {"", "没有设置邮件服务器"},
       {"  ", "没有设置邮件服务器"},
       {"smtp://a b", "邮件服务器设置无效"},
       {"dir:" + file, "无法创建邮件文件夹（Not a directory）"},
       {"dir:" + file + "/sub", "无法创建邮件文件夹（Not a directory）"},
   };
-  for (const Case& c : cases) EXPECT_EQ(Send(c.server), c.error) << c.server;
+  for (const auto& [server, error] : cases) EXPECT_EQ(Send(server), error) << server;
 }
 
 // The one conversation with a real SMTP server: aiosmtpd, whose mail parser reads every text

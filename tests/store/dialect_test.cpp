@@ -59,19 +59,15 @@ TEST_F(DialectTest, UnpaddedDateTextsCompareAsDates) {
   board.AddRow("announce", {{"subject", "s"}, {"startdate", "2001-5-9"}, {"enddate", "2001-12-1"}});
   EXPECT_EQ(board.Scalar("select startdate from announce").CDate(),
             DateTime::FromParts(2001, 5, 9));
-  struct Case {
-    const char* today;
-    long found;
-  };
   // Text order would put "2001-10-1" before "2001-5-9" and "2001-12-1" before "2001-9-1".
-  const std::vector<Case> cases = {{"2001-5-9", 1}, {"2001-10-1", 1}, {"2001-9-1", 1},
-                                   {"2001-5-8", 0}, {"2001-12-2", 0}, {"2001/12/1", 1}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.today);
-    std::string t = c.today;
-    EXPECT_EQ(Number("select count(*) from announce where startdate<='" + t + "' and EndDate>='" +
-                     t + "'"),
-              c.found);
+  const std::pair<std::string, long> cases[] = {{"2001-5-9", 1},  {"2001-10-1", 1},
+                                                {"2001-9-1", 1},  {"2001-5-8", 0},
+                                                {"2001-12-2", 0}, {"2001/12/1", 1}};
+  for (const auto& [today, found] : cases) {
+    EXPECT_EQ(Number("select count(*) from announce where startdate<='" + today +
+                     "' and EndDate>='" + today + "'"),
+              found)
+        << today;
   }
 }
 
