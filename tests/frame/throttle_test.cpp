@@ -50,8 +50,7 @@ TEST(SignInGuard, CountsPerAddressAndPerNameWithoutLetterCase) {
                                                {"10.0.0.7", "", true},
                                                {"10.0.2.1", "bob", false},
                                                {"10.0.2.1", "alicia", false}}) {
-    SCOPED_TRACE(std::string(address) + " " + name);
-    EXPECT_EQ(RefusedAt(app, 10, address, name), refused);
+    EXPECT_EQ(RefusedAt(app, 10, address, name), refused) << address << " " << name;
   }
 }
 

@@ -74,11 +74,7 @@ TEST_F(BoardCopyTest, CopiesEveryRowIdentityAndCounterIntoPostgresql) {
   RegisterDataSource("copytarget", ParseDataSourceSpec(pg_spec_));
   Connection con;
   con.Open(ConnectionTo("copytarget"));
-  struct Check {
-    std::string sql;
-    long value;
-  };
-  const std::vector<Check> checks = {
+  const std::pair<std::string, long> checks[] = {
       {"select topiccount from forum where forumname='f'", 2},
       {"select replycount from forum", 1},
       {"select postcount from register where username='ann'", 3},  // as the source kept it
@@ -87,10 +83,7 @@ TEST_F(BoardCopyTest, CopiesEveryRowIdentityAndCounterIntoPostgresql) {
       {"select postid from post where subject='two'", 2},
       {"select count(*) from pm where isnew=1", 1},
   };
-  for (const Check& c : checks) {
-    SCOPED_TRACE(c.sql);
-    EXPECT_EQ(Scalar(con, c.sql), c.value);
-  }
+  for (const auto& [sql, value] : checks) EXPECT_EQ(Scalar(con, sql), value) << sql;
   // The next post takes the number after the deleted one, and is counted again.
   con.Execute("insert into post (forumname,username,subject) values ('F','Ann','new')");
   EXPECT_EQ(Scalar(con, "select @@identity"), 5);
