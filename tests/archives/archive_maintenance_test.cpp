@@ -119,19 +119,14 @@ TEST(ArchiveRestore, ToAnotherForumAndRefusals) {
 }
 
 TEST(ArchiveRestore, AFailureHalfWayChangesNothing) {
-  struct Case {
-    const char* name;
-    const char *when, *table, *condition;
-  };
-  const Case cases[] = {
-      {"restoring the second reply fails", "AFTER INSERT", "post", "new.message='再回复'"},
-      {"emptying the archive fails", "BEFORE DELETE", "archivelist", ""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& [name, when, table, condition] :
+       {std::tuple{"restoring the second reply fails", "AFTER INSERT", "post",
+                   "new.message='再回复'"},
+        {"emptying the archive fails", "BEFORE DELETE", "archivelist", ""}}) {
+    SCOPED_TRACE(name);
     MaintenanceBoard b;
     b.DropLiveThread();
-    b.board.FailWhen(c.when, c.table, c.condition);
+    b.board.FailWhen(when, table, condition);
     const std::string posts = b.Posts(), archived = b.ArchivedRows();
     EXPECT_TRUE(Has(b.Restore(test::kAdmin, test::kForumA), "错误号："));
     EXPECT_EQ(b.Posts(), posts);

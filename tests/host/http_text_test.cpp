@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-
 #include "support/case_table.h"
 #include "support/test_env.h"
 
@@ -55,25 +54,19 @@ TEST(HttpTextTest, CookieValuesRoundTripThroughGbkEncoding) {
 
 TEST(HttpTextTest, CookieExpiryIsTheLocalDateInGmt) {
   // The board keeps local wall-clock dates; the browser wants the instant in GMT.
-  auto local = [](int64_t wall) { return DateTime::FromSeconds(wall); };
-  struct Case {
-    const char* tz;
-    int64_t wall;  // local wall clock, seconds since 1970 read as if UTC
-    const char* expected;
-  };
-  const Case cases[] = {
-      {"UTC0", 1715250030, "Thu, 09 May 2024 10:20:30 GMT"},
-      {"CST-8", 1715250030, "Thu, 09 May 2024 02:20:30 GMT"},
-      {"CST-8", 1704067200 + 3600, "Sun, 31 Dec 2023 17:00:00 GMT"},  // crosses the year back
-      {"EST5", 1715250030, "Thu, 09 May 2024 15:20:30 GMT"},
-  };
   test::ScopedTimeZone zone("UTC0");
-  for (const Case& c : cases) {
-    zone.Use(c.tz);
-    EXPECT_EQ(HttpDate(local(c.wall)), c.expected) << c.tz;
+  // The zone, the local wall clock (seconds since 1970 read as if UTC), the date sent.
+  for (const auto& [tz, wall, expected] :
+       {std::tuple{"UTC0", 1715250030, "Thu, 09 May 2024 10:20:30 GMT"},
+        {"CST-8", 1715250030, "Thu, 09 May 2024 02:20:30 GMT"},
+        {"CST-8", 1704067200 + 3600, "Sun, 31 Dec 2023 17:00:00 GMT"},  // crosses the year back
+        {"EST5", 1715250030, "Thu, 09 May 2024 15:20:30 GMT"}}) {
+    zone.Use(tz);
+    EXPECT_EQ(HttpDate(DateTime::FromSeconds(wall)), expected) << tz;
   }
   zone.Use("CST-8");
-  std::string line = FormatSetCookie("DaysPrune", ResponseCookie{"5", local(1715250030)});
+  std::string line =
+      FormatSetCookie("DaysPrune", ResponseCookie{"5", DateTime::FromSeconds(1715250030)});
   EXPECT_EQ(line, "DaysPrune=5; expires=Thu, 09 May 2024 02:20:30 GMT; HttpOnly; SameSite=Lax");
 }
 
