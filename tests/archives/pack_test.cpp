@@ -11,13 +11,8 @@ namespace {
 using test::ArchiveBoard;
 
 struct PackBoard : ArchiveBoard {
-  std::string outbox = host.services().data_dir + "/outbox";
-  PackBoard() {
-    host.Configure({{"SmtpServer", "dir:" + outbox},
-                    {"BBEMail", "board@example.com"},
-                    {"BBURL", "http://bbs.example.com"},
-                    {"SubmitInterval", "60"}});
-  }
+  std::string outbox = test::MailIntoFolder(host);
+  PackBoard() { host.Configure({{"SubmitInterval", "60"}}); }
   std::string Send(int64_t post, const std::string& email,
                    const std::string& address = "10.0.0.1") {
     host.PostForm("/download.asp", {{"topic", Id(post)}, {"email", email}}).RemoteAddr(address);
