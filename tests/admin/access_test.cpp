@@ -1,6 +1,5 @@
-// Every control-panel action against every kind of visitor: a guest, a member, the moderator of
-// the forum acted on, a moderator of another forum, and the administrator. A refused step writes
-// its refusal and changes nothing; an admitted one does its work.
+// Every control-panel action against every kind of visitor (tests/data/panel_access.txt): a
+// refused step writes its refusal and changes nothing; an admitted one does its work.
 #include <map>
 
 #include "admin/panel_fixture.h"

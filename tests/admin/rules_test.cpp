@@ -1,6 +1,4 @@
-// The control panel's decisions without the database (tests/data/admin_rules.txt): the forum
-// summary's sort, the stored access rule, the display orders, announcements' fields and forums,
-// the member search filter and upload folders.
+// The control panel's decisions without the database (tests/data/admin_rules.txt).
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,6 +1,4 @@
-// The maintenance tools: the recount after deliberately damaged counters, the statistics of a
-// seeded month, the news scripts and their address, the mailing list and the mass mail in the
-// background, and the import of CBK member files.
+// The maintenance tools: recount, statistics, news scripts, mailing list, mass mail and import.
 #include <sys/stat.h>
 
 #include <filesystem>

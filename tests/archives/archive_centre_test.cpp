@@ -1,6 +1,5 @@
-// The archive centre (admin/archive.asp): who may enter, adding, renaming by position and deleting
-// archives with their posts, a moderator kept to archives of his own forums, and the archive
-// menus rebuilt at once after a change.
+// The archive centre (admin/archive.asp): who may enter and change which archives, and the
+// archive menus after a change.
 #include "admin/admin.h"
 #include "archives/archive_fixture.h"
 #include "support/page_test.h"

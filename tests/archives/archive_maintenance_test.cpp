@@ -1,6 +1,4 @@
-// Archive maintenance pages: who may move, delete, restore and edit archived threads (a table of
-// roles and actions against what changed), the round trip live -> archive -> live, moves that
-// take the replies along, edits, and failures half way that change nothing.
+// Moving, deleting, restoring and editing archived threads: who may, and what each keeps.
 #include <map>
 
 #include "archives/archive_fixture.h"

@@ -1,6 +1,4 @@
-// Mailing a post (download.asp): the form, one mail to every listed address with the post as
-// HTML, the thread's address for a reply, and the refusals that send nothing (the address rules
-// are the rules' table): a header hidden in an address, a private forum, the flood guard.
+// Mailing a post (download.asp); the address rules are the rules' table (archive_rules_test).
 #include "archives/archive_fixture.h"
 #include "mail/mail.h"
 #include "support/page_test.h"

@@ -1,6 +1,5 @@
-// Faults a running board rides out: another connection holding the database's write lock (for a
-// while, and past the time a write waits), and a flood of cookie-less visitors. The real server on
-// a free port over a SQLite board in a folder.
+// Faults a running board rides out, on the real server over a SQLite board in a folder: a write
+// lock held by another connection, and a flood of cookie-less visitors.
 #include <gtest/gtest.h>
 #include <unistd.h>
 

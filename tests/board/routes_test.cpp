@@ -1,6 +1,5 @@
-// The board's address table (tests/data/routes.txt): each address and action reaches its method
-// (a route's name is spelled from the method it calls), form actions run only by POST, refusals
-// land on the error page of the address's class; and where jump.asp sends the browser.
+// The board's address table (tests/data/routes.txt): each address and action reaches its method,
+// form actions run only by POST; and where jump.asp sends the browser.
 #include "board/routes.h"
 
 #include "admin/admin.h"

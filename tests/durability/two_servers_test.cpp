@@ -1,7 +1,4 @@
-// Two real board processes on one PostgreSQL board, as behind a load balancer: a member signed in
-// through one is signed in on the other (and a renewed id ends on both), the flood guard and the
-// online list span both, a forum added through one shows in the other's menu, eight visitors post
-// through both, and when one is killed the other serves on. Skipped on SQLite.
+// Two real board processes on one PostgreSQL board, as behind a load balancer (not on SQLite).
 #include <gtest/gtest.h>
 
 #include "durability/posting_load.h"

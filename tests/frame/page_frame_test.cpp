@@ -1,6 +1,4 @@
-// The page frame: head, tops, framed pages in both layouts, where the error page lands, and the
-// page's own connection; the fragments without a database: the error and wait pages of each
-// class, the pager layouts, the private-forum form and the private-message top.
+// The page frame (head, tops, framed pages, the page's connection) and database-free fragments.
 #include "frame/page_frame.h"
 
 #include <functional>

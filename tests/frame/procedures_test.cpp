@@ -1,8 +1,5 @@
-// Shared procedures without a database (those whose cases are texts: tests/data/procedures.txt):
-// numbers, quoting, times, member titles, random codes and the generated-files folder. Board
-// settings: the board address, conversions and derived texts and the values that stop a page
-// (tests/data/settings.txt), and when a page reads them (a changed value on the next page:
-// tests/pages/registration_test.cpp).
+// Shared procedures and board settings without a database (tests/data/procedures.txt and
+// settings.txt; when a page reads a changed value: registration_test).
 #include "frame/procedures.h"
 
 #include <algorithm>

@@ -1,6 +1,5 @@
-// The host objects: request lookup order and multi-valued fields, the response's redirect and
-// cookies, and the application lock under concurrent writers. (Keys without regard to case, of
-// server variables and session values, are checked through the page host: page_host_test.)
+// The host objects on their own. (Keys without regard to case, of server variables and session
+// values, are checked through the page host: page_host_test.)
 #include "host/context.h"
 
 #include <gtest/gtest.h>

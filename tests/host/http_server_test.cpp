@@ -1,7 +1,4 @@
-// The real server on a free port: keep-alive, the limits (400, 413, 431), slow clients, failing
-// pages, HEAD, the access log, a full connection table, no
-// descriptor left, the graceful stop, and pages on workers (a blocked page, a full queue, crowds
-// of idle and slow clients).
+// The real server on a free port, driven over raw sockets.
 #include "host/net/http_server.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,5 @@
-// The page workers: a full pool refuses at once and takes jobs again once a worker is free; a
-// throwing job leaves its worker serving. (Closing, which drops the waiting jobs and lets the
-// running ones finish, is checked through the server: http_server_test's full queue.)
+// The page workers. (Closing, which drops the waiting jobs and lets the running ones finish, is
+// checked through the server: http_server_test's full queue.)
 #include "host/worker_pool.h"
 
 #include <gtest/gtest.h>

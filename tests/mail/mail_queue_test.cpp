@@ -1,6 +1,4 @@
-// The mail queue: a stalled server delays nobody and gets the mail once it answers; pauses grow
-// and a mail is given up into the failed folder; a stop tries once more and leaves the rest for
-// the next start.
+// The mail queue: delivery in the background, retries, giving up, and a stop.
 #include "mail/mail_queue.h"
 
 #include <gmock/gmock.h>

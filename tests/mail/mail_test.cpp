@@ -1,6 +1,5 @@
-// Tests of the mail component: the message as sent, recorded by an in-process SMTP server (and
-// once read back by a real one, aiosmtpd, with Python's own mail parser), refusals, timeouts,
-// header injection and the .eml outbox.
+// The mail component against an in-process SMTP server, and once against a real one (aiosmtpd)
+// whose own parser reads every text back.
 #include "mail/mail.h"
 
 #include <gtest/gtest.h>

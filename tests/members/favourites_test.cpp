@@ -1,6 +1,4 @@
-// Favourites and subscriptions: adding only by a confirmed POST, the refusals, each member seeing
-// and deleting only his own favourites, subscriptions replaced as a whole for the signed-in member
-// alone, and GetSubscibeList.
+// Favourites and subscriptions: each member's own, changed only by a confirmed POST.
 #include <set>
 
 #include "support/page_test.h"
@@ -67,9 +65,8 @@ TEST_F(Favourites, Refusals) {
   };
   std::string pages;
   for (const auto& [id, identity] : cases) {
-    FormFields form = identity;
-    form.emplace_back("id", id);
-    pages += GoldenCase(id, host.PostForm("/favor.asp", form).Run(&Corkboard::Favor));
+    host.PostForm("/favor.asp", WithChanges(identity, {{"id", id}}));
+    pages += GoldenCase(id, host.Run(&Corkboard::Favor));
   }
   EXPECT_EQ(Count("1=1"), 0);
   AddFavourite(topic, alice);

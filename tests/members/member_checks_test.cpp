@@ -1,7 +1,5 @@
-// The checks against the member register on a seeded board (moderator links, the moderator and
-// posting checks) and the member pages' decisions as data (profile-save refusals in their order,
-// the preference cookies as shown, the friend's mail body and return address): the cases are in
-// tests/data/members.txt.
+// The checks against the member register and the member pages' decisions as data
+// (tests/data/members.txt).
 #include "members/member_checks.h"
 
 #include <map>

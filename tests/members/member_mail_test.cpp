@@ -1,6 +1,4 @@
-// The two pages that mail for a visitor, read back from the outbox: the lost password (only to the
-// stored address, within the limits) and send-to-friend (one recipient, the board's sender, the
-// visitor's text as text, no header from any field).
+// The lost password and send-to-friend pages, their mail read back from the outbox.
 #include "mail/mail.h"
 #include "members/member_pages.h"
 #include "support/page_test.h"

@@ -1,6 +1,4 @@
-// What several processes on one board do when their shared parts fail or race: a session the
-// database cannot read, or a sign-in it cannot write, ends on the address's error page, and two
-// mail queues on one folder send each waiting mail once.
+// What several processes on one board do when their shared parts fail or race.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>

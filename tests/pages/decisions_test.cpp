@@ -1,8 +1,5 @@
-// The pages' decide functions as data: each table sets the facts of one stop and checks that the
-// first rule in the page's order decides, and that facts not read yet stop nothing; for the
-// editing and moderation pages each case breaks its own rule and every later one, so only the
-// order picks the answer. The permission table of editing and moderation and the home page
-// addresses of the thread view are text cases (tests/data/decisions.txt).
+// The pages' decide functions as data: in each table a case breaks its own rule and every later
+// one, so only the order picks the answer (text cases: tests/data/decisions.txt).
 #include <gtest/gtest.h>
 
 #include <optional>

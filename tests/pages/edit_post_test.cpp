@@ -1,6 +1,4 @@
-// Editing and deleting posts: the edit form's golden pages and refusals, the permission table
-// against each post's own forum, the stored edit (message, smileys, history, renamed thread), and
-// deletions through the edit form and the delete-topic page with counters against a recount.
+// Editing and deleting posts by the rights of each post's own forum; counters against a recount.
 #include "frame/throttle.h"
 #include "pages/moderation_fixture.h"
 #include "support/page_test.h"

@@ -1,6 +1,5 @@
-// The pages against a hostile visitor and a returning member: script through member fields and
-// return addresses, posts and lookups outside the visitor's rights, password guessing, flooding
-// without a cookie, and the one last-visit cookie. Each case is a request and what must not happen.
+// The pages against a hostile visitor and a returning member: each case is a request and what
+// must not happen.
 #include <regex>
 
 #include "frame/procedures.h"

@@ -1,6 +1,5 @@
-// Sign-in (Login), the private-forum identity check (IDCheck) with its return address, and the
-// moderators' address lookup (GetIP). The pages of each table are in one golden file. A change
-// of identity asks the host for a new session id; a refusal does not.
+// Sign-in, the private-forum identity check and the address lookup. A change of identity asks
+// the host for a new session id; a refusal does not.
 #include "support/page_test.h"
 
 namespace cb {

@@ -1,6 +1,4 @@
-// New topics: the form in both layouts, each refusal of the submission in its order, the flood
-// guard on the injected clock, the stored row and the counters the store keeps, and a failing
-// insert that must leave nothing behind.
+// New topics: the form, the refusals in their order, the flood guard and what is stored.
 #include "pages/posting_fixture.h"
 #include "support/page_test.h"
 

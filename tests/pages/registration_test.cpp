@@ -1,7 +1,4 @@
-// Registration: the rules and the form in both password modes, the mailed password (captured in
-// an outbox folder, or by a transport installed in the environment), the typed password, every
-// refusal, and what is stored and set in cookies; and where a relative upload folder lies. The
-// pages are golden files.
+// Registration in both password modes: the pages, the mail, what is stored and set in cookies.
 #include <filesystem>
 #include <memory>
 

@@ -1,6 +1,4 @@
-// Replies: the reply and quoting forms with the thread review, their refusals, PostReply's
-// refusals in order, the stored reply and counters, and the reply notice mail (at once to an
-// outbox folder, through the queue to a mail server).
+// Replies: the forms, the refusals in their order, what is stored and the reply notice mail.
 #include <chrono>
 #include <memory>
 

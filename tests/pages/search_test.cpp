@@ -1,7 +1,5 @@
-// search.asp: what each action lists (live and archived posts, today's topics, a member's posts),
-// private forums left out, the run-time errors, hostile terms, paging through the kept search,
-// golden pages of the form and of a result page, the newest 1,000 of a larger result, and the
-// plans that read only the asked page's rows.
+// search.asp: what each action lists, never from a private forum, and the plans that read only
+// the asked page's rows.
 #include <regex>
 #include <variant>
 

@@ -1,6 +1,4 @@
-// Thread moderation: the close, open, transfer and copy pages as golden HTML; closing and opening
-// against the topic's own forum; moving (keep, delete) and archiving (keep, delete, twice) with
-// the rows written and the counters against a recount; a failure half way changes nothing.
+// Closing, opening, moving, archiving and copying threads, with the counters against a recount.
 #include "pages/moderation_fixture.h"
 #include "support/page_test.h"
 

@@ -1,6 +1,4 @@
-// The thread view: golden pages (paging and its bounds, avatar versus rank images, the member's
-// links, a closed topic, both layouts), the walk to neighbouring topics,
-// the view count, the refusals, and hostile member text.
+// The thread view: golden pages, the walk to neighbouring topics, the view count and refusals.
 #include "frame/view_counts.h"
 #include "support/page_test.h"
 

@@ -1,6 +1,4 @@
-// The digests (hot.asp, morereply.asp, active.asp, top.asp) and a forum's announcements: golden
-// pages, the 25-topic limit and order, private forums left out, the rankings' last row, and which
-// announcements show and which are marked new.
+// The digests (hot.asp, morereply.asp, active.asp, top.asp) and a forum's announcements.
 #include <map>
 
 #include "support/page_test.h"

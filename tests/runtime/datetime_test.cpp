@@ -1,6 +1,5 @@
-// Tests of dates: the general text and its round trip, calendar fields on both sides of 1970,
-// carrying of parts and minute differences (tests/data/datetime.txt; the texts Parse accepts and
-// refuses are in runtime.txt), and the system clock's local time.
+// Dates (tests/data/datetime.txt; the texts Parse accepts are in runtime.txt) and local time
+// against the C library.
 #include "runtime/datetime.h"
 
 #include <gtest/gtest.h>

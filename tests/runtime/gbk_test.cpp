@@ -1,6 +1,4 @@
-// Tests of the GBK edge (the cases of single texts are in tests/data/runtime.txt): the table-driven
-// encoder (references for characters GBK lacks, byte lengths) is checked against iconv itself for
-// every BMP character and for random broken text.
+// The GBK encoder against iconv itself (single texts: tests/data/runtime.txt).
 #include "runtime/gbk.h"
 
 #include <errno.h>

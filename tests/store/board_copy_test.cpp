@@ -1,6 +1,4 @@
-// Moving and keeping boards: a SQLite board copied into PostgreSQL with its identities and
-// counters, backups of a serving board, and what a PostgreSQL board does when its server drops
-// a connection.
+// Copying a SQLite board into PostgreSQL, backups of a serving board, a dropped connection.
 #include "store/board_copy.h"
 
 #include <gtest/gtest.h>

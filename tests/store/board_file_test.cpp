@@ -1,6 +1,5 @@
-// A board file as an operator meets it: written by a plain SQLite connection with none of the
-// server's functions (as the sqlite3 shell is), on a new board and on one migrated from the
-// schema whose defaults named a function only the server had.
+// A board file written by a plain SQLite connection without the server's functions, as the
+// sqlite3 shell is, on a new board and on a migrated one.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 

@@ -1,7 +1,5 @@
-// Several pages writing one board at once (a database file, or a PostgreSQL database when the
-// tests run on a cluster), through two data sources as two board processes would: nothing fails,
-// nothing is lost, the counters agree with the rows. Also the first start's seeding and account
-// creation on that board.
+// Pages writing one board at once through two data sources, as two processes would; and the
+// first start's seeding.
 #include <gtest/gtest.h>
 
 #include <atomic>

@@ -1,6 +1,4 @@
-// The remembered row counts and pages of paged record sets: they serve every page and every
-// pooled connection until a write to the database, through this process's connections or through a
-// handle of its own as another process would write the file.
+// The remembered row counts and pages of paged record sets, until any write to the database.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <unistd.h>

@@ -109,10 +109,7 @@ TEST_F(RecordsetTest, ReadingOnPastAPageAndStatePositions) {
   EXPECT_EQ(rs("subject").Str(), "t10");
   rs.MoveFirst();
   int n = 0;
-  while (!rs.Eof()) {  // windows grow as a page reads on
-    ++n;
-    rs.MoveNext();
-  }
+  for (; !rs.Eof(); rs.MoveNext()) ++n;  // windows grow as a page reads on
   EXPECT_EQ(n, 30);
   EXPECT_EQ(rs.AbsolutePage(), -3);  // at EOF
   EXPECT_THROW(rs.SetAbsolutePage(0), ScriptError);

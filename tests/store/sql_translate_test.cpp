@@ -1,6 +1,4 @@
-// The translator on its own: every SQL Server construct the pages use, for SQLite and PostgreSQL,
-// literals left alone, constructs without a faithful translation refused by name, and the cache
-// of translations. The statements are in tests/data/sql_translate.txt.
+// The translator on its own, for SQLite and PostgreSQL (tests/data/sql_translate.txt).
 #include "store/sql_translate.h"
 
 #include <gtest/gtest.h>

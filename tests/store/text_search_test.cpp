@@ -1,7 +1,5 @@
-// Substring search through the trigram index (the patterns it serves are in
-// tests/data/like_patterns.txt, the statements it makes in sql_translate.txt): that it finds
-// exactly what the LIKE finds as rows are added, edited and deleted, and that the digests and
-// searches are read through indexes rather than by scanning post.
+// Substring search through the trigram index: the rows the LIKE finds, and the digests and
+// searches read through indexes.
 #include <gtest/gtest.h>
 
 #include <memory>
