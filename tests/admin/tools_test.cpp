@@ -26,7 +26,6 @@ struct Tools : test::Fixture<test::PanelBoard> {
   std::string Post(void (Admin::*page)(), const std::string& url, FormFields fields) {
     return PanelBoard::Post(page, url, std::move(fields), &kBoss);
   }
-  std::string Text(const std::string& sql) { return Scalar(sql).Str(); }
 };
 
 TEST_F(Tools, FormsOfTheTools) {
@@ -82,7 +81,8 @@ TEST_F(Tools, RecountRepairsDamagedCounters) {
     EXPECT_EQ(board.Column("select username||'='||jf from register order by username"), expected)
         << excluded;
   }
-  EXPECT_EQ(Text("select lastreplyusername from post where postid=" + std::to_string(lone)), "mod");
+  EXPECT_EQ(Scalar("select lastreplyusername from post where postid=" + std::to_string(lone)).Str(),
+            "mod");
 }
 
 TEST_F(Tools, StatisticsOfASeededMonth) {

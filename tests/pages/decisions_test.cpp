@@ -290,10 +290,8 @@ TEST(ModerationRules, DeleteTopicOrder) {
                {{kTopic, Refused(kNotRegistered)},
                 {kOwnTopic, Refused(kNoModeratorRight)},
                 {{.found = true, .is_topic = true, .role = role::kModerator}, kProceed}});
-  for (size_t i = 0; i < cases.size(); ++i) {
-    SCOPED_TRACE(i);
-    ExpectDecision(DecideDeleteTopic(cases[i].first, true), cases[i].second);
-  }
+  for (const auto& [facts, expected] : cases)
+    ExpectDecision(DecideDeleteTopic(facts, true), expected);
   // The identification form needs no identity.
   ExpectDecision(DecideDeleteTopic(kTopic, false), kProceed);
   ExpectDecision(DecideDeleteTopic(kReply, false), kBadParameters);

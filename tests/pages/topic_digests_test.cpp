@@ -24,13 +24,13 @@ void SeedTopics(TestBoard& board, int count) {
   board.Exec("update post set hits=1000,replycount=1000 where postid=" + std::to_string(secret));
 }
 
-// The subjects of the listed topics, in order.
-std::vector<std::string> Subjects(const std::string& page) {
-  std::vector<std::string> out;
+// The subjects of the listed topics, one a line in order.
+std::string Subjects(const std::string& page) {
+  std::string out;
   const std::string mark = "] - 主题：";
   for (size_t at = 0; (at = page.find(mark, at)) != std::string::npos; ++at) {
     const size_t start = at + mark.size();
-    out.push_back(page.substr(start, page.find("</b>", start) - start));
+    out += page.substr(start, page.find("</b>", start) - start) + "\n";
   }
   return out;
 }
@@ -45,12 +45,7 @@ TEST(TopicDigests, TwentyFiveInOrderWithoutPrivateForums) {
     FakeHost host;
     TestBoard board(host);
     SeedTopics(board, std::stoi(c.substr(c.find(' ') + 1)));
-    std::string out;
-    for (const std::string& s :
-         Subjects(host.Get("/hot.asp").Run(pages.at(c.substr(0, c.find(' ')))))) {
-      out += s + "\n";
-    }
-    return out;
+    return Subjects(host.Get("/hot.asp").Run(pages.at(c.substr(0, c.find(' ')))));
   });
 }
 
