@@ -17,9 +17,6 @@ using test::FakeSmtp;
 using test::FakeTransport;
 using Mails = std::vector<FakeSmtp::Mail>;
 
-// The mails waiting in a queue folder.
-size_t Files(const std::string& dir) { return ReadOutbox(dir).size(); }
-
 class MailQueueTest : public ::testing::Test {
  protected:
   MailQueueOptions Quick() {
@@ -44,14 +41,14 @@ TEST_F(MailQueueTest, StalledServerDelaysNobodyAndGetsTheMailOnceItAnswers) {
                            "Subject: hi\r\n\r\nbody\r\n"));
   EXPECT_LT(std::chrono::steady_clock::now() - start, 250ms);  // less than one attempt
   EXPECT_EQ(queue.waiting(), 1u);
-  EXPECT_EQ(Files(folder_), 1u);
+  EXPECT_EQ(ReadOutbox(folder_).size(), 1u);
   ASSERT_TRUE(Eventually([&] { return !log_.all().empty(); }));  // the first attempt timed out
   smtp.SetMode(FakeSmtp::Mode::kAccept);
   ASSERT_TRUE(Eventually([&] { return smtp.mails().size() == 1; }));
   EXPECT_EQ(smtp.mails(),
             (Mails{{"bb@example.com", {"alice@example.com"}, "Subject: hi\r\n\r\nbody\r\n"}}));
   ASSERT_TRUE(Eventually([&] { return queue.waiting() == 0; }));
-  EXPECT_EQ(Files(folder_), 0u);
+  EXPECT_EQ(ReadOutbox(folder_).size(), 0u);
 }
 
 TEST_F(MailQueueTest, PausesDoubleUpToTheLongestAndTheMailIsGivenUpIntoFailed) {
@@ -69,8 +66,8 @@ TEST_F(MailQueueTest, PausesDoubleUpToTheLongestAndTheMailIsGivenUpIntoFailed) {
   EXPECT_THAT(log_.all(),
               ::testing::ElementsAre(paused("10"), paused("20"), paused("40"), paused("40"),
                                      ::testing::EndsWith("given up after 5 attempts: try later")));
-  EXPECT_EQ(Files(folder_), 0u);
-  EXPECT_EQ(Files(folder_ + "/failed"), 1u);
+  EXPECT_EQ(ReadOutbox(folder_).size(), 0u);
+  EXPECT_EQ(ReadOutbox(folder_ + "/failed").size(), 1u);
   EXPECT_TRUE(transport->mails().empty());
 }
 
@@ -93,13 +90,13 @@ TEST_F(MailQueueTest, StopTriesOnceMoreAndLeavesTheRestForTheNextStart) {
     ASSERT_TRUE(queue.Accept("smtp.example:25", "a@x.cn", {"two@y.cn"}, "2\r\n"));
     ASSERT_TRUE(queue.Accept("smtp.example:25", "a@x.cn", {"three@y.cn"}, "3\r\n"));
   }  // stopped by its end: both tried again, both left
-  EXPECT_EQ(Files(folder_), 2u);
+  EXPECT_EQ(ReadOutbox(folder_).size(), 2u);
   auto transport = std::make_shared<FakeTransport>(0);
   MailQueue queue(folder_, o, transport);
   ASSERT_TRUE(Eventually([&] { return queue.waiting() == 0; }));
   EXPECT_EQ(transport->mails(),
             (Mails{{"a@x.cn", {"two@y.cn"}, "2\r\n"}, {"a@x.cn", {"three@y.cn"}, "3\r\n"}}));
-  EXPECT_EQ(Files(folder_), 0u);
+  EXPECT_EQ(ReadOutbox(folder_).size(), 0u);
 }
 
 TEST_F(MailQueueTest, AServerSettingThatCouldAddALineIsRefused) {
@@ -107,7 +104,7 @@ TEST_F(MailQueueTest, AServerSettingThatCouldAddALineIsRefused) {
   for (const char* server : {"", "a.example\r\nX-Sender: evil@x.cn", "a b"}) {
     EXPECT_FALSE(queue.Accept(server, "a@x.cn", {"b@y.cn"}, "m\r\n")) << server;
   }
-  EXPECT_EQ(Files(folder_), 0u);
+  EXPECT_EQ(ReadOutbox(folder_).size(), 0u);
 }
 
 }  // namespace
